@@ -1,0 +1,137 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AE_Effect.h"
+#include "AE_GeneralPlug.h"
+#include "engine/Point2D.h"
+#include "placement/MySitePoint.h"
+
+// The collage engine of one press of "Create". The Create command fills the settings, calls
+// init() and solve(), and destroys it; nothing of it outlives the command.
+class MyTessaron {
+public:
+    static constexpr int MaxLayers = 3000;  // collage layers the result tables hold
+    static constexpr int MaxFrames = 1000;  // evaluated frames the result tables hold
+
+    MyTessaron();
+    ~MyTessaron();
+    MyTessaron(const MyTessaron&) = delete;
+    MyTessaron& operator=(const MyTessaron&) = delete;
+
+    // Sizes the result tables; call after the settings and layerCount are filled.
+    void init();
+    // The run: undo group, key removal, the frame loop, keyframes and the ease script.
+    void solve();
+
+    // ---- Host context
+    PF_InData* inData = nullptr;
+    int32_t sourcePixelFormat = 0;
+    int32_t pluginId = 0;
+
+    // ---- Source image sample (one frame)
+    int32_t imageWidth = 0;
+    int32_t imageHeight = 0;
+    std::unique_ptr<uint8_t[]> imagePixels;  // alpha, red, green, blue per pixel
+    std::vector<int32_t> opaqueXs;
+    std::vector<int32_t> opaqueYs;
+    int32_t opaqueBounds[4] = {0, 0, 0, 0};  // min x, max x, min y, max y
+
+    // ---- Run identity
+    std::string undoName;
+
+    // ---- Composition facts
+    AEGP_LayerH sourceLayer = nullptr;
+    int32_t sourceLayerIndex = 0;
+    int32_t sourceLayerType = 0;
+    AEGP_CompH comp = nullptr;
+    int32_t compWidth = 0;
+    int32_t compHeight = 0;
+    A_Time compCurrentTime = {0, 1};
+    A_Time frameDuration = {0, 1};
+    double frameSeconds = 0.0;
+    A_Time workAreaDuration = {0, 1};
+    A_Time workAreaStart = {0, 1};
+    int32_t compLayerCount = 0;
+    float downsampleX = 1.0f;
+    float downsampleY = 1.0f;
+    float upsampleX = 1.0f;
+    float upsampleY = 1.0f;
+    AEGP_StreamRefH sourcePositionStream = nullptr;
+    AEGP_StreamValue2 sourcePosition = {};
+    int32_t firstFrame = 0;
+    int32_t endFrame = 0;
+    std::vector<int32_t> markerFrames;
+    std::vector<int32_t> layerIndices;
+    int32_t layerCount = 0;
+    std::vector<bool> hasImage;
+
+    // ---- Run settings (per frame unless noted)
+    std::vector<uint32_t> positionModes, scaleModes, rotationModes, opacityModes;
+    std::vector<float> minSizes, maxSizes;
+    std::vector<bool> preventOverlaps;
+    std::vector<float> rescaleFactors;
+    std::vector<float> minRotations, maxRotations;
+    std::vector<float> minOpacities, maxOpacities;
+    std::vector<uint32_t> layerOrders;
+    int32_t framesToRender = 1;  // single value
+    std::vector<int32_t> frameList;
+    bool forceKeyframing = false;  // single value
+    std::vector<uint32_t> temporalPresets;
+    std::vector<float> speedsIn, influencesIn, speedsOut, influencesOut;
+    std::vector<uint32_t> spatialPresets;
+    std::vector<float> outTangents, inTangents;
+    std::vector<int32_t> offsetFrames;
+    std::vector<uint32_t> offsetMethods;
+    bool motionBlur = false;  // single value
+    bool randomSeed = true;   // single value
+    std::vector<int32_t> seeds;
+    bool removeKeysFirst = false;  // single value
+    bool positionActive = false, scaleActive = false, rotationActive = false, opacityActive = false;
+
+    // ---- Working data and results
+    std::vector<MySitePoint> sites;
+    std::vector<std::vector<int32_t>> assignmentIds;
+    std::vector<std::vector<Point2D>> positions;   // [layer][frame]
+    std::vector<std::vector<float>> rotations;     // [layer][frame]
+    std::vector<std::vector<float>> scales;        // [layer][frame]
+    std::vector<std::vector<float>> opacities;     // [layer][frame]
+    std::vector<std::vector<int32_t>> offsets;     // [layer][frame]
+
+    // ---- Source image sampling
+    void getImageDataAtTime(int frame);
+    void getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out) const;
+    bool isPointInsideShape(float x, float y) const;
+    int getAlphaAtPoint(float x, float y) const;
+    int getLuminanceAtPoint(float x, float y) const;
+    Point2D generatePointInsideShape() const;
+    static float remap(float v, float a, float b, float c, float d, bool clamp);
+
+    // ---- Placement
+    void getPoints(A_Time time, int frameIndex);
+    void getGridPointsInShape(int columns, float aspect, std::vector<Point2D>& out) const;
+    void getRadialPointsInShape(int rings, std::vector<Point2D>& out) const;
+    Point2D getPreviousPosKeyValue(AEGP_StreamRefH stream, A_Time time);
+    void getOrganicPoints();
+    void getAssignmentIdsAndPositions(A_Time time, int frameIndex);
+
+    // ---- Attributes
+    void getRotations(A_Time time, int frameIndex);
+    void getOpacities(A_Time time, int frameIndex);
+    float getOrientTowardsCenterRotation(const Point2D& centre, const Point2D& point) const;
+    float getPreviousRotKeyValue(AEGP_StreamRefH stream, A_Time time);
+    float getPreviousOpaKeyValue(AEGP_StreamRefH stream, A_Time time);
+    void getInitialSitesDimensions(A_Time time, int frameIndex);
+    void getScales(A_Time time, int frameIndex);
+    float getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time);
+
+    // ---- Animation output
+    void getOffsets(A_Time time, int frameIndex);
+    void keyframeLayer(int layer);
+    void setSpatialInterpolation(int layer, std::vector<int> keyIndices);
+    void setTemporalInterpolationWithScript();
+    void removeKeys();
+    void removeStreamKeys(AEGP_StreamRefH stream);
+};

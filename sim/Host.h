@@ -1,0 +1,88 @@
+#pragma once
+// The simulated host: serves the effect API's callbacks and suites over a Project, loads the
+// plug-in and drives it with the host's command sequence, counts every object it hands out and
+// records what a user would see. One Host is current at a time (the suites are plain C
+// function tables, so they reach the host through Host::current()).
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AE_Effect.h"
+#include "AE_EffectUI.h"
+#include "sim/Model.h"
+
+namespace sim {
+
+struct Records {
+    std::vector<std::string> messages;    // return messages and AEGP_ReportInfo texts, in order
+    std::vector<std::string> info;        // first lines given to PF_InfoDrawText, in order
+    std::vector<std::string> undoGroups;  // names of the undo groups opened
+    std::vector<std::string> scriptErrors;
+    std::vector<std::string> scripts;     // texts given to AEGP_ExecuteScript
+    std::vector<std::string> calls;       // every suite/callback operation name, in call order
+};
+
+class Host {
+public:
+    explicit Host(Project project = Project());
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    static Host& current();  // the live host; throws when there is none
+
+    Project& project();
+    // The effect instance the plug-in is applied as: layer (0-based comp index) and effect slot.
+    void setEffectLayer(int layerIndex, int effectSlot = 0);
+    EffectInstance& effect();
+    Layer& effectLayer();
+
+    // API version reported in PF_InData (default 13.28).
+    void setApiVersion(short major, short minor);
+
+    // ---- the plug-in
+    void loadPlugin(const std::string& path);  // dlopen, find EntryPointFunc
+    void attach(PF_FilterProc entry);          // or call a linked-in entry point directly
+    PF_Err command(PF_Cmd cmd, void* extra = nullptr, PF_LayerDef* output = nullptr);
+    PF_Err globalSetup();
+    PF_Err paramsSetup();
+    PF_Err updateParamsUI();
+    PF_Err userChangedParam(int paramIndex);
+    PF_Err globalSetdown();
+    const PF_OutData& outData() const;  // of the last command
+
+    // Parameters as the plug-in registered them (index 1..n; index 0 is the input layer).
+    const std::vector<PF_ParamDef>& paramDefs() const;
+    const std::vector<std::string>& popupTexts() const;  // copied at add-param, by index
+    int paramIndex(const std::string& name) const;       // -1 when unknown
+    bool paramDisabled(int index) const;                 // ui_flags & PF_PUI_DISABLED
+    void setParam(int index, double value);              // static value
+    void setParamKeys(int index, std::vector<std::pair<double, double>> keys);
+
+    // An input record whose callbacks and suites serve this host, for code linked into tests.
+    PF_InData* inData();
+
+    // ---- what the user saw
+    Records& records();
+
+    // ---- accounting: objects handed out and not yet disposed, by kind ("stream", "value",
+    // "effect", "handle", "suite", "param", "keyframes_batch", "drawbot"); empty when clean.
+    std::map<std::string, long> leaks() const;
+    long callCount(const std::string& op) const;
+
+    // ---- faults: the nth call (1-based, counted from now) of op ("*" = any) returns code.
+    void injectFault(const std::string& op, int nth, int code);
+    void clearFaults();
+
+    // ---- undo of the last closed undo group; false when there is none.
+    bool undo();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    friend struct Impl;
+};
+
+}  // namespace sim

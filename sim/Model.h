@@ -1,0 +1,119 @@
+#pragma once
+// The simulated host's in-memory project: one composition with its layers, their transform
+// streams, keys, markers, effects and source pixels. Plain values, so an undo snapshot is a copy.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Time {
+    int32_t value = 0;
+    uint32_t scale = 1;
+    double seconds() const { return scale ? double(value) / double(scale) : 0.0; }
+    static Time fromSeconds(double s, uint32_t scale = 100000);
+};
+
+enum class Interp { Linear = 1, Bezier = 2, Hold = 3 };  // host values
+
+struct Ease {
+    double speed = 0.0;
+    double influence = 16.666666667;
+};
+
+using Vec3 = std::array<double, 3>;
+
+struct Key {
+    Time time;
+    Vec3 value{0, 0, 0};
+    Vec3 inTangent{0, 0, 0};  // spatial, Position only
+    Vec3 outTangent{0, 0, 0};
+    std::vector<Ease> inEase, outEase;  // one per temporal dimension
+    Interp inInterp = Interp::Linear;
+    Interp outInterp = Interp::Linear;
+};
+
+// A property: a static value or keys sorted by time.
+struct Stream {
+    std::string name;       // "Position", "Scale", "Min Size (px)" ...
+    std::string matchName;  // "ADBE Position", "ADBE Scale", ...
+    int dims = 1;           // value dimensions (1, 2 or 3)
+    int easeDims = 1;       // temporal ease dimensions (Scale: 3, others 1)
+    bool spatial = false;   // Position
+    Vec3 value{0, 0, 0};    // the value when there are no keys
+    std::vector<Key> keys;
+
+    Vec3 valueAt(double seconds) const;  // interpolated, see Model.cpp
+    int keyIndexAt(const Time& t) const; // index of a key at exactly that time, or -1
+    int addKey(const Time& t, const Vec3& v); // inserts in time order or replaces; returns index
+};
+
+enum class LayerType { Footage, Solid, Text, Shape, Null, Camera, Light };
+
+// Host object types (AEGP_ObjectType).
+int objectTypeOf(LayerType t);
+
+struct Image {  // straight RGBA, 8 bits per channel, row-major from the top-left
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+};
+
+struct ParamValue {  // one effect parameter as the host stores it
+    double value = 0.0;                           // static value (popup item, checkbox 0/1, ...)
+    std::vector<std::pair<double, double>> keys;  // (seconds, value), sorted; hold between keys
+    double at(double seconds) const;
+};
+
+struct EffectInstance {
+    std::string name;                        // "Tessaron (Pro)"
+    std::map<int, ParamValue> params;        // by parameter index (1-based, 0 = input layer)
+};
+
+struct Layer {
+    int32_t id = 0;  // unique, never 0
+    std::string name;
+    LayerType type = LayerType::Solid;
+    bool video = true, locked = false, guide = false, adjustment = false, null = false;
+    bool threeD = false, motionBlur = false, videoReallyOn = true, audioOnly = false;
+    int width = 0, height = 0;  // source item size (0 x 0: no visual source)
+    std::array<double, 4> maskedBounds{0, 0, 0, 0};  // left, top, right, bottom (layer space)
+    std::array<uint8_t, 4> fill{255, 255, 255, 255}; // solid colour RGBA
+    std::string imagePath;                           // footage
+    std::vector<std::pair<double, std::string>> frames;  // (seconds, image path) sequence
+    std::vector<Time> markers;
+    std::vector<EffectInstance> effects;
+    Stream anchorPoint, position, scale, rotation, opacity;
+
+    Layer();  // names, match names and dimensions of the five transform streams set
+    int32_t flags() const;  // AEGP_LayerFlags
+    Stream* stream(int which);  // AEGP_LayerStream 0..4, nullptr otherwise
+};
+
+struct Comp {
+    std::string name = "Comp 1";
+    int width = 1920, height = 1080;
+    Time frameDuration{1, 25};
+    Time currentTime{0, 25};
+    Time workAreaStart{0, 25};
+    Time workAreaDuration{100, 25};
+    Time duration{100, 25};
+    int32_t pixelAspectNum = 1;
+    uint32_t pixelAspectDen = 1;
+    int downsample = 1;  // 1 full, 2 half, 3 third, 4 quarter
+    int bitDepth = 8;    // 8, 16 or 32 bits per channel
+    std::vector<Layer> layers;  // composition order: index 0 is the host's layer 1
+};
+
+struct Project {
+    Comp comp;
+    std::string baseDir;  // images are read relative to this folder
+};
+
+// The 4x4 layer-to-world matrix of a 2-D layer at a time (row vectors, translation in row 3).
+std::array<std::array<double, 4>, 4> layerToWorld(const Layer& layer, double seconds);
+
+}  // namespace sim
