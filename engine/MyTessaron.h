@@ -12,7 +12,7 @@
 // The collage engine of one press of "Create". The Create command fills the settings, calls
 // init() and solve(), and destroys it; nothing of it outlives the command.
 class MyTessaron {
-public:
+  public:
     static constexpr int MaxLayers = 3000;  // collage layers the result tables hold
     static constexpr int MaxFrames = 1000;  // evaluated frames the result tables hold
 
@@ -94,14 +94,17 @@ public:
     // ---- Working data and results
     std::vector<MySitePoint> sites;
     std::vector<std::vector<int32_t>> assignmentIds;
-    std::vector<std::vector<Point2D>> positions;   // [layer][frame]
-    std::vector<std::vector<float>> rotations;     // [layer][frame]
-    std::vector<std::vector<float>> scales;        // [layer][frame]
-    std::vector<std::vector<float>> opacities;     // [layer][frame]
-    std::vector<std::vector<int32_t>> offsets;     // [layer][frame]
+    std::vector<std::vector<Point2D>> positions;  // [layer][frame]
+    std::vector<std::vector<float>> rotations;    // [layer][frame]
+    std::vector<std::vector<float>> scales;       // [layer][frame]
+    std::vector<std::vector<float>> opacities;    // [layer][frame]
+    std::vector<std::vector<int32_t>> offsets;    // [layer][frame]
 
     // ---- Source image sampling
     void getImageDataAtTime(int frame);
+    // The frame's copy of a checked-out layer (appends the frame's hasImage entry).
+    void takeImage(const PF_LayerDef& layer);
+    void addOpaquePixel(int x, int y);
     void getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out) const;
     bool isPointInsideShape(float x, float y) const;
     int getAlphaAtPoint(float x, float y) const;
@@ -109,12 +112,37 @@ public:
     Point2D generatePointInsideShape() const;
     static float remap(float v, float a, float b, float c, float d, bool clamp);
 
+    // ---- One coordinate space: sites are compared with image points in full resolution
+    float pixelAspect = 1.0f;            // the input record's pixel aspect, read with each image
+    bool sitesAreCompPositions = false;  // this frame's sites are the layers' own Positions
+    // An image point in full-resolution coordinates (the conversion every generated site gets).
+    Point2D fullResolution(const Point2D& imagePoint) const;
+    // The inverse: the image point a full-resolution point lies on.
+    Point2D imagePoint(const Point2D& fullResPoint) const;
+    // Centre of the opaque bounds (sums in integers), in image coordinates.
+    Point2D shapeCentre() const;
+    // Centre of the whole image (the "comp centre" of the orderings), in image coordinates.
+    Point2D imageCentre() const;
+    Point2D shapeCentreFullRes() const { return fullResolution(shapeCentre()); }
+    Point2D imageCentreFullRes() const { return fullResolution(imageCentre()); }
+    // Frames the run evaluates: frameList within MaxFrames and within every per-frame setting.
+    int evaluatedFrameCount() const;
+
     // ---- Placement
     void getPoints(A_Time time, int frameIndex);
     void getGridPointsInShape(int columns, float aspect, std::vector<Point2D>& out) const;
     void getRadialPointsInShape(int rings, std::vector<Point2D>& out) const;
     Point2D getPreviousPosKeyValue(AEGP_StreamRefH stream, A_Time time);
     void getOrganicPoints();
+    void moveToCentroid(MySitePoint& site) const;
+    // Grid (columns) and Radial (rings) sites picked from their candidate points.
+    void getCandidateSites(bool grid, A_Time time);
+    float gridCellAspect(A_Time time);
+    // Sites at the layers' own Position (Use Previous Value, Ignore, frames without shape).
+    void getLayerPositionSites(A_Time time, int frameIndex);
+    void reportEmptyCells(int excess);
+    // Composition position of a site (layer-to-world mapping and the shape/text adjustment).
+    Point2D compPosition(const Point2D& site, const A_Matrix4& toWorld) const;
     void getAssignmentIdsAndPositions(A_Time time, int frameIndex);
 
     // ---- Attributes

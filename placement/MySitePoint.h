@@ -6,19 +6,19 @@
 // One site per collage layer per frame: where the layer goes, and the rectangle it covers with
 // the layer's proportions, turned by the layer's rotation.
 struct MySitePoint {
-    Point2D position;                   // site centre
-    std::vector<Point2D> densityPoints; // samples assigned in the last Organic round
-    float layerWidth = 0.0f;            // own width (px) of the layer taking the site
-    float layerHeight = 0.0f;           // own height (px)
-    float aspect = 0.0f;                // layerWidth / layerHeight
-    float width = 0.0f;                 // current rectangle width (px)
-    float height = 0.0f;                // current rectangle height (px)
-    float rotation = 0.0f;              // degrees, clockwise on screen
+    Point2D position;                    // site centre
+    std::vector<Point2D> densityPoints;  // samples assigned in the last Organic round
+    float layerWidth = 0.0f;             // own width (px) of the layer taking the site
+    float layerHeight = 0.0f;            // own height (px)
+    float aspect = 0.0f;                 // layerWidth / layerHeight
+    float width = 0.0f;                  // current rectangle width (px)
+    float height = 0.0f;                 // current rectangle height (px)
+    float rotation = 0.0f;               // degrees, clockwise on screen
     float opacity = 0.0f;
-    bool growing = false;               // the rectangle may still grow
-    float growStep = 0.0f;              // growth per step (px)
-    float radius = 0.0f;                // half the rectangle's diagonal
-    std::vector<Point2D> corners;       // rotated corners, see getPolygonFromPointSizeRot
+    bool growing = false;          // the rectangle may still grow
+    float growStep = 0.0f;         // growth per step (px)
+    float radius = 0.0f;           // half the rectangle's diagonal
+    std::vector<Point2D> corners;  // rotated corners, see getPolygonFromPointSizeRot
 
     // Grows the longer side by one step (nothing unless growing).
     void update();

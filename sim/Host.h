@@ -13,6 +13,8 @@
 #include "AE_EffectUI.h"
 #include "sim/Model.h"
 
+typedef struct _cairo_surface cairo_surface_t;
+
 namespace sim {
 
 struct Records {
@@ -20,12 +22,20 @@ struct Records {
     std::vector<std::string> info;        // first lines given to PF_InfoDrawText, in order
     std::vector<std::string> undoGroups;  // names of the undo groups opened
     std::vector<std::string> scriptErrors;
-    std::vector<std::string> scripts;     // texts given to AEGP_ExecuteScript
-    std::vector<std::string> calls;       // every suite/callback operation name, in call order
+    std::vector<std::string> scripts;  // texts given to AEGP_ExecuteScript
+    std::vector<std::string> calls;    // every suite/callback operation name, in call order
+    struct Command {
+        PF_Cmd cmd;
+        PF_Err result;
+        PF_OutFlags outFlags;
+        PF_OutFlags2 outFlags2;
+        std::string returnMsg;
+    };
+    std::vector<Command> commands;  // every command sent to the plug-in, with what it returned
 };
 
 class Host {
-public:
+  public:
     explicit Host(Project project = Project());
     ~Host();
     Host(const Host&) = delete;
@@ -52,13 +62,39 @@ public:
     PF_Err userChangedParam(int paramIndex);
     PF_Err globalSetdown();
     const PF_OutData& outData() const;  // of the last command
+    // Applying the effect: Global Setup, Params Setup, Sequence Setup and Update Params UI,
+    // stopping at the first error.
+    PF_Err apply();
+    PF_Err about();
+    // Render: params[0] is the effect layer's pixels at the current time; the output is a
+    // world of the same size and depth, kept until the next render (outputWorld()).
+    PF_Err render();
+    // Smart Pre-Render with the given request; the result rectangles land in *output.
+    PF_Err smartPreRender(const PF_RenderRequest& request, PF_PreRenderOutput* output);
+    // Smart Render: input pixels of the check-outs made in the last pre-render, into a fresh
+    // output world (outputWorld()).
+    PF_Err smartRender();
+    // A draw event of the Effect Controls panel for parameter index and area (PF_EA_*) whose
+    // current frame is the rectangle; the drawing lands on drawingSurface() (cleared first, as
+    // large as the frame's right and bottom). The event's out flags go to *outFlags if given.
+    PF_Err drawEvent(int paramIndex, int area, const PF_Rect& frame,
+                     PF_EventOutFlags* outFlags = nullptr);
+    PF_Err event(PF_EventExtra& extra);       // any event; extra.contextH is supplied by the host
+    const PF_LayerDef* outputWorld() const;   // nullptr before the first render
+    cairo_surface_t* drawingSurface() const;  // nullptr before the first draw event
+    bool saveDrawingPng(const std::string& path) const;
+    const PF_CustomUIInfo* customUI() const;  // as registered, nullptr before
+    // The plug-in id the last AEGP_RegisterWithAEGP handed out (0: none).
+    int32_t pluginId() const;
 
     // Parameters as the plug-in registered them (index 1..n; index 0 is the input layer).
     const std::vector<PF_ParamDef>& paramDefs() const;
     const std::vector<std::string>& popupTexts() const;  // copied at add-param, by index
     int paramIndex(const std::string& name) const;       // -1 when unknown
     bool paramDisabled(int index) const;                 // ui_flags & PF_PUI_DISABLED
-    void setParam(int index, double value);              // static value
+    // Values as the host stores them: popup item (1-based), checkbox 0/1, slider value, angle in
+    // degrees, and for layer parameters the chosen layer's id (0: None).
+    void setParam(int index, double value);  // static value
     void setParamKeys(int index, std::vector<std::pair<double, double>> keys);
 
     // An input record whose callbacks and suites serve this host, for code linked into tests.
@@ -66,9 +102,12 @@ public:
 
     // ---- what the user saw
     Records& records();
+    void setEchoInfo(bool on);     // PF_InfoDrawText lines also go to stderr
+    void setRecordCalls(bool on);  // records.calls off for long runs; callCount still counts
 
     // ---- accounting: objects handed out and not yet disposed, by kind ("stream", "value",
-    // "effect", "handle", "suite", "param", "keyframes_batch", "drawbot"); empty when clean.
+    // "effect", "handle", "suite", "param", "keyframes_batch", "drawbot", "world", "block");
+    // empty when clean. The global data handle counts only once Global Setdown has passed.
     std::map<std::string, long> leaks() const;
     long callCount(const std::string& op) const;
 
@@ -79,8 +118,9 @@ public:
     // ---- undo of the last closed undo group; false when there is none.
     bool undo();
 
-private:
-    struct Impl;
+    struct Impl;  // the state behind the suites (sim/HostImpl.h)
+
+  private:
     std::unique_ptr<Impl> impl_;
     friend struct Impl;
 };

@@ -17,6 +17,10 @@ struct Time {
     static Time fromSeconds(double s, uint32_t scale = 100000);
 };
 
+// Exact comparisons of host times whose scales may differ.
+bool sameTime(const Time& a, const Time& b);
+bool earlier(const Time& a, const Time& b);
+
 enum class Interp { Linear = 1, Bezier = 2, Hold = 3 };  // host values
 
 struct Ease {
@@ -46,9 +50,9 @@ struct Stream {
     Vec3 value{0, 0, 0};    // the value when there are no keys
     std::vector<Key> keys;
 
-    Vec3 valueAt(double seconds) const;  // interpolated, see Model.cpp
-    int keyIndexAt(const Time& t) const; // index of a key at exactly that time, or -1
-    int addKey(const Time& t, const Vec3& v); // inserts in time order or replaces; returns index
+    Vec3 valueAt(double seconds) const;        // interpolated, see Model.cpp
+    int keyIndexAt(const Time& t) const;       // index of a key at exactly that time, or -1
+    int addKey(const Time& t, const Vec3& v);  // inserts in time order or replaces; returns index
 };
 
 enum class LayerType { Footage, Solid, Text, Shape, Null, Camera, Light };
@@ -62,15 +66,15 @@ struct Image {  // straight RGBA, 8 bits per channel, row-major from the top-lef
     std::vector<uint8_t> rgba;
 };
 
-struct ParamValue {  // one effect parameter as the host stores it
+struct ParamValue {                               // one effect parameter as the host stores it
     double value = 0.0;                           // static value (popup item, checkbox 0/1, ...)
     std::vector<std::pair<double, double>> keys;  // (seconds, value), sorted; hold between keys
     double at(double seconds) const;
 };
 
 struct EffectInstance {
-    std::string name;                        // "Tessaron (Pro)"
-    std::map<int, ParamValue> params;        // by parameter index (1-based, 0 = input layer)
+    std::string name;                  // "Tessaron (Pro)"
+    std::map<int, ParamValue> params;  // by parameter index (1-based, 0 = input layer)
 };
 
 struct Layer {
@@ -79,16 +83,16 @@ struct Layer {
     LayerType type = LayerType::Solid;
     bool video = true, locked = false, guide = false, adjustment = false, null = false;
     bool threeD = false, motionBlur = false, videoReallyOn = true, audioOnly = false;
-    int width = 0, height = 0;  // source item size (0 x 0: no visual source)
-    std::array<double, 4> maskedBounds{0, 0, 0, 0};  // left, top, right, bottom (layer space)
-    std::array<uint8_t, 4> fill{255, 255, 255, 255}; // solid colour RGBA
-    std::string imagePath;                           // footage
+    int width = 0, height = 0;                        // source item size (0 x 0: no visual source)
+    std::array<double, 4> maskedBounds{0, 0, 0, 0};   // left, top, right, bottom (layer space)
+    std::array<uint8_t, 4> fill{255, 255, 255, 255};  // solid colour RGBA
+    std::string imagePath;                            // footage
     std::vector<std::pair<double, std::string>> frames;  // (seconds, image path) sequence
     std::vector<Time> markers;
     std::vector<EffectInstance> effects;
     Stream anchorPoint, position, scale, rotation, opacity;
 
-    Layer();  // names, match names and dimensions of the five transform streams set
+    Layer();                // names, match names and dimensions of the five transform streams set
     int32_t flags() const;  // AEGP_LayerFlags
     Stream* stream(int which);  // AEGP_LayerStream 0..4, nullptr otherwise
 };
@@ -103,8 +107,8 @@ struct Comp {
     Time duration{100, 25};
     int32_t pixelAspectNum = 1;
     uint32_t pixelAspectDen = 1;
-    int downsample = 1;  // 1 full, 2 half, 3 third, 4 quarter
-    int bitDepth = 8;    // 8, 16 or 32 bits per channel
+    int downsample = 1;         // 1 full, 2 half, 3 third, 4 quarter
+    int bitDepth = 8;           // 8, 16 or 32 bits per channel
     std::vector<Layer> layers;  // composition order: index 0 is the host's layer 1
 };
 

@@ -1,12 +1,357 @@
 #include "sim/Script.h"
 
+#include <duktape.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
 #include "sim/Host.h"
 
-namespace sim {
+// The scripting engine's object model is a small JavaScript prelude over a handful of native
+// functions (the __host object). Native functions never let a C++ exception or a C++ object with
+// a destructor cross a duktape longjmp: they report failures by throwing ScriptFault, which the
+// guard turns into a script Error after every C++ object of the call is gone.
 
-bool executeScript(Project&, Records& records, const std::string& text) {
-    records.scripts.push_back(text);
-    return true;
+namespace sim {
+namespace {
+
+// The host's KeyframeInterpolationType values.
+constexpr int kScriptLinear = 6612;
+constexpr int kScriptBezier = 6613;
+constexpr int kScriptHold = 6614;
+
+// The prelude: the host's scripting object model over __host. Errors created anywhere in the
+// script are recorded when they are created, so a script that swallows them still leaves a trace.
+const char* const kPrelude = R"JS(
+(function (h) {
+  var global = new Function('return this')();
+  global.KeyframeEase = function KeyframeEase(speed, influence) {
+    if (!(this instanceof KeyframeEase)) return new KeyframeEase(speed, influence);
+    this.speed = speed;
+    this.influence = influence;
+  };
+  global.KeyframeInterpolationType = {LINEAR: 6612, BEZIER: 6613, HOLD: 6614};
+  function Property(l, s) { this._l = l; this._s = s; }
+  Property.prototype = {
+    get numKeys() { return h.numKeys(this._l, this._s); },
+    get matchName() { return h.matchName(this._l, this._s); },
+    get name() { return h.propName(this._l, this._s); },
+    keyTime: function (k) { return h.keyTime(this._l, this._s, k); },
+    nearestKeyIndex: function (t) { return h.nearestKeyIndex(this._l, this._s, t); },
+    setInterpolationTypeAtKey: function (k, inType, outType) {
+      h.setInterp(this._l, this._s, k, inType, arguments.length < 3 ? inType : outType);
+    },
+    setTemporalEaseAtKey: function (k, inEase, outEase) {
+      h.setEase(this._l, this._s, k, inEase, arguments.length < 3 ? inEase : outEase);
+    }
+  };
+  function Layer(l) {
+    this._l = l;
+    this.anchorPoint = new Property(l, 0);
+    this.position = new Property(l, 1);
+    this.scale = new Property(l, 2);
+    this.rotation = new Property(l, 3);
+    this.opacity = new Property(l, 4);
+    this.transform = {anchorPoint: this.anchorPoint, position: this.position,
+                      scale: this.scale, rotation: this.rotation, opacity: this.opacity};
+  }
+  Layer.prototype = {
+    get name() { return h.layerName(this._l); },
+    get index() { return this._l + 1; }
+  };
+  var comp = {
+    layer: function (n) { return new Layer(h.layerIndex(n)); },
+    get numLayers() { return h.numLayers(); },
+    get time() { return h.compTime(); }
+  };
+  global.app = {project: {activeItem: comp}};
+  Duktape.errCreate = function (e) {
+    if (e instanceof Error) {
+      h.record(String(e));
+      e.recorded = true;
+    }
+    return e;
+  };
+})(__host);
+)JS";
+
+// The key nearest to a time (the earlier one on a tie), 0-based; -1 when there are none.
+int nearestKey(const Stream& stream, double seconds) {
+    int best = -1;
+    double bestDistance = 0.0;
+    for (size_t i = 0; i < stream.keys.size(); ++i) {
+        double d = std::fabs(stream.keys[i].time.seconds() - seconds);
+        if (best < 0 || d < bestDistance) {
+            best = int(i);
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+struct ScriptFault : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct State {
+    Project* project;
+    Records* records;
+};
+
+State& state(duk_context* ctx) {
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, "state");
+    auto* s = static_cast<State*>(duk_get_pointer(ctx, -1));
+    duk_pop_2(ctx);
+    return *s;
+}
+
+// Runs a native body; a ScriptFault becomes a script Error thrown once the body's objects are gone.
+template <class Body>
+duk_ret_t guarded(duk_context* ctx, Body body) {
+    bool failed = false;
+    duk_ret_t ret = 0;
+    try {
+        ret = body(ctx);
+    } catch (const std::exception& e) {
+        duk_push_error_object(ctx, DUK_ERR_ERROR, "%s", e.what());
+        failed = true;
+    }
+    return failed ? duk_throw(ctx) : ret;
+}
+
+double numberArg(duk_context* ctx, duk_idx_t i, const char* fn) {
+    if (!duk_is_number(ctx, i)) throw ScriptFault(std::string(fn) + ": a number is expected");
+    return duk_get_number(ctx, i);
+}
+
+// A 1-based index argument checked against 1..count, returned 0-based.
+int indexArg(duk_context* ctx, duk_idx_t i, int count, const char* fn, const char* what) {
+    double n = numberArg(ctx, i, fn);
+    if (n != std::floor(n) || n < 1 || n > count) {
+        throw ScriptFault(std::string(fn) + ": " + what + " index " + duk_safe_to_string(ctx, i) +
+                          " out of range 1.." + std::to_string(count));
+    }
+    return int(n) - 1;
+}
+
+Layer& layerArg(duk_context* ctx, duk_idx_t i) {
+    auto& layers = state(ctx).project->comp.layers;
+    return layers.at(size_t(duk_get_int(ctx, i)));
+}
+
+Stream& streamArg(duk_context* ctx) {
+    Stream* s = layerArg(ctx, 0).stream(duk_get_int(ctx, 1));
+    if (!s) throw ScriptFault("no such property");
+    return *s;
+}
+
+Key& keyArg(duk_context* ctx, duk_idx_t i, const char* fn) {
+    Stream& s = streamArg(ctx);
+    return s.keys[size_t(indexArg(ctx, i, int(s.keys.size()), fn, "key"))];
+}
+
+Interp interpOf(duk_context* ctx, duk_idx_t i) {
+    int code = duk_is_number(ctx, i) ? duk_get_int(ctx, i) : 0;
+    if (code == kScriptLinear) return Interp::Linear;
+    if (code == kScriptBezier) return Interp::Bezier;
+    if (code == kScriptHold) return Interp::Hold;
+    throw ScriptFault(std::string("setInterpolationTypeAtKey: bad interpolation type ") +
+                      duk_safe_to_string(ctx, i));
+}
+
+double easeField(duk_context* ctx, const char* field) {
+    duk_get_prop_string(ctx, -1, field);
+    bool ok = duk_is_number(ctx, -1);
+    double v = duk_get_number(ctx, -1);
+    duk_pop(ctx);
+    if (!ok || !std::isfinite(v)) {
+        throw ScriptFault(std::string("setTemporalEaseAtKey: KeyframeEase.") + field +
+                          " is not a number");
+    }
+    return v;
+}
+
+// An array of KeyframeEase objects whose length must equal the property's ease dimension.
+std::vector<Ease> easeArray(duk_context* ctx, duk_idx_t i, int dims) {
+    if (!duk_is_array(ctx, i)) throw ScriptFault("setTemporalEaseAtKey: an Array is expected");
+    int n = int(duk_get_length(ctx, i));
+    if (n != dims) {
+        throw ScriptFault("setTemporalEaseAtKey: the array holds " + std::to_string(n) +
+                          " KeyframeEase values, the property needs " + std::to_string(dims));
+    }
+    std::vector<Ease> eases;
+    for (int d = 0; d < n; ++d) {
+        duk_get_prop_index(ctx, i, duk_uarridx_t(d));
+        bool isObject = duk_is_object(ctx, -1);
+        Ease e;
+        if (isObject) e = Ease{easeField(ctx, "speed"), easeField(ctx, "influence")};
+        duk_pop(ctx);
+        if (!isObject) throw ScriptFault("setTemporalEaseAtKey: KeyframeEase expected");
+        if (e.influence < 0.1 || e.influence > 100) {
+            throw ScriptFault("setTemporalEaseAtKey: influence must be between 0.1 and 100");
+        }
+        eases.push_back(e);
+    }
+    return eases;
+}
+
+duk_ret_t nativeRecord(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        state(c).records->scriptErrors.push_back(duk_safe_to_string(c, 0));
+        return duk_ret_t(0);
+    });
+}
+
+duk_ret_t nativeNumLayers(duk_context* ctx) {
+    duk_push_int(ctx, int(state(ctx).project->comp.layers.size()));
+    return 1;
+}
+
+duk_ret_t nativeLayerIndex(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        int count = int(state(c).project->comp.layers.size());
+        duk_push_int(c, indexArg(c, 0, count, "layer", "layer"));
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeLayerName(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        duk_push_string(c, layerArg(c, 0).name.c_str());
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeCompTime(duk_context* ctx) {
+    duk_push_number(ctx, state(ctx).project->comp.currentTime.seconds());
+    return 1;
+}
+
+duk_ret_t nativeNumKeys(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        duk_push_int(c, int(streamArg(c).keys.size()));
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeMatchName(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        duk_push_string(c, streamArg(c).matchName.c_str());
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativePropName(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        duk_push_string(c, streamArg(c).name.c_str());
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeKeyTime(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        duk_push_number(c, keyArg(c, 2, "keyTime").time.seconds());
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeNearestKeyIndex(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        const Stream& s = streamArg(c);
+        double t = numberArg(c, 2, "nearestKeyIndex");
+        if (s.keys.empty()) throw ScriptFault("nearestKeyIndex: the property has no keyframes");
+        duk_push_int(c, nearestKey(s, t) + 1);
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeSetInterp(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        Key& k = keyArg(c, 2, "setInterpolationTypeAtKey");
+        Interp in = interpOf(c, 3);
+        Interp out = interpOf(c, 4);
+        k.inInterp = in;
+        k.outInterp = out;
+        return duk_ret_t(0);
+    });
+}
+
+// Setting an ease makes the key Bezier in both directions, as the host does.
+duk_ret_t nativeSetEase(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        int dims = streamArg(c).easeDims;
+        Key& k = keyArg(c, 2, "setTemporalEaseAtKey");
+        std::vector<Ease> in = easeArray(c, 3, dims);
+        std::vector<Ease> out = easeArray(c, 4, dims);
+        k.inEase = std::move(in);
+        k.outEase = std::move(out);
+        k.inInterp = k.outInterp = Interp::Bezier;
+        return duk_ret_t(0);
+    });
+}
+
+void pushHostObject(duk_context* ctx) {
+    static const duk_function_list_entry natives[] = {{"record", nativeRecord, 1},
+                                                      {"numLayers", nativeNumLayers, 0},
+                                                      {"layerIndex", nativeLayerIndex, 1},
+                                                      {"layerName", nativeLayerName, 1},
+                                                      {"compTime", nativeCompTime, 0},
+                                                      {"numKeys", nativeNumKeys, 2},
+                                                      {"matchName", nativeMatchName, 2},
+                                                      {"propName", nativePropName, 2},
+                                                      {"keyTime", nativeKeyTime, 3},
+                                                      {"nearestKeyIndex", nativeNearestKeyIndex, 3},
+                                                      {"setInterp", nativeSetInterp, 5},
+                                                      {"setEase", nativeSetEase, 5},
+                                                      {nullptr, nullptr, 0}};
+    duk_push_object(ctx);
+    duk_put_function_list(ctx, -1, natives);
+}
+
+// Sets up the object model; false when the prelude itself fails (a build fault).
+bool installPrelude(duk_context* ctx, State* s) {
+    duk_push_heap_stash(ctx);
+    duk_push_pointer(ctx, s);
+    duk_put_prop_string(ctx, -2, "state");
+    duk_pop(ctx);
+    pushHostObject(ctx);
+    duk_put_global_string(ctx, "__host");
+    bool ok = duk_peval_string(ctx, kPrelude) == 0;
+    duk_pop(ctx);
+    return ok;
+}
+
+// An uncaught error that errCreate did not see (a thrown non-Error value) is recorded here.
+void recordUncaught(duk_context* ctx, Records& records) {
+    bool seen = false;
+    if (duk_is_object(ctx, -1)) {
+        duk_get_prop_string(ctx, -1, "recorded");
+        seen = duk_to_boolean(ctx, -1);
+        duk_pop(ctx);
+    }
+    if (!seen)
+        records.scriptErrors.push_back(std::string("uncaught: ") + duk_safe_to_string(ctx, -1));
+}
+
+}  // namespace
+
+bool executeScript(Project& project, Records& records, const std::string& text) {
+    State s{&project, &records};
+    duk_context* ctx = duk_create_heap_default();
+    if (!ctx) {
+        records.scriptErrors.push_back("the scripting engine could not start");
+        return false;
+    }
+    bool ok = installPrelude(ctx, &s);
+    if (!ok) records.scriptErrors.push_back("the scripting object model failed to load");
+    if (ok && duk_peval_lstring(ctx, text.data(), text.size()) != 0) {
+        recordUncaught(ctx, records);
+        ok = false;
+    }
+    duk_destroy_heap(ctx);
+    return ok;
 }
 
 }  // namespace sim

@@ -1,0 +1,132 @@
+#include "animation/EaseScript.h"
+
+#include <cassert>
+
+#include "AEGP_SuiteHandler.h"
+#include "animation/KeyTime.h"
+#include "animation/Properties.h"
+#include "engine/MyTessaron.h"
+
+const char EASE_SCRIPT[] =
+    "try{var comp=app.project.activeItem;var layerIndices=%s;var propIndices=%s;"
+    "var keyTimes=%s;var speedInVals=%s;var influenceInVals=%s;var speedOutVals=%s;"
+    "var influenceOutVals=%s;var interpolationVals=%s;var ignorePropKeyVals=%s;"
+    "for (var layerId=0; layerId < layerIndices.length; layerId++){"
+    "var layer=comp.layer(layerIndices[layerId]);var props=[];for (var i=0;"
+    " i < propIndices.length; i++){if (propIndices[i] == 0) props.push(layer.position);"
+    "else if (propIndices[i] == 1) props.push(layer.scale);else if (propIndices[i] == 2) "
+    "props.push(layer.rotation);"
+    "else if (propIndices[i] == 3) props.push(layer.opacity);}for (var propId=0;"
+    " propId < props.length; propId++){var prop=props[propId];if (!prop.numKeys) continue;"
+    "for (var k=0; k < keyTimes[layerId].length; k++){if (!ignorePropKeyVals[propId][k]){"
+    "var interp=interpolationVals[k];var keyId=prop.nearestKeyIndex(keyTimes[layerId][k]);"
+    "if(prop.keyTime(keyId) < keyTimes[layerId][k] - 0.005)keyId++;"
+    "if (interp==1){prop.setInterpolationTypeAtKey(keyId, KeyframeInterpolationType.LINEAR, "
+    "KeyframeInterpolationType.LINEAR);"
+    "}else if (interp==8){prop.setInterpolationTypeAtKey(keyId, KeyframeInterpolationType.LINEAR, "
+    "KeyframeInterpolationType.HOLD);"
+    "}else{var easeIn=new KeyframeEase(speedInVals[k], influenceInVals[k]);"
+    "var easeOut=new KeyframeEase(speedOutVals[k], influenceOutVals[k]);"
+    "var easeInArr=[], easeOutArr=[];var dims=(prop.matchName.toLowerCase().indexOf('scale') != "
+    "-1) ? 3 : 1;"
+    "for (var d=1; d <= dims; d++){easeInArr.push(easeIn);easeOutArr.push(easeOut);"
+    "}prop.setTemporalEaseAtKey(keyId, easeInArr, easeOutArr);}}}}"
+    "}}catch(e){}";
+
+namespace {
+
+template <typename T, typename F>
+std::string arrayOf(const std::vector<T>& values, F&& format) {
+    std::vector<std::string> items;
+    items.reserve(values.size());
+    for (const T& v : values) {
+        items.push_back(format(v));
+    }
+    return arrayLiteral(items);
+}
+
+std::string integer(int64_t v) {
+    return std::to_string(v);
+}
+
+std::string numbers(const std::vector<float>& values) {
+    return arrayOf(values, [](float v) { return formatNumber(v); });
+}
+
+}  // namespace
+
+std::string formatNumber(double v) {
+    return string_format("%g", v);
+}
+
+std::string arrayLiteral(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) {
+        out += (i ? "," : "") + items[i];
+    }
+    return out + "]";
+}
+
+std::vector<std::string> easeScriptArguments(const EaseScriptTables& t) {
+    auto ints = [](const auto& row) { return arrayOf(row, [](auto v) { return integer(v); }); };
+    auto times = [](const std::vector<double>& row) {
+        return arrayOf(row, [](double v) { return formatNumber(v); });
+    };
+    return {ints(t.layerNumbers),     ints(t.propertyCodes),   arrayOf(t.keyTimes, times),
+            numbers(t.speedsIn),      numbers(t.influencesIn), numbers(t.speedsOut),
+            numbers(t.influencesOut), ints(t.presets),         arrayOf(t.ignoreRows, ints)};
+}
+
+std::string buildEaseScript(const EaseScriptTables& tables) {
+    const std::vector<std::string> a = easeScriptArguments(tables);
+    assert(a.size() == 9);
+    return string_format(EASE_SCRIPT, a[0].c_str(), a[1].c_str(), a[2].c_str(), a[3].c_str(),
+                         a[4].c_str(), a[5].c_str(), a[6].c_str(), a[7].c_str(), a[8].c_str());
+}
+
+namespace {
+
+template <typename T>
+std::vector<T> firstFrames(const std::vector<T>& perFrame, int frames) {
+    return std::vector<T>(perFrame.begin(), perFrame.begin() + frames);
+}
+
+EaseScriptTables easeTables(const MyTessaron& e) {
+    const int frames = e.evaluatedFrameCount();
+    EaseScriptTables t;
+    for (int i = 0; i < e.layerCount; ++i) {
+        t.layerNumbers.push_back(e.layerIndices[i] + 1);  // the script counts layers from 1
+        std::vector<double> times;
+        for (int k = 0; k < frames; ++k) {
+            const A_Time at = layerKeyTime(e, i, k);
+            times.push_back(double(at.value) / double(at.scale));
+        }
+        t.keyTimes.push_back(times);
+    }
+    for (int32_t code = 0; code < PropertyCount; ++code) {
+        if (!propertyActive(e, code)) {
+            continue;
+        }
+        t.propertyCodes.push_back(code);
+        std::vector<int32_t> row;
+        for (int k = 0; k < frames; ++k) {
+            row.push_back(propertyIgnoredAt(e, code, k) ? 1 : 0);
+        }
+        t.ignoreRows.push_back(row);
+    }
+    t.speedsIn = firstFrames(e.speedsIn, frames);
+    t.influencesIn = firstFrames(e.influencesIn, frames);
+    t.speedsOut = firstFrames(e.speedsOut, frames);
+    t.influencesOut = firstFrames(e.influencesOut, frames);
+    t.presets = firstFrames(e.temporalPresets, frames);
+    return t;
+}
+
+}  // namespace
+
+void MyTessaron::setTemporalInterpolationWithScript() {
+    const std::string script = buildEaseScript(easeTables(*this));
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    // The script swallows its own errors; its result tells nothing more.
+    suites.UtilitySuite5()->AEGP_ExecuteScript(pluginId, script.c_str(), false, nullptr, nullptr);
+}

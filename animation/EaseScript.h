@@ -1,0 +1,56 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The temporal-ease script handed to the host's scripting engine. Its nine %s take, in order:
+// the layer numbers (1-based), the property codes (0 Position, 1 Scale, 2 Rotation, 3 Opacity),
+// the key times per layer [layer][frame] in seconds, speed in, influence in, speed out and
+// influence out [frame], the Temporal Interpolation preset [frame] and the ignore rows
+// [property][frame]. Each layer's keys are looked up at that layer's own key times, so a time
+// offset of any size still reaches the key its frame wrote.
+extern const char EASE_SCRIPT[];
+
+// printf-style formatting into a text of the needed size. Starts at twice the format's length
+// plus 50 characters; grows to the reported length when that did not fit, doubles on a
+// formatter error (a bounded number of times; then the result is empty).
+template <typename... Args>
+std::string string_format(const std::string& format, Args... args) {
+    std::string out(format.size() * 2 + 50, '\0');
+    for (int errors = 0; errors < 16;) {
+        const int n = std::snprintf(&out[0], out.size(), format.c_str(), args...);
+        if (n < 0) {
+            ++errors;
+            out.resize(out.size() * 2);
+        } else if (size_t(n) >= out.size()) {
+            out.resize(size_t(n) + 1);
+        } else {
+            out.resize(size_t(n));
+            return out;
+        }
+    }
+    return std::string();
+}
+
+// A number as C's "%g" writes it: six significant digits, no trailing zeros.
+std::string formatNumber(double v);
+
+// "[" + the items joined by "," + "]".
+std::string arrayLiteral(const std::vector<std::string>& items);
+
+// The script's tables (see EASE_SCRIPT).
+struct EaseScriptTables {
+    std::vector<int32_t> layerNumbers;
+    std::vector<int32_t> propertyCodes;
+    std::vector<std::vector<double>> keyTimes;
+    std::vector<float> speedsIn, influencesIn, speedsOut, influencesOut;
+    std::vector<uint32_t> presets;
+    std::vector<std::vector<int32_t>> ignoreRows;
+};
+
+// The nine array literals, in placeholder order.
+std::vector<std::string> easeScriptArguments(const EaseScriptTables& tables);
+
+// EASE_SCRIPT with the tables filled in.
+std::string buildEaseScript(const EaseScriptTables& tables);

@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+
+#include "A.h"
+
+class MyTessaron;
+
+// Key times are written at this fixed time scale.
+constexpr A_u_long KeyTimeScale = 100000;
+
+// Seconds of a layer's key at a frame: the frame's time, shifted later by the layer's place in
+// the frame's offset order (0 .. n-1) spread over offsetFrames frames. One layer is not shifted.
+double offsetKeySeconds(int32_t frame, double frameSeconds, int32_t place, int32_t n,
+                        int32_t offsetFrames);
+
+// Seconds as a host time at KeyTimeScale, rounded half up.
+A_Time keyTimeAt(double seconds);
+
+// The time of collage layer `layer`'s key at frame position k, as the keyframe writer writes it.
+A_Time layerKeyTime(const MyTessaron& engine, int layer, int k);

@@ -1,0 +1,190 @@
+#include <array>
+#include <vector>
+
+#include "AEGP_SuiteHandler.h"
+#include "animation/AnimationModes.h"
+#include "animation/KeyTime.h"
+#include "animation/Properties.h"
+#include "animation/SpatialTangents.h"
+#include "attributes/LayerStreams.h"
+#include "engine/MyTessaron.h"
+#include "engine/Random.h"
+
+namespace {
+
+// Replaces the components the run writes by layer i's results at frame position k; the others
+// keep the value the host reported.
+void putResult(const MyTessaron& e, int p, int i, int k, AEGP_StreamVal2& v) {
+    switch (p) {
+        case Property_Position:
+            v.three_d.x = e.positions[i][k].x;
+            v.three_d.y = e.positions[i][k].y;
+            break;
+        case Property_Scale:
+            v.three_d.x = e.scales[i][k];
+            v.three_d.y = e.scales[i][k];
+            break;
+        case Property_Rotation:
+            v.one_d = e.rotations[i][k];
+            break;
+        default:
+            v.one_d = e.opacities[i][k];
+            break;
+    }
+}
+
+// The property gets one plain value (no key) when it has no keys and the run is a single
+// Current Frame run without Force Keyframing.
+bool writesPlainValue(const MyTessaron& e, A_long numKeys) {
+    return numKeys == 0 && e.framesToRender != int32_t(FramesToRender_EveryXFrames) &&
+           e.framesToRender != int32_t(FramesToRender_FromLayerMarkers) && !e.forceKeyframing;
+}
+
+A_Err writePlainValue(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
+                      AEGP_StreamRefH stream) {
+    if (e.evaluatedFrameCount() == 0 || propertyIgnoredAt(e, p, 0)) {
+        return A_Err_NONE;
+    }
+    ScopedValue value(suites);
+    A_Err err = value.readAt(e.pluginId, stream, e.compCurrentTime);
+    if (!err) {
+        putResult(e, p, i, 0, value.value().val);
+        err = suites.StreamSuite4()->AEGP_SetStreamValue(e.pluginId, stream, &value.value());
+    }
+    return err;
+}
+
+// One key per frame position that does not ignore the property, all in one add-keyframes batch.
+// After a failed call the batch is still ended, keeping the keys added before the failure.
+A_Err writeKeys(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
+                AEGP_StreamRefH stream, std::vector<int>& added) {
+    AEGP_KeyframeSuite4* keys = suites.KeyframeSuite4();
+    AEGP_AddKeyframesInfoH batch = nullptr;
+    A_Err err = keys->AEGP_StartAddKeyframes(stream, &batch);
+    if (err) {
+        return err;
+    }
+    ScopedValue value(suites);
+    for (int k = 0; k < e.evaluatedFrameCount() && !err; ++k) {
+        if (propertyIgnoredAt(e, p, k)) {
+            continue;
+        }
+        const A_Time t = layerKeyTime(e, i, k);
+        A_long index = 0;
+        err = keys->AEGP_AddKeyframes(batch, AEGP_LTimeMode_CompTime, &t, &index);
+        if (!err) {
+            err = value.readAt(e.pluginId, stream, t);
+        }
+        if (!err) {
+            putResult(e, p, i, k, value.value().val);
+            err = keys->AEGP_SetAddKeyframe(batch, index, &value.value());
+        }
+        if (!err) {
+            added.push_back(int(index));
+        }
+        value.reset();
+    }
+    const A_Err endErr = keys->AEGP_EndAddKeyframes(true, batch);
+    return err ? err : endErr;
+}
+
+// Stream p of layer i; the layer is fetched first unless already known.
+A_Err fetchStream(AEGP_SuiteHandler& suites, const MyTessaron& e, int i, AEGP_LayerH* layer, int p,
+                  ScopedStream& stream) {
+    A_Err err = *layer ? A_Err_NONE : fetchCollageLayer(suites, e, i, layer);
+    if (!err) {
+        err = stream.fetch(e.pluginId, *layer, kPropertyStreams[p]);
+    }
+    return err;
+}
+
+// Key a's out tangent and key b's in tangent from the pair's preset; the tangents not set by
+// the pair are written back as read.
+A_Err setPairTangents(AEGP_SuiteHandler& suites, const MyTessaron& e, AEGP_StreamRefH stream,
+                      A_long a, A_long b, int j) {
+    AEGP_KeyframeSuite4* keys = suites.KeyframeSuite4();
+    ScopedValue inA(suites), outA(suites), inB(suites), outB(suites), valueA(suites),
+        valueB(suites);
+    A_Err err = keys->AEGP_GetNewKeyframeSpatialTangents(e.pluginId, stream, a, &inA.value(),
+                                                         &outA.value());
+    inA.adopt(!err);
+    outA.adopt(!err);
+    if (!err) {
+        err = keys->AEGP_GetNewKeyframeSpatialTangents(e.pluginId, stream, b, &inB.value(),
+                                                       &outB.value());
+        inB.adopt(!err);
+        outB.adopt(!err);
+    }
+    if (!err) {
+        err = valueA.readKey(e.pluginId, stream, a);
+    }
+    if (!err) {
+        err = valueB.readKey(e.pluginId, stream, b);
+    }
+    if (err) {
+        return err;
+    }
+    const AEGP_ThreeDVal& va = valueA.value().val.three_d;
+    const AEGP_ThreeDVal& vb = valueB.value().val.three_d;
+    const TangentDraws draws{uniformRand, uniform53};
+    const std::optional<TangentPair> tangents = spatialTangents(
+        e.spatialPresets[j], Point2D(float(va.x), float(va.y)), Point2D(float(vb.x), float(vb.y)),
+        e.outTangents[j], e.inTangents[j], draws);
+    if (tangents) {
+        outA.value().val.three_d = AEGP_ThreeDVal{tangents->out.x, tangents->out.y, 0.0};
+        inB.value().val.three_d = AEGP_ThreeDVal{tangents->in.x, tangents->in.y, 0.0};
+    }
+    err = keys->AEGP_SetKeyframeSpatialTangents(stream, a, &inA.value(), &outA.value());
+    if (!err) {
+        err = keys->AEGP_SetKeyframeSpatialTangents(stream, b, &inB.value(), &outB.value());
+    }
+    return err;
+}
+
+}  // namespace
+
+void MyTessaron::keyframeLayer(int i) {
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    AEGP_LayerH layer = nullptr;
+    std::array<ScopedStream, PropertyCount> streams = {ScopedStream(suites), ScopedStream(suites),
+                                                       ScopedStream(suites), ScopedStream(suites)};
+    std::array<A_long, PropertyCount> numKeys = {0, 0, 0, 0};
+    A_Err err = A_Err_NONE;
+    for (int p = 0; p < PropertyCount && !err; ++p) {
+        err = fetchStream(suites, *this, i, &layer, p, streams[p]);
+    }
+    for (int p = 0; p < PropertyCount && !err; ++p) {
+        err = suites.KeyframeSuite4()->AEGP_GetStreamNumKFs(streams[p].get(), &numKeys[p]);
+    }
+    for (int p = 0; p < PropertyCount && !err; ++p) {
+        if (!propertyActive(*this, p)) {
+            continue;
+        }
+        if (writesPlainValue(*this, numKeys[p])) {
+            err = writePlainValue(suites, *this, p, i, streams[p].get());
+            continue;
+        }
+        std::vector<int> added;
+        err = writeKeys(suites, *this, p, i, streams[p].get(), added);
+        if (!err && p == Property_Position) {
+            setSpatialInterpolation(i, added);
+        }
+    }
+    // The switch is only ever turned on.
+    if (motionBlur && !err) {
+        suites.LayerSuite7()->AEGP_SetLayerFlag(layer, AEGP_LayerFlag_MOTION_BLUR, true);
+    }
+}
+
+void MyTessaron::setSpatialInterpolation(int i, std::vector<int> keyIndices) {
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    AEGP_LayerH layer = nullptr;
+    ScopedStream stream(suites);
+    A_Err err = fetchStream(suites, *this, i, &layer, Property_Position, stream);
+    // Pairs of consecutive keys in the order they were added; each inner key ends with the in
+    // tangent of the pair before it and the out tangent of the pair after it.
+    for (size_t j = 0; j + 1 < keyIndices.size() && !err; ++j) {
+        err =
+            setPairTangents(suites, *this, stream.get(), keyIndices[j], keyIndices[j + 1], int(j));
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "animation/IndexedPoint.h"
+
+// The two centres the distance orderings measure from.
+struct OffsetCentres {
+    Point2D comp;   // Distance from Comp Center
+    Point2D image;  // Distance from Image Center
+};
+
+// Reorders the list by an Offset Method (1 to 7; any other value keeps it). Random (7) shuffles
+// with `draw` (the C library's rand()): for k = 1 .. n-1, swap entries k and draw() mod (k + 1).
+void orderByOffsetMethod(std::vector<IndexedPoint>& list, uint32_t method,
+                         const OffsetCentres& centres, const std::function<int()>& draw);
+
+// The place of each layer in the ordered list: result[list[k].index] = k.
+std::vector<int32_t> orderPositions(const std::vector<IndexedPoint>& ordered);

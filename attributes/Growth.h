@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "placement/MySitePoint.h"
+
+// Rounds after which the growth stops whatever the sites' state. A round grows every site by
+// one pixel, so no collage of real layers gets near it; it only bounds a degenerate input.
+constexpr int MaxGrowthRounds = 100000;
+
+// True when the layer taking the site has bounds of zero (or negative) width or height. Such a
+// layer covers nothing: it neither grows nor stops the growth of others.
+bool hasNoArea(const MySitePoint& site);
+
+// Grows the rectangles of the sites until each touches a neighbour. `visitOrder` lists the site
+// of each layer in layer order (the frame's assignment); sites are grown one at a time in that
+// order, each tested against the other sites' current rectangles. A site with no real neighbour
+// takes its layer's own size. Returns the number of rounds run.
+int growSites(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
+              int maxRounds = MaxGrowthRounds);

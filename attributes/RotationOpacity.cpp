@@ -1,0 +1,135 @@
+#include <cmath>
+
+#include "AEGP_SuiteHandler.h"
+#include "attributes/AttributeModes.h"
+#include "attributes/LayerStreams.h"
+#include "engine/MyTessaron.h"
+#include "engine/Random.h"
+#include "placement/PreviousKey.h"
+
+namespace {
+
+// Scale, Rotation and Opacity read a stream without keys at the time itself; with one key or
+// more, the previous key.
+constexpr A_long kAttributeMinKeys = 1;
+
+float randomIn(float lo, float hi) {
+    return lo + (hi - lo) * float(uniform53());
+}
+
+float oneDimensional(MyTessaron& e, AEGP_StreamRefH stream, A_Time time) {
+    AEGP_SuiteHandler suites(e.inData->pica_basicP);
+    AEGP_StreamVal2 value = {};
+    if (previousKeyValue(suites, e.pluginId, stream, time, kAttributeMinKeys, &value)) {
+        return 0.0f;
+    }
+    return float(value.one_d);
+}
+
+}  // namespace
+
+float MyTessaron::getPreviousRotKeyValue(AEGP_StreamRefH stream, A_Time time) {
+    return oneDimensional(*this, stream, time);
+}
+
+float MyTessaron::getPreviousOpaKeyValue(AEGP_StreamRefH stream, A_Time time) {
+    return oneDimensional(*this, stream, time);
+}
+
+float MyTessaron::getOrientTowardsCenterRotation(const Point2D& centre,
+                                                 const Point2D& point) const {
+    // y points down, so +90 turns each layer's top edge away from the centre.
+    const float dy = point.y - centre.y;
+    const float dx = point.x - centre.x;
+    const float radians = float(std::atan2(double(dy), double(dx)));
+    const float degrees = float(radians * 57.29577951308232);
+    return degrees + 90.0f;
+}
+
+void MyTessaron::getRotations(A_Time time, int f) {
+    const uint32_t mode = rotationModes[f];
+    auto readPrevious = [&] {
+        return readLayerStreams(*this, AEGP_LayerStream_ROTATION,
+                                [&](AEGP_StreamRefH s) { return getPreviousRotKeyValue(s, time); });
+    };
+    if (mode == RotationMode_Ignore) {
+        // The growth turns the rectangles by the site's rotation: take the layers' own.
+        if (scaleModes[f] == ScaleMode_FromNeighborhood || preventOverlaps[f]) {
+            const std::vector<float> previous = readPrevious();
+            for (int j = 0; j < layerCount; ++j) {
+                sites[assignmentIds[f][j]].rotation = previous[j];
+                rotations[j][f] = previous[j];
+            }
+        }
+        return;
+    }
+    const std::vector<float> previous =
+        mode == RotationMode_UsePreviousValue ? readPrevious() : std::vector<float>();
+    const Point2D centre = shapeCentreFullRes();
+    const float lo = minRotations[f];
+    const float hi = maxRotations[f];
+    for (int j = 0; j < layerCount; ++j) {
+        MySitePoint& s = sites[assignmentIds[f][j]];
+        switch (mode) {
+            case RotationMode_FromAlpha:
+                s.rotation =
+                    remap(getAlphaAtPoint(s.position.x, s.position.y), 0, 255, lo, hi, true);
+                break;
+            case RotationMode_FromLuminance:
+                s.rotation =
+                    remap(getLuminanceAtPoint(s.position.x, s.position.y), 0, 255, lo, hi, true);
+                break;
+            case RotationMode_OrientTowardsCenter:
+                s.rotation = getOrientTowardsCenterRotation(centre, s.position);
+                break;
+            case RotationMode_Random:
+                s.rotation = randomIn(lo, hi);
+                break;
+            case RotationMode_UsePreviousValue:
+                s.rotation = previous[j];
+                break;
+            default:
+                break;
+        }
+        // Use Previous Value carries the first frame's reading through the run.
+        const bool carried = f > 0 && mode == RotationMode_UsePreviousValue;
+        rotations[j][f] = carried ? rotations[j][f - 1] : s.rotation;
+    }
+}
+
+void MyTessaron::getOpacities(A_Time time, int f) {
+    const uint32_t mode = opacityModes[f];
+    if (mode == OpacityMode_Ignore) {
+        return;
+    }
+    const std::vector<float> previous =
+        mode == OpacityMode_UsePreviousValue
+            ? readLayerStreams(*this, AEGP_LayerStream_OPACITY,
+                               [&](AEGP_StreamRefH s) { return getPreviousOpaKeyValue(s, time); })
+            : std::vector<float>();
+    const float lo = minOpacities[f];
+    const float hi = maxOpacities[f];
+    for (int j = 0; j < layerCount; ++j) {
+        MySitePoint& s = sites[assignmentIds[f][j]];
+        switch (mode) {
+            case OpacityMode_FromAlpha:
+                s.opacity =
+                    remap(getAlphaAtPoint(s.position.x, s.position.y), 0, 255, lo, hi, true);
+                break;
+            case OpacityMode_FromLuminance:
+                s.opacity =
+                    remap(getLuminanceAtPoint(s.position.x, s.position.y), 0, 255, lo, hi, true);
+                break;
+            case OpacityMode_Random:
+                s.opacity = randomIn(lo, hi);
+                break;
+            case OpacityMode_UsePreviousValue:
+                s.opacity = previous[j];
+                break;
+            default:
+                break;
+        }
+        const bool carried = f > 0 && mode == OpacityMode_UsePreviousValue;
+        opacities[j][f] = carried ? opacities[j][f - 1] : s.opacity;
+    }
+}

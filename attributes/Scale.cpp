@@ -1,0 +1,108 @@
+#include <algorithm>
+#include <cmath>
+
+#include "AEGP_SuiteHandler.h"
+#include "attributes/AttributeModes.h"
+#include "attributes/Growth.h"
+#include "attributes/LayerStreams.h"
+#include "attributes/SiteSize.h"
+#include "engine/MyTessaron.h"
+#include "engine/Random.h"
+#include "placement/PreviousKey.h"
+
+namespace {
+
+constexpr A_long kScaleMinKeys = 1;
+
+// The frame's size range; a Min Size above Max Size is brought down to it.
+struct SizeRange {
+    float lo;
+    float hi;
+};
+
+// The size of a site under From Alpha, From Luminance and Random, and with Prevent Overlap the
+// grown rectangle's longer side as a ceiling.
+float sampledSize(MyTessaron& e, uint32_t mode, const MySitePoint& s, SizeRange r,
+                  bool preventOverlap) {
+    if (mode == ScaleMode_Random) {
+        if (preventOverlap) {
+            r.lo = std::min(r.lo, longerSide(s));
+            r.hi = std::min(r.hi, longerSide(s));
+        }
+        return r.lo + (r.hi - r.lo) * float(uniform53());
+    }
+    const int sample = mode == ScaleMode_FromAlpha
+                           ? e.getAlphaAtPoint(s.position.x, s.position.y)
+                           : e.getLuminanceAtPoint(s.position.x, s.position.y);
+    const float size = MyTessaron::remap(float(sample), 0, 255, r.lo, r.hi, true);
+    return preventOverlap ? std::min(longerSide(s), size) : size;
+}
+
+}  // namespace
+
+float MyTessaron::getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time) {
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    AEGP_StreamVal2 value = {};
+    if (previousKeyValue(suites, pluginId, stream, time, kScaleMinKeys, &value)) {
+        return 0.0f;
+    }
+    return float(value.three_d.x);  // the horizontal scale
+}
+
+void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
+    if (scaleModes[f] == ScaleMode_Ignore) {
+        return;
+    }
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    A_Err err = A_Err_NONE;
+    // After a failed host call the remaining layers reuse the bounds last obtained.
+    A_FloatRect bounds = {0.0, 0.0, 0.0, 0.0};
+    for (int j = 0; j < layerCount; ++j) {
+        AEGP_LayerH layer = nullptr;
+        if (!err) {
+            err = fetchCollageLayer(suites, *this, j, &layer);
+        }
+        if (!err) {
+            err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime,
+                                                                  &time, &bounds);
+        }
+        const float w = std::trunc(float(bounds.right - bounds.left));
+        const float h = std::trunc(float(bounds.bottom - bounds.top));
+        seedSite(sites[assignmentIds[f][j]], w, h);
+    }
+}
+
+void MyTessaron::getScales(A_Time time, int f) {
+    const uint32_t mode = scaleModes[f];
+    if (mode == ScaleMode_Ignore) {
+        return;
+    }
+    if (mode == ScaleMode_FromNeighborhood || preventOverlaps[f]) {
+        growSites(sites, std::vector<int32_t>(assignmentIds[f].begin(),
+                                              assignmentIds[f].begin() + layerCount));
+    }
+    const std::vector<float> previous =
+        mode == ScaleMode_UsePreviousValue
+            ? readLayerStreams(*this, AEGP_LayerStream_SCALE,
+                               [&](AEGP_StreamRefH s) { return getPreviousScaKeyValue(s, time); })
+            : std::vector<float>();
+    const SizeRange range = {std::min(minSizes[f], maxSizes[f]), maxSizes[f]};
+    for (int j = 0; j < layerCount; ++j) {
+        MySitePoint& s = sites[assignmentIds[f][j]];
+        if (mode == ScaleMode_UsePreviousValue) {
+            s.width = previous[j] / 100.0f * s.layerWidth;
+            s.height = s.width / s.aspect;
+        } else if (mode == ScaleMode_FromAlpha || mode == ScaleMode_FromLuminance ||
+                   mode == ScaleMode_Random) {
+            setLongerSide(s, sampledSize(*this, mode, s, range, preventOverlaps[f]));
+        }
+        if (!hasImage[f]) {
+            scales[j][f] = 0.0f;  // no shape at this frame
+        } else if (mode == ScaleMode_UsePreviousValue) {
+            // The key value itself: the first frame's reading, carried through the run.
+            scales[j][f] = f > 0 ? scales[j][f - 1] : previous[j];
+        } else {
+            scales[j][f] = scalePercent(rescaleFactors[f], s);
+        }
+    }
+}

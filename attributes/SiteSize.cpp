@@ -1,0 +1,41 @@
+#include "attributes/SiteSize.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "attributes/Growth.h"
+
+void seedSite(MySitePoint& site, float w, float h) {
+    site.layerWidth = w;
+    site.layerHeight = h;
+    const bool empty = hasNoArea(site);
+    site.aspect = empty ? 1.0f : w / h;
+    site.width = empty ? 0.0f : 1.0f;
+    site.height = empty ? 0.0f : 1.0f / site.aspect;
+    site.growStep = 1.0f;
+    site.growing = !empty;
+    site.radius = 0.5f * std::sqrt(site.width * site.width + site.height * site.height);
+    site.corners =
+        getPolygonFromPointSizeRot(site.position, site.width, site.height, site.rotation);
+}
+
+void setLongerSide(MySitePoint& site, float size) {
+    if (site.aspect >= 1.0f) {
+        site.width = size;
+        site.height = site.width / site.aspect;
+    } else {
+        site.height = size;
+        site.width = site.height * site.aspect;
+    }
+}
+
+float longerSide(const MySitePoint& site) {
+    return std::max(site.height, site.width);
+}
+
+float scalePercent(float r, const MySitePoint& site) {
+    if (hasNoArea(site)) {
+        return float(double(r) * 100.0);
+    }
+    return float(double(r) * 100.0 * double(site.width) / double(site.layerWidth));
+}

@@ -1,0 +1,137 @@
+#include "commands/EffectSettings.h"
+
+namespace {
+
+// 33.333328 is one float step below the float nearest 100/3; 0.1 is the float 0.1.
+constexpr float kThird = 33.333328f;
+constexpr float kTenth = 0.1f;
+
+uint32_t popupValue(double v) {
+    return static_cast<uint32_t>(static_cast<int32_t>(v));
+}
+
+// One parameter read per frame and where its value goes.
+struct SettingRead {
+    int param;
+    void (*store)(MyTessaron& e, double v);
+};
+
+// The table's order is the order the host is asked for the values.
+const SettingRead kFrameSettings[] = {
+    {PARAM_POSITION,
+     [](MyTessaron& e, double v) {
+         e.positionModes.push_back(popupValue(v));
+         e.positionActive |= e.positionModes.back() != uint32_t(PositionMode::Ignore);
+     }},
+    {PARAM_SCALE,
+     [](MyTessaron& e, double v) {
+         e.scaleModes.push_back(popupValue(v));
+         e.scaleActive |= e.scaleModes.back() != uint32_t(ScaleMode::Ignore);
+     }},
+    {PARAM_ROTATION,
+     [](MyTessaron& e, double v) {
+         e.rotationModes.push_back(popupValue(v));
+         e.rotationActive |= e.rotationModes.back() != uint32_t(RotationMode::Ignore);
+     }},
+    {PARAM_OPACITY,
+     [](MyTessaron& e, double v) {
+         e.opacityModes.push_back(popupValue(v));
+         e.opacityActive |= e.opacityModes.back() != uint32_t(OpacityMode::Ignore);
+     }},
+    {PARAM_MIN_SIZE, [](MyTessaron& e, double v) { e.minSizes.push_back(float(v)); }},
+    {PARAM_MAX_SIZE, [](MyTessaron& e, double v) { e.maxSizes.push_back(float(v)); }},
+    {PARAM_PREVENT_OVERLAP, [](MyTessaron& e, double v) { e.preventOverlaps.push_back(v > 0); }},
+    {PARAM_RESCALE_FACTOR,
+     [](MyTessaron& e, double v) { e.rescaleFactors.push_back(float(v / 100.0)); }},
+    {PARAM_MIN_ROTATION, [](MyTessaron& e, double v) { e.minRotations.push_back(float(v)); }},
+    {PARAM_MAX_ROTATION, [](MyTessaron& e, double v) { e.maxRotations.push_back(float(v)); }},
+    {PARAM_MIN_OPACITY, [](MyTessaron& e, double v) { e.minOpacities.push_back(float(v)); }},
+    {PARAM_MAX_OPACITY, [](MyTessaron& e, double v) { e.maxOpacities.push_back(float(v)); }},
+    {PARAM_LAYER_ORDER, [](MyTessaron& e, double v) { e.layerOrders.push_back(popupValue(v)); }},
+    {PARAM_FRAMES_TO_RENDER, [](MyTessaron& e, double v) { e.framesToRender = int32_t(v); }},
+    {PARAM_FORCE_KEYFRAMING, [](MyTessaron& e, double v) { e.forceKeyframing = v > 0; }},
+    {PARAM_TEMPORAL_INTERPOLATION,
+     [](MyTessaron& e, double v) { e.temporalPresets.push_back(popupValue(v)); }},
+    {PARAM_SPATIAL_INTERPOLATION,
+     [](MyTessaron& e, double v) { e.spatialPresets.push_back(popupValue(v)); }},
+    {PARAM_OUT_TANGENT, [](MyTessaron& e, double v) { e.outTangents.push_back(float(v / 100.0)); }},
+    {PARAM_IN_TANGENT, [](MyTessaron& e, double v) { e.inTangents.push_back(float(v / 100.0)); }},
+    {PARAM_OFFSET_FRAMES, [](MyTessaron& e, double v) { e.offsetFrames.push_back(int32_t(v)); }},
+    {PARAM_OFFSET_METHOD,
+     [](MyTessaron& e, double v) { e.offsetMethods.push_back(popupValue(v)); }},
+    {PARAM_MOTION_BLUR, [](MyTessaron& e, double v) { e.motionBlur = v > 0; }},
+    {PARAM_RANDOM_SEED, [](MyTessaron& e, double v) { e.randomSeed = v > 0; }},
+    {PARAM_SEED, [](MyTessaron& e, double v) { e.seeds.push_back(int32_t(v)); }},
+    {PARAM_REMOVE_EXISTING_KEYS, [](MyTessaron& e, double v) { e.removeKeysFirst = v > 0; }},
+};
+
+// The frame's ease values follow its Temporal Interpolation; Custom reads the four sliders.
+void appendEase(EffectParamReader& reader, MyTessaron& e, const A_Time& time) {
+    EaseValues ease = presetEase(e.temporalPresets.back());
+    if (e.temporalPresets.back() == uint32_t(TemporalPreset::Custom)) {
+        ease.speedIn = float(reader.read(PARAM_SPEED_IN, time));
+        ease.influenceIn = float(reader.read(PARAM_INFLUENCE_IN, time));
+        ease.speedOut = float(reader.read(PARAM_SPEED_OUT, time));
+        ease.influenceOut = float(reader.read(PARAM_INFLUENCE_OUT, time));
+    }
+    e.speedsIn.push_back(ease.speedIn);
+    e.influencesIn.push_back(ease.influenceIn);
+    e.speedsOut.push_back(ease.speedOut);
+    e.influencesOut.push_back(ease.influenceOut);
+}
+
+}  // namespace
+
+EaseValues presetEase(uint32_t temporalPreset) {
+    switch (static_cast<TemporalPreset>(temporalPreset)) {
+        case TemporalPreset::EaseIn:
+            return {0, kThird, 0, kTenth};
+        case TemporalPreset::EaseOut:
+            return {0, kTenth, 0, kThird};
+        case TemporalPreset::EaseInAndOut:
+            return {0, kThird, 0, kThird};
+        case TemporalPreset::PunchyIn:
+            return {0, kThird, 0, 100};
+        case TemporalPreset::PunchyOut:
+            return {0, 100, 0, kThird};
+        case TemporalPreset::PunchyInAndOut:
+            return {0, 100, 0, 100};
+        default:
+            return {0, kTenth, 0, kTenth};  // Linear, Hold, Custom and unknown values
+    }
+}
+
+EffectParamReader::EffectParamReader(const AEGP_SuiteHandler& suites, AEGP_PluginID pluginId,
+                                     AEGP_EffectRefH effect)
+    : suites_(suites), pluginId_(pluginId), effect_(effect) {}
+
+double EffectParamReader::read(int param, const A_Time& time) {
+    AEGP_StreamSuite2* streams = suites_.StreamSuite2();
+    AEGP_StreamRefH stream = nullptr;
+    A_Err err = streams->AEGP_GetNewEffectStreamByIndex(pluginId_, effect_, param, &stream);
+    AEGP_StreamValue value{};
+    if (!err) {
+        err = streams->AEGP_GetNewStreamValue(pluginId_, stream, AEGP_LTimeMode_CompTime, &time,
+                                              true, &value);
+        if (!err) {
+            last_[param] = value.val.one_d;
+            streams->AEGP_DisposeStreamValue(&value);
+        }
+    }
+    if (stream) {
+        streams->AEGP_DisposeStream(stream);
+    }
+    return last_[param];
+}
+
+void readFrameSettings(EffectParamReader& reader, MyTessaron& engine, int32_t frame,
+                       const A_Time& time) {
+    for (const SettingRead& setting : kFrameSettings) {
+        setting.store(engine, reader.read(setting.param, time));
+        if (setting.param == PARAM_FRAMES_TO_RENDER) {
+            engine.frameList.push_back(frame);
+        } else if (setting.param == PARAM_TEMPORAL_INTERPOLATION) {
+            appendEase(reader, engine, time);
+        }
+    }
+}

@@ -1,0 +1,161 @@
+#include "engine/MyTessaron.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "AEGP_SuiteHandler.h"
+#include "engine/Random.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/time.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The clock seed: seconds ^ microseconds ^ process id as 32 bits, read signed and widened
+// (Windows: the millisecond tick count, widened with zeros).
+uint64_t clockSeed() {
+#ifdef _WIN32
+    return static_cast<uint64_t>(GetTickCount());
+#else
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    const uint32_t mixed = static_cast<uint32_t>(now.tv_sec) ^ static_cast<uint32_t>(now.tv_usec) ^
+                           static_cast<uint32_t>(getpid());
+    return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(mixed)));
+#endif
+}
+
+uint64_t frameSeed(int32_t seed) {
+    return static_cast<uint64_t>(static_cast<int64_t>(seed));
+}
+
+template <typename T>
+void limitTo(size_t& count, const std::vector<T>& perFrame) {
+    count = std::min(count, perFrame.size());
+}
+
+}  // namespace
+
+MyTessaron::MyTessaron() = default;
+MyTessaron::~MyTessaron() = default;
+
+void MyTessaron::init() {
+    // The tables hold MaxLayers layers; a larger count would index past them.
+    layerCount = std::clamp(layerCount, 0, static_cast<int32_t>(MaxLayers));
+    positions.assign(MaxLayers, {});
+    rotations.assign(MaxLayers, {});
+    scales.assign(MaxLayers, {});
+    opacities.assign(MaxLayers, {});
+    offsets.assign(MaxLayers, {});
+    for (int j = 0; j < layerCount; ++j) {
+        positions[j].assign(MaxFrames, Point2D());
+        rotations[j].assign(MaxFrames, 0.0f);
+        scales[j].assign(MaxFrames, 0.0f);
+        opacities[j].assign(MaxFrames, 0.0f);
+        offsets[j].assign(MaxFrames, 0);
+    }
+}
+
+int MyTessaron::evaluatedFrameCount() const {
+    size_t count = std::min(frameList.size(), static_cast<size_t>(MaxFrames));
+    limitTo(count, positionModes);
+    limitTo(count, scaleModes);
+    limitTo(count, rotationModes);
+    limitTo(count, opacityModes);
+    limitTo(count, minSizes);
+    limitTo(count, maxSizes);
+    limitTo(count, preventOverlaps);
+    limitTo(count, rescaleFactors);
+    limitTo(count, minRotations);
+    limitTo(count, maxRotations);
+    limitTo(count, minOpacities);
+    limitTo(count, maxOpacities);
+    limitTo(count, layerOrders);
+    limitTo(count, temporalPresets);
+    limitTo(count, speedsIn);
+    limitTo(count, influencesIn);
+    limitTo(count, speedsOut);
+    limitTo(count, influencesOut);
+    limitTo(count, spatialPresets);
+    limitTo(count, outTangents);
+    limitTo(count, inTangents);
+    limitTo(count, offsetFrames);
+    limitTo(count, offsetMethods);
+    if (!randomSeed) {
+        limitTo(count, seeds);
+    }
+    return static_cast<int>(count);
+}
+
+Point2D MyTessaron::fullResolution(const Point2D& p) const {
+    float x = p.x * upsampleX;
+    const float y = p.y * upsampleY;
+    x = x * pixelAspect;
+    return Point2D(x, y, p.z);
+}
+
+Point2D MyTessaron::imagePoint(const Point2D& p) const {
+    const float x = pixelAspect == 1.0f ? p.x : p.x / pixelAspect;
+    return Point2D(x * downsampleX, p.y * downsampleY, p.z);
+}
+
+Point2D MyTessaron::shapeCentre() const {
+    return Point2D(0.5f * static_cast<float>(opaqueBounds[0] + opaqueBounds[1]),
+                   0.5f * static_cast<float>(opaqueBounds[2] + opaqueBounds[3]));
+}
+
+Point2D MyTessaron::imageCentre() const {
+    return Point2D(0.5f * static_cast<float>(imageWidth), 0.5f * static_cast<float>(imageHeight));
+}
+
+void MyTessaron::solve() {
+    const bool anyActive = positionActive || scaleActive || rotationActive || opacityActive;
+    if (!anyActive && !removeKeysFirst) {
+        return;
+    }
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    A_Err err = suites.UtilitySuite4()->AEGP_StartUndoGroup(undoName.c_str());
+    if (removeKeysFirst) {
+        removeKeys();
+    }
+    if (randomSeed) {
+        init_genrand64(clockSeed());
+    }
+    if (anyActive) {
+        char text[64];
+        std::memset(text, 0, sizeof(text));
+        for (int i = 0; i < evaluatedFrameCount(); ++i) {
+            inData->utils->ansi.sprintf(text, "Evaluating frame %d of %d", i + 1,
+                                        evaluatedFrameCount());
+            if (!err) {
+                err = suites.AdvAppSuite2()->PF_InfoDrawText(text, "");
+            }
+            const int32_t f = frameList[i];
+            if (!randomSeed) {
+                init_genrand64(frameSeed(seeds[i]));
+            }
+            getImageDataAtTime(f);
+            const A_Time time = {static_cast<A_long>(int64_t{f} * frameDuration.value),
+                                 frameDuration.scale};
+            getPoints(time, i);
+            getAssignmentIdsAndPositions(time, i);
+            getRotations(time, i);
+            getInitialSitesDimensions(time, i);
+            getScales(time, i);
+            getOpacities(time, i);
+            getOffsets(time, i);
+        }
+        for (int j = 0; j < layerCount; ++j) {
+            keyframeLayer(j);
+        }
+        setTemporalInterpolationWithScript();
+    }
+    if (!err) {
+        suites.UtilitySuite4()->AEGP_EndUndoGroup();
+    }
+}

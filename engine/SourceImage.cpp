@@ -1,0 +1,161 @@
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+#include "engine/MyTessaron.h"
+#include "engine/Random.h"
+
+namespace {
+
+constexpr int32_t kFormat8 = 0x62677261;   // argb, 8 bits per channel
+constexpr int32_t kFormat16 = 0x36316561;  // ae16, 0..32768
+constexpr int32_t kFormat32 = 0x32336561;  // ae32, float 0..1
+constexpr int kSourceLayerParam = 2;
+
+uint8_t from16(uint16_t c) {
+    return static_cast<uint8_t>(std::min((c * 255 + 16384) >> 15, 255));
+}
+
+// Over-range and negative float channels are clamped to 0..1 first (NaN counts as 0).
+uint8_t from32(float c) {
+    const float clamped = c > 0.0f ? std::min(c, 1.0f) : 0.0f;
+    return static_cast<uint8_t>(clamped * 255.0f);
+}
+
+const uint8_t* pixelAddress(const PF_LayerDef& layer, int x, int y, int bytesPerPixel) {
+    return reinterpret_cast<const uint8_t*>(layer.data) +
+           static_cast<ptrdiff_t>(y) * layer.rowbytes + static_cast<ptrdiff_t>(x) * bytesPerPixel;
+}
+
+int truncated(float v) {
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
+void MyTessaron::getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out) const {
+    if (sourcePixelFormat == kFormat8) {
+        std::memcpy(&out, pixelAddress(layer, x, y, 4), sizeof(PF_Pixel));
+    } else if (sourcePixelFormat == kFormat16) {
+        PF_Pixel16 p;
+        std::memcpy(&p, pixelAddress(layer, x, y, 8), sizeof(p));
+        out = {from16(p.alpha), from16(p.red), from16(p.green), from16(p.blue)};
+    } else if (sourcePixelFormat == kFormat32) {
+        PF_PixelFloat p;
+        std::memcpy(&p, pixelAddress(layer, x, y, 16), sizeof(p));
+        out = {from32(p.alpha), from32(p.red), from32(p.green), from32(p.blue)};
+    } else {
+        out = {0, 0, 0, 0};
+    }
+}
+
+void MyTessaron::getImageDataAtTime(int frame) {
+    PF_ParamDef param;
+    std::memset(&param, 0, sizeof(param));
+    const PF_Err err = inData->inter.checkout_param(inData->effect_ref, kSourceLayerParam,
+                                                    frame * inData->time_step, inData->time_step,
+                                                    inData->time_scale, &param);
+    const auto& par = inData->pixel_aspect_ratio;
+    pixelAspect = par.den ? static_cast<float>(double(par.num) / double(par.den)) : 1.0f;
+    if (!err) {
+        takeImage(param.u.ld);
+        inData->inter.checkin_param(inData->effect_ref, &param);
+    } else {
+        PF_LayerDef nothing;
+        std::memset(&nothing, 0, sizeof(nothing));
+        takeImage(nothing);
+    }
+}
+
+void MyTessaron::takeImage(const PF_LayerDef& layer) {
+    const bool delivered = layer.data != nullptr;
+    imageWidth = delivered ? layer.width : 0;
+    imageHeight = delivered ? layer.height : 0;
+    imagePixels.reset(new uint8_t[size_t(imageWidth) * size_t(imageHeight) * 4]);
+    opaqueXs.clear();
+    opaqueYs.clear();
+    opaqueBounds[0] = imageWidth;
+    opaqueBounds[1] = 0;
+    opaqueBounds[2] = imageHeight;
+    opaqueBounds[3] = 0;
+    hasImage.push_back(false);
+    for (int y = 0; y < imageHeight; ++y) {
+        for (int x = 0; x < imageWidth; ++x) {
+            PF_Pixel p;
+            getPixel(layer, x, y, p);
+            std::memcpy(&imagePixels[(size_t(y) * imageWidth + x) * 4], &p, 4);
+            if (p.alpha != 0) {
+                addOpaquePixel(x, y);
+            }
+        }
+    }
+}
+
+void MyTessaron::addOpaquePixel(int x, int y) {
+    opaqueBounds[0] = std::min(opaqueBounds[0], x);
+    opaqueBounds[1] = std::max(opaqueBounds[1], x);
+    opaqueBounds[2] = std::min(opaqueBounds[2], y);
+    opaqueBounds[3] = std::max(opaqueBounds[3], y);
+    opaqueXs.push_back(x);
+    opaqueYs.push_back(y);
+    hasImage.back() = true;
+}
+
+// The 4 bytes of image pixel (x, y) truncated, or nullptr outside the image.
+static const uint8_t* imageByteAt(const MyTessaron& e, float x, float y) {
+    const int ix = truncated(x);
+    const int iy = truncated(y);
+    if (!e.imagePixels || ix < 0 || ix >= e.imageWidth || iy < 0 || iy >= e.imageHeight) {
+        return nullptr;
+    }
+    return &e.imagePixels[(size_t(iy) * e.imageWidth + ix) * 4];
+}
+
+bool MyTessaron::isPointInsideShape(float x, float y) const {
+    const uint8_t* p = imageByteAt(*this, x, y);
+    return p != nullptr && p[0] != 0;
+}
+
+int MyTessaron::getAlphaAtPoint(float x, float y) const {
+    const Point2D at = imagePoint(Point2D(x, y));
+    const uint8_t* p = imageByteAt(*this, at.x, at.y);
+    return p ? p[0] : 0;
+}
+
+// Full-resolution coordinates, like getAlphaAtPoint, so a site reads the pixel it stands on.
+int MyTessaron::getLuminanceAtPoint(float x, float y) const {
+    const Point2D at = imagePoint(Point2D(x, y));
+    const uint8_t* p = imageByteAt(*this, at.x, at.y);
+    if (!p) {
+        return 0;
+    }
+    const double l = 0.299 * p[1] + 0.587 * p[2] + 0.114 * p[3];
+    return static_cast<int>(static_cast<float>(l));
+}
+
+Point2D MyTessaron::generatePointInsideShape() const {
+    const size_t n = opaqueXs.size();
+    if (n == 0) {
+        return shapeCentre();  // the image centre after an empty frame
+    }
+    const float u = uniformRand();
+    const size_t k = std::min(static_cast<size_t>(static_cast<float>(n) * u), n - 1);
+    const float jx = 0.2f * static_cast<float>(uniform53()) - 0.1f;
+    const float jy = 0.2f * static_cast<float>(uniform53()) - 0.1f;
+    return Point2D(static_cast<float>(opaqueXs[k]) + jx, static_cast<float>(opaqueYs[k]) + jy);
+}
+
+float MyTessaron::remap(float v, float a, float b, float c, float d, bool clamp) {
+    if (std::fabs(a - b) < FLT_EPSILON) {
+        return c;
+    }
+    const float r = (v - a) / (b - a) * (d - c) + c;
+    if (!clamp) {
+        return r;
+    }
+    const float lo = std::min(c, d);
+    const float hi = std::max(c, d);
+    return r > hi ? hi : (r < lo ? lo : r);
+}

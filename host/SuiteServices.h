@@ -1,0 +1,34 @@
+#pragma once
+// Suite services beyond AEGP_SuiteHandler: the missing-suite exception shared by every suite
+// acquisition that throws, and a scoped suite for versions the handler has no accessor for.
+#include "AE_Effect.h"
+#include "SPBasic.h"
+
+// Throws PF_Err_BAD_CALLBACK_PARAM (516), which EntryPointFunc returns to the host.
+[[noreturn]] void throwMissingSuite();
+
+// One suite held for a scope: acquired by name and version on construction (throws through
+// throwMissingSuite() when absent or empty), released on destruction.
+template <class Suite>
+class ScopedSuite {
+  public:
+    ScopedSuite(const SPBasicSuite* basic, const char* name, int32 version)
+        : basic_(basic), name_(name), version_(version), suite_(nullptr) {
+        const void* suite = nullptr;
+        if (!basic_ || basic_->AcquireSuite(name_, version_, &suite) != kSPNoError || !suite) {
+            throwMissingSuite();
+        }
+        suite_ = static_cast<const Suite*>(suite);
+    }
+    ~ScopedSuite() { basic_->ReleaseSuite(name_, version_); }
+    ScopedSuite(const ScopedSuite&) = delete;
+    ScopedSuite& operator=(const ScopedSuite&) = delete;
+
+    const Suite* operator->() const { return suite_; }
+
+  private:
+    const SPBasicSuite* basic_;
+    const char* name_;
+    int32 version_;
+    const Suite* suite_;
+};

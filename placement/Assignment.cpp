@@ -1,0 +1,176 @@
+// dlib is used header-only: skip its link-time check for a compiled dlib library.
+#define DLIB_TEST_FOR_ODR_VIOLATIONS_H_
+#include <dlib/optimization/max_cost_assignment.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <numeric>
+
+#include "AEGP_SuiteHandler.h"
+#include "engine/MyTessaron.h"
+#include "host/Params.h"
+#include "placement/MinimumAssignment.h"
+#include "placement/Orderings.h"
+
+namespace {
+
+constexpr int32_t kShapeLayerType = 4;  // AEGP_ObjectType_VECTOR
+constexpr int32_t kTextLayerType = 3;   // AEGP_ObjectType_TEXT
+
+A_Matrix4 identity() {
+    A_Matrix4 m = {};
+    for (int i = 0; i < 4; ++i) {
+        m.mat[i][i] = 1.0;
+    }
+    return m;
+}
+
+}  // namespace
+
+long long squaredDistanceCost(const Point2D& a, const Point2D& b) {
+    const float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
+    const double d = static_cast<double>(dx * dx + dy * dy + dz * dz);
+    if (!(d < static_cast<double>(kMaxAssignmentCost))) {
+        return kMaxAssignmentCost;  // also NaN
+    }
+    return static_cast<long long>(d);
+}
+
+std::vector<int32_t> minimumDistanceAssignment(const std::vector<Point2D>& from,
+                                               const std::vector<Point2D>& to,
+                                               const std::vector<bool>& known) {
+    const long n = static_cast<long>(from.size());
+    assert(to.size() == from.size() && known.size() == from.size());
+    dlib::matrix<long long> cost(n, n);
+    for (long i = 0; i < n; ++i) {
+        for (long j = 0; j < n; ++j) {
+            // Maximising the negated squared distances minimises their sum.
+            cost(i, j) = known[i] ? -squaredDistanceCost(from[i], to[j]) : 0;
+        }
+    }
+    const std::vector<long> columns = dlib::max_cost_assignment(cost);
+    return std::vector<int32_t>(columns.begin(), columns.end());
+}
+
+Point2D MyTessaron::compPosition(const Point2D& s, const A_Matrix4& m) const {
+    const double x = s.x, y = s.y;
+    double cx = x * m.mat[0][0] + y * m.mat[1][0] + 0.0 * m.mat[2][0] + m.mat[3][0];
+    double cy = x * m.mat[0][1] + y * m.mat[1][1] + 0.0 * m.mat[2][1] + m.mat[3][1];
+    const double w = x * m.mat[0][3] + y * m.mat[1][3] + 0.0 * m.mat[2][3] + m.mat[3][3];
+    if (w != 0.0) {
+        cx = cx * (1.0 / w);
+        cy = cy * (1.0 / w);
+    }
+    double px = static_cast<float>(cx), py = static_cast<float>(cy);
+    if (sourceLayerType == kShapeLayerType) {
+        px = px + (-0.5) * compWidth;
+        py = py + (-0.5) * compHeight;
+    } else if (sourceLayerType == kTextLayerType) {
+        px = px - sourcePosition.val.three_d.x;
+        py = py - sourcePosition.val.three_d.y;
+    }
+    return Point2D(static_cast<float>(px), static_cast<float>(py), 0.0f);
+}
+
+// Each layer's previous composition position: its Position key at the first frame, the position
+// written for the previous frame afterwards. Layers after a failed host call are unknown.
+static void previousPositions(MyTessaron& e, A_Time time, int frameIndex,
+                              std::vector<Point2D>& from, std::vector<bool>& known) {
+    const int n = e.layerCount;
+    from.assign(n, Point2D());
+    known.assign(n, true);
+    if (frameIndex > 0) {
+        for (int i = 0; i < n; ++i) {
+            const Point2D& p = e.positions[i][frameIndex - 1];
+            from[i] = Point2D(p.x, p.y, 0.0f);
+        }
+        return;
+    }
+    AEGP_SuiteHandler suites(e.inData->pica_basicP);
+    A_Err err = A_Err_NONE;
+    for (int i = 0; i < n; ++i) {
+        AEGP_LayerH layer = nullptr;
+        AEGP_StreamRefH stream = nullptr;
+        if (!err) {
+            err = i < static_cast<int>(e.layerIndices.size())
+                      ? suites.LayerSuite7()->AEGP_GetCompLayerByIndex(e.comp, e.layerIndices[i],
+                                                                       &layer)
+                      : A_Err_PARAMETER;
+        }
+        if (!err) {
+            err = suites.StreamSuite4()->AEGP_GetNewLayerStream(e.pluginId, layer,
+                                                                AEGP_LayerStream_POSITION, &stream);
+        }
+        if (!err) {
+            from[i] = e.getPreviousPosKeyValue(stream, time);
+            suites.StreamSuite4()->AEGP_DisposeStream(stream);
+        }
+        known[i] = !err;
+    }
+}
+
+// The six sorting orders reorder the sites; layer i then takes site i. The centres are
+// full-resolution points, like the sites.
+static void sortSites(MyTessaron& e, LayerOrder order) {
+    auto& s = e.sites;
+    if (order == LayerOrder::ByX) {
+        std::sort(s.begin(), s.end(), sort_by_x());
+    } else if (order == LayerOrder::ByY) {
+        std::sort(s.begin(), s.end(), sort_by_y());
+    } else if (order == LayerOrder::ByNorm) {
+        std::sort(s.begin(), s.end(), sort_by_norm());
+    } else if (order == LayerOrder::ByInverseNorm) {
+        std::sort(s.begin(), s.end(), sort_by_inverse_norm());
+    } else if (order == LayerOrder::ByDistanceFromCompCenter) {
+        std::sort(s.begin(), s.end(), sort_by_distance_from_point(e.imageCentreFullRes()));
+    } else if (order == LayerOrder::ByDistanceFromImageCenter) {
+        std::sort(s.begin(), s.end(), sort_by_distance_from_point(e.shapeCentreFullRes()));
+    }
+}
+
+void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
+    const int n = layerCount;
+    const bool enoughSites = static_cast<int>(sites.size()) >= n;
+    std::vector<int32_t> ids(n);
+    std::iota(ids.begin(), ids.end(), 0);
+    const auto mode = static_cast<PositionMode>(positionModes[frameIndex]);
+    if (mode == PositionMode::Ignore) {
+        layerOrders[frameIndex] = static_cast<uint32_t>(LayerOrder::Random);
+    }
+
+    // One mapping for the whole frame: the Source layer's transform does not depend on the layer.
+    A_Matrix4 toWorld = identity();
+    A_Err err = A_Err_NONE;
+    if (!sitesAreCompPositions) {
+        AEGP_SuiteHandler suites(inData->pica_basicP);
+        err = suites.LayerSuite7()->AEGP_GetLayerToWorldXform(sourceLayer, &time, &toWorld);
+    }
+    auto siteInComp = [&](const Point2D& s) {
+        return sitesAreCompPositions ? Point2D(s.x, s.y, 0.0f) : compPosition(s, toWorld);
+    };
+
+    const auto order = static_cast<LayerOrder>(layerOrders[frameIndex]);
+    sortSites(*this, order);
+    if (order == LayerOrder::MinimumAssignment && enoughSites && !err) {
+        std::vector<Point2D> from, to;
+        std::vector<bool> known;
+        previousPositions(*this, time, frameIndex, from, known);
+        for (int j = 0; j < n; ++j) {
+            to.push_back(siteInComp(sites[j].position));
+        }
+        ids = minimumDistanceAssignment(from, to, known);
+    }
+    assignmentIds.push_back(ids);
+
+    const bool repeat = frameIndex > 0 && mode == PositionMode::UsePreviousValue;
+    for (int i = 0; i < n; ++i) {
+        // A layer without a site, or after a failed mapping, keeps its previous frame's position.
+        const bool placeable = !repeat && !err && ids[i] < static_cast<int>(sites.size());
+        if (placeable) {
+            positions[i][frameIndex] = siteInComp(sites[ids[i]].position);
+        } else if (frameIndex > 0) {
+            positions[i][frameIndex] = positions[i][frameIndex - 1];
+        }
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Choosing sites among regular candidate points (Grid and Radial).
+#include <functional>
+#include <vector>
+
+#include "engine/Point2D.h"
+
+// Builds candidates for a count of columns or rings.
+using CandidateBuilder = std::function<void(int count, std::vector<Point2D>& out)>;
+
+struct CandidateChoice {
+    std::vector<Point2D> points;
+    int excess = 0;          // candidates beyond the n needed
+    bool hadExcess = false;  // the first sufficient count gave more than n: report the excess
+};
+
+// Raises the count from firstCount until there are at least n candidates; when that set has more
+// than n, tries the five next counts and keeps the set with the smallest non-negative excess
+// (ties keep the earlier set). n must not exceed what some count can give (any non-empty shape).
+CandidateChoice chooseCandidates(int n, int firstCount, const CandidateBuilder& build);
+
+// n candidates picked at random without replacement (rand() draws); the result is in pick order.
+std::vector<Point2D> pickAtRandom(std::vector<Point2D> candidates, int n);

@@ -1,0 +1,132 @@
+#include <cstring>
+
+#include "AEGP_SuiteHandler.h"
+#include "engine/MyTessaron.h"
+#include "host/Params.h"
+#include "placement/Candidates.h"
+#include "placement/PreviousKey.h"
+
+namespace {
+
+constexpr A_long kPositionMinKeys = 2;  // a single Position key reads the value at the time
+
+bool frameHasShape(const std::vector<bool>& hasImage, int frameIndex) {
+    return frameIndex < static_cast<int>(hasImage.size()) && hasImage[frameIndex];
+}
+
+}  // namespace
+
+void MyTessaron::getPoints(A_Time time, int frameIndex) {
+    sites.clear();
+    sitesAreCompPositions = false;
+    const auto mode = static_cast<PositionMode>(positionModes[frameIndex]);
+    const bool keepPlaces = mode == PositionMode::Ignore || mode == PositionMode::UsePreviousValue;
+    if (keepPlaces || !frameHasShape(hasImage, frameIndex)) {
+        getLayerPositionSites(time, frameIndex);  // new sites have rotation 0
+        return;
+    }
+    if (mode == PositionMode::Grid || mode == PositionMode::Radial) {
+        getCandidateSites(mode == PositionMode::Grid, time);
+    } else if (mode == PositionMode::Organic) {
+        getOrganicPoints();
+    } else if (mode == PositionMode::Random) {
+        for (int i = 0; i < layerCount; ++i) {
+            sites.emplace_back();
+            sites.back().position = generatePointInsideShape();
+        }
+    }
+    for (MySitePoint& site : sites) {
+        site.position = fullResolution(site.position);
+    }
+}
+
+void MyTessaron::getCandidateSites(bool grid, A_Time time) {
+    CandidateChoice choice;
+    if (grid) {
+        const float aspect = gridCellAspect(time);
+        choice = chooseCandidates(layerCount, 1, [&](int k, std::vector<Point2D>& out) {
+            getGridPointsInShape(k, aspect, out);
+        });
+    } else {
+        choice = chooseCandidates(layerCount, 0, [&](int k, std::vector<Point2D>& out) {
+            getRadialPointsInShape(k, out);
+        });
+    }
+    if (choice.hadExcess) {
+        reportEmptyCells(choice.excess);
+    }
+    for (const Point2D& p : pickAtRandom(std::move(choice.points), layerCount)) {
+        sites.emplace_back();
+        sites.back().position = p;
+    }
+}
+
+// Cells take the first layer's width-to-height ratio; square cells when it cannot be read or a
+// side is empty (a zero height would make the cells endless).
+float MyTessaron::gridCellAspect(A_Time time) {
+    if (layerIndices.empty()) {
+        return 1.0f;
+    }
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    AEGP_LayerH layer = nullptr;
+    A_FloatRect bounds = {0, 0, 0, 0};
+    A_Err err = suites.LayerSuite7()->AEGP_GetCompLayerByIndex(comp, layerIndices[0], &layer);
+    if (!err) {
+        err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime, &time,
+                                                              &bounds);
+    }
+    const int w = static_cast<int>(bounds.right - bounds.left);
+    const int h = static_cast<int>(bounds.bottom - bounds.top);
+    if (err || w <= 0 || h <= 0 || w == h) {
+        return 1.0f;
+    }
+    return static_cast<float>(w) / static_cast<float>(h);
+}
+
+void MyTessaron::reportEmptyCells(int excess) {
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    char text[64];
+    std::memset(text, 0, sizeof(text));
+    inData->utils->ansi.sprintf(text, "Empty cells: %d", excess);
+    suites.AdvAppSuite2()->PF_InfoDrawText(text, "");
+}
+
+// Site j at layer j's own Position: already a composition position, so it is not converted and
+// the assignment skips the layer-to-world mapping for it. After a failed host call the remaining
+// layers keep their previous frame's position.
+void MyTessaron::getLayerPositionSites(A_Time time, int frameIndex) {
+    sitesAreCompPositions = true;
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    A_Err err = A_Err_NONE;
+    for (int j = 0; j < layerCount; ++j) {
+        MySitePoint site;
+        AEGP_LayerH layer = nullptr;
+        AEGP_StreamRefH stream = nullptr;
+        if (!err) {
+            err =
+                j < static_cast<int>(layerIndices.size())
+                    ? suites.LayerSuite7()->AEGP_GetCompLayerByIndex(comp, layerIndices[j], &layer)
+                    : A_Err_PARAMETER;
+        }
+        if (!err) {
+            err = suites.StreamSuite4()->AEGP_GetNewLayerStream(pluginId, layer,
+                                                                AEGP_LayerStream_POSITION, &stream);
+        }
+        if (!err) {
+            site.position = getPreviousPosKeyValue(stream, time);
+            suites.StreamSuite4()->AEGP_DisposeStream(stream);
+        } else if (frameIndex > 0) {
+            site.position = positions[j][frameIndex - 1];
+        }
+        sites.push_back(site);
+    }
+}
+
+Point2D MyTessaron::getPreviousPosKeyValue(AEGP_StreamRefH stream, A_Time time) {
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    AEGP_StreamVal2 value = {};
+    if (previousKeyValue(suites, pluginId, stream, time, kPositionMinKeys, &value)) {
+        return Point2D();
+    }
+    return Point2D(static_cast<float>(value.three_d.x), static_cast<float>(value.three_d.y), 0.0f);
+}

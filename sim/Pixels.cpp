@@ -1,0 +1,181 @@
+#include "sim/Pixels.h"
+
+#include <cairo.h>
+
+#include <cassert>
+#include <cstring>
+#include <stdexcept>
+
+namespace sim {
+
+int bytesPerPixel(PF_PixelFormat format) {
+    switch (format) {
+        case PF_PixelFormat_ARGB32:
+            return 4;
+        case PF_PixelFormat_ARGB64:
+            return 8;
+        case PF_PixelFormat_ARGB128:
+            return 16;
+        default:
+            return 0;
+    }
+}
+
+PF_PixelFormat formatForDepth(int bitsPerChannel) {
+    if (bitsPerChannel == 16) return PF_PixelFormat_ARGB64;
+    if (bitsPerChannel == 32) return PF_PixelFormat_ARGB128;
+    return PF_PixelFormat_ARGB32;
+}
+
+std::unique_ptr<World> newWorld(int width, int height, PF_PixelFormat format) {
+    assert(bytesPerPixel(format) > 0 && width >= 0 && height >= 0);
+    auto world = std::make_unique<World>();
+    world->format = format;
+    const int rowbytes = (width * bytesPerPixel(format) + 15) / 16 * 16;
+    world->pixels.assign(size_t(rowbytes) * size_t(height) + 16, 0);
+    PF_EffectWorld& d = world->def;
+    d.world_flags =
+        PF_WorldFlag_WRITEABLE | (format == PF_PixelFormat_ARGB64 ? PF_WorldFlag_DEEP : 0);
+    d.data = reinterpret_cast<PF_PixelPtr>(world->pixels.data());
+    d.rowbytes = rowbytes;
+    d.width = width;
+    d.height = height;
+    d.extent_hint = PF_Rect{0, 0, width, height};
+    d.pix_aspect_ratio = PF_RationalScale{1, 1};
+    return world;
+}
+
+namespace {
+
+uint8_t* pixelAt(const PF_EffectWorld& w, int bpp, int x, int y) {
+    return reinterpret_cast<uint8_t*>(w.data) + size_t(y) * size_t(w.rowbytes) + size_t(x) * bpp;
+}
+
+}  // namespace
+
+void putPixel(World& world, int x, int y, const uint8_t rgba[4]) {
+    assert(x >= 0 && y >= 0 && x < world.def.width && y < world.def.height);
+    const uint8_t argb[4] = {rgba[3], rgba[0], rgba[1], rgba[2]};
+    uint8_t* p = pixelAt(world.def, bytesPerPixel(world.format), x, y);
+    for (int c = 0; c < 4; ++c) {
+        if (world.format == PF_PixelFormat_ARGB32) {
+            p[c] = argb[c];
+        } else if (world.format == PF_PixelFormat_ARGB64) {
+            const uint16_t v = uint16_t((argb[c] * 32768u + 127u) / 255u);  // rounded to 0..32768
+            std::memcpy(p + 2 * c, &v, 2);
+        } else {
+            const float v = float(argb[c]) / 255.0f;
+            std::memcpy(p + 4 * c, &v, 4);
+        }
+    }
+}
+
+std::array<uint8_t, 4> getPixel(const World& world, int x, int y) {
+    assert(x >= 0 && y >= 0 && x < world.def.width && y < world.def.height);
+    const uint8_t* p = pixelAt(world.def, bytesPerPixel(world.format), x, y);
+    uint8_t argb[4];
+    for (int c = 0; c < 4; ++c) {
+        if (world.format == PF_PixelFormat_ARGB32) {
+            argb[c] = p[c];
+        } else if (world.format == PF_PixelFormat_ARGB64) {
+            uint16_t v;
+            std::memcpy(&v, p + 2 * c, 2);
+            argb[c] = uint8_t((v * 255u + 16384u) >> 15);
+        } else {
+            float v;
+            std::memcpy(&v, p + 4 * c, 4);
+            argb[c] = uint8_t(v * 255.0f + 0.5f);
+        }
+    }
+    return {argb[1], argb[2], argb[3], argb[0]};
+}
+
+Image loadPng(const std::string& path) {
+    cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(png) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(png);
+        throw std::runtime_error(path + ": cannot read the PNG image");
+    }
+    Image image;
+    image.width = cairo_image_surface_get_width(png);
+    image.height = cairo_image_surface_get_height(png);
+    // Whatever the file's format, draw it onto a premultiplied ARGB32 surface first.
+    cairo_surface_t* argb =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+    cairo_t* cr = cairo_create(argb);
+    cairo_set_source_surface(cr, png, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(argb);
+    const unsigned char* data = cairo_image_surface_get_data(argb);
+    const int stride = cairo_image_surface_get_stride(argb);
+    image.rgba.resize(size_t(image.width) * size_t(image.height) * 4);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            uint32_t v;
+            std::memcpy(&v, data + size_t(y) * stride + size_t(x) * 4, 4);
+            const uint32_t a = v >> 24;
+            uint8_t* out = &image.rgba[(size_t(y) * image.width + x) * 4];
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t premul = (v >> (16 - 8 * c)) & 0xff;  // red, green, blue
+                out[c] = uint8_t(a ? (premul * 255 + a / 2) / a : 0);
+            }
+            out[3] = uint8_t(a);
+        }
+    }
+    cairo_surface_destroy(argb);
+    cairo_surface_destroy(png);
+    return image;
+}
+
+void fillWorld(World& world, const std::array<uint8_t, 4>& rgba) {
+    for (int y = 0; y < world.def.height; ++y) {
+        for (int x = 0; x < world.def.width; ++x) putPixel(world, x, y, rgba.data());
+    }
+}
+
+void drawImage(World& world, const Image& image, int downsample) {
+    assert(downsample >= 1);
+    for (int y = 0; y < world.def.height; ++y) {
+        const int sy = y * downsample;
+        if (sy >= image.height) break;
+        for (int x = 0; x < world.def.width; ++x) {
+            const int sx = x * downsample;
+            if (sx >= image.width) break;
+            putPixel(world, x, y, &image.rgba[(size_t(sy) * image.width + sx) * 4]);
+        }
+    }
+}
+
+namespace {
+
+bool validRect(const PF_Rect& r, const PF_EffectWorld& w) {
+    return r.left >= 0 && r.top >= 0 && r.left <= r.right && r.top <= r.bottom &&
+           r.right <= w.width && r.bottom <= w.height;
+}
+
+}  // namespace
+
+PF_Err copyWorld(const PF_EffectWorld& src, PF_PixelFormat srcFormat, PF_EffectWorld& dst,
+                 PF_PixelFormat dstFormat, const PF_Rect* srcRect, const PF_Rect* dstRect) {
+    const int bpp = bytesPerPixel(srcFormat);
+    if (!src.data || !dst.data || bpp == 0 || bpp != bytesPerPixel(dstFormat)) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    const PF_Rect s = srcRect ? *srcRect : PF_Rect{0, 0, src.width, src.height};
+    const PF_Rect d = dstRect ? *dstRect : PF_Rect{0, 0, dst.width, dst.height};
+    if (!validRect(s, src) || !validRect(d, dst)) return PF_Err_BAD_CALLBACK_PARAM;
+    const int sw = s.right - s.left, sh = s.bottom - s.top;
+    const int dw = d.right - d.left, dh = d.bottom - d.top;
+    if (sw == 0 || sh == 0) return PF_Err_NONE;
+    for (int y = 0; y < dh; ++y) {
+        const int sy = s.top + int(int64_t(y) * sh / dh);
+        for (int x = 0; x < dw; ++x) {
+            const int sx = s.left + int(int64_t(x) * sw / dw);
+            std::memcpy(pixelAt(dst, bpp, d.left + x, d.top + y), pixelAt(src, bpp, sx, sy), bpp);
+        }
+    }
+    return PF_Err_NONE;
+}
+
+}  // namespace sim

@@ -1,0 +1,149 @@
+#include "sim/SceneRun.h"
+
+#include <algorithm>
+#include <array>
+#include <set>
+
+#include "sim/Host.h"
+#include "sim/Render.h"
+
+namespace sim {
+
+namespace {
+
+constexpr size_t kMaxKeyedPreviews = 12;
+
+// Performs a scene's actions the way a user would.
+class Driver {
+  public:
+    Driver(Host& host, const Scene& scene) : host_(host), scene_(scene) {}
+
+    void perform(const Action& action) {
+        switch (action.kind) {
+            case Action::Kind::Create:
+                host_.userChangedParam(createButtonIndex(host_, scene_.file));
+                break;
+            case Action::Kind::Undo:
+                host_.undo();
+                break;
+            case Action::Kind::Time:
+                host_.project().comp.currentTime = action.time;
+                break;
+            case Action::Kind::Set:
+                set(action.params);
+                break;
+        }
+    }
+
+    // As when the user edits the values: supervised parameters tell the plug-in of the change,
+    // then the host asks it to refresh the controls.
+    void set(const std::vector<ParamSetting>& params) {
+        applyParams(host_, scene_, params);
+        for (const ParamSetting& p : params) {
+            int index = host_.paramIndex(p.name);
+            if (host_.paramDefs()[size_t(index)].flags & PF_ParamFlag_SUPERVISE)
+                host_.userChangedParam(index);
+        }
+        host_.updateParamsUI();
+    }
+
+  private:
+    Host& host_;
+    const Scene& scene_;
+};
+
+bool allSucceeded(const Records& records) {
+    for (const Records::Command& c : records.commands) {
+        if (c.result != PF_Err_NONE) return false;
+    }
+    return true;
+}
+
+// The id of the Source layer: the first layer parameter's choice (the effect's own
+// layer when it holds "myself", 0 when it holds none).
+int sourceLayerId(Host& host) {
+    const auto& defs = host.paramDefs();
+    for (size_t i = 1; i < defs.size(); ++i) {
+        if (defs[i].param_type != PF_Param_LAYER) continue;
+        auto it = host.effect().params.find(int(i));
+        int id = it == host.effect().params.end() ? 0 : int(it->second.value);
+        return id == PF_LayerDefault_MYSELF ? host.effectLayer().id : id;
+    }
+    return 0;
+}
+
+// The streams a run animates: Position, Scale, Rotation, Opacity.
+std::array<const Stream*, 4> animated(const Layer& l) {
+    return {&l.position, &l.scale, &l.rotation, &l.opacity};
+}
+
+void addKeyTimes(const Stream* before, const Stream& after, std::set<int64_t>& frames,
+                 const Comp& comp) {
+    for (const Key& k : after.keys) {
+        if (before && before->keyIndexAt(k.time) >= 0) continue;
+        frames.insert(frameTime(comp, k.time.seconds()).value);
+    }
+}
+
+std::vector<double> evenlyChosen(const std::vector<double>& all, size_t count) {
+    if (all.size() <= count) return all;
+    std::vector<double> chosen;
+    for (size_t i = 0; i < count; ++i) chosen.push_back(all[i * (all.size() - 1) / (count - 1)]);
+    return chosen;
+}
+
+}  // namespace
+
+std::vector<double> previewTimes(const Project& before, const Project& after, int extra) {
+    const Comp& comp = after.comp;
+    std::set<int64_t> frames;
+    for (size_t i = 0; i < comp.layers.size(); ++i) {
+        const Layer* old = i < before.comp.layers.size() ? &before.comp.layers[i] : nullptr;
+        for (int s = 0; s < 4; ++s)
+            addKeyTimes(old ? animated(*old)[s] : nullptr, *animated(comp.layers[i])[s], frames,
+                        comp);
+    }
+    std::vector<double> keyed;
+    for (int64_t v : frames) keyed.push_back(Time{int32_t(v), comp.frameDuration.scale}.seconds());
+    std::vector<double> times = evenlyChosen(keyed, kMaxKeyedPreviews);
+    if (times.empty()) times.push_back(comp.currentTime.seconds());
+    if (extra > 0) {
+        std::vector<double> more = workAreaTimes(comp, extra);
+        times.insert(times.end(), more.begin(), more.end());
+    }
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+bool performScene(Host& host, const Scene& scene) {
+    // The stored values are in place before the controls are refreshed, as when a project opens.
+    if (host.apply() == PF_Err_NONE) {
+        applyParams(host, scene, scene.params);
+        host.updateParamsUI();
+        Driver driver(host, scene);
+        for (const Action& action : scene.actions) driver.perform(action);
+        host.globalSetdown();
+    }
+    return allSucceeded(host.records());
+}
+
+bool runScene(const Scene& scene, const RunOptions& options) {
+    Host host(scene.project);
+    host.setEffectLayer(scene.effectLayer, scene.effectSlot);
+    if (scene.apiVersion) host.setApiVersion(scene.apiVersion->first, scene.apiVersion->second);
+    host.setEchoInfo(options.echoInfo);
+    host.setRecordCalls(false);
+    host.loadPlugin(options.plugin);
+    const bool ok = performScene(host, scene);
+    writeResult(options.outDir, resultJson({host.project(), host.records(), host.leaks()}));
+    if (options.previews) {
+        RenderOptions look;
+        look.paths = options.paths;
+        renderPreviews(host.project(),
+                       previewTimes(scene.project, host.project(), options.previewFrames),
+                       options.outDir, look, sourceLayerId(host));
+    }
+    return ok;
+}
+
+}  // namespace sim

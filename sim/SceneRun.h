@@ -1,0 +1,35 @@
+#pragma once
+// One run of a scene, as `tessaron run` does it: load the plug-in, apply the effect, perform the
+// scene's actions and write result.json (and preview pictures).
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/Result.h"
+#include "sim/Scene.h"
+
+namespace sim {
+
+struct RunOptions {
+    std::string plugin;     // path of the plug-in library
+    std::string outDir;     // result.json and previews go here
+    bool previews = true;   // frame_NNNN.png and preview.png
+    int previewFrames = 0;  // extra evenly spaced work-area frames
+    bool paths = false;     // draw Position paths on the previews
+    bool echoInfo = false;  // Info panel lines to stderr as they come
+};
+
+// Performs the run on a host that has the plug-in loaded or attached: applies the effect and
+// the scene's parameters, performs the actions and sends Global Setdown. Throws SceneError for
+// a bad parameter setting. Returns false when a command returned an error.
+bool performScene(Host& host, const Scene& scene);
+
+// Loads the plug-in, performs the scene and writes the outputs (nothing when the scene is bad);
+// returns what performScene returned.
+bool runScene(const Scene& scene, const RunOptions& options);
+
+// Preview times: the frames the run keyed (at most 12, evenly chosen) or the current time, plus
+// `extra` evenly spaced work-area frames.
+std::vector<double> previewTimes(const Project& before, const Project& after, int extra);
+
+}  // namespace sim

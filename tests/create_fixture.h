@@ -1,0 +1,80 @@
+#pragma once
+// A small composition with a Source layer carrying the effect and a few collage cards, driven
+// through the built plug-in's EntryPointFunc by the simulated host.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Params.h"
+#include "sim/Host.h"
+#include "sim/Model.h"
+#include "sim/Result.h"
+
+namespace create_fixture {
+
+inline sim::Layer solidLayer(int32_t id, const std::string& name, int w, int h, double x,
+                             double y) {
+    sim::Layer layer;
+    layer.id = id;
+    layer.name = name;
+    layer.type = sim::LayerType::Solid;
+    layer.width = w;
+    layer.height = h;
+    layer.maskedBounds = {0, 0, double(w), double(h)};
+    layer.anchorPoint.value = {w / 2.0, h / 2.0, 0};
+    layer.position.value = {x, y, 0};
+    return layer;
+}
+
+// Layer 1 "Shape" (100 x 100, opaque, carries the effect), then cards "Card 1" ... "Card n".
+inline sim::Project project(int cards, int frames = 100) {
+    sim::Project p;
+    p.comp.width = 100;
+    p.comp.height = 100;
+    p.comp.frameDuration = {1, 25};
+    p.comp.currentTime = {0, 25};
+    p.comp.workAreaStart = {0, 25};
+    p.comp.workAreaDuration = {frames, 25};
+    p.comp.duration = {frames, 25};
+    sim::Layer shape = solidLayer(1, "Shape", 100, 100, 50, 50);
+    shape.effects.push_back(sim::EffectInstance{"Tessaron (Pro)", {}});
+    p.comp.layers.push_back(shape);
+    for (int i = 0; i < cards; ++i) {
+        p.comp.layers.push_back(solidLayer(i + 2, "Card " + std::to_string(i + 1), 20, 10, 10, 10));
+    }
+    return p;
+}
+
+// A host with the plug-in applied to layer 1, Source Layer = layer 1, Random Seed off.
+inline std::unique_ptr<sim::Host> applied(sim::Project p) {
+    auto host = std::make_unique<sim::Host>(std::move(p));
+    host->setEffectLayer(0);
+    host->loadPlugin(TESSARON_BINARY_DIR "/Tessaron_Pro.so");
+    EXPECT_EQ(host->apply(), PF_Err_NONE);
+    host->setParam(PARAM_SOURCE_LAYER, 1);
+    host->setParam(PARAM_RANDOM_SEED, 0);
+    return host;
+}
+
+inline std::vector<double> keyTimes(const sim::Stream& stream) {
+    std::vector<double> times;
+    for (const sim::Key& key : stream.keys) {
+        times.push_back(key.time.seconds());
+    }
+    return times;
+}
+
+// Every transform value, key and flag of every layer, for comparing projects.
+inline std::string fingerprint(const sim::Project& p) {
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
+    for (const sim::Layer& layer : p.comp.layers) {
+        all.push_back({layer.name, layer.flags(), sim::streamJson(layer.position, 0),
+                       sim::streamJson(layer.scale, 0), sim::streamJson(layer.rotation, 0),
+                       sim::streamJson(layer.opacity, 0), sim::streamJson(layer.anchorPoint, 0)});
+    }
+    return all.dump();
+}
+
+}  // namespace create_fixture

@@ -1,0 +1,112 @@
+// Offset orders and key times.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "animation/KeyTime.h"
+#include "animation/OffsetOrder.h"
+
+namespace {
+
+std::vector<IndexedPoint> points(const std::vector<Point2D>& ps) {
+    std::vector<IndexedPoint> list;
+    for (size_t i = 0; i < ps.size(); ++i) {
+        list.push_back(IndexedPoint{int32_t(i), ps[i]});
+    }
+    return list;
+}
+
+std::vector<int32_t> placesBy(uint32_t method, const std::vector<Point2D>& ps,
+                              OffsetCentres centres = {}) {
+    std::vector<IndexedPoint> list = points(ps);
+    orderByOffsetMethod(list, method, centres, [] { return 0; });
+    return orderPositions(list);
+}
+
+// Five layers: a cross around (50, 50).
+const std::vector<Point2D> kCross = {Point2D(50, 50), Point2D(10, 50), Point2D(95, 50),
+                                     Point2D(50, 3), Point2D(50, 80)};
+
+}  // namespace
+
+TEST(AnimationOffsets, PositionalOrders) {
+    using V = std::vector<int32_t>;
+    // Layers 0, 3 and 4 share x = 50: their three middle places come in no set order.
+    const V lr = placesBy(1, kCross);
+    EXPECT_EQ(lr[1], 0);
+    EXPECT_EQ(lr[2], 4);
+    const V rl = placesBy(2, kCross);
+    EXPECT_EQ(rl[2], 0);
+    EXPECT_EQ(rl[1], 4);
+    EXPECT_EQ(placesBy(3, kCross)[3], 0);  // top first: y grows downwards
+    EXPECT_EQ(placesBy(3, kCross)[4], 4);
+    EXPECT_EQ(placesBy(4, kCross)[4], 0);
+    EXPECT_EQ(placesBy(4, kCross)[3], 4);
+    const OffsetCentres centres{Point2D(50, 50), Point2D(90, 50)};
+    EXPECT_EQ(placesBy(5, kCross, centres), (V{0, 2, 3, 4, 1}));
+    EXPECT_EQ(placesBy(6, kCross, centres), (V{1, 4, 0, 3, 2}));
+    EXPECT_EQ(placesBy(0, kCross), (V{0, 1, 2, 3, 4}));
+    EXPECT_EQ(placesBy(8, kCross), (V{0, 1, 2, 3, 4}));
+}
+
+TEST(AnimationOffsets, RandomShufflesWithRandModuloKPlusOne) {
+    std::vector<IndexedPoint> list = points(kCross);
+    std::vector<int> draws = {1, 5, 7,
+                              2};  // k = 1: 1 % 2, k = 2: 5 % 3, k = 3: 7 % 4, k = 4: 2 % 5
+    size_t taken = 0;
+    orderByOffsetMethod(list, 7, {}, [&] { return draws.at(taken++); });
+    EXPECT_EQ(taken, 4u);
+    // [0 1 2 3 4] -> swap(1,1) -> swap(2,2) -> swap(3,3) -> swap(4,2): [0 1 4 3 2]
+    std::vector<int32_t> order;
+    for (const IndexedPoint& p : list) {
+        order.push_back(p.index);
+    }
+    EXPECT_EQ(order, (std::vector<int32_t>{0, 1, 4, 3, 2}));
+    EXPECT_EQ(orderPositions(list), (std::vector<int32_t>{0, 1, 4, 3, 2}));
+    list = points({Point2D()});
+    orderByOffsetMethod(list, 7, {}, [&] { return draws.at(taken++); });
+    EXPECT_EQ(taken, 4u);  // a single layer draws nothing
+}
+
+TEST(AnimationOffsets, PlacesAreAPermutationMatchingASortByKey) {
+    std::mt19937 gen(7);
+    std::uniform_int_distribution<int> coord(0, 1000);
+    for (int trial = 0; trial < 50; ++trial) {
+        std::vector<Point2D> ps;
+        for (int i = 0; i < 1 + trial; ++i) {
+            ps.push_back(Point2D(coord(gen), coord(gen)));
+        }
+        const std::vector<int32_t> places = placesBy(1, ps);
+        std::vector<int32_t> sorted = places;
+        std::sort(sorted.begin(), sorted.end());
+        for (size_t k = 0; k < sorted.size(); ++k) {
+            ASSERT_EQ(sorted[k], int32_t(k));
+        }
+        for (size_t a = 0; a < ps.size(); ++a) {
+            for (size_t b = 0; b < ps.size(); ++b) {
+                if (ps[a].x < ps[b].x) {
+                    EXPECT_LT(places[a], places[b]);
+                }
+            }
+        }
+    }
+}
+
+TEST(AnimationOffsets, KeyTimesSpreadTheOrderOverTheOffset) {
+    // 3 layers, Offset 2 frames, 25 fps, frame 10.
+    EXPECT_EQ(keyTimeAt(offsetKeySeconds(10, 0.04, 2, 3, 2)).value, 48000);
+    EXPECT_EQ(keyTimeAt(offsetKeySeconds(10, 0.04, 1, 3, 2)).value, 44000);
+    EXPECT_EQ(keyTimeAt(offsetKeySeconds(10, 0.04, 0, 3, 2)).value, 40000);
+    EXPECT_EQ(keyTimeAt(0.48).scale, 100000u);
+    // One layer is never shifted; Offset 0 shifts nobody.
+    EXPECT_EQ(offsetKeySeconds(10, 0.04, 0, 1, 5), 10 * 0.04);
+    EXPECT_EQ(offsetKeySeconds(10, 0.04, 2, 3, 0), 10 * 0.04);
+    // n layers over n - 1 frames: consecutive places one frame apart.
+    for (int place = 0; place < 5; ++place) {
+        EXPECT_EQ(keyTimeAt(offsetKeySeconds(0, 0.04, place, 5, 4)).value, 4000 * place);
+    }
+    // Rounded half up at the fixed scale.
+    EXPECT_EQ(keyTimeAt(0.000005).value, 1);
+    EXPECT_EQ(keyTimeAt(1.0 / 30.0).value, 3333);
+}

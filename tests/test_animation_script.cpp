@@ -1,0 +1,101 @@
+// The temporal-ease script text and its array literals.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "animation/EaseScript.h"
+
+namespace {
+
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+EaseScriptTables twoLayersThreeFrames() {
+    EaseScriptTables t;
+    t.layerNumbers = {3, 4};
+    t.propertyCodes = {0, 3};
+    t.keyTimes = {{0, 0.04, 0.08}, {0.02, 0.06, 0.1}};
+    t.speedsIn = {0, 0, 0};
+    t.influencesIn = {0.1f, 33.333328f, 100};
+    t.speedsOut = {0, 0, 12.5f};
+    t.influencesOut = {0.1f, 0.1f, 33.333328f};
+    t.presets = {1, 2, 8};
+    t.ignoreRows = {{0, 0, 0}, {0, 1, 0}};
+    return t;
+}
+
+}  // namespace
+
+TEST(AnimationScript, TemplateLooksUpEachLayersOwnKeyTimes) {
+    const std::string text = EASE_SCRIPT;
+    EXPECT_EQ(count(text, "%s"), 9u);
+    EXPECT_EQ(count(text, "%"), 9u);
+    EXPECT_EQ(text.size(), 1580u);
+    EXPECT_EQ(text.rfind("try{var comp=app.project.activeItem;var layerIndices=%s;", 0), 0u);
+    EXPECT_EQ(count(text, "k < keyTimes[layerId].length"), 1u);
+    EXPECT_EQ(count(text, "prop.nearestKeyIndex(keyTimes[layerId][k])"), 1u);
+    EXPECT_EQ(count(text, "prop.keyTime(keyId) < keyTimes[layerId][k] - 0.005"), 1u);
+    EXPECT_EQ(count(text, "keyTimes[k]"), 0u);
+    EXPECT_NE(text.find("var dims=(prop.matchName.toLowerCase().indexOf('scale') != -1) ? 3 : 1;"),
+              std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 10), "catch(e){}");
+}
+
+TEST(AnimationScript, NumbersAreWrittenLikePercentG) {
+    EXPECT_EQ(formatNumber(100.0 + 1.0 / 30.0), "100.033");
+    EXPECT_EQ(formatNumber(33.333328f), "33.3333");
+    EXPECT_EQ(formatNumber(0.1f), "0.1");
+    EXPECT_EQ(formatNumber(0.48), "0.48");
+    EXPECT_EQ(formatNumber(100), "100");
+    EXPECT_EQ(formatNumber(0), "0");
+    EXPECT_EQ(formatNumber(0.00001), "1e-05");
+    EXPECT_EQ(formatNumber(1000000), "1e+06");
+    EXPECT_EQ(formatNumber(999999), "999999");
+}
+
+TEST(AnimationScript, NineArraysInPlaceholderOrder) {
+    const std::vector<std::string> a = easeScriptArguments(twoLayersThreeFrames());
+    ASSERT_EQ(a.size(), 9u);
+    EXPECT_EQ(a[0], "[3,4]");
+    EXPECT_EQ(a[1], "[0,3]");
+    EXPECT_EQ(a[2], "[[0,0.04,0.08],[0.02,0.06,0.1]]");
+    EXPECT_EQ(a[3], "[0,0,0]");
+    EXPECT_EQ(a[4], "[0.1,33.3333,100]");
+    EXPECT_EQ(a[5], "[0,0,12.5]");
+    EXPECT_EQ(a[6], "[0.1,0.1,33.3333]");
+    EXPECT_EQ(a[7], "[1,2,8]");
+    EXPECT_EQ(a[8], "[[0,0,0],[0,1,0]]");
+}
+
+TEST(AnimationScript, EmptyTablesGiveEmptyArrays) {
+    const std::vector<std::string> a = easeScriptArguments(EaseScriptTables());
+    for (const std::string& literal : a) {
+        EXPECT_EQ(literal, "[]");
+    }
+    EXPECT_EQ(arrayLiteral({"1"}), "[1]");
+}
+
+TEST(AnimationScript, FilledScriptCarriesTheArrays) {
+    const std::string script = buildEaseScript(twoLayersThreeFrames());
+    EXPECT_EQ(script.rfind("try{var comp=app.project.activeItem;var layerIndices=[3,4];"
+                           "var propIndices=[0,3];var keyTimes=[[0,0.04,0.08],[0.02,0.06,0.1]];",
+                           0),
+              0u);
+    EXPECT_NE(script.find("var ignorePropKeyVals=[[0,0,0],[0,1,0]];"), std::string::npos);
+    EXPECT_EQ(script.find("%s"), std::string::npos);
+}
+
+TEST(AnimationScript, StringFormatGrowsToTheNeededLength) {
+    const std::string longText(5000, 'x');
+    EXPECT_EQ(string_format("<%s>", longText.c_str()), "<" + longText + ">");
+    EXPECT_EQ(string_format("%s-%s", "a", "b"), "a-b");
+    EXPECT_EQ(string_format("no placeholders %d", 7), "no placeholders 7");
+    // Exactly filling the first buffer (2 x 2 + 50 = 54 characters) still needs room for the end.
+    const std::string fill(54, 'y');
+    EXPECT_EQ(string_format("%s", fill.c_str()), fill);
+}

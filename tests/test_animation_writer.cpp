@@ -1,0 +1,221 @@
+// The keyframe writer through the simulated host: plain values or keys, key times, spatial
+// tangents, motion blur, batches and failures.
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+
+namespace {
+
+// An engine of n collage layers over `frames` evaluated frames (frame numbers 10, 20, ...), with
+// Position, Scale, Rotation and Opacity results filled in per layer and frame.
+struct Writer : fixture::HostedEngine {
+    explicit Writer(int layers = 1, int frames = 1)
+        : HostedEngine(fixture::collageProject(layers), frames) {
+        MyTessaron& e = engine;
+        for (int k = 0; k < frames; ++k) {
+            e.frameList[k] = 10 * (k + 1);
+            e.positionModes[k] = 1;
+            e.scaleModes[k] = 1;
+            e.rotationModes[k] = 1;
+            e.opacityModes[k] = 1;
+        }
+        e.positionActive = e.scaleActive = e.rotationActive = e.opacityActive = true;
+        e.framesToRender = 1;
+        for (int i = 0; i < layers; ++i) {
+            for (int k = 0; k < frames; ++k) {
+                e.positions[i][k] = Point2D(100.0f * (k + 1) + i, 50.0f + i);
+                e.scales[i][k] = 10.0f + k;
+                e.rotations[i][k] = 5.0f * (k + 1);
+                e.opacities[i][k] = 90.0f - k;
+            }
+        }
+    }
+
+    void writeAll() {
+        for (int i = 0; i < engine.layerCount; ++i) {
+            engine.keyframeLayer(i);
+        }
+    }
+};
+
+void expectClean(sim::Host& host) {
+    EXPECT_TRUE(host.leaks().empty());
+}
+
+}  // namespace
+
+TEST(AnimationWriter, CurrentFrameSetsPlainValuesOnLayersWithoutKeys) {
+    Writer w;
+    w.writeAll();
+    const sim::Layer& l = w.collageLayer(0);
+    EXPECT_TRUE(l.position.keys.empty());
+    EXPECT_TRUE(l.scale.keys.empty());
+    EXPECT_EQ(l.position.value, (sim::Vec3{100, 50, 0}));
+    EXPECT_EQ(l.scale.value, (sim::Vec3{10, 10, 100}));  // z keeps the reported value
+    EXPECT_EQ(l.rotation.value[0], 5.0);
+    EXPECT_EQ(l.opacity.value[0], 90.0);
+    EXPECT_EQ(w.host.callCount("AEGP_StartAddKeyframes"), 0);
+    expectClean(w.host);
+}
+
+TEST(AnimationWriter, ForceKeyframingOrExistingKeysWriteOneKeyAtTheFrame) {
+    Writer forced;
+    forced.engine.forceKeyframing = true;
+    forced.writeAll();
+    const sim::Layer& l = forced.collageLayer(0);
+    ASSERT_EQ(l.rotation.keys.size(), 1u);
+    EXPECT_EQ(l.rotation.keys[0].time.value, 40000);  // frame 10 at 25 fps
+    EXPECT_EQ(l.rotation.keys[0].time.scale, 100000u);
+    EXPECT_EQ(l.rotation.keys[0].value[0], 5.0);
+    ASSERT_EQ(l.scale.keys.size(), 1u);
+    EXPECT_EQ(l.scale.keys[0].value, (sim::Vec3{10, 10, 100}));
+
+    Writer keyed;
+    keyed.collageLayer(0).opacity.addKey(sim::Time{0, 25}, {100, 0, 0});
+    keyed.writeAll();
+    const sim::Layer& k = keyed.collageLayer(0);
+    ASSERT_EQ(k.opacity.keys.size(), 2u);  // the old key and the frame's
+    EXPECT_EQ(k.opacity.keys[1].value[0], 90.0);
+    EXPECT_TRUE(k.rotation.keys.empty());  // other properties still plain
+    EXPECT_EQ(k.rotation.value[0], 5.0);
+    expectClean(keyed.host);
+}
+
+TEST(AnimationWriter, EveryXFramesAndMarkersKeyEveryFrameNotIgnored) {
+    for (int32_t framesToRender : {2, 3}) {
+        Writer w(1, 3);
+        w.engine.framesToRender = framesToRender;
+        w.engine.opacityModes[1] = 6;   // Opacity Ignore at the second frame
+        w.engine.rotationModes[2] = 7;  // Rotation Ignore at the third
+        w.engine.scaleModes[0] = 6;     // not Ignore for Scale (its Ignore is 7)
+        w.writeAll();
+        const sim::Layer& l = w.collageLayer(0);
+        ASSERT_EQ(l.position.keys.size(), 3u);
+        EXPECT_EQ(l.scale.keys.size(), 3u);
+        ASSERT_EQ(l.rotation.keys.size(), 2u);
+        ASSERT_EQ(l.opacity.keys.size(), 2u);
+        EXPECT_EQ(l.opacity.keys[0].time.value, 40000);
+        EXPECT_EQ(l.opacity.keys[1].time.value, 120000);
+        EXPECT_EQ(l.opacity.keys[1].value[0], 88.0);
+        EXPECT_EQ(l.position.keys[2].value, (sim::Vec3{300, 50, 0}));
+        EXPECT_EQ(w.host.callCount("AEGP_StartAddKeyframes"), 4);
+        EXPECT_EQ(w.host.callCount("AEGP_EndAddKeyframes"), 4);
+        expectClean(w.host);
+    }
+}
+
+TEST(AnimationWriter, IgnoredAtTheFirstFrameWritesNoPlainValue) {
+    Writer w;
+    w.engine.opacityModes[0] = 6;
+    w.collageLayer(0).opacity.value[0] = 77;
+    w.writeAll();
+    EXPECT_EQ(w.collageLayer(0).opacity.value[0], 77.0);
+    EXPECT_TRUE(w.collageLayer(0).opacity.keys.empty());
+}
+
+TEST(AnimationWriter, InactivePropertiesAreNotTouched) {
+    Writer w(1, 2);
+    w.engine.framesToRender = 2;
+    w.engine.scaleActive = false;
+    w.writeAll();
+    EXPECT_TRUE(w.collageLayer(0).scale.keys.empty());
+    EXPECT_EQ(w.collageLayer(0).scale.value, (sim::Vec3{100, 100, 100}));
+    EXPECT_EQ(w.collageLayer(0).rotation.keys.size(), 2u);
+}
+
+TEST(AnimationWriter, OffsetOrderShiftsEachLayersKeys) {
+    Writer w(3, 1);
+    w.engine.forceKeyframing = true;
+    w.engine.offsetFrames[0] = 2;
+    w.engine.offsets[0][0] = 2;
+    w.engine.offsets[1][0] = 0;
+    w.engine.offsets[2][0] = 1;
+    w.writeAll();
+    EXPECT_EQ(w.collageLayer(0).position.keys.at(0).time.value, 48000);
+    EXPECT_EQ(w.collageLayer(1).position.keys.at(0).time.value, 40000);
+    EXPECT_EQ(w.collageLayer(2).position.keys.at(0).time.value, 44000);
+    EXPECT_EQ(w.collageLayer(2).opacity.keys.at(0).time.value, 44000);
+    expectClean(w.host);
+}
+
+TEST(AnimationWriter, SpatialTangentsFollowEachPairsPreset) {
+    Writer w(1, 3);
+    w.engine.framesToRender = 2;
+    w.engine.spatialPresets = {3, 7, 1};  // Outer Half Circle, then Custom
+    w.engine.outTangents = {0, 1.0f, 0};
+    w.engine.inTangents = {0, -1.0f, 0};
+    w.writeAll();
+    const std::vector<sim::Key>& keys = w.collageLayer(0).position.keys;
+    ASSERT_EQ(keys.size(), 3u);
+    // Chords of 100 px along x: arm 4/3 x 50 along n = (0, -1).
+    const double arm = double(1.3333334f * 50.0f);
+    EXPECT_EQ(keys[0].outTangent, (sim::Vec3{0, -arm, 0}));
+    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, -arm, 0}));
+    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, -arm, 0}));  // Custom +100 %
+    EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, arm, 0}));    // Custom -100 %
+    EXPECT_EQ(keys[0].inTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[2].outTangent, (sim::Vec3{0, 0, 0}));
+    expectClean(w.host);
+}
+
+TEST(AnimationWriter, OneKeyGetsNoTangentsAndSamePlacesGiveZero) {
+    Writer one;
+    one.engine.forceKeyframing = true;
+    one.engine.spatialPresets = {3};
+    one.writeAll();
+    EXPECT_EQ(one.host.callCount("AEGP_SetKeyframeSpatialTangents"), 0);
+
+    Writer still(1, 2);
+    still.engine.framesToRender = 2;
+    still.engine.spatialPresets = {2, 2};
+    still.engine.positions[0][1] = still.engine.positions[0][0];
+    still.writeAll();
+    EXPECT_EQ(still.host.callCount("AEGP_SetKeyframeSpatialTangents"), 2);
+    for (const sim::Key& k : still.collageLayer(0).position.keys) {
+        EXPECT_EQ(k.inTangent, (sim::Vec3{0, 0, 0}));
+        EXPECT_EQ(k.outTangent, (sim::Vec3{0, 0, 0}));
+    }
+    expectClean(still.host);
+}
+
+TEST(AnimationWriter, MotionBlurIsOnlyEverTurnedOn) {
+    Writer on;
+    on.engine.motionBlur = true;
+    on.writeAll();
+    EXPECT_TRUE(on.collageLayer(0).motionBlur);
+
+    Writer off;
+    off.collageLayer(0).motionBlur = true;
+    off.writeAll();
+    EXPECT_TRUE(off.collageLayer(0).motionBlur);
+}
+
+TEST(AnimationWriter, FailedKeyEndsTheBatchKeepingTheKeysBefore) {
+    Writer w(2, 3);
+    w.engine.framesToRender = 2;
+    w.engine.motionBlur = true;
+    w.host.injectFault("AEGP_AddKeyframes", 2, A_Err_GENERIC);
+    w.engine.keyframeLayer(0);
+    const sim::Layer& l = w.collageLayer(0);
+    ASSERT_EQ(l.position.keys.size(), 1u);  // the first key was kept
+    EXPECT_EQ(l.position.keys[0].value, (sim::Vec3{100, 50, 0}));
+    EXPECT_TRUE(l.scale.keys.empty());  // nothing after the failure
+    EXPECT_FALSE(l.motionBlur);
+    EXPECT_EQ(w.host.callCount("AEGP_SetKeyframeSpatialTangents"), 0);
+    expectClean(w.host);
+    w.engine.keyframeLayer(1);  // the next layer is written as usual
+    EXPECT_EQ(w.collageLayer(1).opacity.keys.size(), 3u);
+    EXPECT_TRUE(w.collageLayer(1).motionBlur);
+    expectClean(w.host);
+}
+
+TEST(AnimationWriter, FailedFetchLeavesTheLayerAlone) {
+    Writer w;
+    w.engine.motionBlur = true;
+    w.engine.positions[0][0] = Point2D(7, 7);
+    w.host.injectFault("AEGP_GetNewLayerStream", 3, A_Err_GENERIC);  // the Rotation stream
+    w.engine.keyframeLayer(0);
+    EXPECT_EQ(w.collageLayer(0).position.value, (sim::Vec3{100, 50, 0}));  // as it was
+    EXPECT_FALSE(w.collageLayer(0).motionBlur);
+    expectClean(w.host);
+}

@@ -1,0 +1,130 @@
+// Attribute stages that read the layers through the simulated host: previous key values, the
+// layers' own rotation under Ignore, seed sizes from the layers' bounds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine_fixture.h"
+
+namespace {
+
+const A_Time kAt1_48 = {37, 25};  // 1.48 s
+const A_Time kAt3 = {75, 25};     // 3 s
+
+// Collage layers over two frames, each layer on its own site.
+struct Attributes : fixture::HostedEngine {
+    explicit Attributes(int layers) : HostedEngine(fixture::collageProject(layers), 2) {
+        engine.sites.assign(layers, MySitePoint());
+        std::vector<int32_t> ids;
+        for (int j = 0; j < layers; ++j) {
+            ids.push_back(j);
+        }
+        engine.assignmentIds = {ids, ids};
+        engine.hasImage = {true, true};
+    }
+};
+
+}  // namespace
+
+TEST(AttributesHost, RotationUsePreviousValueReadsTheKeyBeforeAndCarriesIt) {
+    Attributes a(2);
+    sim::Layer& keyed = a.collageLayer(0);
+    keyed.rotation.addKey(sim::Time{0, 25}, {10, 0, 0});
+    keyed.rotation.addKey(sim::Time{25, 25}, {20, 0, 0});
+    keyed.rotation.addKey(sim::Time{50, 25}, {30, 0, 0});
+    a.collageLayer(1).rotation.value[0] = 33;  // no keys: the value at the time
+    a.engine.rotationModes = {5, 5};
+    a.engine.getRotations(kAt1_48, 0);
+    EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
+    EXPECT_EQ(a.engine.rotations[1][0], 33.0f);
+    a.engine.getRotations(kAt3, 1);
+    EXPECT_EQ(a.engine.sites[0].rotation, 30.0f);  // the frame's own reading turns the site
+    EXPECT_EQ(a.engine.rotations[0][1], 20.0f);    // the table carries the first frame's
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+TEST(AttributesHost, RotationIgnoreTakesTheLayersRotationOnlyForTheGrowth) {
+    Attributes a(1);
+    a.collageLayer(0).rotation.addKey(sim::Time{0, 25}, {10, 0, 0});
+    a.collageLayer(0).rotation.addKey(sim::Time{25, 25}, {20, 0, 0});
+    a.engine.getRotations(kAt1_48, 0);  // Scale Ignore, Prevent Overlap off
+    EXPECT_EQ(a.engine.rotations[0][0], 0.0f);
+    EXPECT_EQ(a.host.callCount("AEGP_GetNewLayerStream"), 0);
+    a.engine.preventOverlaps[0] = true;
+    a.engine.getRotations(kAt1_48, 0);
+    EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
+    EXPECT_EQ(a.engine.sites[0].rotation, 20.0f);
+    a.engine.preventOverlaps[0] = false;
+    a.engine.scaleModes[0] = 3;
+    a.engine.rotations[0][0] = 0.0f;
+    a.engine.getRotations(kAt1_48, 0);
+    EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+TEST(AttributesHost, OpacityUsePreviousValueWithAndWithoutKeys) {
+    Attributes a(2);
+    a.collageLayer(0).opacity.value[0] = 64;
+    a.collageLayer(1).opacity.addKey(sim::Time{50, 25}, {12, 0, 0});  // one key: its value
+    a.engine.opacityModes = {4, 4};
+    a.engine.getOpacities(kAt1_48, 0);
+    EXPECT_EQ(a.engine.opacities[0][0], 64.0f);
+    EXPECT_EQ(a.engine.opacities[1][0], 12.0f);
+    a.collageLayer(0).opacity.value[0] = 5;
+    a.engine.getOpacities(kAt3, 1);
+    EXPECT_EQ(a.engine.opacities[0][1], 64.0f);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+TEST(AttributesHost, FailedFetchGivesTheRemainingLayersTheLastValueRead) {
+    Attributes a(3);
+    for (int j = 0; j < 3; ++j) {
+        a.collageLayer(j).opacity.value[0] = 11.0 * (j + 1);
+    }
+    a.engine.opacityModes = {4, 4};
+    a.host.injectFault("AEGP_GetNewLayerStream", 2, A_Err_GENERIC);
+    a.engine.getOpacities(kAt1_48, 0);
+    EXPECT_EQ(a.engine.opacities[0][0], 11.0f);
+    EXPECT_EQ(a.engine.opacities[1][0], 11.0f);
+    EXPECT_EQ(a.engine.opacities[2][0], 11.0f);
+    EXPECT_EQ(a.host.callCount("AEGP_GetNewLayerStream"), 2);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+TEST(AttributesHost, SeedSizesComeFromTheLayersMaskedBounds) {
+    Attributes a(2);
+    a.collageLayer(1).maskedBounds = {0, 0, 0, 100};  // no width
+    a.engine.scaleModes[0] = 1;
+    a.engine.getInitialSitesDimensions(kAt1_48, 0);
+    const MySitePoint& s = a.engine.sites[0];
+    EXPECT_EQ(s.layerWidth, 200.0f);
+    EXPECT_EQ(s.layerHeight, 100.0f);
+    EXPECT_EQ(s.aspect, 2.0f);
+    EXPECT_EQ(s.width, 1.0f);
+    EXPECT_EQ(s.height, 0.5f);
+    EXPECT_TRUE(s.growing);
+    const MySitePoint& empty = a.engine.sites[1];
+    EXPECT_FALSE(empty.growing);
+    EXPECT_TRUE(std::isfinite(empty.aspect) && std::isfinite(empty.radius));
+    a.engine.scaleModes[0] = 3;
+    a.engine.getScales(kAt1_48, 0);
+    EXPECT_FLOAT_EQ(a.engine.scales[0][0], 100.0f);  // alone among real layers: own size
+    EXPECT_FLOAT_EQ(a.engine.scales[1][0], 100.0f);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+TEST(AttributesHost, ScaleUsePreviousValueWritesTheKeyValueExactly) {
+    Attributes a(1);
+    a.collageLayer(0).scale.addKey(sim::Time{0, 25}, {37.3, 80, 100});
+    a.engine.scaleModes = {5, 5};
+    a.engine.rescaleFactors = {0.5f, 0.5f};
+    a.engine.getInitialSitesDimensions(kAt1_48, 0);
+    a.engine.getScales(kAt1_48, 0);
+    EXPECT_EQ(a.engine.scales[0][0], 37.3f);  // the horizontal scale, no Rescale Factor
+    EXPECT_FLOAT_EQ(a.engine.sites[0].width, 0.373f * 200.0f);
+    a.collageLayer(0).scale.keys[0].value = {90, 90, 100};
+    a.engine.getInitialSitesDimensions(kAt3, 1);
+    a.engine.getScales(kAt3, 1);
+    EXPECT_EQ(a.engine.scales[0][1], 37.3f);
+    EXPECT_TRUE(a.host.leaks().empty());
+}

@@ -1,0 +1,150 @@
+// The tessaron command line, run as a user runs it: help, the parameter list of the built
+// plug-in, a run writing result.json, and bad input failing with exit code 2 and no result.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "test_sim_scene_fixture.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+using scenetest::TempDir;
+
+struct Outcome {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs tessaron with the arguments (shell words) in dir.
+Outcome tessaron(const TempDir& dir, const std::string& args) {
+    const std::string cmd = "cd '" + dir.path().string() +
+                            "' && " TESSARON_BINARY_DIR "/tessaron " + args +
+                            " >stdout.txt 2>stderr.txt";
+    const int status = std::system(cmd.c_str());
+    Outcome o;
+    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = slurp(dir.file("stdout.txt"));
+    o.err = slurp(dir.file("stderr.txt"));
+    return o;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> all;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) all.push_back(line);
+    return all;
+}
+
+Json smallScene(const Json& params, const Json& actions) {
+    return {{"comp", {{"width", 64}, {"height", 64}, {"frameRate", 25}, {"duration", 2}}},
+            {"layers",
+             {{{"name", "Shape"},
+               {"type", "solid"},
+               {"effects", {{{"name", "Tessaron (Pro)"}, {"params", params}}}}},
+              {{"name", "Card"}, {"type", "solid"}, {"size", {8, 8}}, {"fill", "#ff0000"}}}},
+            {"actions", actions}};
+}
+
+TEST(Cli, HelpAndUsageErrors) {
+    TempDir dir;
+    const Outcome help = tessaron(dir, "--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.out.rfind("usage:\n  tessaron run SCENE.json [--out DIR] [--plugin PATH]", 0),
+              0u)
+        << help.out;
+    EXPECT_NE(help.out.find("tessaron params [--plugin PATH]"), std::string::npos);
+    EXPECT_NE(help.out.find("tessaron about [--plugin PATH] [--png FILE]"), std::string::npos);
+
+    for (const char* bad : {"", "dance", "run", "run a.json --frobnicate", "params extra",
+                            "run a.json --preview-frames lots", "run a.json --out"}) {
+        const Outcome o = tessaron(dir, bad);
+        EXPECT_EQ(o.code, 2) << bad;
+        EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+        EXPECT_NE(o.err.find("(see tessaron --help)"), std::string::npos) << o.err;
+    }
+}
+
+TEST(Cli, ParamsListsWhatThePluginRegisters) {
+    TempDir dir;
+    const Outcome o = tessaron(dir, "params");
+    ASSERT_EQ(o.code, 0) << o.err;
+    const std::vector<std::string> all = lines(o.out);
+    ASSERT_EQ(all.size(), 41u);
+    EXPECT_EQ(all[0].substr(0, 40), " 1  \"About\"                   checkbox  ");
+    EXPECT_EQ(all[3],
+              " 4  \"Position\"                popup         flags 64   7 items, default 2: "
+              "Grid|Organic|Radial|Random|Use Previous Value|(-|Ignore");
+    EXPECT_EQ(all[8],
+              " 9  \"Min Size (px)\"           float slider  flags 32   valid [0, 10000]  slider "
+              "[0, 100]  default 0  precision 0");
+    EXPECT_EQ(all[12],
+              "13  \"Min Rotation\"            angle         flags 32   default -45 degrees");
+    EXPECT_EQ(all[39], "40  \"\"                        button        flags 64   label \"Create\"");
+    EXPECT_EQ(all[40].substr(0, 40), "41  \"Remove Existing Keys\"    checkbox  ");
+}
+
+TEST(Cli, RunWritesTheResult) {
+    TempDir dir;
+    scenetest::writeText(dir.file("scene.json"), smallScene({{"Seed", 3}}, Json::array()).dump());
+    const Outcome o = tessaron(dir, "run scene.json --out result --no-preview");
+    ASSERT_EQ(o.code, 0) << o.err;
+    const Json r = Json::parse(slurp(dir.file("result/result.json")));
+    EXPECT_EQ(r["leaks"], Json::object());
+    EXPECT_EQ(r["commandErrors"], Json::array());
+    ASSERT_EQ(r["layers"].size(), 2u);
+    EXPECT_EQ(r["layers"][1]["name"], "Card");
+}
+
+TEST(Cli, AMissingPluginFailsWithCode1) {
+    TempDir dir;
+    scenetest::writeText(dir.file("scene.json"), smallScene(Json::object(), Json::array()).dump());
+    const Outcome o = tessaron(dir, "run scene.json --out result --plugin ./missing.so");
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.err.rfind("tessaron: cannot load plug-in: ./missing.so", 0), 0u) << o.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("result")));
+    EXPECT_EQ(tessaron(dir, "params --plugin ./missing.so").code, 1);
+}
+
+// A bad scene, found before or after the plug-in registered its parameters, stops the run with
+// one line naming the file and the field, exit code 2 and no result.
+TEST(Cli, BadScenesExitWithCode2AndWriteNothing) {
+    TempDir dir;
+    Json badType = smallScene(Json::object(), Json::array());
+    badType["layers"][1]["type"] = "sprite";
+    const std::pair<Json, std::string> cases[] = {
+        {badType, "scene.json: layers[1].type: unknown layer type \"sprite\""},
+        {smallScene({{"Position", "Spiral"}}, Json::array()),
+         "scene.json: layers[0].effects[0].params.\"Position\": unknown item \"Spiral\""},
+        {smallScene({{"Seed", 1}}, Json::parse(R"([{"set": {"Sed": 2}}])")),
+         "scene.json: actions[0].set.\"Sed\": unknown parameter"},
+    };
+    for (const auto& [scene, message] : cases) {
+        scenetest::writeText(dir.file("scene.json"), scene.dump());
+        const Outcome o = tessaron(dir, "run scene.json --out result");
+        EXPECT_EQ(o.code, 2) << o.err;
+        EXPECT_EQ(o.err.rfind(message, 0), 0u) << o.err;
+        EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("result"))) << message;
+    }
+    scenetest::writeText(dir.file("scene.json"), "{ nope");
+    const Outcome o = tessaron(dir, "run scene.json --out result");
+    EXPECT_EQ(o.code, 2);
+    EXPECT_EQ(o.err.rfind("scene.json: malformed JSON: ", 0), 0u) << o.err;
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engine/MyTessaron.h"
+#include "engine/Random.h"
+#include "engine_fixture.h"
+
+namespace {
+
+constexpr int32_t kFormat16 = 0x36316561;
+constexpr int32_t kFormat32 = 0x32336561;
+
+template <typename Pixel>
+PF_LayerDef worldOf(std::vector<Pixel>& pixels, int width) {
+    PF_LayerDef layer;
+    std::memset(&layer, 0, sizeof(layer));
+    layer.data = reinterpret_cast<decltype(layer.data)>(pixels.data());
+    layer.rowbytes = width * static_cast<int>(sizeof(Pixel));
+    layer.width = width;
+    layer.height = static_cast<int>(pixels.size()) / width;
+    return layer;
+}
+
+PF_Pixel convert(MyTessaron& e, const PF_LayerDef& layer, int x) {
+    PF_Pixel out{9, 9, 9, 9};
+    e.getPixel(layer, x, 0, out);
+    return out;
+}
+
+}  // namespace
+
+TEST(EngineSampling, SixteenBitChannelsRoundToEightBits) {
+    MyTessaron e;
+    e.sourcePixelFormat = kFormat16;
+    std::vector<PF_Pixel16> px = {{0, 16384, 32768, 0}, {32768, 0, 0, 16384}};
+    const PF_LayerDef layer = worldOf(px, 2);
+    const PF_Pixel a = convert(e, layer, 0);
+    EXPECT_EQ(a.alpha, 0);
+    EXPECT_EQ(a.red, 128);
+    EXPECT_EQ(a.green, 255);
+    const PF_Pixel b = convert(e, layer, 1);
+    EXPECT_EQ(b.alpha, 255);
+    EXPECT_EQ(b.blue, 128);
+}
+
+TEST(EngineSampling, FloatChannelsTruncateAndClampOutOfRange) {
+    MyTessaron e;
+    e.sourcePixelFormat = kFormat32;
+    std::vector<PF_PixelFloat> px = {{0.0f, 0.5f, 1.0f, 0.25f}, {2.5f, -0.5f, 1.0001f, 0.999f}};
+    const PF_LayerDef layer = worldOf(px, 2);
+    const PF_Pixel a = convert(e, layer, 0);
+    EXPECT_EQ(a.alpha, 0);
+    EXPECT_EQ(a.red, 127);
+    EXPECT_EQ(a.green, 255);
+    EXPECT_EQ(a.blue, 63);
+    const PF_Pixel b = convert(e, layer, 1);  // over-range and negative values clamp
+    EXPECT_EQ(b.alpha, 255);
+    EXPECT_EQ(b.red, 0);
+    EXPECT_EQ(b.green, 255);
+    EXPECT_EQ(b.blue, 254);
+}
+
+TEST(EngineSampling, EightBitCopiedAndUnknownFormatGivesZero) {
+    MyTessaron e;
+    std::vector<PF_Pixel> px = {{10, 20, 30, 40}};
+    const PF_LayerDef layer = worldOf(px, 1);
+    e.sourcePixelFormat = 0x62677261;
+    const PF_Pixel a = convert(e, layer, 0);
+    EXPECT_EQ(a.alpha, 10);
+    EXPECT_EQ(a.blue, 40);
+    e.sourcePixelFormat = 0x61726762;
+    const PF_Pixel b = convert(e, layer, 0);
+    EXPECT_EQ(b.alpha + b.red + b.green + b.blue, 0);
+}
+
+TEST(EngineSampling, OpaqueListsBoundsAndRowPadding) {
+    MyTessaron e;
+    e.sourcePixelFormat = 0x62677261;
+    // 3 x 2 image with a padded row (rowbytes 16): opaque pixels at (2, 0) and (1, 1).
+    std::vector<PF_Pixel> px(8, PF_Pixel{0, 0, 0, 0});
+    px[2] = {255, 1, 2, 3};
+    px[4 + 1] = {1, 0, 0, 0};
+    PF_LayerDef layer = worldOf(px, 4);
+    layer.width = 3;
+    e.takeImage(layer);
+    EXPECT_EQ(e.imageWidth, 3);
+    EXPECT_EQ(e.imageHeight, 2);
+    EXPECT_EQ(e.opaqueXs, (std::vector<int32_t>{2, 1}));
+    EXPECT_EQ(e.opaqueYs, (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(e.opaqueBounds[0], 1);
+    EXPECT_EQ(e.opaqueBounds[1], 2);
+    EXPECT_EQ(e.opaqueBounds[2], 0);
+    EXPECT_EQ(e.opaqueBounds[3], 1);
+    EXPECT_EQ(e.hasImage, std::vector<bool>{true});
+}
+
+TEST(EngineSampling, TransparentFrameCentresOnTheImage) {
+    MyTessaron e;
+    fixture::setImage(e, 100, 50, [](int, int) { return false; });
+    EXPECT_EQ(e.hasImage, std::vector<bool>{false});
+    EXPECT_EQ(e.opaqueBounds[0], 100);
+    EXPECT_EQ(e.opaqueBounds[1], 0);
+    EXPECT_EQ(e.opaqueBounds[2], 50);
+    EXPECT_EQ(e.opaqueBounds[3], 0);
+    const Point2D p = e.generatePointInsideShape();
+    EXPECT_EQ(p.x, 50.0f);
+    EXPECT_EQ(p.y, 25.0f);
+    EXPECT_EQ(p.z, 0.0f);
+}
+
+TEST(EngineSampling, SamplersTruncateTowardZeroAndStayInside) {
+    MyTessaron e;
+    EXPECT_FALSE(e.isPointInsideShape(0, 0));  // before any image
+    EXPECT_EQ(e.getAlphaAtPoint(0, 0), 0);
+    fixture::setImage(e, 4, 4, [](int x, int) { return x == 0; });
+    EXPECT_TRUE(e.isPointInsideShape(-0.5f, 2.0f));
+    EXPECT_FALSE(e.isPointInsideShape(-1.0f, 2.0f));
+    EXPECT_FALSE(e.isPointInsideShape(0.0f, 4.0f));
+    EXPECT_EQ(e.getLuminanceAtPoint(1.0f, 1.0f), 0);
+    EXPECT_EQ(e.getLuminanceAtPoint(10.0f, 1.0f), 0);
+}
+
+TEST(EngineSampling, LuminanceOfPrimaries) {
+    MyTessaron e;
+    e.sourcePixelFormat = 0x62677261;
+    std::vector<PF_Pixel> px = {
+        {255, 255, 0, 0}, {255, 0, 255, 0}, {255, 0, 0, 255}, {255, 255, 255, 255}};
+    e.takeImage(worldOf(px, 4));
+    EXPECT_EQ(e.getLuminanceAtPoint(0, 0), 76);
+    EXPECT_EQ(e.getLuminanceAtPoint(1, 0), 149);
+    EXPECT_EQ(e.getLuminanceAtPoint(2, 0), 29);
+    EXPECT_EQ(e.getLuminanceAtPoint(3, 0), 255);
+}
+
+// Both samplers take full-resolution points: at half resolution (100, 100) reads pixel (50, 50).
+TEST(EngineSampling, SamplersReadFullResolutionPoints) {
+    MyTessaron e;
+    fixture::setImage(e, 101, 101, [](int x, int y) { return x == 50 && y == 50; });
+    e.downsampleX = e.downsampleY = 0.5f;
+    e.upsampleX = e.upsampleY = 2.0f;
+    EXPECT_EQ(e.getAlphaAtPoint(100, 100), 255);
+    EXPECT_EQ(e.getLuminanceAtPoint(100, 100), 255);
+    EXPECT_EQ(e.getLuminanceAtPoint(50, 50), 0);
+    // A site converted from image pixel (50, 50) reads that pixel back, pixel aspect included.
+    e.pixelAspect = 0.9f;
+    const Point2D site = e.fullResolution(Point2D(50.5f, 50.5f));
+    EXPECT_FLOAT_EQ(site.x, 50.5f * 2.0f * 0.9f);
+    EXPECT_EQ(e.getAlphaAtPoint(site.x, site.y), 255);
+    EXPECT_EQ(e.getLuminanceAtPoint(site.x, site.y), 255);
+}
+
+TEST(EngineSampling, CentresInFullResolution) {
+    MyTessaron e;
+    fixture::setImage(e, 100, 60, [](int x, int y) { return x >= 10 && x <= 31 && y <= 9; });
+    EXPECT_FLOAT_EQ(e.shapeCentre().x, 20.5f);
+    EXPECT_FLOAT_EQ(e.shapeCentre().y, 4.5f);
+    EXPECT_FLOAT_EQ(e.imageCentre().x, 50.0f);
+    e.upsampleX = e.upsampleY = 2.0f;
+    EXPECT_FLOAT_EQ(e.shapeCentreFullRes().x, 41.0f);
+    EXPECT_FLOAT_EQ(e.imageCentreFullRes().y, 60.0f);
+}
+
+TEST(EngineSampling, JitterBoxOfASinglePixel) {
+    MyTessaron e;
+    fixture::setImage(e, 10, 10, [](int x, int y) { return x == 7 && y == 3; });
+    init_genrand64(3);
+    for (int i = 0; i < 2000; ++i) {
+        const Point2D p = e.generatePointInsideShape();
+        ASSERT_GE(p.x, 6.9f);
+        ASSERT_LT(p.x, 7.1f);
+        ASSERT_GE(p.y, 2.9f);
+        ASSERT_LT(p.y, 3.1f);
+        ASSERT_EQ(p.z, 0.0f);
+    }
+}
+
+TEST(EngineSampling, RandomPointDrawsRandThenTwoGeneratorValues) {
+    MyTessaron e;
+    fixture::setImage(e, 10, 10, [](int x, int) { return x < 5; });
+    std::srand(5);
+    init_genrand64(11);
+    const Point2D p = e.generatePointInsideShape();
+    std::srand(5);
+    init_genrand64(11);
+    const float u = uniformRand();
+    const size_t k = static_cast<size_t>(50.0f * u);
+    const float jx = 0.2f * static_cast<float>(uniform53()) - 0.1f;
+    const float jy = 0.2f * static_cast<float>(uniform53()) - 0.1f;
+    EXPECT_EQ(p.x, float(e.opaqueXs[k]) + jx);
+    EXPECT_EQ(p.y, float(e.opaqueYs[k]) + jy);
+}
+
+TEST(EngineSampling, RemapCases) {
+    EXPECT_NEAR(MyTessaron::remap(128, 0, 255, 10, 20, true), 15.0196f, 1e-4f);
+    EXPECT_EQ(MyTessaron::remap(300, 0, 255, 10, 20, true), 20.0f);
+    EXPECT_NEAR(MyTessaron::remap(300, 0, 255, 10, 20, false), 21.7647f, 1e-4f);
+    EXPECT_EQ(MyTessaron::remap(17, 5, 5, 3, 9, true), 3.0f);
+    EXPECT_EQ(MyTessaron::remap(17, 5, 5, 3, 9, false), 3.0f);
+    EXPECT_EQ(MyTessaron::remap(0, 0, 255, 20, 10, true), 20.0f);
+    EXPECT_EQ(MyTessaron::remap(255, 0, 255, 20, 10, true), 10.0f);
+    EXPECT_EQ(MyTessaron::remap(-5, 0, 255, 20, 10, true), 20.0f);
+}

@@ -1,0 +1,137 @@
+// The run loop against the simulated host: undo group, progress texts, seeding, frame bounds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/Random.h"
+#include "engine_fixture.h"
+
+namespace {
+
+constexpr uint32_t kRandom = 4;
+
+// Random positions on a one-pixel Source: the rand() pick is always that pixel, so the sites
+// depend on the MT19937-64 draws alone.
+struct OnePixelRun : fixture::HostedEngine {
+    explicit OnePixelRun(int frames) : HostedEngine(fixture::collageProject(3, 1, 1), frames) {
+        engine.positionModes.assign(frames, kRandom);
+        engine.positionActive = true;
+    }
+};
+
+std::vector<float> xsAt(const MyTessaron& e, int frame) {
+    std::vector<float> xs;
+    for (int j = 0; j < e.layerCount; ++j) {
+        xs.push_back(e.positions[j][frame].x);
+    }
+    return xs;
+}
+
+long count(const std::vector<std::string>& lines, const std::string& prefix) {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+}  // namespace
+
+TEST(EngineInit, SizesOnlyTheCollageLayersRows) {
+    MyTessaron e;
+    e.layerCount = 2;
+    e.init();
+    ASSERT_EQ(e.positions.size(), size_t(MyTessaron::MaxLayers));
+    EXPECT_EQ(e.positions[1].size(), size_t(MyTessaron::MaxFrames));
+    EXPECT_EQ(e.offsets[1][999], 0);
+    EXPECT_TRUE(e.positions[2].empty());
+    EXPECT_TRUE(e.scales[2999].empty());
+    e.layerCount = MyTessaron::MaxLayers + 5;  // never beyond the tables
+    e.init();
+    EXPECT_EQ(e.layerCount, MyTessaron::MaxLayers);
+}
+
+TEST(EngineInit, EvaluatedFramesStayWithinTheSettingsAndCapacity) {
+    MyTessaron e;
+    fixture::setNeutralSettings(e, 3);
+    EXPECT_EQ(e.evaluatedFrameCount(), 3);
+    e.seeds.resize(2);
+    EXPECT_EQ(e.evaluatedFrameCount(), 3);  // seeds matter only without Random Seed
+    e.randomSeed = false;
+    EXPECT_EQ(e.evaluatedFrameCount(), 2);
+    fixture::setNeutralSettings(e, MyTessaron::MaxFrames + 1);
+    EXPECT_EQ(e.evaluatedFrameCount(), MyTessaron::MaxFrames);
+}
+
+TEST(EngineSolve, AllIgnoreWithoutKeyRemovalMakesNoHostCall) {
+    fixture::HostedEngine h(fixture::collageProject(2));
+    h.host.records().calls.clear();
+    h.engine.solve();
+    EXPECT_TRUE(h.host.records().calls.empty());
+    EXPECT_TRUE(h.host.records().undoGroups.empty());
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(EngineSolve, ProgressTextPerFrameInsideOneUndoGroup) {
+    OnePixelRun h(3);
+    h.engine.solve();
+    const auto& info = h.host.records().info;
+    ASSERT_EQ(count(info, "Evaluating frame"), 3);
+    EXPECT_NE(std::find(info.begin(), info.end(), "Evaluating frame 1 of 3"), info.end());
+    EXPECT_NE(std::find(info.begin(), info.end(), "Evaluating frame 3 of 3"), info.end());
+    EXPECT_EQ(h.host.records().undoGroups, std::vector<std::string>{"Tessaron (Pro)"});
+    EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 1);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(EngineSolve, FailedUndoGroupShowsNoProgressAndIsNotClosed) {
+    OnePixelRun h(2);
+    h.host.injectFault("AEGP_StartUndoGroup", 1, A_Err_GENERIC);
+    h.engine.solve();
+    EXPECT_EQ(count(h.host.records().info, "Evaluating frame"), 0);
+    EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 0);
+    EXPECT_EQ(h.engine.assignmentIds.size(), 2u);  // the run itself went on
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(EngineSolve, FailedProgressTextStopsFurtherTextsAndTheClosingCall) {
+    OnePixelRun h(3);
+    h.host.injectFault("PF_InfoDrawText", 1, A_Err_GENERIC);
+    h.engine.solve();
+    EXPECT_EQ(h.host.callCount("PF_InfoDrawText"), 1);
+    EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 0);
+    EXPECT_EQ(h.engine.hasImage.size(), 3u);
+}
+
+TEST(EngineSolve, FixedSeedRepeatsEachFramesDraws) {
+    OnePixelRun a(2);
+    a.engine.seeds = {5, 5};
+    a.engine.solve();
+    EXPECT_EQ(xsAt(a.engine, 0), xsAt(a.engine, 1));  // same seed, same draws at each frame
+
+    genrand64_int64();  // draws in between do not matter
+    OnePixelRun b(2);
+    b.engine.seeds = {6, 5};
+    b.engine.solve();
+    EXPECT_EQ(xsAt(b.engine, 1), xsAt(a.engine, 1));
+    EXPECT_NE(xsAt(b.engine, 0), xsAt(a.engine, 0));
+}
+
+TEST(EngineSolve, NegativeSeedIsSignWidened) {
+    OnePixelRun a(1);
+    a.engine.seeds = {-3};
+    a.engine.solve();
+    init_genrand64(uint64_t(int64_t(-3)));
+    const float jitter = 0.2f * static_cast<float>(uniform53()) - 0.1f;
+    // The first site of the first frame: pixel 0 plus the first jitter, upsampled by 1.
+    bool found = false;
+    for (float x : xsAt(a.engine, 0)) {
+        found = found || x == jitter;
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(EngineSolve, ClockSeedRunsOnThroughTheFrames) {
+    OnePixelRun h(2);
+    h.engine.randomSeed = true;
+    h.engine.seeds.clear();
+    h.engine.solve();
+    EXPECT_NE(xsAt(h.engine, 0), xsAt(h.engine, 1));
+}

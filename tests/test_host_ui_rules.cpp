@@ -1,0 +1,194 @@
+// The UI state rules: which parameters are greyed out for the current choices, in which order
+// the host is told, and what a failing update leaves behind.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "host/Params.h"
+#include "host/UIRules.h"
+#include "test_host_fixture.h"
+
+namespace {
+
+using hostfixture::HostTest;
+
+// The controls at the parameters' defaults.
+UIControls defaults() {
+    UIControls c;
+    c.position = 2;
+    c.scale = 3;
+    c.rotation = 7;
+    c.opacity = 6;
+    c.framesToRender = 1;
+    c.temporal = 6;
+    c.spatial = 1;
+    c.randomSeed = true;
+    c.offsetFrames = 0.0;
+    return c;
+}
+
+std::map<int, bool> statesOf(const UIControls& c) {
+    std::map<int, bool> states;
+    for (const UIRuleState& r : uiRuleStates(c)) states[r.index] = r.enabled;
+    return states;
+}
+
+TEST(HostUIRules, ParametersAreUpdatedInTheFixedOrder) {
+    std::vector<int> order;
+    for (const UIRuleState& r : uiRuleStates(defaults())) order.push_back(r.index);
+    EXPECT_EQ(order, (std::vector<int>{9,  10, 11, 12, 13, 14, 15, 16, 17, 23,
+                                       22, 29, 38, 25, 27, 26, 28, 31, 30, 33}));
+}
+
+TEST(HostUIRules, OffsetMethodAppliesFromHalfAFrame) {
+    UIControls c = defaults();
+    c.offsetFrames = 0.4;
+    EXPECT_FALSE(statesOf(c)[PARAM_OFFSET_METHOD]);
+    c.offsetFrames = 0.5;
+    EXPECT_TRUE(statesOf(c)[PARAM_OFFSET_METHOD]);
+    c.offsetFrames = 0.0;
+    EXPECT_FALSE(statesOf(c)[PARAM_OFFSET_METHOD]);
+    c.offsetFrames = 12.0;
+    EXPECT_TRUE(statesOf(c)[PARAM_OFFSET_METHOD]);
+}
+
+TEST(HostUIRules, ScaleModesDecideTheSizeOptions) {
+    UIControls c = defaults();
+    c.scale = 4;  // Random
+    auto s = statesOf(c);
+    EXPECT_TRUE(s[PARAM_MIN_SIZE] && s[PARAM_MAX_SIZE] && s[PARAM_PREVENT_OVERLAP] &&
+                s[PARAM_RESCALE_FACTOR]);
+    c.scale = 3;  // From Neighborhood
+    s = statesOf(c);
+    EXPECT_FALSE(s[PARAM_MIN_SIZE] || s[PARAM_MAX_SIZE] || s[PARAM_PREVENT_OVERLAP]);
+    EXPECT_TRUE(s[PARAM_RESCALE_FACTOR]);
+    c.scale = 5;  // Use Previous Value
+    s = statesOf(c);
+    EXPECT_TRUE(s[PARAM_MIN_SIZE] && s[PARAM_MAX_SIZE] && s[PARAM_RESCALE_FACTOR]);
+    EXPECT_FALSE(s[PARAM_PREVENT_OVERLAP]);
+    c.scale = 7;  // Ignore
+    s = statesOf(c);
+    EXPECT_FALSE(s[PARAM_MIN_SIZE] || s[PARAM_MAX_SIZE] || s[PARAM_PREVENT_OVERLAP] ||
+                 s[PARAM_RESCALE_FACTOR]);
+    for (int mode : {1, 2}) {  // From Alpha, From Luminance
+        c.scale = mode;
+        s = statesOf(c);
+        EXPECT_TRUE(s[PARAM_MIN_SIZE] && s[PARAM_PREVENT_OVERLAP] && s[PARAM_RESCALE_FACTOR]);
+    }
+}
+
+TEST(HostUIRules, FramesToRenderDecidesKeyingOptions) {
+    UIControls c = defaults();
+    auto s = statesOf(c);  // Current Frame
+    EXPECT_TRUE(s[PARAM_FORCE_KEYFRAMING]);
+    EXPECT_FALSE(s[PARAM_INTERVAL] || s[PARAM_SPATIAL_INTERPOLATION]);
+    c.framesToRender = 2;  // Every X Frames
+    s = statesOf(c);
+    EXPECT_FALSE(s[PARAM_FORCE_KEYFRAMING]);
+    EXPECT_TRUE(s[PARAM_INTERVAL] && s[PARAM_SPATIAL_INTERPOLATION]);
+    c.framesToRender = 3;  // From Layer Markers
+    s = statesOf(c);
+    EXPECT_FALSE(s[PARAM_FORCE_KEYFRAMING] || s[PARAM_INTERVAL]);
+    EXPECT_TRUE(s[PARAM_SPATIAL_INTERPOLATION]);
+}
+
+TEST(HostUIRules, RotationOpacityPositionAndPresets) {
+    UIControls c = defaults();
+    auto s = statesOf(c);  // Rotation Ignore, Opacity Ignore, Position Organic
+    EXPECT_FALSE(s[PARAM_MIN_ROTATION] || s[PARAM_MAX_ROTATION]);
+    EXPECT_FALSE(s[PARAM_MIN_OPACITY] || s[PARAM_MAX_OPACITY]);
+    EXPECT_TRUE(s[PARAM_LAYER_ORDER]);
+    c.rotation = 5;  // Use Previous Value keeps the range
+    EXPECT_TRUE(statesOf(c)[PARAM_MIN_ROTATION] && statesOf(c)[PARAM_MAX_ROTATION]);
+    c.rotation = 3;  // Orient Towards Center
+    EXPECT_FALSE(statesOf(c)[PARAM_MIN_ROTATION] || statesOf(c)[PARAM_MAX_ROTATION]);
+    c.opacity = 4;
+    EXPECT_TRUE(statesOf(c)[PARAM_MIN_OPACITY] && statesOf(c)[PARAM_MAX_OPACITY]);
+    c.position = 7;
+    EXPECT_FALSE(statesOf(c)[PARAM_LAYER_ORDER]);
+
+    EXPECT_FALSE(s[PARAM_SPEED_IN] || s[PARAM_INFLUENCE_OUT] || s[PARAM_IN_TANGENT]);
+    EXPECT_FALSE(s[PARAM_SEED]);
+    c.temporal = 9;
+    c.spatial = 7;
+    c.randomSeed = false;
+    s = statesOf(c);
+    EXPECT_TRUE(s[PARAM_SPEED_IN] && s[PARAM_SPEED_OUT] && s[PARAM_INFLUENCE_IN] &&
+                s[PARAM_INFLUENCE_OUT]);
+    EXPECT_TRUE(s[PARAM_IN_TANGENT] && s[PARAM_OUT_TANGENT] && s[PARAM_SEED]);
+}
+
+// Through the host: the refresh makes the 20 updates each time, and the host keeps the state.
+TEST_F(HostTest, RefreshUpdatesTheHostsRecordsEveryTime) {
+    setUpEffect();
+    host.setParam(PARAM_SCALE, 5);
+    host.setParam(PARAM_FRAMES_TO_RENDER, 3);
+    host.setParam(PARAM_OFFSET_FRAMES, 0.5);
+    ASSERT_EQ(host.updateParamsUI(), PF_Err_NONE);
+    EXPECT_EQ(host.callCount("PF_UpdateParamUI"), kUIRuleCount);
+    EXPECT_FALSE(host.paramDisabled(PARAM_MIN_SIZE));
+    EXPECT_TRUE(host.paramDisabled(PARAM_PREVENT_OVERLAP));
+    EXPECT_TRUE(host.paramDisabled(PARAM_FORCE_KEYFRAMING));
+    EXPECT_TRUE(host.paramDisabled(PARAM_INTERVAL));
+    EXPECT_FALSE(host.paramDisabled(PARAM_SPATIAL_INTERPOLATION));
+    EXPECT_FALSE(host.paramDisabled(PARAM_OFFSET_METHOD));
+    EXPECT_FALSE(host.paramDisabled(PARAM_POSITION));  // never disabled
+    ASSERT_EQ(host.updateParamsUI(), PF_Err_NONE);
+    EXPECT_EQ(host.callCount("PF_UpdateParamUI"), 2 * kUIRuleCount);
+    ASSERT_EQ(host.globalSetdown(), PF_Err_NONE);
+    expectNoLeaks();
+}
+
+// The controls of ARefreshFailingAtRuleK's second state: every rule but Rescale Factor flips.
+UIControls flippedControls() {
+    UIControls c = defaults();
+    c.scale = 4;
+    c.rotation = 4;
+    c.opacity = 3;
+    c.position = 7;
+    c.framesToRender = 2;
+    c.temporal = 9;
+    c.spatial = 7;
+    c.randomSeed = false;
+    c.offsetFrames = 3;
+    return c;
+}
+
+void setControls(sim::Host& host, const UIControls& c) {
+    host.setParam(PARAM_SCALE, c.scale);
+    host.setParam(PARAM_ROTATION, c.rotation);
+    host.setParam(PARAM_OPACITY, c.opacity);
+    host.setParam(PARAM_POSITION, c.position);
+    host.setParam(PARAM_FRAMES_TO_RENDER, c.framesToRender);
+    host.setParam(PARAM_TEMPORAL_INTERPOLATION, c.temporal);
+    host.setParam(PARAM_SPATIAL_INTERPOLATION, c.spatial);
+    host.setParam(PARAM_RANDOM_SEED, c.randomSeed ? 1 : 0);
+    host.setParam(PARAM_OFFSET_FRAMES, c.offsetFrames);
+}
+
+// A failing update at rule k ends the refresh: later parameters keep their earlier state.
+TEST_F(HostTest, ARefreshFailingAtRuleKLeavesLaterRulesUntouched) {
+    setUpEffect();
+    const auto oldStates = uiRuleStates(defaults());
+    const auto newStates = uiRuleStates(flippedControls());
+    for (int k : {1, 2, 7, 13, 20}) {
+        SCOPED_TRACE(k);
+        setControls(host, defaults());
+        ASSERT_EQ(host.updateParamsUI(), PF_Err_NONE);
+        setControls(host, flippedControls());
+        const long callsBefore = host.callCount("PF_UpdateParamUI");
+        host.injectFault("PF_UpdateParamUI", k, 900);
+        EXPECT_EQ(host.updateParamsUI(), 900);
+        EXPECT_EQ(host.callCount("PF_UpdateParamUI") - callsBefore, k);
+        for (int order = 1; order <= kUIRuleCount; ++order) {
+            const UIRuleState& expected = order < k ? newStates[order - 1] : oldStates[order - 1];
+            EXPECT_EQ(!host.paramDisabled(expected.index), expected.enabled) << "rule " << order;
+        }
+        host.clearFaults();
+    }
+    ASSERT_EQ(host.globalSetdown(), PF_Err_NONE);
+    expectNoLeaks();
+}
+
+}  // namespace

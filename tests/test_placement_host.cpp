@@ -1,0 +1,371 @@
+// Placement stages against the simulated host: images, previous keys, generated sites and their
+// conversion, layer order and the composition positions.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "engine_fixture.h"
+#include "placement/PreviousKey.h"
+
+namespace {
+
+constexpr uint32_t kGrid = 1, kRandom = 4, kUsePrevious = 5, kIgnore = 7;
+constexpr uint32_t kByImageCentre = 6, kMinimumAssignment = 7, kOrderRandom = 8;
+
+A_Time seconds(double s) {
+    return A_Time{A_long(s * 1000 + 0.5), 1000};
+}
+
+void addKey(sim::Stream& stream, double s, double x, double y) {
+    stream.addKey(sim::Time::fromSeconds(s), sim::Vec3{x, y, 0});
+}
+
+MySitePoint siteAt(float x, float y) {
+    MySitePoint s;
+    s.position = Point2D(x, y);
+    return s;
+}
+
+std::vector<std::pair<float, float>> sortedSites(const MyTessaron& e) {
+    std::vector<std::pair<float, float>> v;
+    for (const MySitePoint& s : e.sites) {
+        v.emplace_back(s.position.x, s.position.y);
+    }
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+bool infoContains(sim::Host& host, const std::string& text) {
+    const auto& info = host.records().info;
+    return std::find(info.begin(), info.end(), text) != info.end();
+}
+
+}  // namespace
+
+TEST(PlacementHostImage, TakesTheSourceAtEachBitDepth) {
+    for (int bits : {8, 16, 32}) {
+        sim::Project p = fixture::collageProject(1, 6, 4);
+        p.comp.bitDepth = bits;
+        p.comp.layers[1].fill = {255, 0, 128, 255};
+        fixture::HostedEngine h(p);
+        h.engine.getImageDataAtTime(0);
+        MyTessaron& e = h.engine;
+        ASSERT_EQ(e.imageWidth, 6) << bits;
+        ASSERT_EQ(e.imageHeight, 4);
+        EXPECT_EQ(e.opaqueXs.size(), 24u);
+        EXPECT_EQ(e.hasImage, std::vector<bool>{true});
+        EXPECT_EQ(e.imagePixels[0], 255);  // alpha
+        EXPECT_EQ(e.imagePixels[1], 255);  // red
+        EXPECT_EQ(e.imagePixels[2], 0);
+        EXPECT_NEAR(e.imagePixels[3], 128, 1) << bits;
+        EXPECT_TRUE(h.host.leaks().empty());
+    }
+}
+
+TEST(PlacementHostImage, HalfResolutionHalvesTheImage) {
+    sim::Project p = fixture::collageProject(1, 100, 60);
+    p.comp.downsample = 2;
+    fixture::HostedEngine h(p);
+    h.engine.getImageDataAtTime(3);
+    EXPECT_EQ(h.engine.imageWidth, 50);
+    EXPECT_EQ(h.engine.imageHeight, 30);
+    EXPECT_EQ(h.engine.opaqueBounds[1], 49);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(PlacementHostImage, TransparentSourceHasNoImage) {
+    sim::Project p = fixture::collageProject(1, 10, 10);
+    p.comp.layers[1].fill = {0, 0, 0, 0};
+    fixture::HostedEngine h(p);
+    h.engine.getImageDataAtTime(0);
+    EXPECT_EQ(h.engine.hasImage, std::vector<bool>{false});
+}
+
+TEST(PlacementHostPreviousKey, KeysAtZeroOneAndTwoSeconds) {
+    sim::Project p = fixture::collageProject(1);
+    addKey(p.comp.layers[2].position, 0.0, 0, 1);
+    addKey(p.comp.layers[2].position, 1.0, 10, 1);
+    addKey(p.comp.layers[2].position, 2.0, 20, 1);
+    fixture::HostedEngine h(p);
+    AEGP_StreamRefH stream = h.positionStream(0);
+    EXPECT_EQ(h.engine.getPreviousPosKeyValue(stream, seconds(1.5)).x, 10.0f);
+    EXPECT_EQ(h.engine.getPreviousPosKeyValue(stream, seconds(1.0)).x, 0.0f);
+    EXPECT_EQ(h.engine.getPreviousPosKeyValue(stream, seconds(0.004)).x, 0.0f);
+    EXPECT_EQ(h.engine.getPreviousPosKeyValue(stream, seconds(2.5)).x, 20.0f);
+    const Point2D p15 = h.engine.getPreviousPosKeyValue(stream, seconds(1.5));
+    EXPECT_EQ(p15.y, 1.0f);
+    EXPECT_EQ(p15.z, 0.0f);
+    h.disposeStream(stream);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(PlacementHostPreviousKey, BeforeTheFirstKeyReadsTimeZeroUnlessWithinTheWindow) {
+    sim::Project p = fixture::collageProject(1);
+    addKey(p.comp.layers[2].position, 1.0, 10, 0);
+    addKey(p.comp.layers[2].position, 2.0, 20, 0);
+    fixture::HostedEngine h(p);
+    AEGP_StreamRefH stream = h.positionStream(0);
+    AEGP_SuiteHandler suites(h.engine.inData->pica_basicP);
+    A_Time chosen = {-1, 1};
+    A_long keys = 0;
+    ASSERT_EQ(previousKeyTime(suites, stream, seconds(0.5), 2, &chosen, &keys), A_Err_NONE);
+    EXPECT_EQ(keys, 2);
+    EXPECT_EQ(chosen.value, 0);
+    ASSERT_EQ(previousKeyTime(suites, stream, seconds(0.998), 2, &chosen, &keys), A_Err_NONE);
+    EXPECT_DOUBLE_EQ(double(chosen.value) / chosen.scale, 1.0);
+    ASSERT_EQ(previousKeyTime(suites, stream, seconds(0.994), 2, &chosen, &keys), A_Err_NONE);
+    EXPECT_EQ(chosen.value, 0);
+    EXPECT_EQ(h.engine.getPreviousPosKeyValue(stream, seconds(0.998)).x, 10.0f);
+    h.disposeStream(stream);
+}
+
+TEST(PlacementHostPreviousKey, FewKeysReadTheValueAtTheTime) {
+    sim::Project p = fixture::collageProject(2);
+    p.comp.layers[2].position.value = {33, 44, 0};
+    addKey(p.comp.layers[3].position, 1.0, 10, 0);
+    fixture::HostedEngine h(p);
+    AEGP_StreamRefH none = h.positionStream(0);
+    AEGP_StreamRefH one = h.positionStream(1);
+    EXPECT_EQ(h.engine.getPreviousPosKeyValue(none, seconds(0.5)).y, 44.0f);
+    AEGP_SuiteHandler suites(h.engine.inData->pica_basicP);
+    A_Time chosen = {-1, 1};
+    A_long keys = 0;
+    // Position reads a single key's stream at the time itself; the other properties search.
+    previousKeyTime(suites, one, seconds(0.5), 2, &chosen, &keys);
+    EXPECT_EQ(chosen.value, 500);
+    previousKeyTime(suites, one, seconds(0.5), 1, &chosen, &keys);
+    EXPECT_EQ(chosen.value, 0);
+    h.disposeStream(none);
+    h.disposeStream(one);
+}
+
+TEST(PlacementHostPreviousKey, FailedKeyCountGivesZero) {
+    sim::Project p = fixture::collageProject(1);
+    addKey(p.comp.layers[2].position, 0.0, 5, 5);
+    fixture::HostedEngine h(p);
+    AEGP_StreamRefH stream = h.positionStream(0);
+    h.host.injectFault("AEGP_GetStreamNumKFs", 1, A_Err_GENERIC);
+    const Point2D v = h.engine.getPreviousPosKeyValue(stream, seconds(1));
+    EXPECT_EQ(v.x, 0.0f);
+    EXPECT_EQ(v.y, 0.0f);
+    h.disposeStream(stream);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(PlacementHostGrid, ThreeLayersReportOneEmptyCellFourNone) {
+    for (int layers : {3, 4}) {
+        sim::Project p = fixture::collageProject(layers);
+        p.comp.layers[2].maskedBounds = {0, 0, 80, 80};
+        fixture::HostedEngine h(p);
+        h.engine.positionModes[0] = kGrid;
+        h.engine.getImageDataAtTime(0);
+        h.engine.getPoints(seconds(0), 0);
+        EXPECT_EQ(h.engine.sites.size(), size_t(layers));
+        EXPECT_EQ(infoContains(h.host, "Empty cells: 1"), layers == 3);
+        EXPECT_EQ(h.host.records().info.size(), layers == 3 ? 1u : 0u);
+        EXPECT_TRUE(h.host.leaks().empty());
+    }
+}
+
+TEST(PlacementHostGrid, ConversionAtHalfResolutionAndPixelAspect) {
+    const std::vector<std::pair<float, float>> full = {{25, 25}, {25, 75}, {75, 25}, {75, 75}};
+    for (int downsample : {1, 2}) {
+        sim::Project p = fixture::collageProject(4);
+        p.comp.layers[2].maskedBounds = {0, 0, 50, 50};
+        p.comp.downsample = downsample;
+        fixture::HostedEngine h(p);
+        h.engine.positionModes[0] = kGrid;
+        h.engine.getImageDataAtTime(0);
+        h.engine.getPoints(seconds(0), 0);
+        EXPECT_EQ(sortedSites(h.engine), full) << downsample;
+    }
+    sim::Project p = fixture::collageProject(4);
+    p.comp.layers[2].maskedBounds = {0, 0, 50, 50};
+    p.comp.downsample = 2;
+    p.comp.pixelAspectNum = 9;
+    p.comp.pixelAspectDen = 10;
+    fixture::HostedEngine h(p);
+    h.engine.positionModes[0] = kGrid;
+    h.engine.getImageDataAtTime(0);
+    h.engine.getPoints(seconds(0), 0);
+    const auto sites = sortedSites(h.engine);
+    ASSERT_EQ(sites.size(), 4u);
+    EXPECT_FLOAT_EQ(sites[0].first, 22.5f);
+    EXPECT_FLOAT_EQ(sites[3].first, 67.5f);
+    EXPECT_FLOAT_EQ(sites[3].second, 75.0f);
+}
+
+// Sites from the layers' own Position are composition positions: each layer keeps its place
+// exactly, whatever the Source transform and the preview resolution.
+TEST(PlacementHostKeepPlace, IgnoreUsePreviousAndEmptyFramesKeepPositionsExactly) {
+    for (int variant = 0; variant < 3; ++variant) {
+        sim::Project p = fixture::collageProject(3);
+        p.comp.downsample = 2;
+        p.comp.layers[1].position.value = {300, 200, 0};
+        p.comp.layers[1].rotation.value = {30, 0, 0};
+        if (variant == 2) {
+            p.comp.layers[1].fill = {0, 0, 0, 0};
+        }
+        fixture::HostedEngine h(p);
+        h.engine.positionModes[0] = variant == 0 ? kIgnore : (variant == 1 ? kUsePrevious : kGrid);
+        h.engine.layerOrders[0] = kOrderRandom;
+        h.engine.getImageDataAtTime(0);
+        h.engine.getPoints(seconds(0), 0);
+        h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_FLOAT_EQ(h.engine.positions[i][0].x, 100.0f + 10 * i) << variant;
+            EXPECT_FLOAT_EQ(h.engine.positions[i][0].y, 50.0f) << variant;
+        }
+        EXPECT_TRUE(h.host.leaks().empty());
+    }
+}
+
+TEST(PlacementHostOrder, IgnoreForcesRandomOrder) {
+    fixture::HostedEngine h(fixture::collageProject(2));
+    h.engine.positionModes[0] = kIgnore;
+    h.engine.layerOrders[0] = 1;
+    h.engine.getImageDataAtTime(0);
+    h.engine.getPoints(seconds(0), 0);
+    h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+    EXPECT_EQ(h.engine.layerOrders[0], kOrderRandom);
+    EXPECT_EQ(h.engine.assignmentIds, (std::vector<std::vector<int32_t>>{{0, 1}}));
+}
+
+TEST(PlacementHostOrder, EachSortingOrderAssignsInSortedOrder) {
+    const std::vector<MySitePoint> sites = {siteAt(80, 10), siteAt(5, 90), siteAt(40, 45)};
+    const float expectedX[][3] = {{5, 40, 80}, {80, 40, 5}, {40, 80, 5},
+                                  {5, 80, 40}, {40, 80, 5}, {40, 80, 5}};
+    for (uint32_t order = 1; order <= 6; ++order) {
+        fixture::HostedEngine h(fixture::collageProject(3));
+        h.engine.positionModes[0] = kRandom;
+        h.engine.layerOrders[0] = order;
+        h.engine.getImageDataAtTime(0);
+        h.engine.sites = sites;
+        h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(h.engine.positions[i][0].x, expectedX[order - 1][i]) << order << " " << i;
+        }
+    }
+}
+
+// The centres of the distance orders are full-resolution points, as the sites are.
+TEST(PlacementHostOrder, ImageCentreOrderDoesNotDependOnResolution) {
+    for (int downsample : {1, 2}) {
+        sim::Project p = fixture::collageProject(2);
+        p.comp.downsample = downsample;
+        fixture::HostedEngine h(p);
+        h.engine.positionModes[0] = kRandom;
+        h.engine.layerOrders[0] = kByImageCentre;
+        h.engine.getImageDataAtTime(0);
+        h.engine.sites = {siteAt(30, 30), siteAt(60, 60)};
+        h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+        EXPECT_EQ(h.engine.positions[0][0].x, 60.0f) << downsample;
+    }
+}
+
+// Costs compare composition positions: with a Source turned half a turn, each layer takes the
+// site that lands on it.
+TEST(PlacementHostOrder, MinimumAssignmentComparesCompositionPositions) {
+    sim::Project p = fixture::collageProject(2);
+    p.comp.layers[1].position.value = {500, 500, 0};
+    p.comp.layers[1].rotation.value = {180, 0, 0};
+    p.comp.layers[2].position.value = {490, 500, 0};
+    p.comp.layers[3].position.value = {410, 500, 0};
+    fixture::HostedEngine h(p);
+    h.engine.positionModes[0] = kRandom;
+    h.engine.layerOrders[0] = kMinimumAssignment;
+    h.engine.sites = {siteAt(90, 0), siteAt(10, 0)};
+    h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+    EXPECT_EQ(h.engine.assignmentIds[0], (std::vector<int32_t>{1, 0}));
+    EXPECT_NEAR(h.engine.positions[0][0].x, 490.0f, 1e-3f);
+    EXPECT_NEAR(h.engine.positions[1][0].x, 410.0f, 1e-3f);
+    EXPECT_NEAR(h.engine.positions[1][0].y, 500.0f, 1e-3f);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(PlacementHostOrder, MinimumAssignmentFollowsThePreviousFrame) {
+    fixture::HostedEngine h(fixture::collageProject(2), 2);
+    h.engine.positionModes.assign(2, kRandom);
+    h.engine.layerOrders.assign(2, kMinimumAssignment);
+    h.engine.sites = {siteAt(10, 10), siteAt(300, 10)};
+    h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+    const float first0 = h.engine.positions[0][0].x;
+    h.engine.sites = {siteAt(first0 + 250, 10), siteAt(first0 + 5, 10)};
+    h.engine.getAssignmentIdsAndPositions(seconds(0.04), 1);
+    EXPECT_EQ(h.engine.positions[0][1].x, first0 + 5);
+}
+
+TEST(PlacementHostAdjust, ShapeAndTextSources) {
+    {
+        sim::Project p = fixture::collageProject(1);
+        p.comp.layers[1].type = sim::LayerType::Shape;
+        fixture::HostedEngine h(p);
+        h.engine.positionModes[0] = kRandom;
+        h.engine.sites = {siteAt(10, 20)};
+        h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+        EXPECT_FLOAT_EQ(h.engine.positions[0][0].x, 10.0f - 960.0f);
+        EXPECT_FLOAT_EQ(h.engine.positions[0][0].y, 20.0f - 540.0f);
+    }
+    {
+        sim::Project p = fixture::collageProject(1);
+        p.comp.layers[1].type = sim::LayerType::Text;
+        p.comp.layers[1].position.value = {300, 200, 0};
+        fixture::HostedEngine h(p);
+        h.engine.positionModes[0] = kRandom;
+        h.engine.sites = {siteAt(10, 20)};
+        h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+        EXPECT_FLOAT_EQ(h.engine.positions[0][0].x, 10.0f);
+        EXPECT_FLOAT_EQ(h.engine.positions[0][0].y, 20.0f);
+    }
+}
+
+TEST(PlacementHostFailure, LayersKeepThePreviousPositionAfterAFailedMapping) {
+    fixture::HostedEngine h(fixture::collageProject(2), 2);
+    h.engine.positionModes.assign(2, kRandom);
+    h.engine.sites = {siteAt(10, 10), siteAt(20, 20)};
+    h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+    h.engine.sites = {siteAt(70, 70), siteAt(80, 80)};
+    h.host.injectFault("AEGP_GetLayerToWorldXform", 1, A_Err_GENERIC);
+    h.engine.getAssignmentIdsAndPositions(seconds(0.04), 1);
+    EXPECT_EQ(h.engine.assignmentIds.size(), 2u);
+    EXPECT_EQ(h.engine.positions[0][1].x, 10.0f);
+    EXPECT_EQ(h.engine.positions[1][1].y, 20.0f);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(PlacementHostRepeat, UsePreviousValueRepeatsTheFirstFrame) {
+    fixture::HostedEngine h(fixture::collageProject(2), 2);
+    h.engine.positionModes.assign(2, kUsePrevious);
+    for (int f = 0; f < 2; ++f) {
+        h.engine.getImageDataAtTime(f);
+        h.engine.getPoints(seconds(0.04 * f), f);
+        h.engine.getAssignmentIdsAndPositions(seconds(0.04 * f), f);
+    }
+    EXPECT_EQ(h.engine.positions[1][1].x, h.engine.positions[1][0].x);
+    EXPECT_EQ(h.engine.positions[1][0].x, 110.0f);
+}
+
+TEST(PlacementHostRadial, SevenLayersFitSixLeaveOneEmptyCell) {
+    for (int layers : {6, 7}) {
+        fixture::HostedEngine h(fixture::collageProject(layers));
+        h.engine.positionModes[0] = 3;  // Radial
+        h.engine.getImageDataAtTime(0);
+        h.engine.getPoints(seconds(0), 0);
+        EXPECT_EQ(h.engine.sites.size(), size_t(layers));
+        EXPECT_EQ(infoContains(h.host, "Empty cells: 1"), layers == 6);
+        EXPECT_TRUE(h.host.leaks().empty());
+    }
+}
+
+TEST(PlacementHostRandom, OneSitePerLayerOnTheShape) {
+    fixture::HostedEngine h(fixture::collageProject(5, 40, 40));
+    h.engine.positionModes[0] = kRandom;
+    h.engine.getImageDataAtTime(0);
+    h.engine.getPoints(seconds(0), 0);
+    ASSERT_EQ(h.engine.sites.size(), 5u);
+    for (const MySitePoint& s : h.engine.sites) {
+        EXPECT_GE(s.position.x, -0.1f);
+        EXPECT_LT(s.position.x, 40.1f);
+    }
+}

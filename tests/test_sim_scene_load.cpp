@@ -1,0 +1,254 @@
+// Scene files: a complete scene lands in the project as written, defaults fill the rest, frame
+// rates and times become exact host times, and every kind of bad scene fails with one line
+// naming the file and the field.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sim/Scene.h"
+#include "test_sim_scene_fixture.h"
+
+namespace {
+
+using scenetest::TempDir;
+using Json = nlohmann::ordered_json;
+
+const char* const kExample = R"json({
+  "comp": {"width": 100, "height": 100, "frameRate": 25, "duration": 4,
+           "time": 0, "workArea": [0, 4], "pixelAspect": 1, "resolution": 1, "bitDepth": 8},
+  "layers": [
+    {"name": "Shape", "type": "footage", "size": [100, 100], "image": "shape.png",
+     "transform": {"anchorPoint": [50, 50], "position": [50, 50], "scale": [100, 100], "rotation": 0, "opacity": 100},
+     "keys": {"position": [{"time": 1.0, "value": [10, 20]}]},
+     "markers": [0.2, 0.48],
+     "switches": {"video": true, "locked": false, "guide": false, "adjustment": false, "null": false, "threeD": false, "motionBlur": false},
+     "effects": [{"name": "Tessaron (Pro)", "params": {"Source Layer": "Shape", "Position": "Grid",
+                  "Min Size (px)": [{"time": 0, "value": 10}, {"time": 1, "value": 30}], "Random Seed": false, "Seed": 7}}]},
+    {"name": "Card 1", "type": "solid", "size": [40, 20], "fill": "#ff8800"} ],
+  "actions": ["create"] })json";
+
+class SceneLoad : public ::testing::Test {
+  protected:
+    void SetUp() override { scenetest::writePng(dir.file("shape.png"), 100, 100); }
+
+    sim::Scene load(const Json& doc) {
+        scenetest::writeText(dir.file("scene.json"), doc.dump());
+        return sim::loadScene(dir.file("scene.json"));
+    }
+
+    // The one-line message of a failed load.
+    std::string failure(const Json& doc) {
+        try {
+            load(doc);
+        } catch (const sim::SceneError& e) {
+            return e.what();
+        }
+        return "(no error)";
+    }
+
+    TempDir dir;
+};
+
+TEST_F(SceneLoad, ExampleSceneLandsInTheProject) {
+    const sim::Scene s = load(Json::parse(kExample));
+    const sim::Comp& c = s.project.comp;
+    EXPECT_EQ(c.width, 100);
+    EXPECT_EQ(c.frameDuration.value, 1);
+    EXPECT_EQ(c.frameDuration.scale, 25u);
+    EXPECT_EQ(c.duration.value, 100);
+    EXPECT_EQ(c.workAreaStart.value, 0);
+    EXPECT_EQ(c.workAreaDuration.value, 100);
+    EXPECT_EQ(c.downsample, 1);
+    EXPECT_EQ(c.bitDepth, 8);
+    ASSERT_EQ(c.layers.size(), 2u);
+
+    const sim::Layer& shape = c.layers[0];
+    EXPECT_EQ(shape.id, 1);
+    EXPECT_EQ(shape.type, sim::LayerType::Footage);
+    EXPECT_EQ(shape.imagePath, "shape.png");
+    EXPECT_EQ(shape.width, 100);
+    ASSERT_EQ(shape.position.keys.size(), 1u);
+    EXPECT_EQ(shape.position.keys[0].time.value, 25);
+    EXPECT_EQ(shape.position.keys[0].time.scale, 25u);
+    EXPECT_EQ(shape.position.keys[0].value, (sim::Vec3{10, 20, 0}));
+    EXPECT_EQ(shape.scale.value, (sim::Vec3{100, 100, 100}));
+    ASSERT_EQ(shape.markers.size(), 2u);
+    EXPECT_EQ(shape.markers[0].value, 5);
+    EXPECT_EQ(shape.markers[1].value, 12);
+    EXPECT_EQ(s.project.baseDir, dir.path().string());
+
+    const sim::Layer& card = c.layers[1];
+    EXPECT_EQ(card.id, 2);
+    EXPECT_EQ(card.type, sim::LayerType::Solid);
+    EXPECT_EQ(card.fill, (std::array<uint8_t, 4>{255, 136, 0, 255}));
+    EXPECT_EQ(card.width, 40);
+    EXPECT_EQ(card.height, 20);
+
+    EXPECT_EQ(s.effectLayer, 0);
+    ASSERT_EQ(shape.effects.size(), 1u);
+    EXPECT_EQ(shape.effects[0].name, "Tessaron (Pro)");
+    ASSERT_EQ(s.params.size(), 5u);  // in the file's order
+    EXPECT_EQ(s.params[0].name, "Source Layer");
+    EXPECT_EQ(s.params[2].name, "Min Size (px)");
+    EXPECT_EQ(s.params[4].field, "layers[0].effects[0].params.\"Seed\"");
+    ASSERT_EQ(s.actions.size(), 1u);
+    EXPECT_EQ(s.actions[0].kind, sim::Action::Kind::Create);
+    EXPECT_FALSE(s.apiVersion);
+}
+
+TEST_F(SceneLoad, DefaultsFillWhatTheSceneLeavesOut) {
+    Json doc = {
+        {"comp", {{"width", 200}, {"height", 100}, {"frameRate", 30}, {"duration", 2}}},
+        {"layers",
+         {{{"type", "solid"}, {"size", {40, 20}}, {"effects", {{{"name", "Tessaron (Pro)"}}}}},
+          {{"name", "N"}, {"type", "null"}},
+          {{"name", "Cam"}, {"type", "camera"}},
+          {{"name", "Fill"}, {"type", "solid"}}}},
+        {"host", {{"apiVersion", {13, 0}}}}};
+    const sim::Scene s = load(doc);
+    const sim::Comp& c = s.project.comp;
+    EXPECT_EQ(c.workAreaDuration.value, 60);
+    EXPECT_EQ(c.currentTime.value, 0);
+    const sim::Layer& a = c.layers[0];
+    EXPECT_EQ(a.name, "Layer 1");
+    EXPECT_EQ(a.anchorPoint.value, (sim::Vec3{20, 10, 0}));  // the layer's centre
+    EXPECT_EQ(a.position.value, (sim::Vec3{100, 50, 0}));    // the composition's centre
+    EXPECT_EQ(a.opacity.value[0], 100);
+    EXPECT_EQ(a.fill, (std::array<uint8_t, 4>{255, 255, 255, 255}));
+    EXPECT_TRUE(c.layers[1].null);
+    EXPECT_EQ(c.layers[1].width, 100);
+    EXPECT_EQ(c.layers[2].width, 0);  // a camera has no pixels
+    EXPECT_EQ(c.layers[3].width, 200);
+    EXPECT_EQ(c.layers[3].height, 100);
+    ASSERT_EQ(s.actions.size(), 1u);  // pressing Create is the default
+    EXPECT_EQ(s.actions[0].kind, sim::Action::Kind::Create);
+    ASSERT_TRUE(s.apiVersion);
+    EXPECT_EQ(s.apiVersion->first, 13);
+    EXPECT_EQ(s.apiVersion->second, 0);
+}
+
+TEST_F(SceneLoad, ActionsAndKeyDetailsAreRead) {
+    Json doc = Json::parse(kExample);
+    doc["actions"] = Json::parse(
+        R"(["create", {"time": 2.0}, {"set": {"Seed": 3, "Position": "Grid"}}, "undo"])");
+    doc["layers"][1]["keys"] = Json::parse(R"({"scale": [{"time": 0.4, "value": [50, 60],
+        "interpolation": {"in": "hold", "out": "bezier"},
+        "ease": {"in": [{"speed": 1, "influence": 20}, {"speed": 2, "influence": 30}, {"speed": 3, "influence": 40}],
+                 "out": []}}]})");
+    const sim::Scene s = load(doc);
+    ASSERT_EQ(s.actions.size(), 4u);
+    EXPECT_EQ(s.actions[1].kind, sim::Action::Kind::Time);
+    EXPECT_EQ(s.actions[1].time.value, 50);
+    EXPECT_EQ(s.actions[2].kind, sim::Action::Kind::Set);
+    ASSERT_EQ(s.actions[2].params.size(), 2u);
+    EXPECT_EQ(s.actions[2].params[1].name, "Position");
+    EXPECT_EQ(s.actions[3].kind, sim::Action::Kind::Undo);
+    const sim::Key& k = s.project.comp.layers[1].scale.keys.at(0);
+    EXPECT_EQ(k.value, (sim::Vec3{50, 60, 100}));
+    EXPECT_EQ(k.inInterp, sim::Interp::Hold);
+    EXPECT_EQ(k.outInterp, sim::Interp::Bezier);
+    ASSERT_EQ(k.inEase.size(), 3u);
+    EXPECT_EQ(k.inEase[2].speed, 3);
+    EXPECT_EQ(k.inEase[2].influence, 40);
+}
+
+TEST(SceneTimes, FrameRatesBecomeExactFrameDurations) {
+    auto expect = [](double fps, int32_t value, uint32_t scale) {
+        sim::Time d = sim::frameDurationOf(fps);
+        EXPECT_EQ(d.value, value) << fps;
+        EXPECT_EQ(d.scale, scale) << fps;
+    };
+    expect(25, 1, 25);
+    expect(30, 1, 30);
+    expect(29.97, 1001, 30000);
+    expect(23.976, 1001, 24000);
+    expect(59.94, 1001, 60000);
+    expect(12.5, 2, 25);
+    expect(7.5, 2, 15);
+}
+
+TEST(SceneTimes, SecondsSnapToTheNearestFrame) {
+    sim::Comp comp;
+    comp.frameDuration = {1, 25};
+    EXPECT_EQ(sim::frameTime(comp, 0.48).value, 12);
+    EXPECT_EQ(sim::frameTime(comp, 0.49).value, 12);
+    EXPECT_EQ(sim::frameTime(comp, 0.5).value, 13);
+    comp.frameDuration = {1001, 30000};
+    const sim::Time t = sim::frameTime(comp, 1.0);  // frame 30
+    EXPECT_EQ(t.value, 30030);
+    EXPECT_EQ(t.scale, 30000u);
+}
+
+// ---------------------------------------------------------------- bad scenes
+
+struct BadCase {
+    const char* pointer;  // JSON pointer of the field to replace ("" = the scene text below)
+    const char* value;    // JSON text of the replacement
+    const char* message;  // what follows "scene.json: "
+};
+
+const BadCase kBadCases[] = {
+    {"/layers/1/type", R"("sprite")",
+     R"(layers[1].type: unknown layer type "sprite" (expected footage, solid, text, shape, null, camera, light))"},
+    {"/layers/0/image", R"("missing.png")", "layers[0].image: image not found: "},
+    {"/layers/0/image", R"("scene.json")", "layers[0].image: not a readable PNG image: "},
+    {"/layers/0/size", "[50, 50]", "layers[0].size: differs from the image size 100 x 100"},
+    {"/layers/1/fill", R"("orange")", "layers[1].fill: expected a colour"},
+    {"/layers/0/keys/wobble", "[]", "layers[0].keys.wobble: unknown transform property"},
+    {"/layers/0/keys/position/0/value", "7",
+     "layers[0].keys.position[0].value: expected a list of 2 or 3 numbers, got number 7"},
+    {"/layers/0/keys/position/-", R"({"time": 1.01, "value": [0, 0]})",
+     "layers[0].keys.position[1].time: a second key on the same frame"},
+    {"/layers/0/switches/locked", "1",
+     "layers[0].switches.locked: expected true or false, got number 1"},
+    {"/layers/0/switches/solo", "true", "layers[0].switches.solo: unknown switch"},
+    {"/layers/0/transform/opacity", "120",
+     "layers[0].transform.opacity: number 120 out of range [0, 100]"},
+    {"/layers/0/effects/0/name", R"("Blur")",
+     R"(layers[0].effects[0].name: unknown effect "Blur")"},
+    {"/layers/0/effects/0/params", "[1]", "layers[0].effects[0].params: expected an object"},
+    {"/layers/0/effects", "[]", R"x(layers: no layer carries the effect "Tessaron (Pro)")x"},
+    {"/layers/1/effects", R"x([{"name": "Tessaron (Pro)"}])x",
+     "layers[1].effects[0]: a scene holds one instance of the effect"},
+    {"/layers/1/image", R"("shape.png")", "layers[1].image: only footage layers have images"},
+    {"/layers/0/frames", R"([{"time": 0}])", "layers[0].frames[0].image: missing"},
+    {"/layers/0/markers/1", R"("soon")", "layers[0].markers[1]: expected a number"},
+    {"/comp/width", R"("wide")", R"(comp.width: expected a number, got string "wide")"},
+    {"/comp/frameRate", "0", "comp.frameRate: number 0 out of range [1, 999]"},
+    {"/comp/bitDepth", "12", "comp.bitDepth: expected 8, 16 or 32"},
+    {"/comp/resolution", R"("tiny")", R"(comp.resolution: unknown resolution "tiny")"},
+    {"/comp/workArea", "[3, 1]", "comp.workArea: the work area ends before it starts"},
+    {"/comp/time", "9", "comp.time: number 9 out of range [0, 4]"},
+    {"/host/apiVersion", "13", "host.apiVersion: expected [major, minor]"},
+    {"/actions/0", R"("explode")", R"(actions[0]: unknown action string "explode")"},
+    {"/actions/-", R"({"time": "later"})", "actions[1].time: expected a number"},
+    {"/layers", "{}", "layers: expected a list, got object"},
+};
+
+TEST_F(SceneLoad, EachBadSceneFailsWithOneLineNamingFileAndField) {
+    for (const BadCase& c : kBadCases) {
+        Json doc = Json::parse(kExample);
+        doc[Json::json_pointer(c.pointer)] = Json::parse(c.value);
+        const std::string message = failure(doc);
+        const std::string expected = dir.file("scene.json") + ": " + c.message;
+        EXPECT_EQ(message.substr(0, expected.size()), expected) << c.pointer;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+}
+
+TEST_F(SceneLoad, MissingAndMalformedFilesFail) {
+    scenetest::writeText(dir.file("scene.json"), "{\"comp\": [1, 2,}");
+    try {
+        sim::loadScene(dir.file("scene.json"));
+        FAIL() << "no error";
+    } catch (const sim::SceneError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(dir.file("scene.json") + ": malformed JSON: ", 0), 0u)
+            << e.what();
+    }
+    EXPECT_THROW(sim::loadScene(dir.file("none.json")), sim::SceneError);
+    Json doc = Json::parse(kExample);
+    doc.erase("comp");
+    EXPECT_EQ(failure(doc), dir.file("scene.json") + ": comp: missing");
+}
+
+}  // namespace

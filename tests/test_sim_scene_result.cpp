@@ -1,0 +1,179 @@
+// result.json: numbers read back bit-exact, every layer's streams and keys are written in the
+// scene format (so a result's keys load back as scene keys unchanged), and the file appears
+// whole or not at all.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+
+#include "sim/Host.h"
+#include "sim/Result.h"
+#include "sim/Scene.h"
+#include "test_sim_scene_fixture.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+using scenetest::TempDir;
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Doubles whose shortest text is long, tiny, huge or signed.
+const double kAwkward[] = {0.1 + 0.2,
+                           1.0 / 3.0,
+                           -0.0,
+                           5e-324,
+                           1e-300,
+                           1.7976931348623157e308,
+                           123456789.123456789,
+                           33.33333206176758,
+                           -2.5e-7,
+                           100.03333333333333};
+
+sim::Project awkwardProject() {
+    sim::Project p;
+    p.comp.currentTime = {12, 25};
+    p.comp.layers.resize(2);
+    sim::Layer& a = p.comp.layers[0];
+    a.name = "A";
+    a.motionBlur = true;
+    a.rotation.value = {kAwkward[0], 0, 0};
+    int32_t t = 0;
+    for (double v : kAwkward) {
+        sim::Key& k = a.position.keys[size_t(a.position.addKey({t, 100000}, {v, -v, 0}))];
+        k.inTangent = {v, 1, 0};
+        k.outTangent = {-v, 2, 0};
+        k.inEase = {{v, 33.333328}};
+        k.outEase = {{1.0 / 7.0, 0.1 + std::fabs(std::fmod(v, 99.0))}};  // a valid influence
+        k.outInterp = sim::Interp::Hold;
+        t += 48000;
+    }
+    a.opacity.addKey({0, 100000}, {kAwkward[1], 0, 0});
+    p.comp.layers[1].name = "B";
+    return p;
+}
+
+Json readBack(const std::string& path) {
+    std::ifstream in(path);
+    return Json::parse(in);
+}
+
+TEST(SceneResult, NumbersReadBackBitExact) {
+    TempDir dir;
+    const sim::Project p = awkwardProject();
+    const sim::Records records;
+    sim::writeResult(dir.path().string(), sim::resultJson({p, records, {}}));
+    const Json r = readBack(dir.file("result.json"));
+    const Json& keys = r["layers"][0]["position"]["keys"];
+    ASSERT_EQ(keys.size(), std::size(kAwkward));
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const sim::Key& k = p.comp.layers[0].position.keys[i];
+        EXPECT_TRUE(sameBits(keys[i]["value"][0].get<double>(), k.value[0])) << keys[i]["value"][0];
+        EXPECT_TRUE(sameBits(keys[i]["value"][1].get<double>(), k.value[1]));
+        EXPECT_TRUE(sameBits(keys[i]["inTangent"][0].get<double>(), k.inTangent[0]));
+        EXPECT_TRUE(sameBits(keys[i]["outTangent"][0].get<double>(), k.outTangent[0]));
+        EXPECT_TRUE(sameBits(keys[i]["ease"]["in"][0]["speed"].get<double>(), k.inEase[0].speed));
+        EXPECT_TRUE(
+            sameBits(keys[i]["ease"]["out"][0]["influence"].get<double>(), k.outEase[0].influence));
+        EXPECT_TRUE(sameBits(keys[i]["time"].get<double>(), k.time.seconds()));
+    }
+    EXPECT_TRUE(sameBits(r["layers"][0]["rotation"]["value"].get<double>(), kAwkward[0]));
+}
+
+TEST(SceneResult, LayersStreamsAndRecordsAreWritten) {
+    const sim::Project p = awkwardProject();
+    sim::Records records;
+    records.messages = {"done"};
+    records.info = {"Evaluating frame 1 of 1"};
+    records.undoGroups = {"Tessaron (Pro)"};
+    records.scriptErrors = {"Error: x"};
+    records.commands.push_back({PF_Cmd_GLOBAL_SETUP, PF_Err_NONE, 0, 0, ""});
+    records.commands.push_back({PF_Cmd_USER_CHANGED_PARAM, PF_Err_OUT_OF_MEMORY, 0, 0, ""});
+    const Json r = sim::resultJson({p, records, {{"stream", 2}}});
+    EXPECT_EQ(r["messages"], Json({"done"}));
+    EXPECT_EQ(r["info"], Json({"Evaluating frame 1 of 1"}));
+    EXPECT_EQ(r["undoGroups"], Json({"Tessaron (Pro)"}));
+    EXPECT_EQ(r["scriptErrors"], Json({"Error: x"}));
+    EXPECT_EQ(r["leaks"], Json({{"stream", 2}}));
+    EXPECT_EQ(r["commandErrors"],
+              Json::parse(R"([{"command": "PF_Cmd_USER_CHANGED_PARAM", "code": 4}])"));
+
+    ASSERT_EQ(r["layers"].size(), 2u);
+    const Json& a = r["layers"][0];
+    EXPECT_EQ(a["index"], 1);
+    EXPECT_EQ(a["name"], "A");
+    EXPECT_EQ(a["motionBlur"], true);
+    EXPECT_EQ(r["layers"][1]["index"], 2);
+    EXPECT_EQ(r["layers"][1]["motionBlur"], false);
+    EXPECT_EQ(r["layers"][1]["scale"]["value"], Json({100.0, 100.0, 100.0}));
+    EXPECT_EQ(r["layers"][1]["opacity"]["keys"], Json::array());
+
+    const Json& k = a["position"]["keys"][1];  // 0.48 s
+    EXPECT_EQ(k["time"], 0.48);
+    EXPECT_EQ(k["timeValue"], 48000);
+    EXPECT_EQ(k["timeScale"], 100000);
+    EXPECT_EQ(k["interpolation"], Json({{"in", "linear"}, {"out", "hold"}}));
+    EXPECT_EQ(k["ease"]["in"][0]["influence"], 33.333328);
+    const Json& o = a["opacity"]["keys"][0];
+    EXPECT_FALSE(o.contains("inTangent"));  // spatial tangents belong to Position only
+    EXPECT_TRUE(o["value"].is_number());
+    // The value at the current time (0.48 s) is the key's value there.
+    EXPECT_EQ(a["position"]["value"][0], p.comp.layers[0].position.keys[1].value[0]);
+}
+
+TEST(SceneResult, TheFileAppearsWholeAndReplacesAnOldOne) {
+    TempDir dir;
+    const std::string out = (dir.path() / "deep" / "out").string();
+    const sim::Records records;
+    const sim::Project p = awkwardProject();
+    sim::writeResult(out, Json{{"old", true}});
+    sim::writeResult(out, sim::resultJson({p, records, {}}));
+    EXPECT_FALSE(readBack(out + "/result.json").contains("old"));
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) {
+        ++files;
+        EXPECT_EQ(entry.path().filename(), "result.json");  // no temporary file left behind
+    }
+    EXPECT_EQ(files, 1u);
+}
+
+// Keys written to result.json load back as scene keys, bit for bit.
+TEST(SceneResult, ResultKeysLoadBackAsSceneKeys) {
+    const sim::Project p = awkwardProject();
+    const sim::Records records;
+    const Json r = sim::resultJson({p, records, {}});
+    Json scene = {{"comp", {{"width", 100}, {"height", 100}, {"frameRate", 25}, {"duration", 10}}},
+                  {"layers",
+                   {{{"name", "A"},
+                     {"type", "solid"},
+                     {"effects", {{{"name", "Tessaron (Pro)"}}}},
+                     {"keys",
+                      {{"position", r["layers"][0]["position"]["keys"]},
+                       {"opacity", r["layers"][0]["opacity"]["keys"]}}}}}}};
+    // Scene times snap to frames: keep the test's key times on frames of 25 fps.
+    for (Json& k : scene["layers"][0]["keys"]["position"])
+        k["time"] = k["timeValue"].get<int>() / 4000 / 25.0;
+    const sim::Scene s = sim::parseScene(scene, "scene.json", ".");
+    const sim::Stream& back = s.project.comp.layers[0].position;
+    const sim::Stream& orig = p.comp.layers[0].position;
+    ASSERT_EQ(back.keys.size(), orig.keys.size());
+    for (size_t i = 0; i < orig.keys.size(); ++i) {
+        const sim::Key &a = orig.keys[i], &b = back.keys[i];
+        for (size_t d = 0; d < 3; ++d) {
+            EXPECT_TRUE(sameBits(a.value[d], b.value[d]));
+            EXPECT_TRUE(sameBits(a.inTangent[d], b.inTangent[d]));
+            EXPECT_TRUE(sameBits(a.outTangent[d], b.outTangent[d]));
+        }
+        EXPECT_EQ(a.outInterp, b.outInterp);
+        ASSERT_EQ(b.inEase.size(), 1u);
+        EXPECT_TRUE(sameBits(a.inEase[0].speed, b.inEase[0].speed));
+        EXPECT_TRUE(sameBits(a.outEase[0].influence, b.outEase[0].influence));
+    }
+    EXPECT_TRUE(sameBits(s.project.comp.layers[0].opacity.keys[0].value[0], kAwkward[1]));
+}
+
+}  // namespace

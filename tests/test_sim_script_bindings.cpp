@@ -1,0 +1,231 @@
+// The scripting engine behind AEGP_ExecuteScript: the composition, layers and their keyed
+// properties as scripts see them, host-like errors for bad calls, and every error recorded even
+// when the script swallows it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sim/Host.h"
+#include "sim/Script.h"
+
+namespace {
+
+using sim::Interp;
+
+sim::Key& addKey(sim::Stream& s, int32_t value, double v) {
+    return s.keys[size_t(s.addKey(sim::Time{value, 100000}, sim::Vec3{v, v, v}))];
+}
+
+bool sameEases(const std::vector<sim::Ease>& a, const std::vector<sim::Ease>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].speed != b[i].speed || a[i].influence != b[i].influence) return false;
+    }
+    return true;
+}
+
+// Same temporal interpolation: types and eases.
+bool sameTiming(const sim::Key& a, const sim::Key& b) {
+    return a.inInterp == b.inInterp && a.outInterp == b.outInterp &&
+           sameEases(a.inEase, b.inEase) && sameEases(a.outEase, b.outEase);
+}
+
+class ScriptBindings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        project.comp.layers.resize(2);
+        sim::Layer& a = project.comp.layers[0];
+        a.id = 1;
+        a.name = "Card A";
+        addKey(a.position, 0, 1);
+        addKey(a.position, 48000, 2);  // 0.48 s
+        addKey(a.position, 100000, 3);
+        addKey(a.scale, 0, 50);
+        addKey(a.scale, 100000, 80);
+        project.comp.layers[1].id = 2;
+        project.comp.layers[1].name = "Card B";
+    }
+
+    // Runs a script with a check() helper whose failures land in scriptErrors.
+    bool run(const std::string& body) {
+        const std::string check =
+            "function check(c, what) { if (!c) throw new Error('check: ' + what); }\n";
+        return sim::executeScript(project, records, check + body);
+    }
+
+    const sim::Key& key(int layer, const sim::Stream sim::Layer::*stream, size_t k) {
+        return (project.comp.layers[size_t(layer)].*stream).keys[k];
+    }
+
+    sim::Project project;
+    sim::Records records;
+};
+
+TEST_F(ScriptBindings, PropertiesShowTheirKeys) {
+    EXPECT_TRUE(run(R"(
+        var comp = app.project.activeItem;
+        check(comp.numLayers == 2, 'numLayers');
+        var a = comp.layer(1), b = comp.layer(2);
+        check(a.name == 'Card A' && b.index == 2, 'layer identity');
+        check(a.position.numKeys == 3 && a.scale.numKeys == 2 && a.rotation.numKeys == 0, 'numKeys');
+        check(a.position.keyTime(2) == 0.48, 'keyTime');
+        check(a.position.nearestKeyIndex(0.3) == 2, 'nearest after');
+        check(a.position.nearestKeyIndex(0.2) == 1, 'nearest before');
+        check(a.position.nearestKeyIndex(0.24) == 1, 'a tie goes to the earlier key');
+        check(a.position.nearestKeyIndex(99) == 3, 'nearest past the end');
+        check(a.position.matchName == 'ADBE Position', 'matchName position');
+        check(a.scale.matchName == 'ADBE Scale' && a.rotation.matchName == 'ADBE Rotate Z', 'matchName');
+        check(a.opacity.matchName == 'ADBE Opacity', 'matchName opacity');
+        check(a.transform.position.numKeys == 3, 'transform group');
+        check(KeyframeInterpolationType.LINEAR == 6612 && KeyframeInterpolationType.BEZIER == 6613 &&
+              KeyframeInterpolationType.HOLD == 6614, 'interpolation codes');
+    )"));
+    EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
+}
+
+TEST_F(ScriptBindings, InterpolationTypesAreSet) {
+    EXPECT_TRUE(run(R"(
+        var p = app.project.activeItem.layer(1).position;
+        p.setInterpolationTypeAtKey(1, KeyframeInterpolationType.LINEAR, KeyframeInterpolationType.HOLD);
+        p.setInterpolationTypeAtKey(2, KeyframeInterpolationType.BEZIER);
+        p.setInterpolationTypeAtKey(3, KeyframeInterpolationType.HOLD, KeyframeInterpolationType.LINEAR);
+    )"));
+    EXPECT_TRUE(records.scriptErrors.empty());
+    EXPECT_EQ(key(0, &sim::Layer::position, 0).inInterp, Interp::Linear);
+    EXPECT_EQ(key(0, &sim::Layer::position, 0).outInterp, Interp::Hold);
+    EXPECT_EQ(key(0, &sim::Layer::position, 1).inInterp, Interp::Bezier);  // out defaults to in
+    EXPECT_EQ(key(0, &sim::Layer::position, 1).outInterp, Interp::Bezier);
+    EXPECT_EQ(key(0, &sim::Layer::position, 2).inInterp, Interp::Hold);
+    EXPECT_EQ(key(0, &sim::Layer::position, 2).outInterp, Interp::Linear);
+}
+
+TEST_F(ScriptBindings, EaseSetsOneEasePerDimensionAndMakesTheKeyBezier) {
+    EXPECT_TRUE(run(R"(
+        var l = app.project.activeItem.layer(1);
+        var e = new KeyframeEase(0, 33.3333), f = new KeyframeEase(2.5, 100);
+        l.scale.setTemporalEaseAtKey(2, [e, e, e], [f, f, f]);
+        l.position.setTemporalEaseAtKey(1, [f], [e]);
+    )"));
+    EXPECT_TRUE(records.scriptErrors.empty());
+    const sim::Key& s = key(0, &sim::Layer::scale, 1);
+    ASSERT_EQ(s.inEase.size(), 3u);
+    ASSERT_EQ(s.outEase.size(), 3u);
+    EXPECT_EQ(s.inEase[2].influence, 33.3333);
+    EXPECT_EQ(s.outEase[0].speed, 2.5);
+    EXPECT_EQ(s.inInterp, Interp::Bezier);
+    EXPECT_EQ(s.outInterp, Interp::Bezier);
+    const sim::Key& p = key(0, &sim::Layer::position, 0);
+    ASSERT_EQ(p.inEase.size(), 1u);
+    EXPECT_EQ(p.inEase[0].influence, 100);
+    EXPECT_EQ(p.outEase[0].influence, 33.3333);
+}
+
+// Each bad call throws as the host does; the script catches every one, yet each is recorded and
+// the project is left as it was.
+TEST_F(ScriptBindings, BadCallsThrowAndAreRecordedEvenWhenSwallowed) {
+    const sim::Project before = project;
+    const char* const calls[] = {
+        "l.scale.setTemporalEaseAtKey(1, [e], [e])",                          // Scale needs 3 eases
+        "l.position.setTemporalEaseAtKey(1, [e, e, e], [e, e, e])",           // others need 1
+        "l.position.setTemporalEaseAtKey(1, [e], [new KeyframeEase(0, 0)])",  // influence < 0.1
+        "l.position.setTemporalEaseAtKey(1, e, [e])",                         // not an array
+        "l.position.keyTime(0)",                                              // keys are 1-based
+        "l.position.keyTime(4)",
+        "l.position.keyTime(1.5)",
+        "l.position.setInterpolationTypeAtKey(2, 1, 1)",  // not a host code
+        "l.rotation.nearestKeyIndex(0)",                  // no keys
+        "app.project.activeItem.layer(3)",
+        "app.project.activeItem.layer(0)",
+    };
+    std::string script =
+        "var l = app.project.activeItem.layer(1); var e = new KeyframeEase(0, 50);\n";
+    for (const char* call : calls) script += std::string("try { ") + call + "; } catch (err) {}\n";
+    EXPECT_TRUE(run(script));
+    ASSERT_EQ(records.scriptErrors.size(), std::size(calls));
+    EXPECT_NE(
+        records.scriptErrors[0].find("the array holds 1 KeyframeEase values, the property needs 3"),
+        std::string::npos)
+        << records.scriptErrors[0];
+    EXPECT_NE(records.scriptErrors[4].find("key index 0 out of range 1..3"), std::string::npos)
+        << records.scriptErrors[4];
+    const sim::Layer& now = project.comp.layers[0];
+    const sim::Layer& then = before.comp.layers[0];
+    for (size_t k = 0; k < 3; ++k)
+        EXPECT_TRUE(sameTiming(now.position.keys[k], then.position.keys[k]));
+    for (size_t k = 0; k < 2; ++k) EXPECT_TRUE(sameTiming(now.scale.keys[k], then.scale.keys[k]));
+}
+
+TEST_F(ScriptBindings, UncaughtErrorsFailTheScriptAndAreRecordedOnce) {
+    EXPECT_FALSE(run("app.project.activeItem.layer(1).position.keyTime(9);"));
+    ASSERT_EQ(records.scriptErrors.size(), 1u);
+
+    records = sim::Records{};
+    EXPECT_FALSE(run("var x = ;"));  // a syntax error
+    EXPECT_EQ(records.scriptErrors.size(), 1u);
+
+    records = sim::Records{};
+    EXPECT_FALSE(run("throw 'plain';"));  // not an Error object
+    ASSERT_EQ(records.scriptErrors.size(), 1u);
+    EXPECT_EQ(records.scriptErrors[0], "uncaught: plain");
+
+    records = sim::Records{};
+    EXPECT_TRUE(run("try { undefinedFunction(); } catch (e) {}"));  // the engine's own errors too
+    EXPECT_EQ(records.scriptErrors.size(), 1u);
+}
+
+// The ease script the plug-in generates, over a layer whose keys lie a little after the frames'
+// times (a time offset): every key is found and gets its frame's interpolation.
+TEST_F(ScriptBindings, GeneratedEaseScriptReachesShiftedKeys) {
+    sim::Layer& b = project.comp.layers[1];
+    addKey(b.position, 4000, 1);  // frames at 0, 0.48 and 1.0 s, shifted by 0.04 s
+    addKey(b.position, 52000, 2);
+    addKey(b.position, 104000, 3);
+    addKey(b.scale, 4000, 1);
+    addKey(b.scale, 52000, 2);
+    addKey(b.scale, 104000, 3);
+    const std::string script =
+        "try{var comp=app.project.activeItem;var layerIndices=[2];var propIndices=[0,1];"
+        "var keyTimes=[0,0.48,1];var speedInVals=[0,0,0];var influenceInVals=[0.1,33.3333,0.1];"
+        "var speedOutVals=[0,0,0];var influenceOutVals=[0.1,100,0.1];var interpolationVals=[1,5,8];"
+        "var ignorePropKeyVals=[[0,0,0],[0,1,0]];"
+        "for (var layerId=0; layerId < layerIndices.length; layerId++){var "
+        "layer=comp.layer(layerIndices[layerId]);"
+        "var props=[];for (var i=0; i < propIndices.length; i++){if (propIndices[i] == 0) "
+        "props.push(layer.position);"
+        "else if (propIndices[i] == 1) props.push(layer.scale);else if (propIndices[i] == 2) "
+        "props.push(layer.rotation);"
+        "else if (propIndices[i] == 3) props.push(layer.opacity);}for (var propId=0; propId < "
+        "props.length; propId++)"
+        "{var prop=props[propId];if (!prop.numKeys) continue;for (var k=0; k < keyTimes.length; "
+        "k++)"
+        "{if (!ignorePropKeyVals[propId][k]){var interp=interpolationVals[k];var "
+        "keyId=prop.nearestKeyIndex(keyTimes[k]);"
+        "if(prop.keyTime(keyId) < keyTimes[k] - 0.005)keyId++;if "
+        "(interp==1){prop.setInterpolationTypeAtKey(keyId, "
+        "KeyframeInterpolationType.LINEAR, KeyframeInterpolationType.LINEAR);}else if (interp==8)"
+        "{prop.setInterpolationTypeAtKey(keyId, KeyframeInterpolationType.LINEAR, "
+        "KeyframeInterpolationType.HOLD);}"
+        "else{var easeIn=new KeyframeEase(speedInVals[k], influenceInVals[k]);var easeOut=new "
+        "KeyframeEase("
+        "speedOutVals[k], influenceOutVals[k]);var easeInArr=[], easeOutArr=[];var "
+        "dims=(prop.matchName.toLowerCase()"
+        ".indexOf('scale') != -1) ? 3 : 1;for (var d=1; d <= dims; "
+        "d++){easeInArr.push(easeIn);easeOutArr.push(easeOut);}"
+        "prop.setTemporalEaseAtKey(keyId, easeInArr, easeOutArr);}}}}}}catch(e){}";
+    const sim::Key ignored = b.scale.keys[1];
+    EXPECT_TRUE(sim::executeScript(project, records, script));
+    EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
+    const sim::Stream& p = b.position;
+    EXPECT_EQ(p.keys[0].outInterp, Interp::Linear);
+    EXPECT_EQ(p.keys[1].inInterp, Interp::Bezier);
+    ASSERT_EQ(p.keys[1].outEase.size(), 1u);
+    EXPECT_EQ(p.keys[1].outEase[0].influence, 100);
+    EXPECT_EQ(p.keys[2].inInterp, Interp::Linear);
+    EXPECT_EQ(p.keys[2].outInterp, Interp::Hold);
+    const sim::Stream& s = b.scale;
+    EXPECT_EQ(s.keys[0].outInterp, Interp::Linear);
+    EXPECT_TRUE(sameTiming(s.keys[1], ignored));  // marked in the ignore table
+    EXPECT_EQ(s.keys[2].outInterp, Interp::Hold);
+}
+
+}  // namespace
