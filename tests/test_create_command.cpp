@@ -17,10 +17,22 @@ void scaleOnly(sim::Host& host) {
     host.setParam(PARAM_MAX_SIZE, 10);
 }
 
-// One Create press; checks what every press must leave behind.
+// One Create press; checks what every press must leave behind: no new host object, at most one
+// undo group, and an undo that restores the project exactly (the run's result is then put back
+// so the test can inspect it).
 PF_Err create(sim::Host& host) {
+    const std::string before = fingerprint(host.project());
+    const size_t groups = host.records().undoGroups.size();
+    const auto held = host.leaks();  // the global record lives until Global Setdown
     const PF_Err err = host.userChangedParam(PARAM_CREATE);
-    EXPECT_TRUE(host.leaks().empty()) << ::testing::PrintToString(host.leaks());
+    EXPECT_EQ(host.leaks(), held);
+    EXPECT_LE(host.records().undoGroups.size(), groups + 1);
+    if (host.records().undoGroups.size() == groups + 1) {
+        const sim::Project after = host.project();
+        EXPECT_TRUE(host.undo());
+        EXPECT_EQ(fingerprint(host.project()), before);
+        host.project() = after;
+    }
     return err;
 }
 
@@ -209,6 +221,7 @@ TEST(CreateCommand, ChangingAnotherParameterOnlyRefreshesTheUi) {
     ASSERT_EQ(host->userChangedParam(PARAM_SCALE), PF_Err_NONE);
     EXPECT_EQ(fingerprint(host->project()), before);
     EXPECT_TRUE(host->records().undoGroups.empty());
+    EXPECT_EQ(host->globalSetdown(), PF_Err_NONE);
     EXPECT_TRUE(host->leaks().empty());
 }
 
@@ -237,9 +250,32 @@ TEST(CreateCommand, EveryModeActiveRunIsOneUndoGroupThatUndoRestoresExactly) {
     const sim::Layer& card = host->project().comp.layers[1];
     EXPECT_EQ(card.position.keys.size(), 5u);
     EXPECT_TRUE(card.motionBlur);
-    EXPECT_NE(fingerprint(host->project()), before);
-    ASSERT_TRUE(host->undo());
-    EXPECT_EQ(fingerprint(host->project()), before);
+    EXPECT_NE(fingerprint(host->project()), before);  // create() has checked the undo
+}
+
+TEST(CreateCommand, CustomEaseTakesTheFourSlidersAsSet) {
+    auto host = applied(project(2, 50));
+    host->setParam(PARAM_POSITION, double(PositionMode::Random));
+    host->setParam(PARAM_SCALE, double(ScaleMode::Ignore));
+    host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+    host->setParam(PARAM_INTERVAL, 25);
+    host->setParam(PARAM_TEMPORAL_INTERPOLATION, double(TemporalPreset::Custom));
+    host->setParam(PARAM_SPEED_IN, 5);
+    host->setParam(PARAM_INFLUENCE_IN, 40);
+    host->setParam(PARAM_SPEED_OUT, 7);
+    host->setParam(PARAM_INFLUENCE_OUT, 60);
+    ASSERT_EQ(create(*host), PF_Err_NONE);
+    const sim::Stream& position = host->project().comp.layers[2].position;
+    ASSERT_EQ(position.keys.size(), 2u);
+    for (const sim::Key& key : position.keys) {
+        ASSERT_EQ(key.inEase.size(), 1u);
+        ASSERT_EQ(key.outEase.size(), 1u);
+        EXPECT_DOUBLE_EQ(key.inEase[0].speed, 5);
+        EXPECT_DOUBLE_EQ(key.inEase[0].influence, 40);
+        EXPECT_DOUBLE_EQ(key.outEase[0].speed, 7);
+        EXPECT_DOUBLE_EQ(key.outEase[0].influence, 60);
+        EXPECT_EQ(key.inInterp, sim::Interp::Bezier);
+    }
 }
 
 }  // namespace
