@@ -190,8 +190,10 @@ World* Host::Impl::worldOf(const PF_EffectWorld* world) {
     if (!world || !world->data) return nullptr;
     auto it = pluginWorlds.find(world->data);
     if (it != pluginWorlds.end()) return it->second.get();
-    for (auto& [token, w] : checkouts) {
-        if (w && w->def.data == world->data) return w.get();
+    for (auto* table : {&checkouts, &smartInputs}) {
+        for (auto& [id, w] : *table) {
+            if (w && w->def.data == world->data) return w.get();
+        }
     }
     for (World* w : {inputWorld.get(), outputWorld.get()}) {
         if (w && w->def.data == world->data) return w;
@@ -416,14 +418,8 @@ void Host::setRecordCalls(bool on) {
     impl_->recordCalls = on;
 }
 
-// The handle the host holds as the effect's global data is the host's until Global Setdown.
 std::map<std::string, long> Host::leaks() const {
-    auto left = impl_->accounting.leaks();
-    auto it = left.find("handle");
-    if (it != left.end() && impl_->handles.count(impl_->globalData) && --it->second == 0) {
-        left.erase(it);
-    }
-    return left;
+    return impl_->accounting.leaks();
 }
 
 long Host::callCount(const std::string& op) const {

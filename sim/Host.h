@@ -107,7 +107,7 @@ class Host {
 
     // ---- accounting: objects handed out and not yet disposed, by kind ("stream", "value",
     // "effect", "handle", "suite", "param", "keyframes_batch", "drawbot", "world", "block");
-    // empty when clean. The global data handle counts only once Global Setdown has passed.
+    // empty when clean. The global data handle counts until the plug-in disposes of it.
     std::map<std::string, long> leaks() const;
     long callCount(const std::string& op) const;
 
