@@ -98,8 +98,7 @@ EaseScriptTables easeTables(const MyTessaron& e) {
         t.layerNumbers.push_back(e.layerIndices[i] + 1);  // the script counts layers from 1
         std::vector<double> times;
         for (int k = 0; k < frames; ++k) {
-            const A_Time at = layerKeyTime(e, i, k);
-            times.push_back(double(at.value) / double(at.scale));
+            times.push_back(timeSeconds(layerKeyTime(e, i, k)));
         }
         t.keyTimes.push_back(times);
     }

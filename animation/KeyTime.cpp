@@ -1,5 +1,7 @@
 #include "animation/KeyTime.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cmath>
 
 #include "engine/MyTessaron.h"
@@ -19,4 +21,19 @@ A_Time keyTimeAt(double seconds) {
 A_Time layerKeyTime(const MyTessaron& e, int layer, int k) {
     return keyTimeAt(offsetKeySeconds(e.frameList[k], e.frameSeconds, e.offsets[layer][k],
                                       e.layerCount, e.offsetFrames[k]));
+}
+
+double timeSeconds(const A_Time& t) {
+    return t.scale ? double(t.value) / double(t.scale) : 0.0;
+}
+
+int nearestKeyIndex(const std::vector<double>& keySeconds, double t) {
+    assert(!keySeconds.empty());
+    const auto after = std::lower_bound(keySeconds.begin(), keySeconds.end(), t);
+    if (after == keySeconds.begin()) {
+        return 0;
+    }
+    const auto before = after - 1;
+    const bool takeBefore = after == keySeconds.end() || t - *before <= *after - t;
+    return int((takeBefore ? before : after) - keySeconds.begin());
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "A.h"
 
@@ -18,3 +19,10 @@ A_Time keyTimeAt(double seconds);
 
 // The time of collage layer `layer`'s key at frame position k, as the keyframe writer writes it.
 A_Time layerKeyTime(const MyTessaron& engine, int layer, int k);
+
+// A host time in seconds (0 for a time without a scale).
+double timeSeconds(const A_Time& t);
+
+// The index of the key nearest to t among key times in ascending order (a stream's keys), the
+// earlier one on a tie; keySeconds must not be empty.
+int nearestKeyIndex(const std::vector<double>& keySeconds, double t);

@@ -2,13 +2,13 @@
 #include <vector>
 
 #include "AEGP_SuiteHandler.h"
-#include "animation/AnimationModes.h"
 #include "animation/KeyTime.h"
 #include "animation/Properties.h"
 #include "animation/SpatialTangents.h"
 #include "attributes/LayerStreams.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
+#include "host/Params.h"
 
 namespace {
 
@@ -36,8 +36,9 @@ void putResult(const MyTessaron& e, int p, int i, int k, AEGP_StreamVal2& v) {
 // The property gets one plain value (no key) when it has no keys and the run is a single
 // Current Frame run without Force Keyframing.
 bool writesPlainValue(const MyTessaron& e, A_long numKeys) {
-    return numKeys == 0 && e.framesToRender != int32_t(FramesToRender_EveryXFrames) &&
-           e.framesToRender != int32_t(FramesToRender_FromLayerMarkers) && !e.forceKeyframing;
+    const FramesToRender frames = asMode<FramesToRender>(e.framesToRender);
+    return numKeys == 0 && frames != FramesToRender::EveryXFrames &&
+           frames != FramesToRender::FromLayerMarkers && !e.forceKeyframing;
 }
 
 A_Err writePlainValue(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
@@ -54,10 +55,11 @@ A_Err writePlainValue(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int
     return err;
 }
 
-// One key per frame position that does not ignore the property, all in one add-keyframes batch.
-// After a failed call the batch is still ended, keeping the keys added before the failure.
+// One key per frame position that does not ignore the property, all in one add-keyframes batch;
+// the times of the keys written are appended in frame order. After a failed call the batch is
+// still ended, keeping the keys added before the failure.
 A_Err writeKeys(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
-                AEGP_StreamRefH stream, std::vector<int>& added) {
+                AEGP_StreamRefH stream, std::vector<A_Time>& written) {
     AEGP_KeyframeSuite4* keys = suites.KeyframeSuite4();
     AEGP_AddKeyframesInfoH batch = nullptr;
     A_Err err = keys->AEGP_StartAddKeyframes(stream, &batch);
@@ -80,12 +82,38 @@ A_Err writeKeys(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
             err = keys->AEGP_SetAddKeyframe(batch, index, &value.value());
         }
         if (!err) {
-            added.push_back(int(index));
+            written.push_back(t);
         }
         value.reset();
     }
     const A_Err endErr = keys->AEGP_EndAddKeyframes(true, batch);
     return err ? err : endErr;
+}
+
+// The stream's key times in seconds, in key order.
+A_Err readKeySeconds(AEGP_SuiteHandler& suites, AEGP_StreamRefH stream, std::vector<double>& out) {
+    AEGP_KeyframeSuite4* keys = suites.KeyframeSuite4();
+    A_long count = 0;
+    A_Err err = keys->AEGP_GetStreamNumKFs(stream, &count);
+    for (A_long q = 0; q < count && !err; ++q) {
+        A_Time t = {0, 1};
+        err = keys->AEGP_GetKeyframeTime(stream, q, AEGP_LTimeMode_CompTime, &t);
+        out.push_back(timeSeconds(t));
+    }
+    return err;
+}
+
+// The final index of each written key, in frame order. The indices the host returned while
+// adding go stale when a later key lands earlier in time, so the keys are found again by time
+// (the nearest, as the host may keep a time at its own scale).
+A_Err writtenKeyIndices(AEGP_SuiteHandler& suites, AEGP_StreamRefH stream,
+                        const std::vector<A_Time>& written, std::vector<int>& indices) {
+    std::vector<double> keySeconds;
+    const A_Err err = readKeySeconds(suites, stream, keySeconds);
+    for (size_t k = 0; k < written.size() && !err && !keySeconds.empty(); ++k) {
+        indices.push_back(nearestKeyIndex(keySeconds, timeSeconds(written[k])));
+    }
+    return err;
 }
 
 // Stream p of layer i; the layer is fetched first unless already known.
@@ -164,10 +192,14 @@ void MyTessaron::keyframeLayer(int i) {
             err = writePlainValue(suites, *this, p, i, streams[p].get());
             continue;
         }
-        std::vector<int> added;
-        err = writeKeys(suites, *this, p, i, streams[p].get(), added);
+        std::vector<A_Time> written;
+        err = writeKeys(suites, *this, p, i, streams[p].get(), written);
         if (!err && p == Property_Position) {
-            setSpatialInterpolation(i, added);
+            std::vector<int> indices;
+            err = writtenKeyIndices(suites, streams[p].get(), written, indices);
+            if (!err) {
+                setSpatialInterpolation(i, indices);
+            }
         }
     }
     // The switch is only ever turned on.
@@ -181,8 +213,8 @@ void MyTessaron::setSpatialInterpolation(int i, std::vector<int> keyIndices) {
     AEGP_LayerH layer = nullptr;
     ScopedStream stream(suites);
     A_Err err = fetchStream(suites, *this, i, &layer, Property_Position, stream);
-    // Pairs of consecutive keys in the order they were added; each inner key ends with the in
-    // tangent of the pair before it and the out tangent of the pair after it.
+    // Pairs of the keys of consecutive frames; each inner key ends with the in tangent of the
+    // pair before it and the out tangent of the pair after it.
     for (size_t j = 0; j + 1 < keyIndices.size() && !err; ++j) {
         err =
             setPairTangents(suites, *this, stream.get(), keyIndices[j], keyIndices[j + 1], int(j));

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <utility>
 
-#include "animation/AnimationModes.h"
+#include "host/Params.h"
 
 namespace {
 
@@ -20,28 +20,28 @@ void shuffle(std::vector<IndexedPoint>& list, const std::function<int()>& draw) 
 void orderByOffsetMethod(std::vector<IndexedPoint>& list, uint32_t method,
                          const OffsetCentres& centres, const std::function<int()>& draw) {
     // std::sort is introspective and unstable: equal keys take their places in no set order.
-    switch (method) {
-        case OffsetMethod_LeftToRight:
+    switch (static_cast<OffsetMethod>(method)) {
+        case OffsetMethod::FromLeftToRight:
             std::sort(list.begin(), list.end(), sort_indexed_point_from_left_to_right());
             break;
-        case OffsetMethod_RightToLeft:
+        case OffsetMethod::FromRightToLeft:
             std::sort(list.begin(), list.end(), sort_indexed_point_from_right_to_left());
             break;
-        case OffsetMethod_TopToBottom:
+        case OffsetMethod::FromTopToBottom:
             std::sort(list.begin(), list.end(), sort_indexed_point_from_top_to_bottom());
             break;
-        case OffsetMethod_BottomToTop:
+        case OffsetMethod::FromBottomToTop:
             std::sort(list.begin(), list.end(), sort_indexed_point_from_bottom_to_top());
             break;
-        case OffsetMethod_DistanceFromCompCenter:
+        case OffsetMethod::DistanceFromCompCenter:
             std::sort(list.begin(), list.end(),
                       sort_indexed_point_by_distance_from_point(centres.comp));
             break;
-        case OffsetMethod_DistanceFromImageCenter:
+        case OffsetMethod::DistanceFromImageCenter:
             std::sort(list.begin(), list.end(),
                       sort_indexed_point_by_distance_from_point(centres.image));
             break;
-        case OffsetMethod_Random:
+        case OffsetMethod::Random:
             shuffle(list, draw);
             break;
         default:

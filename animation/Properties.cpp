@@ -1,8 +1,7 @@
 #include "animation/Properties.h"
 
-#include "attributes/AttributeModes.h"
 #include "engine/MyTessaron.h"
-#include "placement/Modes.h"
+#include "host/Params.h"
 
 bool propertyActive(const MyTessaron& e, int code) {
     const bool active[PropertyCount] = {e.positionActive, e.scaleActive, e.rotationActive,
@@ -13,12 +12,12 @@ bool propertyActive(const MyTessaron& e, int code) {
 bool propertyIgnoredAt(const MyTessaron& e, int code, int k) {
     switch (code) {
         case Property_Position:
-            return e.positionModes[k] == PositionMode_Ignore;
+            return e.positionModes[k] == uint32_t(PositionMode::Ignore);
         case Property_Scale:
-            return e.scaleModes[k] == ScaleMode_Ignore;
+            return e.scaleModes[k] == uint32_t(ScaleMode::Ignore);
         case Property_Rotation:
-            return e.rotationModes[k] == RotationMode_Ignore;
+            return e.rotationModes[k] == uint32_t(RotationMode::Ignore);
         default:
-            return e.opacityModes[k] == OpacityMode_Ignore;
+            return e.opacityModes[k] == uint32_t(OpacityMode::Ignore);
     }
 }

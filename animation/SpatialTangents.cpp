@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "animation/AnimationModes.h"
+#include "host/Params.h"
 
 namespace {
 
@@ -24,25 +24,25 @@ std::optional<TangentPair> spatialTangents(uint32_t preset, const Point2D& a, co
     const float dy = a.y - b.y;
     const float arm = 1.3333334f * (0.5f * std::sqrt(dx * dx + dy * dy + 0.0f));
     const Point2D n = Point2D(b.y - a.y, a.x - b.x, 0.0f).getNormalized();
-    switch (preset) {
-        case SpatialPreset_Linear:
+    switch (static_cast<SpatialPreset>(preset)) {
+        case SpatialPreset::Linear:
             return both(Point2D());
-        case SpatialPreset_InnerHalfCircle:
+        case SpatialPreset::InnerHalfCircle:
             return both(scaled(n, -arm));
-        case SpatialPreset_OuterHalfCircle:
+        case SpatialPreset::OuterHalfCircle:
             return both(scaled(n, arm));
-        case SpatialPreset_RandomInnerOuter:  // one coin for both arms
+        case SpatialPreset::RandomInnerAndOuter:  // one coin for both arms
             return both(scaled(n, draws.rand01() < 0.5f ? -arm : arm));
-        case SpatialPreset_Random: {  // each arm anywhere from inner to outer
+        case SpatialPreset::Random: {  // each arm anywhere from inner to outer
             const float r1 = float(draws.mt01());
             const float s1 = (r1 + r1 - 1.0f) * arm;
             const float r2 = float(draws.mt01());
             const float s2 = (r2 + r2 - 1.0f) * arm;
             return TangentPair{scaled(n, s1), scaled(n, s2)};
         }
-        case SpatialPreset_ZigZag:
+        case SpatialPreset::ZigZag:
             return TangentPair{scaled(n, arm), scaled(n, -arm)};
-        case SpatialPreset_Custom:
+        case SpatialPreset::Custom:
             return TangentPair{scaled(n, arm * outArm), scaled(n, arm * inArm)};
         default:
             return std::nullopt;

@@ -1,10 +1,11 @@
 #include <cmath>
 
 #include "AEGP_SuiteHandler.h"
-#include "attributes/AttributeModes.h"
 #include "attributes/LayerStreams.h"
+#include "attributes/Sampling.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
+#include "host/Params.h"
 #include "placement/PreviousKey.h"
 
 namespace {
@@ -47,14 +48,14 @@ float MyTessaron::getOrientTowardsCenterRotation(const Point2D& centre,
 }
 
 void MyTessaron::getRotations(A_Time time, int f) {
-    const uint32_t mode = rotationModes[f];
+    const auto mode = static_cast<RotationMode>(rotationModes[f]);
     auto readPrevious = [&] {
         return readLayerStreams(*this, AEGP_LayerStream_ROTATION,
                                 [&](AEGP_StreamRefH s) { return getPreviousRotKeyValue(s, time); });
     };
-    if (mode == RotationMode_Ignore) {
+    if (mode == RotationMode::Ignore) {
         // The growth turns the rectangles by the site's rotation: take the layers' own.
-        if (scaleModes[f] == ScaleMode_FromNeighborhood || preventOverlaps[f]) {
+        if (scaleModes[f] == uint32_t(ScaleMode::FromNeighborhood) || preventOverlaps[f]) {
             const std::vector<float> previous = readPrevious();
             for (int j = 0; j < layerCount; ++j) {
                 sites[assignmentIds[f][j]].rotation = previous[j];
@@ -64,46 +65,44 @@ void MyTessaron::getRotations(A_Time time, int f) {
         return;
     }
     const std::vector<float> previous =
-        mode == RotationMode_UsePreviousValue ? readPrevious() : std::vector<float>();
+        mode == RotationMode::UsePreviousValue ? readPrevious() : std::vector<float>();
     const Point2D centre = shapeCentreFullRes();
     const float lo = minRotations[f];
     const float hi = maxRotations[f];
     for (int j = 0; j < layerCount; ++j) {
         MySitePoint& s = sites[assignmentIds[f][j]];
         switch (mode) {
-            case RotationMode_FromAlpha:
-                s.rotation =
-                    remap(getAlphaAtPoint(s.position.x, s.position.y), 0, 255, lo, hi, true);
+            case RotationMode::FromAlpha:
+                s.rotation = sampledValue(*this, true, s.position, lo, hi);
                 break;
-            case RotationMode_FromLuminance:
-                s.rotation =
-                    remap(getLuminanceAtPoint(s.position.x, s.position.y), 0, 255, lo, hi, true);
+            case RotationMode::FromLuminance:
+                s.rotation = sampledValue(*this, false, s.position, lo, hi);
                 break;
-            case RotationMode_OrientTowardsCenter:
+            case RotationMode::OrientTowardsCenter:
                 s.rotation = getOrientTowardsCenterRotation(centre, s.position);
                 break;
-            case RotationMode_Random:
+            case RotationMode::Random:
                 s.rotation = randomIn(lo, hi);
                 break;
-            case RotationMode_UsePreviousValue:
+            case RotationMode::UsePreviousValue:
                 s.rotation = previous[j];
                 break;
             default:
                 break;
         }
         // Use Previous Value carries the first frame's reading through the run.
-        const bool carried = f > 0 && mode == RotationMode_UsePreviousValue;
+        const bool carried = f > 0 && mode == RotationMode::UsePreviousValue;
         rotations[j][f] = carried ? rotations[j][f - 1] : s.rotation;
     }
 }
 
 void MyTessaron::getOpacities(A_Time time, int f) {
-    const uint32_t mode = opacityModes[f];
-    if (mode == OpacityMode_Ignore) {
+    const auto mode = static_cast<OpacityMode>(opacityModes[f]);
+    if (mode == OpacityMode::Ignore) {
         return;
     }
     const std::vector<float> previous =
-        mode == OpacityMode_UsePreviousValue
+        mode == OpacityMode::UsePreviousValue
             ? readLayerStreams(*this, AEGP_LayerStream_OPACITY,
                                [&](AEGP_StreamRefH s) { return getPreviousOpaKeyValue(s, time); })
             : std::vector<float>();
@@ -112,24 +111,22 @@ void MyTessaron::getOpacities(A_Time time, int f) {
     for (int j = 0; j < layerCount; ++j) {
         MySitePoint& s = sites[assignmentIds[f][j]];
         switch (mode) {
-            case OpacityMode_FromAlpha:
-                s.opacity =
-                    remap(getAlphaAtPoint(s.position.x, s.position.y), 0, 255, lo, hi, true);
+            case OpacityMode::FromAlpha:
+                s.opacity = sampledValue(*this, true, s.position, lo, hi);
                 break;
-            case OpacityMode_FromLuminance:
-                s.opacity =
-                    remap(getLuminanceAtPoint(s.position.x, s.position.y), 0, 255, lo, hi, true);
+            case OpacityMode::FromLuminance:
+                s.opacity = sampledValue(*this, false, s.position, lo, hi);
                 break;
-            case OpacityMode_Random:
+            case OpacityMode::Random:
                 s.opacity = randomIn(lo, hi);
                 break;
-            case OpacityMode_UsePreviousValue:
+            case OpacityMode::UsePreviousValue:
                 s.opacity = previous[j];
                 break;
             default:
                 break;
         }
-        const bool carried = f > 0 && mode == OpacityMode_UsePreviousValue;
+        const bool carried = f > 0 && mode == OpacityMode::UsePreviousValue;
         opacities[j][f] = carried ? opacities[j][f - 1] : s.opacity;
     }
 }

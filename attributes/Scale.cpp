@@ -2,12 +2,13 @@
 #include <cmath>
 
 #include "AEGP_SuiteHandler.h"
-#include "attributes/AttributeModes.h"
 #include "attributes/Growth.h"
 #include "attributes/LayerStreams.h"
+#include "attributes/Sampling.h"
 #include "attributes/SiteSize.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
+#include "host/Params.h"
 #include "placement/PreviousKey.h"
 
 namespace {
@@ -22,19 +23,16 @@ struct SizeRange {
 
 // The size of a site under From Alpha, From Luminance and Random, and with Prevent Overlap the
 // grown rectangle's longer side as a ceiling.
-float sampledSize(MyTessaron& e, uint32_t mode, const MySitePoint& s, SizeRange r,
+float sampledSize(const MyTessaron& e, ScaleMode mode, const MySitePoint& s, SizeRange r,
                   bool preventOverlap) {
-    if (mode == ScaleMode_Random) {
+    if (mode == ScaleMode::Random) {
         if (preventOverlap) {
             r.lo = std::min(r.lo, longerSide(s));
             r.hi = std::min(r.hi, longerSide(s));
         }
         return r.lo + (r.hi - r.lo) * float(uniform53());
     }
-    const int sample = mode == ScaleMode_FromAlpha
-                           ? e.getAlphaAtPoint(s.position.x, s.position.y)
-                           : e.getLuminanceAtPoint(s.position.x, s.position.y);
-    const float size = MyTessaron::remap(float(sample), 0, 255, r.lo, r.hi, true);
+    const float size = sampledValue(e, mode == ScaleMode::FromAlpha, s.position, r.lo, r.hi);
     return preventOverlap ? std::min(longerSide(s), size) : size;
 }
 
@@ -50,7 +48,7 @@ float MyTessaron::getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time) {
 }
 
 void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
-    if (scaleModes[f] == ScaleMode_Ignore) {
+    if (scaleModes[f] == uint32_t(ScaleMode::Ignore)) {
         return;
     }
     AEGP_SuiteHandler suites(inData->pica_basicP);
@@ -73,32 +71,32 @@ void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
 }
 
 void MyTessaron::getScales(A_Time time, int f) {
-    const uint32_t mode = scaleModes[f];
-    if (mode == ScaleMode_Ignore) {
+    const auto mode = static_cast<ScaleMode>(scaleModes[f]);
+    if (mode == ScaleMode::Ignore) {
         return;
     }
-    if (mode == ScaleMode_FromNeighborhood || preventOverlaps[f]) {
+    if (mode == ScaleMode::FromNeighborhood || preventOverlaps[f]) {
         growSites(sites, std::vector<int32_t>(assignmentIds[f].begin(),
                                               assignmentIds[f].begin() + layerCount));
     }
     const std::vector<float> previous =
-        mode == ScaleMode_UsePreviousValue
+        mode == ScaleMode::UsePreviousValue
             ? readLayerStreams(*this, AEGP_LayerStream_SCALE,
                                [&](AEGP_StreamRefH s) { return getPreviousScaKeyValue(s, time); })
             : std::vector<float>();
     const SizeRange range = {std::min(minSizes[f], maxSizes[f]), maxSizes[f]};
     for (int j = 0; j < layerCount; ++j) {
         MySitePoint& s = sites[assignmentIds[f][j]];
-        if (mode == ScaleMode_UsePreviousValue) {
+        if (mode == ScaleMode::UsePreviousValue) {
             s.width = previous[j] / 100.0f * s.layerWidth;
             s.height = s.width / s.aspect;
-        } else if (mode == ScaleMode_FromAlpha || mode == ScaleMode_FromLuminance ||
-                   mode == ScaleMode_Random) {
+        } else if (mode == ScaleMode::FromAlpha || mode == ScaleMode::FromLuminance ||
+                   mode == ScaleMode::Random) {
             setLongerSide(s, sampledSize(*this, mode, s, range, preventOverlaps[f]));
         }
         if (!hasImage[f]) {
             scales[j][f] = 0.0f;  // no shape at this frame
-        } else if (mode == ScaleMode_UsePreviousValue) {
+        } else if (mode == ScaleMode::UsePreviousValue) {
             // The key value itself: the first frame's reading, carried through the run.
             scales[j][f] = f > 0 ? scales[j][f - 1] : previous[j];
         } else {

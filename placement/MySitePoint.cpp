@@ -44,34 +44,30 @@ bool hasSeparatingAxis(const std::vector<Point2D>& poly, const std::vector<Point
     return false;
 }
 
+// Adds step to the longer side; the other side keeps the layer's proportions.
+void growLongerSide(MySitePoint& s, float step) {
+    if (s.aspect > 1.0f) {
+        s.width = s.width + step;
+        s.height = s.width / s.aspect;
+    } else {
+        s.height = s.height + step;
+        s.width = s.height * s.aspect;
+    }
+    s.radius = halfDiagonal(s.width, s.height);
+    s.corners = getPolygonFromPointSizeRot(Point2D(s.position.x, s.position.y), s.width, s.height,
+                                           s.rotation);
+}
+
 }  // namespace
 
 void MySitePoint::update() {
-    if (!growing) {
-        return;
+    if (growing) {
+        growLongerSide(*this, growStep);
     }
-    if (aspect > 1.0f) {
-        width = width + growStep;
-        height = width / aspect;
-    } else {
-        height = height + growStep;
-        width = height * aspect;
-    }
-    radius = halfDiagonal(width, height);
-    corners = getPolygonFromPointSizeRot(Point2D(position.x, position.y), width, height, rotation);
 }
 
 void MySitePoint::updateBack() {
-    const float step = -0.5f * growStep;
-    if (aspect > 1.0f) {
-        width = width + step;
-        height = width / aspect;
-    } else {
-        height = height + step;
-        width = height * aspect;
-    }
-    radius = halfDiagonal(width, height);
-    corners = getPolygonFromPointSizeRot(Point2D(position.x, position.y), width, height, rotation);
+    growLongerSide(*this, -0.5f * growStep);
 }
 
 bool MySitePoint::intersect(const MySitePoint& other) const {

@@ -2,24 +2,22 @@
 
 #include <cmath>
 
-namespace {
+#include "animation/KeyTime.h"
 
-double seconds(const A_Time& t) {
-    return t.scale ? double(t.value) / double(t.scale) : 0.0;
-}
+namespace {
 
 // The search over the keys: key 0 when t is within the window of it, else the last key
 // strictly before t, else time 0.
 A_Err searchKeys(AEGP_SuiteHandler& suites, AEGP_StreamRefH stream, A_Time t, A_long numKeys,
                  A_Time* chosen) {
-    const double at = seconds(t);
+    const double at = timeSeconds(t);
     A_Time found = {0, 1};
     A_Err err = A_Err_NONE;
     for (A_long q = 0; q < numKeys && !err; ++q) {
         A_Time keyTime = {0, 1};
         err = suites.KeyframeSuite4()->AEGP_GetKeyframeTime(stream, q, AEGP_LTimeMode_CompTime,
                                                             &keyTime);
-        const double k = seconds(keyTime);
+        const double k = timeSeconds(keyTime);
         if (!err && q == 0 && std::fabs(at - k) < kFirstKeyWindowSeconds) {
             found = keyTime;
             break;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "animation/KeyTime.h"
@@ -109,4 +110,37 @@ TEST(AnimationOffsets, KeyTimesSpreadTheOrderOverTheOffset) {
     // Rounded half up at the fixed scale.
     EXPECT_EQ(keyTimeAt(0.000005).value, 1);
     EXPECT_EQ(keyTimeAt(1.0 / 30.0).value, 3333);
+}
+
+TEST(AnimationOffsets, NearestKeyIndexTakesTheEarlierKeyOnATie) {
+    const std::vector<double> keys = {0.4, 0.8, 1.2};
+    EXPECT_EQ(nearestKeyIndex(keys, 0.8), 1);
+    EXPECT_EQ(nearestKeyIndex(keys, 0.0), 0);
+    EXPECT_EQ(nearestKeyIndex(keys, 9.0), 2);
+    EXPECT_EQ(nearestKeyIndex(keys, 0.6), 0);  // halfway
+    EXPECT_EQ(nearestKeyIndex(keys, 0.61), 1);
+    EXPECT_EQ(nearestKeyIndex({2.0}, -1.0), 0);
+    EXPECT_EQ(timeSeconds(A_Time{48000, 100000}), 0.48);
+    EXPECT_EQ(timeSeconds(A_Time{5, 0}), 0.0);
+}
+
+TEST(AnimationOffsets, NearestKeyIndexMatchesALinearScan) {
+    std::mt19937 gen(11);
+    std::uniform_int_distribution<int> tick(0, 60);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<double> keys;
+        for (int q = 0; q < 1 + trial % 9; ++q) {
+            keys.push_back(tick(gen) * 0.04);
+        }
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        const double t = tick(gen) * 0.02;
+        int best = 0;
+        for (size_t q = 1; q < keys.size(); ++q) {
+            if (std::fabs(keys[q] - t) < std::fabs(keys[best] - t)) {
+                best = int(q);
+            }
+        }
+        ASSERT_EQ(nearestKeyIndex(keys, t), best) << "trial " << trial;
+    }
 }

@@ -219,3 +219,84 @@ TEST(AnimationWriter, FailedFetchLeavesTheLayerAlone) {
     EXPECT_FALSE(w.collageLayer(0).motionBlur);
     expectClean(w.host);
 }
+
+namespace {
+
+// Two layers over frames 10, 20 and 30 at 25 fps. Layer 0 takes place 1 of the offset order and
+// frame 10 an Offset of 25 frames, so its first key (1.4 s) lands after those of frames 20
+// (0.8 s) and 30 (1.2 s); layer 1 takes place 0 and is not shifted.
+struct ReorderedWriter : Writer {
+    ReorderedWriter() : Writer(2, 3) {
+        engine.framesToRender = 2;
+        engine.offsetFrames = {25, 0, 0};
+        for (int k = 0; k < 3; ++k) {
+            engine.offsets[0][k] = 1;
+            engine.offsets[1][k] = 0;
+        }
+        engine.spatialPresets = {3, 2, 1};  // Outer Half Circle, then Inner Half Circle
+    }
+};
+
+// The arm of a 100 px chord along x, and its normal (0, -1) scaled by it.
+const double kArm = double(1.3333334f * 50.0f);
+
+}  // namespace
+
+TEST(AnimationWriter, TangentsLandOnTheKeysOfConsecutiveFramesWhenOffsetsReorderThem) {
+    ReorderedWriter w;
+    w.writeAll();
+    const std::vector<sim::Key>& keys = w.collageLayer(0).position.keys;
+    ASSERT_EQ(keys.size(), 3u);
+    // In time order: frame 20, frame 30, frame 10.
+    EXPECT_EQ(keys[0].time.value, 80000);
+    EXPECT_EQ(keys[1].time.value, 120000);
+    EXPECT_EQ(keys[2].time.value, 140000);
+    EXPECT_EQ(keys[2].value, (sim::Vec3{100, 50, 0}));
+    // Frame 10 -> 20 is Outer, frame 20 -> 30 Inner.
+    EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[2].outTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(keys[0].inTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(keys[0].outTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, 0, 0}));
+
+    const std::vector<sim::Key>& plain = w.collageLayer(1).position.keys;
+    ASSERT_EQ(plain.size(), 3u);
+    EXPECT_EQ(plain[0].outTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(plain[1].inTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(plain[1].outTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(plain[2].inTangent, (sim::Vec3{0, kArm, 0}));
+    expectClean(w.host);
+}
+
+TEST(AnimationWriter, KeysAlreadyOnTheStreamKeepTheirTangents) {
+    ReorderedWriter w;
+    sim::Stream& position = w.collageLayer(0).position;
+    for (double at : {0.2, 1.0, 2.0}) {  // before, between and after the written keys
+        const int q = position.addKey(sim::Time::fromSeconds(at), {7, 7, 0});
+        position.keys[size_t(q)].inTangent = {1, 2, 0};
+        position.keys[size_t(q)].outTangent = {3, 4, 0};
+    }
+    w.writeAll();
+    const std::vector<sim::Key>& keys = position.keys;
+    ASSERT_EQ(keys.size(), 6u);  // 0.2, 0.8, 1.0, 1.2, 1.4, 2.0 s
+    for (size_t q : {0u, 2u, 5u}) {
+        EXPECT_EQ(keys[q].inTangent, (sim::Vec3{1, 2, 0})) << q;
+        EXPECT_EQ(keys[q].outTangent, (sim::Vec3{3, 4, 0})) << q;
+    }
+    EXPECT_EQ(keys[4].outTangent, (sim::Vec3{0, -kArm, 0}));  // frame 10
+    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, -kArm, 0}));   // frame 20
+    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[3].inTangent, (sim::Vec3{0, kArm, 0}));  // frame 30
+    expectClean(w.host);
+}
+
+TEST(AnimationWriter, FailedKeyTimeReadEndsTheLayerWithoutTangents) {
+    ReorderedWriter w;
+    w.host.injectFault("AEGP_GetKeyframeTime", 2, A_Err_GENERIC);
+    w.engine.keyframeLayer(0);
+    EXPECT_EQ(w.collageLayer(0).position.keys.size(), 3u);
+    EXPECT_EQ(w.host.callCount("AEGP_SetKeyframeSpatialTangents"), 0);
+    EXPECT_TRUE(w.collageLayer(0).scale.keys.empty());  // nothing after the failure
+    expectClean(w.host);
+}
