@@ -1,6 +1,7 @@
 #include "animation/EaseScript.h"
 
 #include <cassert>
+#include <clocale>
 
 #include "AEGP_SuiteHandler.h"
 #include "animation/KeyTime.h"
@@ -55,8 +56,17 @@ std::string numbers(const std::vector<float>& values) {
 
 }  // namespace
 
+std::string withDotDecimalPoint(std::string text, const std::string& point) {
+    const size_t at = point.empty() || point == "." ? std::string::npos : text.find(point);
+    if (at != std::string::npos) {
+        text.replace(at, point.size(), ".");
+    }
+    return text;
+}
+
 std::string formatNumber(double v) {
-    return string_format("%g", v);
+    // A decimal comma would split one number into two array elements.
+    return withDotDecimalPoint(string_format("%g", v), std::localeconv()->decimal_point);
 }
 
 std::string arrayLiteral(const std::vector<std::string>& items) {

@@ -33,8 +33,12 @@ std::string string_format(const std::string& format, Args... args) {
     return std::string();
 }
 
-// A number as C's "%g" writes it: six significant digits, no trailing zeros.
+// A number as C's "%g" writes it: six significant digits, no trailing zeros, and '.' as the
+// decimal point whatever locale the host process runs in (the script reads only '.').
 std::string formatNumber(double v);
+
+// The text with the first `point` (a locale's decimal point) written as '.'.
+std::string withDotDecimalPoint(std::string text, const std::string& point);
 
 // "[" + the items joined by "," + "]".
 std::string arrayLiteral(const std::vector<std::string>& items);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/MyTessaron.h"
 
@@ -14,8 +15,23 @@ double offsetKeySeconds(int32_t frame, double frameSeconds, int32_t place, int32
     return frame * frameSeconds + frameSeconds * ((double(place) / (n - 1)) * offsetFrames);
 }
 
+namespace {
+
+bool fitsLong(double ticks) {
+    return ticks >= double(INT32_MIN) && ticks <= double(INT32_MAX);
+}
+
+}  // namespace
+
 A_Time keyTimeAt(double seconds) {
-    return A_Time{A_long(std::floor(0.5 + seconds * KeyTimeScale)), KeyTimeScale};
+    const double ticks = std::floor(0.5 + seconds * KeyTimeScale);
+    if (fitsLong(ticks)) {
+        return A_Time{A_long(ticks), KeyTimeScale};
+    }
+    // Past about 5.9 hours the fixed scale overflows 32 bits: milliseconds still place the key.
+    const double ms = std::floor(0.5 + seconds * LongKeyTimeScale);
+    const double limit = ms < 0 ? double(INT32_MIN) : double(INT32_MAX);
+    return A_Time{A_long(fitsLong(ms) ? ms : limit), LongKeyTimeScale};
 }
 
 A_Time layerKeyTime(const MyTessaron& e, int layer, int k) {

@@ -36,6 +36,18 @@ float sampledSize(const MyTessaron& e, ScaleMode mode, const MySitePoint& s, Siz
     return preventOverlap ? std::min(longerSide(s), size) : size;
 }
 
+// The Use Previous Value reading carried through the run: the one kept at the last earlier frame
+// with a shape. An empty frame's 0 is not a reading, so before any frame with a shape this
+// frame's own reading is kept.
+float carriedScale(const MyTessaron& e, int j, int f, float reading) {
+    for (int g = f - 1; g >= 0; --g) {
+        if (e.hasImage[g]) {
+            return e.scales[j][g];
+        }
+    }
+    return reading;
+}
+
 }  // namespace
 
 float MyTessaron::getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time) {
@@ -64,8 +76,9 @@ void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
             err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime,
                                                                   &time, &bounds);
         }
-        const float w = std::trunc(float(bounds.right - bounds.left));
-        const float h = std::trunc(float(bounds.bottom - bounds.top));
+        // Whole pixels, truncated before narrowing: 99.9999999 px is 99, not 100.
+        const float w = float(std::trunc(bounds.right - bounds.left));
+        const float h = float(std::trunc(bounds.bottom - bounds.top));
         seedSite(sites[assignmentIds[f][j]], w, h);
     }
 }
@@ -97,8 +110,8 @@ void MyTessaron::getScales(A_Time time, int f) {
         if (!hasImage[f]) {
             scales[j][f] = 0.0f;  // no shape at this frame
         } else if (mode == ScaleMode::UsePreviousValue) {
-            // The key value itself: the first frame's reading, carried through the run.
-            scales[j][f] = f > 0 ? scales[j][f - 1] : previous[j];
+            // The key value itself: the first reading, carried through the run.
+            scales[j][f] = carriedScale(*this, j, f, previous[j]);
         } else {
             scales[j][f] = scalePercent(rescaleFactors[f], s);
         }

@@ -137,6 +137,8 @@ class MyTessaron {
     void moveToCentroid(MySitePoint& site) const;
     // Grid (columns) and Radial (rings) sites picked from their candidate points.
     void getCandidateSites(bool grid, A_Time time);
+    // One random point of the shape per layer (Random, and Grid on a shape no grid can fill).
+    void getRandomSites();
     float gridCellAspect(A_Time time);
     // Sites at the layers' own Position (Use Previous Value, Ignore, frames without shape).
     void getLayerPositionSites(A_Time time, int frameIndex);

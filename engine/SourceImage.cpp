@@ -29,6 +29,11 @@ const uint8_t* pixelAddress(const PF_LayerDef& layer, int x, int y, int bytesPer
            static_cast<ptrdiff_t>(y) * layer.rowbytes + static_cast<ptrdiff_t>(x) * bytesPerPixel;
 }
 
+// A draw narrowed to float moves a pixel corner by -0.1 to 0.1, the sum formed in double.
+double jitter(float draw) {
+    return 0.2 * draw - 0.1;
+}
+
 int truncated(float v) {
     return static_cast<int>(v);
 }
@@ -142,9 +147,9 @@ Point2D MyTessaron::generatePointInsideShape() const {
     }
     const float u = uniformRand();
     const size_t k = std::min(static_cast<size_t>(static_cast<float>(n) * u), n - 1);
-    const float jx = 0.2f * static_cast<float>(uniform53()) - 0.1f;
-    const float jy = 0.2f * static_cast<float>(uniform53()) - 0.1f;
-    return Point2D(static_cast<float>(opaqueXs[k]) + jx, static_cast<float>(opaqueYs[k]) + jy);
+    const double jx = jitter(static_cast<float>(uniform53()));
+    const double jy = jitter(static_cast<float>(uniform53()));
+    return Point2D(static_cast<float>(opaqueXs[k] + jx), static_cast<float>(opaqueYs[k] + jy));
 }
 
 float MyTessaron::remap(float v, float a, float b, float c, float d, bool clamp) {

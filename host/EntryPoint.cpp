@@ -1,4 +1,6 @@
 // The plug-in's one exported function and its command dispatch.
+#include <new>
+
 #include "AEGP_SuiteHandler.h"
 #include "AE_EffectCB.h"
 #include "entry.h"
@@ -122,5 +124,10 @@ extern "C" DllExport PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_Ou
         return dispatch(cmd, in_data, out_data, params, output, extra);
     } catch (PF_Err thrown) {
         return thrown;
+    } catch (const std::bad_alloc&) {
+        // No exception may reach the host, which would go down with it: the command fails.
+        return PF_Err_OUT_OF_MEMORY;
+    } catch (...) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
 }

@@ -14,14 +14,20 @@ bool frameHasShape(const std::vector<bool>& hasImage, int frameIndex) {
     return frameIndex < static_cast<int>(hasImage.size()) && hasImage[frameIndex];
 }
 
+bool generatesSites(PositionMode mode) {
+    return mode == PositionMode::Grid || mode == PositionMode::Organic ||
+           mode == PositionMode::Radial || mode == PositionMode::Random;
+}
+
 }  // namespace
 
 void MyTessaron::getPoints(A_Time time, int frameIndex) {
     sites.clear();
     sitesAreCompPositions = false;
     const auto mode = static_cast<PositionMode>(positionModes[frameIndex]);
-    const bool keepPlaces = mode == PositionMode::Ignore || mode == PositionMode::UsePreviousValue;
-    if (keepPlaces || !frameHasShape(hasImage, frameIndex)) {
+    // Ignore, Use Previous Value, and a value outside the popup (the separator): every layer
+    // still gets a site, so the later stages never index past the list.
+    if (!generatesSites(mode) || !frameHasShape(hasImage, frameIndex)) {
         getLayerPositionSites(time, frameIndex);  // new sites have rotation 0
         return;
     }
@@ -29,18 +35,26 @@ void MyTessaron::getPoints(A_Time time, int frameIndex) {
         getCandidateSites(mode == PositionMode::Grid, time);
     } else if (mode == PositionMode::Organic) {
         getOrganicPoints();
-    } else if (mode == PositionMode::Random) {
-        for (int i = 0; i < layerCount; ++i) {
-            sites.emplace_back();
-            sites.back().position = generatePointInsideShape();
-        }
+    } else {
+        getRandomSites();
     }
     for (MySitePoint& site : sites) {
         site.position = fullResolution(site.position);
     }
 }
 
+void MyTessaron::getRandomSites() {
+    for (int i = 0; i < layerCount; ++i) {
+        sites.emplace_back();
+        sites.back().position = generatePointInsideShape();
+    }
+}
+
 void MyTessaron::getCandidateSites(bool grid, A_Time time) {
+    if (grid && !gridReachesShape(opaqueXs, opaqueYs, opaqueBounds[1], opaqueBounds[3])) {
+        getRandomSites();  // no cell count would ever give enough centres on such a shape
+        return;
+    }
     CandidateChoice choice;
     if (grid) {
         const float aspect = gridCellAspect(time);

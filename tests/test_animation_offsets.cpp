@@ -3,10 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <numeric>
 #include <random>
 
 #include "animation/KeyTime.h"
 #include "animation/OffsetOrder.h"
+#include "engine/Random.h"
+#include "engine_fixture.h"
 
 namespace {
 
@@ -112,6 +116,16 @@ TEST(AnimationOffsets, KeyTimesSpreadTheOrderOverTheOffset) {
     EXPECT_EQ(keyTimeAt(1.0 / 30.0).value, 3333);
 }
 
+TEST(AnimationOffsets, KeyTimesTooLateForTheFixedScaleFallBackToMilliseconds) {
+    EXPECT_EQ(keyTimeAt(21474.83647).value, 2147483647);  // the last time that fits
+    EXPECT_EQ(keyTimeAt(21474.83647).scale, 100000u);
+    const A_Time late = keyTimeAt(30000.0404);
+    EXPECT_EQ(late.value, 30000040);
+    EXPECT_EQ(late.scale, 1000u);
+    EXPECT_EQ(keyTimeAt(1e9).value, INT32_MAX);  // saturated, never wrapped
+    EXPECT_EQ(keyTimeAt(-1e9).value, INT32_MIN);
+}
+
 TEST(AnimationOffsets, NearestKeyIndexTakesTheEarlierKeyOnATie) {
     const std::vector<double> keys = {0.4, 0.8, 1.2};
     EXPECT_EQ(nearestKeyIndex(keys, 0.8), 1);
@@ -143,4 +157,78 @@ TEST(AnimationOffsets, NearestKeyIndexMatchesALinearScan) {
         }
         ASSERT_EQ(nearestKeyIndex(keys, t), best) << "trial " << trial;
     }
+}
+
+namespace {
+
+// An engine of one frame whose layers take the sites at the given points (image 100 x 100).
+void placeSites(MyTessaron& e, const std::vector<Point2D>& at) {
+    e.layerCount = int32_t(at.size());
+    fixture::setNeutralSettings(e, 1);
+    e.init();
+    e.imageWidth = 100;
+    e.imageHeight = 100;
+    for (const Point2D& p : at) {
+        MySitePoint site;
+        site.position = p;
+        e.sites.push_back(site);
+    }
+    std::vector<int32_t> ids(at.size());
+    std::iota(ids.begin(), ids.end(), 0);
+    e.assignmentIds = {ids};
+}
+
+std::vector<int32_t> placesAtFrame0(MyTessaron& e, uint32_t method) {
+    e.offsetMethods[0] = method;
+    e.getOffsets(A_Time{0, 25}, 0);
+    std::vector<int32_t> places;
+    for (int i = 0; i < e.layerCount; ++i) {
+        places.push_back(e.offsets[i][0]);
+    }
+    return places;
+}
+
+}  // namespace
+
+// Layer i is ordered by the site it was assigned, not by its own number; Distance from Comp
+// Center measures from the middle of the image, Distance from Image Center from the middle of
+// the opaque bounds.
+TEST(AnimationOffsets, EngineOrdersEachLayerByItsAssignedSite) {
+    MyTessaron e;
+    placeSites(e, {Point2D(50, 50), Point2D(10, 50), Point2D(95, 50)});
+    const int32_t bounds[4] = {80, 100, 40, 60};  // shape centre (90, 50)
+    std::copy(bounds, bounds + 4, e.opaqueBounds);
+    e.assignmentIds = {{2, 0, 1}};  // layers at x = 95, 50 and 10
+    using V = std::vector<int32_t>;
+    EXPECT_EQ(placesAtFrame0(e, 1), (V{2, 1, 0}));
+    EXPECT_EQ(placesAtFrame0(e, 2), (V{0, 1, 2}));
+    EXPECT_EQ(placesAtFrame0(e, 5), (V{2, 0, 1}));  // distances 45, 0, 40 from (50, 50)
+    EXPECT_EQ(placesAtFrame0(e, 6), (V{0, 1, 2}));  // distances 5, 40, 80 from (90, 50)
+    EXPECT_EQ(placesAtFrame0(e, 9), (V{0, 1, 2}));  // unknown method: layer order
+}
+
+// The Random order shuffles with the C library's rand() and leaves the seeded generator alone,
+// so the stages after it draw the same numbers whatever the Offset Method.
+TEST(AnimationOffsets, EngineRandomOrderDrawsFromRandOnly) {
+    MyTessaron e;
+    placeSites(e, {Point2D(1, 1), Point2D(2, 2), Point2D(3, 3), Point2D(4, 4), Point2D(5, 5)});
+    init_genrand64(99);
+    std::srand(5);
+    const std::vector<int32_t> places = placesAtFrame0(e, 7);
+    const uint64_t nextMt = genrand64_int64();
+    const int nextRand = std::rand();
+
+    init_genrand64(99);
+    std::srand(5);
+    std::vector<int32_t> order = {0, 1, 2, 3, 4};
+    for (size_t k = 1; k < order.size(); ++k) {
+        std::swap(order[k], order[size_t(std::rand()) % (k + 1)]);
+    }
+    std::vector<int32_t> expected(order.size());
+    for (size_t k = 0; k < order.size(); ++k) {
+        expected[size_t(order[k])] = int32_t(k);
+    }
+    EXPECT_EQ(places, expected);
+    EXPECT_EQ(genrand64_int64(), nextMt);
+    EXPECT_EQ(std::rand(), nextRand);
 }

@@ -73,7 +73,10 @@ TEST(AnimationRemoval, FirstFailureEndsTheRemovalWithTheBatchClosed) {
     r.engine.removeKeys();
     const sim::Layer& first = r.collageLayer(0);
     EXPECT_TRUE(first.position.keys.empty());
-    EXPECT_EQ(first.scale.keys.size(), 2u);  // one deleted before the failure
+    ASSERT_EQ(first.scale.keys.size(), 2u);  // one deleted before the failure
+    // Deleted from the last key: the first two are left.
+    EXPECT_EQ(first.scale.keys[0].value[0], 0.0);
+    EXPECT_EQ(first.scale.keys[1].value[0], 1.0);
     EXPECT_EQ(first.rotation.keys.size(), 3u);
     EXPECT_EQ(r.collageLayer(1).position.keys.size(), 3u);
     EXPECT_EQ(r.host.records().info.size(), 1u);

@@ -129,3 +129,28 @@ TEST(AnimationRun, PlainValuesAreSkippedByTheScript) {
     EXPECT_TRUE(run.collageLayer(0).opacity.keys.empty());
     EXPECT_TRUE(run.host.leaks().empty());
 }
+
+// Position and Opacity active, Scale and Rotation not: two property codes and two ignore rows in
+// that order; each layer's key times carry its place in the offset order.
+TEST(AnimationRun, ScriptListsTheActivePropertiesAndTheShiftedKeyTimes) {
+    FullRun run;
+    MyTessaron& e = run.engine;
+    e.scaleActive = e.rotationActive = false;
+    for (int i = 0; i < 4; ++i) {
+        for (int k = 0; k < 4; ++k) {
+            e.offsets[i][k] = 3 - i;  // shifts of 5 frames x 3/3, 2/3, 1/3 and 0
+        }
+    }
+    e.setTemporalInterpolationWithScript();
+    const std::string& script = run.host.records().scripts.at(0);
+    EXPECT_NE(script.find("var propIndices=[0,3];var keyTimes=[[0.2,0.28,0.36,0.44],"
+                          "[0.13333,0.21333,0.29333,0.37333],[0.06667,0.14667,0.22667,0.30667],"
+                          "[0,0.08,0.16,0.24]];"),
+              std::string::npos)
+        << script.substr(0, 300);
+    EXPECT_NE(script.find("var ignorePropKeyVals=[[0,0,0,0],[0,0,1,0]];"), std::string::npos);
+    EXPECT_NE(script.find("var speedInVals=[0,0,0,12.5];"), std::string::npos);
+    EXPECT_NE(script.find("var speedOutVals=[0,0,0,3];var influenceOutVals=[0.1,0.1,33.3333,20];"),
+              std::string::npos);
+    EXPECT_TRUE(run.host.leaks().empty());
+}

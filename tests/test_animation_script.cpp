@@ -58,6 +58,15 @@ TEST(AnimationScript, NumbersAreWrittenLikePercentG) {
     EXPECT_EQ(formatNumber(999999), "999999");
 }
 
+TEST(AnimationScript, NumbersKeepADotDecimalPointInAnyLocale) {
+    EXPECT_EQ(withDotDecimalPoint("33,3333", ","), "33.3333");
+    EXPECT_EQ(withDotDecimalPoint("1,5e-05", ","), "1.5e-05");
+    EXPECT_EQ(withDotDecimalPoint("100", ","), "100");
+    EXPECT_EQ(withDotDecimalPoint("0.48", "."), "0.48");
+    EXPECT_EQ(withDotDecimalPoint("0\u066b48", "\u066b"), "0.48");  // a point of two bytes
+    EXPECT_EQ(withDotDecimalPoint("0.48", ""), "0.48");
+}
+
 TEST(AnimationScript, NineArraysInPlaceholderOrder) {
     const std::vector<std::string> a = easeScriptArguments(twoLayersThreeFrames());
     ASSERT_EQ(a.size(), 9u);

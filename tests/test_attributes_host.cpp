@@ -13,14 +13,15 @@ const A_Time kAt3 = {75, 25};     // 3 s
 
 // Collage layers over two frames, each layer on its own site.
 struct Attributes : fixture::HostedEngine {
-    explicit Attributes(int layers) : HostedEngine(fixture::collageProject(layers), 2) {
+    explicit Attributes(int layers, int frames = 2)
+        : HostedEngine(fixture::collageProject(layers), frames) {
         engine.sites.assign(layers, MySitePoint());
         std::vector<int32_t> ids;
         for (int j = 0; j < layers; ++j) {
             ids.push_back(j);
         }
-        engine.assignmentIds = {ids, ids};
-        engine.hasImage = {true, true};
+        engine.assignmentIds.assign(frames, ids);
+        engine.hasImage.assign(frames, true);
     }
 };
 
@@ -126,5 +127,70 @@ TEST(AttributesHost, ScaleUsePreviousValueWritesTheKeyValueExactly) {
     a.engine.getInitialSitesDimensions(kAt3, 1);
     a.engine.getScales(kAt3, 1);
     EXPECT_EQ(a.engine.scales[0][1], 37.3f);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+TEST(AttributesHost, SeedSizesTruncateTheBoundsToWholePixels) {
+    Attributes a(2);
+    a.collageLayer(0).maskedBounds = {0, 0, 199.99999999, 100};   // 200 once narrowed to float
+    a.collageLayer(1).maskedBounds = {0.5, -0.25, 100.25, 49.5};  // 99.75 x 49.75
+    a.engine.scaleModes[0] = 1;
+    a.engine.getInitialSitesDimensions(kAt1_48, 0);
+    EXPECT_EQ(a.engine.sites[0].layerWidth, 199.0f);
+    EXPECT_EQ(a.engine.sites[0].layerHeight, 100.0f);
+    EXPECT_EQ(a.engine.sites[1].layerWidth, 99.0f);
+    EXPECT_EQ(a.engine.sites[1].layerHeight, 49.0f);
+    EXPECT_EQ(a.engine.sites[1].aspect, 99.0f / 49.0f);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+TEST(AttributesHost, FailedBoundsFetchLeavesTheRemainingLayersTheLastBounds) {
+    Attributes a(3);
+    a.collageLayer(0).maskedBounds = {0, 0, 300, 100};
+    a.collageLayer(1).maskedBounds = {0, 0, 50, 50};
+    a.collageLayer(2).maskedBounds = {0, 0, 80, 40};
+    a.engine.scaleModes[0] = 1;
+    const long fetchesBefore = a.host.callCount("AEGP_GetCompLayerByIndex");
+    a.host.injectFault("AEGP_GetCompLayerByIndex", 2, A_Err_GENERIC);
+    a.engine.getInitialSitesDimensions(kAt1_48, 0);
+    for (int j = 0; j < 3; ++j) {
+        EXPECT_EQ(a.engine.sites[j].layerWidth, 300.0f) << j;
+        EXPECT_EQ(a.engine.sites[j].aspect, 3.0f) << j;
+    }
+    EXPECT_EQ(a.host.callCount("AEGP_GetCompLayerByIndex") - fetchesBefore, 2);
+    EXPECT_EQ(a.host.callCount("AEGP_GetLayerMaskedBounds"), 1);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+// A run whose first frame has no shape writes Scale 0 there, and the key value once the shape
+// appears: the empty frame's 0 is not the reading to carry.
+TEST(AttributesHost, ScaleUsePreviousValueCarriesTheReadingPastAnEmptyFrame) {
+    Attributes a(1);
+    a.engine.hasImage = {false, true};
+    a.collageLayer(0).scale.addKey(sim::Time{0, 25}, {64, 64, 100});
+    a.engine.scaleModes = {5, 5};
+    a.engine.getInitialSitesDimensions(kAt1_48, 0);
+    a.engine.getScales(kAt1_48, 0);
+    EXPECT_EQ(a.engine.scales[0][0], 0.0f);
+    a.collageLayer(0).scale.keys[0].value = {90, 90, 100};
+    a.engine.getInitialSitesDimensions(kAt3, 1);
+    a.engine.getScales(kAt3, 1);
+    EXPECT_EQ(a.engine.scales[0][1], 90.0f);  // the first reading with a shape
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+TEST(AttributesHost, ScaleUsePreviousValueSkipsEmptyFramesBackToTheReading) {
+    Attributes a(1, 3);
+    a.engine.hasImage = {true, false, true};
+    a.engine.scaleModes = {5, 5, 5};
+    a.collageLayer(0).scale.addKey(sim::Time{0, 25}, {40, 40, 100});
+    const A_Time times[] = {kAt1_48, kAt3, {100, 25}};
+    const float expected[] = {40.0f, 0.0f, 40.0f};
+    for (int f = 0; f < 3; ++f) {
+        a.collageLayer(0).scale.keys[0].value = {40.0 + f, 40, 100};
+        a.engine.getInitialSitesDimensions(times[f], f);
+        a.engine.getScales(times[f], f);
+        EXPECT_EQ(a.engine.scales[0][f], expected[f]) << f;
+    }
     EXPECT_TRUE(a.host.leaks().empty());
 }

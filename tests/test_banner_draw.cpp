@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "SPBasic.h"
 #include "sim/Banner.h"
 #include "sim/Host.h"
 #include "host/BannerImage.inc"
@@ -159,6 +162,42 @@ TEST_F(BannerTest, FailedDrawKeepsItsErrorAndReleasesTheImage) {
     EXPECT_EQ(draw(1, PF_EA_CONTROL), 8);
     EXPECT_EQ(host_->callCount("ReleaseObject"), 1);
     EXPECT_EQ(host_->callCount("host_dispose_handle"), 1);
+}
+
+// One About draw event: the drawing suites are held around everything else, the drawing
+// reference comes before the supplier and the surface, and the image lives inside its buffer.
+TEST_F(BannerTest, DrawEventCallsTheHostInOrder) {
+    host_->records().calls.clear();
+    ASSERT_EQ(draw(1, PF_EA_CONTROL), PF_Err_NONE);
+    const std::vector<std::string>& calls = host_->records().calls;
+    ASSERT_GE(calls.size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 5),
+              std::vector<std::string>(5, "AcquireSuite"));  // four drawing, one custom UI
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 4, calls.end()),
+              std::vector<std::string>(4, "ReleaseSuite"));
+    static const std::set<std::string> kDrawing = {
+        "PF_GetDrawingReference", "GetSupplier", "GetSurface",    "host_new_handle",
+        "NewImageFromBuffer",     "DrawImage",   "ReleaseObject", "host_dispose_handle"};
+    std::vector<std::string> drawing;
+    for (const std::string& c : calls)
+        if (kDrawing.count(c)) drawing.push_back(c);
+    EXPECT_EQ(drawing,
+              (std::vector<std::string>{"PF_GetDrawingReference", "GetSupplier", "GetSurface",
+                                        "host_new_handle", "NewImageFromBuffer", "DrawImage",
+                                        "ReleaseObject", "host_dispose_handle"}));
+}
+
+// A drawing suite the host cannot give is reported in the return message; the redraw rule
+// still runs and the suites acquired before it go back (TearDown checks for leaks).
+TEST_F(BannerTest, AMissingDrawingSuiteIsReportedAndSkipsTheDrawing) {
+    host_->injectFault("AcquireSuite", 2, kSPSuiteNotFoundError);
+    EXPECT_EQ(draw(1, PF_EA_CONTROL), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_NE(flags_, PF_EO_HANDLED_EVENT);
+    EXPECT_TRUE(host_->outData().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    EXPECT_STREQ(host_->outData().return_msg, "Not able to acquire AEFX Suite.");
+    EXPECT_TRUE(forcedRerender());
+    EXPECT_EQ(host_->callCount("PF_GetDrawingReference"), 0);
+    EXPECT_EQ(host_->callCount("DrawImage"), 0);
 }
 
 TEST_F(BannerTest, AboutPngHoldsTheBanner) {

@@ -16,6 +16,7 @@ struct OnePixelRun : fixture::HostedEngine {
     explicit OnePixelRun(int frames) : HostedEngine(fixture::collageProject(3, 1, 1), frames) {
         engine.positionModes.assign(frames, kRandom);
         engine.positionActive = true;
+        engine.forceKeyframing = true;  // one Position key per frame
     }
 };
 
@@ -72,12 +73,38 @@ TEST(EngineSolve, AllIgnoreWithoutKeyRemovalMakesNoHostCall) {
 TEST(EngineSolve, ProgressTextPerFrameInsideOneUndoGroup) {
     OnePixelRun h(3);
     h.engine.solve();
-    const auto& info = h.host.records().info;
-    ASSERT_EQ(count(info, "Evaluating frame"), 3);
-    EXPECT_NE(std::find(info.begin(), info.end(), "Evaluating frame 1 of 3"), info.end());
-    EXPECT_NE(std::find(info.begin(), info.end(), "Evaluating frame 3 of 3"), info.end());
+    std::vector<std::string> progress;
+    for (const std::string& line : h.host.records().info) {
+        if (line.rfind("Evaluating frame", 0) == 0) {
+            progress.push_back(line);
+        }
+    }
+    EXPECT_EQ(progress,
+              (std::vector<std::string>{"Evaluating frame 1 of 3", "Evaluating frame 2 of 3",
+                                        "Evaluating frame 3 of 3"}));
     EXPECT_EQ(h.host.records().undoGroups, std::vector<std::string>{"Tessaron (Pro)"});
     EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 1);
+    EXPECT_TRUE(h.engine.positions[3].empty());  // rows past the collage layers stay untouched
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(EngineSolve, AllIgnoreWithKeyRemovalRemovesKeysAndSkipsTheFrames) {
+    fixture::HostedEngine h(fixture::collageProject(2));
+    h.collageLayer(0).position.addKey(sim::Time{0, 25}, {1, 2, 0});
+    h.collageLayer(0).position.addKey(sim::Time{5, 25}, {3, 4, 0});
+    h.engine.removeKeysFirst = true;
+    h.engine.randomSeed = true;
+    init_genrand64(77);
+    const uint64_t unseeded = genrand64_int64();
+    init_genrand64(77);
+    h.engine.solve();
+    EXPECT_NE(genrand64_int64(), unseeded);  // seeded from the clock
+    EXPECT_TRUE(h.collageLayer(0).position.keys.empty());
+    EXPECT_EQ(h.host.records().undoGroups, std::vector<std::string>{"Tessaron (Pro)"});
+    EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 1);
+    EXPECT_EQ(count(h.host.records().info, "Evaluating frame"), 0);
+    EXPECT_TRUE(h.engine.hasImage.empty());
+    EXPECT_TRUE(h.host.records().scripts.empty());
     EXPECT_TRUE(h.host.leaks().empty());
 }
 
@@ -88,6 +115,10 @@ TEST(EngineSolve, FailedUndoGroupShowsNoProgressAndIsNotClosed) {
     EXPECT_EQ(count(h.host.records().info, "Evaluating frame"), 0);
     EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 0);
     EXPECT_EQ(h.engine.assignmentIds.size(), 2u);  // the run itself went on
+    for (int j = 0; j < 3; ++j) {
+        EXPECT_EQ(h.collageLayer(j).position.keys.size(), 2u) << j;
+    }
+    EXPECT_EQ(h.host.records().scripts.size(), 1u);
     EXPECT_TRUE(h.host.leaks().empty());
 }
 
@@ -98,6 +129,25 @@ TEST(EngineSolve, FailedProgressTextStopsFurtherTextsAndTheClosingCall) {
     EXPECT_EQ(h.host.callCount("PF_InfoDrawText"), 1);
     EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 0);
     EXPECT_EQ(h.engine.hasImage.size(), 3u);
+    for (int j = 0; j < 3; ++j) {
+        EXPECT_EQ(h.collageLayer(j).position.keys.size(), 3u) << j;
+    }
+    EXPECT_EQ(h.host.records().scripts.size(), 1u);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+// A Position value outside the popup still gives every layer a site: the later stages run on and
+// the layers keep their places.
+TEST(EngineSolve, PositionValueOutsideThePopupKeepsTheLayersInPlace) {
+    OnePixelRun h(2);
+    h.engine.positionModes.assign(2, 6);
+    h.engine.rotationModes.assign(2, 4);  // Random
+    h.engine.rotationActive = true;
+    h.engine.solve();
+    for (int j = 0; j < 3; ++j) {
+        EXPECT_EQ(h.engine.positions[j][1].x, 100.0f + 10 * j) << j;
+    }
+    EXPECT_TRUE(h.host.leaks().empty());
 }
 
 TEST(EngineSolve, FixedSeedRepeatsEachFramesDraws) {
@@ -119,7 +169,7 @@ TEST(EngineSolve, NegativeSeedIsSignWidened) {
     a.engine.seeds = {-3};
     a.engine.solve();
     init_genrand64(uint64_t(int64_t(-3)));
-    const float jitter = 0.2f * static_cast<float>(uniform53()) - 0.1f;
+    const float jitter = static_cast<float>(0.2 * static_cast<float>(uniform53()) - 0.1);
     // The first site of the first frame: pixel 0 plus the first jitter, upsampled by 1.
     bool found = false;
     for (float x : xsAt(a.engine, 0)) {

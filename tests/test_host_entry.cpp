@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "SPBasic.h"
 #include "host/GlobalData.h"
@@ -110,6 +113,74 @@ TEST_F(HostTest, GlobalSetupWithoutARecordStillSetsFlagsAndLeaksNothing) {
         expectNoLeaks();
         host.clearFaults();
     }
+}
+
+// The host's calls in Global Setup, in order: the record is unlocked before a failed
+// registration gives it back, and a record that cannot be locked is given back unlocked.
+std::vector<std::string> handleAndRegisterCalls(sim::Host& host) {
+    static const std::set<std::string> kOps = {"host_new_handle", "host_lock_handle",
+                                               "AEGP_RegisterWithAEGP", "host_unlock_handle",
+                                               "host_dispose_handle"};
+    std::vector<std::string> calls;
+    for (const std::string& c : host.records().calls)
+        if (kOps.count(c)) calls.push_back(c);
+    return calls;
+}
+
+TEST_F(HostTest, GlobalSetupUnlocksTheRecordBeforeGivingItBack) {
+    using Calls = std::vector<std::string>;
+    ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
+    EXPECT_EQ(handleAndRegisterCalls(host), (Calls{"host_new_handle", "host_lock_handle",
+                                                   "AEGP_RegisterWithAEGP", "host_unlock_handle"}));
+    ASSERT_EQ(host.globalSetdown(), PF_Err_NONE);
+
+    host.records().calls.clear();
+    host.injectFault("AEGP_RegisterWithAEGP", 1, 7);
+    ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
+    EXPECT_EQ(handleAndRegisterCalls(host),
+              (Calls{"host_new_handle", "host_lock_handle", "AEGP_RegisterWithAEGP",
+                     "host_unlock_handle", "host_dispose_handle"}));
+    host.clearFaults();
+
+    host.records().calls.clear();
+    host.injectFault("host_lock_handle", 1, 7);
+    ASSERT_EQ(host.globalSetup(), PF_Err_NONE);
+    EXPECT_EQ(handleAndRegisterCalls(host),
+              (Calls{"host_new_handle", "host_lock_handle", "host_dispose_handle"}));
+    expectNoLeaks();
+}
+
+// The version message goes through the host's formatted print; nothing else is called.
+TEST_F(HostTest, TheVersionMessageIsPrintedByTheHost) {
+    host.setApiVersion(12, 5);
+    host.records().calls.clear();
+    EXPECT_EQ(host.command(PF_Cmd_PARAMS_SETUP), PF_Err_NONE);
+    EXPECT_EQ(host.records().calls, std::vector<std::string>{"sprintf"});
+    expectNoLeaks();
+}
+
+// No exception reaches the host: a host code thrown is returned, running out of memory and
+// any other failure end the command with an error.
+TEST_F(HostTest, ExceptionsEndTheCommandWithAnErrorCode) {
+    PF_InData in = *host.inData();
+    PF_OutData out{};
+    auto paramsSetup = [&] {
+        return EntryPointFunc(PF_Cmd_PARAMS_SETUP, &in, &out, nullptr, nullptr, nullptr);
+    };
+    in.inter.add_param = [](PF_ProgPtr, PF_ParamIndex, PF_ParamDefPtr) -> PF_Err {
+        throw A_long(603);
+    };
+    EXPECT_EQ(paramsSetup(), 603);
+    in.inter.add_param = [](PF_ProgPtr, PF_ParamIndex, PF_ParamDefPtr) -> PF_Err {
+        throw std::bad_alloc();
+    };
+    EXPECT_EQ(paramsSetup(), PF_Err_OUT_OF_MEMORY);
+    in.inter.add_param = [](PF_ProgPtr, PF_ParamIndex, PF_ParamDefPtr) -> PF_Err {
+        throw std::length_error("too long");
+    };
+    EXPECT_EQ(paramsSetup(), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_NE(out.num_params, PARAM_COUNT);
+    expectNoLeaks();
 }
 
 TEST_F(HostTest, GlobalSetdownWithoutARecordDisposesNothing) {

@@ -245,17 +245,20 @@ TEST_F(HostTest, ParamsSetupRegistersTheParametersAndTheCustomUI) {
     expectNoLeaks();
 }
 
-// The custom UI is registered right after "About", before the other parameters.
+// The custom UI is registered right after "About", before the other parameters; each name is
+// copied with the host's string routine before its parameter is added.
 TEST_F(HostTest, TheCustomUIIsRegisteredAfterTheFirstParameter) {
     setUpEffect();
     const auto& calls = host.records().calls;
     std::vector<std::string> order;
     for (const std::string& c : calls) {
-        if (c == "add_param" || c == "register_ui") order.push_back(c);
+        if (c == "add_param" || c == "register_ui" || c == "strcpy") order.push_back(c);
     }
-    ASSERT_EQ(order.size(), size_t(PARAM_COUNT));
-    EXPECT_EQ(order[0], "add_param");
-    EXPECT_EQ(order[1], "register_ui");
+    std::vector<std::string> expected = {"strcpy", "add_param", "register_ui"};
+    for (int index = PARAM_SOURCE_LAYER; index < PARAM_COUNT; ++index) {
+        expected.insert(expected.end(), {"strcpy", "add_param"});
+    }
+    EXPECT_EQ(order, expected);
     ASSERT_EQ(host.globalSetdown(), PF_Err_NONE);
     expectNoLeaks();
 }

@@ -4,6 +4,7 @@
 #include <numeric>
 #include <random>
 
+#include "engine_fixture.h"
 #include "placement/MinimumAssignment.h"
 
 namespace {
@@ -37,6 +38,31 @@ bool isPermutation(std::vector<int32_t> columns) {
     }
     return true;
 }
+
+constexpr uint32_t kRandomPositions = 4;
+constexpr uint32_t kByCompCentre = 5, kByImageCentre = 6, kMinimumAssignment = 7, kOrderRandom = 8;
+
+A_Time seconds(double s) {
+    return A_Time{A_long(s * 1000 + 0.5), 1000};
+}
+
+MySitePoint siteAt(float x, float y) {
+    MySitePoint s;
+    s.position = Point2D(x, y);
+    return s;
+}
+
+// An engine over the simulated host whose Source maps sites onto the composition unchanged.
+struct Assigning : fixture::HostedEngine {
+    explicit Assigning(int layers, uint32_t order) : HostedEngine(fixture::collageProject(layers)) {
+        engine.positionModes[0] = kRandomPositions;
+        engine.layerOrders[0] = order;
+    }
+    void run(const std::vector<MySitePoint>& sites, double at = 0.0) {
+        engine.sites = sites;
+        engine.getAssignmentIdsAndPositions(seconds(at), 0);
+    }
+};
 
 }  // namespace
 
@@ -78,4 +104,67 @@ TEST(PlacementAssignment, UnknownStartsTakeWhatTheOthersLeave) {
     const std::vector<Point2D> to = {Point2D(500, 0), Point2D(1, 0)};
     const auto columns = minimumDistanceAssignment(from, to, std::vector<bool>{false, true});
     EXPECT_EQ(columns, (std::vector<int32_t>{0, 1}));
+}
+
+TEST(PlacementAssignment, NoLayersNoColumns) {
+    EXPECT_TRUE(minimumDistanceAssignment({}, {}, {}).empty());
+}
+
+TEST(PlacementAssignmentOrder, RandomKeepsTheGenerationOrder) {
+    Assigning a(3, kOrderRandom);
+    a.run({siteAt(80, 10), siteAt(5, 90), siteAt(40, 45)});
+    EXPECT_EQ(a.engine.assignmentIds[0], (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(a.engine.layerOrders[0], kOrderRandom);
+    EXPECT_EQ(a.engine.positions[0][0].x, 80.0f);
+    EXPECT_EQ(a.engine.positions[1][0].x, 5.0f);
+    EXPECT_EQ(a.engine.positions[2][0].x, 40.0f);
+    EXPECT_EQ(a.engine.positions[2][0].z, 0.0f);
+}
+
+// The image centre order measures from the centre of the opaque bounds, the comp centre order
+// from the centre of the whole image.
+TEST(PlacementAssignmentOrder, ImageCentreIsTheOpaqueBoundsCentre) {
+    for (uint32_t order : {kByCompCentre, kByImageCentre}) {
+        Assigning a(2, order);
+        // Opaque pixels x 0..19, y 0..19 of 100 x 100: bounds centre (9.5, 9.5), image (50, 50).
+        fixture::setImage(a.engine, 100, 100, [](int x, int y) { return x < 20 && y < 20; });
+        a.run({siteAt(45, 45), siteAt(12, 12)});
+        const float first = order == kByImageCentre ? 12.0f : 45.0f;
+        EXPECT_EQ(a.engine.positions[0][0].x, first) << order;
+        EXPECT_EQ(a.engine.assignmentIds[0], (std::vector<int32_t>{0, 1})) << order;
+    }
+}
+
+// At the first frame a layer with two keys or more starts from its last key before the frame,
+// not from its value at the frame.
+TEST(PlacementAssignmentMinimum, FirstFrameStartsFromThePreviousKey) {
+    Assigning a(2, kMinimumAssignment);
+    a.collageLayer(0).position.addKey(sim::Time::fromSeconds(0), sim::Vec3{10, 50, 0});
+    a.collageLayer(0).position.addKey(sim::Time::fromSeconds(1), sim::Vec3{900, 50, 0});
+    a.collageLayer(1).position.value = {300, 50, 0};
+    // From 10 and 300 the cheapest is 10 -> 0 and 300 -> 450; from the value at 0.5 s (near
+    // 455) it would be the other way round.
+    a.run({siteAt(450, 50), siteAt(0, 50)}, 0.5);
+    EXPECT_EQ(a.engine.assignmentIds[0], (std::vector<int32_t>{1, 0}));
+    EXPECT_EQ(a.engine.positions[0][0].x, 0.0f);
+    EXPECT_EQ(a.engine.positions[1][0].x, 450.0f);
+    EXPECT_EQ(a.host.callCount("AEGP_GetNewLayerStream"), 2);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
+// A failed stream fetch ends the fetching: the layers after it have no known start and take what
+// the others leave; every layer is still placed.
+TEST(PlacementAssignmentMinimum, FailedStreamFetchLeavesTheRestUnknown) {
+    Assigning a(3, kMinimumAssignment);  // layers at x 100, 110, 120
+    a.host.injectFault("AEGP_GetNewLayerStream", 2, A_Err_GENERIC);
+    a.run({siteAt(300, 50), siteAt(101, 50), siteAt(0, 50)});
+    const std::vector<int32_t>& ids = a.engine.assignmentIds[0];
+    ASSERT_EQ(ids.size(), 3u);
+    EXPECT_EQ(ids[0], 1);
+    EXPECT_TRUE(isPermutation(ids));
+    EXPECT_EQ(a.host.callCount("AEGP_GetNewLayerStream"), 2);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(a.engine.positions[i][0].x, a.engine.sites[ids[i]].position.x) << i;
+    }
+    EXPECT_TRUE(a.host.leaks().empty());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "engine/MyTessaron.h"
@@ -132,4 +133,65 @@ TEST(PlacementCandidates, PickAtRandomTakesEachCandidateOnce) {
     std::srand(4);
     const int first = static_cast<int>(50.0f * static_cast<float>(std::rand() / (RAND_MAX + 1.0)));
     EXPECT_EQ(picked[0].x, float(first));
+}
+
+// The cell height is (1 / aspect) x width in double: with an aspect of 3 a float reciprocal would
+// give rows at 16.666668 and 83.33334 instead.
+TEST(PlacementGrid, CellHeightComesFromTheReciprocalAspectInDouble) {
+    MyTessaron e;
+    fixture::setOpaqueImage(e, 100, 100);
+    const auto cells = grid(e, 1, 3.0f);
+    ASSERT_EQ(cells.size(), 3u);
+    const float ch = static_cast<float>((1.0 / 3.0f) * 100.0f);
+    EXPECT_EQ(cells[0].y, 0.5f * ch);
+    EXPECT_EQ(cells[2].y, 0.5f * ch + ch + ch);
+    EXPECT_EQ(cells[2].x, 50.0f);
+}
+
+// Ring points: spacing from the double diagonal, angles summed in single precision, the point
+// formed in double from the single-precision values.
+TEST(PlacementRadial, RingPointsRoundFromDoubleOnce) {
+    MyTessaron e;
+    fixture::setOpaqueImage(e, 100, 100);
+    const auto points = radial(e, 6);  // centre, 6 on ring 1, 12 on ring 2 kept
+    const float s = static_cast<float>(std::sqrt(100.0 * 100.0 + 100.0 * 100.0)) / 6.0f;
+    std::vector<Point2D> expected = {Point2D(49.5f, 49.5f)};
+    for (int r = 1; r <= 2; ++r) {
+        const float step = 6.2831855f / static_cast<float>(6 * r);
+        float theta = r == 1 ? 0.5235988f : 0.0f;
+        for (int q = 0; q < 6 * r; ++q, theta = theta + step) {
+            const double rho = static_cast<float>(r) * s;
+            expected.emplace_back(static_cast<float>(49.5f + rho * std::cos(double(theta))),
+                                  static_cast<float>(49.5f + rho * std::sin(double(theta))));
+        }
+    }
+    ASSERT_EQ(points.size(), expected.size());
+    for (size_t i = 0; i < points.size(); ++i) {
+        EXPECT_TRUE(samePoint(points[i], expected[i])) << i;
+    }
+}
+
+TEST(PlacementGrid, ReachesOnlyShapesWithAPixelLeftOfAndAboveTheLastOnes) {
+    struct Shape {
+        std::vector<int32_t> xs, ys;
+        int32_t maxX, maxY;
+        bool reaches;
+    };
+    const Shape shapes[] = {
+        {{3}, {4}, 3, 4, false},                          // one pixel
+        {{0, 1, 2, 3}, {5, 5, 5, 5}, 3, 5, false},        // one row
+        {{2, 2, 2}, {0, 1, 2}, 2, 2, false},              // one column
+        {{0, 1, 2, 2, 2}, {2, 2, 2, 1, 0}, 2, 2, false},  // last row and last column only
+        {{0, 1}, {0, 1}, 1, 1, true},                     // a diagonal pair
+        {{2, 0}, {0, 2}, 2, 2, false},                    // the other diagonal
+    };
+    for (const Shape& s : shapes) {
+        EXPECT_EQ(gridReachesShape(s.xs, s.ys, s.maxX, s.maxY), s.reaches)
+            << s.xs.size() << " pixels";
+    }
+    // Brute force: a reaching shape finds at least as many centres as there are layers.
+    MyTessaron e;
+    fixture::setImage(e, 3, 3, [](int x, int y) { return (x == 0 && y == 0) || x + y == 4; });
+    ASSERT_TRUE(gridReachesShape(e.opaqueXs, e.opaqueYs, e.opaqueBounds[1], e.opaqueBounds[3]));
+    EXPECT_GE(gridChoice(e, 40, 1.0f).points.size(), 40u);
 }

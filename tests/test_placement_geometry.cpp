@@ -90,6 +90,16 @@ TEST(PlacementGeometry, TouchingCountsAsOverlap) {
     EXPECT_FALSE(square(0, 0, 10).intersect(square(100, 0, 10)));  // beyond the radii
 }
 
+// Centres farther apart than the two radii are apart whatever the corners say.
+TEST(PlacementGeometry, DistantCentresSkipTheCornerTest) {
+    MySitePoint a = square(0, 0, 10);
+    MySitePoint b = square(0, 0, 10);
+    b.position = Point2D(14.2f, 0);  // radii 7.07 each: 14.14 apart at most
+    EXPECT_FALSE(a.intersect(b));
+    b.position = Point2D(14.1f, 0);
+    EXPECT_TRUE(a.intersect(b));  // the corners still coincide
+}
+
 TEST(PlacementGeometry, RotatedDiamondSeparatedFromCornerGap) {
     // A 45-degree square's tip reaches 7.07 px: at 12.5 px it misses the other's side at 5 px.
     EXPECT_FALSE(square(0, 0, 10).intersect(square(12.5f, 0, 10, 45)));

@@ -369,3 +369,112 @@ TEST(PlacementHostRandom, OneSitePerLayerOnTheShape) {
         EXPECT_LT(s.position.x, 40.1f);
     }
 }
+
+// No grid cell centre ever falls on a one-row shape (centres stop at the last row's top edge), so
+// raising the count would never end: such a shape takes random points on it instead.
+TEST(PlacementHostGrid, OneRowSourceTakesRandomPointsOnTheRow) {
+    fixture::HostedEngine h(fixture::collageProject(5, 40, 1));
+    h.engine.positionModes[0] = kGrid;
+    h.engine.getImageDataAtTime(0);
+    h.engine.getPoints(seconds(0), 0);
+    ASSERT_EQ(h.engine.sites.size(), 5u);
+    for (const MySitePoint& s : h.engine.sites) {
+        EXPECT_TRUE(h.engine.isPointInsideShape(s.position.x, s.position.y));
+    }
+    EXPECT_TRUE(h.host.records().info.empty());
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+// A mode value outside the popup (the separator) still gives every layer a site: its own place.
+TEST(PlacementHostKeepPlace, SeparatorValueKeepsEveryLayerInPlace) {
+    fixture::HostedEngine h(fixture::collageProject(3));
+    h.engine.positionModes[0] = 6;
+    h.engine.getImageDataAtTime(0);
+    h.engine.getPoints(seconds(0), 0);
+    ASSERT_EQ(h.engine.sites.size(), 3u);
+    EXPECT_TRUE(h.engine.sitesAreCompPositions);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(h.engine.sites[i].position.x, 100.0f + 10 * i);
+    }
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+// A failed stream fetch ends the fetching for the frame: the layers after it keep the previous
+// frame's position (the origin at the first frame) instead of another layer's value.
+TEST(PlacementHostKeepPlace, FailedStreamFetchStopsFetchingTheRest) {
+    fixture::HostedEngine h(fixture::collageProject(3), 2);
+    h.engine.positionModes.assign(2, kIgnore);
+    h.host.injectFault("AEGP_GetNewLayerStream", 3, A_Err_GENERIC);
+    h.engine.getImageDataAtTime(0);
+    h.engine.getPoints(seconds(0), 0);
+    EXPECT_EQ(h.engine.sites[1].position.x, 110.0f);
+    EXPECT_EQ(h.engine.sites[2].position.x, 0.0f);
+    h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+    for (int i = 0; i < 3; ++i) {
+        h.collageLayer(i).position.value = {500.0 + i, 60.0, 0.0};
+    }
+    h.host.injectFault("AEGP_GetNewLayerStream", 2, A_Err_GENERIC);
+    h.engine.getImageDataAtTime(1);
+    const long fetched = h.host.callCount("AEGP_GetCompLayerByIndex");
+    h.engine.getPoints(seconds(0.04), 1);
+    EXPECT_EQ(h.host.callCount("AEGP_GetCompLayerByIndex") - fetched, 2);
+    EXPECT_EQ(h.engine.sites[0].position.x, 500.0f);
+    EXPECT_EQ(h.engine.sites[1].position.x, 110.0f);
+    EXPECT_EQ(h.engine.sites[2].position.x, 0.0f);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+TEST(PlacementHostPreviousKey, FailedKeyTimeGivesZero) {
+    sim::Project p = fixture::collageProject(1);
+    addKey(p.comp.layers[2].position, 0.0, 5, 5);
+    addKey(p.comp.layers[2].position, 1.0, 7, 7);
+    fixture::HostedEngine h(p);
+    AEGP_StreamRefH stream = h.positionStream(0);
+    h.host.injectFault("AEGP_GetKeyframeTime", 2, A_Err_GENERIC);
+    const Point2D v = h.engine.getPreviousPosKeyValue(stream, seconds(1.5));
+    EXPECT_EQ(v.x, 0.0f);
+    EXPECT_EQ(v.y, 0.0f);
+    EXPECT_EQ(h.engine.getPreviousPosKeyValue(stream, seconds(1.5)).x, 7.0f);
+    h.disposeStream(stream);
+    EXPECT_TRUE(h.host.leaks().empty());
+}
+
+// Cells take the first collage layer's proportions (200 x 100: half as high as wide), or are
+// square when its bounds cannot be read.
+TEST(PlacementHostGrid, CellsTakeTheFirstLayersProportions) {
+    fixture::HostedEngine wide(fixture::collageProject(8));
+    wide.engine.positionModes[0] = kGrid;
+    wide.engine.getImageDataAtTime(0);
+    wide.engine.getPoints(seconds(0), 0);
+    std::vector<std::pair<float, float>> expected;
+    for (float x : {25.0f, 75.0f}) {
+        for (float y : {12.5f, 37.5f, 62.5f, 87.5f}) {
+            expected.emplace_back(x, y);
+        }
+    }
+    EXPECT_EQ(sortedSites(wide.engine), expected);
+    EXPECT_TRUE(wide.host.records().info.empty());
+
+    fixture::HostedEngine failed(fixture::collageProject(4));
+    failed.engine.positionModes[0] = kGrid;
+    failed.host.injectFault("AEGP_GetLayerMaskedBounds", 1, A_Err_GENERIC);
+    failed.engine.getImageDataAtTime(0);
+    failed.engine.getPoints(seconds(0), 0);
+    EXPECT_EQ(sortedSites(failed.engine),
+              (std::vector<std::pair<float, float>>{{25, 25}, {25, 75}, {75, 25}, {75, 75}}));
+    EXPECT_TRUE(failed.host.leaks().empty());
+}
+
+// A Source check-out that fails leaves an empty frame and nothing checked out.
+TEST(PlacementHostImage, FailedCheckoutGivesAFrameWithoutShape) {
+    fixture::HostedEngine h(fixture::collageProject(1, 10, 10));
+    h.engine.getImageDataAtTime(0);
+    h.host.injectFault("checkout_param", 1, PF_Err_BAD_CALLBACK_PARAM);
+    h.engine.getImageDataAtTime(1);
+    EXPECT_EQ(h.engine.hasImage, (std::vector<bool>{true, false}));
+    EXPECT_EQ(h.engine.imageWidth, 0);
+    EXPECT_TRUE(h.engine.opaqueXs.empty());
+    EXPECT_FALSE(h.engine.isPointInsideShape(0, 0));
+    EXPECT_EQ(h.host.callCount("checkin_param"), 1);
+    EXPECT_TRUE(h.host.leaks().empty());
+}

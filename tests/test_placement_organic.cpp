@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <random>
 
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
@@ -88,4 +89,88 @@ TEST(PlacementOrganic, SameDrawsGiveSameSites) {
         EXPECT_EQ(a.sites[i].position.x, b.sites[i].position.x);
         EXPECT_EQ(a.sites[i].position.y, b.sites[i].position.y);
     }
+}
+
+namespace {
+
+// The relaxation with a brute-force nearest site (first of equals), drawing as the engine does.
+std::vector<Point2D> bruteForceOrganic(const MyTessaron& e, int n) {
+    std::vector<Point2D> sites, samples;
+    for (int i = 0; i < n; ++i) {
+        sites.push_back(e.generatePointInsideShape());
+    }
+    for (int i = 0; i < 50 * n; ++i) {
+        samples.push_back(e.generatePointInsideShape());
+    }
+    for (int round = 0; round < 15; ++round) {
+        std::vector<std::vector<Point2D>> near(n);
+        for (const Point2D& p : samples) {
+            int best = 0;
+            double bestD = 1e300;
+            for (int i = 0; i < n; ++i) {
+                const double dx = double(p.x) - sites[i].x, dy = double(p.y) - sites[i].y;
+                if (dx * dx + dy * dy < bestD) {
+                    bestD = dx * dx + dy * dy;
+                    best = i;
+                }
+            }
+            near[best].push_back(p);
+        }
+        for (int i = 0; i < n; ++i) {
+            if (near[i].empty()) {
+                continue;
+            }
+            float sx = 0.0f, sy = 0.0f;
+            for (const Point2D& p : near[i]) {
+                sx = sx + p.x;
+                sy = sy + p.y;
+            }
+            const float w = 1.0f / static_cast<float>(near[i].size());
+            const Point2D mean(sx * w, sy * w);
+            sites[i] = e.isPointInsideShape(mean.x, mean.y) ? mean : near[i].front();
+        }
+    }
+    return sites;
+}
+
+}  // namespace
+
+// The kd-tree search against a brute-force one on random blobs and site counts.
+TEST(PlacementOrganic, MatchesBruteForceRelaxation) {
+    std::mt19937 shapes(17);
+    for (int n : {1, 2, 7, 40}) {
+        const int cx = 10 + int(shapes() % 60), cy = 10 + int(shapes() % 40);
+        const int r = 5 + int(shapes() % 20);
+        MyTessaron e;
+        e.layerCount = n;
+        fixture::setImage(e, 90, 70, [&](int x, int y) {
+            return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r || (x > 70 && y > 50);
+        });
+        std::srand(unsigned(n));
+        init_genrand64(uint64_t(n));
+        const std::vector<Point2D> expected = bruteForceOrganic(e, n);
+        std::srand(unsigned(n));
+        init_genrand64(uint64_t(n));
+        e.getOrganicPoints();
+        ASSERT_EQ(e.sites.size(), size_t(n));
+        for (int i = 0; i < n; ++i) {
+            EXPECT_EQ(e.sites[i].position.x, expected[i].x) << n << " " << i;
+            EXPECT_EQ(e.sites[i].position.y, expected[i].y) << n << " " << i;
+        }
+        size_t total = 0;
+        for (const MySitePoint& s : e.sites) {
+            total += s.densityPoints.size();
+        }
+        EXPECT_EQ(total, size_t(50 * n));
+    }
+}
+
+TEST(PlacementOrganic, SiteWithoutSamplesStaysWhereItIs) {
+    MyTessaron e;
+    fixture::setOpaqueImage(e, 10, 10);
+    MySitePoint s;
+    s.position = Point2D(3.25f, 4.5f);
+    e.moveToCentroid(s);
+    EXPECT_EQ(s.position.x, 3.25f);
+    EXPECT_EQ(s.position.y, 4.5f);
 }
