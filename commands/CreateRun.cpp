@@ -33,22 +33,23 @@ struct Run {
 // not stop the command.
 void storeSourcePixelFormat(PF_InData* in_data, PF_OutData* out_data, GlobalData& global) {
     PF_WorldSuite2* worlds = nullptr;
-    PF_Err err = AEFX_AcquireSuite(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
-                                   "Couldn't load suite.", reinterpret_cast<void**>(&worlds));
+    if (AEFX_AcquireSuite(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
+                          "Couldn't load suite.", reinterpret_cast<void**>(&worlds))) {
+        return;  // the first failure ends this sequence; nothing was checked out
+    }
     PF_ParamDef checkout;
     AEFX_CLR_STRUCT(checkout);
-    PF_Err checkoutErr = PF_CHECKOUT_PARAM(in_data, PARAM_SOURCE_LAYER, 0, in_data->time_step,
-                                           in_data->time_scale, &checkout);
-    if (!err && !checkoutErr) {
+    const PF_Err checkoutErr = PF_CHECKOUT_PARAM(in_data, PARAM_SOURCE_LAYER, 0, in_data->time_step,
+                                                 in_data->time_scale, &checkout);
+    if (!checkoutErr) {
         PF_PixelFormat format = PF_PixelFormat_INVALID;
         if (!worlds->PF_GetPixelFormat(&checkout.u.ld, &format)) {
             global.sourcePixelFormat = format;
         }
     }
-    if (!err) {
-        AEFX_ReleaseSuite(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
-                          "Couldn't release suite.");
-    }
+    AEFX_ReleaseSuite(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
+                      "Couldn't release suite.");
+    // A check-out is always checked in, even when the suite could not be released.
     if (!checkoutErr) {
         PF_CHECKIN_PARAM(in_data, &checkout);
     }
@@ -280,6 +281,8 @@ A_Err gatherAndRun(Run& run, PF_Err refreshErr) {
     if (!run.engine.sourceLayer) {
         PF_InData* in_data = run.in_data;
         PF_SPRINTF(run.out_data->return_msg, "You must choose a Source layer first.");
+        // Without this flag the host keeps the message to itself.
+        run.out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
         return err ? err : sourceErr;
     }
     ERR(sourceErr);

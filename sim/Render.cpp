@@ -245,17 +245,26 @@ void renderPreviews(const Project& project, const std::vector<double>& times,
     std::map<long, double> frames;
     for (double t : times) frames.emplace(frameNumber(comp, t), t);
     std::filesystem::create_directories(outDir);
-    const SheetLayout layout = contactSheetLayout(comp.width, comp.height, int(frames.size()));
+    // Every frame gets its picture; the sheet shows at most kMaxSheetFrames of them, evenly
+    // chosen, so a long run still gives a sheet of a sensible size.
+    const size_t shown = std::min(frames.size(), kMaxSheetFrames);
+    const SheetLayout layout = contactSheetLayout(comp.width, comp.height, int(shown));
     SurfacePtr sheet = newSurface(layout.width, layout.height);
     ContextPtr cr = newContext(sheet.get());
     cairo_set_source_rgb(cr.get(), 0.1, 0.1, 0.11);
     cairo_paint(cr.get());
     ImageCache cache;
+    size_t index = 0;
     int slot = 0;
     for (const auto& [frame, seconds] : frames) {
         SurfacePtr picture = renderComp(project, seconds, options, sourceLayerId, cache);
         writePng(picture.get(), (std::filesystem::path(outDir) / frameFileName(frame)).string());
-        drawThumbnail(cr.get(), picture.get(), layout, slot++, seconds);
+        // Frame index lands on the sheet when it is the next of the evenly spaced choices.
+        const size_t next = shown > 1 ? size_t(slot) * (frames.size() - 1) / (shown - 1) : 0;
+        if (slot < int(shown) && index == next) {
+            drawThumbnail(cr.get(), picture.get(), layout, slot++, seconds);
+        }
+        ++index;
     }
     cairo_surface_flush(sheet.get());
     writePng(sheet.get(), (std::filesystem::path(outDir) / "preview.png").string());

@@ -41,4 +41,8 @@ struct SheetLayout {
 };
 SheetLayout contactSheetLayout(int compWidth, int compHeight, int count);
 
+// The contact sheet shows at most this many frames (evenly chosen); every frame still gets its
+// own picture.
+constexpr size_t kMaxSheetFrames = 60;
+
 }  // namespace sim

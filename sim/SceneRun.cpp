@@ -11,8 +11,6 @@ namespace sim {
 
 namespace {
 
-constexpr size_t kMaxKeyedPreviews = 12;
-
 // Performs a scene's actions the way a user would.
 class Driver {
   public:
@@ -85,13 +83,6 @@ void addKeyTimes(const Stream* before, const Stream& after, std::set<int64_t>& f
     }
 }
 
-std::vector<double> evenlyChosen(const std::vector<double>& all, size_t count) {
-    if (all.size() <= count) return all;
-    std::vector<double> chosen;
-    for (size_t i = 0; i < count; ++i) chosen.push_back(all[i * (all.size() - 1) / (count - 1)]);
-    return chosen;
-}
-
 }  // namespace
 
 std::vector<double> previewTimes(const Project& before, const Project& after, int extra) {
@@ -105,7 +96,7 @@ std::vector<double> previewTimes(const Project& before, const Project& after, in
     }
     std::vector<double> keyed;
     for (int64_t v : frames) keyed.push_back(Time{int32_t(v), comp.frameDuration.scale}.seconds());
-    std::vector<double> times = evenlyChosen(keyed, kMaxKeyedPreviews);
+    std::vector<double> times = keyed;
     if (times.empty()) times.push_back(comp.currentTime.seconds());
     if (extra > 0) {
         std::vector<double> more = workAreaTimes(comp, extra);
@@ -116,12 +107,21 @@ std::vector<double> previewTimes(const Project& before, const Project& after, in
 }
 
 bool performScene(Host& host, const Scene& scene) {
-    // The stored values are in place before the controls are refreshed, as when a project opens.
     if (host.apply() == PF_Err_NONE) {
-        applyParams(host, scene, scene.params);
+        // A plug-in that declined to set up (a host version it does not serve) registers no
+        // parameters: the run then records what it said rather than failing on the scene's
+        // parameter names, and presses and settings, which need its parameters, are skipped.
+        const bool registered = host.paramDefs().size() > 1;
+        // The stored values are in place before the controls are refreshed, as when a project
+        // opens.
+        if (registered) applyParams(host, scene, scene.params);
         host.updateParamsUI();
         Driver driver(host, scene);
-        for (const Action& action : scene.actions) driver.perform(action);
+        for (const Action& action : scene.actions) {
+            const bool needsParams =
+                action.kind == Action::Kind::Create || action.kind == Action::Kind::Set;
+            if (registered || !needsParams) driver.perform(action);
+        }
         host.globalSetdown();
     }
     return allSucceeded(host.records());

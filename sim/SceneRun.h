@@ -21,7 +21,9 @@ struct RunOptions {
 
 // Performs the run on a host that has the plug-in loaded or attached: applies the effect and
 // the scene's parameters, performs the actions and sends Global Setdown. Throws SceneError for
-// a bad parameter setting. Returns false when a command returned an error.
+// a bad parameter setting. A plug-in that registers no parameters (it declined the host's API
+// version) gets neither the parameters nor the Create and set actions. Returns false when a
+// command returned an error.
 bool performScene(Host& host, const Scene& scene);
 
 // Loads the plug-in, performs the scene and writes the outputs (nothing when the scene is bad);

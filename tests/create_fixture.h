@@ -58,6 +58,17 @@ inline std::unique_ptr<sim::Host> applied(sim::Project p) {
     return host;
 }
 
+// Only Scale varies, as a random size between equal bounds, so keys show which frames ran.
+inline void scaleOnly(sim::Host& host) {
+    host.setParam(PARAM_POSITION, double(PositionMode::Ignore));
+    host.setParam(PARAM_SCALE, double(ScaleMode::Random));
+    host.setParam(PARAM_ROTATION, double(RotationMode::Ignore));
+    host.setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
+    host.setParam(PARAM_PREVENT_OVERLAP, 0);
+    host.setParam(PARAM_MIN_SIZE, 10);
+    host.setParam(PARAM_MAX_SIZE, 10);
+}
+
 inline std::vector<double> keyTimes(const sim::Stream& stream) {
     std::vector<double> times;
     for (const sim::Key& key : stream.keys) {

@@ -110,6 +110,23 @@ TEST(Cli, RunWritesTheResult) {
     EXPECT_EQ(r["layers"][1]["name"], "Card");
 }
 
+// The scene's API version reaches the plug-in, which declines it for every command; that is
+// the run's outcome, not a bad scene.
+TEST(Cli, AnOldHostVersionRecordsThePluginsRefusal) {
+    TempDir dir;
+    Json scene = smallScene({{"Seed", 3}}, Json::parse(R"(["create", {"set": {"Seed": 4}}])"));
+    scene["host"] = {{"apiVersion", {13, 0}}};
+    scenetest::writeText(dir.file("scene.json"), scene.dump());
+    const Outcome o = tessaron(dir, "run scene.json --out result --no-preview");
+    ASSERT_EQ(o.code, 0) << o.err;
+    const Json r = Json::parse(slurp(dir.file("result/result.json")));
+    ASSERT_FALSE(r["messages"].empty());
+    for (const Json& m : r["messages"])
+        EXPECT_EQ(m, "Tessaron plug-in requires AE CS5.5 or later.");
+    EXPECT_EQ(r["undoGroups"], Json::array());
+    EXPECT_EQ(r["leaks"], Json::object());
+}
+
 TEST(Cli, AMissingPluginFailsWithCode1) {
     TempDir dir;
     scenetest::writeText(dir.file("scene.json"), smallScene(Json::object(), Json::array()).dump());

@@ -6,17 +6,6 @@ using namespace create_fixture;
 
 constexpr double kFrame = 0.04;  // seconds at 25 fps
 
-// Only Scale varies, as a random size between equal bounds, so keys show which frames ran.
-void scaleOnly(sim::Host& host) {
-    host.setParam(PARAM_POSITION, double(PositionMode::Ignore));
-    host.setParam(PARAM_SCALE, double(ScaleMode::Random));
-    host.setParam(PARAM_ROTATION, double(RotationMode::Ignore));
-    host.setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
-    host.setParam(PARAM_PREVENT_OVERLAP, 0);
-    host.setParam(PARAM_MIN_SIZE, 10);
-    host.setParam(PARAM_MAX_SIZE, 10);
-}
-
 // One Create press; checks what every press must leave behind: no new host object, at most one
 // undo group, and an undo that restores the project exactly (the run's result is then put back
 // so the test can inspect it).
@@ -107,6 +96,42 @@ TEST(CreateCommand, AnimatedSettingsAreReadAtEachFrame) {
     ASSERT_EQ(scale.keys.size(), 2u);
     EXPECT_FLOAT_EQ(scale.keys[0].value[0], 10.0 / 20.0 * 100.0);  // 10 px of a 20 px card
     EXPECT_FLOAT_EQ(scale.keys[1].value[0], 30.0 / 20.0 * 100.0);
+}
+
+// Frames 0 and 25 evaluated; only Scale is written.
+std::unique_ptr<sim::Host> framesZeroAndTwentyFive(sim::Project p) {
+    auto host = applied(std::move(p));
+    scaleOnly(*host);
+    host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+    host->setParam(PARAM_INTERVAL, 25);
+    return host;
+}
+
+TEST(CreateCommand, SingleValuesTakeTheLastEvaluatedFrame) {
+    for (bool last : {false, true}) {
+        sim::Project p = project(1, 50);
+        sim::Key old;
+        old.time = {40, 25};
+        old.value = {70, 70, 100};
+        p.comp.layers[1].scale.keys.push_back(old);
+        auto host = framesZeroAndTwentyFive(p);
+        host->setParamKeys(PARAM_MOTION_BLUR, {{0.0, double(!last)}, {1.0, double(last)}});
+        host->setParamKeys(PARAM_REMOVE_EXISTING_KEYS, {{0.0, double(!last)}, {1.0, double(last)}});
+        ASSERT_EQ(create(*host), PF_Err_NONE);
+        const sim::Layer& card = host->project().comp.layers[1];
+        EXPECT_EQ(card.motionBlur, last);
+        expectKeysNear(keyTimes(card.scale), last ? frames({0, 25}) : frames({0, 25, 40}));
+    }
+}
+
+TEST(CreateCommand, ForceKeyframingIsReadAtTheEvaluatedFrame) {
+    sim::Project p = project(1, 50);
+    p.comp.currentTime = {30, 25};
+    auto host = applied(p);
+    scaleOnly(*host);
+    host->setParamKeys(PARAM_FORCE_KEYFRAMING, {{0.0, 0.0}, {1.0, 1.0}});
+    ASSERT_EQ(create(*host), PF_Err_NONE);
+    expectKeysNear(keyTimes(host->project().comp.layers[1].scale), frames({30}));
 }
 
 TEST(CreateCommand, ModesActiveAtAnyFrameAreWrittenAndOthersUntouched) {
@@ -205,6 +230,10 @@ TEST(CreateCommand, MoreLayersThanTheTablesHoldAreRefusedBeforeAnythingIsTouched
 TEST(CreateCommand, MissingSourceLayerAndMissingMarkersAreExplained) {
     auto host = applied(project(2));
     host->setParam(PARAM_SOURCE_LAYER, 0);
+    ASSERT_EQ(create(*host), PF_Err_NONE);
+    EXPECT_STREQ(host->outData().return_msg, "You must choose a Source layer first.");
+    EXPECT_TRUE(host->outData().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    host->setParam(PARAM_SOURCE_LAYER, 99);  // a layer that no longer exists
     ASSERT_EQ(create(*host), PF_Err_NONE);
     EXPECT_STREQ(host->outData().return_msg, "You must choose a Source layer first.");
 

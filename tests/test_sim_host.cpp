@@ -385,6 +385,20 @@ TEST(SimHostCheckout, PngSourceIsReadStraight) {
     g_plugin = nullptr;
 }
 
+TEST(SimHostCommands, ReportsApiVersion13Point28UnlessTold) {
+    sim::Host host(twoLayers());
+    PF_SpecVersion seen{};
+    g_plugin = [&](PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, void*) {
+        seen = in->version;
+        return PF_Err_NONE;
+    };
+    host.attach(&fakeEntry);
+    ASSERT_EQ(host.about(), PF_Err_NONE);
+    EXPECT_EQ(seen.major, 13);
+    EXPECT_EQ(seen.minor, 28);
+    g_plugin = nullptr;
+}
+
 TEST(SimHostCommands, InDataOutDataAndRecords) {
     sim::Project p = twoLayers();
     p.comp.currentTime = sim::Time{12, 25};

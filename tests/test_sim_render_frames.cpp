@@ -225,6 +225,20 @@ TEST_F(RenderTest, PreviewsWriteOneFramePerTimeAndAContactSheet) {
     EXPECT_EQ(sheet.at(8 + 108 + 50, 8 + 40).r, 255);
 }
 
+TEST_F(RenderTest, LongRunsGetEveryFrameButASheetOfSensibleSize) {
+    project_.comp.layers = {solid(1, 100, 80, kRed)};
+    std::vector<double> times;
+    for (int f = 0; f < 100; ++f) times.push_back(f * 0.04);
+    sim::renderPreviews(project_, times, dir_.string(), options_, 0);
+    EXPECT_TRUE(fs::exists(dir_ / "frame_0000.png"));
+    EXPECT_TRUE(fs::exists(dir_ / "frame_0099.png"));
+    Png sheet((dir_ / "preview.png").string());
+    ASSERT_TRUE(sheet.ok());
+    const sim::SheetLayout layout = sim::contactSheetLayout(100, 80, int(sim::kMaxSheetFrames));
+    EXPECT_EQ(sheet.width(), layout.width);
+    EXPECT_EQ(sheet.height(), layout.height);
+}
+
 TEST(RenderLayout, ContactSheetWrapsAfterFiveColumnsAndShrinksWideComps) {
     const sim::SheetLayout l = sim::contactSheetLayout(1920, 1080, 7);
     EXPECT_EQ(l.columns, 5);
