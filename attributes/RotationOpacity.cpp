@@ -15,7 +15,7 @@ namespace {
 constexpr A_long kAttributeMinKeys = 1;
 
 float randomIn(float lo, float hi) {
-    return lo + (hi - lo) * float(uniform53());
+    return lo + (hi - lo) * uniform53f();
 }
 
 float oneDimensional(MyTessaron& e, AEGP_StreamRefH stream, A_Time time) {

@@ -30,7 +30,7 @@ float sampledSize(const MyTessaron& e, ScaleMode mode, const MySitePoint& s, Siz
             r.lo = std::min(r.lo, longerSide(s));
             r.hi = std::min(r.hi, longerSide(s));
         }
-        return r.lo + (r.hi - r.lo) * float(uniform53());
+        return r.lo + (r.hi - r.lo) * uniform53f();
     }
     const float size = sampledValue(e, mode == ScaleMode::FromAlpha, s.position, r.lo, r.hi);
     return preventOverlap ? std::min(longerSide(s), size) : size;

@@ -61,6 +61,10 @@ double uniform53() {
     return static_cast<double>(genrand64_int64() >> 11) * (1.0 / 9007199254740992.0);
 }
 
+float uniform53f() {
+    return static_cast<float>(uniform53());
+}
+
 float uniformRand() {
     // The largest rand() rounds up to 1.0f in single precision; keep the draw below 1.
     const float draw = static_cast<float>(std::rand() / (RAND_MAX + 1.0));

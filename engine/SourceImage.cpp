@@ -147,8 +147,8 @@ Point2D MyTessaron::generatePointInsideShape() const {
     }
     const float u = uniformRand();
     const size_t k = std::min(static_cast<size_t>(static_cast<float>(n) * u), n - 1);
-    const double jx = jitter(static_cast<float>(uniform53()));
-    const double jy = jitter(static_cast<float>(uniform53()));
+    const double jx = jitter(uniform53f());
+    const double jy = jitter(uniform53f());
     return Point2D(static_cast<float>(opaqueXs[k] + jx), static_cast<float>(opaqueYs[k] + jy));
 }
 
