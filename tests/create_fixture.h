@@ -88,4 +88,17 @@ inline std::string fingerprint(const sim::Project& p) {
     return all.dump();
 }
 
+// Organic sites, grown sizes, random turns and fades, Minimum Assignment, every interval-th
+// frame of the work area with offsets.
+inline void everyModeActive(sim::Host& host, int interval, int offsetFrames) {
+    host.setParam(PARAM_POSITION, double(PositionMode::Organic));
+    host.setParam(PARAM_SCALE, double(ScaleMode::FromNeighborhood));
+    host.setParam(PARAM_ROTATION, double(RotationMode::Random));
+    host.setParam(PARAM_OPACITY, double(OpacityMode::Random));
+    host.setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
+    host.setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+    host.setParam(PARAM_INTERVAL, interval);
+    host.setParam(PARAM_OFFSET_FRAMES, offsetFrames);
+}
+
 }  // namespace create_fixture

@@ -261,14 +261,7 @@ TEST(CreateCommand, EveryModeActiveRunIsOneUndoGroupThatUndoRestoresExactly) {
     oldKey.value = {30, 40, 0};
     p.comp.layers[3].position.keys.push_back(oldKey);
     auto host = applied(p);
-    host->setParam(PARAM_POSITION, double(PositionMode::Organic));
-    host->setParam(PARAM_SCALE, double(ScaleMode::FromNeighborhood));
-    host->setParam(PARAM_ROTATION, double(RotationMode::Random));
-    host->setParam(PARAM_OPACITY, double(OpacityMode::Random));
-    host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
-    host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
-    host->setParam(PARAM_INTERVAL, 10);
-    host->setParam(PARAM_OFFSET_FRAMES, 4);
+    everyModeActive(*host, 10, 4);
     host->setParam(PARAM_SPATIAL_INTERPOLATION, double(SpatialPreset::ZigZag));
     host->setParam(PARAM_MOTION_BLUR, 1);
     host->setParam(PARAM_REMOVE_EXISTING_KEYS, 1);

@@ -11,14 +11,7 @@ using namespace create_fixture;
 
 std::string runEveryRandomMode() {
     auto host = applied(project(12, 60));
-    host->setParam(PARAM_POSITION, double(PositionMode::Organic));
-    host->setParam(PARAM_SCALE, double(ScaleMode::FromNeighborhood));
-    host->setParam(PARAM_ROTATION, double(RotationMode::Random));
-    host->setParam(PARAM_OPACITY, double(OpacityMode::Random));
-    host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
-    host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
-    host->setParam(PARAM_INTERVAL, 20);
-    host->setParam(PARAM_OFFSET_FRAMES, 6);
+    everyModeActive(*host, 20, 6);
     host->setParam(PARAM_OFFSET_METHOD, double(OffsetMethod::Random));
     host->setParam(PARAM_SPATIAL_INTERPOLATION, double(SpatialPreset::Random));
     host->setParam(PARAM_SEED, 42);
