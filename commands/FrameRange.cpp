@@ -4,8 +4,10 @@
 #include <cstddef>
 
 int32_t frameNumberOf(const A_Time& t, double frameSeconds) {
-    // The integer part, as the host's own rounding of a time to its frame.
-    return static_cast<int32_t>(double(t.value) / double(t.scale) / frameSeconds + 0.5);
+    // The integer part of the sum, as the host's own rounding of a time to its frame (stored
+    // projects rely on it, so not lround).
+    return static_cast<int32_t>(  // NOLINT(bugprone-incorrect-roundings)
+        double(t.value) / double(t.scale) / frameSeconds + 0.5);
 }
 
 FramePlan planCurrentFrame(int32_t currentFrame) {

@@ -40,7 +40,7 @@ bool customSpatial(const UIControls& c) {
 
 // Offsets are whole frames, rounded half up.
 bool offsetApplies(const UIControls& c) {
-    return A_long(c.offsetFrames + 0.5) > 0;
+    return A_long(c.offsetFrames + 0.5) > 0;  // NOLINT(bugprone-incorrect-roundings)
 }
 
 }  // namespace

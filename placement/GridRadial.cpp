@@ -21,8 +21,10 @@ void MyTessaron::getGridPointsInShape(int columns, float aspect, std::vector<Poi
     const float cw = static_cast<float>(maxX + 1 - minX) / static_cast<float>(columns);
     const float ch = static_cast<float>((1.0 / aspect) * cw);
     assert(cw > 0.0f && ch > 0.0f);
-    for (float y = minY + 0.5f * ch; y <= maxY; y = y + ch) {
-        for (float x = minX + 0.5f * cw; x <= maxX; x = x + cw) {
+    // Cell centres are accumulated in single precision, step by step, so the count of cells that
+    // fit matches the layout the stored collages were made with.
+    for (float y = minY + 0.5f * ch; y <= maxY; y = y + ch) {      // NOLINT(*FloatLoopCounter)
+        for (float x = minX + 0.5f * cw; x <= maxX; x = x + cw) {  // NOLINT(*FloatLoopCounter)
             if (isPointInsideShape(x, y)) {
                 out.emplace_back(x, y, 0.0f);
             }
