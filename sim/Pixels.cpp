@@ -2,7 +2,9 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
@@ -84,7 +86,9 @@ std::array<uint8_t, 4> getPixel(const World& world, int x, int y) {
         } else {
             float v;
             std::memcpy(&v, p + 4 * c, 4);
-            argb[c] = uint8_t(v * 255.0f + 0.5f);
+            // Over-range and negative float channels are clamped to what 8 bits can show.
+            const float clamped = std::min(std::max(v, 0.0f), 1.0f);
+            argb[c] = uint8_t(std::lround(clamped * 255.0f));
         }
     }
     return {argb[1], argb[2], argb[3], argb[0]};
