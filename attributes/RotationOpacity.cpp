@@ -12,7 +12,6 @@ namespace {
 
 // Scale, Rotation and Opacity read a stream without keys at the time itself; with one key or
 // more, the previous key.
-constexpr A_long kAttributeMinKeys = 1;
 
 float randomIn(float lo, float hi) {
     return lo + (hi - lo) * uniform53f();

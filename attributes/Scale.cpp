@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr A_long kScaleMinKeys = 1;
-
 // The frame's size range; a Min Size above Max Size is brought down to it.
 struct SizeRange {
     float lo;
@@ -53,7 +51,7 @@ float carriedScale(const MyTessaron& e, int j, int f, float reading) {
 float MyTessaron::getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time) {
     AEGP_SuiteHandler suites(inData->pica_basicP);
     AEGP_StreamVal2 value = {};
-    if (previousKeyValue(suites, pluginId, stream, time, kScaleMinKeys, &value)) {
+    if (previousKeyValue(suites, pluginId, stream, time, kAttributeMinKeys, &value)) {
         return 0.0f;
     }
     return float(value.three_d.x);  // the horizontal scale

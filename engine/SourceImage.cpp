@@ -4,15 +4,12 @@
 #include <cstddef>
 #include <cstring>
 
+#include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
+#include "host/Params.h"
 
 namespace {
-
-constexpr int32_t kFormat8 = 0x62677261;   // argb, 8 bits per channel
-constexpr int32_t kFormat16 = 0x36316561;  // ae16, 0..32768
-constexpr int32_t kFormat32 = 0x32336561;  // ae32, float 0..1
-constexpr int kSourceLayerParam = 2;
 
 uint8_t from16(uint16_t c) {
     return static_cast<uint8_t>(std::min((c * 255 + 16384) >> 15, 255));
@@ -41,13 +38,13 @@ int truncated(float v) {
 }  // namespace
 
 void MyTessaron::getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out) const {
-    if (sourcePixelFormat == kFormat8) {
+    if (sourcePixelFormat == PF_PixelFormat_ARGB32) {
         std::memcpy(&out, pixelAddress(layer, x, y, 4), sizeof(PF_Pixel));
-    } else if (sourcePixelFormat == kFormat16) {
+    } else if (sourcePixelFormat == PF_PixelFormat_ARGB64) {
         PF_Pixel16 p;
         std::memcpy(&p, pixelAddress(layer, x, y, 8), sizeof(p));
         out = {from16(p.alpha), from16(p.red), from16(p.green), from16(p.blue)};
-    } else if (sourcePixelFormat == kFormat32) {
+    } else if (sourcePixelFormat == PF_PixelFormat_ARGB128) {
         PF_PixelFloat p;
         std::memcpy(&p, pixelAddress(layer, x, y, 16), sizeof(p));
         out = {from32(p.alpha), from32(p.red), from32(p.green), from32(p.blue)};
@@ -59,7 +56,7 @@ void MyTessaron::getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out)
 void MyTessaron::getImageDataAtTime(int frame) {
     PF_ParamDef param;
     std::memset(&param, 0, sizeof(param));
-    const PF_Err err = inData->inter.checkout_param(inData->effect_ref, kSourceLayerParam,
+    const PF_Err err = inData->inter.checkout_param(inData->effect_ref, PARAM_SOURCE_LAYER,
                                                     frame * inData->time_step, inData->time_step,
                                                     inData->time_scale, &param);
     const auto& par = inData->pixel_aspect_ratio;

@@ -15,9 +15,6 @@
 
 namespace {
 
-constexpr int32_t kShapeLayerType = 4;  // AEGP_ObjectType_VECTOR
-constexpr int32_t kTextLayerType = 3;   // AEGP_ObjectType_TEXT
-
 A_Matrix4 identity() {
     A_Matrix4 m = {};
     for (int i = 0; i < 4; ++i) {
@@ -63,10 +60,10 @@ Point2D MyTessaron::compPosition(const Point2D& s, const A_Matrix4& m) const {
         cy = cy * (1.0 / w);
     }
     double px = static_cast<float>(cx), py = static_cast<float>(cy);
-    if (sourceLayerType == kShapeLayerType) {
+    if (sourceLayerType == AEGP_ObjectType_VECTOR) {
         px = px + (-0.5) * compWidth;
         py = py + (-0.5) * compHeight;
-    } else if (sourceLayerType == kTextLayerType) {
+    } else if (sourceLayerType == AEGP_ObjectType_TEXT) {
         px = px - sourcePosition.val.three_d.x;
         py = py - sourcePosition.val.three_d.y;
     }

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr A_long kPositionMinKeys = 2;  // a single Position key reads the value at the time
-
 bool frameHasShape(const std::vector<bool>& hasImage, int frameIndex) {
     return frameIndex < static_cast<int>(hasImage.size()) && hasImage[frameIndex];
 }

@@ -4,6 +4,11 @@
 #include "AEGP_SuiteHandler.h"
 #include "AE_GeneralPlug.h"
 
+// Key counts below which a stream reads its value at the time itself: a single Position key
+// does; Scale, Rotation and Opacity only without any key.
+constexpr A_long kPositionMinKeys = 2;
+constexpr A_long kAttributeMinKeys = 1;
+
 // Keys within this many seconds of the first key count as "at" it.
 constexpr double kFirstKeyWindowSeconds = 0.005;
 
