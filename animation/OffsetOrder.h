@@ -12,7 +12,7 @@ struct OffsetCentres {
 };
 
 // Reorders the list by an Offset Method (1 to 7; any other value keeps it). Random (7) shuffles
-// with `draw` (the C library's rand()): for k = 1 .. n-1, swap entries k and draw() mod (k + 1).
+// with `draw` (non-negative ints): for k = 1 .. n-1, swap entries k and draw() mod (k + 1).
 void orderByOffsetMethod(std::vector<IndexedPoint>& list, uint32_t method,
                          const OffsetCentres& centres, const std::function<int()>& draw);
 

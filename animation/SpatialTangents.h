@@ -12,8 +12,8 @@ struct TangentPair {
     Point2D in;
 };
 
-// The random sources a preset may draw from: `uniformRand` (C library rand(), float in [0, 1))
-// and `uniform53` (the shared MT19937-64 generator, double in [0, 1)).
+// The random sources a preset may draw from: `uniformRand` (the pick generator, float in
+// [0, 1)) and `uniform53` (the value generator, double in [0, 1)).
 struct TangentDraws {
     std::function<float()> rand01;
     std::function<double()> mt01;

@@ -2,61 +2,62 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cmath>
-#include <utility>
+
+#include "attributes/SiteGrid.h"
 
 namespace {
 
-// The sites that take part, sorted by x, so that a growing site only needs to be tested against
-// those whose x lies within reach of its own rectangle.
-class SweepIndex {
-  public:
-    SweepIndex(const std::vector<MySitePoint>& sites, const std::vector<int32_t>& members) {
+// The sites that take part, in visit order; with one or none, each takes its own size.
+std::vector<int32_t> growingMembers(std::vector<MySitePoint>& sites,
+                                    const std::vector<int32_t>& visitOrder) {
+    std::vector<int32_t> members;
+    for (int32_t s : visitOrder) {
+        assert(s >= 0 && size_t(s) < sites.size());
+        if (!hasNoArea(sites[s])) {
+            members.push_back(s);
+        }
+    }
+    if (visitOrder.size() == 1 || members.size() <= 1) {
         for (int32_t s : members) {
-            byX_.emplace_back(double(sites[s].position.x), s);
+            sites[s].width = sites[s].layerWidth;
+            sites[s].height = sites[s].layerHeight;
         }
-        std::sort(byX_.begin(), byX_.end());
+        members.clear();
     }
-
-    // Calls f(site) for every member whose x lies within `reach` of x, stopping when f says so.
-    template <typename F>
-    void forEachNear(double x, double reach, F&& f) const {
-        auto it = std::lower_bound(byX_.begin(), byX_.end(), std::make_pair(x - reach, INT32_MIN));
-        for (; it != byX_.end() && it->first <= x + reach; ++it) {
-            if (!f(it->second)) {
-                return;
-            }
-        }
-    }
-
-  private:
-    std::vector<std::pair<double, int32_t>> byX_;
-};
-
-void takeOwnSize(MySitePoint& s) {
-    s.width = s.layerWidth;
-    s.height = s.layerHeight;
+    return members;
 }
 
-// One visit of a site in a round: grow a step, and stop half a step back at the first overlap.
-// Which neighbour overlaps does not matter, so only neighbours close enough to touch are tested.
-// A pair further apart in x than the two radii (plus a pixel against rounding) fails the
-// overlap test's own distance check anyway.
-void visit(std::vector<MySitePoint>& sites, int32_t s, const SweepIndex& index, float& maxRadius) {
-    MySitePoint& site = sites[s];
-    if (!site.growing) {
-        return;
-    }
-    site.update();
-    maxRadius = std::max(maxRadius, site.radius);
-    const double reach = double(site.radius) + double(maxRadius) + 1.0;
-    index.forEachNear(site.position.x, reach, [&](int32_t k) {
-        if (k != s && site.intersect(sites[k])) {
-            site.growing = false;
-            site.updateBack();
+// Rounds of visits: each growing site grows a step and, at the first overlap `near` reports,
+// stops half a step back. Which neighbour overlaps does not matter, only whether one does.
+template <typename Near>
+int growInRounds(std::vector<MySitePoint>& sites, const std::vector<int32_t>& members,
+                 int maxRounds, Near&& near) {
+    auto stillGrowing = [&] {
+        return std::any_of(members.begin(), members.end(),
+                           [&](int32_t s) { return sites[s].growing; });
+    };
+    int rounds = 0;
+    while (rounds < maxRounds && stillGrowing()) {
+        ++rounds;
+        for (int32_t s : members) {
+            MySitePoint& site = sites[s];
+            if (!site.growing) {
+                continue;
+            }
+            site.update();
+            near(s, [&](int32_t k) {
+                if (site.intersect(sites[k])) {
+                    site.growing = false;
+                    site.updateBack();
+                }
+                return site.growing;
+            });
         }
-        return site.growing;
-    });
+    }
+    for (int32_t s : members) {
+        sites[s].growing = false;
+    }
+    return rounds;
 }
 
 }  // namespace
@@ -67,37 +68,28 @@ bool hasNoArea(const MySitePoint& site) {
 
 int growSites(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
               int maxRounds) {
-    std::vector<int32_t> members;
-    for (int32_t s : visitOrder) {
-        assert(s >= 0 && size_t(s) < sites.size());
-        if (!hasNoArea(sites[s])) {
-            members.push_back(s);
-        }
-    }
-    if (visitOrder.size() == 1 || members.size() <= 1) {
-        for (int32_t s : members) {
-            takeOwnSize(sites[s]);
-        }
+    const std::vector<int32_t> members = growingMembers(sites, visitOrder);
+    if (members.empty()) {
         return 0;
     }
-    const SweepIndex index(sites, members);
-    float maxRadius = 0.0f;
-    for (int32_t s : members) {
-        maxRadius = std::max(maxRadius, sites[s].radius);
+    SiteGrid grid(sites, members);
+    return growInRounds(sites, members, maxRounds, [&](int32_t s, auto&& test) {
+        grid.noteRadius(s, sites[s].radius);
+        grid.forEachNear(sites, s, test);
+    });
+}
+
+int growSitesAllPairs(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
+                      int maxRounds) {
+    const std::vector<int32_t> members = growingMembers(sites, visitOrder);
+    if (members.empty()) {
+        return 0;
     }
-    auto stillGrowing = [&] {
-        return std::any_of(members.begin(), members.end(),
-                           [&](int32_t s) { return sites[s].growing; });
-    };
-    int rounds = 0;
-    while (rounds < maxRounds && stillGrowing()) {
-        ++rounds;
-        for (int32_t s : members) {
-            visit(sites, s, index, maxRadius);
+    return growInRounds(sites, members, maxRounds, [&](int32_t s, auto&& test) {
+        for (int32_t k : members) {
+            if (k != s && !test(k)) {
+                return;
+            }
         }
-    }
-    for (int32_t s : members) {
-        sites[s].growing = false;
-    }
-    return rounds;
+    });
 }

@@ -15,6 +15,11 @@ bool hasNoArea(const MySitePoint& site);
 // Grows the rectangles of the sites until each touches a neighbour. `visitOrder` lists the site
 // of each layer in layer order (the frame's assignment); sites are grown one at a time in that
 // order, each tested against the other sites' current rectangles. A site with no real neighbour
-// takes its layer's own size. Returns the number of rounds run.
+// takes its layer's own size. Returns the number of rounds run. Only sites close enough to touch
+// are tested (SiteGrid); the result is exactly growSitesAllPairs's.
 int growSites(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
               int maxRounds = MaxGrowthRounds);
+
+// The same growth testing every pair: the reference the fast path is checked against.
+int growSitesAllPairs(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
+                      int maxRounds = MaxGrowthRounds);

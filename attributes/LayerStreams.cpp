@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/MyTessaron.h"
+#include "placement/PreviousKey.h"
 
 A_Err fetchCollageLayer(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, AEGP_LayerH* layer) {
     if (j < 0 || size_t(j) >= e.layerIndices.size()) {
@@ -68,4 +69,13 @@ std::vector<float> readLayerStreams(const MyTessaron& e, AEGP_LayerStream which,
         values[j] = last;
     }
     return values;
+}
+
+AEGP_StreamVal2 valueShownAt(const MyTessaron& e, AEGP_StreamRefH stream, A_Time t) {
+    AEGP_SuiteHandler suites(e.inData->pica_basicP);
+    AEGP_StreamVal2 value = {};
+    if (streamValueAt(suites, e.pluginId, stream, t, &value)) {
+        return AEGP_StreamVal2{};
+    }
+    return value;
 }

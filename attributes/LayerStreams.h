@@ -53,6 +53,10 @@ class ScopedValue {
     bool held_ = false;
 };
 
+// The stream's value at t (composition time, before expressions): what the layer shows there
+// when the run writes no key nearby. Zero after a failure.
+AEGP_StreamVal2 valueShownAt(const MyTessaron& engine, AEGP_StreamRefH stream, A_Time t);
+
 // One value per collage layer, read through `read` from the layer's `which` stream. A failed
 // layer or stream fetch ends the fetching for the frame: the remaining layers take the last
 // value read (what reading the last stream again at the same time gives), or 0.

@@ -48,14 +48,13 @@ float MyTessaron::getOrientTowardsCenterRotation(const Point2D& centre,
 
 void MyTessaron::getRotations(A_Time time, int f) {
     const auto mode = static_cast<RotationMode>(rotationModes[f]);
-    auto readPrevious = [&] {
-        return readLayerStreams(*this, AEGP_LayerStream_ROTATION,
-                                [&](AEGP_StreamRefH s) { return getPreviousRotKeyValue(s, time); });
-    };
     if (mode == RotationMode::Ignore) {
-        // The growth turns the rectangles by the site's rotation: take the layers' own.
+        // The growth turns the rectangles by the site's rotation: take the rotation each layer
+        // shows at the frame.
         if (scaleModes[f] == uint32_t(ScaleMode::FromNeighborhood) || preventOverlaps[f]) {
-            const std::vector<float> previous = readPrevious();
+            const std::vector<float> previous = readLayerStreams(
+                *this, AEGP_LayerStream_ROTATION,
+                [&](AEGP_StreamRefH s) { return float(valueShownAt(*this, s, time).one_d); });
             for (int j = 0; j < layerCount; ++j) {
                 sites[assignmentIds[f][j]].rotation = previous[j];
                 rotations[j][f] = previous[j];
@@ -64,7 +63,10 @@ void MyTessaron::getRotations(A_Time time, int f) {
         return;
     }
     const std::vector<float> previous =
-        mode == RotationMode::UsePreviousValue ? readPrevious() : std::vector<float>();
+        mode == RotationMode::UsePreviousValue
+            ? readLayerStreams(*this, AEGP_LayerStream_ROTATION,
+                               [&](AEGP_StreamRefH s) { return getPreviousRotKeyValue(s, time); })
+            : std::vector<float>();
     const Point2D centre = shapeCentreFullRes();
     const float lo = minRotations[f];
     const float hi = maxRotations[f];
@@ -89,9 +91,11 @@ void MyTessaron::getRotations(A_Time time, int f) {
             default:
                 break;
         }
-        // Use Previous Value carries the first frame's reading through the run.
+        // Use Previous Value carries the first frame's reading through the run; the rectangle
+        // turns as the layer will be shown.
         const bool carried = f > 0 && mode == RotationMode::UsePreviousValue;
         rotations[j][f] = carried ? rotations[j][f - 1] : s.rotation;
+        s.rotation = rotations[j][f];
     }
 }
 

@@ -10,8 +10,13 @@ void seedSite(MySitePoint& site, float w, float h) {
     site.layerHeight = h;
     const bool empty = hasNoArea(site);
     site.aspect = empty ? 1.0f : w / h;
-    site.width = empty ? 0.0f : 1.0f;
-    site.height = empty ? 0.0f : 1.0f / site.aspect;
+    // The longer side starts at one pixel, the side that grows: a tall layer seeded one pixel
+    // wide would start taller than its neighbours' gaps.
+    site.width = 0.0f;
+    site.height = 0.0f;
+    if (!empty) {
+        setLongerSide(site, 1.0f);
+    }
     site.growStep = 1.0f;
     site.growing = !empty;
     site.radius = 0.5f * std::sqrt(site.width * site.width + site.height * site.height);

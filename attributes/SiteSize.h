@@ -1,7 +1,8 @@
 #pragma once
 #include "placement/MySitePoint.h"
 
-// The seed rectangle of a site: one pixel wide with the proportions of a layer of w x h pixels.
+// The seed rectangle of a site: its longer side one pixel, with the proportions of a layer of
+// w x h pixels.
 // A layer without area gets an empty rectangle that does not grow (and aspect 1, so that nothing
 // downstream divides by zero).
 void seedSite(MySitePoint& site, float w, float h);

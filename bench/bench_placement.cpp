@@ -2,7 +2,6 @@
 // 1920 x 1080 shape: the two placement steps whose cost grows fastest with the layer count.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -42,8 +41,7 @@ void BM_OrganicAndMinimumAssignment(benchmark::State& state) {
     MyTessaron engine;
     engine.layerCount = kLayers;
     takeEllipse(engine);
-    std::srand(1);
-    init_genrand64(1);
+    seedRandomSources(1);
     std::vector<Point2D> previous;
     for (int i = 0; i < kLayers; ++i) {
         previous.push_back(engine.generatePointInsideShape());

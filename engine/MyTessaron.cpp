@@ -92,16 +92,14 @@ int MyTessaron::evaluatedFrameCount() const {
     return static_cast<int>(count);
 }
 
+// Source pixels and the layer-to-world mapping's input are both in the Source layer's own
+// pixels, whatever the pixel aspect: only the preview resolution is undone.
 Point2D MyTessaron::fullResolution(const Point2D& p) const {
-    float x = p.x * upsampleX;
-    const float y = p.y * upsampleY;
-    x = x * pixelAspect;
-    return Point2D(x, y, p.z);
+    return Point2D(p.x * upsampleX, p.y * upsampleY, p.z);
 }
 
 Point2D MyTessaron::imagePoint(const Point2D& p) const {
-    const float x = pixelAspect == 1.0f ? p.x : p.x / pixelAspect;
-    return Point2D(x * downsampleX, p.y * downsampleY, p.z);
+    return Point2D(p.x * downsampleX, p.y * downsampleY, p.z);
 }
 
 Point2D MyTessaron::shapeCentre() const {
@@ -113,6 +111,13 @@ Point2D MyTessaron::imageCentre() const {
     return Point2D(0.5f * static_cast<float>(imageWidth), 0.5f * static_cast<float>(imageHeight));
 }
 
+// Draw order. Both generators are seeded per frame from the frame's Seed (Random Seed off) or
+// once per run from the clock (Random Seed on), so a Seed reproduces the collage on every press.
+// Value generator, per frame: each random point's x then y jitter (sites before Organic
+// samples); then Random rotations, Random sizes and Random opacities, one per layer in layer
+// order. Pick generator, per frame: one index per random point (before its jitters), one per
+// Grid or Radial site in pick order, then the Random offset shuffle (k = 1 .. n - 1). After the
+// last frame, the Random spatial preset draws from both, continuing from that frame's streams.
 void MyTessaron::solve() {
     const bool anyActive = positionActive || scaleActive || rotationActive || opacityActive;
     if (!anyActive && !removeKeysFirst) {
@@ -124,7 +129,7 @@ void MyTessaron::solve() {
         removeKeys();
     }
     if (randomSeed) {
-        init_genrand64(clockSeed());
+        seedRandomSources(clockSeed());
     }
     if (anyActive) {
         char text[64];
@@ -137,7 +142,7 @@ void MyTessaron::solve() {
             }
             const int32_t f = frameList[i];
             if (!randomSeed) {
-                init_genrand64(frameSeed(seeds[i]));
+                seedRandomSources(frameSeed(seeds[i]));
             }
             getImageDataAtTime(f);
             const A_Time time = {static_cast<A_long>(int64_t{f} * frameDuration.value),
@@ -147,6 +152,7 @@ void MyTessaron::solve() {
             getRotations(time, i);
             getInitialSitesDimensions(time, i);
             getScales(time, i);
+            centreVisibleRectangles(time, i);
             getOpacities(time, i);
             getOffsets(time, i);
         }

@@ -113,8 +113,9 @@ class MyTessaron {
     static float remap(float v, float a, float b, float c, float d, bool clamp);
 
     // ---- One coordinate space: sites are compared with image points in full resolution
-    float pixelAspect = 1.0f;            // the input record's pixel aspect, read with each image
+    float pixelAspect = 1.0f;  // the input record's pixel aspect (positions do not scale by it)
     bool sitesAreCompPositions = false;  // this frame's sites are the layers' own Positions
+    std::vector<bool> placedAtSite;      // this frame: layer j's position is its site's
     // An image point in full-resolution coordinates (the conversion every generated site gets).
     Point2D fullResolution(const Point2D& imagePoint) const;
     // The inverse: the image point a full-resolution point lies on.
@@ -156,6 +157,9 @@ class MyTessaron {
     void getInitialSitesDimensions(A_Time time, int frameIndex);
     void getScales(A_Time time, int frameIndex);
     float getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time);
+    // Moves each placed layer's Position so that its visible rectangle, not its anchor point, is
+    // centred on its site, as the layer is scaled and turned at the frame.
+    void centreVisibleRectangles(A_Time time, int frameIndex);
 
     // ---- Animation output
     void getOffsets(A_Time time, int frameIndex);

@@ -26,9 +26,10 @@ const uint8_t* pixelAddress(const PF_LayerDef& layer, int x, int y, int bytesPer
            static_cast<ptrdiff_t>(y) * layer.rowbytes + static_cast<ptrdiff_t>(x) * bytesPerPixel;
 }
 
-// A draw narrowed to float moves a pixel corner by -0.1 to 0.1, the sum formed in double.
+// A draw narrowed to float moves the pixel's centre by -0.1 to 0.1 (the sum formed in double),
+// so a point drawn for a pixel lies inside it and the collage is not shifted by half a pixel.
 double jitter(float draw) {
-    return 0.2 * draw - 0.1;
+    return 0.5 + (0.2 * draw - 0.1);
 }
 
 int truncated(float v) {
@@ -142,8 +143,7 @@ Point2D MyTessaron::generatePointInsideShape() const {
     if (n == 0) {
         return shapeCentre();  // the image centre after an empty frame
     }
-    const float u = uniformRand();
-    const size_t k = std::min(static_cast<size_t>(static_cast<float>(n) * u), n - 1);
+    const size_t k = randomIndex(n);
     const double jx = jitter(uniform53f());
     const double jy = jitter(uniform53f());
     return Point2D(static_cast<float>(opaqueXs[k] + jx), static_cast<float>(opaqueYs[k] + jy));

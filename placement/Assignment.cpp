@@ -147,7 +147,9 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
         return sitesAreCompPositions ? Point2D(s.x, s.y, 0.0f) : compPosition(s, toWorld);
     };
 
-    const auto order = static_cast<LayerOrder>(layerOrders[frameIndex]);
+    // Sites read from the layers' own Positions stay with their layers: site j is layer j's.
+    const auto order = sitesAreCompPositions ? LayerOrder::Random
+                                             : static_cast<LayerOrder>(layerOrders[frameIndex]);
     sortSites(*this, order);
     if (order == LayerOrder::MinimumAssignment && enoughSites && !err) {
         std::vector<Point2D> from, to;
@@ -161,9 +163,11 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
     assignmentIds.push_back(ids);
 
     const bool repeat = frameIndex > 0 && mode == PositionMode::UsePreviousValue;
+    placedAtSite.assign(n, false);
     for (int i = 0; i < n; ++i) {
         // A layer without a site, or after a failed mapping, keeps its previous frame's position.
         const bool placeable = !repeat && !err && ids[i] < static_cast<int>(sites.size());
+        placedAtSite[i] = placeable && !sitesAreCompPositions;
         if (placeable) {
             positions[i][frameIndex] = siteInComp(sites[ids[i]].position);
         } else if (frameIndex > 0) {

@@ -28,5 +28,6 @@ CandidateChoice chooseCandidates(int n, int firstCount, const CandidateBuilder& 
 bool gridReachesShape(const std::vector<int32_t>& xs, const std::vector<int32_t>& ys, int32_t maxX,
                       int32_t maxY);
 
-// n candidates picked at random without replacement (rand() draws); the result is in pick order.
+// n candidates picked at random without replacement (pick-generator draws); the result is in pick
+// order.
 std::vector<Point2D> pickAtRandom(std::vector<Point2D> candidates, int n);

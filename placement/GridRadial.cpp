@@ -97,8 +97,7 @@ std::vector<Point2D> pickAtRandom(std::vector<Point2D> candidates, int n) {
     picked.reserve(n);
     for (int i = 0; i < n; ++i) {
         const size_t m = candidates.size();
-        const size_t k =
-            std::min(static_cast<size_t>(static_cast<float>(m) * uniformRand()), m - 1);
+        const size_t k = randomIndex(m);
         picked.push_back(candidates[k]);
         candidates.erase(candidates.begin() + static_cast<ptrdiff_t>(k));
     }

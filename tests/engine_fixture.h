@@ -107,6 +107,7 @@ inline sim::Project collageProject(int collageLayers, int sourceWidth = 100,
         l.width = 200;
         l.height = 100;
         l.maskedBounds = {0, 0, 200, 100};
+        l.anchorPoint.value = {100.0, 50.0, 0.0};  // the host's default: the layer's centre
         l.position.value = {100.0 + 10 * i, 50.0, 0.0};
         p.comp.layers.push_back(l);
     }

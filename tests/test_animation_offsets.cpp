@@ -207,28 +207,26 @@ TEST(AnimationOffsets, EngineOrdersEachLayerByItsAssignedSite) {
     EXPECT_EQ(placesAtFrame0(e, 9), (V{0, 1, 2}));  // unknown method: layer order
 }
 
-// The Random order shuffles with the C library's rand() and leaves the seeded generator alone,
-// so the stages after it draw the same numbers whatever the Offset Method.
-TEST(AnimationOffsets, EngineRandomOrderDrawsFromRandOnly) {
+// The Random order shuffles with the pick generator and leaves the value generator alone, so
+// the stages after it draw the same numbers whatever the Offset Method.
+TEST(AnimationOffsets, EngineRandomOrderDrawsFromThePickGeneratorOnly) {
     MyTessaron e;
     placeSites(e, {Point2D(1, 1), Point2D(2, 2), Point2D(3, 3), Point2D(4, 4), Point2D(5, 5)});
-    init_genrand64(99);
-    std::srand(5);
+    seedRandomSources(99);
     const std::vector<int32_t> places = placesAtFrame0(e, 7);
-    const uint64_t nextMt = genrand64_int64();
-    const int nextRand = std::rand();
+    const uint64_t nextValue = genrand64_int64();
+    const uint64_t nextPick = pick_int64();
 
-    init_genrand64(99);
-    std::srand(5);
+    seedRandomSources(99);
     std::vector<int32_t> order = {0, 1, 2, 3, 4};
     for (size_t k = 1; k < order.size(); ++k) {
-        std::swap(order[k], order[size_t(std::rand()) % (k + 1)]);
+        std::swap(order[k], order[size_t(randomInt31()) % (k + 1)]);
     }
     std::vector<int32_t> expected(order.size());
     for (size_t k = 0; k < order.size(); ++k) {
         expected[size_t(order[k])] = int32_t(k);
     }
     EXPECT_EQ(places, expected);
-    EXPECT_EQ(genrand64_int64(), nextMt);
-    EXPECT_EQ(std::rand(), nextRand);
+    EXPECT_EQ(genrand64_int64(), nextValue);
+    EXPECT_EQ(pick_int64(), nextPick);
 }

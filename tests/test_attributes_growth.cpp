@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 
 #include "attributes/Growth.h"
 #include "attributes/SiteSize.h"
@@ -15,37 +16,6 @@ MySitePoint seeded(float x, float y, float w, float h, float rotation = 0.0f) {
     s.rotation = rotation;
     seedSite(s, w, h);
     return s;
-}
-
-// The growth as plainly described: every site against every other, in site index order.
-int referenceGrowth(std::vector<MySitePoint>& sites, const std::vector<int32_t>& order) {
-    if (order.size() == 1) {
-        sites[0].width = sites[0].layerWidth;
-        sites[0].height = sites[0].layerHeight;
-        return 0;
-    }
-    int rounds = 0;
-    bool growing = true;
-    while (growing) {
-        ++rounds;
-        for (int32_t s : order) {
-            MySitePoint& site = sites[s];
-            if (site.growing) {
-                site.update();
-            }
-            for (size_t k = 0; k < sites.size() && site.growing; ++k) {
-                if (int32_t(k) != s && site.intersect(sites[k])) {
-                    site.growing = false;
-                    site.updateBack();
-                }
-            }
-        }
-        growing = false;
-        for (const MySitePoint& s : sites) {
-            growing = growing || s.growing;
-        }
-    }
-    return rounds;
 }
 
 }  // namespace
@@ -97,13 +67,85 @@ TEST(AttributesGrowth, MatchesThePlainAllPairsGrowthOnRandomSites) {
             for (int i = 0; i < n; ++i) order[i] = n - 1 - i;
         }
         std::vector<MySitePoint> expected = sites;
-        const int expectedRounds = referenceGrowth(expected, order);
+        const int expectedRounds = growSitesAllPairs(expected, order);
         EXPECT_EQ(growSites(sites, order), expectedRounds) << "trial " << trial;
         for (int i = 0; i < n; ++i) {
             EXPECT_EQ(sites[i].width, expected[i].width) << "trial " << trial << " site " << i;
             EXPECT_EQ(sites[i].height, expected[i].height) << "trial " << trial << " site " << i;
         }
     }
+}
+
+// A tall layer starts one pixel on its long side too: two 2 x 200 bars 50 px apart along their
+// length meet in the middle instead of starting 100 px tall and stopping at once.
+TEST(AttributesGrowth, TallLayersSeedTheirLongerSideAtOnePixel) {
+    const MySitePoint tall = seeded(0, 0, 2, 200);
+    EXPECT_FLOAT_EQ(tall.height, 1.0f);
+    EXPECT_FLOAT_EQ(tall.width, 0.01f);
+    std::vector<MySitePoint> sites = {seeded(100, 100, 2, 200), seeded(100, 150, 2, 200)};
+    growSites(sites, {0, 1});
+    EXPECT_FLOAT_EQ(sites[0].height, 50.5f);
+    EXPECT_FLOAT_EQ(sites[1].height, 49.5f);
+    EXPECT_FLOAT_EQ(scalePercent(1.0f, sites[0]), 25.25f);
+    // Lying flat, the same bars grow the same way.
+    std::vector<MySitePoint> flat = {seeded(100, 100, 200, 2), seeded(150, 100, 200, 2)};
+    growSites(flat, {0, 1});
+    EXPECT_FLOAT_EQ(flat[0].width, 50.5f);
+}
+
+namespace {
+
+std::vector<int32_t> inOrder(size_t n) {
+    std::vector<int32_t> order(n);
+    for (size_t i = 0; i < n; ++i) {
+        order[i] = int32_t(i);
+    }
+    return order;
+}
+
+void expectSameGrowth(std::vector<MySitePoint> sites, const std::string& what) {
+    std::vector<MySitePoint> expected = sites;
+    const std::vector<int32_t> order = inOrder(sites.size());
+    EXPECT_EQ(growSites(sites, order), growSitesAllPairs(expected, order)) << what;
+    for (size_t i = 0; i < sites.size(); ++i) {
+        ASSERT_EQ(sites[i].width, expected[i].width) << what << " site " << i;
+        ASSERT_EQ(sites[i].height, expected[i].height) << what << " site " << i;
+    }
+}
+
+}  // namespace
+
+// The grid broad phase gives exactly the all-pairs growth: equal sizes on a lattice (every site
+// touches several at once), coincident and repeated positions, one layer, and a full collage.
+TEST(AttributesGrowth, BroadPhaseGivesExactlyTheAllPairsResult) {
+    std::vector<MySitePoint> lattice;
+    for (int i = 0; i < 400; ++i) {
+        lattice.push_back(seeded(float(i % 20) * 30.0f, float(i / 20) * 30.0f, 40, 40));
+    }
+    expectSameGrowth(lattice, "lattice");
+    std::vector<MySitePoint> same(50, seeded(10, 10, 30, 20, 45.0f));
+    expectSameGrowth(same, "coincident");
+    std::vector<MySitePoint> repeated;
+    for (int i = 0; i < 90; ++i) {
+        repeated.push_back(seeded(float(i % 3) * 100.0f, 0.0f, 60, 10, float(i)));
+    }
+    expectSameGrowth(repeated, "repeated");
+    expectSameGrowth({seeded(5, 5, 10, 10)}, "one");
+    std::vector<MySitePoint> line;  // all on one row: a degenerate grid
+    for (int i = 0; i < 100; ++i) {
+        line.push_back(seeded(float(i * i), 7.0f, 20, 5, float(i * 13)));
+    }
+    expectSameGrowth(line, "line");
+
+    std::mt19937 gen(3000);
+    std::uniform_real_distribution<float> x(0.0f, 1920.0f), y(0.0f, 1080.0f), turn(0.0f, 360.0f);
+    const std::pair<float, float> sizes[] = {{2, 2000}, {2000, 2}, {50, 50}, {120, 80}};
+    std::vector<MySitePoint> full;
+    for (int i = 0; i < 3000; ++i) {
+        const auto [w, h] = sizes[i % 4];
+        full.push_back(seeded(x(gen), y(gen), w, h, i % 2 ? turn(gen) : 0.0f));
+    }
+    expectSameGrowth(full, "3000 layers");
 }
 
 TEST(AttributesGrowth, ZeroSizeLayersNeitherGrowNorStopOthers) {

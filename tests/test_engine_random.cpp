@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
+#include <vector>
 
 #include "engine/Random.h"
 
@@ -54,12 +54,37 @@ TEST(EngineRandom, ReseedingRepeatsTheStream) {
     EXPECT_EQ(genrand64_int64(), a);
 }
 
-TEST(EngineRandom, UniformRandFollowsRandAndStaysBelowOne) {
-    std::srand(99);
-    const int r = std::rand();
-    std::srand(99);
-    EXPECT_FLOAT_EQ(uniformRand(), static_cast<float>(r / (RAND_MAX + 1.0)));
-    for (int i = 0; i < 100000; ++i) {
-        ASSERT_LT(uniformRand(), 1.0f);
+// The pick generator is a second MT19937-64 seeded apart: picks never shift a value draw, and
+// one seed reproduces both streams.
+TEST(EngineRandom, OneSeedGivesBothStreamsAndPicksLeaveValueDrawsAlone) {
+    seedRandomSources(42);
+    std::mt19937_64 values(42), picks(pickSeed(42));
+    EXPECT_NE(pickSeed(42), 42u);
+    EXPECT_EQ(pick_int64(), picks());
+    EXPECT_EQ(genrand64_int64(), values());
+    for (int i = 0; i < 500; ++i) {
+        randomIndex(7);
     }
+    EXPECT_EQ(genrand64_int64(), values());
+    picks.discard(500);
+    EXPECT_EQ(pick_int64(), picks());
+
+    seedRandomSources(42);
+    EXPECT_EQ(uniformRand(), float(std::mt19937_64(pickSeed(42))() >> 40) / 16777216.0f);
+}
+
+TEST(EngineRandom, PickDrawsStayInRange) {
+    seedRandomSources(7);
+    std::vector<int> hits(3, 0);
+    for (int i = 0; i < 30000; ++i) {
+        ASSERT_LT(uniformRand(), 1.0f);
+        ASSERT_GE(randomInt31(), 0);
+        const size_t k = randomIndex(3);
+        ASSERT_LT(k, 3u);
+        ++hits[k];
+    }
+    for (int h : hits) {
+        EXPECT_NEAR(h, 10000, 500);  // a uniform pick
+    }
+    EXPECT_EQ(randomIndex(1), 0u);
 }

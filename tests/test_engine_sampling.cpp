@@ -120,6 +120,15 @@ TEST(EngineSampling, SamplersTruncateTowardZeroAndStayInside) {
     EXPECT_FALSE(e.isPointInsideShape(0.0f, 4.0f));
     EXPECT_EQ(e.getLuminanceAtPoint(1.0f, 1.0f), 0);
     EXPECT_EQ(e.getLuminanceAtPoint(10.0f, 1.0f), 0);
+    // Just past the right edge, beside an opaque first column: a read would wrap to the next
+    // row's first pixel, and on the last row past the buffer.
+    for (float y : {1.0f, 3.0f, 3.9f}) {
+        EXPECT_FALSE(e.isPointInsideShape(4.0f, y)) << y;
+        EXPECT_FALSE(e.isPointInsideShape(4.5f, y)) << y;
+        EXPECT_EQ(e.getAlphaAtPoint(4.0f, y), 0) << y;
+        EXPECT_EQ(e.getLuminanceAtPoint(4.0f, y), 0) << y;
+    }
+    EXPECT_TRUE(e.isPointInsideShape(0.0f, 3.9f));
 }
 
 TEST(EngineSampling, LuminanceOfPrimaries) {
@@ -143,12 +152,34 @@ TEST(EngineSampling, SamplersReadFullResolutionPoints) {
     EXPECT_EQ(e.getAlphaAtPoint(100, 100), 255);
     EXPECT_EQ(e.getLuminanceAtPoint(100, 100), 255);
     EXPECT_EQ(e.getLuminanceAtPoint(50, 50), 0);
-    // A site converted from image pixel (50, 50) reads that pixel back, pixel aspect included.
-    e.pixelAspect = 0.9f;
+    // A site converted from image pixel (50, 50) reads that pixel back; the pixel aspect does
+    // not move it.
+    e.pixelAspect = 0.5f;
     const Point2D site = e.fullResolution(Point2D(50.5f, 50.5f));
-    EXPECT_FLOAT_EQ(site.x, 50.5f * 2.0f * 0.9f);
+    EXPECT_FLOAT_EQ(site.x, 50.5f * 2.0f);
     EXPECT_EQ(e.getAlphaAtPoint(site.x, site.y), 255);
     EXPECT_EQ(e.getLuminanceAtPoint(site.x, site.y), 255);
+}
+
+// Each axis undoes its own downsample factor, both ways.
+TEST(EngineSampling, DifferentDownsampleFactorsPerAxis) {
+    MyTessaron e;
+    fixture::setImage(e, 50, 25, [](int x, int y) { return x == 20 && y == 5; });
+    e.downsampleX = 0.5f;
+    e.downsampleY = 0.25f;
+    e.upsampleX = 2.0f;
+    e.upsampleY = 4.0f;
+    EXPECT_EQ(e.getAlphaAtPoint(40.0f, 20.0f), 255);
+    EXPECT_EQ(e.getAlphaAtPoint(80.0f, 10.0f), 0);
+    const Point2D site = e.fullResolution(Point2D(20.5f, 5.5f));
+    EXPECT_EQ(site.x, 41.0f);
+    EXPECT_EQ(site.y, 22.0f);
+    EXPECT_EQ(e.getLuminanceAtPoint(site.x, site.y), 255);
+    const Point2D back = e.imagePoint(site);
+    EXPECT_EQ(back.x, 20.5f);
+    EXPECT_EQ(back.y, 5.5f);
+    EXPECT_FLOAT_EQ(e.shapeCentreFullRes().x, 40.0f);
+    EXPECT_FLOAT_EQ(e.shapeCentreFullRes().y, 20.0f);
 }
 
 TEST(EngineSampling, CentresInFullResolution) {
@@ -162,40 +193,49 @@ TEST(EngineSampling, CentresInFullResolution) {
     EXPECT_FLOAT_EQ(e.imageCentreFullRes().y, 60.0f);
 }
 
-TEST(EngineSampling, JitterBoxOfASinglePixel) {
+// A point drawn for a pixel lies inside that pixel, around its centre: never on a neighbour,
+// and the collage is not shifted by half a pixel.
+TEST(EngineSampling, RandomPointsLieInsideTheirPixel) {
     MyTessaron e;
     fixture::setImage(e, 10, 10, [](int x, int y) { return x == 7 && y == 3; });
-    init_genrand64(3);
+    seedRandomSources(3);
     for (int i = 0; i < 2000; ++i) {
         const Point2D p = e.generatePointInsideShape();
-        ASSERT_GE(p.x, 6.9f);
-        ASSERT_LT(p.x, 7.1f);
-        ASSERT_GE(p.y, 2.9f);
-        ASSERT_LT(p.y, 3.1f);
+        ASSERT_GE(p.x, 7.4f);
+        ASSERT_LT(p.x, 7.6f);
+        ASSERT_GE(p.y, 3.4f);
+        ASSERT_LT(p.y, 3.6f);
         ASSERT_EQ(p.z, 0.0f);
+    }
+    // A one-pixel ring: every point reads back as inside the shape.
+    MyTessaron ring;
+    fixture::setImage(ring, 60, 60, [](int x, int y) {
+        const int d2 = (x - 30) * (x - 30) + (y - 30) * (y - 30);
+        return d2 >= 400 && d2 < 441;
+    });
+    for (int i = 0; i < 2000; ++i) {
+        const Point2D p = ring.generatePointInsideShape();
+        ASSERT_TRUE(ring.isPointInsideShape(p.x, p.y)) << p.x << " " << p.y;
     }
 }
 
-TEST(EngineSampling, RandomPointDrawsRandThenTwoGeneratorValues) {
+TEST(EngineSampling, RandomPointDrawsAPickThenTwoValues) {
     MyTessaron e;
     fixture::setImage(e, 10, 10, [](int x, int) { return x < 5; });
-    std::srand(5);
-    init_genrand64(11);
+    seedRandomSources(11);
     const Point2D p = e.generatePointInsideShape();
-    std::srand(5);
-    init_genrand64(11);
-    const float u = uniformRand();
-    const size_t k = static_cast<size_t>(50.0f * u);
-    // The draw is narrowed to float; the corner and the jitter are summed in double.
-    const double jx = 0.2 * static_cast<float>(uniform53()) - 0.1;
-    const double jy = 0.2 * static_cast<float>(uniform53()) - 0.1;
+    seedRandomSources(11);
+    const size_t k = randomIndex(50);
+    // The draw is narrowed to float; the pixel, its centre and the jitter are summed in double.
+    const double jx = 0.5 + (0.2 * static_cast<float>(uniform53()) - 0.1);
+    const double jy = 0.5 + (0.2 * static_cast<float>(uniform53()) - 0.1);
     EXPECT_EQ(p.x, static_cast<float>(e.opaqueXs[k] + jx));
     EXPECT_EQ(p.y, static_cast<float>(e.opaqueYs[k] + jy));
 }
 
 // Summing in double rounds once; a single-precision sum rounds twice and is one step off for
 // some draws, which this pins.
-TEST(EngineSampling, JitteredCornerIsRoundedOnce) {
+TEST(EngineSampling, JitteredPointIsRoundedOnce) {
     MyTessaron e;
     fixture::setImage(e, 2, 1, [](int x, int) { return x == 1; });
     int roundedTwiceDiffers = 0;
@@ -204,9 +244,9 @@ TEST(EngineSampling, JitteredCornerIsRoundedOnce) {
         const float draw = static_cast<float>(uniform53());
         init_genrand64(uint64_t(seed));
         const Point2D p = e.generatePointInsideShape();
-        const float once = static_cast<float>(1 + (0.2 * draw - 0.1));
+        const float once = static_cast<float>(1 + (0.5 + (0.2 * draw - 0.1)));
         ASSERT_EQ(p.x, once) << seed;
-        roundedTwiceDiffers += once != 1.0f + (0.2f * draw - 0.1f);
+        roundedTwiceDiffers += once != 1.0f + (0.5f + (0.2f * draw - 0.1f));
     }
     EXPECT_GT(roundedTwiceDiffers, 0);
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/MyTessaron.h"
+#include "engine/Random.h"
 #include "engine_fixture.h"
 #include "placement/Candidates.h"
 
@@ -49,6 +50,10 @@ TEST(PlacementGrid, CellCentresOnAnOpaqueSquare) {
     for (int k = 3; k <= 7; ++k) {
         EXPECT_EQ(grid(e, k, 1.0f).size(), size_t(k * k)) << k;
     }
+    // 2 px cells: the last column and row of centres sit at 99, on the bounds' last pixel.
+    const auto fifty = grid(e, 50, 1.0f);
+    ASSERT_EQ(fifty.size(), 2500u);
+    EXPECT_TRUE(samePoint(fifty.back(), Point2D(99, 99)));
 }
 
 TEST(PlacementGrid, FourLayersFitExactlyThreeLeaveOneEmptyCell) {
@@ -118,7 +123,7 @@ TEST(PlacementCandidates, PickAtRandomTakesEachCandidateOnce) {
     for (int i = 0; i < 50; ++i) {
         candidates.emplace_back(float(i), 0.0f);
     }
-    std::srand(4);
+    seedRandomSources(4);
     const auto picked = pickAtRandom(candidates, 50);
     ASSERT_EQ(picked.size(), 50u);
     std::vector<float> xs;
@@ -129,10 +134,12 @@ TEST(PlacementCandidates, PickAtRandomTakesEachCandidateOnce) {
     for (int i = 0; i < 50; ++i) {
         EXPECT_EQ(xs[i], float(i));
     }
-    // The first pick is trunc(m x rand draw) with the remaining list keeping its order.
-    std::srand(4);
-    const int first = static_cast<int>(50.0f * static_cast<float>(std::rand() / (RAND_MAX + 1.0)));
+    // The first pick is a pick-generator index, with the remaining list keeping its order.
+    seedRandomSources(4);
+    const size_t first = randomIndex(50);
+    const size_t second = randomIndex(49);
     EXPECT_EQ(picked[0].x, float(first));
+    EXPECT_EQ(picked[1].x, float(second < first ? second : second + 1));
 }
 
 // The cell height is (1 / aspect) x width in double: with an aspect of 3 a float reciprocal would

@@ -21,8 +21,7 @@ TEST(PlacementOrganic, OneSiteEndsAtTheMeanOfItsSamples) {
     MyTessaron e;
     e.layerCount = 1;
     fixture::setOpaqueImage(e, 60, 40);
-    std::srand(1);
-    init_genrand64(1);
+    seedRandomSources(1);
     e.getOrganicPoints();
     ASSERT_EQ(e.sites.size(), 1u);
     const auto& samples = e.sites[0].densityPoints;
@@ -40,8 +39,7 @@ TEST(PlacementOrganic, OneSiteOnARingStaysOnItsFirstSample) {
     MyTessaron e;
     e.layerCount = 1;
     fixture::setImage(e, 100, 100, onRing);
-    std::srand(2);
-    init_genrand64(2);
+    seedRandomSources(2);
     e.getOrganicPoints();
     ASSERT_EQ(e.sites.size(), 1u);
     const Point2D p = e.sites[0].position;
@@ -56,8 +54,7 @@ TEST(PlacementOrganic, SitesStayOnTheShapeAtTheirSamples) {
     MyTessaron e;
     e.layerCount = 40;
     fixture::setImage(e, 120, 80, [](int x, int y) { return x < 60 || y < 20; });
-    std::srand(3);
-    init_genrand64(3);
+    seedRandomSources(3);
     e.getOrganicPoints();
     ASSERT_EQ(e.sites.size(), 40u);
     size_t total = 0;
@@ -79,11 +76,9 @@ TEST(PlacementOrganic, SameDrawsGiveSameSites) {
     a.layerCount = b.layerCount = 10;
     fixture::setImage(a, 50, 50, onRing);
     fixture::setImage(b, 50, 50, onRing);
-    std::srand(9);
-    init_genrand64(9);
+    seedRandomSources(9);
     a.getOrganicPoints();
-    std::srand(9);
-    init_genrand64(9);
+    seedRandomSources(9);
     b.getOrganicPoints();
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(a.sites[i].position.x, b.sites[i].position.x);
@@ -146,11 +141,9 @@ TEST(PlacementOrganic, MatchesBruteForceRelaxation) {
         fixture::setImage(e, 90, 70, [&](int x, int y) {
             return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r || (x > 70 && y > 50);
         });
-        std::srand(unsigned(n));
-        init_genrand64(uint64_t(n));
+        seedRandomSources(uint64_t(n));
         const std::vector<Point2D> expected = bruteForceOrganic(e, n);
-        std::srand(unsigned(n));
-        init_genrand64(uint64_t(n));
+        seedRandomSources(uint64_t(n));
         e.getOrganicPoints();
         ASSERT_EQ(e.sites.size(), size_t(n));
         for (int i = 0; i < n; ++i) {

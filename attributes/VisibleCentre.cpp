@@ -1,0 +1,79 @@
+#include "attributes/VisibleCentre.h"
+
+#include <cmath>
+
+#include "AEGP_SuiteHandler.h"
+#include "attributes/LayerStreams.h"
+#include "engine/MyTessaron.h"
+#include "host/Params.h"
+#include "placement/PreviousKey.h"
+
+Point2D visibleCentreOffset(const A_FloatRect& bounds, const Point2D& anchor, float scaleX,
+                            float scaleY, float rotation) {
+    const double dx = (0.5 * (bounds.left + bounds.right) - anchor.x) * scaleX / 100.0;
+    const double dy = (0.5 * (bounds.top + bounds.bottom) - anchor.y) * scaleY / 100.0;
+    const double a = rotation * M_PI / 180.0;
+    return Point2D(float(std::cos(a) * dx - std::sin(a) * dy),
+                   float(std::sin(a) * dx + std::cos(a) * dy));
+}
+
+namespace {
+
+// Layer j's offset at time t, with the Scale and Rotation the run gives it at frame f or, where
+// the run leaves them, the layer's own.
+A_Err layerOffset(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, int f, A_Time t,
+                  Point2D* offset) {
+    AEGP_LayerH layer = nullptr;
+    A_FloatRect bounds = {0, 0, 0, 0};
+    ScopedStream stream(suites);
+    AEGP_StreamVal2 anchor = {}, scale = {}, rotation = {};
+    scale.three_d.x = scale.three_d.y = e.scales[j][f];
+    rotation.one_d = e.rotations[j][f];
+    A_Err err = fetchCollageLayer(suites, e, j, &layer);
+    if (!err) {
+        err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime, &t,
+                                                              &bounds);
+    }
+    if (!err) {
+        err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_ANCHORPOINT);
+    }
+    if (!err) {
+        err = streamValueAt(suites, e.pluginId, stream.get(), t, &anchor);
+    }
+    if (!err && e.scaleModes[f] == uint32_t(ScaleMode::Ignore)) {
+        err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_SCALE);
+        if (!err) {
+            err = streamValueAt(suites, e.pluginId, stream.get(), t, &scale);
+        }
+    }
+    if (!err && e.rotationModes[f] == uint32_t(RotationMode::Ignore)) {
+        err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_ROTATION);
+        if (!err) {
+            err = streamValueAt(suites, e.pluginId, stream.get(), t, &rotation);
+        }
+    }
+    if (!err) {
+        *offset = visibleCentreOffset(
+            bounds, Point2D(float(anchor.three_d.x), float(anchor.three_d.y)),
+            float(scale.three_d.x), float(scale.three_d.y), float(rotation.one_d));
+    }
+    return err;
+}
+
+}  // namespace
+
+void MyTessaron::centreVisibleRectangles(A_Time time, int f) {
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    A_Err err = A_Err_NONE;
+    // After a failed host call the remaining layers stay centred by their anchor points.
+    for (int j = 0; j < layerCount && !err; ++j) {
+        if (j >= int(placedAtSite.size()) || !placedAtSite[j]) {
+            continue;
+        }
+        Point2D offset;
+        err = layerOffset(suites, *this, j, f, time, &offset);
+        if (!err) {
+            positions[j][f] = Point2D(positions[j][f].x - offset.x, positions[j][f].y - offset.y);
+        }
+    }
+}
