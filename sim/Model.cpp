@@ -45,6 +45,7 @@ namespace {
 
 constexpr double kLinearInfluence = 1.0 / 3.0;
 constexpr int kPathSamples = 64;
+constexpr double kMinInfluence = 0.001;  // the host's lowest, 0.1 %
 
 struct EaseSide {
     double speed;
@@ -60,20 +61,16 @@ double cubic(double p0, double p1, double p2, double p3, double s) {
     return r * r * r * p0 + 3.0 * r * r * s * p1 + 3.0 * r * s * s * p2 + s * s * s * p3;
 }
 
-// Keeps both influences in (0, 1] and their sum at most 1, so time stays monotonic.
-void normaliseInfluences(EaseSide& out, EaseSide& in) {
-    out.influence = std::clamp(out.influence, 1e-4, 1.0);
-    in.influence = std::clamp(in.influence, 1e-4, 1.0);
-    const double sum = out.influence + in.influence;
-    if (sum > 1.0) {
-        out.influence /= sum;
-        in.influence /= sum;
-    }
+// Influences are fractions of the segment's duration; each stays within (0, 1]. Their sum may
+// exceed 1 (both at 100 %): the curve's time is still monotonic for any pair in that range.
+void clampInfluences(EaseSide& out, EaseSide& in) {
+    out.influence = std::clamp(out.influence, kMinInfluence, 1.0);
+    in.influence = std::clamp(in.influence, kMinInfluence, 1.0);
 }
 
 // Value of the eased 1-D segment from v0 at time 0 to v1 at time dt, at time x in [0, dt].
 double easedValue(double v0, double v1, double dt, EaseSide out, EaseSide in, double x) {
-    normaliseInfluences(out, in);
+    clampInfluences(out, in);
     const double t1 = out.influence * dt, t2 = dt - in.influence * dt;
     const double y1 = v0 + out.speed * t1, y2 = v1 - in.speed * in.influence * dt;
     double lo = 0.0, hi = 1.0;
@@ -144,9 +141,11 @@ Vec3 spatialValue(const Key& a, const Key& b, double dt, double x) {
     double fraction = x / dt;
     if (isEased(a, b) && length > 0.0) {
         const double mean = length / dt;
-        fraction = easedValue(0.0, length, dt, sideOf(a.outInterp, a.outEase, 0, mean),
-                              sideOf(b.inInterp, b.inEase, 0, mean), x) /
-                   length;
+        const double travelled =
+            easedValue(0.0, length, dt, sideOf(a.outInterp, a.outEase, 0, mean),
+                       sideOf(b.inInterp, b.inEase, 0, mean), x);
+        // A speed that would overshoot stops at the path's end: the path has nothing beyond.
+        fraction = std::clamp(travelled / length, 0.0, 1.0);
     }
     return curved ? pointAtFraction(a, b, lengths, fraction) : lerp(a.value, b.value, fraction);
 }
@@ -170,10 +169,11 @@ Vec3 Stream::valueAt(double seconds) const {
     if (keys.empty()) return value;
     if (seconds <= keys.front().time.seconds()) return keys.front().value;
     if (seconds >= keys.back().time.seconds()) return keys.back().value;
-    size_t i = 0;
-    while (keys[i + 1].time.seconds() <= seconds) ++i;
-    const Key& a = keys[i];
-    const Key& b = keys[i + 1];
+    // The first key after the time; the segment starts at the key before it.
+    const auto next = std::upper_bound(keys.begin(), keys.end(), seconds,
+                                       [](double t, const Key& k) { return t < k.time.seconds(); });
+    const Key& a = *(next - 1);
+    const Key& b = *next;
     const double x = seconds - a.time.seconds();
     const double dt = b.time.seconds() - a.time.seconds();
     if (x <= 0.0 || a.outInterp == Interp::Hold) return a.value;
