@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -137,11 +138,13 @@ void drawPositionPath(cairo_t* cr, const Layer& layer) {
     cairo_fill(cr);
 }
 
+// The composition at a time, drawn into width x height pixels (the composition's size scaled).
 SurfacePtr renderComp(const Project& project, double seconds, const RenderOptions& options,
-                      int sourceLayerId, ImageCache& cache) {
+                      int sourceLayerId, ImageCache& cache, int width, int height) {
     const Comp& comp = project.comp;
-    SurfacePtr surface = newSurface(comp.width, comp.height);
+    SurfacePtr surface = newSurface(width, height);
     ContextPtr cr = newContext(surface.get());
+    cairo_scale(cr.get(), double(width) / comp.width, double(height) / comp.height);
     const auto& bg = options.background;
     cairo_set_source_rgba(cr.get(), bg[0] / 255.0, bg[1] / 255.0, bg[2] / 255.0, bg[3] / 255.0);
     cairo_paint(cr.get());
@@ -158,6 +161,12 @@ SurfacePtr renderComp(const Project& project, double seconds, const RenderOption
             if (layer.id != sourceLayerId && hasPicture(layer)) drawPositionPath(cr.get(), layer);
     cairo_surface_flush(surface.get());
     return surface;
+}
+
+SurfacePtr renderComp(const Project& project, double seconds, const RenderOptions& options,
+                      int sourceLayerId, ImageCache& cache) {
+    return renderComp(project, seconds, options, sourceLayerId, cache, project.comp.width,
+                      project.comp.height);
 }
 
 void writePng(cairo_surface_t* surface, const std::string& path) {
@@ -268,6 +277,29 @@ void renderPreviews(const Project& project, const std::vector<double>& times,
     }
     cairo_surface_flush(sheet.get());
     writePng(sheet.get(), (std::filesystem::path(outDir) / "preview.png").string());
+}
+
+struct FrameRenderer::Cache : ImageCache {};
+
+FrameRenderer::FrameRenderer(const Project& project, const RenderOptions& options,
+                             int sourceLayerId)
+    : project_(project),
+      options_(options),
+      sourceLayerId_(sourceLayerId),
+      cache_(std::make_unique<Cache>()) {}
+
+FrameRenderer::~FrameRenderer() = default;
+
+Picture FrameRenderer::render(double seconds, int width, int height) {
+    SurfacePtr surface =
+        renderComp(project_, seconds, options_, sourceLayerId_, *cache_, width, height);
+    Picture picture{width, height, std::vector<uint32_t>(size_t(width) * size_t(height))};
+    const uint8_t* data = cairo_image_surface_get_data(surface.get());
+    const int stride = cairo_image_surface_get_stride(surface.get());
+    for (int y = 0; y < height; ++y)
+        std::memcpy(&picture.pixels[size_t(y) * size_t(width)], data + size_t(y) * size_t(stride),
+                    size_t(width) * sizeof(uint32_t));
+    return picture;
 }
 
 }  // namespace sim

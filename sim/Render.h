@@ -3,6 +3,7 @@
 // transform, the Source layer faint underneath, optionally the Position paths on top.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,31 @@ void renderFrame(const Project& project, double seconds, const std::string& pngP
 // scaled down and labelled with their times.
 void renderPreviews(const Project& project, const std::vector<double>& times,
                     const std::string& outDir, const RenderOptions& options, int sourceLayerId = 0);
+
+// Premultiplied ARGB as 32-bit words in native byte order (cairo's ARGB32), rows packed.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+// Renders frame after frame of one composition, keeping the images it has read.
+class FrameRenderer {
+  public:
+    FrameRenderer(const Project& project, const RenderOptions& options, int sourceLayerId = 0);
+    ~FrameRenderer();
+    FrameRenderer(const FrameRenderer&) = delete;
+    FrameRenderer& operator=(const FrameRenderer&) = delete;
+
+    // The composition at a time as renderFrame draws it, scaled to width x height.
+    Picture render(double seconds, int width, int height);
+
+  private:
+    struct Cache;
+    const Project& project_;
+    RenderOptions options_;
+    int sourceLayerId_;
+    std::unique_ptr<Cache> cache_;
+};
 
 // count evenly spaced frame times of the work area (first and last frame included), in order,
 // without repeats.

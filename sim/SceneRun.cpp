@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <iostream>
 #include <set>
 
 #include "sim/Host.h"
 #include "sim/Render.h"
+#include "sim/Video.h"
 
 namespace sim {
 
@@ -57,19 +59,6 @@ bool allSucceeded(const Records& records) {
     return true;
 }
 
-// The id of the Source layer: the first layer parameter's choice (the effect's own
-// layer when it holds "myself", 0 when it holds none).
-int sourceLayerId(Host& host) {
-    const auto& defs = host.paramDefs();
-    for (size_t i = 1; i < defs.size(); ++i) {
-        if (defs[i].param_type != PF_Param_LAYER) continue;
-        auto it = host.effect().params.find(int(i));
-        int id = it == host.effect().params.end() ? 0 : int(it->second.value);
-        return id == PF_LayerDefault_MYSELF ? host.effectLayer().id : id;
-    }
-    return 0;
-}
-
 // The streams a run animates: Position, Scale, Rotation, Opacity.
 std::array<const Stream*, 4> animated(const Layer& l) {
     return {&l.position, &l.scale, &l.rotation, &l.opacity};
@@ -84,6 +73,17 @@ void addKeyTimes(const Stream* before, const Stream& after, std::set<int64_t>& f
 }
 
 }  // namespace
+
+int sourceLayerId(Host& host) {
+    const auto& defs = host.paramDefs();
+    for (size_t i = 1; i < defs.size(); ++i) {
+        if (defs[i].param_type != PF_Param_LAYER) continue;
+        auto it = host.effect().params.find(int(i));
+        int id = it == host.effect().params.end() ? 0 : int(it->second.value);
+        return id == PF_LayerDefault_MYSELF ? host.effectLayer().id : id;
+    }
+    return 0;
+}
 
 std::vector<double> previewTimes(const Project& before, const Project& after, int extra) {
     const Comp& comp = after.comp;
@@ -136,13 +136,14 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     host.loadPlugin(options.plugin);
     const bool ok = performScene(host, scene);
     writeResult(options.outDir, resultJson({host.project(), host.records(), host.leaks()}));
-    if (options.previews) {
-        RenderOptions look;
-        look.paths = options.paths;
+    RenderOptions look;
+    look.paths = options.paths;
+    if (options.previews)
         renderPreviews(host.project(),
                        previewTimes(scene.project, host.project(), options.previewFrames),
                        options.outDir, look, sourceLayerId(host));
-    }
+    if (options.video)
+        writeVideo(host.project(), *options.video, look, sourceLayerId(host), &std::cerr);
     return ok;
 }
 

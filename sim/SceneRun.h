@@ -2,11 +2,13 @@
 // One run of a scene, as `tessaron run` does it: load the plug-in, apply the effect, perform the
 // scene's actions and write result.json (and preview pictures).
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/Result.h"
 #include "sim/Scene.h"
+#include "sim/VideoArgs.h"
 
 namespace sim {
 
@@ -17,6 +19,8 @@ struct RunOptions {
     int previewFrames = 0;  // extra evenly spaced work-area frames
     bool paths = false;     // draw Position paths on the previews
     bool echoInfo = false;  // Info panel lines to stderr as they come
+
+    std::optional<VideoPlan> video;  // the animation as a video, progress on stderr
 };
 
 // Performs the run on a host that has the plug-in loaded or attached: applies the effect and
@@ -26,9 +30,13 @@ struct RunOptions {
 // command returned an error.
 bool performScene(Host& host, const Scene& scene);
 
-// Loads the plug-in, performs the scene and writes the outputs (nothing when the scene is bad);
-// returns what performScene returned.
+// Loads the plug-in, performs the scene and writes the outputs (nothing when the scene is bad):
+// result.json, the previews, the video; returns what performScene returned.
 bool runScene(const Scene& scene, const RunOptions& options);
+
+// The id of the Source layer: the first layer parameter's choice (the effect's own layer when
+// it holds "myself", 0 when it holds none).
+int sourceLayerId(Host& host);
 
 // Preview times: the frames the run keyed (at most 12, evenly chosen) or the current time, plus
 // `extra` evenly spaced work-area frames.

@@ -11,16 +11,21 @@
 #include "sim/Host.h"
 #include "sim/Scene.h"
 #include "sim/SceneRun.h"
+#include "sim/VideoArgs.h"
 
 namespace {
 
 const char* const kUsage =
     R"(usage:
   tessaron run SCENE.json [--out DIR] [--plugin PATH] [--preview-frames N] [--no-preview] [--paths]
+               [--video FILE [--fps N] [--size WxH | --scale F] [--range START,END]]
       Loads the scene, applies the effect, performs the scene's actions (default: press
       Create) and writes DIR/result.json (DIR defaults to "out") with preview pictures
       frame_NNNN.png and preview.png of the frames the run keyed; --preview-frames N adds N
       evenly spaced frames of the work area, --paths draws the Position paths.
+      --video FILE (.mp4 or .gif) renders the animation after the run: by default at the
+      composition's frame rate and size over its work area; --fps, --size or --scale, and
+      --range in seconds change that.
   tessaron params [--plugin PATH]
       Lists the parameters as the plug-in registers them.
   tessaron about [--plugin PATH] [--png FILE]
@@ -45,6 +50,7 @@ struct Args {
     bool previews = true;
     bool paths = false;
     bool help = false;
+    sim::VideoArgs video;
 };
 
 int countOf(const std::string& text) {
@@ -79,6 +85,8 @@ void readOption(const std::vector<std::string>& argv, size_t& i, Args& a) {
         a.previews = false;
     else if (opt == "--paths" && a.command == "run")
         a.paths = true;
+    else if (a.command == "run" && sim::readVideoOption(argv, i, a.video))
+        return;
     else if (opt == "--png" && a.command == "about")
         a.png = valueAfter(argv, i);
     else if (opt.rfind("-", 0) == 0)
@@ -220,7 +228,14 @@ int about(const Args& a) {
 
 int run(const Args& a) {
     sim::Scene scene = sim::loadScene(a.scene);
-    sim::RunOptions options{a.plugin, a.out, a.previews, a.previewFrames, a.paths, true};
+    // The video options are checked before the run, so that bad ones leave nothing behind.
+    sim::RunOptions options{a.plugin,
+                            a.out,
+                            a.previews,
+                            a.previewFrames,
+                            a.paths,
+                            true,
+                            sim::planVideo(a.video, scene.project.comp)};
     if (sim::runScene(scene, options)) return 0;
     std::cerr << "tessaron: a command returned an error (see commandErrors in " << a.out
               << "/result.json)\n";
@@ -247,6 +262,9 @@ int main(int argc, char** argv) {
         return 2;
     } catch (const sim::SceneError& e) {
         std::cerr << e.what() << '\n';
+        return 2;
+    } catch (const sim::VideoError& e) {
+        std::cerr << "tessaron: " << e.what() << '\n';
         return 2;
     } catch (const std::exception& e) {
         std::cerr << "tessaron: " << e.what() << '\n';

@@ -164,4 +164,42 @@ TEST(Cli, BadScenesExitWithCode2AndWriteNothing) {
     EXPECT_EQ(o.err.rfind("scene.json: malformed JSON: ", 0), 0u) << o.err;
 }
 
+TEST(Cli, RunWritesTheAnimationAsAVideo) {
+    TempDir dir;
+    scenetest::writeText(dir.file("scene.json"), smallScene(Json::object(), Json::array()).dump());
+    const Outcome o = tessaron(dir, "run scene.json --out result --video anim.gif --scale 0.5");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(slurp(dir.file("anim.gif")).substr(0, 6), "GIF89a");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("result/result.json")));
+    EXPECT_NE(o.err.find("video: frame 50 of 50"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("video: wrote anim.gif (50 frames, 32x32, 25 fps)"), std::string::npos)
+        << o.err;
+}
+
+// Checked before the run: nothing is written, not even result.json.
+TEST(Cli, BadVideoOptionsExitWithCode2AndLeaveNothing) {
+    TempDir dir;
+    scenetest::writeText(dir.file("scene.json"), smallScene(Json::object(), Json::array()).dump());
+    const std::pair<std::string, std::string> cases[] = {
+        {"--video v.mp4 --range 1,3",
+         "tessaron: --range 1,3: outside the composition, which runs from 0 to 2 s"},
+        {"--video scene.json/v.mp4",
+         "tessaron: scene.json/v.mp4: cannot be written: scene.json is not a folder"},
+        {"--video v.avi", "tessaron: v.avi: unknown video type \".avi\" (expected .mp4 or .gif)"},
+        {"--video v.mp4 --fps many", "tessaron: --fps many: not a number"},
+        {"--range 0,1", "tessaron: --range needs --video FILE"},
+    };
+    for (const auto& [options, message] : cases) {
+        const Outcome o = tessaron(dir, "run scene.json --out result " + options);
+        EXPECT_EQ(o.code, 2) << options;
+        EXPECT_EQ(o.err, message + "\n") << options;
+        size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            const std::string name = entry.path().filename().string();
+            files += name != "scene.json" && name != "stdout.txt" && name != "stderr.txt";
+        }
+        EXPECT_EQ(files, 0u) << options;
+    }
+}
+
 }  // namespace
