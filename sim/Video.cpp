@@ -1,5 +1,6 @@
 #include "sim/Video.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -26,8 +27,12 @@ class PartialFile {
     std::string path_;
 };
 
+// At most a hundred updates, so that a long video in a log file stays readable.
 void report(std::ostream* progress, const char* what, int done, int total) {
-    if (progress) *progress << "\rvideo: " << what << ' ' << done << " of " << total << std::flush;
+    const bool step =
+        done == total || int64_t(done) * 100 / total != int64_t(done - 1) * 100 / total;
+    if (progress && step)
+        *progress << "\rvideo: " << what << ' ' << done << " of " << total << std::flush;
 }
 
 std::string describe(const VideoPlan& plan) {
@@ -62,6 +67,7 @@ void writeVideo(const Project& project, const VideoPlan& plan, const RenderOptio
                 encoder.survey(videoFrame(renderer, plan, i));
                 report(progress, "choosing colours, frame", i + 1, plan.frames);
             }
+            if (progress) *progress << '\n';
         }
         for (int i = 0; i < plan.frames; ++i) {
             encoder.add(videoFrame(renderer, plan, i));
