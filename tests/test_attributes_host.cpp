@@ -39,8 +39,9 @@ TEST(AttributesHost, RotationUsePreviousValueReadsTheKeyBeforeAndCarriesIt) {
     EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
     EXPECT_EQ(a.engine.rotations[1][0], 33.0f);
     a.engine.getRotations(kAt3, 1);
-    EXPECT_EQ(a.engine.sites[0].rotation, 30.0f);  // the frame's own reading turns the site
-    EXPECT_EQ(a.engine.rotations[0][1], 20.0f);    // the table carries the first frame's
+    // The table carries the first frame's reading, and the site turns as the layer is shown.
+    EXPECT_EQ(a.engine.rotations[0][1], 20.0f);
+    EXPECT_EQ(a.engine.sites[0].rotation, 20.0f);
     EXPECT_TRUE(a.host.leaks().empty());
 }
 
