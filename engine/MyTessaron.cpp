@@ -117,7 +117,8 @@ Point2D MyTessaron::imageCentre() const {
 // samples); then Random rotations, Random sizes and Random opacities, one per layer in layer
 // order. Pick generator, per frame: one index per random point (before its jitters), one per
 // Grid or Radial site in pick order, then the Random offset shuffle (k = 1 .. n - 1). After the
-// last frame, the Random spatial preset draws from both, continuing from that frame's streams.
+// last frame the spatial presets draw on from that frame's streams: Random Inner and Outer its
+// coin from the pick generator, Random its two arms from the value generator.
 void MyTessaron::solve() {
     const bool anyActive = positionActive || scaleActive || rotationActive || opacityActive;
     if (!anyActive && !removeKeysFirst) {

@@ -46,7 +46,7 @@ struct FullRun : fixture::HostedEngine {
         e.influencesOut = {0.1f, 0.1f, 33.333328f, 20.0f};
         e.positionActive = e.scaleActive = e.rotationActive = e.opacityActive = true;
         e.randomSeed = false;
-        e.seeds.assign(4, 17);
+        e.seeds = {17, 18, 19, 20};  // a Seed per frame: the same Seed repeats a frame's layout
     }
 };
 

@@ -39,8 +39,9 @@ TEST(AttributesHost, RotationUsePreviousValueReadsTheKeyBeforeAndCarriesIt) {
     EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
     EXPECT_EQ(a.engine.rotations[1][0], 33.0f);
     a.engine.getRotations(kAt3, 1);
-    EXPECT_EQ(a.engine.sites[0].rotation, 30.0f);  // the frame's own reading turns the site
-    EXPECT_EQ(a.engine.rotations[0][1], 20.0f);    // the table carries the first frame's
+    // The table carries the first frame's reading, and the site turns as the layer is shown.
+    EXPECT_EQ(a.engine.rotations[0][1], 20.0f);
+    EXPECT_EQ(a.engine.sites[0].rotation, 20.0f);
     EXPECT_TRUE(a.host.leaks().empty());
 }
 
@@ -60,6 +61,13 @@ TEST(AttributesHost, RotationIgnoreTakesTheLayersRotationOnlyForTheGrowth) {
     a.engine.rotations[0][0] = 0.0f;
     a.engine.getRotations(kAt1_48, 0);
     EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
+    // The rotation the layer shows at the frame: at a key its value, between keys on the way
+    // (not the last key before the frame).
+    a.collageLayer(0).rotation.addKey(sim::Time{10, 25}, {90, 0, 0});
+    a.engine.getRotations(A_Time{10, 25}, 0);
+    EXPECT_EQ(a.engine.sites[0].rotation, 90.0f);
+    a.engine.getRotations(A_Time{5, 25}, 0);
+    EXPECT_FLOAT_EQ(a.engine.sites[0].rotation, 50.0f);
     EXPECT_TRUE(a.host.leaks().empty());
 }
 

@@ -152,6 +152,40 @@ TEST(CreateCollageInvariants, GrownLayersOverlapByNoMoreThanTheGrowthStep) {
     }
 }
 
+// Six 100 x 60 solids anchored at their top-left corner on a Grid: each visible rectangle lies
+// around its cell, inside the composition, and no two overlap.
+TEST(CreateCollageInvariants, ReanchoredLayersAreCentredOnTheirSites) {
+    sim::Project p = project(6);
+    p.comp.width = 300;
+    p.comp.height = 200;
+    sim::Layer& source = p.comp.layers[0];
+    source.width = 300;
+    source.height = 200;
+    source.maskedBounds = {0, 0, 300, 200};
+    source.anchorPoint.value = {150, 100, 0};
+    source.position.value = {150, 100, 0};
+    for (size_t i = 1; i < p.comp.layers.size(); ++i) {
+        p.comp.layers[i] = solidLayer(int32_t(i + 1), "Card " + std::to_string(i), 100, 60, 0, 0);
+        p.comp.layers[i].anchorPoint.value = {0, 0, 0};
+    }
+    auto host = applied(std::move(p));
+    host->setParam(PARAM_POSITION, double(PositionMode::Grid));
+    host->setParam(PARAM_SCALE, double(ScaleMode::FromNeighborhood));
+    host->setParam(PARAM_ROTATION, double(RotationMode::Ignore));
+    host->setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
+    ASSERT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE);
+    EXPECT_LE(worstOverlap(host->project(), 0.0).depth, kGrowthStep);
+    for (size_t i = 1; i < host->project().comp.layers.size(); ++i) {
+        const Corners c = visibleRectangle(host->project().comp.layers[i], 0.0);
+        for (const auto& corner : c) {  // the growth may pass the edge by less than a step
+            EXPECT_GE(corner[0], -kGrowthStep) << i;
+            EXPECT_LE(corner[0], 300.0 + kGrowthStep) << i;
+            EXPECT_GE(corner[1], -kGrowthStep) << i;
+            EXPECT_LE(corner[1], 200.0 + kGrowthStep) << i;
+        }
+    }
+}
+
 namespace {
 
 // Random sites, Grid picks, sizes, turns and fades, the offset shuffle and random tangents,
