@@ -17,6 +17,9 @@ constexpr PF_ParamFlags kSupervise = PF_ParamFlag_SUPERVISE;
 constexpr PF_ParamFlags kConstant = PF_ParamFlag_CANNOT_TIME_VARY;
 constexpr PF_ParamFlags kSuperviseConstant = PF_ParamFlag_SUPERVISE | PF_ParamFlag_CANNOT_TIME_VARY;
 constexpr PF_ParamFlags kTwirlyNoInterp = PF_ParamFlag_COLLAPSE_TWIRLY | PF_ParamFlag_CANNOT_INTERP;
+// Offset (frames) decides whether Offset Method applies, so its changes must reach the plug-in
+// for the controls to be refreshed.
+constexpr PF_ParamFlags kTwirlyNoInterpSupervise = kTwirlyNoInterp | PF_ParamFlag_SUPERVISE;
 
 constexpr PF_ValueDisplayFlags kPercent = PF_ValueDisplayFlag_PERCENT;
 
@@ -154,7 +157,7 @@ const std::array<ParamEntry, PARAM_COUNT - 1> kParams = {{
     popup("Spatial Interpolation", kSupervise, kSpatialItems, 1),
     floatSlider("In Tangent", kTwirly, -1000000, 1000000, -100, 100, 0, 1, kPercent),
     floatSlider("Out Tangent", kTwirly, -1000000, 1000000, -100, 100, 0, 1, kPercent),
-    floatSlider("Offset (frames)", kTwirlyNoInterp, 0, 10000, 0, 100, 0, 0),
+    floatSlider("Offset (frames)", kTwirlyNoInterpSupervise, 0, 10000, 0, 100, 0, 0),
     popup("Offset Method", kNone, kOffsetMethodItems, 6),
     checkbox("Motion Blur", kConstant, false),
     groupEnd(),

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
 #include "AE_EffectPixelFormat.h"
 #include "sim/HostImpl.h"
+#include "sim/SourceFrame.h"
 
 namespace sim {
 
@@ -27,6 +29,20 @@ A_long rescale(const Time& t, A_u_long scale) {
 
 A_Fixed toFixed(double v) {
     return A_Fixed(std::floor(v * 65536.0 + 0.5));
+}
+
+// The host moves sliders and angles linearly from key to key unless the parameter forbids it.
+bool interpolatesBetweenKeys(const PF_ParamDef& def) {
+    if (def.flags & PF_ParamFlag_CANNOT_INTERP) return false;
+    switch (def.param_type) {
+        case PF_Param_SLIDER:
+        case PF_Param_FIX_SLIDER:
+        case PF_Param_FLOAT_SLIDER:
+        case PF_Param_ANGLE:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -149,31 +165,22 @@ PF_ParamDef Host::Impl::paramAtTime(int index, double seconds) {
 }
 
 const Image& Host::Impl::image(const std::string& path) {
-    const std::string full = path.empty() || path[0] == '/' || project.baseDir.empty()
-                                 ? path
-                                 : project.baseDir + "/" + path;
+    const std::string full = resolvePath(project, path);
     auto it = imageCache.find(full);
     if (it == imageCache.end()) it = imageCache.emplace(full, loadPng(full)).first;
     return it->second;
 }
 
-// The layer's source at a time, at the comp's resolution and depth. A frames list picks the
-// last frame at or before the time (the first before it begins); footage without an image and
-// every other layer with a size show their fill colour; cameras and lights have no pixels.
+// The layer's source at a time, at the comp's resolution and depth, laid out as sourceFrame
+// says. Footage shows its picture; every other layer with a size, and footage without a
+// picture, shows its fill colour over its drawn part; cameras and lights have no pixels.
 std::unique_ptr<World> Host::Impl::sourceWorld(const Layer& layer, double seconds) {
-    const Image* picture = nullptr;
-    if (!layer.frames.empty()) {
-        auto frame = layer.frames.front();
-        for (const auto& f : layer.frames) {
-            if (f.first <= seconds) frame = f;
-        }
-        picture = &image(frame.second);
-    } else if (!layer.imagePath.empty()) {
-        picture = &image(layer.imagePath);
-    }
+    const std::string path = pictureAt(layer, seconds);
+    const Image* picture = path.empty() ? nullptr : &image(path);
+    const SourceFrame frame = sourceFrame(layer, project.comp);
     const int ds = std::max(1, project.comp.downsample);
-    const int w = layer.width > 0 ? layer.width : (picture ? picture->width : 0);
-    const int h = layer.height > 0 ? layer.height : (picture ? picture->height : 0);
+    const int w = frame.width > 0 ? frame.width : (picture ? picture->width : 0);
+    const int h = frame.height > 0 ? frame.height : (picture ? picture->height : 0);
     auto world =
         newWorld((w + ds - 1) / ds, (h + ds - 1) / ds, formatForDepth(project.comp.bitDepth));
     world->def.pix_aspect_ratio =
@@ -181,7 +188,9 @@ std::unique_ptr<World> Host::Impl::sourceWorld(const Layer& layer, double second
     if (picture) {
         drawImage(*world, *picture, ds);
     } else if (layer.type != LayerType::Camera && layer.type != LayerType::Light) {
-        fillWorld(*world, layer.fill);
+        const auto& c = frame.content;
+        fillRect(*world, {c[0] - frame.left, c[1] - frame.top, c[2] - frame.left, c[3] - frame.top},
+                 layer.fill, ds);
     }
     return world;
 }
@@ -221,8 +230,9 @@ void Host::Impl::buildInData() {
     in.current_time = rescale(c.currentTime, c.frameDuration.scale);
     in.total_time = rescale(c.duration, c.frameDuration.scale);
     in.field = PF_Field_FRAME;
-    in.width = layer ? layer->width : 0;
-    in.height = layer ? layer->height : 0;
+    const SourceFrame frame = layer ? sourceFrame(*layer, c) : SourceFrame{};
+    in.width = frame.width;
+    in.height = frame.height;
     in.extent_hint = PF_Rect{0, 0, in.width, in.height};
     const A_u_long ds = A_u_long(std::max(1, c.downsample));
     in.downsample_x = PF_RationalScale{1, ds};
@@ -258,9 +268,22 @@ PF_Err Host::Impl::run(PF_Cmd cmd, void* extra, PF_LayerDef* output) {
 
     globalData = cmd == PF_Cmd_GLOBAL_SETDOWN ? nullptr : out.global_data;
     const std::string message(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
-    if (!message.empty()) records.messages.push_back(message);
+    if (!message.empty()) {
+        const bool shown =
+            cmd == PF_Cmd_ABOUT || (out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0;
+        showMessage(message, shown);
+    }
     records.commands.push_back({cmd, err, out.out_flags, out.out_flags2, message});
     return err;
+}
+
+// The host shows a message in a dialog, the carriage return breaking lines.
+void Host::Impl::showMessage(const std::string& text, bool shown) {
+    records.addMessage(text, shown);
+    if (!shown || !echoInfo) return;
+    std::string lines = text;
+    std::replace(lines.begin(), lines.end(), '\r', '\n');
+    std::fprintf(stderr, "%s\n", lines.c_str());
 }
 
 // ---------------------------------------------------------------- Impl: undo
@@ -280,6 +303,11 @@ bool Host::Impl::endUndo() {
 }
 
 // ---------------------------------------------------------------- Host
+
+void Records::addMessage(const std::string& text, bool shown) {
+    messages.push_back(text);
+    messageShown.push_back(shown);
+}
 
 Host::Host(Project project) : impl_(std::make_unique<Impl>(*this, std::move(project))) {
     g_current = this;
@@ -350,6 +378,15 @@ PF_Err Host::updateParamsUI() {
 PF_Err Host::globalSetdown() {
     return command(PF_Cmd_GLOBAL_SETDOWN);
 }
+bool Host::wantsParamsUIUpdates() const {
+    const auto& commands = impl_->records.commands;
+    for (auto it = commands.rbegin(); it != commands.rend(); ++it) {
+        if (it->cmd == PF_Cmd_GLOBAL_SETUP)
+            return (it->outFlags & PF_OutFlag_SEND_UPDATE_PARAMS_UI) != 0;
+    }
+    return false;
+}
+
 PF_Err Host::about() {
     return command(PF_Cmd_ABOUT);
 }
@@ -400,7 +437,10 @@ void Host::setParam(int index, double value) {
 
 void Host::setParamKeys(int index, std::vector<std::pair<double, double>> keys) {
     std::sort(keys.begin(), keys.end());
-    effect().params[index].keys = std::move(keys);
+    ParamValue& p = effect().params[index];
+    p.keys = std::move(keys);
+    const auto& defs = impl_->defs;
+    p.interpolates = index > 0 && index < int(defs.size()) && interpolatesBetweenKeys(defs[index]);
 }
 
 PF_InData* Host::inData() {

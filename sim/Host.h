@@ -18,7 +18,11 @@ typedef struct _cairo_surface cairo_surface_t;
 namespace sim {
 
 struct Records {
-    std::vector<std::string> messages;    // return messages and AEGP_ReportInfo texts, in order
+    std::vector<std::string> messages;  // return messages and AEGP_ReportInfo texts, in order
+    // For each message, whether the host showed it to the user: AEGP_ReportInfo texts and the
+    // About text always, other return messages only with PF_OutFlag_DISPLAY_ERROR_MESSAGE.
+    std::vector<bool> messageShown;
+    void addMessage(const std::string& text, bool shown);
     std::vector<std::string> info;        // first lines given to PF_InfoDrawText, in order
     std::vector<std::string> undoGroups;  // names of the undo groups opened
     std::vector<std::string> scriptErrors;
@@ -61,6 +65,9 @@ class Host {
     PF_Err updateParamsUI();
     PF_Err userChangedParam(int paramIndex);
     PF_Err globalSetdown();
+    // Whether Global Setup's out flags asked for Update Params UI after every parameter change
+    // (PF_OutFlag_SEND_UPDATE_PARAMS_UI).
+    bool wantsParamsUIUpdates() const;
     const PF_OutData& outData() const;  // of the last command
     // Applying the effect: Global Setup, Params Setup, Sequence Setup and Update Params UI,
     // stopping at the first error.
@@ -102,7 +109,7 @@ class Host {
 
     // ---- what the user saw
     Records& records();
-    void setEchoInfo(bool on);     // PF_InfoDrawText lines also go to stderr
+    void setEchoInfo(bool on);     // PF_InfoDrawText lines and shown messages also go to stderr
     void setRecordCalls(bool on);  // records.calls off for long runs; callCount still counts
 
     // ---- accounting: objects handed out and not yet disposed, by kind ("stream", "value",

@@ -129,6 +129,7 @@ struct Host::Impl {
     void buildInData();
     double currentSeconds() const { return project.comp.currentTime.seconds(); }
     PF_Err run(PF_Cmd cmd, void* extra, PF_LayerDef* output);
+    void showMessage(const std::string& text, bool shown);  // recorded; echoed when shown
 
     // ---- undo
     void startUndo(const std::string& name);

@@ -216,12 +216,18 @@ int Stream::addKey(const Time& t, const Vec3& v) {
 
 double ParamValue::at(double seconds) const {
     if (keys.empty()) return value;
-    double v = keys.front().second;
-    for (const auto& [time, keyValue] : keys) {
-        if (time > seconds) break;
-        v = keyValue;
-    }
-    return v;
+    if (seconds <= keys.front().first) return keys.front().second;
+    if (seconds >= keys.back().first) return keys.back().second;
+    size_t i = 0;
+    while (keys[i + 1].first <= seconds) ++i;
+    const auto& [t0, v0] = keys[i];
+    const auto& [t1, v1] = keys[i + 1];
+    if (!interpolates) return v0;
+    return v0 + (v1 - v0) * (seconds - t0) / (t1 - t0);
+}
+
+void sortMarkers(std::vector<Time>& markers) {
+    std::stable_sort(markers.begin(), markers.end(), earlier);
 }
 
 // ---------------------------------------------------------------- layers

@@ -68,7 +68,9 @@ struct Image {  // straight RGBA, 8 bits per channel, row-major from the top-lef
 
 struct ParamValue {                               // one effect parameter as the host stores it
     double value = 0.0;                           // static value (popup item, checkbox 0/1, ...)
-    std::vector<std::pair<double, double>> keys;  // (seconds, value), sorted; hold between keys
+    std::vector<std::pair<double, double>> keys;  // (seconds, value), sorted
+    // Sliders and angles move linearly between keys; popups, checkboxes and layers hold.
+    bool interpolates = false;
     double at(double seconds) const;
 };
 
@@ -88,7 +90,7 @@ struct Layer {
     std::array<uint8_t, 4> fill{255, 255, 255, 255};  // solid colour RGBA
     std::string imagePath;                            // footage
     std::vector<std::pair<double, std::string>> frames;  // (seconds, image path) sequence
-    std::vector<Time> markers;
+    std::vector<Time> markers;  // in time order (sortMarkers), as the host's marker stream
     std::vector<EffectInstance> effects;
     Stream anchorPoint, position, scale, rotation, opacity;
 
@@ -116,6 +118,9 @@ struct Project {
     Comp comp;
     std::string baseDir;  // images are read relative to this folder
 };
+
+// Puts markers in time order; markers at one time keep their order.
+void sortMarkers(std::vector<Time>& markers);
 
 // The 4x4 layer-to-world matrix of a 2-D layer at a time (row vectors, translation in row 3).
 std::array<std::array<double, 4>, 4> layerToWorld(const Layer& layer, double seconds);

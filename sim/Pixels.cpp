@@ -1,6 +1,6 @@
 #include "sim/Pixels.h"
 
-#include <cairo.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cassert>
@@ -94,47 +94,40 @@ std::array<uint8_t, 4> getPixel(const World& world, int x, int y) {
     return {argb[1], argb[2], argb[3], argb[0]};
 }
 
+// libpng hands the file's colours over as stored, unpremultiplied: a faint pixel keeps its
+// colour exactly, as the host's footage does (a premultiplied surface would round it away).
 Image loadPng(const std::string& path) {
-    cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
-    if (cairo_surface_status(png) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(png);
-        throw std::runtime_error(path + ": cannot read the PNG image");
-    }
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str()))
+        throw std::runtime_error(path + ": cannot read the PNG image (" + png.message + ")");
+    png.format = PNG_FORMAT_RGBA;
+    png.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;  // 16-bit files hold display values, like 8-bit ones
     Image image;
-    image.width = cairo_image_surface_get_width(png);
-    image.height = cairo_image_surface_get_height(png);
-    // Whatever the file's format, draw it onto a premultiplied ARGB32 surface first.
-    cairo_surface_t* argb =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
-    cairo_t* cr = cairo_create(argb);
-    cairo_set_source_surface(cr, png, 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(argb);
-    const unsigned char* data = cairo_image_surface_get_data(argb);
-    const int stride = cairo_image_surface_get_stride(argb);
-    image.rgba.resize(size_t(image.width) * size_t(image.height) * 4);
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            uint32_t v;
-            std::memcpy(&v, data + size_t(y) * stride + size_t(x) * 4, 4);
-            const uint32_t a = v >> 24;
-            uint8_t* out = &image.rgba[(size_t(y) * image.width + x) * 4];
-            for (int c = 0; c < 3; ++c) {
-                const uint32_t premul = (v >> (16 - 8 * c)) & 0xff;  // red, green, blue
-                out[c] = uint8_t(a ? (premul * 255 + a / 2) / a : 0);
-            }
-            out[3] = uint8_t(a);
-        }
+    image.width = int(png.width);
+    image.height = int(png.height);
+    image.rgba.resize(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr)) {
+        const std::string why = png.message;
+        png_image_free(&png);
+        throw std::runtime_error(path + ": cannot read the PNG image (" + why + ")");
     }
-    cairo_surface_destroy(argb);
-    cairo_surface_destroy(png);
     return image;
 }
 
-void fillWorld(World& world, const std::array<uint8_t, 4>& rgba) {
+void fillRect(World& world, const std::array<double, 4>& rect, const std::array<uint8_t, 4>& rgba,
+              int downsample) {
+    assert(downsample >= 1);
+    auto inside = [downsample](int i, double lo, double hi) {
+        const double centre = double(i) * downsample + 0.5;
+        return centre >= lo && centre < hi;
+    };
     for (int y = 0; y < world.def.height; ++y) {
-        for (int x = 0; x < world.def.width; ++x) putPixel(world, x, y, rgba.data());
+        if (!inside(y, rect[1], rect[3])) continue;
+        for (int x = 0; x < world.def.width; ++x) {
+            if (inside(x, rect[0], rect[2])) putPixel(world, x, y, rgba.data());
+        }
     }
 }
 

@@ -29,8 +29,11 @@ void putPixel(World& world, int x, int y, const uint8_t rgba[4]);
 // The colour at (x, y) back in 8 bits per channel, RGBA.
 std::array<uint8_t, 4> getPixel(const World& world, int x, int y);
 
-// Sets every pixel to a straight 8-bit RGBA colour.
-void fillWorld(World& world, const std::array<uint8_t, 4>& rgba);
+// Sets the pixels of a rectangle (left, top, right, bottom in full-resolution pixels) to a
+// straight 8-bit RGBA colour: world pixel (x, y) stands for the full-resolution pixel at
+// (x, y) * downsample and is set when that pixel's centre lies inside.
+void fillRect(World& world, const std::array<double, 4>& rect, const std::array<uint8_t, 4>& rgba,
+              int downsample);
 
 // Reads a PNG into straight RGBA; throws std::runtime_error naming the file when it cannot.
 Image loadPng(const std::string& path);

@@ -1,4 +1,5 @@
 #include "sim/Render.h"
+#include "sim/SourceFrame.h"
 
 #include <cairo.h>
 
@@ -27,12 +28,6 @@ ContextPtr newContext(cairo_surface_t* surface) {
     return ContextPtr(cairo_create(surface), cairo_destroy);
 }
 
-std::string resolvePath(const Project& project, const std::string& path) {
-    if (path.empty() || std::filesystem::path(path).is_absolute() || project.baseDir.empty())
-        return path;
-    return (std::filesystem::path(project.baseDir) / path).string();
-}
-
 // PNG files read once per rendering job; an unreadable file is remembered as missing.
 class ImageCache {
   public:
@@ -51,15 +46,6 @@ class ImageCache {
     std::map<std::string, SurfacePtr> images_;
 };
 
-// The image of a frames list shown at a time: the last one that has started, else the first.
-const std::string& framesImageAt(const Layer& layer, double seconds) {
-    assert(!layer.frames.empty());
-    const std::string* chosen = &layer.frames.front().second;
-    for (const auto& [time, path] : layer.frames)
-        if (time <= seconds + 1e-9) chosen = &path;
-    return *chosen;
-}
-
 bool hasPicture(const Layer& layer) {
     switch (layer.type) {
         case LayerType::Null:
@@ -76,11 +62,8 @@ bool hasPicture(const Layer& layer) {
 // The layer's own pixels, or nullptr when it is drawn as a box of its fill colour.
 cairo_surface_t* sourcePixels(const Project& project, const Layer& layer, double seconds,
                               ImageCache& cache) {
-    if (!layer.frames.empty())
-        return cache.get(resolvePath(project, framesImageAt(layer, seconds)));
-    if (layer.type == LayerType::Footage && !layer.imagePath.empty())
-        return cache.get(resolvePath(project, layer.imagePath));
-    return nullptr;
+    const std::string path = pictureAt(layer, seconds);
+    return path.empty() ? nullptr : cache.get(resolvePath(project, path));
 }
 
 void applyLayerTransform(cairo_t* cr, const Layer& layer, double seconds) {
@@ -96,7 +79,8 @@ void drawLayer(cairo_t* cr, const Project& project, const Layer& layer, double s
     if (alpha <= 0.0) return;
     cairo_save(cr);
     applyLayerTransform(cr, layer, seconds);
-    cairo_rectangle(cr, 0, 0, layer.width, layer.height);
+    const auto c = sourceFrame(layer, project.comp).content;
+    cairo_rectangle(cr, c[0], c[1], c[2] - c[0], c[3] - c[1]);
     cairo_clip(cr);
     if (cairo_surface_t* pixels = sourcePixels(project, layer, seconds, cache)) {
         // Footage of another size than the layer's is stretched to the layer's size.

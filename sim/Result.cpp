@@ -61,6 +61,14 @@ Json layerJson(const Layer& layer, int index, double seconds) {
     return j;
 }
 
+// Whether each message was shown; messages recorded without that fact count as shown.
+Json messagesShown(const Records& records) {
+    Json list = Json::array();
+    for (size_t i = 0; i < records.messages.size(); ++i)
+        list.push_back(i < records.messageShown.size() ? bool(records.messageShown[i]) : true);
+    return list;
+}
+
 }  // namespace
 
 std::string commandName(int cmd) {
@@ -103,6 +111,7 @@ Json streamJson(const Stream& stream, double seconds) {
 Json resultJson(const RunOutcome& run) {
     const Comp& comp = run.project.comp;
     Json j = {{"messages", run.records.messages},
+              {"messagesShown", messagesShown(run.records)},
               {"info", run.records.info},
               {"undoGroups", run.records.undoGroups},
               {"scriptErrors", run.records.scriptErrors},

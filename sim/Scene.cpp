@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "sim/SceneReader.h"
+#include "sim/SourceFrame.h"
 
 namespace sim {
 
@@ -219,7 +220,7 @@ void readSize(const LayerContext& cx, const Json& l, Layer& layer, std::pair<int
     if (!visual) size = {0, 0};
     layer.width = size.first;
     layer.height = size.second;
-    layer.maskedBounds = {0, 0, double(size.first), double(size.second)};
+    layer.maskedBounds = sourceFrame(layer, cx.comp).content;
 }
 
 // ------------------------------------------------------------------ transform and keys
@@ -242,7 +243,9 @@ Vec3 streamValue(const LayerContext& cx, const Stream& s, const Json& value, con
 }
 
 void readTransform(const LayerContext& cx, const Json& l, Layer& layer) {
-    layer.anchorPoint.value = {layer.width / 2.0, layer.height / 2.0, 0};
+    // The host anchors a new layer at the middle of what it draws.
+    const auto c = sourceFrame(layer, cx.comp).content;
+    layer.anchorPoint.value = {(c[0] + c[2]) / 2.0, (c[1] + c[3]) / 2.0, 0};
     layer.position.value = {cx.comp.width / 2.0, cx.comp.height / 2.0, 0};
     const Json* t = cx.in.find(l, "transform");
     if (!t) return;
@@ -331,6 +334,7 @@ void readMarkers(const LayerContext& cx, const Json& l, Layer& layer) {
     const std::string field = member(cx.field, "markers");
     for (size_t i = 0; i < cx.in.array(*markers, field).size(); ++i)
         layer.markers.push_back(frameTime(cx.comp, cx.in.number((*markers)[i], item(field, i))));
+    sortMarkers(layer.markers);
 }
 
 void readSwitches(const LayerContext& cx, const Json& l, Layer& layer) {

@@ -64,6 +64,9 @@ Time frameTime(const Comp& comp, double seconds);
 // SceneError naming the file and field for an unknown name, popup item, layer or a bad value.
 void applyParams(Host& host, const Scene& scene, const std::vector<ParamSetting>& params);
 
+// The items of a popup's text ("Grid|Organic|(-|Ignore"), separators included.
+std::vector<std::string> popupItems(const std::string& text);
+
 // Index of the effect's Create button (the first button parameter); SceneError when none.
 int createButtonIndex(const Host& host, const std::string& file);
 

@@ -1,5 +1,6 @@
 // Applying a scene's parameter settings by the names the plug-in registered.
 #include <cmath>
+#include <limits>
 
 #include "sim/Host.h"
 #include "sim/Scene.h"
@@ -16,15 +17,6 @@ namespace {
 
 const char* const kSeparator = "(-";
 
-std::vector<std::string> splitItems(const std::string& text) {
-    std::vector<std::string> items;
-    size_t start = 0;
-    for (size_t bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
-        items.push_back(text.substr(start, bar - start));
-    items.push_back(text.substr(start));
-    return items;
-}
-
 std::string quotedList(const std::vector<std::string>& names) {
     std::string list;
     for (const std::string& n : names) list += (list.empty() ? "\"" : ", \"") + n + "\"";
@@ -34,7 +26,7 @@ std::string quotedList(const std::vector<std::string>& names) {
 // A popup value is its 1-based item number; separators take a number but cannot be chosen.
 double popupValue(const Reader& in, const std::string& items, const Json& v, const std::string& f) {
     const std::string& text = in.string(v, f);
-    std::vector<std::string> all = splitItems(items), offered;
+    std::vector<std::string> all = popupItems(items), offered;
     for (size_t i = 0; i < all.size(); ++i) {
         if (all[i] == kSeparator) continue;
         if (all[i] == text) return double(i + 1);
@@ -57,10 +49,21 @@ double layerValue(const Reader& in, const Comp& comp, const Json& v, const std::
     return found->id;
 }
 
+// A float slider's range is held in 32-bit floats, so a value is compared at that precision:
+// "0.1" is the minimum 0.1f, not a little below it. The value itself is kept as given.
+double floatSliderValue(const Reader& in, const PF_FloatSliderDef& def, const Json& v,
+                        const std::string& f) {
+    const double x = in.number(v, f);
+    const bool inside = std::fabs(x) <= std::numeric_limits<float>::max() &&
+                        float(x) >= def.valid_min && float(x) <= def.valid_max;
+    // Outside at float precision is outside at double precision too: numberIn says why.
+    return inside ? x : in.numberIn(v, f, def.valid_min, def.valid_max);
+}
+
 double sliderValue(const Reader& in, const PF_ParamDef& def, const Json& v, const std::string& f) {
     switch (def.param_type) {
         case PF_Param_FLOAT_SLIDER:
-            return in.numberIn(v, f, def.u.fs_d.valid_min, def.u.fs_d.valid_max);
+            return floatSliderValue(in, def.u.fs_d, v, f);
         case PF_Param_SLIDER:
             return in.integerIn(v, f, def.u.sd.valid_min, def.u.sd.valid_max);
         default:
@@ -118,6 +121,15 @@ int indexOf(const Reader& in, Host& host, const ParamSetting& p) {
 }
 
 }  // namespace
+
+std::vector<std::string> popupItems(const std::string& text) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    for (size_t bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
+        items.push_back(text.substr(start, bar - start));
+    items.push_back(text.substr(start));
+    return items;
+}
 
 void applyParams(Host& host, const Scene& scene, const std::vector<ParamSetting>& params) {
     Reader in(scene.file);

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <iostream>
 #include <set>
 
 #include "sim/Host.h"
 #include "sim/Render.h"
+#include "sim/ResultExtras.h"
 #include "sim/Video.h"
 
 namespace sim {
@@ -36,15 +38,19 @@ class Driver {
     }
 
     // As when the user edits the values: supervised parameters tell the plug-in of the change,
-    // then the host asks it to refresh the controls.
+    // and then the host asks it to refresh the controls. A change of unsupervised parameters
+    // alone refreshes them only when the plug-in asked for every change.
     void set(const std::vector<ParamSetting>& params) {
         applyParams(host_, scene_, params);
+        bool supervised = false;
         for (const ParamSetting& p : params) {
             int index = host_.paramIndex(p.name);
-            if (host_.paramDefs()[size_t(index)].flags & PF_ParamFlag_SUPERVISE)
+            if (host_.paramDefs()[size_t(index)].flags & PF_ParamFlag_SUPERVISE) {
                 host_.userChangedParam(index);
+                supervised = true;
+            }
         }
-        host_.updateParamsUI();
+        if (supervised || host_.wantsParamsUIUpdates()) host_.updateParamsUI();
     }
 
   private:
@@ -135,7 +141,12 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     host.setRecordCalls(false);
     host.loadPlugin(options.plugin);
     const bool ok = performScene(host, scene);
-    writeResult(options.outDir, resultJson({host.project(), host.records(), host.leaks()}));
+    nlohmann::ordered_json result = resultJson({host.project(), host.records(), host.leaks()});
+    result["params"] = paramStateJson(host);
+    RunSummary summary = summariseRun(scene.project, host.project(), sourceLayerId(host));
+    result["frames"] = std::move(summary.frames);
+    writeResult(options.outDir, result);
+    if (options.printSummary) std::fprintf(stderr, "%s\n", summary.line.c_str());
     RenderOptions look;
     look.paths = options.paths;
     if (options.previews)

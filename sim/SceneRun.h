@@ -18,9 +18,10 @@ struct RunOptions {
     bool previews = true;   // frame_NNNN.png and preview.png
     int previewFrames = 0;  // extra evenly spaced work-area frames
     bool paths = false;     // draw Position paths on the previews
-    bool echoInfo = false;  // Info panel lines to stderr as they come
+    bool echoInfo = false;  // Info panel lines and shown messages to stderr as they come
 
     std::optional<VideoPlan> video;  // the animation as a video, progress on stderr
+    bool printSummary = false;       // the run's one-line summary to stderr at the end
 };
 
 // Performs the run on a host that has the plug-in loaded or attached: applies the effect and

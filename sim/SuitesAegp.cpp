@@ -5,6 +5,7 @@
 #include "AE_GeneralPlug.h"
 #include "sim/HostImpl.h"
 #include "sim/Script.h"
+#include "sim/SourceFrame.h"
 
 namespace sim {
 
@@ -17,7 +18,7 @@ using Impl = Host::Impl;
 A_Err reportInfo(AEGP_PluginID, const A_char* text) {
     return serve("AEGP_ReportInfo", [&](Impl& h) -> A_Err {
         if (!text) return A_Err_PARAMETER;
-        h.records.messages.emplace_back(text);
+        h.showMessage(text, true);
         return A_Err_NONE;
     });
 }
@@ -291,15 +292,14 @@ A_Err isLayerVideoReallyOn(AEGP_LayerH layerH, A_Boolean* on) {
                    [&](Impl&, Layer& l) { *on = l.video && l.videoReallyOn && !l.audioOnly; });
 }
 
-// Layer bounds; a layer without masked bounds of its own reports its source rectangle.
+// Layer bounds; a layer without masked bounds of its own reports what it draws.
 A_Err getLayerMaskedBounds(AEGP_LayerH layerH, AEGP_LTimeMode, const A_Time* time,
                            A_FloatRect* bounds) {
     return onLayer("AEGP_GetLayerMaskedBounds", layerH, time ? bounds : nullptr,
-                   [&](Impl&, Layer& l) {
-                       const auto& b = l.maskedBounds;
-                       const bool unset = b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 0;
-                       *bounds = unset ? A_FloatRect{0, 0, double(l.width), double(l.height)}
-                                       : A_FloatRect{b[0], b[1], b[2], b[3]};
+                   [&](Impl& h, Layer& l) {
+                       const bool unset = l.maskedBounds == std::array<double, 4>{0, 0, 0, 0};
+                       const auto b = unset ? sourceFrame(l, h.comp()).content : l.maskedBounds;
+                       *bounds = A_FloatRect{b[0], b[1], b[2], b[3]};
                    });
 }
 

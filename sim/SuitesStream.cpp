@@ -364,6 +364,7 @@ KeyAccess keysOf(Impl& h, const StreamRef& ref) {
     } else if (ref.type == StreamRef::Markers) {
         Layer* layer = h.layerById(ref.layerId);
         a.markers = layer ? &layer->markers : nullptr;
+        if (a.markers) sortMarkers(*a.markers);
     } else if (paramDefOf(h, ref) && typeOf(h, ref) != AEGP_StreamType_NO_DATA) {
         a.param = paramValueOf(h, ref);
     }

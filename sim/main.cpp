@@ -236,6 +236,7 @@ int run(const Args& a) {
                             a.paths,
                             true,
                             sim::planVideo(a.video, scene.project.comp)};
+    options.printSummary = true;
     if (sim::runScene(scene, options)) return 0;
     std::cerr << "tessaron: a command returned an error (see commandErrors in " << a.out
               << "/result.json)\n";

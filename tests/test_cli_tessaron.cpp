@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -110,6 +111,39 @@ TEST(Cli, RunWritesTheResult) {
     EXPECT_EQ(r["layers"][1]["name"], "Card");
 }
 
+// What the user would see: a one-line summary on stderr, the controls' state and each keyed
+// frame in result.json.
+TEST(Cli, RunSummarisesWhatTheUserSees) {
+    TempDir dir;
+    const Json params = {{"Position", "Grid"},
+                         {"Scale", "Ignore"},
+                         {"Random Seed", false},
+                         {"Force Keyframing", true}};
+    scenetest::writeText(dir.file("scene.json"),
+                         smallScene(params, Json::array({"create"})).dump());
+    const Outcome o = tessaron(dir, "run scene.json --out result --no-preview");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_NE(
+        o.err.find("tessaron: 1 frame evaluated: 1 layer placed, 0 overlapping pairs, 0 layers "
+                   "outside the shape, "),
+        std::string::npos)
+        << o.err;
+    const Json r = Json::parse(slurp(dir.file("result/result.json")));
+    ASSERT_EQ(r["frames"].size(), 1u);
+    EXPECT_EQ(r["frames"][0]["layersPlaced"], 1);
+    EXPECT_EQ(r["frames"][0]["outsideShape"], 0);
+    EXPECT_GT(r["frames"][0]["shapeCovered"].get<double>(), 0.0);
+    std::map<std::string, Json> byName;
+    for (const Json& p : r["params"]) byName[p["name"].get<std::string>()] = p;
+    EXPECT_EQ(byName["Position"]["value"], "Grid");
+    EXPECT_EQ(byName["Min Size (px)"]["disabled"], true);  // Scale Ignore
+    EXPECT_EQ(byName["Offset Method"]["disabled"], true);  // Offset 0
+    EXPECT_EQ(byName["Seed"]["disabled"], false);          // Random Seed off
+    EXPECT_EQ(byName["Source Layer"]["value"], "Shape");
+    EXPECT_EQ(byName["Create"]["hidden"], false);
+    EXPECT_FALSE(byName["Create"].contains("value"));
+}
+
 // The scene's API version reaches the plug-in, which declines it for every command; that is
 // the run's outcome, not a bad scene.
 TEST(Cli, AnOldHostVersionRecordsThePluginsRefusal) {
@@ -123,6 +157,8 @@ TEST(Cli, AnOldHostVersionRecordsThePluginsRefusal) {
     ASSERT_FALSE(r["messages"].empty());
     for (const Json& m : r["messages"])
         EXPECT_EQ(m, "Tessaron plug-in requires AE CS5.5 or later.");
+    EXPECT_EQ(r["messagesShown"], Json(std::vector<bool>(r["messages"].size(), false)));
+    EXPECT_EQ(o.err.find("requires"), std::string::npos) << o.err;  // not shown
     EXPECT_EQ(r["undoGroups"], Json::array());
     EXPECT_EQ(r["leaks"], Json::object());
 }

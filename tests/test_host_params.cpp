@@ -55,7 +55,7 @@ const std::vector<Expected> kExpected = {
     {29, PF_Param_POPUP, "Spatial Interpolation", 64},
     {30, PF_Param_FLOAT_SLIDER, "In Tangent", 32},
     {31, PF_Param_FLOAT_SLIDER, "Out Tangent", 32},
-    {32, PF_Param_FLOAT_SLIDER, "Offset (frames)", 36},
+    {32, PF_Param_FLOAT_SLIDER, "Offset (frames)", 100},
     {33, PF_Param_POPUP, "Offset Method", 0},
     {34, PF_Param_CHECKBOX, "Motion Blur", 2},
     {35, PF_Param_GROUP_END, "", 0},

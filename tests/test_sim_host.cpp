@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <png.h>
 
 #include <cstring>
 #include <functional>
@@ -381,6 +382,77 @@ TEST(SimHostCheckout, PngSourceIsReadStraight) {
     EXPECT_NEAR(blue.alpha, 128, 1);
     EXPECT_EQ(blue.blue, 255);
     host.inData()->inter.checkin_param(host.inData()->effect_ref, &c.def);
+    EXPECT_TRUE(host.leaks().empty());
+    g_plugin = nullptr;
+}
+
+// Faint pixels keep their colour: the plug-in reads what the file holds, as from the host.
+TEST(SimHostCheckout, FaintPngPixelsReachThePluginUnchanged) {
+    const std::string path = testing::TempDir() + "sim_host_faint.png";
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    png.width = 2;
+    png.height = 1;
+    png.format = PNG_FORMAT_RGBA;
+    const uint8_t pixels[] = {245, 245, 245, 10, 3, 200, 90, 1};
+    ASSERT_TRUE(png_image_write_to_file(&png, path.c_str(), 0, pixels, 0, nullptr));
+    sim::Project p = twoLayers();
+    p.comp.layers[0].type = sim::LayerType::Footage;
+    p.comp.layers[0].imagePath = path;
+    p.comp.layers[0].width = p.comp.layers[0].height = 0;
+    sim::Host host(p);
+    g_plugin = registerParams;
+    host.attach(&fakeEntry);
+    host.paramsSetup();
+    Checkout c = checkoutSource(host);
+    const PF_Pixel grey = row<PF_Pixel>(c.def.u.ld, 0)[0];
+    EXPECT_EQ(grey.alpha, 10);
+    EXPECT_EQ(grey.red, 245);
+    EXPECT_EQ(grey.blue, 245);
+    const PF_Pixel faintest = row<PF_Pixel>(c.def.u.ld, 0)[1];
+    EXPECT_EQ(faintest.alpha, 1);
+    EXPECT_EQ(faintest.red, 3);
+    EXPECT_EQ(faintest.green, 200);
+    EXPECT_EQ(faintest.blue, 90);
+    host.inData()->inter.checkin_param(host.inData()->effect_ref, &c.def);
+    g_plugin = nullptr;
+}
+
+// A shape layer's source is the composition's size with what it draws in the middle; its
+// bounds are in layer space around the origin.
+TEST(SimHostCheckout, ShapeSourceIsCompSizedWithTheShapeInTheMiddle) {
+    sim::Project p = twoLayers();
+    p.comp.width = 100;
+    p.comp.height = 60;
+    p.comp.layers[0].type = sim::LayerType::Shape;  // draws 40 x 20
+    p.comp.layers[0].maskedBounds = {0, 0, 0, 0};
+    sim::Host host(p);
+    g_plugin = registerParams;
+    host.attach(&fakeEntry);
+    host.paramsSetup();
+    Checkout c = checkoutSource(host);
+    ASSERT_EQ(c.def.u.ld.width, 100);
+    ASSERT_EQ(c.def.u.ld.height, 60);
+    EXPECT_EQ(row<PF_Pixel>(c.def.u.ld, 20)[30].alpha, 255);  // top-left of the drawn part
+    EXPECT_EQ(row<PF_Pixel>(c.def.u.ld, 39)[69].alpha, 255);  // its bottom-right
+    EXPECT_EQ(row<PF_Pixel>(c.def.u.ld, 19)[30].alpha, 0);
+    EXPECT_EQ(row<PF_Pixel>(c.def.u.ld, 20)[70].alpha, 0);
+    host.inData()->inter.checkin_param(host.inData()->effect_ref, &c.def);
+    auto* layers = acquire<AEGP_LayerSuite7>(host, kAEGPLayerSuite, 13);
+    auto* pf = acquire<AEGP_PFInterfaceSuite1>(host, kAEGPPFInterfaceSuite, 1);
+    AEGP_LayerH layer = nullptr;
+    ASSERT_EQ(pf->AEGP_GetEffectLayer(host.inData()->effect_ref, &layer), A_Err_NONE);
+    A_Time t{0, 25};
+    A_FloatRect bounds{};
+    ASSERT_EQ(layers->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime, &t, &bounds),
+              A_Err_NONE);
+    EXPECT_EQ(bounds.left, -20);
+    EXPECT_EQ(bounds.top, -10);
+    EXPECT_EQ(bounds.right, 20);
+    EXPECT_EQ(bounds.bottom, 10);
+    release(host, kAEGPLayerSuite, 13);
+    release(host, kAEGPPFInterfaceSuite, 1);
     EXPECT_TRUE(host.leaks().empty());
     g_plugin = nullptr;
 }

@@ -1,0 +1,232 @@
+// The simulated host behaves as the host does where a plug-in could tell the difference: when
+// the controls are refreshed, marker order, which messages the user sees, parameter keys,
+// slider ranges, shape and text layers as Sources.
+#include <gtest/gtest.h>
+
+#include "host/Params.h"
+#include "sim/Host.h"
+#include "sim/Scene.h"
+#include "sim/SceneRun.h"
+#include "test_sim_scene_fixture.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+using namespace scenetest;
+
+const char* const kPlugin = TESSARON_BINARY_DIR "/Tessaron_Pro.so";
+
+Json fakeScene(const Json& actions) {
+    return {{"comp", {{"width", 100}, {"height", 100}, {"frameRate", 25}, {"duration", 4}}},
+            {"layers",
+             {{{"name", "Shape"},
+               {"type", "solid"},
+               {"effects", {{{"name", "Tessaron (Pro)"}, {"params", Json::object()}}}}}}},
+            {"actions", actions}};
+}
+
+// Sets one parameter, as an action.
+Json setting(const std::string& name, const Json& value) {
+    return Json::array({{{"set", {{name, value}}}}});
+}
+
+int updatesAfterApplying(PF_FilterProc entry, const Json& actions) {
+    const sim::Scene scene = sim::parseScene(fakeScene(actions), "scene.json", ".");
+    sim::Host host(scene.project);
+    host.setEffectLayer(scene.effectLayer, scene.effectSlot);
+    attachFake(host);
+    host.attach(entry);
+    EXPECT_TRUE(sim::performScene(host, scene));
+    return fakeLog().updates - 2;  // applying, and opening with the scene's values
+}
+
+PF_Err askingForUpdates(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
+                        PF_LayerDef* output, void* extra) {
+    const PF_Err err = fakeEntry(cmd, in, out, params, output, extra);
+    if (cmd == PF_Cmd_GLOBAL_SETUP) out->out_flags |= PF_OutFlag_SEND_UPDATE_PARAMS_UI;
+    return err;
+}
+
+TEST(SimHostMoments, ControlsAreRefreshedOnlyWhenTheHostWould) {
+    // Flag is not supervised: the host does not refresh the controls for it alone.
+    EXPECT_EQ(updatesAfterApplying(fakeEntry, setting("Flag", true)), 0);
+    EXPECT_EQ(updatesAfterApplying(fakeEntry, setting("Mode", "Grid")), 1);
+    // Unless the plug-in asked for every change.
+    EXPECT_EQ(updatesAfterApplying(askingForUpdates, setting("Flag", true)), 1);
+}
+
+// The Tessaron scene: an opaque 400 x 300 Source (or another Source layer), and cards.
+Json collageScene(const Json& source, const Json& params, const Json& actions, int cards = 6) {
+    Json layers = Json::array();
+    Json carrier = {{"name", "Carrier"},
+                    {"type", "null"},
+                    {"effects", {{{"name", "Tessaron (Pro)"}, {"params", params}}}}};
+    layers.push_back(carrier);
+    layers.push_back(source);
+    for (int i = 0; i < cards; ++i) {
+        layers.push_back({{"name", "Card " + std::to_string(i + 1)},
+                          {"type", "solid"},
+                          {"size", {10, 10}},
+                          {"transform", {{"position", {5 + 10 * i, 5}}}}});
+    }
+    return {{"comp", {{"width", 400}, {"height", 300}, {"frameRate", 25}, {"duration", 4}}},
+            {"layers", layers},
+            {"actions", actions}};
+}
+
+struct Ran {
+    sim::Scene scene;
+    std::unique_ptr<sim::Host> host;
+};
+
+Ran run(const Json& doc) {
+    Ran r;
+    r.scene = sim::parseScene(doc, "scene.json", ".");
+    r.host = std::make_unique<sim::Host>(r.scene.project);
+    r.host->setEffectLayer(r.scene.effectLayer, r.scene.effectSlot);
+    if (r.scene.apiVersion)
+        r.host->setApiVersion(r.scene.apiVersion->first, r.scene.apiVersion->second);
+    r.host->loadPlugin(kPlugin);
+    sim::performScene(*r.host, r.scene);
+    return r;
+}
+
+const Json kSolidSource = {{"name", "Source"}, {"type", "solid"}, {"size", {400, 300}}};
+
+TEST(SimHostMoments, RaisingTheOffsetEnablesOffsetMethod) {
+    Ran r = run(
+        collageScene(kSolidSource, {{"Source Layer", "Source"}}, setting("Offset (frames)", 3)));
+    EXPECT_FALSE(r.host->paramDisabled(PARAM_OFFSET_METHOD));
+    Ran lowered =
+        run(collageScene(kSolidSource, {{"Source Layer", "Source"}, {"Offset (frames)", 3}},
+                         setting("Offset (frames)", 0)));
+    EXPECT_TRUE(lowered.host->paramDisabled(PARAM_OFFSET_METHOD));
+}
+
+std::vector<double> positionKeyTimes(sim::Host& host, int layer) {
+    std::vector<double> times;
+    for (const sim::Key& k : host.project().comp.layers[size_t(layer)].position.keys)
+        times.push_back(k.time.seconds());
+    return times;
+}
+
+TEST(SimHostMarkers, UnsortedMarkersEvaluateEveryFrame) {
+    Json source = kSolidSource;
+    source["markers"] = {1.6, 0.2, 0.48, 0.2};
+    Ran r = run(collageScene(source,
+                             {{"Source Layer", "Source"},
+                              {"Frames to Render", "From Layer Markers"},
+                              {"Position", "Random"},
+                              {"Random Seed", false}},
+                             Json::array({"create"})));
+    const auto& markers = r.host->project().comp.layers[1].markers;
+    ASSERT_EQ(markers.size(), 4u);
+    EXPECT_EQ(markers[0].seconds(), 0.2);
+    EXPECT_EQ(markers[3].seconds(), 1.6);
+    EXPECT_EQ(positionKeyTimes(*r.host, 2), (std::vector<double>{0.2, 0.48, 1.6}));
+}
+
+TEST(SimHostMessages, OnlyShownMessagesAreMarkedShown) {
+    // A host too old for the plug-in: the message is written but no flag asks to show it.
+    Json old = collageScene(kSolidSource, {{"Source Layer", "Source"}}, Json::array());
+    old["host"] = {{"apiVersion", {13, 0}}};
+    Ran declined = run(old);
+    const sim::Records& quiet = declined.host->records();
+    ASSERT_FALSE(quiet.messages.empty());
+    EXPECT_EQ(quiet.messageShown, std::vector<bool>(quiet.messages.size(), false));
+    // No Source layer: the plug-in asks for its message to be shown.
+    Ran missing =
+        run(collageScene(kSolidSource, {{"Source Layer", "None"}}, Json::array({"create"})));
+    EXPECT_EQ(missing.host->records().messages,
+              std::vector<std::string>{"You must choose a Source layer first."});
+    EXPECT_EQ(missing.host->records().messageShown, std::vector<bool>{true});
+    EXPECT_EQ(missing.host->about(), PF_Err_NONE);
+    EXPECT_EQ(missing.host->records().messageShown.back(), true);
+}
+
+// A project of one layer, to carry the effect.
+sim::Project oneLayer() {
+    sim::Project p;
+    p.comp.layers.emplace_back();
+    p.comp.layers.back().id = 1;
+    return p;
+}
+
+TEST(SimHostParams, SlidersAndAnglesMoveBetweenKeysOthersHold) {
+    sim::Host host(oneLayer());
+    attachFake(host);
+    ASSERT_EQ(host.apply(), PF_Err_NONE);
+    host.setParamKeys(kSize, {{0.0, 10.0}, {1.0, 30.0}});
+    host.setParamKeys(kAngle, {{0.0, -90.0}, {2.0, 90.0}});
+    host.setParamKeys(kMode, {{0.0, 1.0}, {1.0, 4.0}});
+    host.setParamKeys(kFlag, {{0.0, 0.0}, {1.0, 1.0}});
+    const auto& params = host.effect().params;
+    EXPECT_DOUBLE_EQ(params.at(kSize).at(0.25), 15.0);
+    EXPECT_DOUBLE_EQ(params.at(kSize).at(5.0), 30.0);
+    EXPECT_DOUBLE_EQ(params.at(kAngle).at(1.5), 45.0);
+    EXPECT_EQ(params.at(kMode).at(0.9), 1.0);
+    EXPECT_EQ(params.at(kFlag).at(0.9), 0.0);
+    EXPECT_EQ(params.at(kFlag).at(1.0), 1.0);
+}
+
+TEST(SimHostParams, KeyedMinSizeReachesThePluginInterpolated) {
+    Json doc = collageScene(kSolidSource, {{"Source Layer", "Source"}}, Json::array());
+    doc["layers"][0]["effects"][0]["params"]["Min Size (px)"] =
+        Json::parse(R"([{"time": 0, "value": 10}, {"time": 2, "value": 30}])");
+    doc["comp"]["time"] = 1.0;
+    Ran r = run(doc);
+    auto& params = r.host->effect().params;
+    EXPECT_DOUBLE_EQ(params.at(PARAM_MIN_SIZE).at(1.0), 20.0);
+}
+
+TEST(SimHostParams, EveryValueTheRangeAdmitsIsAccepted) {
+    sim::Host host(oneLayer());
+    host.loadPlugin(kPlugin);
+    ASSERT_EQ(host.apply(), PF_Err_NONE);
+    sim::Scene scene;
+    scene.file = "scene.json";
+    const auto set = [&](const Json& value) {
+        sim::applyParams(host, scene, {{"Influence In", "Influence In", value}});
+        return host.effect().params.at(PARAM_INFLUENCE_IN).value;
+    };
+    EXPECT_EQ(set(0.1), 0.1);
+    EXPECT_EQ(set(100), 100.0);
+    EXPECT_THROW(set(0.0999), sim::SceneError);
+    EXPECT_THROW(set(100.01), sim::SceneError);
+    host.globalSetdown();
+}
+
+// Every Position the run writes lies on the pixels the preview draws for the Source.
+void expectCollageOn(const Json& source, double left, double top, double right, double bottom) {
+    Ran r = run(collageScene(source,
+                             {{"Source Layer", "Source"},
+                              {"Position", "Random"},
+                              {"Random Seed", false},
+                              {"Force Keyframing", true},
+                              {"Scale", "Ignore"}},
+                             Json::array({"create"}), 12));
+    const auto& layers = r.host->project().comp.layers;
+    for (size_t i = 2; i < layers.size(); ++i) {
+        ASSERT_EQ(layers[i].position.keys.size(), 1u) << layers[i].name;
+        const sim::Vec3 p = layers[i].position.keys[0].value;
+        // Random points may sit a fraction of a pixel off their pixel (a separate fault).
+        const double slack = 0.5;
+        EXPECT_TRUE(p[0] >= left - slack && p[0] <= right + slack && p[1] >= top - slack &&
+                    p[1] <= bottom + slack)
+            << layers[i].name << " at " << p[0] << ", " << p[1];
+    }
+}
+
+TEST(SimHostSources, ShapeAndTextSourcesGetCollagesOnTheirDrawnPixels) {
+    expectCollageOn({{"name", "Source"}, {"type", "shape"}, {"size", {200, 100}}}, 100, 100, 300,
+                    200);
+    expectCollageOn({{"name", "Source"},
+                     {"type", "shape"},
+                     {"size", {100, 50}},
+                     {"transform", {{"position", {100, 60}}}}},
+                    50, 35, 150, 85);
+    expectCollageOn({{"name", "Source"}, {"type", "text"}, {"size", {120, 40}}}, 140, 130, 260,
+                    170);
+}
+
+}  // namespace
