@@ -178,8 +178,8 @@ double medianSide(const std::vector<Quad>& quads) {
 
 // Cells of the given side over the Source's footprint whose centres are on the shape but under
 // no visible placed layer.
-int emptyCells(const ShapeGrid& grid, const Comp& comp, const std::vector<Quad>& shown,
-               double side) {
+int bareCells(const ShapeGrid& grid, const Comp& comp, const std::vector<Quad>& shown,
+              double side) {
     if (side < 1.0) return 0;
     // At most about 40000 cells, however small the layers.
     side = std::max(side, std::sqrt(double(comp.width) * comp.height / 40000.0));
@@ -252,7 +252,7 @@ FrameSummary summariseFrame(const Comp& comp, const std::vector<int>& placed,
     for (const Quad& q : shown) grid.cover(q);
     s.covered = grid.coveredShare();
     s.cellSize = medianSide(shown);
-    s.emptyCells = emptyCells(grid, comp, shown, s.cellSize);
+    s.bareCells = bareCells(grid, comp, shown, s.cellSize);
     return s;
 }
 

@@ -28,7 +28,7 @@ struct FrameSummary {
     double time = 0.0;
     int placed = 0;         // layers the run keyed at this frame
     bool hasShape = false;  // a Source layer with pixels; the fields below need it
-    int emptyCells = 0;     // cells of the shape whose centre no visible placed layer covers
+    int bareCells = 0;      // cells of the shape whose centre no visible placed layer covers
     double cellSize = 0.0;  // side of those cells: the median placed layer's visible side
     int outside = 0;        // placed layers whose centre lies on a transparent Source pixel
     double covered = 0.0;   // share (0..1) of the shape's opaque area under a visible layer

@@ -16,12 +16,14 @@ class Host;
 // shows it greyed out ("disabled") or not at all ("hidden").
 nlohmann::ordered_json paramStateJson(Host& host);
 
-// "frames": a summary of each frame the run wrote keys at (see FrameSummary.h), and the one line
-// the command line prints for the run.
+// "frames": a summary of each frame at which the run placed layers (see FrameSummary.h), and the
+// one line the command line prints for the run. info is what the Info panel showed, in order:
+// the plug-in's own "Empty cells: N" report of each frame of its last run is taken from it.
 struct RunSummary {
     nlohmann::ordered_json frames;
     std::string line;
 };
-RunSummary summariseRun(const Project& before, const Project& after, int sourceLayerId);
+RunSummary summariseRun(const Project& before, const Project& after, int sourceLayerId,
+                        const std::vector<std::string>& info = {});
 
 }  // namespace sim

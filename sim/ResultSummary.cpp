@@ -1,7 +1,9 @@
 // The per-frame summary of a run in result.json, and its one-line form for the command line.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "sim/FrameSummary.h"
@@ -67,9 +69,26 @@ std::map<int64_t, std::vector<int>> evaluatedFrames(const Project& before, const
     return frames;
 }
 
-Json frameJson(const Comp& comp, const FrameSummary& s) {
+// The empty cells the plug-in reported for each frame of its last run ("Evaluating frame k of
+// n" starts frame k; "Empty cells: N" follows for layouts with cells), by frame number.
+std::vector<std::optional<int>> reportedEmptyCells(const std::vector<std::string>& info) {
+    std::vector<std::optional<int>> cells;
+    int frame = 0, count = 0, empty = 0;
+    for (const std::string& line : info) {
+        if (std::sscanf(line.c_str(), "Evaluating frame %d of %d", &frame, &count) == 2) {
+            if (frame == 1) cells.assign(size_t(std::max(count, 0)), std::nullopt);
+        } else if (std::sscanf(line.c_str(), "Empty cells: %d", &empty) == 1 && frame >= 1 &&
+                   size_t(frame) <= cells.size()) {
+            cells[size_t(frame - 1)] = empty;
+        }
+    }
+    return cells;
+}
+
+Json frameJson(const Comp& comp, const FrameSummary& s, std::optional<int> emptyCells) {
     Json j = {{"time", s.time}, {"layersPlaced", s.placed}};
-    j["emptyCells"] = s.hasShape ? Json(s.emptyCells) : Json();
+    j["emptyCells"] = emptyCells ? Json(*emptyCells) : Json();
+    j["bareCells"] = s.hasShape ? Json(s.bareCells) : Json();
     j["cellSize"] = s.hasShape ? Json(s.cellSize) : Json();
     j["outsideShape"] = s.hasShape ? Json(s.outside) : Json();
     j["overlappingPairs"] = s.overlaps.size();
@@ -86,31 +105,37 @@ std::string plural(long n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string summaryLine(const std::vector<FrameSummary>& frames) {
+std::string summaryLine(const std::vector<FrameSummary>& frames,
+                        const std::vector<std::optional<int>>& emptyCells) {
     if (frames.empty()) return "tessaron: no layer was placed";
     long placed = 0, empty = 0, outside = 0, overlaps = 0;
+    bool reported = false;
+    for (const std::optional<int>& e : emptyCells) {
+        empty += e.value_or(0);
+        reported |= e.has_value();
+    }
     double covered = 0.0;
     for (const FrameSummary& f : frames) {
         placed += f.placed;
-        empty += f.emptyCells;
         outside += f.outside;
         overlaps += long(f.overlaps.size());
         covered += f.covered;
     }
     std::string line = "tessaron: " + plural(long(frames.size()), "frame", "frames") +
                        " evaluated: " + plural(placed, "layer", "layers") + " placed, " +
+                       (reported ? plural(empty, "empty cell", "empty cells") + ", " : "") +
                        plural(overlaps, "overlapping pair", "overlapping pairs");
     if (!frames.front().hasShape) return line + " (no Source layer)";
     char share[32];
     std::snprintf(share, sizeof share, "%.1f%%", 100.0 * covered / double(frames.size()));
-    return line + ", " + plural(outside, "layer", "layers") + " outside the shape, " +
-           plural(empty, "empty cell", "empty cells") + ", " + share + " of the shape covered" +
-           (frames.size() > 1 ? " (mean)" : "");
+    return line + ", " + plural(outside, "layer", "layers") + " outside the shape, " + share +
+           " of the shape covered" + (frames.size() > 1 ? " (mean)" : "");
 }
 
 }  // namespace
 
-RunSummary summariseRun(const Project& before, const Project& after, int sourceLayerId) {
+RunSummary summariseRun(const Project& before, const Project& after, int sourceLayerId,
+                        const std::vector<std::string>& info) {
     const Comp& comp = after.comp;
     ShapeSource source;
     source.layer = layerWithId(comp, sourceLayerId);
@@ -124,10 +149,14 @@ RunSummary summariseRun(const Project& before, const Project& after, int sourceL
         source.picture = picture.get();
         summaries.push_back(summariseFrame(comp, placed, source, seconds));
     }
+    // The report belongs to these frames only when the last run evaluated as many.
+    std::vector<std::optional<int>> empty = reportedEmptyCells(info);
+    if (empty.size() != summaries.size()) empty.assign(summaries.size(), std::nullopt);
     RunSummary run;
     run.frames = Json::array();
-    for (const FrameSummary& s : summaries) run.frames.push_back(frameJson(comp, s));
-    run.line = summaryLine(summaries);
+    for (size_t i = 0; i < summaries.size(); ++i)
+        run.frames.push_back(frameJson(comp, summaries[i], empty[i]));
+    run.line = summaryLine(summaries, empty);
     return run;
 }
 

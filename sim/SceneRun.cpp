@@ -143,7 +143,8 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     const bool ok = performScene(host, scene);
     nlohmann::ordered_json result = resultJson({host.project(), host.records(), host.leaks()});
     result["params"] = paramStateJson(host);
-    RunSummary summary = summariseRun(scene.project, host.project(), sourceLayerId(host));
+    RunSummary summary =
+        summariseRun(scene.project, host.project(), sourceLayerId(host), host.records().info);
     result["frames"] = std::move(summary.frames);
     writeResult(options.outDir, result);
     if (options.printSummary) std::fprintf(stderr, "%s\n", summary.line.c_str());

@@ -67,7 +67,7 @@ TEST(FrameSummary, CountsWhatADesignerChecks) {
     EXPECT_EQ(s.outside, 1);
     EXPECT_NEAR(s.covered, 170.0 / 5000.0, 1e-9);
     EXPECT_EQ(s.cellSize, 10.0);
-    EXPECT_EQ(s.emptyCells, 48);  // 50 cells on the shape, A and B cover one each
+    EXPECT_EQ(s.bareCells, 48);  // 50 cells on the shape, A and B cover one each
 }
 
 TEST(FrameSummary, HiddenLayersNeitherOverlapNorCover) {
@@ -105,6 +105,18 @@ TEST(FrameSummary, RunSummaryCoversTheKeyedFrames) {
               0u)
         << run.line;
     EXPECT_EQ(sim::summariseRun(before, before, 1).line, "tessaron: no layer was placed");
+    EXPECT_EQ(run.frames[0]["emptyCells"], nullptr);
+    // The plug-in's own report of empty cells, frame by frame, from its last run.
+    const std::vector<std::string> info = {"Evaluating frame 1 of 1", "Empty cells: 9",
+                                           "Evaluating frame 1 of 2", "Empty cells: 4",
+                                           "Evaluating frame 2 of 2"};
+    const sim::RunSummary reported = sim::summariseRun(before, after, 1, info);
+    EXPECT_EQ(reported.frames[0]["emptyCells"], 4);
+    EXPECT_EQ(reported.frames[1]["emptyCells"], nullptr);
+    EXPECT_NE(reported.line.find(" placed, 4 empty cells, 1 overlapping pair"), std::string::npos)
+        << reported.line;
+    const sim::RunSummary otherRun = sim::summariseRun(before, after, 1, {info[0], info[1]});
+    EXPECT_EQ(otherRun.frames[0]["emptyCells"], nullptr);
 }
 
 }  // namespace
