@@ -209,10 +209,7 @@ void expectCollageOn(const Json& source, double left, double top, double right, 
     for (size_t i = 2; i < layers.size(); ++i) {
         ASSERT_EQ(layers[i].position.keys.size(), 1u) << layers[i].name;
         const sim::Vec3 p = layers[i].position.keys[0].value;
-        // Random points may sit a fraction of a pixel off their pixel (a separate fault).
-        const double slack = 0.5;
-        EXPECT_TRUE(p[0] >= left - slack && p[0] <= right + slack && p[1] >= top - slack &&
-                    p[1] <= bottom + slack)
+        EXPECT_TRUE(p[0] >= left && p[0] <= right && p[1] >= top && p[1] <= bottom)
             << layers[i].name << " at " << p[0] << ", " << p[1];
     }
 }
