@@ -262,6 +262,13 @@ void writeScene(const fs::path& path, const json& compJson, json layers, const j
     std::printf("wrote %s\n", path.string().c_str());
 }
 
+// A Seed keyed from `first` at 0 s to first + 100 at `seconds`: every evaluated frame gets its own
+// Seed, so the collage changes from frame to frame and a press repeats the same animation.
+json seedRamp(int first, double seconds) {
+    return json::array(
+        {{{"time", 0.0}, {"value", first}}, {{"time", seconds}, {"value", first + 100}}});
+}
+
 // Grid in a heart: the cells are filled by From Neighborhood, and the layers swap places at
 // every evaluated frame of the work area.
 void heartScene(const fs::path& dir, const std::vector<Card>& cards) {
@@ -274,7 +281,7 @@ void heartScene(const fs::path& dir, const std::vector<Card>& cards) {
         {"Min Opacity", 55},       {"Max Opacity", 100},
         {"Layer Order", "Random"}, {"Frames to Render", "Every X Frames (within work area)"},
         {"Interval (frames)", 12}, {"Temporal Interpolation", "Ease In and Out"},
-        {"Random Seed", false},    {"Seed", 3}};
+        {"Random Seed", false},    {"Seed", seedRamp(3, 2)}};
     writeScene(dir / "heart.json", comp(2, 2), collageLayers(60, cards, 11),
                sourceLayer("Heart", "heart.png", params));
 }
@@ -296,7 +303,7 @@ void wordScene(const fs::path& dir, const std::vector<Card>& cards) {
                          {"Offset (frames)", 3},
                          {"Offset Method", "From Left to Right"},
                          {"Random Seed", false},
-                         {"Seed", 8}};
+                         {"Seed", seedRamp(8, 3)}};
     writeScene(dir / "word.json", comp(3, 2), collageLayers(90, cards, 23),
                sourceLayer("Word", "word.png", params));
 }
@@ -319,7 +326,7 @@ void ringScene(const fs::path& dir, const std::vector<Card>& cards) {
                          {"Temporal Interpolation", "Ease In and Out"},
                          {"Spatial Interpolation", "Outer Half Circle"},
                          {"Random Seed", false},
-                         {"Seed", 5}};
+                         {"Seed", seedRamp(5, 2)}};
     json source = sourceLayer("Ring", "ring.png", params);
     source["markers"] = {0.0, 0.8, 1.6};
     writeScene(dir / "ring.json", comp(2, 2), collageLayers(48, cards, 37), source);
