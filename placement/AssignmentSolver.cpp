@@ -1,0 +1,258 @@
+#include <algorithm>
+#include <cassert>
+#include <limits>
+
+#include "engine/SearchPath.h"
+#include "placement/MinimumAssignment.h"
+
+namespace {
+
+constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
+
+struct Costs {
+    const std::vector<Point2D>& from;
+    const std::vector<Point2D>& to;
+    std::vector<char> known;
+    long long operator()(int i, int j) const {
+        return known[i] ? squaredDistanceCost(from[i], to[j]) : 0;
+    }
+};
+
+// Shortest augmenting paths (Jonker-Volgenant) with column prices v: the reduced cost of (i, j)
+// is c(i, j) - v[j] - u[i], u implicit. Every matched row sits at its smallest reduced cost, so
+// no reduced cost is negative.
+class Solver {
+  public:
+    Solver(const Costs& costs, int n)
+        : c_(costs), n_(n), v_(n, 0), colOf_(n, -1), rowOf_(n, -1), d_(n), pred_(n), done_(n) {}
+
+    void start(const AssignmentWarmStart& warm);
+    void reduceFreeRows();
+    void augment(int row);
+    bool free(int row) const { return colOf_[row] < 0; }
+    void keep(AssignmentWarmStart& warm) const {
+        warm.prices = v_;
+        warm.columns = colOf_;
+    }
+
+  private:
+    void match(int i, int j) {
+        colOf_[i] = j;
+        rowOf_[j] = i;
+    }
+    int matchTight(const std::vector<int32_t>& previous);
+    void unmatchAll() {
+        std::fill(colOf_.begin(), colOf_.end(), -1);
+        std::fill(rowOf_.begin(), rowOf_.end(), -1);
+    }
+
+    Costs c_;
+    int n_;
+    std::vector<long long> v_;
+    std::vector<int32_t> colOf_, rowOf_;
+    std::vector<long long> d_;
+    std::vector<int32_t> pred_;
+    std::vector<char> done_;
+    std::vector<int32_t> scanned_;
+};
+
+// Matches the previous pairs that sit at their row's smallest reduced cost, then each free row to
+// its cheapest column if that is free; returns the number of matched rows.
+int Solver::matchTight(const std::vector<int32_t>& previous) {
+    std::vector<long long> u(n_, kUnreached);
+    std::vector<int32_t> cheapest(n_, 0);
+    for (int i = 0; i < n_; ++i) {
+        for (int j = 0; j < n_; ++j) {
+            const long long r = c_(i, j) - v_[j];
+            if (r < u[i]) {
+                u[i] = r;
+                cheapest[i] = j;
+            }
+        }
+    }
+    int matched = 0;
+    for (int i = 0; i < n_ && static_cast<int>(previous.size()) == n_; ++i) {
+        const int j = previous[i];
+        if (j >= 0 && j < n_ && rowOf_[j] < 0 && c_(i, j) - v_[j] == u[i]) {
+            match(i, j);
+            ++matched;
+        }
+    }
+    for (int i = 0; i < n_; ++i) {
+        if (free(i) && rowOf_[cheapest[i]] < 0) {
+            match(i, cheapest[i]);
+            ++matched;
+        }
+    }
+    return matched;
+}
+
+// The last frame's prices and pairs when they still solve the whole problem; otherwise each
+// column priced at its cheapest row (the layers' new starts are last frame's sites, which those
+// prices never saw), keeping the last frame's pairs that are still tight.
+void Solver::start(const AssignmentWarmStart& warm) {
+    if (static_cast<int>(warm.prices.size()) == n_) {
+        v_ = warm.prices;
+        if (matchTight(warm.columns) == n_) {
+            return;
+        }
+        unmatchAll();
+    }
+    std::fill(v_.begin(), v_.end(), kUnreached);
+    for (int i = 0; i < n_; ++i) {
+        for (int j = 0; j < n_; ++j) {
+            v_[j] = std::min(v_[j], c_(i, j));
+        }
+    }
+    matchTight(warm.columns);
+}
+
+// Augmenting row reduction: a free row takes its cheapest column, whose price drops by the gap to
+// the row's second cheapest so that the row stays at its minimum; the row it displaces is
+// reduced next. Two passes, each bounded, leave few rows for the shortest paths.
+void Solver::reduceFreeRows() {
+    std::vector<int32_t> freeRows;
+    for (int i = 0; i < n_; ++i) {
+        if (free(i)) {
+            freeRows.push_back(i);
+        }
+    }
+    for (int pass = 0; pass < 2 && !freeRows.empty(); ++pass) {
+        size_t current = 0, kept = 0;
+        long long steps = 0;
+        // Rows that keep displacing each other (equal costs) are left to the shortest paths.
+        const long long limit = 4 * static_cast<long long>(freeRows.size());
+        while (current < freeRows.size()) {
+            const int i = freeRows[current++];
+            ++steps;
+            long long first = kUnreached, second = kUnreached;
+            int j1 = -1, j2 = -1;
+            for (int j = 0; j < n_; ++j) {
+                const long long h = c_(i, j) - v_[j];
+                if (h < second) {
+                    if (h >= first) {
+                        second = h;
+                        j2 = j;
+                    } else {
+                        second = first;
+                        j2 = j1;
+                        first = h;
+                        j1 = j;
+                    }
+                }
+            }
+            int owner = rowOf_[j1];
+            const bool lowers = j2 >= 0 && first < second;
+            if (steps < limit) {
+                if (lowers) {
+                    v_[j1] -= second - first;
+                } else if (owner >= 0 && j2 >= 0) {
+                    j1 = j2;
+                    owner = rowOf_[j2];
+                }
+                if (owner >= 0) {
+                    if (lowers) {
+                        freeRows[--current] = owner;
+                    } else {
+                        freeRows[kept++] = owner;
+                    }
+                }
+            } else if (owner >= 0) {
+                freeRows[kept++] = owner;
+            }
+            if (owner >= 0) {
+                colOf_[owner] = -1;
+            }
+            match(i, j1);
+        }
+        freeRows.resize(kept);
+    }
+}
+
+// Dijkstra over the columns from a free row to the nearest free column (among equally near
+// columns a free one, then the lowest index, so that ties end the search at once), then prices of
+// the settled columns move so that the path's pairs stay tight.
+void Solver::augment(int row) {
+    long long mu = kUnreached;
+    int next = -1;
+    for (int j = 0; j < n_; ++j) {
+        d_[j] = c_(row, j) - v_[j];
+        pred_[j] = row;
+        done_[j] = 0;
+        if (d_[j] < mu || (d_[j] == mu && rowOf_[next] >= 0 && rowOf_[j] < 0)) {
+            mu = d_[j];
+            next = j;
+        }
+    }
+    scanned_.clear();
+    while (rowOf_[next] >= 0) {
+        const int j = next;
+        done_[j] = 1;
+        scanned_.push_back(j);
+        const int r = rowOf_[j];
+        const long long h = c_(r, j) - v_[j];
+        const long long base = mu;
+        mu = kUnreached;
+        next = -1;
+        for (int k = 0; k < n_; ++k) {
+            if (done_[k]) {
+                continue;
+            }
+            const long long nd = base + c_(r, k) - v_[k] - h;
+            if (nd < d_[k]) {
+                d_[k] = nd;
+                pred_[k] = r;
+            }
+            if (d_[k] < mu || (d_[k] == mu && rowOf_[next] >= 0 && rowOf_[k] < 0)) {
+                mu = d_[k];
+                next = k;
+            }
+        }
+        assert(next >= 0);
+    }
+    for (const int j : scanned_) {
+        v_[j] += d_[j] - mu;
+    }
+    int j = next;
+    for (;;) {
+        const int r = pred_[j];
+        const int previous = colOf_[r];
+        match(r, j);
+        if (r == row) {
+            break;
+        }
+        j = previous;
+    }
+}
+
+}  // namespace
+
+std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
+                                            const std::vector<Point2D>& to,
+                                            const std::vector<bool>& known,
+                                            AssignmentWarmStart& warm) {
+    const int n = static_cast<int>(from.size());
+    assert(to.size() == from.size() && known.size() == from.size());
+    Solver solver(Costs{from, to, std::vector<char>(known.begin(), known.end())}, n);
+    solver.start(warm);
+    solver.reduceFreeRows();
+    for (int i = 0; i < n; ++i) {
+        if (solver.free(i)) {
+            solver.augment(i);
+        }
+    }
+    solver.keep(warm);
+    return warm.columns;
+}
+
+std::vector<int32_t> assignLayers(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                                  const std::vector<bool>& known, AssignmentWarmStart& warm) {
+    std::vector<int32_t> columns = searchPath() == SearchPath::Reference
+                                       ? minimumDistanceAssignment(from, to, known)
+                                       : shortestPathAssignment(from, to, known, warm);
+    settleTies(from, to, known, columns);
+    if (searchPath() == SearchPath::Fast) {
+        warm.columns = columns;  // still tight: the exchanges keep every pair's reduced cost
+    }
+    return columns;
+}
