@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <limits>
 
+#include "engine/Parallel.h"
 #include "engine/SearchPath.h"
 #include "placement/MinimumAssignment.h"
 
@@ -9,21 +11,62 @@ namespace {
 
 constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
 
+// The cost matrix, computed once (rows split over the worker threads) in the narrowest integer
+// type that holds every cost: the searches read each row many times.
+template <typename T>
 struct Costs {
-    const std::vector<Point2D>& from;
-    const std::vector<Point2D>& to;
-    std::vector<char> known;
-    long long operator()(int i, int j) const {
-        return known[i] ? squaredDistanceCost(from[i], to[j]) : 0;
-    }
+    std::vector<T> values;
+    int n = 0;
+    long long operator()(int i, int j) const { return values[size_t(i) * n + j]; }
 };
+
+template <typename T>
+Costs<T> costMatrix(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                    const std::vector<bool>& known) {
+    Costs<T> c;
+    c.n = static_cast<int>(from.size());
+    c.values.assign(size_t(c.n) * c.n, 0);
+    const std::vector<char> starts(known.begin(), known.end());
+    parallelFor(size_t(c.n), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            if (!starts[i]) {
+                continue;  // no start: every column costs the same
+            }
+            T* row = &c.values[i * c.n];
+            for (int j = 0; j < c.n; ++j) {
+                row[j] = static_cast<T>(squaredDistanceCost(from[i], to[j]));
+            }
+        }
+    });
+    return c;
+}
+
+// True when every cost fits 32 bits: no two coordinates more than 26000 px apart.
+bool costsFit32Bits(const std::vector<Point2D>& from, const std::vector<Point2D>& to) {
+    double lo = 0.0, hi = 0.0;
+    bool first = true;
+    for (const auto* points : {&from, &to}) {
+        for (const Point2D& p : *points) {
+            for (const float v : {p.x, p.y, p.z}) {
+                if (!std::isfinite(v)) {
+                    return false;
+                }
+                lo = first ? v : std::min(lo, double(v));
+                hi = first ? v : std::max(hi, double(v));
+                first = false;
+            }
+        }
+    }
+    return hi - lo < 26000.0;  // three squared spans stay below 2^31
+}
 
 // Shortest augmenting paths (Jonker-Volgenant) with column prices v: the reduced cost of (i, j)
 // is c(i, j) - v[j] - u[i], u implicit. Every matched row sits at its smallest reduced cost, so
 // no reduced cost is negative.
+template <typename T>
 class Solver {
   public:
-    Solver(const Costs& costs, int n)
+    Solver(const Costs<T>& costs, int n)
         : c_(costs), n_(n), v_(n, 0), colOf_(n, -1), rowOf_(n, -1), d_(n), pred_(n), done_(n) {}
 
     void start(const AssignmentWarmStart& warm);
@@ -46,7 +89,7 @@ class Solver {
         std::fill(rowOf_.begin(), rowOf_.end(), -1);
     }
 
-    Costs c_;
+    const Costs<T>& c_;
     int n_;
     std::vector<long long> v_;
     std::vector<int32_t> colOf_, rowOf_;
@@ -58,7 +101,8 @@ class Solver {
 
 // Matches the previous pairs that sit at their row's smallest reduced cost, then each free row to
 // its cheapest column if that is free; returns the number of matched rows.
-int Solver::matchTight(const std::vector<int32_t>& previous) {
+template <typename T>
+int Solver<T>::matchTight(const std::vector<int32_t>& previous) {
     std::vector<long long> u(n_, kUnreached);
     std::vector<int32_t> cheapest(n_, 0);
     for (int i = 0; i < n_; ++i) {
@@ -90,7 +134,8 @@ int Solver::matchTight(const std::vector<int32_t>& previous) {
 // The last frame's prices and pairs when they still solve the whole problem; otherwise each
 // column priced at its cheapest row (the layers' new starts are last frame's sites, which those
 // prices never saw), keeping the last frame's pairs that are still tight.
-void Solver::start(const AssignmentWarmStart& warm) {
+template <typename T>
+void Solver<T>::start(const AssignmentWarmStart& warm) {
     if (static_cast<int>(warm.prices.size()) == n_) {
         v_ = warm.prices;
         if (matchTight(warm.columns) == n_) {
@@ -110,7 +155,8 @@ void Solver::start(const AssignmentWarmStart& warm) {
 // Augmenting row reduction: a free row takes its cheapest column, whose price drops by the gap to
 // the row's second cheapest so that the row stays at its minimum; the row it displaces is
 // reduced next. Two passes, each bounded, leave few rows for the shortest paths.
-void Solver::reduceFreeRows() {
+template <typename T>
+void Solver<T>::reduceFreeRows() {
     std::vector<int32_t> freeRows;
     for (int i = 0; i < n_; ++i) {
         if (free(i)) {
@@ -172,7 +218,8 @@ void Solver::reduceFreeRows() {
 // Dijkstra over the columns from a free row to the nearest free column (among equally near
 // columns a free one, then the lowest index, so that ties end the search at once), then prices of
 // the settled columns move so that the path's pairs stay tight.
-void Solver::augment(int row) {
+template <typename T>
+void Solver<T>::augment(int row) {
     long long mu = kUnreached;
     int next = -1;
     for (int j = 0; j < n_; ++j) {
@@ -225,24 +272,31 @@ void Solver::augment(int row) {
     }
 }
 
-}  // namespace
-
-std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
-                                            const std::vector<Point2D>& to,
-                                            const std::vector<bool>& known,
-                                            AssignmentWarmStart& warm) {
-    const int n = static_cast<int>(from.size());
-    assert(to.size() == from.size() && known.size() == from.size());
-    Solver solver(Costs{from, to, std::vector<char>(known.begin(), known.end())}, n);
+template <typename T>
+std::vector<int32_t> solve(const Costs<T>& costs, AssignmentWarmStart& warm) {
+    Solver<T> solver(costs, costs.n);
     solver.start(warm);
     solver.reduceFreeRows();
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < costs.n; ++i) {
         if (solver.free(i)) {
             solver.augment(i);
         }
     }
     solver.keep(warm);
     return warm.columns;
+}
+
+}  // namespace
+
+std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
+                                            const std::vector<Point2D>& to,
+                                            const std::vector<bool>& known,
+                                            AssignmentWarmStart& warm) {
+    assert(to.size() == from.size() && known.size() == from.size());
+    if (costsFit32Bits(from, to)) {
+        return solve(costMatrix<int32_t>(from, to, known), warm);
+    }
+    return solve(costMatrix<long long>(from, to, known), warm);
 }
 
 std::vector<int32_t> assignLayers(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
