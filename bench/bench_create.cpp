@@ -6,7 +6,9 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "bench/bench_support.h"
 #include "engine/SearchPath.h"
@@ -48,11 +50,13 @@ Measured createOnce(const sim::Project& project, SearchPath path) {
     return m;
 }
 
-bool sameKeys(const sim::Stream& a, const sim::Stream& b) {
-    if (a.keys.size() != b.keys.size()) return false;
-    for (size_t k = 0; k < a.keys.size(); ++k) {
-        if (a.keys[k].value != b.keys[k].value || a.keys[k].time.value != b.keys[k].time.value)
+bool sameKeys(const sim::Stream& a, const sim::Stream& b, const std::string& where) {
+    for (size_t k = 0; k < std::max(a.keys.size(), b.keys.size()); ++k) {
+        if (k >= a.keys.size() || k >= b.keys.size() || a.keys[k].value != b.keys[k].value ||
+            a.keys[k].time.value != b.keys[k].time.value) {
+            std::fprintf(stderr, "first difference: %s key %zu\n", where.c_str(), k);
             return false;
+        }
     }
     return a.value == b.value;
 }
@@ -60,8 +64,10 @@ bool sameKeys(const sim::Stream& a, const sim::Stream& b) {
 bool sameCollage(const sim::Project& a, const sim::Project& b) {
     for (size_t i = 0; i < a.comp.layers.size(); ++i) {
         const sim::Layer &x = a.comp.layers[i], &y = b.comp.layers[i];
-        if (!sameKeys(x.position, y.position) || !sameKeys(x.scale, y.scale) ||
-            !sameKeys(x.rotation, y.rotation) || !sameKeys(x.opacity, y.opacity))
+        if (!sameKeys(x.position, y.position, x.name + " position") ||
+            !sameKeys(x.scale, y.scale, x.name + " scale") ||
+            !sameKeys(x.rotation, y.rotation, x.name + " rotation") ||
+            !sameKeys(x.opacity, y.opacity, x.name + " opacity"))
             return false;
     }
     return true;

@@ -9,9 +9,9 @@
 
 // Uniform grid of sites, about one site per cell; queries are exact and read-only, so threads
 // may share one grid.
-class SiteGrid {
+class NearestSiteGrid {
   public:
-    explicit SiteGrid(const std::vector<Point2D>& sites);
+    explicit NearestSiteGrid(const std::vector<Point2D>& sites);
     // Index of the site nearest to (x, y); -1 without sites.
     int32_t nearest(double x, double y) const;
 
@@ -34,7 +34,7 @@ class SiteGrid {
 // bottom), so that consecutive queries touch the same sites.
 std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells);
 
-// The nearest site of every sample, through a SiteGrid, samples visited in the given order and
+// The nearest site of every sample, through a NearestSiteGrid, samples visited in the given order and
 // split over the worker threads.
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
                                       const std::vector<Point2D>& samples,

@@ -20,7 +20,7 @@ double squaredDistance(double x, double y, double sx, double sy) {
 
 }  // namespace
 
-SiteGrid::SiteGrid(const std::vector<Point2D>& sites) {
+NearestSiteGrid::NearestSiteGrid(const std::vector<Point2D>& sites) {
     const int n = static_cast<int>(sites.size());
     if (n == 0) {
         cellStart_.assign(2, 0);
@@ -69,17 +69,17 @@ SiteGrid::SiteGrid(const std::vector<Point2D>& sites) {
     }
 }
 
-int SiteGrid::cellX(double x) const {
+int NearestSiteGrid::cellX(double x) const {
     const double c = std::floor((x - x0_) * inverseCell_);
     return c < 0.0 ? 0 : (c >= columns_ ? columns_ - 1 : static_cast<int>(c));
 }
 
-int SiteGrid::cellY(double y) const {
+int NearestSiteGrid::cellY(double y) const {
     const double c = std::floor((y - y0_) * inverseCell_);
     return c < 0.0 ? 0 : (c >= rows_ ? rows_ - 1 : static_cast<int>(c));
 }
 
-void SiteGrid::visitCell(int cx, int cy, double x, double y, double& best, int32_t& bestId) const {
+void NearestSiteGrid::visitCell(int cx, int cy, double x, double y, double& best, int32_t& bestId) const {
     const int c = cy * columns_ + cx;
     for (int32_t k = cellStart_[c]; k < cellStart_[c + 1]; ++k) {
         const double d = squaredDistance(x, y, xs_[k], ys_[k]);
@@ -90,7 +90,7 @@ void SiteGrid::visitCell(int cx, int cy, double x, double y, double& best, int32
     }
 }
 
-double SiteGrid::gapBeyondRing(int cx, int cy, int r, double x, double y) const {
+double NearestSiteGrid::gapBeyondRing(int cx, int cy, int r, double x, double y) const {
     double gap = kInfinity;
     if (cx - r > 0) {
         gap = std::min(gap, x - (x0_ + (cx - r) * cell_));
@@ -107,7 +107,7 @@ double SiteGrid::gapBeyondRing(int cx, int cy, int r, double x, double y) const 
     return gap == kInfinity ? -1.0 : gap;
 }
 
-int32_t SiteGrid::nearest(double x, double y) const {
+int32_t NearestSiteGrid::nearest(double x, double y) const {
     if (ids_.empty()) {
         return -1;
     }
@@ -172,7 +172,7 @@ std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells) {
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
                                       const std::vector<Point2D>& samples,
                                       const std::vector<uint32_t>& order) {
-    const SiteGrid grid(sites);
+    const NearestSiteGrid grid(sites);
     std::vector<int32_t> nearest(samples.size(), -1);
     parallelFor(order.size(), [&](size_t begin, size_t end) {
         for (size_t k = begin; k < end; ++k) {
