@@ -1,5 +1,6 @@
 // Organic relaxation and Minimum Assignment for the largest collage (3000 layers) on a
-// 1920 x 1080 shape: the two placement steps whose cost grows fastest with the layer count.
+// 1920 x 1080 shape, fast and reference: the two placement steps whose cost grows fastest with
+// the layer count.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
+#include "engine/SearchPath.h"
 #include "placement/MinimumAssignment.h"
 
 namespace {
@@ -37,32 +39,66 @@ void takeEllipse(MyTessaron& engine) {
     engine.takeImage(layer);
 }
 
-void BM_OrganicAndMinimumAssignment(benchmark::State& state) {
+std::vector<Point2D> randomPoints(const MyTessaron& engine) {
+    std::vector<Point2D> points;
+    for (int i = 0; i < kLayers; ++i) {
+        points.push_back(engine.generatePointInsideShape());
+    }
+    return points;
+}
+
+// Argument 0: the fast search; 1: the reference (kd-tree rebuilt every round).
+void BM_OrganicRelaxation(benchmark::State& state) {
+    MyTessaron engine;
+    engine.layerCount = kLayers;
+    takeEllipse(engine);
+    setSearchPath(state.range(0) ? SearchPath::Reference : SearchPath::Fast);
+    for (auto _ : state) {
+        seedRandomSources(1);
+        engine.sites.clear();
+        engine.getOrganicPoints();
+        benchmark::DoNotOptimize(engine.sites.data());
+    }
+    setSearchPath(SearchPath::Fast);
+}
+
+// Argument 0: shortest paths from cold; 1: warm from the same sites' last solve (a frame whose
+// sites stayed); 2: the Hungarian reference.
+void BM_MinimumAssignment(benchmark::State& state) {
     MyTessaron engine;
     engine.layerCount = kLayers;
     takeEllipse(engine);
     seedRandomSources(1);
-    std::vector<Point2D> previous;
-    for (int i = 0; i < kLayers; ++i) {
-        previous.push_back(engine.generatePointInsideShape());
+    const std::vector<Point2D> from = randomPoints(engine), to = randomPoints(engine);
+    const std::vector<bool> known(kLayers, true);
+    AssignmentWarmStart warm;
+    std::vector<Point2D> again(kLayers);
+    if (state.range(0) == 1) {
+        shortestPathAssignment(from, to, known, warm);
+        for (int i = 0; i < kLayers; ++i) {
+            again[i] = to[warm.columns[i]];
+        }
     }
     for (auto _ : state) {
-        engine.sites.clear();
-        engine.getOrganicPoints();
-        std::vector<Point2D> targets;
-        for (const MySitePoint& s : engine.sites) {
-            targets.push_back(s.position);
+        std::vector<int32_t> ids;
+        if (state.range(0) == 0) {
+            AssignmentWarmStart cold;
+            ids = shortestPathAssignment(from, to, known, cold);
+        } else if (state.range(0) == 1) {
+            AssignmentWarmStart start = warm;
+            ids = shortestPathAssignment(again, to, known, start);
+        } else {
+            ids = minimumDistanceAssignment(from, to, known);
         }
-        auto ids = minimumDistanceAssignment(previous, targets, std::vector<bool>(kLayers, true));
         benchmark::DoNotOptimize(ids.data());
     }
-    state.counters["layers"] = kLayers;
 }
 
 }  // namespace
 
-// One frame per iteration; the time reported is the time per evaluated frame.
-BENCHMARK(BM_OrganicAndMinimumAssignment)->Iterations(1)->Unit(benchmark::kSecond);
+// One relaxation or assignment of the largest collage per iteration.
+BENCHMARK(BM_OrganicRelaxation)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_MinimumAssignment)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kSecond);
 
 // The bench binary's only main (the target links benchmark without its main library).
 BENCHMARK_MAIN();

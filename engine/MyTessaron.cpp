@@ -6,6 +6,7 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "engine/Random.h"
+#include "engine/StageTimes.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -32,6 +33,12 @@ uint64_t clockSeed() {
 
 uint64_t frameSeed(int32_t seed) {
     return static_cast<uint64_t>(static_cast<int64_t>(seed));
+}
+
+template <typename Work>
+void timed(Stage stage, Work work) {
+    const StageTimer timer(stage);
+    work();
 }
 
 template <typename T>
@@ -145,22 +152,26 @@ void MyTessaron::solve() {
             if (!randomSeed) {
                 seedRandomSources(frameSeed(seeds[i]));
             }
-            getImageDataAtTime(f);
+            timed(Stage::Image, [&] { getImageDataAtTime(f); });
             const A_Time time = {static_cast<A_long>(int64_t{f} * frameDuration.value),
                                  frameDuration.scale};
-            getPoints(time, i);
-            getAssignmentIdsAndPositions(time, i);
-            getRotations(time, i);
-            getInitialSitesDimensions(time, i);
-            getScales(time, i);
-            centreVisibleRectangles(time, i);
-            getOpacities(time, i);
-            getOffsets(time, i);
+            timed(Stage::Sites, [&] { getPoints(time, i); });
+            timed(Stage::Assignment, [&] { getAssignmentIdsAndPositions(time, i); });
+            timed(Stage::Rotation, [&] { getRotations(time, i); });
+            timed(Stage::Sizes, [&] { getInitialSitesDimensions(time, i); });
+            timed(Stage::Scale, [&] {
+                getScales(time, i);
+                centreVisibleRectangles(time, i);
+            });
+            timed(Stage::Opacity, [&] { getOpacities(time, i); });
+            timed(Stage::Offsets, [&] { getOffsets(time, i); });
         }
-        for (int j = 0; j < layerCount; ++j) {
-            keyframeLayer(j);
-        }
-        setTemporalInterpolationWithScript();
+        timed(Stage::Keys, [&] {
+            for (int j = 0; j < layerCount; ++j) {
+                keyframeLayer(j);
+            }
+        });
+        timed(Stage::Ease, [&] { setTemporalInterpolationWithScript(); });
     }
     if (!err) {
         suites.UtilitySuite4()->AEGP_EndUndoGroup();

@@ -7,6 +7,8 @@
 #include "AE_Effect.h"
 #include "AE_GeneralPlug.h"
 #include "engine/Point2D.h"
+#include "placement/Candidates.h"
+#include "placement/MinimumAssignment.h"
 #include "placement/MySitePoint.h"
 
 // The collage engine of one press of "Create". The Create command fills the settings, calls
@@ -99,6 +101,7 @@ class MyTessaron {
     std::vector<std::vector<float>> scales;       // [layer][frame]
     std::vector<std::vector<float>> opacities;    // [layer][frame]
     std::vector<std::vector<int32_t>> offsets;    // [layer][frame]
+    AssignmentWarmStart assignmentWarmStart;      // Minimum Assignment's last prices and columns
 
     // ---- Source image sampling
     void getImageDataAtTime(int frame);
@@ -133,6 +136,11 @@ class MyTessaron {
     void getPoints(A_Time time, int frameIndex);
     void getGridPointsInShape(int columns, float aspect, std::vector<Point2D>& out) const;
     void getRadialPointsInShape(int rings, std::vector<Point2D>& out) const;
+    // getGridPointsInShape(columns, aspect).size(), without building the list.
+    size_t countGridPointsInShape(int columns, float aspect) const;
+    // Counts, work and upper bounds that let the Grid and Radial searches skip and stop.
+    CandidateCounts gridCandidateCounts(float aspect) const;
+    CandidateCounts radialCandidateCounts() const;
     Point2D getPreviousPosKeyValue(AEGP_StreamRefH stream, A_Time time);
     void getOrganicPoints();
     void moveToCentroid(MySitePoint& site) const;

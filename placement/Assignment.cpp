@@ -25,15 +25,6 @@ A_Matrix4 identity() {
 
 }  // namespace
 
-long long squaredDistanceCost(const Point2D& a, const Point2D& b) {
-    const float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
-    const double d = static_cast<double>(dx * dx + dy * dy + dz * dz);
-    if (!(d < static_cast<double>(kMaxAssignmentCost))) {
-        return kMaxAssignmentCost;  // also NaN
-    }
-    return static_cast<long long>(d);
-}
-
 std::vector<int32_t> minimumDistanceAssignment(const std::vector<Point2D>& from,
                                                const std::vector<Point2D>& to,
                                                const std::vector<bool>& known) {
@@ -158,7 +149,7 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
         for (int j = 0; j < n; ++j) {
             to.push_back(siteInComp(sites[j].position));
         }
-        ids = minimumDistanceAssignment(from, to, known);
+        ids = assignLayers(from, to, known, assignmentWarmStart);
     }
     assignmentIds.push_back(ids);
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
@@ -11,20 +12,35 @@ namespace {
 constexpr float kTwoPi = 6.2831855f;
 constexpr float kSixthPi = 0.5235988f;
 constexpr int kFurtherTrials = 5;
+// Beyond this many columns or rings a shape is too small for the layers: random sites instead.
+constexpr int kMaxCount = 1 << 24;
 
 }  // namespace
 
+// Cell width and height for a count of columns: the height from the reciprocal aspect in double.
+void gridCellSize(const int32_t bounds[4], int columns, float aspect, float& cw, float& ch) {
+    cw = static_cast<float>(bounds[1] + 1 - bounds[0]) / static_cast<float>(columns);
+    ch = static_cast<float>((1.0 / aspect) * cw);
+    assert(cw > 0.0f && ch > 0.0f);
+}
+
+// Cell centres along one axis, accumulated in single precision step by step, so the count of
+// cells that fit matches the layout the stored collages were made with.
+std::vector<float> cellCentres(int first, int last, float step) {
+    std::vector<float> centres;
+    for (float c = first + 0.5f * step; c <= last; c = c + step) {  // NOLINT(*FloatLoopCounter)
+        centres.push_back(c);
+    }
+    return centres;
+}
+
 void MyTessaron::getGridPointsInShape(int columns, float aspect, std::vector<Point2D>& out) const {
     out.clear();
-    const int minX = opaqueBounds[0], maxX = opaqueBounds[1];
-    const int minY = opaqueBounds[2], maxY = opaqueBounds[3];
-    const float cw = static_cast<float>(maxX + 1 - minX) / static_cast<float>(columns);
-    const float ch = static_cast<float>((1.0 / aspect) * cw);
-    assert(cw > 0.0f && ch > 0.0f);
-    // Cell centres are accumulated in single precision, step by step, so the count of cells that
-    // fit matches the layout the stored collages were made with.
-    for (float y = minY + 0.5f * ch; y <= maxY; y = y + ch) {      // NOLINT(*FloatLoopCounter)
-        for (float x = minX + 0.5f * cw; x <= maxX; x = x + cw) {  // NOLINT(*FloatLoopCounter)
+    float cw = 0.0f, ch = 0.0f;
+    gridCellSize(opaqueBounds, columns, aspect, cw, ch);
+    const std::vector<float> xs = cellCentres(opaqueBounds[0], opaqueBounds[1], cw);
+    for (const float y : cellCentres(opaqueBounds[2], opaqueBounds[3], ch)) {
+        for (const float x : xs) {
             if (isPointInsideShape(x, y)) {
                 out.emplace_back(x, y, 0.0f);
             }
@@ -58,26 +74,62 @@ void MyTessaron::getRadialPointsInShape(int rings, std::vector<Point2D>& out) co
     }
 }
 
-CandidateChoice chooseCandidates(int n, int firstCount, const CandidateBuilder& build) {
-    CandidateChoice choice;
+std::optional<CandidateChoice> chooseCandidates(int n, int firstCount,
+                                                const CandidateBuilder& build,
+                                                const CandidateCounts& counts, double budget) {
+    double spent = 0.0;
+    // The candidates count k gives, -1 when examining it would overrun the budget; counts that
+    // cannot reach n are reported as 0 without being examined.
+    auto examine = [&](int k) -> long long {
+        if (counts.atMost(k) < n) {
+            return 0;
+        }
+        const double work = counts.work(k);
+        if (spent + work > budget) {
+            return -1;
+        }
+        spent += work;
+        return static_cast<long long>(counts.count(k));
+    };
     int count = firstCount;
-    std::vector<Point2D> points;
-    build(count, points);
-    while (static_cast<int>(points.size()) < n) {
-        build(++count, points);
+    long long found = examine(count);
+    while (found >= 0 && found < n) {
+        if (count >= kMaxCount) {
+            return std::nullopt;
+        }
+        found = examine(++count);
     }
-    choice.excess = static_cast<int>(points.size()) - n;
-    choice.points = points;
+    if (found < 0) {
+        return std::nullopt;
+    }
+    CandidateChoice choice;
+    choice.excess = static_cast<int>(found - n);
     choice.hadExcess = choice.excess > 0;
+    int best = count;
     for (int t = 0; choice.hadExcess && t < kFurtherTrials; ++t) {
-        build(++count, points);
-        const int excess = static_cast<int>(points.size()) - n;
-        if (excess >= 0 && excess < choice.excess) {
-            choice.excess = excess;
-            choice.points = points;
+        found = examine(++count);
+        if (found < 0) {
+            break;
+        }
+        if (found >= n && found - n < choice.excess) {
+            choice.excess = static_cast<int>(found - n);
+            best = count;
         }
     }
+    build(best, choice.points);
     return choice;
+}
+
+CandidateChoice chooseCandidates(int n, int firstCount, const CandidateBuilder& build) {
+    std::vector<Point2D> points;
+    CandidateCounts counts;
+    counts.count = [&](int k) {
+        build(k, points);
+        return points.size();
+    };
+    counts.work = [](int) { return 0.0; };
+    counts.atMost = [](int) { return std::numeric_limits<double>::infinity(); };
+    return *chooseCandidates(n, firstCount, build, counts, 0.0);
 }
 
 bool gridReachesShape(const std::vector<int32_t>& xs, const std::vector<int32_t>& ys, int32_t maxX,

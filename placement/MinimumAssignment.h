@@ -8,11 +8,44 @@
 constexpr long long kMaxAssignmentCost = 1000000000000000LL;
 
 // Squared distance of two points (single precision, x, y, z in order) as a capped 64-bit cost.
-long long squaredDistanceCost(const Point2D& a, const Point2D& b);
+inline long long squaredDistanceCost(const Point2D& a, const Point2D& b) {
+    const float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
+    const double d = static_cast<double>(dx * dx + dy * dy + dz * dz);
+    if (!(d < static_cast<double>(kMaxAssignmentCost))) {
+        return kMaxAssignmentCost;  // also NaN
+    }
+    return static_cast<long long>(d);
+}
+
+// What one solve leaves for the next frame's: the column prices and the assignment. A later
+// solve of the same size starts from them; pairs that are no longer tight are dropped.
+struct AssignmentWarmStart {
+    std::vector<long long> prices;
+    std::vector<int32_t> columns;
+};
 
 // For each row i, the column it takes, minimising the sum of squared distances between from[i]
 // and to[column]. Rows whose start is unknown (known[i] false) cost the same for every column.
-// from, to and known have the same size.
+// from, to and known have the same size. The reference: the Hungarian method of dlib.
 std::vector<int32_t> minimumDistanceAssignment(const std::vector<Point2D>& from,
                                                const std::vector<Point2D>& to,
                                                const std::vector<bool>& known);
+
+// The same minimum by shortest augmenting paths over prices, started from warm and leaving the
+// result's prices and columns in it.
+std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
+                                            const std::vector<Point2D>& to,
+                                            const std::vector<bool>& known,
+                                            AssignmentWarmStart& warm);
+
+// Rows with the same start (or no known start) are interchangeable, and so are columns at the
+// same point: exchanging them keeps the total. Among the assignments that differ from columns
+// only by such exchanges, this picks the one where each row, in row order, takes the
+// lowest-numbered column still open to it, so that every optimal solver agrees on it.
+void settleTies(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                const std::vector<bool>& known, std::vector<int32_t>& columns);
+
+// The layers' assignment: the shortest-path solver, or dlib's when the reference search path is
+// selected, with ties settled.
+std::vector<int32_t> assignLayers(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                                  const std::vector<bool>& known, AssignmentWarmStart& warm);

@@ -1,30 +1,32 @@
-#include <ANN/ANN.h>
-
-#include <cassert>
 #include <vector>
 
 #include "engine/MyTessaron.h"
+#include "engine/SearchPath.h"
 #include "placement/MyDensityPoint.h"
+#include "placement/NearestSite.h"
 
 namespace {
 
 constexpr int kSamplesPerSite = 50;
 constexpr int kRounds = 15;
 
-// Each sample goes to its nearest site (exact 1-NN over a fresh kd-tree of the sites).
+// Each sample goes to its nearest site; the sites' lists keep the samples' order, whatever order
+// the search visited them in.
 void assignSamples(std::vector<MySitePoint>& sites, std::vector<MyDensityPoint>& samples,
-                   ANNpointArray data, ANNpoint query) {
-    const int n = static_cast<int>(sites.size());
-    ANNkd_tree tree(data, n, 2, 1, ANN_KD_SUGGEST);
-    ANNidx nearest = 0;
-    ANNdist distance = 0.0;
-    for (MyDensityPoint& sample : samples) {
-        query[0] = sample.position.x;
-        query[1] = sample.position.y;
-        tree.annkSearch(query, 1, &nearest, &distance, 0.0);
-        assert(nearest >= 0 && nearest < n);
-        sample.nearestSite = sites[nearest].position;
-        sites[nearest].densityPoints.push_back(sample.position);
+                   const std::vector<Point2D>& at, const std::vector<uint32_t>& order) {
+    std::vector<Point2D> positions;
+    positions.reserve(sites.size());
+    for (MySitePoint& site : sites) {
+        positions.push_back(site.position);
+        site.densityPoints.clear();
+    }
+    const std::vector<int32_t> nearest = searchPath() == SearchPath::Reference
+                                             ? nearestSitesKdTree(positions, at)
+                                             : nearestSitesGrid(positions, at, order);
+    for (size_t s = 0; s < samples.size(); ++s) {
+        MySitePoint& site = sites[nearest[s]];
+        samples[s].nearestSite = site.position;
+        site.densityPoints.push_back(samples[s].position);
     }
 }
 
@@ -32,33 +34,25 @@ void assignSamples(std::vector<MySitePoint>& sites, std::vector<MyDensityPoint>&
 
 void MyTessaron::getOrganicPoints() {
     const int n = layerCount;
-    ANNpointArray data = annAllocPts(MaxLayers, 2);
-    ANNpoint query = annAllocPt(2);
     for (int i = 0; i < n; ++i) {
-        MySitePoint site;
-        site.position = generatePointInsideShape();
-        data[i][0] = site.position.x;
-        data[i][1] = site.position.y;
-        sites.push_back(site);
+        sites.emplace_back();
+        sites.back().position = generatePointInsideShape();
     }
     std::vector<MyDensityPoint> samples(static_cast<size_t>(kSamplesPerSite) * n);
-    for (MyDensityPoint& sample : samples) {
-        sample.position = generatePointInsideShape();
+    std::vector<Point2D> at(samples.size());
+    for (size_t s = 0; s < samples.size(); ++s) {
+        samples[s].position = generatePointInsideShape();
+        at[s] = samples[s].position;
     }
+    // The samples never move: one visiting order, by cells of about one site each, serves every
+    // round.
+    const std::vector<uint32_t> order = cellOrder(at, n);
     for (int round = 0; n > 0 && round < kRounds; ++round) {
+        assignSamples(sites, samples, at, order);
         for (MySitePoint& site : sites) {
-            site.densityPoints.clear();
-        }
-        assignSamples(sites, samples, data, query);
-        for (int i = 0; i < n; ++i) {
-            moveToCentroid(sites[i]);
-            data[i][0] = sites[i].position.x;
-            data[i][1] = sites[i].position.y;
+            moveToCentroid(site);
         }
     }
-    annDeallocPt(query);
-    annDeallocPts(data);
-    annClose();
 }
 
 // Lloyd step: the site moves to the mean of its samples, or to its first sample when the mean

@@ -53,17 +53,24 @@ void MyTessaron::getCandidateSites(bool grid, A_Time time) {
         getRandomSites();  // no cell count would ever give enough centres on such a shape
         return;
     }
-    CandidateChoice choice;
+    std::optional<CandidateChoice> found;
     if (grid) {
         const float aspect = gridCellAspect(time);
-        choice = chooseCandidates(layerCount, 1, [&](int k, std::vector<Point2D>& out) {
-            getGridPointsInShape(k, aspect, out);
-        });
+        found = chooseCandidates(
+            layerCount, 1,
+            [&](int k, std::vector<Point2D>& out) { getGridPointsInShape(k, aspect, out); },
+            gridCandidateCounts(aspect), kCandidateWorkBudget);
     } else {
-        choice = chooseCandidates(layerCount, 0, [&](int k, std::vector<Point2D>& out) {
-            getRadialPointsInShape(k, out);
-        });
+        found = chooseCandidates(
+            layerCount, 0,
+            [&](int k, std::vector<Point2D>& out) { getRadialPointsInShape(k, out); },
+            radialCandidateCounts(), kCandidateWorkBudget);
     }
+    if (!found) {
+        getRandomSites();  // the shape is too small or sparse for any affordable count
+        return;
+    }
+    CandidateChoice& choice = *found;
     if (choice.hadExcess) {
         reportEmptyCells(choice.excess);
     }

@@ -110,6 +110,145 @@ TEST(PlacementAssignment, NoLayersNoColumns) {
     EXPECT_TRUE(minimumDistanceAssignment({}, {}, {}).empty());
 }
 
+namespace {
+
+std::vector<Point2D> scatter(std::mt19937& rng, int n, float size) {
+    std::uniform_real_distribution<float> coord(0, size);
+    std::vector<Point2D> points;
+    for (int i = 0; i < n; ++i) {
+        points.emplace_back(coord(rng), coord(rng));
+    }
+    return points;
+}
+
+std::vector<Point2D> lattice(int n, float step) {
+    std::vector<Point2D> points;
+    for (int i = 0; i < n; ++i) {
+        points.emplace_back(step * float(i % 7), step * float(i / 7));
+    }
+    return points;
+}
+
+std::vector<int32_t> referenceSettled(const std::vector<Point2D>& from,
+                                      const std::vector<Point2D>& to,
+                                      const std::vector<bool>& known) {
+    std::vector<int32_t> columns = minimumDistanceAssignment(from, to, known);
+    settleTies(from, to, known, columns);
+    return columns;
+}
+
+std::vector<int32_t> fastSettled(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                                 const std::vector<bool>& known, AssignmentWarmStart& warm) {
+    return assignLayers(from, to, known, warm);
+}
+
+// Same columns as dlib's with ties settled; when only unrelated exact ties could tell them
+// apart, at least the same total and a permutation.
+void expectSameAsReference(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                           const std::vector<bool>& known, bool identical, const char* what) {
+    AssignmentWarmStart cold;
+    const auto fast = fastSettled(from, to, known, cold);
+    const auto reference = referenceSettled(from, to, known);
+    ASSERT_TRUE(isPermutation(fast)) << what;
+    EXPECT_EQ(totalCost(from, to, fast), totalCost(from, to, reference)) << what;
+    if (identical) {
+        EXPECT_EQ(fast, reference) << what;
+    }
+}
+
+}  // namespace
+
+TEST(PlacementAssignmentFast, MatchesTheReferenceOnRandomInputs) {
+    std::mt19937 rng(31);
+    for (int n : {1, 2, 3, 8, 60, 300}) {
+        for (int trial = 0; trial < (n < 60 ? 30 : 3); ++trial) {
+            const auto from = scatter(rng, n, 1000), to = scatter(rng, n, 1000);
+            expectSameAsReference(from, to, std::vector<bool>(n, true), true, "random");
+        }
+    }
+}
+
+// Layers that start on one point (fresh layers all at the comp centre) and repeated sites:
+// every solver's answer settles to the same columns, the lower layer taking the lower site.
+TEST(PlacementAssignmentFast, CoincidentStartsAndRepeatedSitesSettleAlike) {
+    std::mt19937 rng(4);
+    const int n = 40;
+    const std::vector<Point2D> centre(n, Point2D(500, 300));
+    const auto to = scatter(rng, n, 1000);
+    expectSameAsReference(centre, to, std::vector<bool>(n, true), true, "one start");
+    AssignmentWarmStart warm;
+    EXPECT_EQ(fastSettled(centre, to, std::vector<bool>(n, true), warm),
+              (std::vector<int32_t>{0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
+                                    14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
+                                    28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39}));
+
+    auto from = scatter(rng, n, 1000);
+    for (int i = 0; i < n; i += 3) {
+        from[i] = from[0];  // a third of the layers share a start
+    }
+    auto repeated = scatter(rng, n, 1000);
+    for (int j = 1; j < n; j += 2) {
+        repeated[j] = repeated[j - 1];  // every site twice
+    }
+    expectSameAsReference(from, repeated, std::vector<bool>(n, true), true, "shared");
+    std::vector<bool> known(n, true);
+    for (int i = n / 2; i < n; ++i) {
+        known[i] = false;  // after a failed fetch
+    }
+    expectSameAsReference(from, to, known, true, "unknown");
+}
+
+// Layers and sites on lattices of equal spacing: many assignments share the minimum total.
+TEST(PlacementAssignmentFast, EquidistantLatticesReachTheSameTotal) {
+    for (int n : {2, 9, 49, 120}) {
+        auto to = lattice(n, 10.0f);
+        std::mt19937 rng(n);
+        std::shuffle(to.begin(), to.end(), rng);
+        auto from = lattice(n, 10.0f);
+        for (Point2D& p : from) {
+            p.x += 5.0f;
+        }
+        expectSameAsReference(from, to, std::vector<bool>(n, true), false, "lattice");
+    }
+}
+
+// A warm start from the last frame's prices and columns gives the cold answer, whether the
+// sites stayed (every pair still tight) or moved.
+TEST(PlacementAssignmentFast, WarmStartGivesTheColdAnswer) {
+    std::mt19937 rng(6);
+    const int n = 200;
+    const std::vector<bool> known(n, true);
+    AssignmentWarmStart warm;
+    auto from = scatter(rng, n, 800);
+    auto to = scatter(rng, n, 800);
+    fastSettled(from, to, known, warm);
+    for (int frame = 0; frame < 3; ++frame) {
+        std::vector<Point2D> next = frame == 1 ? to : scatter(rng, n, 800);
+        const auto columns = warm.columns;
+        for (int i = 0; i < n; ++i) {
+            from[i] = to[columns[i]];
+        }
+        to = next;
+        AssignmentWarmStart cold;
+        const auto expected = fastSettled(from, to, known, cold);
+        EXPECT_EQ(fastSettled(from, to, known, warm), expected) << frame;
+        EXPECT_EQ(expected, referenceSettled(from, to, known)) << frame;
+    }
+}
+
+TEST(PlacementAssignmentFast, MatchesTheReferenceAtFullSize) {
+    std::mt19937 rng(9);
+    const int n = 3000;
+    const auto from = scatter(rng, n, 1900), to = scatter(rng, n, 1900);
+    expectSameAsReference(from, to, std::vector<bool>(n, true), true, "3000");
+    // Every layer at the comp centre (fresh layers): layer i takes site i, without a cubic search.
+    const std::vector<Point2D> centre(n, Point2D(960, 540));
+    AssignmentWarmStart warm;
+    std::vector<int32_t> identity(n);
+    std::iota(identity.begin(), identity.end(), 0);
+    EXPECT_EQ(fastSettled(centre, to, std::vector<bool>(n, true), warm), identity);
+}
+
 TEST(PlacementAssignmentOrder, RandomKeepsTheGenerationOrder) {
     Assigning a(3, kOrderRandom);
     a.run({siteAt(80, 10), siteAt(5, 90), siteAt(40, 45)});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <random>
 
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
@@ -109,7 +110,7 @@ TEST(PlacementCandidates, SmallestNonNegativeExcessWinsEarlierOnTies) {
     const int counts[] = {0, 2, 9, 6, 5, 12, 5, 5, 3};
     int lastK = 0;
     const CandidateChoice c = chooseCandidates(5, 1, [&](int k, std::vector<Point2D>& out) {
-        lastK = k;
+        lastK = std::max(lastK, k);
         out.assign(counts[k], Point2D(float(k), 0));
     });
     EXPECT_EQ(lastK, 7);
@@ -201,4 +202,63 @@ TEST(PlacementGrid, ReachesOnlyShapesWithAPixelLeftOfAndAboveTheLastOnes) {
     fixture::setImage(e, 3, 3, [](int x, int y) { return (x == 0 && y == 0) || x + y == 4; });
     ASSERT_TRUE(gridReachesShape(e.opaqueXs, e.opaqueYs, e.opaqueBounds[1], e.opaqueBounds[3]));
     EXPECT_GE(gridChoice(e, 40, 1.0f).points.size(), 40u);
+}
+
+// Counting through the shape's pixels (few pixels) or through the cells (many) gives what
+// building the list gives, for fine and coarse grids and any aspect.
+TEST(PlacementGrid, CountsMatchTheBuiltCandidates) {
+    std::mt19937 rng(11);
+    for (int shape = 0; shape < 6; ++shape) {
+        MyTessaron e;
+        const int density = 1 + shape * 20;  // percent of opaque pixels
+        std::vector<bool> opaque(60 * 40);
+        for (size_t k = 0; k < opaque.size(); ++k) {
+            opaque[k] = int(rng() % 100) < density;
+        }
+        fixture::setImage(e, 60, 40, [&](int x, int y) { return opaque[size_t(y) * 60 + x]; });
+        for (int k : {1, 2, 7, 30, 61, 150, 400}) {
+            for (float aspect : {1.0f, 2.0f, 0.37f}) {
+                EXPECT_EQ(e.countGridPointsInShape(k, aspect), grid(e, k, aspect).size())
+                    << shape << " " << k << " " << aspect;
+            }
+        }
+    }
+}
+
+// Counts whose bound says they cannot reach n are never examined; the others are, and the
+// choice is the unbounded one.
+TEST(PlacementCandidates, BoundsSkipCountsWithoutChangingTheChoice) {
+    const int counts[] = {0, 2, 9, 6, 5, 12, 5, 5, 3};
+    std::vector<int> examined;
+    auto build = [&](int k, std::vector<Point2D>& out) { out.assign(counts[k], Point2D(k, 0)); };
+    CandidateCounts c;
+    c.count = [&](int k) {
+        examined.push_back(k);
+        return size_t(counts[k]);
+    };
+    c.work = [](int) { return 1.0; };
+    c.atMost = [&](int k) { return double(counts[k]); };
+    const auto bounded = chooseCandidates(5, 1, build, c, 100.0);
+    ASSERT_TRUE(bounded.has_value());
+    const CandidateChoice plain = chooseCandidates(5, 1, build);
+    EXPECT_EQ(bounded->excess, plain.excess);
+    EXPECT_EQ(bounded->points.size(), plain.points.size());
+    EXPECT_EQ(bounded->points[0].x, plain.points[0].x);
+    EXPECT_EQ(examined, (std::vector<int>{2, 3, 4, 5, 6, 7}));  // 1 and 8 are below 5
+}
+
+// When the budget runs out before any count gives n candidates there is no choice; when it runs
+// out among the further counts, the best set so far is kept.
+TEST(PlacementCandidates, BudgetEndsTheSearch) {
+    const int counts[] = {0, 2, 9, 6, 5, 12, 5, 5, 3};
+    auto build = [&](int k, std::vector<Point2D>& out) { out.assign(counts[k], Point2D(k, 0)); };
+    CandidateCounts c;
+    c.count = [&](int k) { return size_t(counts[k]); };
+    c.work = [](int k) { return double(k); };
+    c.atMost = [](int) { return 1e9; };
+    EXPECT_FALSE(chooseCandidates(5, 1, build, c, 2.0).has_value());  // 1 + 2 > 2
+    const auto early = chooseCandidates(5, 1, build, c, 5.0);         // 1 and 2 fit, 3 does not
+    ASSERT_TRUE(early.has_value());
+    EXPECT_EQ(early->excess, 4);
+    EXPECT_EQ(early->points[0].x, 2.0f);
 }

@@ -476,3 +476,32 @@ TEST(PlacementHostImage, FailedCheckoutGivesAFrameWithoutShape) {
     EXPECT_EQ(h.host.callCount("checkin_param"), 1);
     EXPECT_TRUE(h.host.leaks().empty());
 }
+
+// Shapes too sparse for any affordable count take random sites on the shape, at once; a shape
+// the search can still serve keeps its grid.
+TEST(PlacementHostGrid, SparseShapesFallBackToRandomSitesOnTheShape) {
+    for (uint32_t mode : {kGrid, 3u}) {
+        fixture::HostedEngine h(fixture::collageProject(1500));
+        h.engine.positionModes[0] = mode;
+        fixture::setImage(h.engine, 1920, 1080, [](int x, int y) { return x == 900 && y == 500; });
+        h.engine.getPoints(seconds(0), 0);
+        ASSERT_EQ(h.engine.sites.size(), 1500u) << mode;
+        for (const MySitePoint& s : h.engine.sites) {  // random points about the pixel
+            ASSERT_NEAR(s.position.x, 900.5f, 0.61f) << mode;
+            ASSERT_NEAR(s.position.y, 500.5f, 0.61f) << mode;
+        }
+        EXPECT_TRUE(h.host.leaks().empty());
+    }
+    fixture::HostedEngine h(fixture::collageProject(50));
+    h.engine.positionModes[0] = kGrid;
+    fixture::setImage(h.engine, 400, 300, [](int x, int y) {
+        return (x == 100 && y == 100) || (x == 250 && y == 200);
+    });
+    h.engine.getPoints(seconds(0), 0);
+    ASSERT_EQ(h.engine.sites.size(), 50u);
+    for (const MySitePoint& s : h.engine.sites) {
+        // Cell centres: only the pixel left of and above the last ones holds any.
+        EXPECT_EQ(int(s.position.x), 100);
+        EXPECT_EQ(int(s.position.y), 100);
+    }
+}

@@ -2,10 +2,13 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <random>
 
 #include "engine/MyTessaron.h"
+#include "engine/Parallel.h"
 #include "engine/Random.h"
+#include "engine/SearchPath.h"
 #include "engine_fixture.h"
 
 namespace {
@@ -166,4 +169,61 @@ TEST(PlacementOrganic, SiteWithoutSamplesStaysWhereItIs) {
     e.moveToCentroid(s);
     EXPECT_EQ(s.position.x, 3.25f);
     EXPECT_EQ(s.position.y, 4.5f);
+}
+
+namespace {
+
+std::vector<Point2D> relaxed(int n, SearchPath path, int threads,
+                             const std::function<void(MyTessaron&)>& image) {
+    setSearchPath(path);
+    setWorkerThreads(threads);
+    MyTessaron e;
+    e.layerCount = n;
+    image(e);
+    seedRandomSources(4);
+    e.getOrganicPoints();
+    setSearchPath(SearchPath::Fast);
+    setWorkerThreads(0);
+    std::vector<Point2D> sites;
+    for (const MySitePoint& s : e.sites) {
+        sites.push_back(s.position);
+    }
+    return sites;
+}
+
+void expectSamePoints(const std::vector<Point2D>& a, const std::vector<Point2D>& b,
+                      const char* what) {
+    ASSERT_EQ(a.size(), b.size()) << what;
+    for (size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a[i].x, b[i].x) << what << " " << i;
+        ASSERT_EQ(a[i].y, b[i].y) << what << " " << i;
+    }
+}
+
+}  // namespace
+
+// The grid search relaxes exactly as the kd-tree does, on one thread or several: a ring, a
+// single pixel (every sample shared by nearly coincident sites), and 3000 layers on an ellipse.
+TEST(PlacementOrganic, FastRelaxationMatchesTheReference) {
+    const auto ring = [](MyTessaron& e) { fixture::setImage(e, 100, 100, onRing); };
+    const auto pixel = [](MyTessaron& e) {
+        fixture::setImage(e, 20, 20, [](int x, int y) { return x == 7 && y == 3; });
+    };
+    const auto ellipse = [](MyTessaron& e) {
+        fixture::setImage(e, 640, 360, [](int x, int y) {
+            const double dx = (x - 320) / 320.0, dy = (y - 180) / 180.0;
+            return dx * dx + dy * dy <= 1.0;
+        });
+    };
+    struct Case {
+        const char* what;
+        int n;
+        std::function<void(MyTessaron&)> image;
+    };
+    for (const Case& c : {Case{"ring", 60, ring}, Case{"pixel", 30, pixel}, Case{"one", 1, ellipse},
+                          Case{"ellipse", 3000, ellipse}}) {
+        const auto reference = relaxed(c.n, SearchPath::Reference, 1, c.image);
+        expectSamePoints(relaxed(c.n, SearchPath::Fast, 1, c.image), reference, c.what);
+        expectSamePoints(relaxed(c.n, SearchPath::Fast, 2, c.image), reference, c.what);
+    }
 }

@@ -1,0 +1,120 @@
+// The whole Create of the largest collages: a 1920 x 1080 ellipse Source, Position Organic,
+// Scale From Neighborhood, Rotation Random, Layer Order Minimum Assignment, three evaluated
+// frames, at 500 to 3000 layers, with one Seed and with a Seed per frame. Each iteration runs the
+// fast searches and then the reference ones (kd-tree, Hungarian) on the same composition and
+// reports both per evaluated frame, stage by stage, with their ratio and whether the two collages
+// are equal.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "bench/bench_support.h"
+#include "engine/SearchPath.h"
+#include "engine/StageTimes.h"
+#include "host/Params.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr int kFrames = 3;
+
+struct Measured {
+    double total = 0.0;  // seconds per evaluated frame, the whole Create
+    double stages[kStageCount] = {};
+    sim::Project result;
+};
+
+Measured createOnce(const sim::Project& project, SearchPath path, bool seedPerFrame) {
+    auto host = bench::appliedHost(project);
+    if (seedPerFrame) {  // new sites every frame; else every frame repeats the first one's sites
+        host->setParamKeys(PARAM_SEED, {{0.0, 1.0}, {0.04, 2.0}, {0.08, 3.0}});
+    }
+    host->setParam(PARAM_POSITION, double(PositionMode::Organic));
+    host->setParam(PARAM_SCALE, double(ScaleMode::FromNeighborhood));
+    host->setParam(PARAM_ROTATION, double(RotationMode::Random));
+    host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
+    host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+    host->setParam(PARAM_INTERVAL, 1);
+    setSearchPath(path);
+    resetStageTimes();
+    const auto start = std::chrono::steady_clock::now();
+    bench::pressCreate(*host);
+    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+    setSearchPath(SearchPath::Fast);
+    Measured m;
+    m.total = spent.count() / kFrames;
+    for (int s = 0; s < kStageCount; ++s) {
+        m.stages[s] = stageSeconds(static_cast<Stage>(s)) / kFrames;
+    }
+    m.result = host->project();
+    return m;
+}
+
+bool sameKeys(const sim::Stream& a, const sim::Stream& b, const std::string& where) {
+    for (size_t k = 0; k < std::max(a.keys.size(), b.keys.size()); ++k) {
+        if (k >= a.keys.size() || k >= b.keys.size() || a.keys[k].value != b.keys[k].value ||
+            a.keys[k].time.value != b.keys[k].time.value) {
+            std::fprintf(stderr, "first difference: %s key %zu\n", where.c_str(), k);
+            return false;
+        }
+    }
+    return a.value == b.value;
+}
+
+bool sameCollage(const sim::Project& a, const sim::Project& b) {
+    for (size_t i = 0; i < a.comp.layers.size(); ++i) {
+        const sim::Layer &x = a.comp.layers[i], &y = b.comp.layers[i];
+        if (!sameKeys(x.position, y.position, x.name + " position") ||
+            !sameKeys(x.scale, y.scale, x.name + " scale") ||
+            !sameKeys(x.rotation, y.rotation, x.name + " rotation") ||
+            !sameKeys(x.opacity, y.opacity, x.name + " opacity"))
+            return false;
+    }
+    return true;
+}
+
+void printTable(int layers, bool seedPerFrame, const Measured& fast, const Measured& reference,
+                bool same) {
+    std::fprintf(stderr, "\n%d layers, %s, seconds per evaluated frame\n%-12s %10s %10s\n", layers,
+                 seedPerFrame ? "a Seed per frame" : "one Seed", "stage", "fast", "reference");
+    for (int s = 0; s < kStageCount; ++s) {
+        std::fprintf(stderr, "%-12s %10.4f %10.4f\n", stageName(static_cast<Stage>(s)),
+                     fast.stages[s], reference.stages[s]);
+    }
+    std::fprintf(stderr, "%-12s %10.4f %10.4f\nratio %.1fx, same collage: %s\n", "whole Create",
+                 fast.total, reference.total, reference.total / fast.total, same ? "yes" : "no");
+}
+
+void BM_CreateLargestCollage(benchmark::State& state) {
+    const int layers = static_cast<int>(state.range(0));
+    const bool seedPerFrame = state.range(1) != 0;
+    const std::string image = bench::sourcePng("ellipse", kWidth, kHeight, [](int x, int y) {
+        const double dx = (x - kWidth / 2.0) / (kWidth / 2.0);
+        const double dy = (y - kHeight / 2.0) / (kHeight / 2.0);
+        return dx * dx + dy * dy <= 1.0;
+    });
+    const sim::Project project = bench::collage(image, kWidth, kHeight, layers, kFrames);
+    Measured fast, reference;
+    for (auto _ : state) {
+        fast = createOnce(project, SearchPath::Fast, seedPerFrame);
+        reference = createOnce(project, SearchPath::Reference, seedPerFrame);
+    }
+    const bool same = sameCollage(fast.result, reference.result);
+    printTable(layers, seedPerFrame, fast, reference, same);
+    state.counters["fast_s_per_frame"] = fast.total;
+    state.counters["reference_s_per_frame"] = reference.total;
+    state.counters["ratio"] = reference.total / fast.total;
+    state.counters["same_collage"] = same ? 1 : 0;
+}
+
+}  // namespace
+
+// Second argument 0: one Seed, so every frame has the first frame's sites; 1: a Seed per frame.
+BENCHMARK(BM_CreateLargestCollage)
+    ->ArgsProduct({{500, 1000, 2000, 3000}, {0, 1}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);

@@ -1,0 +1,312 @@
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <limits>
+
+#include "engine/Parallel.h"
+#include "engine/SearchPath.h"
+#include "placement/MinimumAssignment.h"
+
+namespace {
+
+constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
+
+// The cost matrix, computed once (rows split over the worker threads) in the narrowest integer
+// type that holds every cost: the searches read each row many times.
+template <typename T>
+struct Costs {
+    std::vector<T> values;
+    int n = 0;
+    long long operator()(int i, int j) const { return values[size_t(i) * n + j]; }
+};
+
+template <typename T>
+Costs<T> costMatrix(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                    const std::vector<bool>& known) {
+    Costs<T> c;
+    c.n = static_cast<int>(from.size());
+    c.values.assign(size_t(c.n) * c.n, 0);
+    const std::vector<char> starts(known.begin(), known.end());
+    parallelFor(size_t(c.n), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            if (!starts[i]) {
+                continue;  // no start: every column costs the same
+            }
+            T* row = &c.values[i * c.n];
+            for (int j = 0; j < c.n; ++j) {
+                row[j] = static_cast<T>(squaredDistanceCost(from[i], to[j]));
+            }
+        }
+    });
+    return c;
+}
+
+// True when every cost fits 32 bits: no two coordinates more than 26000 px apart.
+bool costsFit32Bits(const std::vector<Point2D>& from, const std::vector<Point2D>& to) {
+    double lo = 0.0, hi = 0.0;
+    bool first = true;
+    for (const auto* points : {&from, &to}) {
+        for (const Point2D& p : *points) {
+            for (const float v : {p.x, p.y, p.z}) {
+                if (!std::isfinite(v)) {
+                    return false;
+                }
+                lo = first ? v : std::min(lo, double(v));
+                hi = first ? v : std::max(hi, double(v));
+                first = false;
+            }
+        }
+    }
+    return hi - lo < 26000.0;  // three squared spans stay below 2^31
+}
+
+// Shortest augmenting paths (Jonker-Volgenant) with column prices v: the reduced cost of (i, j)
+// is c(i, j) - v[j] - u[i], u implicit. Every matched row sits at its smallest reduced cost, so
+// no reduced cost is negative.
+template <typename T>
+class Solver {
+  public:
+    Solver(const Costs<T>& costs, int n)
+        : c_(costs), n_(n), v_(n, 0), colOf_(n, -1), rowOf_(n, -1), d_(n), pred_(n), done_(n) {}
+
+    void start(const AssignmentWarmStart& warm);
+    void reduceFreeRows();
+    void augment(int row);
+    bool free(int row) const { return colOf_[row] < 0; }
+    void keep(AssignmentWarmStart& warm) const {
+        warm.prices = v_;
+        warm.columns = colOf_;
+    }
+
+  private:
+    void match(int i, int j) {
+        colOf_[i] = j;
+        rowOf_[j] = i;
+    }
+    int matchTight(const std::vector<int32_t>& previous);
+    void unmatchAll() {
+        std::fill(colOf_.begin(), colOf_.end(), -1);
+        std::fill(rowOf_.begin(), rowOf_.end(), -1);
+    }
+
+    const Costs<T>& c_;
+    int n_;
+    std::vector<long long> v_;
+    std::vector<int32_t> colOf_, rowOf_;
+    std::vector<long long> d_;
+    std::vector<int32_t> pred_;
+    std::vector<char> done_;
+    std::vector<int32_t> scanned_;
+};
+
+// Matches the previous pairs that sit at their row's smallest reduced cost, then each free row to
+// its cheapest column if that is free; returns the number of matched rows.
+template <typename T>
+int Solver<T>::matchTight(const std::vector<int32_t>& previous) {
+    std::vector<long long> u(n_, kUnreached);
+    std::vector<int32_t> cheapest(n_, 0);
+    for (int i = 0; i < n_; ++i) {
+        for (int j = 0; j < n_; ++j) {
+            const long long r = c_(i, j) - v_[j];
+            if (r < u[i]) {
+                u[i] = r;
+                cheapest[i] = j;
+            }
+        }
+    }
+    int matched = 0;
+    for (int i = 0; i < n_ && static_cast<int>(previous.size()) == n_; ++i) {
+        const int j = previous[i];
+        if (j >= 0 && j < n_ && rowOf_[j] < 0 && c_(i, j) - v_[j] == u[i]) {
+            match(i, j);
+            ++matched;
+        }
+    }
+    for (int i = 0; i < n_; ++i) {
+        if (free(i) && rowOf_[cheapest[i]] < 0) {
+            match(i, cheapest[i]);
+            ++matched;
+        }
+    }
+    return matched;
+}
+
+// The last frame's prices and pairs when they still solve the whole problem; otherwise each
+// column priced at its cheapest row (the layers' new starts are last frame's sites, which those
+// prices never saw), keeping the last frame's pairs that are still tight.
+template <typename T>
+void Solver<T>::start(const AssignmentWarmStart& warm) {
+    if (static_cast<int>(warm.prices.size()) == n_) {
+        v_ = warm.prices;
+        if (matchTight(warm.columns) == n_) {
+            return;
+        }
+        unmatchAll();
+    }
+    std::fill(v_.begin(), v_.end(), kUnreached);
+    for (int i = 0; i < n_; ++i) {
+        for (int j = 0; j < n_; ++j) {
+            v_[j] = std::min(v_[j], c_(i, j));
+        }
+    }
+    matchTight(warm.columns);
+}
+
+// Augmenting row reduction: a free row takes its cheapest column, whose price drops by the gap to
+// the row's second cheapest so that the row stays at its minimum; the row it displaces is
+// reduced next. Two passes, each bounded, leave few rows for the shortest paths.
+template <typename T>
+void Solver<T>::reduceFreeRows() {
+    std::vector<int32_t> freeRows;
+    for (int i = 0; i < n_; ++i) {
+        if (free(i)) {
+            freeRows.push_back(i);
+        }
+    }
+    for (int pass = 0; pass < 2 && !freeRows.empty(); ++pass) {
+        size_t current = 0, kept = 0;
+        long long steps = 0;
+        // Rows that keep displacing each other (equal costs) are left to the shortest paths.
+        const long long limit = 4 * static_cast<long long>(freeRows.size());
+        while (current < freeRows.size()) {
+            const int i = freeRows[current++];
+            ++steps;
+            long long first = kUnreached, second = kUnreached;
+            int j1 = -1, j2 = -1;
+            for (int j = 0; j < n_; ++j) {
+                const long long h = c_(i, j) - v_[j];
+                if (h < second) {
+                    if (h >= first) {
+                        second = h;
+                        j2 = j;
+                    } else {
+                        second = first;
+                        j2 = j1;
+                        first = h;
+                        j1 = j;
+                    }
+                }
+            }
+            int owner = rowOf_[j1];
+            const bool lowers = j2 >= 0 && first < second;
+            if (steps < limit) {
+                if (lowers) {
+                    v_[j1] -= second - first;
+                } else if (owner >= 0 && j2 >= 0) {
+                    j1 = j2;
+                    owner = rowOf_[j2];
+                }
+                if (owner >= 0) {
+                    if (lowers) {
+                        freeRows[--current] = owner;
+                    } else {
+                        freeRows[kept++] = owner;
+                    }
+                }
+            } else if (owner >= 0) {
+                freeRows[kept++] = owner;
+            }
+            if (owner >= 0) {
+                colOf_[owner] = -1;
+            }
+            match(i, j1);
+        }
+        freeRows.resize(kept);
+    }
+}
+
+// Dijkstra over the columns from a free row to the nearest free column (among equally near
+// columns a free one, then the lowest index, so that ties end the search at once), then prices of
+// the settled columns move so that the path's pairs stay tight.
+template <typename T>
+void Solver<T>::augment(int row) {
+    long long mu = kUnreached;
+    int next = -1;
+    for (int j = 0; j < n_; ++j) {
+        d_[j] = c_(row, j) - v_[j];
+        pred_[j] = row;
+        done_[j] = 0;
+        if (d_[j] < mu || (d_[j] == mu && rowOf_[next] >= 0 && rowOf_[j] < 0)) {
+            mu = d_[j];
+            next = j;
+        }
+    }
+    scanned_.clear();
+    while (rowOf_[next] >= 0) {
+        const int j = next;
+        done_[j] = 1;
+        scanned_.push_back(j);
+        const int r = rowOf_[j];
+        const long long h = c_(r, j) - v_[j];
+        const long long base = mu;
+        mu = kUnreached;
+        next = -1;
+        for (int k = 0; k < n_; ++k) {
+            if (done_[k]) {
+                continue;
+            }
+            const long long nd = base + c_(r, k) - v_[k] - h;
+            if (nd < d_[k]) {
+                d_[k] = nd;
+                pred_[k] = r;
+            }
+            if (d_[k] < mu || (d_[k] == mu && rowOf_[next] >= 0 && rowOf_[k] < 0)) {
+                mu = d_[k];
+                next = k;
+            }
+        }
+        assert(next >= 0);
+    }
+    for (const int j : scanned_) {
+        v_[j] += d_[j] - mu;
+    }
+    int j = next;
+    for (;;) {
+        const int r = pred_[j];
+        const int previous = colOf_[r];
+        match(r, j);
+        if (r == row) {
+            break;
+        }
+        j = previous;
+    }
+}
+
+template <typename T>
+std::vector<int32_t> solve(const Costs<T>& costs, AssignmentWarmStart& warm) {
+    Solver<T> solver(costs, costs.n);
+    solver.start(warm);
+    solver.reduceFreeRows();
+    for (int i = 0; i < costs.n; ++i) {
+        if (solver.free(i)) {
+            solver.augment(i);
+        }
+    }
+    solver.keep(warm);
+    return warm.columns;
+}
+
+}  // namespace
+
+std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
+                                            const std::vector<Point2D>& to,
+                                            const std::vector<bool>& known,
+                                            AssignmentWarmStart& warm) {
+    assert(to.size() == from.size() && known.size() == from.size());
+    if (costsFit32Bits(from, to)) {
+        return solve(costMatrix<int32_t>(from, to, known), warm);
+    }
+    return solve(costMatrix<long long>(from, to, known), warm);
+}
+
+std::vector<int32_t> assignLayers(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                                  const std::vector<bool>& known, AssignmentWarmStart& warm) {
+    std::vector<int32_t> columns = searchPath() == SearchPath::Reference
+                                       ? minimumDistanceAssignment(from, to, known)
+                                       : shortestPathAssignment(from, to, known, warm);
+    settleTies(from, to, known, columns);
+    if (searchPath() == SearchPath::Fast) {
+        warm.columns = columns;  // still tight: the exchanges keep every pair's reduced cost
+    }
+    return columns;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Nearest-site searches of the Organic relaxation. Distances are squared, over x and y in double
+// ((qx - sx)^2 then + (qy - sy)^2); among equally near sites the lowest index wins, so both
+// searches return the same index for every sample.
+#include <cstdint>
+#include <vector>
+
+#include "engine/Point2D.h"
+
+// Uniform grid of sites, about one site per cell; queries are exact and read-only, so threads
+// may share one grid.
+class NearestSiteGrid {
+  public:
+    explicit NearestSiteGrid(const std::vector<Point2D>& sites);
+    // Index of the site nearest to (x, y); -1 without sites.
+    int32_t nearest(double x, double y) const;
+
+  private:
+    int cellX(double x) const;
+    int cellY(double y) const;
+    void visitCell(int cx, int cy, double x, double y, double& best, int32_t& bestId) const;
+    // Distance from (x, y) to the nearest side of the block of cells within ring r of (cx, cy)
+    // that has cells beyond it; a negative value when the block covers the whole grid.
+    double gapBeyondRing(int cx, int cy, int r, double x, double y) const;
+
+    double x0_ = 0.0, y0_ = 0.0, cell_ = 1.0, inverseCell_ = 1.0;
+    int columns_ = 1, rows_ = 1;
+    std::vector<int32_t> cellStart_;  // sites of cell c: entries cellStart_[c] .. [c + 1] - 1
+    std::vector<int32_t> ids_;        // site indices, by cell, ascending within a cell
+    std::vector<double> xs_, ys_;     // their coordinates, in the same order
+};
+
+// Visiting order of points by about `cells` square cells over their bounds (rows of cells top to
+// bottom), so that consecutive queries touch the same sites.
+std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells);
+
+// The nearest site of every sample, through a NearestSiteGrid, samples visited in the given order and
+// split over the worker threads.
+std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
+                                      const std::vector<Point2D>& samples,
+                                      const std::vector<uint32_t>& order);
+
+// The same through a kd-tree of the sites (the reference): exact searches for the two nearest,
+// and a scan of every site when those two are equally near.
+std::vector<int32_t> nearestSitesKdTree(const std::vector<Point2D>& sites,
+                                        const std::vector<Point2D>& samples);
