@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <clocale>
+#include <cstdlib>
 
 #include "AEGP_SuiteHandler.h"
 #include "animation/KeyTime.h"
@@ -9,7 +10,7 @@
 #include "engine/MyTessaron.h"
 
 const char EASE_SCRIPT[] =
-    "try{var comp=app.project.activeItem;var layerIndices=%s;var propIndices=%s;"
+    "try{var comp=app.project.itemByID(%s);var layerIndices=%s;var propIndices=%s;"
     "var keyTimes=%s;var speedInVals=%s;var influenceInVals=%s;var speedOutVals=%s;"
     "var influenceOutVals=%s;var interpolationVals=%s;var ignorePropKeyVals=%s;"
     "for (var layerId=0; layerId < layerIndices.length; layerId++){"
@@ -69,6 +70,19 @@ std::string formatNumber(double v) {
     return withDotDecimalPoint(string_format("%g", v), std::localeconv()->decimal_point);
 }
 
+std::string formatExactNumber(double v) {
+    // The shortest of 15, 16 and 17 digits that the same C library reads back unchanged (17
+    // always does); both directions use the locale's decimal point, replaced afterwards.
+    std::string text;
+    for (int digits = 15; digits <= 17; ++digits) {
+        text = string_format("%.*g", digits, v);
+        if (std::strtod(text.c_str(), nullptr) == v) {
+            break;
+        }
+    }
+    return withDotDecimalPoint(text, std::localeconv()->decimal_point);
+}
+
 std::string arrayLiteral(const std::vector<std::string>& items) {
     std::string out = "[";
     for (size_t i = 0; i < items.size(); ++i) {
@@ -80,18 +94,20 @@ std::string arrayLiteral(const std::vector<std::string>& items) {
 std::vector<std::string> easeScriptArguments(const EaseScriptTables& t) {
     auto ints = [](const auto& row) { return arrayOf(row, [](auto v) { return integer(v); }); };
     auto times = [](const std::vector<double>& row) {
-        return arrayOf(row, [](double v) { return formatNumber(v); });
+        return arrayOf(row, [](double v) { return formatExactNumber(v); });
     };
-    return {ints(t.layerNumbers),     ints(t.propertyCodes),   arrayOf(t.keyTimes, times),
-            numbers(t.speedsIn),      numbers(t.influencesIn), numbers(t.speedsOut),
-            numbers(t.influencesOut), ints(t.presets),         arrayOf(t.ignoreRows, ints)};
+    return {integer(t.compItemId),      ints(t.layerNumbers),     ints(t.propertyCodes),
+            arrayOf(t.keyTimes, times), numbers(t.speedsIn),      numbers(t.influencesIn),
+            numbers(t.speedsOut),       numbers(t.influencesOut), ints(t.presets),
+            arrayOf(t.ignoreRows, ints)};
 }
 
 std::string buildEaseScript(const EaseScriptTables& tables) {
     const std::vector<std::string> a = easeScriptArguments(tables);
-    assert(a.size() == 9);
+    assert(a.size() == 10);
     return string_format(EASE_SCRIPT, a[0].c_str(), a[1].c_str(), a[2].c_str(), a[3].c_str(),
-                         a[4].c_str(), a[5].c_str(), a[6].c_str(), a[7].c_str(), a[8].c_str());
+                         a[4].c_str(), a[5].c_str(), a[6].c_str(), a[7].c_str(), a[8].c_str(),
+                         a[9].c_str());
 }
 
 namespace {
@@ -104,11 +120,12 @@ std::vector<T> firstFrames(const std::vector<T>& perFrame, int frames) {
 EaseScriptTables easeTables(const MyTessaron& e) {
     const int frames = e.evaluatedFrameCount();
     EaseScriptTables t;
+    t.compItemId = e.compItemId;
     for (int i = 0; i < e.layerCount; ++i) {
         t.layerNumbers.push_back(e.layerIndices[i] + 1);  // the script counts layers from 1
         std::vector<double> times;
-        for (int k = 0; k < frames; ++k) {
-            times.push_back(timeSeconds(layerKeyTime(e, i, k)));
+        for (const A_Time& t : layerKeyTimes(e, i)) {
+            times.push_back(timeSeconds(t));
         }
         t.keyTimes.push_back(times);
     }

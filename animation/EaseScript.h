@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
-// The temporal-ease script handed to the host's scripting engine. Its nine %s take, in order:
+// The temporal-ease script handed to the host's scripting engine. Its ten %s take, in order:
+// the item id of the composition the run wrote (whatever item is active when the script runs),
 // the layer numbers (1-based), the property codes (0 Position, 1 Scale, 2 Rotation, 3 Opacity),
 // the key times per layer [layer][frame] in seconds, speed in, influence in, speed out and
 // influence out [frame], the Temporal Interpolation preset [frame] and the ignore rows
-// [property][frame]. Each layer's keys are looked up at that layer's own key times, so a time
-// offset of any size still reaches the key its frame wrote.
+// [property][frame]. Each layer's keys are looked up at that layer's own key times, written
+// exactly, so a time offset of any size and a time of any size still reach the key its frame
+// wrote.
 extern const char EASE_SCRIPT[];
 
 // printf-style formatting into a text of the needed size. Starts at twice the format's length
@@ -37,6 +39,10 @@ std::string string_format(const std::string& format, Args... args) {
 // decimal point whatever locale the host process runs in (the script reads only '.').
 std::string formatNumber(double v);
 
+// A number written with the fewest significant digits (up to 17) that read back as exactly the
+// same double, with '.' as the decimal point; key times are found by it.
+std::string formatExactNumber(double v);
+
 // The text with the first `point` (a locale's decimal point) written as '.'.
 std::string withDotDecimalPoint(std::string text, const std::string& point);
 
@@ -45,6 +51,7 @@ std::string arrayLiteral(const std::vector<std::string>& items);
 
 // The script's tables (see EASE_SCRIPT).
 struct EaseScriptTables {
+    int32_t compItemId = 0;
     std::vector<int32_t> layerNumbers;
     std::vector<int32_t> propertyCodes;
     std::vector<std::vector<double>> keyTimes;
@@ -53,7 +60,7 @@ struct EaseScriptTables {
     std::vector<std::vector<int32_t>> ignoreRows;
 };
 
-// The nine array literals, in placeholder order.
+// The item id and the nine array literals, in placeholder order.
 std::vector<std::string> easeScriptArguments(const EaseScriptTables& tables);
 
 // EASE_SCRIPT with the tables filled in.

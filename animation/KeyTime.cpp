@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "animation/Properties.h"
 #include "engine/MyTessaron.h"
 
 double offsetKeySeconds(int32_t frame, double frameSeconds, int32_t place, int32_t n,
@@ -34,9 +35,55 @@ A_Time keyTimeAt(double seconds) {
     return A_Time{A_long(fitsLong(ms) ? ms : limit), LongKeyTimeScale};
 }
 
-A_Time layerKeyTime(const MyTessaron& e, int layer, int k) {
-    return keyTimeAt(offsetKeySeconds(e.frameList[k], e.frameSeconds, e.offsets[layer][k],
-                                      e.layerCount, e.offsetFrames[k]));
+bool laterTime(const A_Time& a, const A_Time& b) {
+    return int64_t(a.value) * int64_t(b.scale) > int64_t(b.value) * int64_t(a.scale);
+}
+
+namespace {
+
+// The first time after `previous` that the rule allows: one frame later, or one tick of its
+// scale when a frame does not register (no time is later than the latest one a scale holds).
+A_Time nextKeyTime(const A_Time& previous, double frameSeconds) {
+    const A_Time frameLater = keyTimeAt(timeSeconds(previous) + frameSeconds);
+    if (laterTime(frameLater, previous) || previous.value == INT32_MAX) {
+        return frameLater;
+    }
+    return A_Time{previous.value + 1, previous.scale};
+}
+
+}  // namespace
+
+std::vector<A_Time> orderedKeyTimes(const std::vector<A_Time>& specified,
+                                    const std::vector<bool>& keyed, double frameSeconds) {
+    // Offsets of at least the frames' spacing, or orders changing between frames, can put a
+    // layer's key of one frame at or before its key of an earlier frame. Moving such a key just
+    // past the earlier one keeps every key and the frame order, and leaves every time that
+    // already respects them where the offset put it; one frame is the least gap that shows both
+    // keys on the timeline.
+    std::vector<A_Time> times = specified;
+    const A_Time* previous = nullptr;
+    for (size_t k = 0; k < times.size(); ++k) {
+        if (k >= keyed.size() || !keyed[k]) {
+            continue;
+        }
+        if (previous && !laterTime(times[k], *previous)) {
+            times[k] = nextKeyTime(*previous, frameSeconds);
+        }
+        previous = &times[k];
+    }
+    return times;
+}
+
+std::vector<A_Time> layerKeyTimes(const MyTessaron& e, int layer) {
+    const int frames = e.evaluatedFrameCount();
+    std::vector<A_Time> specified;
+    std::vector<bool> keyed;
+    for (int k = 0; k < frames; ++k) {
+        specified.push_back(keyTimeAt(offsetKeySeconds(
+            e.frameList[k], e.frameSeconds, e.offsets[layer][k], e.layerCount, e.offsetFrames[k])));
+        keyed.push_back(anyPropertyKeyedAt(e, k));
+    }
+    return orderedKeyTimes(specified, keyed, e.frameSeconds);
 }
 
 double timeSeconds(const A_Time& t) {

@@ -19,8 +19,20 @@ double offsetKeySeconds(int32_t frame, double frameSeconds, int32_t place, int32
 // would not fit 32 bits, saturated beyond that).
 A_Time keyTimeAt(double seconds);
 
-// The time of collage layer `layer`'s key at frame position k, as the keyframe writer writes it.
-A_Time layerKeyTime(const MyTessaron& engine, int layer, int k);
+// True when a is strictly later than b (exact, whatever the two time scales).
+bool laterTime(const A_Time& a, const A_Time& b);
+
+// One layer's key times in frame order, so that no key lands on or before the one of an earlier
+// frame (the host would then overwrite or reorder it). specified[k] is frame position k's time
+// with the layer's offset; keyed[k] says whether the layer gets a key at k. A keyed time later
+// than the previous keyed time is kept as it is; any other is moved to one frame after the
+// previous keyed time. Times of frames not keyed are returned as specified.
+std::vector<A_Time> orderedKeyTimes(const std::vector<A_Time>& specified,
+                                    const std::vector<bool>& keyed, double frameSeconds);
+
+// Collage layer `layer`'s key time at every frame position, as the keyframe writer writes them
+// and the ease script looks them up.
+std::vector<A_Time> layerKeyTimes(const MyTessaron& engine, int layer);
 
 // A host time in seconds (0 for a time without a scale).
 double timeSeconds(const A_Time& t);

@@ -1,4 +1,5 @@
 #include <array>
+#include <cassert>
 #include <vector>
 
 #include "AEGP_SuiteHandler.h"
@@ -67,11 +68,12 @@ A_Err writeKeys(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
         return err;
     }
     ScopedValue value(suites);
+    const std::vector<A_Time> times = layerKeyTimes(e, i);
     for (int k = 0; k < e.evaluatedFrameCount() && !err; ++k) {
         if (propertyIgnoredAt(e, p, k)) {
             continue;
         }
-        const A_Time t = layerKeyTime(e, i, k);
+        const A_Time t = times[k];
         A_long index = 0;
         err = keys->AEGP_AddKeyframes(batch, AEGP_LTimeMode_CompTime, &t, &index);
         if (!err) {
@@ -126,10 +128,10 @@ A_Err fetchStream(AEGP_SuiteHandler& suites, const MyTessaron& e, int i, AEGP_La
     return err;
 }
 
-// Key a's out tangent and key b's in tangent from the pair's preset; the tangents not set by
-// the pair are written back as read.
+// Key a's out tangent and key b's in tangent from the preset of frame position k (key a's
+// frame); the tangents not set by the pair are written back as read.
 A_Err setPairTangents(AEGP_SuiteHandler& suites, const MyTessaron& e, AEGP_StreamRefH stream,
-                      A_long a, A_long b, int j) {
+                      A_long a, A_long b, int k) {
     AEGP_KeyframeSuite4* keys = suites.KeyframeSuite4();
     ScopedValue inA(suites), outA(suites), inB(suites), outB(suites), valueA(suites),
         valueB(suites);
@@ -156,8 +158,8 @@ A_Err setPairTangents(AEGP_SuiteHandler& suites, const MyTessaron& e, AEGP_Strea
     const AEGP_ThreeDVal& vb = valueB.value().val.three_d;
     const TangentDraws draws{uniformRand, uniform53};
     const std::optional<TangentPair> tangents = spatialTangents(
-        e.spatialPresets[j], Point2D(float(va.x), float(va.y)), Point2D(float(vb.x), float(vb.y)),
-        e.outTangents[j], e.inTangents[j], draws);
+        e.spatialPresets[k], Point2D(float(va.x), float(va.y)), Point2D(float(vb.x), float(vb.y)),
+        e.outTangents[k], e.inTangents[k], draws);
     if (tangents) {
         outA.value().val.three_d = AEGP_ThreeDVal{tangents->out.x, tangents->out.y, 0.0};
         inB.value().val.three_d = AEGP_ThreeDVal{tangents->in.x, tangents->in.y, 0.0};
@@ -213,10 +215,13 @@ void MyTessaron::setSpatialInterpolation(int i, std::vector<int> keyIndices) {
     AEGP_LayerH layer = nullptr;
     ScopedStream stream(suites);
     A_Err err = fetchStream(suites, *this, i, &layer, Property_Position, stream);
-    // Pairs of the keys of consecutive frames; each inner key ends with the in tangent of the
-    // pair before it and the out tangent of the pair after it.
-    for (size_t j = 0; j + 1 < keyIndices.size() && !err; ++j) {
-        err =
-            setPairTangents(suites, *this, stream.get(), keyIndices[j], keyIndices[j + 1], int(j));
+    // Pairs of the keys of consecutive keyed frames; each inner key ends with the in tangent of
+    // the pair before it and the out tangent of the pair after it. A pair takes the settings of
+    // the frame of its first key, which is not the pair's place once a frame was not keyed.
+    const std::vector<int> frames = keyedFrames(*this, Property_Position);
+    assert(frames.size() == keyIndices.size());
+    for (size_t j = 0; j + 1 < keyIndices.size() && j < frames.size() && !err; ++j) {
+        err = setPairTangents(suites, *this, stream.get(), keyIndices[j], keyIndices[j + 1],
+                              frames[j]);
     }
 }

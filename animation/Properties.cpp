@@ -21,3 +21,22 @@ bool propertyIgnoredAt(const MyTessaron& e, int code, int k) {
             return e.opacityModes[k] == uint32_t(OpacityMode::Ignore);
     }
 }
+
+bool anyPropertyKeyedAt(const MyTessaron& e, int k) {
+    for (int code = 0; code < PropertyCount; ++code) {
+        if (propertyActive(e, code) && !propertyIgnoredAt(e, code, k)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<int> keyedFrames(const MyTessaron& e, int code) {
+    std::vector<int> frames;
+    for (int k = 0; k < e.evaluatedFrameCount(); ++k) {
+        if (!propertyIgnoredAt(e, code, k)) {
+            frames.push_back(k);
+        }
+    }
+    return frames;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The four transform properties the run writes, by the codes the ease script also uses.
 #include <array>
+#include <vector>
 
 #include "AE_GeneralPlug.h"
 
@@ -20,3 +21,9 @@ bool propertyActive(const MyTessaron& engine, int code);
 // The property's mode at frame position k is Ignore (7 in the Position, Scale and Rotation
 // popups, 6 in the Opacity popup).
 bool propertyIgnoredAt(const MyTessaron& engine, int code, int k);
+
+// Some active property is keyed at frame position k (its mode there is not Ignore).
+bool anyPropertyKeyedAt(const MyTessaron& engine, int k);
+
+// The frame positions at which the property gets a key, in frame order.
+std::vector<int> keyedFrames(const MyTessaron& engine, int code);

@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "AEGP_SuiteHandler.h"
+#include "attributes/Angle.h"
 #include "attributes/LayerStreams.h"
 #include "attributes/Sampling.h"
 #include "engine/MyTessaron.h"
@@ -62,8 +63,15 @@ void MyTessaron::getRotations(A_Time time, int f) {
         }
         return;
     }
+    // Orient Towards Center turns each key the short way from the layer's previous key: its key
+    // of the last earlier frame that keyed Rotation, else the key it had before the run.
+    int lastKeyed = f - 1;
+    while (lastKeyed >= 0 && rotationModes[lastKeyed] == uint32_t(RotationMode::Ignore)) {
+        --lastKeyed;
+    }
+    const bool orient = mode == RotationMode::OrientTowardsCenter;
     const std::vector<float> previous =
-        mode == RotationMode::UsePreviousValue
+        mode == RotationMode::UsePreviousValue || (orient && lastKeyed < 0)
             ? readLayerStreams(*this, AEGP_LayerStream_ROTATION,
                                [&](AEGP_StreamRefH s) { return getPreviousRotKeyValue(s, time); })
             : std::vector<float>();
@@ -80,7 +88,9 @@ void MyTessaron::getRotations(A_Time time, int f) {
                 s.rotation = sampledValue(*this, false, s.position, lo, hi);
                 break;
             case RotationMode::OrientTowardsCenter:
-                s.rotation = getOrientTowardsCenterRotation(centre, s.position);
+                s.rotation =
+                    nearestEquivalentAngle(getOrientTowardsCenterRotation(centre, s.position),
+                                           lastKeyed < 0 ? previous[j] : rotations[j][lastKeyed]);
                 break;
             case RotationMode::Random:
                 s.rotation = randomIn(lo, hi);

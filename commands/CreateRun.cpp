@@ -111,6 +111,7 @@ A_Err readCompositionFacts(Run& run) {
     e.sourceLayerType = type;
     ERR(layers->AEGP_GetLayerParentComp(e.sourceLayer, &e.comp));
     ERR(comps->AEGP_GetItemFromComp(e.comp, &item));
+    ERR(run.suites.ItemSuite8()->AEGP_GetItemID(item, &e.compItemId));
     ERR(run.suites.ItemSuite8()->AEGP_GetItemDimensions(item, &e.compWidth, &e.compHeight));
     ERR(run.suites.ItemSuite8()->AEGP_GetItemCurrentTime(item, &e.compCurrentTime));
     ERR(run.suites.CompSuite8()->AEGP_GetCompFrameDuration(e.comp, &e.frameDuration));
@@ -224,10 +225,12 @@ bool refuseRun(Run& run, const FramePlan& plan) {
         return true;
     }
     if (run.engine.layerCount > MyTessaron::MaxLayers) {
-        // The result tables hold MaxLayers layers; refuse before anything is touched.
+        // The result tables hold MaxLayers layers; refuse before anything is touched. The count
+        // is of the layers the collage would take, not of every layer in the composition.
         PF_SPRINTF(text,
-                   "Too many layers for a collage. The maximum allowed is %d (the composition has "
-                   "%d).",
+                   "Too many layers for a collage. The maximum allowed is %d eligible layers (the "
+                   "composition has %d: visible, unlocked 2D layers other than the Source that "
+                   "are not guide, null, adjustment, camera or light layers).",
                    MyTessaron::MaxLayers, run.engine.layerCount);
         reportInfo(run, text);
         return true;

@@ -49,6 +49,7 @@ class MyTessaron {
     int32_t sourceLayerIndex = 0;
     int32_t sourceLayerType = 0;
     AEGP_CompH comp = nullptr;
+    int32_t compItemId = 0;  // the composition's project item, for the ease script
     int32_t compWidth = 0;
     int32_t compHeight = 0;
     A_Time compCurrentTime = {0, 1};

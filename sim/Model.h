@@ -101,6 +101,7 @@ struct Layer {
 
 struct Comp {
     std::string name = "Comp 1";
+    int32_t itemId = 1;  // the project item's id (AEGP_GetItemID, app.project.itemByID)
     int width = 1920, height = 1080;
     Time frameDuration{1, 25};
     Time currentTime{0, 25};
@@ -117,6 +118,8 @@ struct Comp {
 struct Project {
     Comp comp;
     std::string baseDir;  // images are read relative to this folder
+    // The composition is the active item (scripts' app.project.activeItem), else none is.
+    bool compActive = true;
 };
 
 // Puts markers in time order; markers at one time keep their order.

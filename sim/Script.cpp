@@ -62,10 +62,18 @@ const char* const kPrelude = R"JS(
   };
   var comp = {
     layer: function (n) { return new Layer(h.layerIndex(n)); },
+    get id() { return h.compItemId(); },
     get numLayers() { return h.numLayers(); },
     get time() { return h.compTime(); }
   };
-  global.app = {project: {activeItem: comp}};
+  // Scripts see one item, the composition; any other id finds nothing (null), as in the host.
+  global.app = {project: {
+    get activeItem() { return h.compActive() ? comp : null; },
+    itemByID: function (id) {
+      if (typeof id != 'number') throw new Error('itemByID: a number is expected');
+      return id === h.compItemId() ? comp : null;
+    }
+  }};
   Duktape.errCreate = function (e) {
     if (e instanceof Error) {
       h.record(String(e));
@@ -224,6 +232,16 @@ duk_ret_t nativeLayerName(duk_context* ctx) {
     });
 }
 
+duk_ret_t nativeCompItemId(duk_context* ctx) {
+    duk_push_int(ctx, state(ctx).project->comp.itemId);
+    return 1;
+}
+
+duk_ret_t nativeCompActive(duk_context* ctx) {
+    duk_push_boolean(ctx, state(ctx).project->compActive);
+    return 1;
+}
+
 duk_ret_t nativeCompTime(duk_context* ctx) {
     duk_push_number(ctx, state(ctx).project->comp.currentTime.seconds());
     return 1;
@@ -298,6 +316,8 @@ void pushHostObject(duk_context* ctx) {
                                                       {"layerIndex", nativeLayerIndex, 1},
                                                       {"layerName", nativeLayerName, 1},
                                                       {"compTime", nativeCompTime, 0},
+                                                      {"compItemId", nativeCompItemId, 0},
+                                                      {"compActive", nativeCompActive, 0},
                                                       {"numKeys", nativeNumKeys, 2},
                                                       {"matchName", nativeMatchName, 2},
                                                       {"propName", nativePropName, 2},

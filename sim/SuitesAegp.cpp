@@ -497,19 +497,23 @@ const void* compSuite(int version) {
 
 // ---------------------------------------------------------------- Item
 
-// The composition's item, or the source item of a layer.
+// The composition's item, or the source item of a layer (whose item id is the composition's
+// plus the layer's id, so that every item has its own).
 struct ItemFacts {
     int width, height;
     A_Ratio aspect;
+    int32_t id;
 };
 
 std::optional<ItemFacts> itemFacts(Impl& h, AEGP_ItemH item) {
     const Comp& c = h.comp();
     const A_Ratio aspect{c.pixelAspectNum, c.pixelAspectDen};
-    if (item && item == h.compItemHandle()) return ItemFacts{c.width, c.height, aspect};
+    if (item && item == h.compItemHandle()) return ItemFacts{c.width, c.height, aspect, c.itemId};
     for (const auto& [id, token] : h.itemTokens) {
         if (token.get() != static_cast<const void*>(item)) continue;
-        if (const Layer* l = h.layerById(id)) return ItemFacts{l->width, l->height, A_Ratio{1, 1}};
+        if (const Layer* l = h.layerById(id)) {
+            return ItemFacts{l->width, l->height, A_Ratio{1, 1}, c.itemId + l->id};
+        }
     }
     return std::nullopt;
 }
@@ -542,6 +546,10 @@ A_Err getItemPixelAspectRatio(AEGP_ItemH item, A_Ratio* ratio) {
                   [&](Impl&, const ItemFacts& f) { *ratio = f.aspect; });
 }
 
+A_Err getItemID(AEGP_ItemH item, A_long* id) {
+    return onItem("AEGP_GetItemID", item, id, [&](Impl&, const ItemFacts& f) { *id = f.id; });
+}
+
 A_Err getItemDuration(AEGP_ItemH item, A_Time* t) {
     return onItem("AEGP_GetItemDuration", item, t,
                   [&](Impl& h, const ItemFacts&) { *t = toATime(h.comp().duration); });
@@ -554,9 +562,10 @@ const AEGP_ItemSuite8* itemSuite() {
         s.AEGP_GetItemCurrentTime = &getItemCurrentTime;
         s.AEGP_GetItemDimensions = &getItemDimensions;
         s.AEGP_GetItemPixelAspectRatio = &getItemPixelAspectRatio;
+        s.AEGP_GetItemID = &getItemID;
         notServed(s.AEGP_GetFirstProjItem, s.AEGP_GetNextProjItem, s.AEGP_GetActiveItem,
                   s.AEGP_IsItemSelected, s.AEGP_SelectItem, s.AEGP_GetItemType, s.AEGP_GetTypeName,
-                  s.AEGP_GetItemName, s.AEGP_SetItemName, s.AEGP_GetItemID, s.AEGP_GetItemFlags,
+                  s.AEGP_GetItemName, s.AEGP_SetItemName, s.AEGP_GetItemFlags,
                   s.AEGP_SetItemUseProxy, s.AEGP_GetItemParentFolder, s.AEGP_SetItemParentFolder,
                   s.AEGP_DeleteItem, s.AEGP_CreateNewFolder, s.AEGP_SetItemCurrentTime,
                   s.AEGP_GetItemCommentLength, s.AEGP_GetItemComment, s.AEGP_SetItemComment,

@@ -154,6 +154,9 @@ struct HostedEngine {
             suites.PFInterfaceSuite1()->AEGP_GetEffectLayer(e.inData->effect_ref, &effectLayer);
             suites.LayerSuite7()->AEGP_GetLayerParentComp(effectLayer, &e.comp);
             suites.LayerSuite7()->AEGP_GetCompLayerByIndex(e.comp, 1, &e.sourceLayer);
+            AEGP_ItemH item = nullptr;
+            suites.CompSuite7()->AEGP_GetItemFromComp(e.comp, &item);
+            suites.ItemSuite8()->AEGP_GetItemID(item, &e.compItemId);
         }
         const sim::Layer& source = comp.layers[1];
         e.sourceLayerIndex = 1;

@@ -126,6 +126,34 @@ TEST(AnimationOffsets, KeyTimesTooLateForTheFixedScaleFallBackToMilliseconds) {
     EXPECT_EQ(keyTimeAt(-1e9).value, INT32_MIN);
 }
 
+TEST(AnimationOffsets, KeyTimesMoveOnlyWhenNotAfterThePreviousKey) {
+    const A_Time a = {40000, 100000}, b = {20000, 100000}, c = {44000, 100000};
+    // Kept: already in order, and frames without a key neither move nor count.
+    std::vector<A_Time> t = orderedKeyTimes({b, a, c}, {true, true, true}, 0.04);
+    EXPECT_EQ(t[0].value, 20000);
+    EXPECT_EQ(t[1].value, 40000);
+    EXPECT_EQ(t[2].value, 44000);
+    t = orderedKeyTimes({a, b, c}, {true, false, true}, 0.04);
+    EXPECT_EQ(t[1].value, 20000);
+    EXPECT_EQ(t[2].value, 44000);
+    // Moved: on or before the previous key's time goes one frame after it, and the keys after
+    // follow the moved one.
+    t = orderedKeyTimes({a, a, b, c}, {true, true, true, true}, 0.04);
+    EXPECT_EQ(t[1].value, 44000);
+    EXPECT_EQ(t[2].value, 48000);
+    EXPECT_EQ(t[3].value, 52000);
+    // Times at different scales compare exactly.
+    EXPECT_TRUE(laterTime({30000041, 1000}, {2147483647, 100000}));
+    EXPECT_FALSE(laterTime({1, 1000}, {100, 100000}));
+    EXPECT_FALSE(laterTime({100, 100000}, {1, 1000}));
+    t = orderedKeyTimes({{30000040, 1000}, {30000040, 1000}}, {true, true}, 0.04);
+    EXPECT_EQ(t[1].value, 30000080);
+    EXPECT_EQ(t[1].scale, 1000u);
+    // A frame too short for the scale still moves the key on by one tick.
+    t = orderedKeyTimes({a, a}, {true, true}, 0.0);
+    EXPECT_EQ(t[1].value, 40001);
+}
+
 TEST(AnimationOffsets, NearestKeyIndexTakesTheEarlierKeyOnATie) {
     const std::vector<double> keys = {0.4, 0.8, 1.2};
     EXPECT_EQ(nearestKeyIndex(keys, 0.8), 1);

@@ -3,10 +3,12 @@
 // the spacing of the evaluated frames.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "animation/EaseScript.h"
 #include "animation/KeyTime.h"
+#include "animation/Properties.h"
 #include "engine_fixture.h"
 
 namespace {
@@ -50,34 +52,30 @@ struct FullRun : fixture::HostedEngine {
     }
 };
 
-}  // namespace
-
-TEST(AnimationRun, EveryWrittenKeyIsEasedAsItsFramesPresetSays) {
-    FullRun run;
-    MyTessaron& e = run.engine;
-    e.solve();
-    ASSERT_EQ(run.host.records().scripts.size(), 1u);
+// Every key the run wrote has the interpolation of its frame's preset; returns the number of
+// keys checked.
+int expectEasedAsPresets(fixture::HostedEngine& run) {
+    const MyTessaron& e = run.engine;
+    EXPECT_EQ(run.host.records().scripts.size(), 1u);
     EXPECT_TRUE(run.host.records().scriptErrors.empty());
     int checked = 0;
-    bool laterKeyOfEarlierFrame = false;
     for (int i = 0; i < e.layerCount; ++i) {
         const sim::Layer& layer = run.collageLayer(i);
         const sim::Stream* streams[4] = {&layer.position, &layer.scale, &layer.rotation,
                                          &layer.opacity};
-        for (int k = 0; k < 4; ++k) {
-            const A_Time t = layerKeyTime(e, i, k);
-            if (k > 0 && t.value < layerKeyTime(e, i, k - 1).value) {
-                laterKeyOfEarlierFrame = true;
-            }
+        const std::vector<A_Time> times = layerKeyTimes(e, i);
+        for (int k = 0; k < e.evaluatedFrameCount(); ++k) {
             for (int p = 0; p < 4; ++p) {
-                const sim::Key* key = keyAt(*streams[p], t);
-                if (p == 3 && k == 2) {
-                    EXPECT_EQ(key, nullptr);
+                if (!propertyActive(e, p) || propertyIgnoredAt(e, p, k)) {
                     continue;
                 }
-                ASSERT_NE(key, nullptr) << "layer " << i << " frame " << k << " property " << p;
+                const sim::Key* key = keyAt(*streams[p], times[k]);
                 SCOPED_TRACE("layer " + std::to_string(i) + " frame " + std::to_string(k) +
                              " property " + std::to_string(p));
+                if (!key) {
+                    ADD_FAILURE() << "no key";
+                    continue;
+                }
                 const uint32_t preset = e.temporalPresets[k];
                 if (preset == 1 || preset == 8) {
                     EXPECT_EQ(key->inInterp, sim::Interp::Linear);
@@ -86,8 +84,8 @@ TEST(AnimationRun, EveryWrittenKeyIsEasedAsItsFramesPresetSays) {
                 } else {
                     EXPECT_EQ(key->inInterp, sim::Interp::Bezier);
                     EXPECT_EQ(key->outInterp, sim::Interp::Bezier);
-                    ASSERT_EQ(key->inEase.size(), p == 1 ? 3u : 1u);
-                    for (size_t d = 0; d < key->inEase.size(); ++d) {
+                    EXPECT_EQ(key->inEase.size(), p == 1 ? 3u : 1u);
+                    for (size_t d = 0; d < key->inEase.size() && d < key->outEase.size(); ++d) {
                         EXPECT_EQ(key->inEase[d].speed, asWritten(e.speedsIn[k]));
                         EXPECT_EQ(key->inEase[d].influence, asWritten(e.influencesIn[k]));
                         EXPECT_EQ(key->outEase[d].speed, asWritten(e.speedsOut[k]));
@@ -97,12 +95,52 @@ TEST(AnimationRun, EveryWrittenKeyIsEasedAsItsFramesPresetSays) {
                 ++checked;
             }
         }
-        EXPECT_EQ(layer.position.keys.size(), 4u);
-        EXPECT_EQ(layer.opacity.keys.size(), 3u);
     }
-    EXPECT_EQ(checked, 4 * 15);
-    EXPECT_TRUE(laterKeyOfEarlierFrame);  // the case the frames' own times would miss
     EXPECT_TRUE(run.host.leaks().empty());
+    return checked;
+}
+
+}  // namespace
+
+TEST(AnimationRun, EveryWrittenKeyIsEasedAsItsFramesPresetSays) {
+    FullRun run;
+    MyTessaron& e = run.engine;
+    e.solve();
+    EXPECT_EQ(expectEasedAsPresets(run), 4 * 15);
+    bool pastTheNextFrame = false;
+    for (int i = 0; i < e.layerCount; ++i) {
+        EXPECT_EQ(run.collageLayer(i).position.keys.size(), 4u);
+        EXPECT_EQ(run.collageLayer(i).opacity.keys.size(), 3u);
+        const std::vector<A_Time> times = layerKeyTimes(e, i);
+        for (int k = 0; k + 1 < 4; ++k) {
+            pastTheNextFrame |= timeSeconds(times[k]) > e.frameList[k + 1] * e.frameSeconds;
+        }
+    }
+    EXPECT_TRUE(pastTheNextFrame);  // the case the frames' own times would miss
+}
+
+// Key times from 10000 s on, one frame (0.04 s) apart: six significant digits would send two
+// frames to one key.
+TEST(AnimationRun, KeysAtLateTimesAreFoundByTheirExactTimes) {
+    FullRun run;
+    MyTessaron& e = run.engine;
+    e.frameList = {250000, 250001, 250002, 250003};
+    e.offsetFrames.assign(4, 0);
+    e.temporalPresets = {1, 8, 1, 8};
+    e.solve();
+    EXPECT_EQ(expectEasedAsPresets(run), 4 * 15);
+}
+
+// The script finds the composition by the id the run read, whatever item the user made active
+// meanwhile.
+TEST(AnimationRun, ScriptEasesTheRunsCompositionWhenAnotherItemIsActive) {
+    FullRun run;
+    run.host.project().comp.itemId = 31;
+    run.engine.compItemId = 31;
+    run.host.project().compActive = false;
+    run.engine.solve();
+    EXPECT_EQ(expectEasedAsPresets(run), 4 * 15);
+    EXPECT_NE(run.host.records().scripts.at(0).find("app.project.itemByID(31)"), std::string::npos);
 }
 
 TEST(AnimationRun, ScriptListsEachLayersOwnKeyTimes) {
@@ -153,4 +191,99 @@ TEST(AnimationRun, ScriptListsTheActivePropertiesAndTheShiftedKeyTimes) {
     EXPECT_NE(script.find("var speedOutVals=[0,0,0,3];var influenceOutVals=[0.1,0.1,33.3333,20];"),
               std::string::npos);
     EXPECT_TRUE(run.host.leaks().empty());
+}
+
+namespace {
+
+// A random collage: 2 to 6 layers over 2 to 8 frames spaced 0 (a marker twice on one frame) to 5
+// frames apart, Offset (frames) 0 to 12 and Offset Method changing per frame, each property
+// Random or Ignore per frame.
+struct RandomRun : fixture::HostedEngine {
+    RandomRun(std::mt19937& rng, int layers, int frames)
+        : HostedEngine(fixture::collageProject(layers), frames) {
+        MyTessaron& e = engine;
+        e.framesToRender = 3;
+        auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
+        int frame = pick(20);
+        for (int k = 0; k < frames; ++k) {
+            e.frameList[k] = frame;
+            frame += pick(6);
+            e.positionModes[k] = pick(3) ? 4 : 7;
+            e.scaleModes[k] = pick(3) ? 4 : 7;
+            e.rotationModes[k] = pick(3) ? 4 : 7;
+            e.opacityModes[k] = pick(3) ? 3 : 6;
+            e.offsetFrames[k] = pick(13);
+            e.offsetMethods[k] = uint32_t(1 + pick(7));
+            e.temporalPresets[k] = uint32_t(1 + pick(9));
+            e.maxRotations[k] = 360.0f;
+            e.minOpacities[k] = 10.0f;
+        }
+        for (int p = 0; p < 4; ++p) {
+            bool active = false;
+            for (int k = 0; k < frames; ++k) {
+                active |= !propertyIgnoredAt(e, p, k);
+            }
+            (p == 0   ? e.positionActive
+             : p == 1 ? e.scaleActive
+             : p == 2 ? e.rotationActive
+                      : e.opacityActive) = active;
+        }
+        e.seeds.assign(size_t(frames), 5);
+    }
+
+    // Layer i's result of property p at frame position k, as the key's first component.
+    double result(int p, int i, int k) const {
+        const MyTessaron& e = engine;
+        const float v[4] = {e.positions[i][k].x, e.scales[i][k], e.rotations[i][k],
+                            e.opacities[i][k]};
+        return double(v[p]);
+    }
+};
+
+}  // namespace
+
+TEST(AnimationRun, RandomCollagesLoseNoKeyAndKeepEachLayersKeysInFrameOrder) {
+    std::mt19937 rng(20261207);
+    for (int trial = 0; trial < 16; ++trial) {
+        RandomRun run(rng, 2 + int(rng() % 5), 2 + int(rng() % 7));
+        MyTessaron& e = run.engine;
+        e.solve();
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        for (int i = 0; i < e.layerCount; ++i) {
+            const sim::Layer& layer = run.collageLayer(i);
+            const sim::Stream* streams[4] = {&layer.position, &layer.scale, &layer.rotation,
+                                             &layer.opacity};
+            for (int p = 0; p < 4; ++p) {
+                if (!propertyActive(e, p)) {
+                    continue;
+                }
+                // Every keyed frame's key, in the frames' order.
+                const std::vector<int> keyed = keyedFrames(e, p);
+                ASSERT_EQ(streams[p]->keys.size(), keyed.size()) << "layer " << i << " " << p;
+                for (size_t q = 0; q < keyed.size(); ++q) {
+                    EXPECT_EQ(streams[p]->keys[q].value[0], run.result(p, i, keyed[q]))
+                        << "layer " << i << " property " << p << " key " << q;
+                }
+            }
+            // A key keeps the time its offset gives whenever that is after the key before it.
+            const std::vector<A_Time> times = layerKeyTimes(e, i);
+            const A_Time* previous = nullptr;
+            for (int k = 0; k < e.evaluatedFrameCount(); ++k) {
+                if (!anyPropertyKeyedAt(e, k)) {
+                    continue;
+                }
+                const A_Time specified =
+                    keyTimeAt(offsetKeySeconds(e.frameList[k], e.frameSeconds, e.offsets[i][k],
+                                               e.layerCount, e.offsetFrames[k]));
+                if (!previous || laterTime(specified, *previous)) {
+                    EXPECT_EQ(times[k].value, specified.value) << "layer " << i << " frame " << k;
+                } else {
+                    EXPECT_TRUE(laterTime(times[k], *previous));
+                }
+                previous = &times[k];
+            }
+        }
+        // Every key found by the ease script with its own frame's preset.
+        expectEasedAsPresets(run);
+    }
 }

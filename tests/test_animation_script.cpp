@@ -17,6 +17,7 @@ size_t count(const std::string& text, const std::string& what) {
 
 EaseScriptTables twoLayersThreeFrames() {
     EaseScriptTables t;
+    t.compItemId = 42;
     t.layerNumbers = {3, 4};
     t.propertyCodes = {0, 3};
     t.keyTimes = {{0, 0.04, 0.08}, {0.02, 0.06, 0.1}};
@@ -31,12 +32,13 @@ EaseScriptTables twoLayersThreeFrames() {
 
 }  // namespace
 
-TEST(AnimationScript, TemplateLooksUpEachLayersOwnKeyTimes) {
+TEST(AnimationScript, TemplateLooksUpEachLayersOwnKeyTimesInTheCompositionById) {
     const std::string text = EASE_SCRIPT;
-    EXPECT_EQ(count(text, "%s"), 9u);
-    EXPECT_EQ(count(text, "%"), 9u);
-    EXPECT_EQ(text.size(), 1580u);
-    EXPECT_EQ(text.rfind("try{var comp=app.project.activeItem;var layerIndices=%s;", 0), 0u);
+    EXPECT_EQ(count(text, "%s"), 10u);
+    EXPECT_EQ(count(text, "%"), 10u);
+    EXPECT_EQ(text.size(), 1582u);
+    EXPECT_EQ(text.rfind("try{var comp=app.project.itemByID(%s);var layerIndices=%s;", 0), 0u);
+    EXPECT_EQ(count(text, "activeItem"), 0u);
     EXPECT_EQ(count(text, "k < keyTimes[layerId].length"), 1u);
     EXPECT_EQ(count(text, "prop.nearestKeyIndex(keyTimes[layerId][k])"), 1u);
     EXPECT_EQ(count(text, "prop.keyTime(keyId) < keyTimes[layerId][k] - 0.005"), 1u);
@@ -58,6 +60,23 @@ TEST(AnimationScript, NumbersAreWrittenLikePercentG) {
     EXPECT_EQ(formatNumber(999999), "999999");
 }
 
+// Key times are found by the number the script reads: it must be the very double written.
+TEST(AnimationScript, KeyTimesAreWrittenExactlyWithTheFewestDigits) {
+    EXPECT_EQ(formatExactNumber(0.48), "0.48");
+    EXPECT_EQ(formatExactNumber(0), "0");
+    EXPECT_EQ(formatExactNumber(10000.04), "10000.04");
+    EXPECT_EQ(formatExactNumber(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(formatExactNumber(100.0 + 1.0 / 30.0), "100.03333333333333");
+    for (int32_t value : {1, 48000, 99999, 1000000004, 2147483647}) {
+        for (uint32_t scale : {100000u, 1000u, 30000u}) {
+            const double t = double(value) / double(scale);
+            const std::string text = formatExactNumber(t);
+            EXPECT_EQ(std::stod(text), t) << text;
+            EXPECT_LE(text.size(), 23u) << text;
+        }
+    }
+}
+
 TEST(AnimationScript, NumbersKeepADotDecimalPointInAnyLocale) {
     EXPECT_EQ(withDotDecimalPoint("33,3333", ","), "33.3333");
     EXPECT_EQ(withDotDecimalPoint("1,5e-05", ","), "1.5e-05");
@@ -67,31 +86,32 @@ TEST(AnimationScript, NumbersKeepADotDecimalPointInAnyLocale) {
     EXPECT_EQ(withDotDecimalPoint("0.48", ""), "0.48");
 }
 
-TEST(AnimationScript, NineArraysInPlaceholderOrder) {
+TEST(AnimationScript, ItemIdAndNineArraysInPlaceholderOrder) {
     const std::vector<std::string> a = easeScriptArguments(twoLayersThreeFrames());
-    ASSERT_EQ(a.size(), 9u);
-    EXPECT_EQ(a[0], "[3,4]");
-    EXPECT_EQ(a[1], "[0,3]");
-    EXPECT_EQ(a[2], "[[0,0.04,0.08],[0.02,0.06,0.1]]");
-    EXPECT_EQ(a[3], "[0,0,0]");
-    EXPECT_EQ(a[4], "[0.1,33.3333,100]");
-    EXPECT_EQ(a[5], "[0,0,12.5]");
-    EXPECT_EQ(a[6], "[0.1,0.1,33.3333]");
-    EXPECT_EQ(a[7], "[1,2,8]");
-    EXPECT_EQ(a[8], "[[0,0,0],[0,1,0]]");
+    ASSERT_EQ(a.size(), 10u);
+    EXPECT_EQ(a[0], "42");
+    EXPECT_EQ(a[1], "[3,4]");
+    EXPECT_EQ(a[2], "[0,3]");
+    EXPECT_EQ(a[3], "[[0,0.04,0.08],[0.02,0.06,0.1]]");
+    EXPECT_EQ(a[4], "[0,0,0]");
+    EXPECT_EQ(a[5], "[0.1,33.3333,100]");
+    EXPECT_EQ(a[6], "[0,0,12.5]");
+    EXPECT_EQ(a[7], "[0.1,0.1,33.3333]");
+    EXPECT_EQ(a[8], "[1,2,8]");
+    EXPECT_EQ(a[9], "[[0,0,0],[0,1,0]]");
 }
 
 TEST(AnimationScript, EmptyTablesGiveEmptyArrays) {
     const std::vector<std::string> a = easeScriptArguments(EaseScriptTables());
-    for (const std::string& literal : a) {
-        EXPECT_EQ(literal, "[]");
+    for (size_t i = 1; i < a.size(); ++i) {
+        EXPECT_EQ(a[i], "[]");
     }
     EXPECT_EQ(arrayLiteral({"1"}), "[1]");
 }
 
 TEST(AnimationScript, FilledScriptCarriesTheArrays) {
     const std::string script = buildEaseScript(twoLayersThreeFrames());
-    EXPECT_EQ(script.rfind("try{var comp=app.project.activeItem;var layerIndices=[3,4];"
+    EXPECT_EQ(script.rfind("try{var comp=app.project.itemByID(42);var layerIndices=[3,4];"
                            "var propIndices=[0,3];var keyTimes=[[0,0.04,0.08],[0.02,0.06,0.1]];",
                            0),
               0u);

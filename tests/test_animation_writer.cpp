@@ -223,8 +223,9 @@ TEST(AnimationWriter, FailedFetchLeavesTheLayerAlone) {
 namespace {
 
 // Two layers over frames 10, 20 and 30 at 25 fps. Layer 0 takes place 1 of the offset order and
-// frame 10 an Offset of 25 frames, so its first key (1.4 s) lands after those of frames 20
-// (0.8 s) and 30 (1.2 s); layer 1 takes place 0 and is not shifted.
+// frame 10 an Offset of 25 frames, so its first key (1.4 s) would land after those of frames 20
+// (0.8 s) and 30 (1.2 s); these go one frame after the key before them (1.44 s, 1.48 s). Layer 1
+// takes place 0 and is not shifted.
 struct ReorderedWriter : Writer {
     ReorderedWriter() : Writer(2, 3) {
         engine.framesToRender = 2;
@@ -242,26 +243,29 @@ const double kArm = double(1.3333334f * 50.0f);
 
 }  // namespace
 
-TEST(AnimationWriter, TangentsLandOnTheKeysOfConsecutiveFramesWhenOffsetsReorderThem) {
+TEST(AnimationWriter, KeysOfLaterFramesStayAfterAShiftedKeyWithTheirTangents) {
     ReorderedWriter w;
     w.writeAll();
     const std::vector<sim::Key>& keys = w.collageLayer(0).position.keys;
     ASSERT_EQ(keys.size(), 3u);
-    // In time order: frame 20, frame 30, frame 10.
-    EXPECT_EQ(keys[0].time.value, 80000);
-    EXPECT_EQ(keys[1].time.value, 120000);
-    EXPECT_EQ(keys[2].time.value, 140000);
-    EXPECT_EQ(keys[2].value, (sim::Vec3{100, 50, 0}));
+    EXPECT_EQ(keys[0].time.value, 140000);
+    EXPECT_EQ(keys[1].time.value, 144000);
+    EXPECT_EQ(keys[2].time.value, 148000);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(keys[k].value, (sim::Vec3{100.0 * (k + 1), 50, 0}));
+    }
     // Frame 10 -> 20 is Outer, frame 20 -> 30 Inner.
-    EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, 0, 0}));
-    EXPECT_EQ(keys[2].outTangent, (sim::Vec3{0, -kArm, 0}));
-    EXPECT_EQ(keys[0].inTangent, (sim::Vec3{0, -kArm, 0}));
-    EXPECT_EQ(keys[0].outTangent, (sim::Vec3{0, kArm, 0}));
-    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, kArm, 0}));
-    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[0].inTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[0].outTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[2].outTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(w.collageLayer(0).opacity.keys.at(2).time.value, 148000);
 
     const std::vector<sim::Key>& plain = w.collageLayer(1).position.keys;
     ASSERT_EQ(plain.size(), 3u);
+    EXPECT_EQ(plain[1].time.value, 80000);
     EXPECT_EQ(plain[0].outTangent, (sim::Vec3{0, -kArm, 0}));
     EXPECT_EQ(plain[1].inTangent, (sim::Vec3{0, -kArm, 0}));
     EXPECT_EQ(plain[1].outTangent, (sim::Vec3{0, kArm, 0}));
@@ -272,22 +276,77 @@ TEST(AnimationWriter, TangentsLandOnTheKeysOfConsecutiveFramesWhenOffsetsReorder
 TEST(AnimationWriter, KeysAlreadyOnTheStreamKeepTheirTangents) {
     ReorderedWriter w;
     sim::Stream& position = w.collageLayer(0).position;
-    for (double at : {0.2, 1.0, 2.0}) {  // before, between and after the written keys
+    for (double at : {0.2, 1.0, 1.42, 2.0}) {  // before, between and after the written keys
         const int q = position.addKey(sim::Time::fromSeconds(at), {7, 7, 0});
         position.keys[size_t(q)].inTangent = {1, 2, 0};
         position.keys[size_t(q)].outTangent = {3, 4, 0};
     }
     w.writeAll();
     const std::vector<sim::Key>& keys = position.keys;
-    ASSERT_EQ(keys.size(), 6u);  // 0.2, 0.8, 1.0, 1.2, 1.4, 2.0 s
-    for (size_t q : {0u, 2u, 5u}) {
+    ASSERT_EQ(keys.size(), 7u);  // 0.2, 1.0, 1.4, 1.42, 1.44, 1.48, 2.0 s
+    for (size_t q : {0u, 1u, 3u, 6u}) {
         EXPECT_EQ(keys[q].inTangent, (sim::Vec3{1, 2, 0})) << q;
         EXPECT_EQ(keys[q].outTangent, (sim::Vec3{3, 4, 0})) << q;
     }
-    EXPECT_EQ(keys[4].outTangent, (sim::Vec3{0, -kArm, 0}));  // frame 10
-    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, -kArm, 0}));   // frame 20
-    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, kArm, 0}));
-    EXPECT_EQ(keys[3].inTangent, (sim::Vec3{0, kArm, 0}));  // frame 30
+    EXPECT_EQ(keys[2].outTangent, (sim::Vec3{0, -kArm, 0}));  // frame 10
+    EXPECT_EQ(keys[4].inTangent, (sim::Vec3{0, -kArm, 0}));   // frame 20
+    EXPECT_EQ(keys[4].outTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[5].inTangent, (sim::Vec3{0, kArm, 0}));  // frame 30
+    expectClean(w.host);
+}
+
+// Interval 2 and Offset 4 over three layers whose order changes per frame: frame 4 of layer 0
+// would land on its frame 0 key and frame 6 of layer 1 before its frame 4 key.
+TEST(AnimationWriter, OffsetsBeyondTheIntervalLoseNoKeyAndKeepTheFrameOrder) {
+    Writer w(3, 4);
+    MyTessaron& e = w.engine;
+    e.framesToRender = 2;
+    e.frameList = {0, 2, 4, 6};
+    e.offsetFrames.assign(4, 4);
+    const int places[3][4] = {{2, 2, 0, 0}, {0, 0, 2, 0}, {1, 1, 1, 2}};
+    for (int i = 0; i < 3; ++i) {
+        for (int k = 0; k < 4; ++k) {
+            e.offsets[i][k] = places[i][k];
+        }
+    }
+    w.writeAll();
+    // In frames: specified times 4 6 4 6, 0 2 8 6 and 2 4 6 10; a key not after the one before
+    // goes one frame after it, every other keeps its time.
+    const int expected[3][4] = {{4, 6, 7, 8}, {0, 2, 8, 9}, {2, 4, 6, 10}};
+    for (int i = 0; i < 3; ++i) {
+        const sim::Layer& l = w.collageLayer(i);
+        for (const sim::Stream* s : {&l.position, &l.scale, &l.rotation, &l.opacity}) {
+            ASSERT_EQ(s->keys.size(), 4u) << "layer " << i << " " << s->name;
+            for (int k = 0; k < 4; ++k) {
+                EXPECT_EQ(s->keys[k].time.value, expected[i][k] * 4000) << i << " " << k;
+            }
+        }
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(l.rotation.keys[k].value[0], e.rotations[i][k]);
+            EXPECT_EQ(l.position.keys[k].value[0], e.positions[i][k].x);
+        }
+    }
+    expectClean(w.host);
+}
+
+// With Position ignored at the second frame, the pair from the first key to the third frame's
+// takes the first frame's preset and the next pair the third frame's (not the second's).
+TEST(AnimationWriter, APositionPairTakesThePresetOfItsFirstKeysFrame) {
+    Writer w(1, 4);
+    MyTessaron& e = w.engine;
+    e.framesToRender = 2;
+    e.positionModes[1] = 7;
+    e.spatialPresets = {3, 6, 1, 2};  // Outer, Zig Zag, Linear, Inner
+    w.writeAll();
+    const std::vector<sim::Key>& keys = w.collageLayer(0).position.keys;
+    ASSERT_EQ(keys.size(), 3u);  // frames 10, 30 and 40
+    EXPECT_EQ(keys[0].time.value, 40000);
+    EXPECT_EQ(keys[1].time.value, 120000);
+    const double arm = double(1.3333334f * 100.0f);          // the 200 px chord from frame 10 to 30
+    EXPECT_EQ(keys[0].outTangent, (sim::Vec3{0, -arm, 0}));  // Outer
+    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, -arm, 0}));
+    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, 0, 0}));  // Linear, not Zig Zag
+    EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, 0, 0}));
     expectClean(w.host);
 }
 

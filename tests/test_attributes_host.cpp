@@ -45,6 +45,33 @@ TEST(AttributesHost, RotationUsePreviousValueReadsTheKeyBeforeAndCarriesIt) {
     EXPECT_TRUE(a.host.leaks().empty());
 }
 
+// A layer passing left of the centre, from below to above: its angle goes on from the layer's
+// previous key, the one it had before the run at the first frame, its last keyed frame's after.
+TEST(AttributesHost, OrientTowardsCenterTurnsEachKeyTheShortWayFromThePreviousKey) {
+    Attributes a(2, 4);
+    fixture::setOpaqueImage(a.engine, 101, 101);  // centre (50, 50)
+    a.collageLayer(0).rotation.addKey(sim::Time{0, 25}, {700, 0, 0});
+    a.collageLayer(1).rotation.value[0] = -20;  // no keys: the value at the time
+    a.engine.rotationModes = {3, 7, 3, 3};
+    const float below = 263.0f, above = 277.0f;  // as the centre gives them: 263 and -83
+    const float rad = 3.14159265f / 180.0f;
+    auto siteAt = [&](float degrees) {  // where Orient Towards Center gives `degrees`
+        const float r = (degrees - 90.0f) * rad;
+        return Point2D(50.0f + 40.0f * std::cos(r), 50.0f + 40.0f * std::sin(r));
+    };
+    const float angles[4] = {below, 0.0f, above, below};
+    for (int f : {0, 1, 2, 3}) {
+        a.engine.sites[0].position = a.engine.sites[1].position = siteAt(angles[f]);
+        a.engine.getRotations(kAt3, f);
+    }
+    EXPECT_NEAR(a.engine.rotations[0][0], below + 360.0f, 1e-2f);  // nearest 700
+    EXPECT_NEAR(a.engine.rotations[0][2], above + 360.0f, 1e-2f);  // past the Ignore frame
+    EXPECT_NEAR(a.engine.rotations[0][3], below + 360.0f, 1e-2f);
+    EXPECT_NEAR(a.engine.rotations[1][0], below - 360.0f, 1e-2f);  // nearest -20
+    EXPECT_NEAR(a.engine.rotations[1][2], above - 360.0f, 1e-2f);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
 TEST(AttributesHost, RotationIgnoreTakesTheLayersRotationOnlyForTheGrowth) {
     Attributes a(1);
     a.collageLayer(0).rotation.addKey(sim::Time{0, 25}, {10, 0, 0});

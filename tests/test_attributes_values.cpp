@@ -2,8 +2,10 @@
 // shape's centre, at random, and grown.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <numeric>
 
+#include "attributes/Angle.h"
 #include "attributes/SiteSize.h"
 #include "engine/Random.h"
 #include "engine_fixture.h"
@@ -86,12 +88,33 @@ TEST(AttributesRotation, OrientTowardsCenterUsesTheShapeCentreInFullResolution) 
     AttributeEngine a({Point2D(256, -97), Point2D(356, 3), Point2D(156, 3), Point2D(256, 3)});
     a.e.downsampleX = a.e.downsampleY = 0.5f;
     a.e.upsampleX = a.e.upsampleY = 2.0f;
-    a.e.rotationModes[0] = 3;
-    a.e.getRotations(kTime, 0);
-    EXPECT_EQ(a.e.rotations[0][0], 0.0f);
-    EXPECT_EQ(a.e.rotations[1][0], 90.0f);
-    EXPECT_EQ(a.e.rotations[2][0], 270.0f);
-    EXPECT_EQ(a.e.rotations[3][0], 90.0f);
+    // A second frame after one that keyed Rotation 0 on every layer, so the angles are the
+    // equivalents nearest 0.
+    fixture::setNeutralSettings(a.e, 2);
+    a.e.assignmentIds.push_back(a.e.assignmentIds[0]);
+    a.e.rotationModes = {1, 3};
+    a.e.getRotations(kTime, 1);
+    EXPECT_EQ(a.e.rotations[0][1], 0.0f);
+    EXPECT_EQ(a.e.rotations[1][1], 90.0f);
+    EXPECT_EQ(a.e.rotations[2][1], -90.0f);
+    EXPECT_EQ(a.e.rotations[3][1], 90.0f);
+}
+
+TEST(AttributesRotation, EquivalentAngleNearestAReference) {
+    EXPECT_EQ(nearestEquivalentAngle(-83.0f, 263.0f), 277.0f);
+    EXPECT_EQ(nearestEquivalentAngle(263.0f, -83.0f), -97.0f);
+    EXPECT_EQ(nearestEquivalentAngle(270.0f, 0.0f), -90.0f);
+    EXPECT_EQ(nearestEquivalentAngle(45.0f, 45.0f), 45.0f);
+    EXPECT_EQ(nearestEquivalentAngle(10.0f, 1090.0f), 1090.0f);
+    EXPECT_EQ(nearestEquivalentAngle(10.0f, -1000.0f), -1070.0f);
+    EXPECT_EQ(nearestEquivalentAngle(0.0f, 180.0f), 360.0f);  // half a turn: the larger angle
+    for (float reference : {-725.5f, -180.0f, -1.0f, 0.0f, 179.0f, 359.9f, 4000.0f}) {
+        for (float angle = -90.0f; angle <= 270.0f; angle += 7.5f) {
+            const float a = nearestEquivalentAngle(angle, reference);
+            EXPECT_LE(std::fabs(a - reference), 180.0f) << angle << " near " << reference;
+            EXPECT_NEAR(std::remainder(a - angle, 360.0f), 0.0f, 1e-3f);
+        }
+    }
 }
 
 TEST(AttributesRotation, RandomDrawsOncePerLayerInLayerOrder) {

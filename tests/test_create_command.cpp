@@ -81,7 +81,8 @@ TEST(CreateCommand, TwoMarkersOnOneFrameEvaluateItTwice) {
     ASSERT_EQ(create(*host), PF_Err_NONE);
     EXPECT_EQ(host->records().info,
               std::vector<std::string>({"Evaluating frame 1 of 2", "Evaluating frame 2 of 2"}));
-    expectKeysNear(keyTimes(host->project().comp.layers[1].scale), frames({7}));
+    // The second evaluation's key cannot share the first one's time: it goes one frame later.
+    expectKeysNear(keyTimes(host->project().comp.layers[1].scale), frames({7, 8}));
 }
 
 TEST(CreateCommand, AnimatedSettingsAreReadAtEachFrame) {
@@ -214,17 +215,66 @@ TEST(CreateCommand, RunsOfAThousandFramesGoAheadAndLongerOnesAreRefused) {
     EXPECT_EQ(host->records().undoGroups.size(), 1u);
 }
 
-TEST(CreateCommand, MoreLayersThanTheTablesHoldAreRefusedBeforeAnythingIsTouched) {
-    auto host = applied(project(3001, 10));
+// 3002 layers besides the Shape, one locked: exactly the 3000 eligible layers the tables hold
+// run; one more is refused with a message that counts eligible layers, not all layers.
+TEST(CreateCommand, LayersBeyondTheTablesAreRefusedBeforeAnythingIsTouched) {
+    sim::Project p = project(3002, 10);
+    p.comp.layers[5].locked = true;
+    p.comp.layers[6].locked = true;
+    auto host = applied(p);
+    scaleOnly(*host);
+    host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::Random));
     host->setRecordCalls(false);
+    ASSERT_EQ(create(*host), PF_Err_NONE);
+    EXPECT_TRUE(host->records().messages.empty());
+    EXPECT_EQ(host->records().undoGroups.size(), 1u);
+    EXPECT_EQ(host->project().comp.layers[3002].scale.value[0], 50.0);  // the last card, sized
+    EXPECT_EQ(host->project().comp.layers[5].scale.value[0], 100.0);    // locked: untouched
+
+    host->project().comp.layers[6].locked = false;
     const std::string before = fingerprint(host->project());
     ASSERT_EQ(create(*host), PF_Err_NONE);
     ASSERT_EQ(host->records().messages.size(), 1u);
     const std::string& message = host->records().messages[0];
-    EXPECT_NE(message.find("3000"), std::string::npos) << message;
-    EXPECT_NE(message.find("3001"), std::string::npos) << message;
-    EXPECT_TRUE(host->records().undoGroups.empty());
+    EXPECT_EQ(message.rfind("Too many layers for a collage. The maximum allowed is 3000 eligible "
+                            "layers (the composition has 3001:",
+                            0),
+              0u)
+        << message;
+    EXPECT_NE(message.find("other than the Source"), std::string::npos) << message;
+    EXPECT_EQ(host->records().undoGroups.size(), 1u);
     EXPECT_EQ(fingerprint(host->project()), before);
+}
+
+// Position keyed Grid, Ignore, Radial, Ignore, Grid over frames 0, 5, 10, 15 and 20, Spatial
+// Interpolation Zig Zag until frame 10 and Linear from there: Position keys at frames 0, 10 and
+// 20 only; the pair from frame 10 takes frame 10's Linear.
+TEST(CreateCommand, PositionIgnoredAtSomeFramesIsKeyedOnlyAtTheOthers) {
+    auto host = applied(project(4, 25));
+    scaleOnly(*host);
+    host->setParamKeys(PARAM_POSITION, {{0.0, double(PositionMode::Grid)},
+                                        {5 * kFrame, double(PositionMode::Ignore)},
+                                        {10 * kFrame, double(PositionMode::Radial)},
+                                        {15 * kFrame, double(PositionMode::Ignore)},
+                                        {20 * kFrame, double(PositionMode::Grid)}});
+    host->setParamKeys(PARAM_SPATIAL_INTERPOLATION, {{0.0, double(SpatialPreset::ZigZag)},
+                                                     {10 * kFrame, double(SpatialPreset::Linear)}});
+    host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+    host->setParam(PARAM_INTERVAL, 5);
+    ASSERT_EQ(create(*host), PF_Err_NONE);
+    bool moved = false;
+    for (int card = 1; card <= 4; ++card) {
+        const sim::Layer& layer = host->project().comp.layers[card];
+        SCOPED_TRACE(layer.name);
+        expectKeysNear(keyTimes(layer.position), frames({0, 10, 20}));
+        expectKeysNear(keyTimes(layer.scale), frames({0, 5, 10, 15, 20}));
+        const std::vector<sim::Key>& keys = layer.position.keys;
+        ASSERT_EQ(keys.size(), 3u);
+        EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, 0, 0}));
+        EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, 0, 0}));
+        moved |= keys[1].value != keys[2].value;
+    }
+    EXPECT_TRUE(moved);  // a pair with a chord, which Zig Zag would have bent
 }
 
 TEST(CreateCommand, MissingSourceLayerAndMissingMarkersAreExplained) {

@@ -116,6 +116,7 @@ TEST(SimInterpolation, EaseScriptPresetsShapeEachSegment) {
         sim::Layer& layer = project.comp.layers[0];
         layer.id = 1;
         EaseScriptTables tables;
+        tables.compItemId = project.comp.itemId;
         tables.layerNumbers = {1};
         tables.propertyCodes = {3};  // Opacity
         tables.keyTimes.emplace_back();

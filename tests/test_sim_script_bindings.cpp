@@ -61,6 +61,20 @@ class ScriptBindings : public ::testing::Test {
     sim::Records records;
 };
 
+TEST_F(ScriptBindings, ItemByIdFindsTheCompositionWhateverItemIsActive) {
+    project.comp.itemId = 7;
+    project.compActive = false;
+    EXPECT_TRUE(run(R"(
+        check(app.project.activeItem === null, 'no active item');
+        var comp = app.project.itemByID(7);
+        check(comp !== null && comp.id == 7 && comp.layer(2).name == 'Card B', 'by its id');
+        check(app.project.itemByID(8) === null, 'an unknown id finds nothing');
+    )"));
+    EXPECT_TRUE(records.scriptErrors.empty());
+    EXPECT_FALSE(run("app.project.itemByID('7');"));
+    EXPECT_EQ(records.scriptErrors.size(), 1u);
+}
+
 TEST_F(ScriptBindings, PropertiesShowTheirKeys) {
     EXPECT_TRUE(run(R"(
         var comp = app.project.activeItem;
