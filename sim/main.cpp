@@ -1,7 +1,10 @@
 // tessaron: the simulated host's command line. Runs scenes through the plug-in, lists its
 // parameters and shows its About text.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -226,8 +229,26 @@ int about(const Args& a) {
 
 // ------------------------------------------------------------------ run
 
+// --out must name a folder that exists or can be made, checked before the run rather than after.
+void checkOutDir(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target = fs::absolute(dir, ec);
+    if (fs::exists(target, ec) && !fs::is_directory(target, ec))
+        throw UsageError("--out " + dir + ": a file of that name exists; expected a folder");
+    fs::path existing = target;
+    while (!fs::exists(existing, ec) && existing.has_relative_path())
+        existing = existing.parent_path();
+    if (!fs::is_directory(existing, ec))
+        throw UsageError("--out " + dir + ": cannot make a folder inside the file " +
+                         existing.string());
+    if (::access(existing.c_str(), W_OK | X_OK) != 0)
+        throw UsageError("--out " + dir + ": cannot write into " + existing.string());
+}
+
 int run(const Args& a) {
     sim::Scene scene = sim::loadScene(a.scene);
+    checkOutDir(a.out);
     // The video options are checked before the run, so that bad ones leave nothing behind.
     sim::RunOptions options{a.plugin,
                             a.out,
