@@ -211,9 +211,33 @@ int listParams(const Args& a) {
     return err == PF_Err_NONE ? 0 : 1;
 }
 
+// ------------------------------------------------------------------ output paths
+
+// Where a run or a picture will write, checked before anything runs rather than after: the
+// nearest existing folder on the way must take writes, and nothing of the name may be in the way.
+void checkWritable(const std::string& option, const std::string& path, bool folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target = fs::absolute(path, ec);
+    const std::string what = option + " " + path + ": ";
+    if (fs::exists(target, ec) && fs::is_directory(target, ec) != folder)
+        throw UsageError(what + (folder ? "a file of that name exists; expected a folder"
+                                        : "a folder of that name exists; expected a file"));
+    fs::path existing = folder ? target : target.parent_path();
+    while (!fs::exists(existing, ec) && existing.has_relative_path()) {
+        if (!folder) throw UsageError(what + "no folder " + existing.string());
+        existing = existing.parent_path();
+    }
+    if (!fs::is_directory(existing, ec))
+        throw UsageError(what + "cannot make a folder inside the file " + existing.string());
+    if (::access(existing.c_str(), W_OK | X_OK) != 0)
+        throw UsageError(what + "cannot write into " + existing.string());
+}
+
 // ------------------------------------------------------------------ about
 
 int about(const Args& a) {
+    if (!a.png.empty()) checkWritable("--png", a.png, false);
     sim::Host host;
     host.loadPlugin(a.plugin);
     PF_Err err = host.apply();
@@ -229,26 +253,9 @@ int about(const Args& a) {
 
 // ------------------------------------------------------------------ run
 
-// --out must name a folder that exists or can be made, checked before the run rather than after.
-void checkOutDir(const std::string& dir) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path target = fs::absolute(dir, ec);
-    if (fs::exists(target, ec) && !fs::is_directory(target, ec))
-        throw UsageError("--out " + dir + ": a file of that name exists; expected a folder");
-    fs::path existing = target;
-    while (!fs::exists(existing, ec) && existing.has_relative_path())
-        existing = existing.parent_path();
-    if (!fs::is_directory(existing, ec))
-        throw UsageError("--out " + dir + ": cannot make a folder inside the file " +
-                         existing.string());
-    if (::access(existing.c_str(), W_OK | X_OK) != 0)
-        throw UsageError("--out " + dir + ": cannot write into " + existing.string());
-}
-
 int run(const Args& a) {
     sim::Scene scene = sim::loadScene(a.scene);
-    checkOutDir(a.out);
+    checkWritable("--out", a.out, true);
     // The video options are checked before the run, so that bad ones leave nothing behind.
     sim::RunOptions options{a.plugin,
                             a.out,

@@ -209,8 +209,8 @@ TEST(Cli, BadScenesExitWithCode2AndWriteNothing) {
     }
 }
 
-// --out is checked before the run: a file of that name, or a folder inside a file, is refused
-// with one line and exit 2, and the file is left as it was.
+// --out and --png are checked before the run: a file of that name, a folder inside a file or a
+// missing folder is refused with one line and exit 2, and the file is left as it was.
 TEST(Cli, AnOutFolderThatCannotBeMadeIsRefusedBeforeTheRun) {
     TempDir dir;
     scenetest::writeText(dir.file("scene.json"),
@@ -226,6 +226,9 @@ TEST(Cli, AnOutFolderThatCannotBeMadeIsRefusedBeforeTheRun) {
         EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
     }
     EXPECT_EQ(slurp(dir.file("taken")), "mine");
+    const Outcome png = tessaron(dir, "about --png no/such/banner.png");
+    EXPECT_EQ(png.code, 2);
+    EXPECT_EQ(png.err.rfind("tessaron: --png no/such/banner.png: no folder ", 0), 0u) << png.err;
     EXPECT_EQ(tessaron(dir, "run scene.json --no-preview --out new/folder").code, 0);
     EXPECT_TRUE(std::filesystem::exists(dir.file("new/folder/result.json")));
 }
