@@ -6,6 +6,7 @@
 
 #include "AE_Effect.h"
 #include "AE_GeneralPlug.h"
+#include "engine/OpaqueIndex.h"
 #include "engine/Point2D.h"
 #include "placement/Candidates.h"
 #include "placement/MinimumAssignment.h"
@@ -37,8 +38,7 @@ class MyTessaron {
     int32_t imageWidth = 0;
     int32_t imageHeight = 0;
     std::unique_ptr<uint8_t[]> imagePixels;  // alpha, red, green, blue per pixel
-    std::vector<int32_t> opaqueXs;
-    std::vector<int32_t> opaqueYs;
+    OpaqueIndex opaquePixels;
     int32_t opaqueBounds[4] = {0, 0, 0, 0};  // min x, max x, min y, max y
 
     // ---- Run identity
@@ -109,6 +109,8 @@ class MyTessaron {
     // The frame's copy of a checked-out layer (appends the frame's hasImage entry).
     void takeImage(const PF_LayerDef& layer);
     void addOpaquePixel(int x, int y);
+    // The k-th opaque pixel of the frame (row-major order); k < opaquePixels.count().
+    Point2D opaquePixel(size_t k) const;
     void getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out) const;
     bool isPointInsideShape(float x, float y) const;
     int getAlphaAtPoint(float x, float y) const;

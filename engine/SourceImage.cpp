@@ -54,6 +54,23 @@ void MyTessaron::getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out)
     }
 }
 
+namespace {
+
+// Checks the parameter back in however the scope is left (a copy can run out of memory).
+class CheckedOutParam {
+  public:
+    CheckedOutParam(PF_InData* in, PF_ParamDef& param) : in_(in), param_(param) {}
+    ~CheckedOutParam() { in_->inter.checkin_param(in_->effect_ref, &param_); }
+    CheckedOutParam(const CheckedOutParam&) = delete;
+    CheckedOutParam& operator=(const CheckedOutParam&) = delete;
+
+  private:
+    PF_InData* in_;
+    PF_ParamDef& param_;
+};
+
+}  // namespace
+
 void MyTessaron::getImageDataAtTime(int frame) {
     PF_ParamDef param;
     std::memset(&param, 0, sizeof(param));
@@ -63,8 +80,8 @@ void MyTessaron::getImageDataAtTime(int frame) {
     const auto& par = inData->pixel_aspect_ratio;
     pixelAspect = par.den ? static_cast<float>(double(par.num) / double(par.den)) : 1.0f;
     if (!err) {
+        CheckedOutParam checkedOut(inData, param);
         takeImage(param.u.ld);
-        inData->inter.checkin_param(inData->effect_ref, &param);
     } else {
         PF_LayerDef nothing;
         std::memset(&nothing, 0, sizeof(nothing));
@@ -74,16 +91,18 @@ void MyTessaron::getImageDataAtTime(int frame) {
 
 void MyTessaron::takeImage(const PF_LayerDef& layer) {
     const bool delivered = layer.data != nullptr;
+    hasImage.push_back(false);
+    // The previous frame's copy goes first, so that at most one copy is held at a time.
+    imagePixels.reset();
+    opaquePixels.reset(0, 0);
     imageWidth = delivered ? layer.width : 0;
     imageHeight = delivered ? layer.height : 0;
     imagePixels.reset(new uint8_t[size_t(imageWidth) * size_t(imageHeight) * 4]);
-    opaqueXs.clear();
-    opaqueYs.clear();
+    opaquePixels.reset(imageWidth, imageHeight);
     opaqueBounds[0] = imageWidth;
     opaqueBounds[1] = 0;
     opaqueBounds[2] = imageHeight;
     opaqueBounds[3] = 0;
-    hasImage.push_back(false);
     for (int y = 0; y < imageHeight; ++y) {
         for (int x = 0; x < imageWidth; ++x) {
             PF_Pixel p;
@@ -94,6 +113,7 @@ void MyTessaron::takeImage(const PF_LayerDef& layer) {
             }
         }
     }
+    opaquePixels.finish();
 }
 
 void MyTessaron::addOpaquePixel(int x, int y) {
@@ -101,9 +121,14 @@ void MyTessaron::addOpaquePixel(int x, int y) {
     opaqueBounds[1] = std::max(opaqueBounds[1], x);
     opaqueBounds[2] = std::min(opaqueBounds[2], y);
     opaqueBounds[3] = std::max(opaqueBounds[3], y);
-    opaqueXs.push_back(x);
-    opaqueYs.push_back(y);
+    opaquePixels.set(x, y);
     hasImage.back() = true;
+}
+
+Point2D MyTessaron::opaquePixel(size_t k) const {
+    int32_t x = 0, y = 0;
+    opaquePixels.pick(k, x, y);
+    return Point2D(static_cast<float>(x), static_cast<float>(y));
 }
 
 // The 4 bytes of image pixel (x, y) truncated, or nullptr outside the image.
@@ -139,14 +164,15 @@ int MyTessaron::getLuminanceAtPoint(float x, float y) const {
 }
 
 Point2D MyTessaron::generatePointInsideShape() const {
-    const size_t n = opaqueXs.size();
+    const size_t n = opaquePixels.count();
     if (n == 0) {
         return shapeCentre();  // the image centre after an empty frame
     }
     const size_t k = randomIndex(n);
     const double jx = jitter(uniform53f());
     const double jy = jitter(uniform53f());
-    return Point2D(static_cast<float>(opaqueXs[k] + jx), static_cast<float>(opaqueYs[k] + jy));
+    const Point2D pixel = opaquePixel(k);
+    return Point2D(static_cast<float>(pixel.x + jx), static_cast<float>(pixel.y + jy));
 }
 
 float MyTessaron::remap(float v, float a, float b, float c, float d, bool clamp) {

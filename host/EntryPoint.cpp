@@ -13,6 +13,8 @@
 namespace {
 
 constexpr const char* kHostTooOld = "Tessaron plug-in requires AE CS5.5 or later.";
+constexpr const char* kOutOfMemory =
+    "Tessaron ran out of memory and stopped; try a smaller Source layer or fewer frames.";
 
 PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
     PF_SPRINTF(out_data->return_msg, "%s", aboutText().c_str());
@@ -125,7 +127,10 @@ extern "C" DllExport PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_Ou
     } catch (PF_Err thrown) {
         return thrown;
     } catch (const std::bad_alloc&) {
-        // No exception may reach the host, which would go down with it: the command fails.
+        // No exception may reach the host, which would go down with it: the command fails, and
+        // says why.
+        out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
+        PF_SPRINTF(out_data->return_msg, "%s", kOutOfMemory);
         return PF_Err_OUT_OF_MEMORY;
     } catch (...) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;

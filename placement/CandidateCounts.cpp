@@ -28,7 +28,7 @@ size_t MyTessaron::countGridPointsInShape(int columns, float aspect) const {
     gridCellSize(opaqueBounds, columns, aspect, cw, ch);
     const std::vector<float> xs = cellCentres(minX, maxX, cw);
     const std::vector<float> ys = cellCentres(minY, maxY, ch);
-    const size_t pixels = opaqueXs.size();
+    const size_t pixels = opaquePixels.count();
     size_t count = 0;
     if (pixels >= xs.size() * ys.size()) {
         for (const float y : ys) {
@@ -47,14 +47,13 @@ size_t MyTessaron::countGridPointsInShape(int columns, float aspect) const {
     for (const float y : ys) {
         ++perRow[static_cast<int>(y) - minY];
     }
-    for (size_t k = 0; k < pixels; ++k) {
-        count += size_t(perColumn[opaqueXs[k] - minX]) * perRow[opaqueYs[k] - minY];
-    }
+    opaquePixels.forEach(
+        [&](int x, int y) { count += size_t(perColumn[x - minX]) * perRow[y - minY]; });
     return count;
 }
 
 CandidateCounts MyTessaron::gridCandidateCounts(float aspect) const {
-    const double pixels = static_cast<double>(opaqueXs.size());
+    const double pixels = static_cast<double>(opaquePixels.count());
     const int maxX = opaqueBounds[1], maxY = opaqueBounds[3];
     const double height = maxY + 1 - opaqueBounds[2];
     int32_t bounds[4];
@@ -89,7 +88,7 @@ CandidateCounts MyTessaron::gridCandidateCounts(float aspect) const {
 }
 
 CandidateCounts MyTessaron::radialCandidateCounts() const {
-    const double pixels = static_cast<double>(opaqueXs.size());
+    const double pixels = static_cast<double>(opaquePixels.count());
     const double w = opaqueBounds[1] + 1 - opaqueBounds[0];
     const double h = opaqueBounds[3] + 1 - opaqueBounds[2];
     const double diagonal = std::sqrt(w * w + h * h);

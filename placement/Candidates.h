@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/OpaqueIndex.h"
 #include "engine/Point2D.h"
 
 // Builds candidates for a count of columns or rings.
@@ -49,8 +50,7 @@ constexpr double kCandidateWorkBudget = 5e7;
 // shape pixel lies left of max x and above max y: finer grids then always find more centres. When
 // false (a single row, column or pixel, or a shape of only the bounds' last row and column), most
 // counts give no centre at all and raising the count may never end.
-bool gridReachesShape(const std::vector<int32_t>& xs, const std::vector<int32_t>& ys, int32_t maxX,
-                      int32_t maxY);
+bool gridReachesShape(const OpaqueIndex& shape, int32_t maxX, int32_t maxY);
 
 // n candidates picked at random without replacement (pick-generator draws); the result is in pick
 // order.

@@ -132,15 +132,8 @@ CandidateChoice chooseCandidates(int n, int firstCount, const CandidateBuilder& 
     return *chooseCandidates(n, firstCount, build, counts, 0.0);
 }
 
-bool gridReachesShape(const std::vector<int32_t>& xs, const std::vector<int32_t>& ys, int32_t maxX,
-                      int32_t maxY) {
-    assert(xs.size() == ys.size());
-    for (size_t k = 0; k < xs.size(); ++k) {
-        if (xs[k] < maxX && ys[k] < maxY) {
-            return true;
-        }
-    }
-    return false;
+bool gridReachesShape(const OpaqueIndex& shape, int32_t maxX, int32_t maxY) {
+    return shape.anyIn(0, 0, maxX, maxY);
 }
 
 std::vector<Point2D> pickAtRandom(std::vector<Point2D> candidates, int n) {

@@ -49,7 +49,7 @@ void MyTessaron::getRandomSites() {
 }
 
 void MyTessaron::getCandidateSites(bool grid, A_Time time) {
-    if (grid && !gridReachesShape(opaqueXs, opaqueYs, opaqueBounds[1], opaqueBounds[3])) {
+    if (grid && !gridReachesShape(opaquePixels, opaqueBounds[1], opaqueBounds[3])) {
         getRandomSites();  // no cell count would ever give enough centres on such a shape
         return;
     }

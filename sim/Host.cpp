@@ -174,15 +174,23 @@ const Image& Host::Impl::image(const std::string& path) {
 // The layer's source at a time, at the comp's resolution and depth, laid out as sourceFrame
 // says. Footage shows its picture; every other layer with a size, and footage without a
 // picture, shows its fill colour over its drawn part; cameras and lights have no pixels.
-std::unique_ptr<World> Host::Impl::sourceWorld(const Layer& layer, double seconds) {
+std::unique_ptr<World> Host::Impl::sourceWorld(const Layer& layer, double seconds, bool drawn) {
     const std::string path = pictureAt(layer, seconds);
     const Image* picture = path.empty() ? nullptr : &image(path);
     const SourceFrame frame = sourceFrame(layer, project.comp);
     const int ds = std::max(1, project.comp.downsample);
     const int w = frame.width > 0 ? frame.width : (picture ? picture->width : 0);
     const int h = frame.height > 0 ? frame.height : (picture ? picture->height : 0);
-    auto world =
-        newWorld((w + ds - 1) / ds, (h + ds - 1) / ds, formatForDepth(project.comp.bitDepth));
+    const PF_PixelFormat format = formatForDepth(project.comp.bitDepth);
+    if (!drawn) {
+        auto described = newWorld(0, 0, format);
+        described->def.width = (w + ds - 1) / ds;
+        described->def.height = (h + ds - 1) / ds;
+        described->def.data = nullptr;
+        described->def.rowbytes = 0;
+        return described;
+    }
+    auto world = newWorld((w + ds - 1) / ds, (h + ds - 1) / ds, format);
     world->def.pix_aspect_ratio =
         PF_RationalScale{project.comp.pixelAspectNum, project.comp.pixelAspectDen};
     if (picture) {
@@ -256,7 +264,11 @@ PF_Err Host::Impl::run(PF_Cmd cmd, void* extra, PF_LayerDef* output) {
 
     const double now = currentSeconds();
     const Layer* layer = effectLayerPtr();
-    inputWorld = layer ? sourceWorld(*layer, now) : newWorld(0, 0, PF_PixelFormat_ARGB32);
+    // Only rendering reads the input's pixels; other commands get the layer described, so that a
+    // full-frame layer does not cost a world per command.
+    const bool drawn = cmd == PF_Cmd_RENDER || cmd == PF_Cmd_SMART_RENDER;
+    inputWorld.reset();
+    inputWorld = layer ? sourceWorld(*layer, now, drawn) : newWorld(0, 0, PF_PixelFormat_ARGB32);
     std::vector<PF_ParamDef> params(defs.size());
     params[0] = defs[0];
     params[0].u.ld = inputWorld->def;

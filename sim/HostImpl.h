@@ -119,7 +119,8 @@ struct Host::Impl {
     // ---- parameters
     double paramAt(int index, double seconds);
     PF_ParamDef paramAtTime(int index, double seconds);
-    std::unique_ptr<World> sourceWorld(const Layer& layer, double seconds);
+    // The layer's pixels at a time; drawn false gives its size and format without pixels.
+    std::unique_ptr<World> sourceWorld(const Layer& layer, double seconds, bool drawn = true);
     const Image& image(const std::string& path);
 
     // ---- worlds the plug-in may ask about

@@ -35,6 +35,10 @@ std::array<uint8_t, 4> getPixel(const World& world, int x, int y);
 void fillRect(World& world, const std::array<double, 4>& rect, const std::array<uint8_t, 4>& rgba,
               int downsample);
 
+// Width and height from a PNG's header, without decoding it; false when the file does not start
+// like a PNG.
+bool pngHeaderSize(const std::string& path, int& width, int& height);
+
 // Reads a PNG into straight RGBA; throws std::runtime_error naming the file when it cannot.
 Image loadPng(const std::string& path);
 

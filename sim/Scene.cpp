@@ -2,12 +2,15 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <sstream>
 
+#include "sim/Pixels.h"
 #include "sim/SceneReader.h"
 #include "sim/SourceFrame.h"
 
@@ -21,6 +24,7 @@ using scene::Reader;
 namespace {
 
 const char* const kEffectName = "Tessaron (Pro)";
+const int kMaxLayerSide = 30000;  // the host's largest world
 
 // The best ratio num / den of x with den <= maxDen (continued fractions).
 std::pair<int64_t, int64_t> ratioOf(double x, int64_t maxDen) {
@@ -82,8 +86,8 @@ int bitDepthOf(const Reader& in, const Json& value, const std::string& field) {
 // Size, pixel aspect, resolution and depth.
 void readCompFormat(const Reader& in, const Json& c, const std::string& f, Comp& comp) {
     if (const Json* v = in.find(c, "name")) comp.name = in.string(*v, member(f, "name"));
-    comp.width = in.integerIn(in.require(c, f, "width"), member(f, "width"), 1, 30000);
-    comp.height = in.integerIn(in.require(c, f, "height"), member(f, "height"), 1, 30000);
+    comp.width = in.integerIn(in.require(c, f, "width"), member(f, "width"), 1, kMaxLayerSide);
+    comp.height = in.integerIn(in.require(c, f, "height"), member(f, "height"), 1, kMaxLayerSide);
     if (const Json* v = in.find(c, "pixelAspect"))
         readPixelAspect(in, *v, member(f, "pixelAspect"), comp);
     if (const Json* v = in.find(c, "resolution"))
@@ -96,8 +100,9 @@ void readCompFormat(const Reader& in, const Json& c, const std::string& f, Comp&
 void readCompTimes(const Reader& in, const Json& c, const std::string& f, Comp& comp) {
     const Json& rate = in.require(c, f, "frameRate");
     comp.frameDuration = frameDurationOf(in.numberIn(rate, member(f, "frameRate"), 1, 999));
-    double seconds = in.numberIn(in.require(c, f, "duration"), member(f, "duration"), 0, 10800);
-    comp.duration = frameTime(comp, seconds);
+    const Json& duration = in.require(c, f, "duration");
+    double seconds = in.numberIn(duration, member(f, "duration"), 0, 10800);
+    comp.duration = in.time(duration, member(f, "duration"), comp);
     if (comp.duration.value <= 0) in.fail(member(f, "duration"), "shorter than one frame");
     comp.currentTime = comp.workAreaStart = Time{0, comp.frameDuration.scale};
     comp.workAreaDuration = comp.duration;
@@ -137,15 +142,22 @@ LayerType layerTypeOf(const LayerContext& cx, const Json& value) {
                           "\" (expected footage, solid, text, shape, null, camera, light)");
 }
 
-// Width and height of a PNG; fails naming the field when it cannot be read.
+// Width and height of a PNG; fails naming the field when it cannot be read or is larger than the
+// host's largest layer (checked from the header, before decoding it).
 std::pair<int, int> pngSize(const LayerContext& cx, const std::string& path,
                             const std::string& field) {
     std::filesystem::path full = std::filesystem::path(cx.baseDir) / path;
     if (!std::filesystem::is_regular_file(full))
         cx.in.fail(field, "image not found: " + full.string());
+    std::pair<int, int> size;
+    if (!pngHeaderSize(full.string(), size.first, size.second))
+        cx.in.fail(field, "not a readable PNG image: " + full.string());
+    if (size.first > kMaxLayerSide || size.second > kMaxLayerSide)
+        cx.in.fail(field, std::to_string(size.first) + " x " + std::to_string(size.second) +
+                              " pixels, larger than the host's " + std::to_string(kMaxLayerSide) +
+                              " x " + std::to_string(kMaxLayerSide) + ": " + full.string());
     cairo_surface_t* s = cairo_image_surface_create_from_png(full.c_str());
     bool ok = cairo_surface_status(s) == CAIRO_STATUS_SUCCESS;
-    std::pair<int, int> size{cairo_image_surface_get_width(s), cairo_image_surface_get_height(s)};
     cairo_surface_destroy(s);
     if (!ok) cx.in.fail(field, "not a readable PNG image: " + full.string());
     return size;
@@ -210,8 +222,8 @@ void readSize(const LayerContext& cx, const Json& l, Layer& layer, std::pair<int
                                              : std::pair{cx.comp.width, cx.comp.height};
     if (const Json* v = cx.in.find(l, "size")) {
         if (!v->is_array() || v->size() != 2) cx.in.fail(field, "expected [width, height]");
-        std::pair<int, int> given{cx.in.integerIn((*v)[0], item(field, 0), 1, 30000),
-                                  cx.in.integerIn((*v)[1], item(field, 1), 1, 30000)};
+        std::pair<int, int> given{cx.in.integerIn((*v)[0], item(field, 0), 1, kMaxLayerSide),
+                                  cx.in.integerIn((*v)[1], item(field, 1), 1, kMaxLayerSide)};
         if (sourceSize.first != 0 && given != sourceSize)
             cx.in.fail(field, "differs from the image size " + std::to_string(sourceSize.first) +
                                   " x " + std::to_string(sourceSize.second));
@@ -307,7 +319,7 @@ void readStreamKeys(const LayerContext& cx, Stream& s, const Json& keys, const s
     for (size_t i = 0; i < cx.in.array(keys, f).size(); ++i) {
         const std::string g = item(f, i);
         const Json& k = cx.in.object(keys[i], g);
-        Time t = frameTime(cx.comp, cx.in.number(cx.in.require(k, g, "time"), member(g, "time")));
+        Time t = cx.in.time(cx.in.require(k, g, "time"), member(g, "time"), cx.comp);
         if (s.keyIndexAt(t) >= 0) cx.in.fail(member(g, "time"), "a second key on the same frame");
         Vec3 v = streamValue(cx, s, cx.in.require(k, g, "value"), member(g, "value"));
         readKeyDetails(cx, s, k, g, s.keys[size_t(s.addKey(t, v))]);
@@ -333,7 +345,7 @@ void readMarkers(const LayerContext& cx, const Json& l, Layer& layer) {
     if (!markers) return;
     const std::string field = member(cx.field, "markers");
     for (size_t i = 0; i < cx.in.array(*markers, field).size(); ++i)
-        layer.markers.push_back(frameTime(cx.comp, cx.in.number((*markers)[i], item(field, i))));
+        layer.markers.push_back(cx.in.time((*markers)[i], item(field, i), cx.comp));
     sortMarkers(layer.markers);
 }
 
@@ -462,10 +474,16 @@ Time frameDurationOf(double fps) {
     return Time{int32_t(den), uint32_t(num)};
 }
 
+double latestFrame(const Comp& comp) {
+    return std::floor(double(std::numeric_limits<int32_t>::max()) / comp.frameDuration.value);
+}
+
 Time frameTime(const Comp& comp, double seconds) {
     const Time& d = comp.frameDuration;
-    double frames = std::round(seconds * d.scale / d.value);
-    return Time{int32_t(frames) * d.value, d.scale};
+    const double limit = latestFrame(comp);
+    const double frames = std::round(seconds * d.scale / d.value);
+    return Time{int32_t(std::isnan(frames) ? 0 : std::clamp(frames, -limit, limit)) * d.value,
+                d.scale};
 }
 
 Scene parseScene(const Json& doc, const std::string& file, const std::string& baseDir) {
@@ -489,15 +507,12 @@ Scene parseScene(const Json& doc, const std::string& file, const std::string& ba
 }
 
 Scene loadScene(const std::string& path) {
-    std::ifstream stream(path);
-    if (!stream) throw SceneError(path + ": cannot be read");
-    Json doc;
-    try {
-        doc = Json::parse(stream);
-    } catch (const nlohmann::json::parse_error& e) {
-        std::string what = e.what();
-        throw SceneError(path + ": malformed JSON: " + what.substr(what.find(' ') + 1));
-    }
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream || std::filesystem::is_directory(path)) throw SceneError(path + ": cannot be read");
+    std::ostringstream text;
+    text << stream.rdbuf();
+    if (stream.bad()) throw SceneError(path + ": cannot be read");
+    const Json doc = scene::parseJson(text.str(), path);
     std::filesystem::path dir = std::filesystem::absolute(path).parent_path();
     return parseScene(doc, path, dir.string());
 }

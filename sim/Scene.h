@@ -57,8 +57,10 @@ Scene parseScene(const nlohmann::ordered_json& doc, const std::string& file,
 // Frame rate in frames per second to a frame duration: integer rates give {1, fps}, the NTSC
 // family (29.97, 23.976, 59.94 ...) gives {1001, 1000 * n}, others the nearest exact ratio.
 Time frameDurationOf(double fps);
-// Seconds to the nearest frame at the composition's time scale.
+// Seconds to the nearest frame at the composition's time scale, clamped to latestFrame either way.
 Time frameTime(const Comp& comp, double seconds);
+// The most frames from zero whose time value fits the host's 32-bit time values.
+double latestFrame(const Comp& comp);
 
 // Sets the parameters on the host's effect by the names the plug-in registered; throws
 // SceneError naming the file and field for an unknown name, popup item, layer or a bad value.

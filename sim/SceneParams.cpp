@@ -66,8 +66,8 @@ double sliderValue(const Reader& in, const PF_ParamDef& def, const Json& v, cons
             return floatSliderValue(in, def.u.fs_d, v, f);
         case PF_Param_SLIDER:
             return in.integerIn(v, f, def.u.sd.valid_min, def.u.sd.valid_max);
-        default:
-            return in.number(v, f);
+        default:  // fixed point: 16 bits whole
+            return in.numberIn(v, f, -32768, 32767);
     }
 }
 
@@ -104,8 +104,8 @@ std::vector<std::pair<double, double>> keysOf(const Reader& in, Host& host, int 
     for (size_t i = 0; i < list.size(); ++i) {
         const std::string g = item(f, i);
         const Json& k = in.object(list[i], g);
-        double t = in.number(in.require(k, g, "time"), member(g, "time"));
-        double seconds = frameTime(host.project().comp, t).seconds();
+        double seconds =
+            in.time(in.require(k, g, "time"), member(g, "time"), host.project().comp).seconds();
         if (!keys.empty() && seconds <= keys.back().first)
             in.fail(member(g, "time"), "keys must be in time order, one per frame");
         keys.emplace_back(seconds,

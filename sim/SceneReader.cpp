@@ -89,6 +89,18 @@ const std::string& Reader::string(const Json& value, const std::string& field) c
     return value.get_ref<const std::string&>();
 }
 
+Time Reader::time(const Json& value, const std::string& field, const Comp& comp) const {
+    const double seconds = number(value, field);
+    const double limit = latestFrame(comp);
+    const Time& frame = comp.frameDuration;
+    if (std::fabs(std::round(seconds * frame.scale / frame.value)) > limit) {
+        fail(field, describe(value) +
+                        " s is beyond the times the host can hold at this frame rate (" +
+                        shortNumber(limit * frame.value / frame.scale) + " s either way)");
+    }
+    return frameTime(comp, seconds);
+}
+
 Vec3 Reader::vector(const Json& value, const std::string& field, double z) const {
     if (!value.is_array() || value.size() < 2 || value.size() > 3) {
         expected(value, field, "a list of 2 or 3 numbers");

@@ -12,9 +12,15 @@ using Json = nlohmann::ordered_json;
 
 std::string member(const std::string& parent, const std::string& key);  // "parent.key"
 std::string item(const std::string& parent, size_t index);              // "parent[index]"
-std::string describe(const Json& value);
-std::string shortNumber(
-    double v);  // %g, for messages  // for messages: string "abc", number 3, ...
+std::string describe(const Json& value);  // for messages: string "abc", number 3, ...
+std::string shortNumber(double v);        // %g, for messages
+
+// Containers nested deeper than this are refused before anything walks the document.
+constexpr int kMaxDepth = 64;
+
+// Parses scene JSON; a syntax error, a number that does not fit a double or nesting deeper than
+// kMaxDepth throws SceneError naming the file and the field.
+Json parseJson(const std::string& text, const std::string& file);
 
 class Reader {
   public:
@@ -35,6 +41,9 @@ class Reader {
     int integerIn(const Json& value, const std::string& field, int lo, int hi) const;
     bool boolean(const Json& value, const std::string& field) const;
     const std::string& string(const Json& value, const std::string& field) const;
+    // Seconds to the nearest frame of the composition; a time whose value does not fit the host's
+    // 32-bit time values at the composition's time scale is refused, not wrapped.
+    Time time(const Json& value, const std::string& field, const Comp& comp) const;
     // Two or three numbers; a missing third takes z.
     Vec3 vector(const Json& value, const std::string& field, double z) const;
 

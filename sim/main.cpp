@@ -1,7 +1,10 @@
 // tessaron: the simulated host's command line. Runs scenes through the plug-in, lists its
 // parameters and shows its About text.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -208,9 +211,33 @@ int listParams(const Args& a) {
     return err == PF_Err_NONE ? 0 : 1;
 }
 
+// ------------------------------------------------------------------ output paths
+
+// Where a run or a picture will write, checked before anything runs rather than after: the
+// nearest existing folder on the way must take writes, and nothing of the name may be in the way.
+void checkWritable(const std::string& option, const std::string& path, bool folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target = fs::absolute(path, ec);
+    const std::string what = option + " " + path + ": ";
+    if (fs::exists(target, ec) && fs::is_directory(target, ec) != folder)
+        throw UsageError(what + (folder ? "a file of that name exists; expected a folder"
+                                        : "a folder of that name exists; expected a file"));
+    fs::path existing = folder ? target : target.parent_path();
+    while (!fs::exists(existing, ec) && existing.has_relative_path()) {
+        if (!folder) throw UsageError(what + "no folder " + existing.string());
+        existing = existing.parent_path();
+    }
+    if (!fs::is_directory(existing, ec))
+        throw UsageError(what + "cannot make a folder inside the file " + existing.string());
+    if (::access(existing.c_str(), W_OK | X_OK) != 0)
+        throw UsageError(what + "cannot write into " + existing.string());
+}
+
 // ------------------------------------------------------------------ about
 
 int about(const Args& a) {
+    if (!a.png.empty()) checkWritable("--png", a.png, false);
     sim::Host host;
     host.loadPlugin(a.plugin);
     PF_Err err = host.apply();
@@ -228,6 +255,7 @@ int about(const Args& a) {
 
 int run(const Args& a) {
     sim::Scene scene = sim::loadScene(a.scene);
+    checkWritable("--out", a.out, true);
     // The video options are checked before the run, so that bad ones leave nothing behind.
     sim::RunOptions options{a.plugin,
                             a.out,

@@ -194,10 +194,43 @@ TEST(Cli, BadScenesExitWithCode2AndWriteNothing) {
         EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("result"))) << message;
     }
-    scenetest::writeText(dir.file("scene.json"), "{ nope");
-    const Outcome o = tessaron(dir, "run scene.json --out result");
-    EXPECT_EQ(o.code, 2);
-    EXPECT_EQ(o.err.rfind("scene.json: malformed JSON: ", 0), 0u) << o.err;
+    const std::pair<std::string, std::string> texts[] = {
+        {"{ nope", "scene.json: malformed JSON: "},
+        {R"({"comp": {"duration": 1e400}})", "scene.json: comp.duration: number out of range"},
+        {std::string(100000, '[') + std::string(100000, ']'),
+         "scene.json: [0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]"},
+    };
+    for (const auto& [text, message] : texts) {
+        scenetest::writeText(dir.file("scene.json"), text);
+        const Outcome o = tessaron(dir, "run scene.json --out result");
+        EXPECT_EQ(o.code, 2) << message;
+        EXPECT_EQ(o.err.rfind(message, 0), 0u) << o.err;
+        EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+    }
+}
+
+// --out and --png are checked before the run: a file of that name, a folder inside a file or a
+// missing folder is refused with one line and exit 2, and the file is left as it was.
+TEST(Cli, AnOutFolderThatCannotBeMadeIsRefusedBeforeTheRun) {
+    TempDir dir;
+    scenetest::writeText(dir.file("scene.json"),
+                         smallScene(Json::object(), Json::array({"create"})).dump());
+    scenetest::writeText(dir.file("taken"), "mine");
+    const std::pair<const char*, const char*> cases[] = {
+        {"taken", "tessaron: --out taken: a file of that name exists; expected a folder"},
+        {"taken/inside", "tessaron: --out taken/inside: cannot make a folder inside the file "}};
+    for (const auto& [out, message] : cases) {
+        const Outcome o = tessaron(dir, std::string("run scene.json --no-preview --out ") + out);
+        EXPECT_EQ(o.code, 2) << out;
+        EXPECT_EQ(o.err.rfind(message, 0), 0u) << o.err;
+        EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+    }
+    EXPECT_EQ(slurp(dir.file("taken")), "mine");
+    const Outcome png = tessaron(dir, "about --png no/such/banner.png");
+    EXPECT_EQ(png.code, 2);
+    EXPECT_EQ(png.err.rfind("tessaron: --png no/such/banner.png: no folder ", 0), 0u) << png.err;
+    EXPECT_EQ(tessaron(dir, "run scene.json --no-preview --out new/folder").code, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("new/folder/result.json")));
 }
 
 TEST(Cli, RunWritesTheAnimationAsAVideo) {

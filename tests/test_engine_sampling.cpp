@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <vector>
 
+#include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "engine_fixture.h"
@@ -87,8 +89,11 @@ TEST(EngineSampling, OpaqueListsBoundsAndRowPadding) {
     e.takeImage(layer);
     EXPECT_EQ(e.imageWidth, 3);
     EXPECT_EQ(e.imageHeight, 2);
-    EXPECT_EQ(e.opaqueXs, (std::vector<int32_t>{2, 1}));
-    EXPECT_EQ(e.opaqueYs, (std::vector<int32_t>{0, 1}));
+    ASSERT_EQ(e.opaquePixels.count(), 2u);
+    EXPECT_EQ(e.opaquePixel(0).x, 2.0f);
+    EXPECT_EQ(e.opaquePixel(0).y, 0.0f);
+    EXPECT_EQ(e.opaquePixel(1).x, 1.0f);
+    EXPECT_EQ(e.opaquePixel(1).y, 1.0f);
     EXPECT_EQ(e.opaqueBounds[0], 1);
     EXPECT_EQ(e.opaqueBounds[1], 2);
     EXPECT_EQ(e.opaqueBounds[2], 0);
@@ -229,8 +234,9 @@ TEST(EngineSampling, RandomPointDrawsAPickThenTwoValues) {
     // The draw is narrowed to float; the pixel, its centre and the jitter are summed in double.
     const double jx = 0.5 + (0.2 * static_cast<float>(uniform53()) - 0.1);
     const double jy = 0.5 + (0.2 * static_cast<float>(uniform53()) - 0.1);
-    EXPECT_EQ(p.x, static_cast<float>(e.opaqueXs[k] + jx));
-    EXPECT_EQ(p.y, static_cast<float>(e.opaqueYs[k] + jy));
+    // The k-th opaque pixel in row-major order: five per row.
+    EXPECT_EQ(p.x, static_cast<float>(int32_t(k % 5) + jx));
+    EXPECT_EQ(p.y, static_cast<float>(int32_t(k / 5) + jy));
 }
 
 // Summing in double rounds once; a single-precision sum rounds twice and is one step off for
@@ -260,4 +266,44 @@ TEST(EngineSampling, RemapCases) {
     EXPECT_EQ(MyTessaron::remap(0, 0, 255, 20, 10, true), 20.0f);
     EXPECT_EQ(MyTessaron::remap(255, 0, 255, 20, 10, true), 10.0f);
     EXPECT_EQ(MyTessaron::remap(-5, 0, 255, 20, 10, true), 20.0f);
+}
+
+namespace {
+
+int checkedOut = 0;
+
+// A check-out of a world too large to copy (2^62 bytes): the copy's allocation fails.
+PF_Err checkoutTooLarge(PF_ProgPtr, PF_ParamIndex, A_long, A_long, A_u_long, PF_ParamDef* param) {
+    static PF_Pixel pixel{255, 255, 255, 255};
+    param->u.ld.data = reinterpret_cast<PF_PixelPtr>(&pixel);
+    param->u.ld.width = param->u.ld.height = 1 << 30;
+    ++checkedOut;
+    return PF_Err_NONE;
+}
+
+PF_Err checkin(PF_ProgPtr, PF_ParamDef*) {
+    --checkedOut;
+    return PF_Err_NONE;
+}
+
+}  // namespace
+
+// Running out of memory while copying the Source still checks the Source back in. (AddressSanitizer
+// ends the process on such an allocation instead of throwing.)
+TEST(EngineSampling, SourceIsCheckedInWhenItsCopyRunsOutOfMemory) {
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "allocation failures abort under AddressSanitizer";
+#endif
+#endif
+    PF_InData in{};
+    in.inter.checkout_param = &checkoutTooLarge;
+    in.inter.checkin_param = &checkin;
+    in.time_step = 1;
+    in.time_scale = 25;
+    MyTessaron e;
+    e.inData = &in;
+    e.sourcePixelFormat = PF_PixelFormat_ARGB32;
+    EXPECT_THROW(e.getImageDataAtTime(0), std::bad_alloc);
+    EXPECT_EQ(checkedOut, 0);
 }

@@ -194,13 +194,16 @@ TEST(PlacementGrid, ReachesOnlyShapesWithAPixelLeftOfAndAboveTheLastOnes) {
         {{2, 0}, {0, 2}, 2, 2, false},                    // the other diagonal
     };
     for (const Shape& s : shapes) {
-        EXPECT_EQ(gridReachesShape(s.xs, s.ys, s.maxX, s.maxY), s.reaches)
-            << s.xs.size() << " pixels";
+        OpaqueIndex shape;
+        shape.reset(s.maxX + 1, s.maxY + 1);
+        for (size_t i = 0; i < s.xs.size(); ++i) shape.set(s.xs[i], s.ys[i]);
+        shape.finish();
+        EXPECT_EQ(gridReachesShape(shape, s.maxX, s.maxY), s.reaches) << s.xs.size() << " pixels";
     }
     // Brute force: a reaching shape finds at least as many centres as there are layers.
     MyTessaron e;
     fixture::setImage(e, 3, 3, [](int x, int y) { return (x == 0 && y == 0) || x + y == 4; });
-    ASSERT_TRUE(gridReachesShape(e.opaqueXs, e.opaqueYs, e.opaqueBounds[1], e.opaqueBounds[3]));
+    ASSERT_TRUE(gridReachesShape(e.opaquePixels, e.opaqueBounds[1], e.opaqueBounds[3]));
     EXPECT_GE(gridChoice(e, 40, 1.0f).points.size(), 40u);
 }
 

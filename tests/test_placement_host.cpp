@@ -53,7 +53,7 @@ TEST(PlacementHostImage, TakesTheSourceAtEachBitDepth) {
         MyTessaron& e = h.engine;
         ASSERT_EQ(e.imageWidth, 6) << bits;
         ASSERT_EQ(e.imageHeight, 4);
-        EXPECT_EQ(e.opaqueXs.size(), 24u);
+        EXPECT_EQ(e.opaquePixels.count(), 24u);
         EXPECT_EQ(e.hasImage, std::vector<bool>{true});
         EXPECT_EQ(e.imagePixels[0], 255);  // alpha
         EXPECT_EQ(e.imagePixels[1], 255);  // red
@@ -471,7 +471,7 @@ TEST(PlacementHostImage, FailedCheckoutGivesAFrameWithoutShape) {
     h.engine.getImageDataAtTime(1);
     EXPECT_EQ(h.engine.hasImage, (std::vector<bool>{true, false}));
     EXPECT_EQ(h.engine.imageWidth, 0);
-    EXPECT_TRUE(h.engine.opaqueXs.empty());
+    EXPECT_EQ(h.engine.opaquePixels.count(), 0u);
     EXPECT_FALSE(h.engine.isPointInsideShape(0, 0));
     EXPECT_EQ(h.host.callCount("checkin_param"), 1);
     EXPECT_TRUE(h.host.leaks().empty());

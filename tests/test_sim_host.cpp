@@ -8,6 +8,8 @@
 #include <cstring>
 #include <functional>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "AE_AdvEffectSuites.h"
 #include "AE_EffectCB.h"
@@ -284,6 +286,28 @@ TEST(SimHostParams, AddParamCopiesTextsAndSetsDefaults) {
     host.setParamKeys(2, {{1.0, 1}, {0.0, 2}});
     EXPECT_EQ(host.effect().params.at(2).at(0.5), 2);
     EXPECT_EQ(host.effect().params.at(2).at(1.5), 1);
+    g_plugin = nullptr;
+}
+
+// Only rendering reads the input layer's pixels: other commands see its size without pixels, so
+// that a full-frame layer does not cost a world per command.
+TEST(SimHostParams, OnlyRenderingGetsTheInputLayersPixels) {
+    sim::Host host(twoLayers());
+    std::vector<std::pair<PF_Cmd, PF_LayerDef>> seen;
+    g_plugin = [&](PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef** params, void* extra) {
+        seen.emplace_back(cmd, params[0]->u.ld);
+        return registerParams(cmd, in, out, params, extra);
+    };
+    host.attach(&fakeEntry);
+    ASSERT_EQ(host.paramsSetup(), PF_Err_NONE);
+    ASSERT_EQ(host.updateParamsUI(), PF_Err_NONE);
+    ASSERT_EQ(host.render(), PF_Err_NONE);
+    ASSERT_EQ(seen.size(), 3u);
+    for (const auto& [cmd, input] : seen) {
+        EXPECT_EQ(input.width, 40) << cmd;
+        EXPECT_EQ(input.height, 20) << cmd;
+        EXPECT_EQ(input.data != nullptr, cmd == PF_Cmd_RENDER) << cmd;
+    }
     g_plugin = nullptr;
 }
 

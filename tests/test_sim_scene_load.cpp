@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/Scene.h"
+#include "sim/SceneReader.h"
 #include "test_sim_scene_fixture.h"
 
 namespace {
@@ -223,6 +224,12 @@ const BadCase kBadCases[] = {
     {"/actions/0", R"("explode")", R"(actions[0]: unknown action string "explode")"},
     {"/actions/-", R"({"time": "later"})", "actions[1].time: expected a number"},
     {"/layers", "{}", "layers: expected a list, got object"},
+    {"/layers/0/keys/position/0/time", "1e12",
+     "layers[0].keys.position[0].time: number 1000000000000.0 s is beyond the times the host can "
+     "hold at this frame rate (8.58993e+07 s either way)"},
+    {"/layers/0/markers/0", "-1e300", "layers[0].markers[0]: number -1e+300 s is beyond"},
+    {"/comp/width", "1e30", "comp.width: number 1e+30 out of range [1, 30000]"},
+    {"/comp/width", "123456789012345678901", "comp.width: number 1.2345678901234568e+20 out of"},
 };
 
 TEST_F(SceneLoad, EachBadSceneFailsWithOneLineNamingFileAndField) {
@@ -236,6 +243,61 @@ TEST_F(SceneLoad, EachBadSceneFailsWithOneLineNamingFileAndField) {
     }
 }
 
+// At 59.94 fps a time value counts 1/60000 s: 35791 s is the last time that fits, and a key at
+// 40000 s is refused rather than wrapped to a negative time.
+TEST_F(SceneLoad, TimesAreCheckedAtTheCompositionsTimeScale) {
+    Json doc = Json::parse(kExample);
+    doc["comp"]["frameRate"] = 59.94;
+    doc["layers"][0]["keys"]["position"][0]["time"] = 35790;
+    EXPECT_EQ(load(doc).project.comp.layers[0].position.keys[0].time.value, 2145255 * 1001);
+    doc["layers"][0]["keys"]["position"][0]["time"] = 40000;
+    EXPECT_EQ(failure(doc).rfind(dir.file("scene.json") +
+                                     ": layers[0].keys.position[0].time: number 40000 s is beyond "
+                                     "the times the host can hold at this frame rate (35791.4 s",
+                                 0),
+              0u)
+        << failure(doc);
+}
+
+// Text no document can hold: numbers beyond a double and nesting that would exhaust the stack
+// of anything walking it recursively.
+TEST_F(SceneLoad, NumbersTooBigAndNestingTooDeepNameTheField) {
+    const std::string file = dir.file("scene.json");
+    auto failureOf = [&](const std::string& text) -> std::string {
+        scenetest::writeText(file, text);
+        try {
+            sim::loadScene(file);
+        } catch (const sim::SceneError& e) {
+            return e.what();
+        }
+        return "(no error)";
+    };
+    EXPECT_EQ(failureOf(R"({"comp": {"width": 10, "duration": 1e400}})"),
+              file + ": comp.duration: number out of range: 1e400");
+    EXPECT_EQ(failureOf(R"({"layers": [{}, {"size": [3, -1e999]}]})"),
+              file + ": layers[1].size[1]: number out of range: -1e999");
+    const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+    std::string path = "comp.x";
+    for (int i = 0; i < sim::scene::kMaxDepth - 2; ++i) path += "[0]";
+    EXPECT_EQ(failureOf(R"({"comp": {"x": )" + deep + "}}"),
+              file + ": " + path + ": nested deeper than 64 levels");
+    EXPECT_EQ(failureOf(R"({"comp": 1} x)").rfind(file + ": malformed JSON: ", 0), 0u);
+}
+
+// An image larger than any layer the host makes is refused from its header, before decoding.
+TEST_F(SceneLoad, ImagesLargerThanTheHostsLayersAreRefused) {
+    const unsigned char header[24] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13,
+                                      'I',  'H', 'D', 'R', 0,    0,    0x9c, 0x40, 0, 0, 0, 10};
+    scenetest::writeText(dir.file("huge.png"), std::string(header, header + sizeof header));
+    Json doc = Json::parse(kExample);
+    doc["layers"][0]["image"] = "huge.png";
+    doc["layers"][0].erase("size");
+    EXPECT_EQ(failure(doc), dir.file("scene.json") +
+                                ": layers[0].image: 40000 x 10 pixels, larger than the host's "
+                                "30000 x 30000: " +
+                                dir.file("huge.png"));
+}
+
 TEST_F(SceneLoad, MissingAndMalformedFilesFail) {
     scenetest::writeText(dir.file("scene.json"), "{\"comp\": [1, 2,}");
     try {
@@ -246,6 +308,7 @@ TEST_F(SceneLoad, MissingAndMalformedFilesFail) {
             << e.what();
     }
     EXPECT_THROW(sim::loadScene(dir.file("none.json")), sim::SceneError);
+    EXPECT_THROW(sim::loadScene(dir.path().string()), sim::SceneError);  // a folder
     Json doc = Json::parse(kExample);
     doc.erase("comp");
     EXPECT_EQ(failure(doc), dir.file("scene.json") + ": comp: missing");

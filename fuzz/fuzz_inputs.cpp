@@ -1,0 +1,77 @@
+// The fuzz target: bytes that start like a PNG go to the PNG reader, anything else to the scene
+// loader. A refused input is fine; a crash, a sanitizer report or any other exception is a
+// finding.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "sim/Pixels.h"
+#include "sim/Scene.h"
+#include "sim/SceneReader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path scratch;     // a folder of our own for the PNG bytes
+std::string baseDir;  // where a scene's images resolve: the examples' images, as they refer to them
+
+// Large images are legitimate but too slow to decode on every input.
+constexpr double kMaxPixels = 4e6;
+
+void readPng(const uint8_t* data, size_t size) {
+    const std::string file = (scratch / "input.png").string();
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    int width = 0, height = 0;
+    if (!sim::pngHeaderSize(file, width, height) || double(width) * height > kMaxPixels) return;
+    try {
+        sim::loadPng(file);
+    } catch (const std::runtime_error&) {
+    }
+}
+
+void readScene(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    try {
+        sim::parseScene(sim::scene::parseJson(text, "fuzz.json"), "fuzz.json", baseDir);
+    } catch (const sim::SceneError&) {
+    }
+}
+
+// The bundled scenes name "x.png" beside them and "../cards/y.png".
+void linkExampleImages() {
+    const fs::path examples = fs::path(TESSARON_SOURCE_DIR) / "examples";
+    const fs::path scenes = scratch / "scenes";
+    fs::create_directories(scenes);
+    fs::create_directory_symlink(examples / "cards", scratch / "cards");
+    for (const char* name : {"heart", "ring", "word"})
+        fs::create_symlink(examples / name / (std::string(name) + ".png"),
+                           scenes / (std::string(name) + ".png"));
+    baseDir = scenes.string();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    scratch = fs::temp_directory_path() / ("tessaron-fuzz-" + std::to_string(::getpid()));
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    linkExampleImages();
+    std::atexit([] { fs::remove_all(scratch); });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const uint8_t signature[4] = {0x89, 'P', 'N', 'G'};
+    if (size >= 4 && std::memcmp(data, signature, 4) == 0)
+        readPng(data, size);
+    else
+        readScene(data, size);
+    return 0;
+}
