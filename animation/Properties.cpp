@@ -21,3 +21,13 @@ bool propertyIgnoredAt(const MyTessaron& e, int code, int k) {
             return e.opacityModes[k] == uint32_t(OpacityMode::Ignore);
     }
 }
+
+int plannedKeysPerLayer(const MyTessaron& e) {
+    int keys = 0;
+    for (int p = 0; p < PropertyCount; ++p) {
+        for (int k = 0; propertyActive(e, p) && k < e.evaluatedFrameCount(); ++k) {
+            keys += propertyIgnoredAt(e, p, k) ? 0 : 1;
+        }
+    }
+    return keys;
+}

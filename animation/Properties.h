@@ -20,3 +20,7 @@ bool propertyActive(const MyTessaron& engine, int code);
 // The property's mode at frame position k is Ignore (7 in the Position, Scale and Rotation
 // popups, 6 in the Opacity popup).
 bool propertyIgnoredAt(const MyTessaron& engine, int code, int k);
+
+// Keys (or plain values) a run writes on each collage layer: one per active property and
+// evaluated frame that does not ignore it.
+int plannedKeysPerLayer(const MyTessaron& engine);
