@@ -181,4 +181,5 @@ void MyTessaron::solve() {
         }
         setTemporalInterpolationWithScript();
     }
+    hostFailures().runFinished();
 }

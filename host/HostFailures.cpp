@@ -77,15 +77,16 @@ std::string HostFailures::message() const {
     std::ostringstream m;
     m << identity::kName << ": " << count(size_t(failedCalls_), "host failure", "host failures")
       << ", the first in " << firstWhat_ << " (error " << firstErr_ << ").";
-    if (stopped_) m << " The run stopped early.";
+    const bool cut = stopped_ && groupOpened_ && !runFinished_;
+    if (cut) m << " The run stopped early.";
     if (!groupOpened_) {
         m << " Nothing was changed.";
     } else {
         const std::string lost = costs();
-        m << (lost.empty() && !stopped_ ? " The collage is complete." : lost);
+        m << (lost.empty() && !cut ? " The collage is complete." : lost);
         if (groupLeftOpen_) {
             m << " The undo group could not be closed.";
-        } else if (!lost.empty() || stopped_) {
+        } else if (!lost.empty() || cut) {
             m << " Undo restores the project as it was before Create.";
         }
     }

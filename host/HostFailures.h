@@ -18,6 +18,8 @@ class HostFailures {
 
     // ---- what the failures cost
     void groupOpened() noexcept { groupOpened_ = true; }
+    // The run went through all its stages; a later stop leaves the collage as it is.
+    void runFinished() noexcept { runFinished_ = true; }
     void groupLeftOpen() noexcept { groupLeftOpen_ = true; }
     // Every collage layer gets keysPerLayer keys (plain values count as keys).
     void planKeys(int layers, int keysPerLayer);
@@ -62,6 +64,7 @@ class HostFailures {
     A_long firstErr_ = 0;
     bool stopped_ = false;
     bool groupOpened_ = false;
+    bool runFinished_ = false;
     bool groupLeftOpen_ = false;
     int plannedLayers_ = 0;
     int keysPerLayer_ = 0;
