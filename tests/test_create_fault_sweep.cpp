@@ -1,6 +1,7 @@
 // One full Create, run once per host call k with call k failing: whatever fails, the press gives
 // back everything it obtained, closes its undo group, leaves the project as it was or restorable by
 // one undo, and tells the user whenever the collage differs from an undisturbed press.
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -40,7 +41,7 @@ struct Press {
     bool leaked = false;    // objects left that the press had obtained
     int openGroups = 0;     // undo groups left open
     size_t groups = 0;      // undo groups opened
-    size_t messages = 0;    // messages the user got
+    size_t messages = 0;    // messages the user was shown
     std::vector<std::string> calls;
 };
 
@@ -58,7 +59,8 @@ Press press(int failing) {
     r.leaked = host->leaks() != held;
     r.openGroups = host->openUndoGroups();
     r.groups = host->records().undoGroups.size();
-    r.messages = host->records().messages.size();
+    const auto& shown = host->records().messageShown;
+    r.messages = size_t(std::count(shown.begin(), shown.end(), true));
     r.calls.assign(host->records().calls.begin() + long(firstCall), host->records().calls.end());
     r.restored = r.after == r.before ||
                  (r.openGroups == 0 && host->undo() && fingerprint(host->project()) == r.before);
