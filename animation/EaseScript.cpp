@@ -8,6 +8,7 @@
 #include "animation/KeyTime.h"
 #include "animation/Properties.h"
 #include "engine/MyTessaron.h"
+#include "host/HostFailures.h"
 
 const char EASE_SCRIPT[] =
     "try{var comp=app.project.itemByID(%s);var layerIndices=%s;var propIndices=%s;"
@@ -153,6 +154,10 @@ EaseScriptTables easeTables(const MyTessaron& e) {
 void MyTessaron::setTemporalInterpolationWithScript() {
     const std::string script = buildEaseScript(easeTables(*this));
     AEGP_SuiteHandler suites(inData->pica_basicP);
-    // The script swallows its own errors; its result tells nothing more.
-    suites.UtilitySuite5()->AEGP_ExecuteScript(pluginId, script.c_str(), false, nullptr, nullptr);
+    // The script swallows its own errors; a refused call means no ease was set.
+    const A_Err err = suites.UtilitySuite5()->AEGP_ExecuteScript(pluginId, script.c_str(), false,
+                                                                 nullptr, nullptr);
+    if (err) {
+        hostFailures().easesNotSet("running the ease script", err);
+    }
 }

@@ -15,24 +15,23 @@ A_Err deleteAllKeys(AEGP_SuiteHandler& suites, AEGP_StreamRefH stream) {
     AEGP_KeyframeSuite4* keys = suites.KeyframeSuite4();
     A_long count = 0;
     A_Err err = keys->AEGP_GetStreamNumKFs(stream, &count);
-    AEGP_AddKeyframesInfoH batch = nullptr;
+    ScopedKeyframeBatch batch(keys, false);
     if (!err) {
-        err = keys->AEGP_StartAddKeyframes(stream, &batch);
-    }
-    if (err) {
-        return err;
+        err = batch.start(stream);
     }
     for (A_long k = count - 1; k >= 0 && !err; --k) {
         err = keys->AEGP_DeleteKeyframe(stream, k);
     }
-    const A_Err endErr = keys->AEGP_EndAddKeyframes(false, batch);
+    const A_Err endErr = batch.end();
     return err ? err : endErr;
 }
 
 A_Err showRemovalProgress(AEGP_SuiteHandler& suites, PF_InData* inData, int i, int n) {
     char text[64];
     std::memset(text, 0, sizeof(text));
-    inData->utils->ansi.sprintf(text, "Removing keyframes of layer %d / %d", i + 1, n);
+    if (inData->utils->ansi.sprintf(text, "Removing keyframes of layer %d / %d", i + 1, n) < 0) {
+        hostFailures().progressNotShown("formatting the progress text", -1);
+    }
     return suites.AdvAppSuite2()->PF_InfoDrawText(text, "");
 }
 
@@ -58,6 +57,9 @@ void MyTessaron::removeKeys() {
             if (!err) {
                 err = deleteAllKeys(suites, stream.get());
             }
+        }
+        if (err) {
+            hostFailures().keysLeft("removing existing keys", err, layerCount - i);
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "attributes/LayerStreams.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
+#include "host/HostFailures.h"
 #include "host/Params.h"
 
 namespace {
@@ -42,9 +43,14 @@ bool writesPlainValue(const MyTessaron& e, A_long numKeys) {
            frames != FramesToRender::FromLayerMarkers && !e.forceKeyframing;
 }
 
+// The plain values a property gets: none when it ignores the (only) frame.
+int plainValueCount(const MyTessaron& e, int p) {
+    return e.evaluatedFrameCount() == 0 || propertyIgnoredAt(e, p, 0) ? 0 : 1;
+}
+
 A_Err writePlainValue(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
                       AEGP_StreamRefH stream) {
-    if (e.evaluatedFrameCount() == 0 || propertyIgnoredAt(e, p, 0)) {
+    if (plainValueCount(e, p) == 0) {
         return A_Err_NONE;
     }
     ScopedValue value(suites);
@@ -58,37 +64,37 @@ A_Err writePlainValue(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int
 
 // One key per frame position that does not ignore the property, all in one add-keyframes batch;
 // the times of the keys written are appended in frame order. After a failed call the batch is
-// still ended, keeping the keys added before the failure.
+// still ended, keeping the keys added before the failure (and listing them).
 A_Err writeKeys(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
                 AEGP_StreamRefH stream, std::vector<A_Time>& written) {
     AEGP_KeyframeSuite4* keys = suites.KeyframeSuite4();
-    AEGP_AddKeyframesInfoH batch = nullptr;
-    A_Err err = keys->AEGP_StartAddKeyframes(stream, &batch);
-    if (err) {
-        return err;
-    }
     ScopedValue value(suites);
     const std::vector<A_Time> times = layerKeyTimes(e, i);
+    ScopedKeyframeBatch batch(keys, true);
+    A_Err err = batch.start(stream);
     for (int k = 0; k < e.evaluatedFrameCount() && !err; ++k) {
         if (propertyIgnoredAt(e, p, k)) {
             continue;
         }
         const A_Time t = times[k];
         A_long index = 0;
-        err = keys->AEGP_AddKeyframes(batch, AEGP_LTimeMode_CompTime, &t, &index);
+        err = keys->AEGP_AddKeyframes(batch.get(), AEGP_LTimeMode_CompTime, &t, &index);
         if (!err) {
             err = value.readAt(e.pluginId, stream, t);
         }
         if (!err) {
             putResult(e, p, i, k, value.value().val);
-            err = keys->AEGP_SetAddKeyframe(batch, index, &value.value());
+            err = keys->AEGP_SetAddKeyframe(batch.get(), index, &value.value());
         }
         if (!err) {
             written.push_back(t);
         }
         value.reset();
     }
-    const A_Err endErr = keys->AEGP_EndAddKeyframes(true, batch);
+    const A_Err endErr = batch.end();
+    if (endErr) {
+        written.clear();  // the host added none of them
+    }
     return err ? err : endErr;
 }
 
@@ -192,10 +198,12 @@ void MyTessaron::keyframeLayer(int i) {
         }
         if (writesPlainValue(*this, numKeys[p])) {
             err = writePlainValue(suites, *this, p, i, streams[p].get());
+            hostFailures().keysWritten(i, err ? 0 : plainValueCount(*this, p));
             continue;
         }
         std::vector<A_Time> written;
         err = writeKeys(suites, *this, p, i, streams[p].get(), written);
+        hostFailures().keysWritten(i, int(written.size()));
         if (!err && p == Property_Position) {
             std::vector<int> indices;
             err = writtenKeyIndices(suites, streams[p].get(), written, indices);
@@ -204,9 +212,15 @@ void MyTessaron::keyframeLayer(int i) {
             }
         }
     }
+    hostFailures().failed("writing the layers' keys", err);
     // The switch is only ever turned on.
-    if (motionBlur && !err) {
-        suites.LayerSuite7()->AEGP_SetLayerFlag(layer, AEGP_LayerFlag_MOTION_BLUR, true);
+    if (motionBlur) {
+        const A_Err blurErr =
+            err ? err
+                : suites.LayerSuite7()->AEGP_SetLayerFlag(layer, AEGP_LayerFlag_MOTION_BLUR, true);
+        if (blurErr) {
+            hostFailures().motionBlurNotSet("switching motion blur on", err ? 0 : blurErr);
+        }
     }
 }
 
@@ -223,5 +237,8 @@ void MyTessaron::setSpatialInterpolation(int i, std::vector<int> keyIndices) {
     for (size_t j = 0; j + 1 < keyIndices.size() && j < frames.size() && !err; ++j) {
         err = setPairTangents(suites, *this, stream.get(), keyIndices[j], keyIndices[j + 1],
                               frames[j]);
+    }
+    if (err) {
+        hostFailures().tangentsNotSet("setting spatial tangents", err);
     }
 }

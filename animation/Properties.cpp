@@ -40,3 +40,11 @@ std::vector<int> keyedFrames(const MyTessaron& e, int code) {
     }
     return frames;
 }
+
+int plannedKeysPerLayer(const MyTessaron& e) {
+    int keys = 0;
+    for (int p = 0; p < PropertyCount; ++p) {
+        keys += propertyActive(e, p) ? int(keyedFrames(e, p).size()) : 0;
+    }
+    return keys;
+}

@@ -27,3 +27,7 @@ bool anyPropertyKeyedAt(const MyTessaron& engine, int k);
 
 // The frame positions at which the property gets a key, in frame order.
 std::vector<int> keyedFrames(const MyTessaron& engine, int code);
+
+// Keys (or plain values) a run writes on each collage layer: one per active property and
+// evaluated frame that does not ignore it.
+int plannedKeysPerLayer(const MyTessaron& engine);

@@ -12,42 +12,6 @@ A_Err fetchCollageLayer(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, A
     return suites.LayerSuite7()->AEGP_GetCompLayerByIndex(e.comp, e.layerIndices[j], layer);
 }
 
-A_Err ScopedStream::fetch(AEGP_PluginID pluginId, AEGP_LayerH layer, AEGP_LayerStream which) {
-    reset();
-    return suites_.StreamSuite4()->AEGP_GetNewLayerStream(pluginId, layer, which, &stream_);
-}
-
-void ScopedStream::reset() {
-    if (stream_) {
-        suites_.StreamSuite4()->AEGP_DisposeStream(stream_);
-        stream_ = nullptr;
-    }
-}
-
-A_Err ScopedValue::readAt(AEGP_PluginID pluginId, AEGP_StreamRefH stream, const A_Time& t) {
-    reset();
-    const A_Err err = suites_.StreamSuite4()->AEGP_GetNewStreamValue(
-        pluginId, stream, AEGP_LTimeMode_CompTime, &t, true, &value_);
-    held_ = !err;
-    return err;
-}
-
-A_Err ScopedValue::readKey(AEGP_PluginID pluginId, AEGP_StreamRefH stream, A_long key) {
-    reset();
-    const A_Err err =
-        suites_.KeyframeSuite4()->AEGP_GetNewKeyframeValue(pluginId, stream, key, &value_);
-    held_ = !err;
-    return err;
-}
-
-void ScopedValue::reset() {
-    if (held_) {
-        suites_.StreamSuite4()->AEGP_DisposeStreamValue(&value_);
-        held_ = false;
-    }
-    value_ = {};
-}
-
 std::vector<float> readLayerStreams(const MyTessaron& e, AEGP_LayerStream which,
                                     const std::function<float(AEGP_StreamRefH)>& read) {
     AEGP_SuiteHandler suites(e.inData->pica_basicP);
@@ -59,9 +23,13 @@ std::vector<float> readLayerStreams(const MyTessaron& e, AEGP_LayerStream which,
         ScopedStream stream(suites);
         if (!err) {
             err = fetchCollageLayer(suites, e, int(j), &layer);
-        }
-        if (!err) {
-            err = stream.fetch(e.pluginId, layer, which);
+            if (!err) {
+                err = stream.fetch(e.pluginId, layer, which);
+            }
+            if (err) {
+                hostFailures().fellBack("reading the layers' transform", err,
+                                        int(values.size() - j));
+            }
         }
         if (!err) {
             last = read(stream.get());
@@ -74,7 +42,8 @@ std::vector<float> readLayerStreams(const MyTessaron& e, AEGP_LayerStream which,
 AEGP_StreamVal2 valueShownAt(const MyTessaron& e, AEGP_StreamRefH stream, A_Time t) {
     AEGP_SuiteHandler suites(e.inData->pica_basicP);
     AEGP_StreamVal2 value = {};
-    if (streamValueAt(suites, e.pluginId, stream, t, &value)) {
+    if (const A_Err err = streamValueAt(suites, e.pluginId, stream, t, &value)) {
+        hostFailures().fellBack("reading a layer's value", err, 1);
         return AEGP_StreamVal2{};
     }
     return value;

@@ -21,7 +21,9 @@ float randomIn(float lo, float hi) {
 float oneDimensional(MyTessaron& e, AEGP_StreamRefH stream, A_Time time) {
     AEGP_SuiteHandler suites(e.inData->pica_basicP);
     AEGP_StreamVal2 value = {};
-    if (previousKeyValue(suites, e.pluginId, stream, time, kAttributeMinKeys, &value)) {
+    if (const A_Err err =
+            previousKeyValue(suites, e.pluginId, stream, time, kAttributeMinKeys, &value)) {
+        hostFailures().fellBack("reading a Rotation or Opacity key", err, 1);
         return 0.0f;
     }
     return float(value.one_d);

@@ -51,7 +51,9 @@ float carriedScale(const MyTessaron& e, int j, int f, float reading) {
 float MyTessaron::getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time) {
     AEGP_SuiteHandler suites(inData->pica_basicP);
     AEGP_StreamVal2 value = {};
-    if (previousKeyValue(suites, pluginId, stream, time, kAttributeMinKeys, &value)) {
+    if (const A_Err err =
+            previousKeyValue(suites, pluginId, stream, time, kAttributeMinKeys, &value)) {
+        hostFailures().fellBack("reading a Scale key", err, 1);
         return 0.0f;
     }
     return float(value.three_d.x);  // the horizontal scale
@@ -69,10 +71,13 @@ void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
         AEGP_LayerH layer = nullptr;
         if (!err) {
             err = fetchCollageLayer(suites, *this, j, &layer);
-        }
-        if (!err) {
-            err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime,
-                                                                  &time, &bounds);
+            if (!err) {
+                err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(
+                    layer, AEGP_LTimeMode_CompTime, &time, &bounds);
+            }
+            if (err) {
+                hostFailures().fellBack("reading the layers' sizes", err, layerCount - j);
+            }
         }
         // Whole pixels, truncated before narrowing: 99.9999999 px is 99, not 100.
         const float w = float(std::trunc(bounds.right - bounds.left));

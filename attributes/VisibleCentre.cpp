@@ -74,6 +74,8 @@ void MyTessaron::centreVisibleRectangles(A_Time time, int f) {
         err = layerOffset(suites, *this, j, f, time, &offset);
         if (!err) {
             positions[j][f] = Point2D(positions[j][f].x - offset.x, positions[j][f].y - offset.y);
+        } else {
+            hostFailures().fellBack("reading the layers' anchor points", err, layerCount - j);
         }
     }
 }

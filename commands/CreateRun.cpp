@@ -15,6 +15,7 @@
 #include "engine/MyTessaron.h"
 #include "host/GlobalData.h"
 #include "host/Identity.h"
+#include "host/HostObjects.h"
 #include "host/Params.h"
 #include "host/SuiteServices.h"
 
@@ -26,62 +27,61 @@ struct Run {
     AEGP_SuiteHandler& suites;
     GlobalData& global;
     MyTessaron& engine;
-    bool positionValueTaken = false;
+    // The Source layer's Position, held until the run is over.
+    ScopedStream sourcePositionStream{suites};
+    ScopedValue sourcePosition{suites};
 };
 
-// The Source layer image's pixel format. Failures here are shown by the suite helpers and do
-// not stop the command.
+// A failed host call noted for the press's message; returns err.
+A_Err noted(const char* what, A_Err err) {
+    hostFailures().failed(what, err);
+    return err;
+}
+
+// The Source layer image's pixel format. Failures of the suite are shown by the suite helpers;
+// none stops the command, which then goes on with the format stored before.
 void storeSourcePixelFormat(PF_InData* in_data, PF_OutData* out_data, GlobalData& global) {
-    PF_WorldSuite2* worlds = nullptr;
-    if (AEFX_AcquireSuite(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
-                          "Couldn't load suite.", reinterpret_cast<void**>(&worlds))) {
+    // Declared first, so that it is checked in after the suite is released.
+    ScopedCheckout source(in_data);
+    ScopedAefxSuite worlds(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
+                           "Couldn't load suite.", "Couldn't release suite.");
+    if (!worlds.get()) {
         return;  // the first failure ends this sequence; nothing was checked out
     }
-    PF_ParamDef checkout;
-    AEFX_CLR_STRUCT(checkout);
-    const PF_Err checkoutErr = PF_CHECKOUT_PARAM(in_data, PARAM_SOURCE_LAYER, 0, in_data->time_step,
-                                                 in_data->time_scale, &checkout);
-    if (!checkoutErr) {
-        PF_PixelFormat format = PF_PixelFormat_INVALID;
-        if (!worlds->PF_GetPixelFormat(&checkout.u.ld, &format)) {
-            global.sourcePixelFormat = format;
-        }
+    PF_Err err = source.checkout(PARAM_SOURCE_LAYER, 0, in_data->time_step, in_data->time_scale);
+    PF_PixelFormat format = PF_PixelFormat_INVALID;
+    if (!err) {
+        err = static_cast<PF_WorldSuite2*>(worlds.get())
+                  ->PF_GetPixelFormat(&source.param().u.ld, &format);
     }
-    AEFX_ReleaseSuite(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
-                      "Couldn't release suite.");
-    // A check-out is always checked in, even when the suite could not be released.
-    if (!checkoutErr) {
-        PF_CHECKIN_PARAM(in_data, &checkout);
+    if (err) {
+        hostFailures().fellBack("reading the Source's pixel format", err, 1);
+    } else {
+        global.sourcePixelFormat = format;
     }
 }
 
 // The layer id the Source Layer parameter holds at layer time 0 (0: none chosen).
 A_Err readSourceLayerId(Run& run, AEGP_EffectRefH effect, AEGP_LayerIDVal* id) {
     AEGP_StreamSuite2* streams = run.suites.StreamSuite2();
-    AEGP_StreamRefH stream = nullptr;
-    A_Err err = streams->AEGP_GetNewEffectStreamByIndex(run.global.pluginId, effect,
-                                                        PARAM_SOURCE_LAYER, &stream);
+    ScopedStream stream(run.suites);
+    ScopedStreamValue<AEGP_StreamValue> value(streams->AEGP_DisposeStreamValue);
+    A_Err err = stream.fetchEffectParam(run.global.pluginId, effect, PARAM_SOURCE_LAYER);
     const A_Time zero = {0, 1};
-    AEGP_StreamValue value{};
-    ERR(streams->AEGP_GetNewStreamValue(run.global.pluginId, stream, AEGP_LTimeMode_LayerTime,
-                                        &zero, true, &value));
+    ERR(value.adopt(streams->AEGP_GetNewStreamValue(
+        run.global.pluginId, stream.get(), AEGP_LTimeMode_LayerTime, &zero, true, &value.value())));
     if (!err) {
-        *id = value.val.layer_id;
-        streams->AEGP_DisposeStreamValue(&value);
-    }
-    if (stream) {
-        streams->AEGP_DisposeStream(stream);
+        *id = value.value().val.layer_id;
     }
     return err;
 }
 
 // Resolves the Source layer in the composition of the layer that carries the effect.
 A_Err findSourceLayer(Run& run) {
-    AEGP_EffectRefH effect = nullptr;
-    A_Err err = run.suites.PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(
-        run.global.pluginId, run.in_data->effect_ref, &effect);
+    ScopedEffect effect(run.suites, run.suites.EffectSuite2()->AEGP_DisposeEffect);
+    A_Err err = effect.fetch(run.global.pluginId, run.in_data->effect_ref);
     AEGP_LayerIDVal id = 0;
-    ERR(readSourceLayerId(run, effect, &id));
+    ERR(readSourceLayerId(run, effect.get(), &id));
     if (!err && id != 0) {
         AEGP_LayerSuite7* layers = run.suites.LayerSuite7();
         AEGP_LayerH effectLayer = nullptr;
@@ -91,10 +91,7 @@ A_Err findSourceLayer(Run& run) {
         ERR(layers->AEGP_GetLayerParentComp(effectLayer, &comp));
         ERR(layers->AEGP_GetLayerFromLayerID(comp, id, &run.engine.sourceLayer));
     }
-    if (effect) {
-        A_Err err2 = A_Err_NONE;
-        ERR2(run.suites.EffectSuite2()->AEGP_DisposeEffect(effect));
-    }
+    ERR(effect.reset());
     return err;
 }
 
@@ -103,7 +100,6 @@ A_Err readCompositionFacts(Run& run) {
     MyTessaron& e = run.engine;
     AEGP_LayerSuite7* layers = run.suites.LayerSuite7();
     AEGP_CompSuite7* comps = run.suites.CompSuite7();
-    AEGP_StreamSuite4* streams = run.suites.StreamSuite4();
     AEGP_ItemH item = nullptr;
     AEGP_ObjectType type = AEGP_ObjectType_NONE;
     A_Err err = layers->AEGP_GetLayerIndex(e.sourceLayer, &e.sourceLayerIndex);
@@ -121,40 +117,35 @@ A_Err readCompositionFacts(Run& run) {
     ERR(comps->AEGP_GetCompWorkAreaDuration(e.comp, &e.workAreaDuration));
     ERR(comps->AEGP_GetCompWorkAreaStart(e.comp, &e.workAreaStart));
     ERR(layers->AEGP_GetCompNumLayers(e.comp, &e.compLayerCount));
-    ERR(streams->AEGP_GetNewLayerStream(run.global.pluginId, e.sourceLayer,
-                                        AEGP_LayerStream_POSITION, &e.sourcePositionStream));
-    ERR(streams->AEGP_GetNewStreamValue(run.global.pluginId, e.sourcePositionStream,
-                                        AEGP_LTimeMode_CompTime, &e.compCurrentTime, true,
-                                        &e.sourcePosition));
-    run.positionValueTaken = !err;
+    ERR(run.sourcePositionStream.fetch(run.global.pluginId, e.sourceLayer,
+                                       AEGP_LayerStream_POSITION));
+    e.sourcePositionStream = run.sourcePositionStream.get();
+    ERR(run.sourcePosition.readAt(run.global.pluginId, e.sourcePositionStream, e.compCurrentTime));
+    e.sourcePosition = run.sourcePosition.value();
     return err;
 }
 
 // Frame numbers of the Source layer's markers, in the host's order.
 A_Err readMarkerFrames(Run& run) {
     MyTessaron& e = run.engine;
-    AEGP_StreamRefH stream = nullptr;
-    A_Err err = run.suites.StreamSuite4()->AEGP_GetNewLayerStream(
-        run.global.pluginId, e.sourceLayer, AEGP_LayerStream_MARKER, &stream);
+    ScopedStream stream(run.suites);
+    A_Err err = stream.fetch(run.global.pluginId, e.sourceLayer, AEGP_LayerStream_MARKER);
     A_long count = 0;
-    ERR(run.suites.KeyframeSuite4()->AEGP_GetStreamNumKFs(stream, &count));
+    ERR(run.suites.KeyframeSuite4()->AEGP_GetStreamNumKFs(stream.get(), &count));
     for (A_long k = 0; !err && k < count; ++k) {
         A_Time t = {0, 1};
-        ERR(run.suites.KeyframeSuite4()->AEGP_GetKeyframeTime(stream, k, AEGP_LTimeMode_CompTime,
-                                                              &t));
+        ERR(run.suites.KeyframeSuite4()->AEGP_GetKeyframeTime(stream.get(), k,
+                                                              AEGP_LTimeMode_CompTime, &t));
         if (!err) {
             e.markerFrames.push_back(frameNumberOf(t, e.frameSeconds));
         }
-    }
-    if (stream) {
-        A_Err err2 = A_Err_NONE;
-        ERR2(run.suites.StreamSuite4()->AEGP_DisposeStream(stream));
     }
     return err;
 }
 
 void reportInfo(Run& run, const char* text) {
-    run.suites.UtilitySuite4()->AEGP_ReportInfo(run.global.pluginId, text);
+    noted("showing a message",
+          run.suites.UtilitySuite4()->AEGP_ReportInfo(run.global.pluginId, text));
 }
 
 // The frames to evaluate by the stored Frames to Render; stop is set when the command ends here.
@@ -249,18 +240,17 @@ bool refuseRun(Run& run, const FramePlan& plan) {
 // Every setting at every evaluated frame, read through an effect reference of this instance.
 A_Err readSettings(Run& run, const FramePlan& plan) {
     MyTessaron& e = run.engine;
-    AEGP_EffectRefH effect = nullptr;
-    A_Err err = run.suites.PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(
-        run.global.pluginId, run.in_data->effect_ref, &effect);
+    ScopedEffect effect(run.suites, run.suites.EffectSuite3()->AEGP_DisposeEffect);
+    const A_Err err = effect.fetch(run.global.pluginId, run.in_data->effect_ref);
     if (err) {
         return err;
     }
-    EffectParamReader reader(run.suites, run.global.pluginId, effect);
+    EffectParamReader reader(run.suites, run.global.pluginId, effect.get());
     for (int32_t f : plan.frames) {
         const A_Time time = {f * e.frameDuration.value, e.frameDuration.scale};
         readFrameSettings(reader, e, f, time);
     }
-    return run.suites.EffectSuite3()->AEGP_DisposeEffect(effect);
+    return effect.reset();
 }
 
 void fillRunIdentity(Run& run, const FramePlan& plan) {
@@ -280,27 +270,32 @@ void fillRunIdentity(Run& run, const FramePlan& plan) {
 // Gathers everything, then runs the engine. Returns the command's error code.
 A_Err gatherAndRun(Run& run, PF_Err refreshErr) {
     A_Err err = refreshErr;
-    const A_Err sourceErr = findSourceLayer(run);
+    const A_Err sourceErr = noted("finding the Source layer", findSourceLayer(run));
     if (!run.engine.sourceLayer) {
+        if (sourceErr) {
+            return err ? err : sourceErr;  // the failure is told, not taken for a missing choice
+        }
         PF_InData* in_data = run.in_data;
-        PF_SPRINTF(run.out_data->return_msg, "You must choose a Source layer first.");
+        if (PF_SPRINTF(run.out_data->return_msg, "You must choose a Source layer first.") < 0) {
+            noted("showing a message", PF_Err_INTERNAL_STRUCT_DAMAGED);
+        }
         // Without this flag the host keeps the message to itself.
         run.out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
-        return err ? err : sourceErr;
+        return err;
     }
     ERR(sourceErr);
-    ERR(readCompositionFacts(run));
+    ERR(noted("reading the composition", readCompositionFacts(run)));
     FramePlan plan;
     bool stop = false;
-    ERR(planFrames(run, plan, stop));
+    ERR(noted("reading the Source layer's markers", planFrames(run, plan, stop)));
     if (err || stop) {
         return err;
     }
-    err = collectCollageLayers(run);
+    err = noted("reading the composition's layers", collectCollageLayers(run));
     if (err || refuseRun(run, plan)) {
         return err;
     }
-    ERR(readSettings(run, plan));
+    ERR(noted("reading the effect's settings", readSettings(run, plan)));
     if (!err) {
         fillRunIdentity(run, plan);
         run.engine.init();
@@ -311,15 +306,11 @@ A_Err gatherAndRun(Run& run, PF_Err refreshErr) {
 
 // Releases the Source layer's Position; its error counts when nothing failed before.
 void releaseSourcePosition(Run& run, A_Err& err) {
-    AEGP_StreamSuite4* streams = run.suites.StreamSuite4();
-    if (run.positionValueTaken) {
-        streams->AEGP_DisposeStreamValue(&run.engine.sourcePosition);
-        run.positionValueTaken = false;
-    }
-    if (run.engine.sourcePositionStream) {
-        A_Err err2 = A_Err_NONE;
-        ERR2(streams->AEGP_DisposeStream(run.engine.sourcePositionStream));
-        run.engine.sourcePositionStream = nullptr;
+    run.sourcePosition.reset();
+    const A_Err err2 = run.sourcePositionStream.reset();
+    run.engine.sourcePositionStream = nullptr;
+    if (!err) {
+        err = err2;
     }
 }
 
@@ -327,7 +318,9 @@ void releaseSourcePosition(Run& run, A_Err& err) {
 PF_Err refreshCreateButton(PF_InData* in_data, PF_ParamDef* params[]) {
     ScopedSuite<PF_ParamUtilsSuite1> paramUtils(in_data->pica_basicP, kPFParamUtilsSuite,
                                                 kPFParamUtilsSuiteVersion1);
-    return paramUtils->PF_UpdateParamUI(in_data->effect_ref, PARAM_CREATE, params[PARAM_CREATE]);
+    return noted(
+        "refreshing the Create button",
+        paramUtils->PF_UpdateParamUI(in_data->effect_ref, PARAM_CREATE, params[PARAM_CREATE]));
 }
 
 }  // namespace
@@ -337,22 +330,16 @@ PF_Err CreateCollage(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* para
     AEGP_SuiteHandler suites(in_data->pica_basicP);
     GlobalDataLock lock(suites, in_data->global_data);
     if (!lock.get()) {
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        return noted("locking the effect's global data", PF_Err_INTERNAL_STRUCT_DAMAGED);
     }
+    noted("updating the effect's controls", refreshErr);
     if (!refreshErr) {
         storeSourcePixelFormat(in_data, out_data, *lock.get());
     }
+    // What the run holds is released on every way out, a missing suite's exception included.
     auto engine = std::make_unique<MyTessaron>();
     Run run{in_data, out_data, suites, *lock.get(), *engine};
-    A_Err err = A_Err_NONE;
-    try {
-        err = gatherAndRun(run, refreshErr);
-    } catch (...) {
-        // A missing suite ends the command; what the run holds is released on the way out.
-        A_Err ignored = A_Err_NONE;
-        releaseSourcePosition(run, ignored);
-        throw;
-    }
+    A_Err err = gatherAndRun(run, refreshErr);
     releaseSourcePosition(run, err);
     engine.reset();
     if (!err) {

@@ -1,5 +1,7 @@
 #include "commands/EffectSettings.h"
 
+#include "host/HostObjects.h"
+
 namespace {
 
 // 33.333328 is one float step below the float nearest 100/3; 0.1 is the float 0.1.
@@ -107,19 +109,17 @@ EffectParamReader::EffectParamReader(const AEGP_SuiteHandler& suites, AEGP_Plugi
 
 double EffectParamReader::read(int param, const A_Time& time) {
     AEGP_StreamSuite2* streams = suites_.StreamSuite2();
-    AEGP_StreamRefH stream = nullptr;
-    A_Err err = streams->AEGP_GetNewEffectStreamByIndex(pluginId_, effect_, param, &stream);
-    AEGP_StreamValue value{};
+    ScopedStream stream(suites_);
+    ScopedStreamValue<AEGP_StreamValue> value(streams->AEGP_DisposeStreamValue);
+    A_Err err = stream.fetchEffectParam(pluginId_, effect_, param);
     if (!err) {
-        err = streams->AEGP_GetNewStreamValue(pluginId_, stream, AEGP_LTimeMode_CompTime, &time,
-                                              true, &value);
-        if (!err) {
-            last_[param] = value.val.one_d;
-            streams->AEGP_DisposeStreamValue(&value);
-        }
+        err = value.adopt(streams->AEGP_GetNewStreamValue(
+            pluginId_, stream.get(), AEGP_LTimeMode_CompTime, &time, true, &value.value()));
     }
-    if (stream) {
-        streams->AEGP_DisposeStream(stream);
+    if (err) {
+        hostFailures().fellBack("reading the effect's settings", err, 1);
+    } else {
+        last_[param] = value.value().val.one_d;
     }
     return last_[param];
 }

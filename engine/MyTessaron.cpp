@@ -5,8 +5,11 @@
 #include <cstring>
 
 #include "AEGP_SuiteHandler.h"
+#include "animation/Properties.h"
 #include "engine/Random.h"
 #include "engine/StageTimes.h"
+#include "host/HostFailures.h"
+#include "host/HostObjects.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -132,7 +135,15 @@ void MyTessaron::solve() {
         return;
     }
     AEGP_SuiteHandler suites(inData->pica_basicP);
-    A_Err err = suites.UtilitySuite4()->AEGP_StartUndoGroup(undoName.c_str());
+    // Everything the run changes lies inside the group, which is closed on every way out, so one
+    // undo takes the whole run back; a run that cannot open its group changes nothing.
+    ScopedUndoGroup group(suites.UtilitySuite4(), undoName.c_str());
+    if (!group.opened()) {
+        return;
+    }
+    if (anyActive) {
+        hostFailures().planKeys(layerCount, plannedKeysPerLayer(*this));
+    }
     if (removeKeysFirst) {
         removeKeys();
     }
@@ -142,11 +153,19 @@ void MyTessaron::solve() {
     if (anyActive) {
         char text[64];
         std::memset(text, 0, sizeof(text));
+        A_Err progressErr = A_Err_NONE;
         for (int i = 0; i < evaluatedFrameCount(); ++i) {
-            inData->utils->ansi.sprintf(text, "Evaluating frame %d of %d", i + 1,
-                                        evaluatedFrameCount());
-            if (!err) {
-                err = suites.AdvAppSuite2()->PF_InfoDrawText(text, "");
+            const int written = inData->utils->ansi.sprintf(text, "Evaluating frame %d of %d",
+                                                            i + 1, evaluatedFrameCount());
+            if (written < 0) {
+                hostFailures().progressNotShown("formatting the progress text", written);
+            }
+            // Once a progress line fails no further one is shown; the run itself goes on.
+            if (!progressErr) {
+                progressErr = suites.AdvAppSuite2()->PF_InfoDrawText(text, "");
+                if (progressErr) {
+                    hostFailures().progressNotShown("showing the progress text", progressErr);
+                }
             }
             const int32_t f = frameList[i];
             if (!randomSeed) {
@@ -173,7 +192,5 @@ void MyTessaron::solve() {
         });
         timed(Stage::Ease, [&] { setTemporalInterpolationWithScript(); });
     }
-    if (!err) {
-        suites.UtilitySuite4()->AEGP_EndUndoGroup();
-    }
+    hostFailures().runFinished();
 }

@@ -7,6 +7,7 @@
 #include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
+#include "host/HostObjects.h"
 #include "host/Params.h"
 
 namespace {
@@ -54,35 +55,16 @@ void MyTessaron::getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out)
     }
 }
 
-namespace {
-
-// Checks the parameter back in however the scope is left (a copy can run out of memory).
-class CheckedOutParam {
-  public:
-    CheckedOutParam(PF_InData* in, PF_ParamDef& param) : in_(in), param_(param) {}
-    ~CheckedOutParam() { in_->inter.checkin_param(in_->effect_ref, &param_); }
-    CheckedOutParam(const CheckedOutParam&) = delete;
-    CheckedOutParam& operator=(const CheckedOutParam&) = delete;
-
-  private:
-    PF_InData* in_;
-    PF_ParamDef& param_;
-};
-
-}  // namespace
-
 void MyTessaron::getImageDataAtTime(int frame) {
-    PF_ParamDef param;
-    std::memset(&param, 0, sizeof(param));
-    const PF_Err err = inData->inter.checkout_param(inData->effect_ref, PARAM_SOURCE_LAYER,
-                                                    frame * inData->time_step, inData->time_step,
-                                                    inData->time_scale, &param);
+    ScopedCheckout source(inData);
+    const PF_Err err = source.checkout(PARAM_SOURCE_LAYER, frame * inData->time_step,
+                                       inData->time_step, inData->time_scale);
     const auto& par = inData->pixel_aspect_ratio;
     pixelAspect = par.den ? static_cast<float>(double(par.num) / double(par.den)) : 1.0f;
     if (!err) {
-        CheckedOutParam checkedOut(inData, param);
-        takeImage(param.u.ld);
+        takeImage(source.param().u.ld);
     } else {
+        hostFailures().fellBack("taking the Source image", err, 1);  // a frame without shape
         PF_LayerDef nothing;
         std::memset(&nothing, 0, sizeof(nothing));
         takeImage(nothing);

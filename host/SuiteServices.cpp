@@ -96,3 +96,18 @@ PF_Err AEFX_ReleaseDrawbotSuites(PF_InData* in_data, PF_OutData* out_data) {
     }
     return err;
 }
+
+ScopedAefxSuite::ScopedAefxSuite(PF_InData* in_data, PF_OutData* out_data, const char* name,
+                                 int32 version, const char* acquireText, const char* releaseText)
+    : in_data_(in_data),
+      out_data_(out_data),
+      name_(name),
+      version_(version),
+      releaseText_(releaseText) {
+    AEFX_AcquireSuite(in_data_, out_data_, name_, version_, acquireText, &suite_);
+}
+
+ScopedAefxSuite::~ScopedAefxSuite() {
+    if (!suite_) return;
+    giveBack([&] { return AEFX_ReleaseSuite(in_data_, out_data_, name_, version_, releaseText_); });
+}

@@ -3,6 +3,7 @@
 // acquisition that throws, and a scoped suite for versions the handler has no accessor for.
 #include "AE_Effect.h"
 #include "SPBasic.h"
+#include "host/HostObjects.h"
 
 // Throws PF_Err_BAD_CALLBACK_PARAM (516), which EntryPointFunc returns to the host.
 [[noreturn]] void throwMissingSuite();
@@ -20,7 +21,9 @@ class ScopedSuite {
         }
         suite_ = static_cast<const Suite*>(suite);
     }
-    ~ScopedSuite() { basic_->ReleaseSuite(name_, version_); }
+    ~ScopedSuite() {
+        giveBack([&] { return basic_->ReleaseSuite(name_, version_); });
+    }
     ScopedSuite(const ScopedSuite&) = delete;
     ScopedSuite& operator=(const ScopedSuite&) = delete;
 
@@ -31,4 +34,26 @@ class ScopedSuite {
     const char* name_;
     int32 version_;
     const Suite* suite_;
+};
+
+// One suite held for a scope through AEFX_AcquireSuite and AEFX_ReleaseSuite: a failure shows
+// the given text and does not throw.
+class ScopedAefxSuite {
+  public:
+    ScopedAefxSuite(PF_InData* in_data, PF_OutData* out_data, const char* name, int32 version,
+                    const char* acquireText, const char* releaseText);
+    ~ScopedAefxSuite();
+    ScopedAefxSuite(const ScopedAefxSuite&) = delete;
+    ScopedAefxSuite& operator=(const ScopedAefxSuite&) = delete;
+
+    // The suite, or nullptr when it could not be acquired.
+    void* get() const { return suite_; }
+
+  private:
+    PF_InData* in_data_;
+    PF_OutData* out_data_;
+    const char* name_;
+    int32 version_;
+    const char* releaseText_;
+    void* suite_ = nullptr;
 };

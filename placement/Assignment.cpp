@@ -9,6 +9,7 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "engine/MyTessaron.h"
+#include "host/HostObjects.h"
 #include "host/Params.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/Orderings.h"
@@ -79,20 +80,21 @@ static void previousPositions(MyTessaron& e, A_Time time, int frameIndex,
     A_Err err = A_Err_NONE;
     for (int i = 0; i < n; ++i) {
         AEGP_LayerH layer = nullptr;
-        AEGP_StreamRefH stream = nullptr;
+        ScopedStream stream(suites);
         if (!err) {
             err = i < static_cast<int>(e.layerIndices.size())
                       ? suites.LayerSuite7()->AEGP_GetCompLayerByIndex(e.comp, e.layerIndices[i],
                                                                        &layer)
                       : A_Err_PARAMETER;
+            if (!err) {
+                err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_POSITION);
+            }
+            if (err) {
+                hostFailures().fellBack("reading the layers' Position", err, n - i);
+            }
         }
         if (!err) {
-            err = suites.StreamSuite4()->AEGP_GetNewLayerStream(e.pluginId, layer,
-                                                                AEGP_LayerStream_POSITION, &stream);
-        }
-        if (!err) {
-            from[i] = e.getPreviousPosKeyValue(stream, time);
-            suites.StreamSuite4()->AEGP_DisposeStream(stream);
+            from[i] = e.getPreviousPosKeyValue(stream.get(), time);
         }
         known[i] = !err;
     }
@@ -133,6 +135,9 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
     if (!sitesAreCompPositions) {
         AEGP_SuiteHandler suites(inData->pica_basicP);
         err = suites.LayerSuite7()->AEGP_GetLayerToWorldXform(sourceLayer, &time, &toWorld);
+        if (err) {
+            hostFailures().fellBack("reading the Source layer's transform", err, n);
+        }
     }
     auto siteInComp = [&](const Point2D& s) {
         return sitesAreCompPositions ? Point2D(s.x, s.y, 0.0f) : compPosition(s, toWorld);

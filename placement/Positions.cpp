@@ -2,6 +2,7 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "engine/MyTessaron.h"
+#include "host/HostObjects.h"
 #include "host/Params.h"
 #include "placement/Candidates.h"
 #include "placement/PreviousKey.h"
@@ -94,6 +95,9 @@ float MyTessaron::gridCellAspect(A_Time time) {
         err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime, &time,
                                                               &bounds);
     }
+    if (err) {
+        hostFailures().fellBack("reading the first layer's size", err, 1);
+    }
     const int w = static_cast<int>(bounds.right - bounds.left);
     const int h = static_cast<int>(bounds.bottom - bounds.top);
     if (err || w <= 0 || h <= 0 || w == h) {
@@ -106,8 +110,11 @@ void MyTessaron::reportEmptyCells(int excess) {
     AEGP_SuiteHandler suites(inData->pica_basicP);
     char text[64];
     std::memset(text, 0, sizeof(text));
-    inData->utils->ansi.sprintf(text, "Empty cells: %d", excess);
-    suites.AdvAppSuite2()->PF_InfoDrawText(text, "");
+    const int written = inData->utils->ansi.sprintf(text, "Empty cells: %d", excess);
+    const A_Err err = written < 0 ? A_Err_NONE : suites.AdvAppSuite2()->PF_InfoDrawText(text, "");
+    if (written < 0 || err) {
+        hostFailures().progressNotShown("showing the empty cells", written < 0 ? written : err);
+    }
 }
 
 // Site j at layer j's own Position: already a composition position, so it is not converted and
@@ -120,20 +127,21 @@ void MyTessaron::getLayerPositionSites(A_Time time, int frameIndex) {
     for (int j = 0; j < layerCount; ++j) {
         MySitePoint site;
         AEGP_LayerH layer = nullptr;
-        AEGP_StreamRefH stream = nullptr;
+        ScopedStream stream(suites);
         if (!err) {
             err =
                 j < static_cast<int>(layerIndices.size())
                     ? suites.LayerSuite7()->AEGP_GetCompLayerByIndex(comp, layerIndices[j], &layer)
                     : A_Err_PARAMETER;
+            if (!err) {
+                err = stream.fetch(pluginId, layer, AEGP_LayerStream_POSITION);
+            }
+            if (err) {
+                hostFailures().fellBack("reading the layers' Position", err, layerCount - j);
+            }
         }
         if (!err) {
-            err = suites.StreamSuite4()->AEGP_GetNewLayerStream(pluginId, layer,
-                                                                AEGP_LayerStream_POSITION, &stream);
-        }
-        if (!err) {
-            site.position = getPreviousPosKeyValue(stream, time);
-            suites.StreamSuite4()->AEGP_DisposeStream(stream);
+            site.position = getPreviousPosKeyValue(stream.get(), time);
         } else if (frameIndex > 0) {
             site.position = positions[j][frameIndex - 1];
         }
@@ -144,7 +152,9 @@ void MyTessaron::getLayerPositionSites(A_Time time, int frameIndex) {
 Point2D MyTessaron::getPreviousPosKeyValue(AEGP_StreamRefH stream, A_Time time) {
     AEGP_SuiteHandler suites(inData->pica_basicP);
     AEGP_StreamVal2 value = {};
-    if (previousKeyValue(suites, pluginId, stream, time, kPositionMinKeys, &value)) {
+    if (const A_Err err =
+            previousKeyValue(suites, pluginId, stream, time, kPositionMinKeys, &value)) {
+        hostFailures().fellBack("reading a Position key", err, 1);
         return Point2D();
     }
     return Point2D(static_cast<float>(value.three_d.x), static_cast<float>(value.three_d.y), 0.0f);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "animation/KeyTime.h"
+#include "host/HostObjects.h"
 
 namespace {
 
@@ -51,12 +52,10 @@ A_Err previousKeyTime(AEGP_SuiteHandler& suites, AEGP_StreamRefH stream, A_Time 
 
 A_Err streamValueAt(AEGP_SuiteHandler& suites, AEGP_PluginID pluginId, AEGP_StreamRefH stream,
                     A_Time t, AEGP_StreamVal2* out) {
-    AEGP_StreamValue2 value = {};
-    A_Err err = suites.StreamSuite4()->AEGP_GetNewStreamValue(
-        pluginId, stream, AEGP_LTimeMode_CompTime, &t, true, &value);
+    ScopedValue value(suites);
+    const A_Err err = value.readAt(pluginId, stream, t);
     if (!err) {
-        *out = value.val;
-        err = suites.StreamSuite4()->AEGP_DisposeStreamValue(&value);
+        *out = value.value().val;
     }
     return err;
 }

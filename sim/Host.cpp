@@ -494,6 +494,10 @@ bool Host::undo() {
     return true;
 }
 
+int Host::openUndoGroups() const {
+    return impl_->undoDepth;
+}
+
 int32_t Host::pluginId() const {
     return impl_->lastPluginId;
 }

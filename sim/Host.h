@@ -124,6 +124,8 @@ class Host {
 
     // ---- undo of the last closed undo group; false when there is none.
     bool undo();
+    // Undo groups opened and not yet closed (a press that leaves one open nests the next).
+    int openUndoGroups() const;
 
     struct Impl;  // the state behind the suites (sim/HostImpl.h)
 

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 
+#include "SPBasic.h"
 #include "engine/Random.h"
 #include "engine_fixture.h"
+#include "host/HostFailures.h"
 
 namespace {
 
@@ -26,6 +28,14 @@ std::vector<float> xsAt(const MyTessaron& e, int frame) {
         xs.push_back(e.positions[j][frame].x);
     }
     return xs;
+}
+
+// The suite acquisitions of one undisturbed run.
+long acquisitionsOf(int frames) {
+    OnePixelRun h(frames);
+    const long before = h.host.callCount("AcquireSuite");
+    h.engine.solve();
+    return h.host.callCount("AcquireSuite") - before;
 }
 
 long count(const std::vector<std::string>& lines, const std::string& prefix) {
@@ -108,32 +118,64 @@ TEST(EngineSolve, AllIgnoreWithKeyRemovalRemovesKeysAndSkipsTheFrames) {
     EXPECT_TRUE(h.host.leaks().empty());
 }
 
-TEST(EngineSolve, FailedUndoGroupShowsNoProgressAndIsNotClosed) {
+// Without its undo group a run could not be taken back in one step: it changes nothing.
+TEST(EngineSolve, FailedUndoGroupChangesNothing) {
     OnePixelRun h(2);
+    HostFailures failures;
+    HostFailureScope scope(failures);
     h.host.injectFault("AEGP_StartUndoGroup", 1, A_Err_GENERIC);
     h.engine.solve();
     EXPECT_EQ(count(h.host.records().info, "Evaluating frame"), 0);
     EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 0);
-    EXPECT_EQ(h.engine.assignmentIds.size(), 2u);  // the run itself went on
     for (int j = 0; j < 3; ++j) {
-        EXPECT_EQ(h.collageLayer(j).position.keys.size(), 2u) << j;
+        EXPECT_TRUE(h.collageLayer(j).position.keys.empty()) << j;
     }
-    EXPECT_EQ(h.host.records().scripts.size(), 1u);
+    EXPECT_TRUE(h.host.records().scripts.empty());
     EXPECT_TRUE(h.host.leaks().empty());
+    const std::string told = failures.message();
+    EXPECT_NE(told.find("opening the undo group"), std::string::npos) << told;
+    EXPECT_NE(told.find("Nothing was changed."), std::string::npos) << told;
 }
 
-TEST(EngineSolve, FailedProgressTextStopsFurtherTextsAndTheClosingCall) {
+// A progress text that cannot be shown stops the texts, not the run, and the group still closes.
+TEST(EngineSolve, FailedProgressTextStopsFurtherTextsButTheGroupCloses) {
     OnePixelRun h(3);
+    HostFailures failures;
+    HostFailureScope scope(failures);
     h.host.injectFault("PF_InfoDrawText", 1, A_Err_GENERIC);
     h.engine.solve();
     EXPECT_EQ(h.host.callCount("PF_InfoDrawText"), 1);
-    EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 0);
+    EXPECT_EQ(h.host.callCount("AEGP_EndUndoGroup"), 1);
+    EXPECT_EQ(h.host.openUndoGroups(), 0);
     EXPECT_EQ(h.engine.hasImage.size(), 3u);
     for (int j = 0; j < 3; ++j) {
         EXPECT_EQ(h.collageLayer(j).position.keys.size(), 3u) << j;
     }
     EXPECT_EQ(h.host.records().scripts.size(), 1u);
     EXPECT_TRUE(h.host.leaks().empty());
+    const std::string told = failures.message();
+    EXPECT_NE(told.find("The collage is complete."), std::string::npos) << told;
+    EXPECT_NE(told.find("Progress text not shown."), std::string::npos) << told;
+}
+
+// A missing suite ends the run half-way; the group is closed on the way out and one undo takes
+// back what was written.
+TEST(EngineSolve, MissingSuiteEndsTheRunWithTheGroupClosed) {
+    const long acquisitions = acquisitionsOf(2);
+    OnePixelRun h(2);
+    HostFailures failures;
+    HostFailureScope scope(failures);
+    // The ease script's suite is acquired last, after every key is written.
+    h.host.injectFault("AcquireSuite", int(acquisitions), kSPSuiteNotFoundError);
+    EXPECT_THROW(h.engine.solve(), A_long);
+    EXPECT_EQ(h.host.openUndoGroups(), 0);
+    EXPECT_TRUE(h.host.leaks().empty());
+    EXPECT_TRUE(h.host.records().scripts.empty());
+    EXPECT_EQ(h.collageLayer(0).position.keys.size(), 2u);
+    ASSERT_TRUE(h.host.undo());
+    for (int j = 0; j < 3; ++j) {
+        EXPECT_TRUE(h.collageLayer(j).position.keys.empty()) << j;
+    }
 }
 
 // A Position value outside the popup still gives every layer a site: the later stages run on and

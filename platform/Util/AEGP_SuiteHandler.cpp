@@ -57,7 +57,10 @@ const void* AEGP_SuiteHandler::LoadSuite(Slot slot) const {
 void AEGP_SuiteHandler::ReleaseAllSuites() {
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (!i_suites[slot]) continue;
-        i_pica_basicP->ReleaseSuite(kSuiteIds[slot].name, kSuiteIds[slot].version);
+        // A refused release is asked once more: the host would keep the suite otherwise.
+        if (i_pica_basicP->ReleaseSuite(kSuiteIds[slot].name, kSuiteIds[slot].version)) {
+            i_pica_basicP->ReleaseSuite(kSuiteIds[slot].name, kSuiteIds[slot].version);
+        }
         i_suites[slot] = nullptr;
     }
 }

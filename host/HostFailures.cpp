@@ -1,0 +1,111 @@
+#include "host/HostFailures.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "host/Identity.h"
+
+namespace {
+
+HostFailures unread;
+HostFailures* current = &unread;
+
+// "1 layer", "3 layers".
+std::string count(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+void HostFailures::failed(const char* what, A_long err) noexcept {
+    if (err == 0) return;
+    if (failedCalls_++ == 0) {
+        firstWhat_ = what;
+        firstErr_ = err;
+    }
+}
+
+void HostFailures::stopped(const char* what, A_long err) noexcept {
+    failed(what, err);
+    stopped_ = true;
+}
+
+void HostFailures::planKeys(int layers, int keysPerLayer) {
+    plannedLayers_ = std::max(layers, 0);
+    keysPerLayer_ = std::max(keysPerLayer, 0);
+    written_.assign(size_t(plannedLayers_), 0);
+}
+
+void HostFailures::keysWritten(int layer, int keys) {
+    if (layer >= 0 && layer < plannedLayers_) written_[size_t(layer)] += keys;
+}
+
+std::string HostFailures::costs() const {
+    std::ostringstream m;
+    long missing = 0;
+    size_t short_ = 0;
+    for (int keys : written_) {
+        missing += std::max(keysPerLayer_ - keys, 0);
+        short_ += keys < keysPerLayer_ ? 1 : 0;
+    }
+    if (missing > 0) {
+        m << " Not written: " << missing << " of " << long(keysPerLayer_) * plannedLayers_
+          << " keys, on " << short_ << " of " << count(size_t(plannedLayers_), "layer", "layers")
+          << ".";
+    }
+    if (keysLeft_ > 0) {
+        m << " Existing keys left on " << count(size_t(keysLeft_), "layer", "layers") << ".";
+    }
+    if (fallbacks_ > 0) {
+        m << " " << count(size_t(fallbacks_), "reading", "readings")
+          << " replaced by a fallback value.";
+    }
+    if (tangentsNotSet_ > 0) {
+        m << " Spatial tangents not set on " << count(size_t(tangentsNotSet_), "layer", "layers")
+          << ".";
+    }
+    if (motionBlurNotSet_ > 0) {
+        m << " Motion blur not switched on for "
+          << count(size_t(motionBlurNotSet_), "layer", "layers") << ".";
+    }
+    if (easesNotSet_) m << " Temporal ease not set.";
+    return m.str();
+}
+
+std::string HostFailures::message() const {
+    if (!any()) return std::string();
+    std::ostringstream m;
+    m << identity::kName << ": " << count(size_t(failedCalls_), "host failure", "host failures")
+      << ", the first in " << firstWhat_ << " (error " << firstErr_ << ").";
+    const bool cut = stopped_ && groupOpened_ && !runFinished_;
+    if (cut) m << " The run stopped early.";
+    if (!groupOpened_) {
+        m << " Nothing was changed.";
+    } else {
+        const std::string lost = costs();
+        m << (lost.empty() && !cut ? " The collage is complete." : lost);
+        if (groupLeftOpen_) {
+            m << " The undo group could not be closed.";
+        } else if (!lost.empty() || cut) {
+            m << " Undo restores the project as it was before Create.";
+        }
+    }
+    if (progressNotShown_) m << " Progress text not shown.";
+    if (notReleased_ > 0) {
+        m << " " << count(size_t(notReleased_), "host object", "host objects")
+          << " could not be released.";
+    }
+    return m.str();
+}
+
+HostFailures& hostFailures() {
+    return *current;
+}
+
+HostFailureScope::HostFailureScope(HostFailures& record) : previous_(current) {
+    current = &record;
+}
+
+HostFailureScope::~HostFailureScope() {
+    current = previous_;
+}

@@ -1,0 +1,114 @@
+// The record of a press's host failures and the one message built from it; giving objects back.
+#include <gtest/gtest.h>
+
+#include "host/HostFailures.h"
+#include "host/HostObjects.h"
+
+namespace {
+
+bool says(const std::string& message, const std::string& part) {
+    return message.find(part) != std::string::npos;
+}
+
+TEST(HostFailures, NamesTheFirstFailureAndCountsThemAll) {
+    HostFailures f;
+    EXPECT_FALSE(f.any());
+    EXPECT_EQ(f.message(), "");
+    f.failed("a cost that follows from a failure already noted", 0);
+    EXPECT_FALSE(f.any());
+
+    f.failed("reading the composition", 5);
+    f.failed("showing a message", 7);
+    const std::string m = f.message();
+    EXPECT_TRUE(says(m,
+                     "Tessaron (Pro): 2 host failures, the first in reading the composition "
+                     "(error 5)."))
+        << m;
+    EXPECT_FALSE(says(m, "showing a message")) << m;
+    // The run's undo group never opened: nothing was touched.
+    EXPECT_TRUE(says(m, "Nothing was changed.")) << m;
+    EXPECT_FALSE(says(m, "Undo")) << m;
+}
+
+TEST(HostFailures, TellsHowMuchOfTheCollageWasLostAndThatUndoRestoresIt) {
+    HostFailures f;
+    f.groupOpened();
+    f.planKeys(3, 4);
+    f.keysWritten(0, 4);
+    f.keysWritten(1, 2);
+    f.keysWritten(2, 4);
+    f.failed("writing the layers' keys", 1);
+    f.keysLeft("removing existing keys", 1, 2);
+    f.fellBack("reading a Scale key", 1, 3);
+    f.tangentsNotSet("setting spatial tangents", 1);
+    f.motionBlurNotSet("switching motion blur on", 0);
+    f.easesNotSet("running the ease script", 1);
+    f.runFinished();
+    const std::string m = f.message();
+    EXPECT_TRUE(says(m, "5 host failures, the first in writing the layers' keys")) << m;
+    EXPECT_TRUE(says(m, "Not written: 2 of 12 keys, on 1 of 3 layers.")) << m;
+    EXPECT_TRUE(says(m, "Existing keys left on 2 layers.")) << m;
+    EXPECT_TRUE(says(m, "3 readings replaced by a fallback value.")) << m;
+    EXPECT_TRUE(says(m, "Spatial tangents not set on 1 layer.")) << m;
+    EXPECT_TRUE(says(m, "Motion blur not switched on for 1 layer.")) << m;
+    EXPECT_TRUE(says(m, "Temporal ease not set.")) << m;
+    EXPECT_TRUE(says(m, "Undo restores the project as it was before Create.")) << m;
+    EXPECT_FALSE(says(m, "complete")) << m;
+}
+
+TEST(HostFailures, AFailureThatCostNothingLeavesTheCollageComplete) {
+    HostFailures f;
+    f.groupOpened();
+    f.planKeys(2, 3);
+    f.keysWritten(0, 3);
+    f.keysWritten(1, 3);
+    f.progressNotShown("showing the progress text", 4);
+    f.runFinished();
+    f.stopped("acquiring a host suite", 516);  // after the run, refreshing the button
+    const std::string m = f.message();
+    EXPECT_TRUE(says(m, "The collage is complete.")) << m;
+    EXPECT_TRUE(says(m, "Progress text not shown.")) << m;
+    EXPECT_FALSE(says(m, "stopped early")) << m;
+    EXPECT_FALSE(says(m, "Undo")) << m;
+}
+
+TEST(HostFailures, ARunStoppedHalfWayOrWithItsGroupOpenSaysSo) {
+    HostFailures stopped;
+    stopped.groupOpened();
+    stopped.planKeys(2, 3);
+    stopped.keysWritten(0, 3);
+    stopped.stopped("acquiring a host suite", 516);
+    std::string m = stopped.message();
+    EXPECT_TRUE(says(m, "The run stopped early. Not written: 3 of 6 keys, on 1 of 2 layers.")) << m;
+    EXPECT_TRUE(says(m, "Undo restores")) << m;
+
+    HostFailures open;
+    open.groupOpened();
+    open.failed("closing the undo group", 1);
+    open.groupLeftOpen();
+    open.runFinished();
+    m = open.message();
+    EXPECT_TRUE(says(m, "The undo group could not be closed.")) << m;
+    EXPECT_FALSE(says(m, "Undo restores")) << m;
+}
+
+TEST(HostFailures, AReleaseIsAskedOnceMoreThenCountedInThePressInProgress) {
+    HostFailures press;
+    {
+        HostFailureScope scope(press);
+        int asked = 0;
+        EXPECT_EQ(giveBack([&] { return ++asked == 1 ? A_Err_GENERIC : A_Err_NONE; }), A_Err_NONE);
+        EXPECT_EQ(asked, 2);
+        EXPECT_FALSE(press.any());  // given back in the end: nothing lost
+
+        asked = 0;
+        EXPECT_EQ(giveBack([&] { return ++asked, A_Err_PARAMETER; }), A_Err_PARAMETER);
+        EXPECT_EQ(asked, 2);
+    }
+    EXPECT_TRUE(says(press.message(), "1 host object could not be released.")) << press.message();
+    // Outside a press, failures go to a record nobody reads.
+    giveBack([] { return A_Err_GENERIC; });
+    EXPECT_TRUE(says(press.message(), "1 host failure,")) << press.message();
+}
+
+}  // namespace
