@@ -1,13 +1,12 @@
 #include "sim/Scene.h"
 
-#include <cairo.h>
-
 #include <cassert>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 
+#include "sim/Pixels.h"
 #include "sim/SceneReader.h"
 #include "sim/SourceFrame.h"
 
@@ -143,12 +142,9 @@ std::pair<int, int> pngSize(const LayerContext& cx, const std::string& path,
     std::filesystem::path full = std::filesystem::path(cx.baseDir) / path;
     if (!std::filesystem::is_regular_file(full))
         cx.in.fail(field, "image not found: " + full.string());
-    cairo_surface_t* s = cairo_image_surface_create_from_png(full.c_str());
-    bool ok = cairo_surface_status(s) == CAIRO_STATUS_SUCCESS;
-    std::pair<int, int> size{cairo_image_surface_get_width(s), cairo_image_surface_get_height(s)};
-    cairo_surface_destroy(s);
-    if (!ok) cx.in.fail(field, "not a readable PNG image: " + full.string());
-    return size;
+    const auto size = pngDimensions(full.string());
+    if (!size) cx.in.fail(field, "not a readable PNG image: " + full.string());
+    return *size;
 }
 
 std::array<uint8_t, 4> colourOf(const LayerContext& cx, const Json& value) {
@@ -439,10 +435,19 @@ std::vector<Action> readActions(const Reader& in, const Comp& comp, const Json& 
     return actions;
 }
 
+void readMissingSuites(const Reader& in, const Json& host, Scene& scene) {
+    const Json* list = in.find(host, "missingSuites");
+    if (!list) return;
+    const std::string f = "host.missingSuites";
+    for (size_t i = 0; i < in.array(*list, f).size(); ++i)
+        scene.missingSuites.push_back(in.string((*list)[i], item(f, i)));
+}
+
 void readHost(const Reader& in, const Json& doc, Scene& scene) {
     const Json* host = in.find(doc, "host");
     if (!host) return;
-    const Json* v = in.find(in.object(*host, "host"), "apiVersion");
+    readMissingSuites(in, in.object(*host, "host"), scene);
+    const Json* v = in.find(*host, "apiVersion");
     if (!v) return;
     const std::string f = "host.apiVersion";
     if (!v->is_array() || v->size() != 2) in.fail(f, "expected [major, minor]");
