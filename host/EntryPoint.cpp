@@ -1,13 +1,11 @@
 // The plug-in's one exported function and its command dispatch.
 #include <new>
 
-// The host's entry.h defines DllExport only once the platform macros of AEConfig.h are set.
+// AEConfig.h first: the host's entry.h defines DllExport only once its platform macros are set.
 #include "AEConfig.h"
-// clang-format off
-#include "entry.h"
-// clang-format on
 #include "AEGP_SuiteHandler.h"
 #include "AE_EffectCB.h"
+#include "entry.h"
 #include "host/GlobalData.h"
 #include "host/Handlers.h"
 #include "host/Identity.h"

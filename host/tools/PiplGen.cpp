@@ -140,7 +140,7 @@ std::string resourceFile(const std::string& type, uint16_t id, const std::string
                                bigEndian(dataLength, 4) + bigEndian(mapLength, 4);
     std::string file = header + std::string(dataOffset - header.size(), '\0');
     file += bigEndian(uint32_t(data.size()), 4) + data;
-    file += header + std::string(4 + 2 + 2, '\0');     // reserved handle, file ref, attributes
+    file += header + std::string(4 + 2 + 2, '\0');       // reserved handle, file ref, attributes
     file += bigEndian(28, 2) + bigEndian(mapLength, 2);  // type list, name list (empty)
     file += bigEndian(0, 2) + type + bigEndian(0, 2) + bigEndian(10, 2);  // one type, one entry
     file += bigEndian(id, 2) + bigEndian(0xffff, 2) + std::string(1, '\0') + bigEndian(0, 3) +

@@ -79,7 +79,8 @@ std::vector<std::string> Image::importedDlls() const {
     std::vector<std::string> dlls;
     const uint32_t dir = directory(kImportDirectory);
     if (!dir) return dlls;
-    for (size_t at = offsetOf(dir); u32(at + 12) != 0; at += 20) dlls.push_back(cString(u32(at + 12)));
+    for (size_t at = offsetOf(dir); u32(at + 12) != 0; at += 20)
+        dlls.push_back(cString(u32(at + 12)));
     return dlls;
 }
 

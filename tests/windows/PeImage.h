@@ -30,8 +30,7 @@ class Image {
     size_t offsetOf(uint32_t rva) const;  // throws when no section holds it
     std::string cString(uint32_t rva) const;
     uint32_t directory(int index) const;  // RVA, 0 when absent
-    std::optional<uint32_t> resourceEntry(uint32_t dir, const std::string* name,
-                                          uint32_t id) const;
+    std::optional<uint32_t> resourceEntry(uint32_t dir, const std::string* name, uint32_t id) const;
 
     std::string bytes_;
     uint16_t machine_ = 0;
