@@ -1,6 +1,8 @@
 // The plug-in's one exported function and its command dispatch.
 #include <new>
 
+// AEConfig.h first: the host's entry.h defines DllExport only once its platform macros are set.
+#include "AEConfig.h"
 #include "AEGP_SuiteHandler.h"
 #include "AE_EffectCB.h"
 #include "entry.h"

@@ -60,7 +60,7 @@ Host::Impl::Impl(Host& o, Project p) : owner(o), project(std::move(p)) {
 }
 
 Host::Impl::~Impl() {
-    if (surface) cairo_surface_destroy(surface);
+    destroySurface(surface);
 }
 
 Host::Impl* Host::Impl::live() {
@@ -364,6 +364,10 @@ Layer& Host::effectLayer() {
 void Host::setApiVersion(short major, short minor) {
     impl_->apiMajor = major;
     impl_->apiMinor = minor;
+}
+
+void Host::withholdSuite(const std::string& name) {
+    impl_->withheldSuites.insert(name);
 }
 
 void Host::loadPlugin(const std::string& path) {

@@ -55,9 +55,11 @@ class Host {
 
     // API version reported in PF_InData (default 13.28).
     void setApiVersion(short major, short minor);
+    // A host without the named suite: acquiring it, at any version, is refused as not found.
+    void withholdSuite(const std::string& name);
 
     // ---- the plug-in
-    void loadPlugin(const std::string& path);  // dlopen, find EntryPointFunc
+    void loadPlugin(const std::string& path);  // dlopen or LoadLibrary, find EntryPointFunc
     void attach(PF_FilterProc entry);          // or call a linked-in entry point directly
     PF_Err command(PF_Cmd cmd, void* extra = nullptr, PF_LayerDef* output = nullptr);
     PF_Err globalSetup();

@@ -1,12 +1,11 @@
 #pragma once
 // The simulated host's inner state, shared by the files that serve its suites and callbacks.
 // Not for use outside sim/.
-#include <cairo.h>
-
 #include <deque>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,11 +78,12 @@ struct HandleBlock {
     int locks = 0;
 };
 
+// Releases a drawing surface (nullptr: nothing); drawing is served where cairo is built in.
+void destroySurface(cairo_surface_t* surface);
+
 struct DrawImage {
     cairo_surface_t* surface = nullptr;
-    ~DrawImage() {
-        if (surface) cairo_surface_destroy(surface);
-    }
+    ~DrawImage() { destroySurface(surface); }
     DrawImage() = default;
     DrawImage(DrawImage&& o) noexcept : surface(o.surface) { o.surface = nullptr; }
     DrawImage(const DrawImage&) = delete;
@@ -175,6 +175,7 @@ struct Host::Impl {
     std::map<std::string, Image> imageCache;             // by resolved path
     A_long nextCheckout = 1;
     std::map<std::pair<std::string, int>, long> acquiredSuites;
+    std::set<std::string> withheldSuites;
 
     // The input and output worlds of the current command, and smart-render check-outs.
     std::unique_ptr<World> inputWorld, outputWorld;

@@ -1,4 +1,4 @@
-// The render commands and custom UI events: the worlds and extras the host hands over.
+// The render commands: the worlds and extras the host hands over.
 #include "sim/HostImpl.h"
 
 namespace sim {
@@ -124,42 +124,6 @@ PF_Err Host::smartRender() {
 
 const PF_LayerDef* Host::outputWorld() const {
     return impl_->outputWorld ? &impl_->outputWorld->def : nullptr;
-}
-
-PF_Err Host::event(PF_EventExtra& extra) {
-    Impl& h = *impl_;
-    if (!h.surface) {
-        const PF_Rect& f = extra.effect_win.current_frame;
-        h.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(1, f.right),
-                                               std::max(1, f.bottom));
-    }
-    extra.contextH = &h.contextPtr;
-    return command(PF_Cmd_EVENT, &extra);
-}
-
-PF_Err Host::drawEvent(int paramIndex, int area, const PF_Rect& frame, PF_EventOutFlags* outFlags) {
-    Impl& h = *impl_;
-    if (h.surface) cairo_surface_destroy(h.surface);
-    h.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(1, frame.right),
-                                           std::max(1, frame.bottom));
-    PF_EventExtra extra{};
-    extra.e_type = PF_Event_DRAW;
-    extra.u.draw.update_rect = frame;
-    extra.effect_win.index = paramIndex;
-    extra.effect_win.area = area;
-    extra.effect_win.current_frame = frame;
-    const PF_Err err = event(extra);
-    if (outFlags) *outFlags = extra.evt_out_flags;
-    return err;
-}
-
-cairo_surface_t* Host::drawingSurface() const {
-    return impl_->surface;
-}
-
-bool Host::saveDrawingPng(const std::string& path) const {
-    return impl_->surface &&
-           cairo_surface_write_to_png(impl_->surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
 }  // namespace sim

@@ -1,7 +1,5 @@
 #include "sim/Scene.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -156,10 +154,12 @@ std::pair<int, int> pngSize(const LayerContext& cx, const std::string& path,
         cx.in.fail(field, std::to_string(size.first) + " x " + std::to_string(size.second) +
                               " pixels, larger than the host's " + std::to_string(kMaxLayerSide) +
                               " x " + std::to_string(kMaxLayerSide) + ": " + full.string());
-    cairo_surface_t* s = cairo_image_surface_create_from_png(full.c_str());
-    bool ok = cairo_surface_status(s) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(s);
-    if (!ok) cx.in.fail(field, "not a readable PNG image: " + full.string());
+    // The header alone can lie: the whole file must decode as well.
+    try {
+        loadPng(full.string());
+    } catch (const std::exception&) {
+        cx.in.fail(field, "not a readable PNG image: " + full.string());
+    }
     return size;
 }
 
@@ -451,10 +451,19 @@ std::vector<Action> readActions(const Reader& in, const Comp& comp, const Json& 
     return actions;
 }
 
+void readMissingSuites(const Reader& in, const Json& host, Scene& scene) {
+    const Json* list = in.find(host, "missingSuites");
+    if (!list) return;
+    const std::string f = "host.missingSuites";
+    for (size_t i = 0; i < in.array(*list, f).size(); ++i)
+        scene.missingSuites.push_back(in.string((*list)[i], item(f, i)));
+}
+
 void readHost(const Reader& in, const Json& doc, Scene& scene) {
     const Json* host = in.find(doc, "host");
     if (!host) return;
-    const Json* v = in.find(in.object(*host, "host"), "apiVersion");
+    readMissingSuites(in, in.object(*host, "host"), scene);
+    const Json* v = in.find(*host, "apiVersion");
     if (!v) return;
     const std::string f = "host.apiVersion";
     if (!v->is_array() || v->size() != 2) in.fail(f, "expected [major, minor]");

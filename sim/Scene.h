@@ -42,6 +42,7 @@ struct Scene {
     std::string file;  // the name used in messages
     Project project;
     std::optional<std::pair<short, short>> apiVersion;
+    std::vector<std::string> missingSuites;  // suites the host does not have
     int effectLayer = 0;  // 0-based composition index of the layer carrying the effect
     int effectSlot = 0;
     std::vector<ParamSetting> params;

@@ -137,6 +137,7 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     Host host(scene.project);
     host.setEffectLayer(scene.effectLayer, scene.effectSlot);
     if (scene.apiVersion) host.setApiVersion(scene.apiVersion->first, scene.apiVersion->second);
+    for (const std::string& suite : scene.missingSuites) host.withholdSuite(suite);
     host.setEchoInfo(options.echoInfo);
     host.setRecordCalls(false);
     host.loadPlugin(options.plugin);

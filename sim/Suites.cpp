@@ -14,7 +14,7 @@ SPErr acquireSuite(const char* name, int32 version, const void** suite) {
     if (suite) *suite = nullptr;
     return serve("AcquireSuite", [&](Impl& h) -> SPErr {
         if (!name || !suite) return A_Err_PARAMETER;
-        const void* table = findSuite(name, version);
+        const void* table = h.withheldSuites.count(name) ? nullptr : findSuite(name, version);
         if (!table) return kSPSuiteNotFoundError;
         *suite = table;
         ++h.acquiredSuites[{name, version}];

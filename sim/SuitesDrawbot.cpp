@@ -1,5 +1,7 @@
 // The drawing suites of custom UI, over a cairo image surface that stands in for the Effect
 // Controls panel.
+#include <cairo.h>
+
 #include <cstring>
 
 #include "adobesdk/DrawbotSuite.h"

@@ -1,4 +1,5 @@
-// The generated property list resource, read back byte by byte, and its resource-script twin.
+// The generated property list resource, read back byte by byte, its resource-script twin and
+// the macOS resource file.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,12 +18,21 @@ std::string readFile(const std::string& path) {
 
 const std::string kDir = std::string(TESSARON_BINARY_DIR) + "/generated/";
 
-// A little-endian reader over the resource bytes.
+// A reader over the resource bytes, little-endian (Windows) or big-endian (macOS).
 class Reader {
   public:
-    explicit Reader(std::string bytes) : bytes_(std::move(bytes)) {}
-    uint32_t u16() { return uint32_t(byte()) | uint32_t(byte()) << 8; }
-    uint32_t u32() { return u16() | u16() << 16; }
+    explicit Reader(std::string bytes, bool bigEndian = false)
+        : bytes_(std::move(bytes)), big_(bigEndian) {}
+    uint32_t u16() {
+        const uint32_t a = byte(), b = byte();
+        return big_ ? a << 8 | b : a | b << 8;
+    }
+    uint32_t u32() {
+        const uint32_t a = u16(), b = u16();
+        return big_ ? a << 16 | b : a | b << 16;
+    }
+    uint32_t u24() { return u16() << 8 | byte(); }  // big-endian only
+    void seek(size_t pos) { pos_ = pos; }
     std::string raw(size_t n) {
         EXPECT_LE(pos_ + n, bytes_.size());
         std::string s = bytes_.substr(pos_, n);
@@ -38,6 +48,7 @@ class Reader {
         return pos_ < bytes_.size() ? uint8_t(bytes_[pos_++]) : 0;
     }
     std::string bytes_;
+    bool big_;
     size_t pos_ = 0;
 };
 
@@ -155,6 +166,59 @@ TEST(HostPipl, ResourceScriptDeclaresTheSameBytes) {
     EXPECT_NE(script.find("\"MIB8\""), std::string::npos);
     EXPECT_EQ(script.substr(script.size() - 4), "END\n");
     EXPECT_EQ(scriptBytes(script), readFile(kDir + "Tessaron_Pro.pipl"));
+}
+
+// The resource data of type and id in a resource file (resource fork layout); fails the test
+// when the map does not hold exactly that one resource.
+std::string resourceData(const std::string& file, const std::string& type, uint32_t id) {
+    Reader r(file, true);
+    const uint32_t dataOffset = r.u32(), mapOffset = r.u32(), dataLength = r.u32();
+    const uint32_t mapLength = r.u32();
+    EXPECT_EQ(mapOffset + mapLength, file.size());
+    r.seek(mapOffset + 24);
+    const uint32_t typeList = mapOffset + r.u16();
+    r.seek(typeList);
+    EXPECT_EQ(r.u16(), 0u);  // one type
+    EXPECT_EQ(r.raw(4), type);
+    EXPECT_EQ(r.u16(), 0u);  // one resource of it
+    r.seek(typeList + r.u16());
+    EXPECT_EQ(r.u16(), id);
+    EXPECT_EQ(r.u16(), 0xffffu);  // no name
+    r.raw(1);
+    const uint32_t at = dataOffset + r.u24();
+    r.seek(at);
+    const uint32_t length = r.u32();
+    EXPECT_EQ(at + 4 + length, dataOffset + dataLength);
+    return r.raw(length);
+}
+
+// The macOS property list holds the Windows one's properties, big-endian, with the 64-bit
+// Intel code entry as a length-prefixed string in place of the Windows x64 C string.
+TEST(HostPipl, MacResourceFileHoldsTheSamePropertiesBigEndian) {
+    Reader mac(resourceData(readFile(kDir + "Tessaron_Pro.rsrc"), "PiPL", 16000), true);
+    Reader win(readFile(kDir + "Tessaron_Pro.pipl"));
+    win.u16();
+    EXPECT_EQ(mac.u32(), win.u32());
+    const uint32_t count = mac.u32();
+    ASSERT_EQ(count, win.u32());
+    for (uint32_t i = 0; i < count; ++i) {
+        const Property m = readProperty(mac), w = readProperty(win);
+        SCOPED_TRACE(m.key);
+        EXPECT_EQ(m.vendor, "8BIM");
+        EXPECT_EQ(m.key, std::string(w.key.rbegin(), w.key.rend()) == "8664"
+                             ? "mi64"
+                             : std::string(w.key.rbegin(), w.key.rend()));
+        if (m.key == "mi64") {
+            EXPECT_EQ(m.data, counted("EntryPointFunc"));
+        } else if (m.key == "ePVR" || m.key == "eSVR") {  // two words
+            EXPECT_EQ(m.data, std::string({w.data[1], w.data[0], w.data[3], w.data[2]}));
+        } else if (m.length == 4) {  // one integer or code
+            EXPECT_EQ(std::string(m.data.rbegin(), m.data.rend()), w.data);
+        } else {
+            EXPECT_EQ(m.data, w.data);  // strings and the info word of zeros
+        }
+    }
+    EXPECT_TRUE(mac.atEnd());
 }
 
 }  // namespace

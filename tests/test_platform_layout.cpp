@@ -96,6 +96,15 @@ TEST(PlatformLayout, SuiteMemberPositions) {
     EXPECT_EQ(sizeof(SPBasicSuite), 7 * p);
 }
 
+// Scalar types whose width the host's headers fix: a wider one would make the host write past
+// or short of what the plug-in reads.
+TEST(PlatformLayout, ScalarTypeWidths) {
+    EXPECT_EQ(sizeof(AEGP_ItemType), 2u);
+    EXPECT_EQ(sizeof(AEGP_LTimeMode), 2u);
+    EXPECT_EQ(sizeof(SPBoolean), 4u);  // 1 on macOS
+    EXPECT_EQ(sizeof(A_Boolean), 1u);
+}
+
 TEST(PlatformLayout, CommandAndFlagValues) {
     EXPECT_EQ(PF_Cmd_ABOUT, 0);
     EXPECT_EQ(PF_Cmd_GLOBAL_SETDOWN, 3);

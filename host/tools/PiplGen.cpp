@@ -1,5 +1,6 @@
-// Writes the effect's property list as the Windows resource bytes (Tessaron_Pro.pipl) and as
-// resource-script text (Tessaron_Pro_PiPL.rc) into the folder given on the command line.
+// Writes the effect's property list into the folder given on the command line: for Windows as
+// the resource bytes (Tessaron_Pro.pipl) and as resource-script text (Tessaron_Pro_PiPL.rc), for
+// macOS as a resource file holding resource 'PiPL' 16000 (Tessaron_Pro.rsrc).
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -59,14 +60,22 @@ size_t dataSize(const Property& p) {
     return n;
 }
 
-std::vector<Property> properties() {
+enum class Target { Windows, Mac };
+
+// The code entry: a C string for Windows x64, a length-prefixed string for 64-bit Intel macOS.
+Property codeEntry(Target target) {
+    if (target == Target::Mac) return {"mi64", {pascal(identity::kEntryPointName)}};
+    return {"8664", {bytes(std::string(identity::kEntryPointName) + '\0')}};
+}
+
+std::vector<Property> properties(Target target) {
     using namespace identity;
     const std::string twoNuls(2, '\0');
     return {
         {"kind", {code("eFKT")}},
         {"name", {pascal(kName + twoNuls)}},
         {"catg", {pascal(kCategory)}},
-        {"8664", {bytes(std::string(kEntryPointName) + '\0')}},
+        codeEntry(target),
         {"ePVR", {word(uint16_t(kPiplVersionMajor)), word(uint16_t(kPiplVersionMinor))}},
         {"eSVR", {word(uint16_t(kMinApiMajor)), word(uint16_t(kMinApiMinor))}},
         {"eVER", {longint(kPackedVersion)}},
@@ -79,9 +88,12 @@ std::vector<Property> properties() {
 }
 
 // The whole resource as pieces: header, then each property with its data padded to 4 bytes.
-std::vector<Piece> resource() {
-    const std::vector<Property> props = properties();
-    std::vector<Piece> out = {word(1), longint(0), longint(uint32_t(props.size()))};
+// The Windows resource compiler's form starts with a word 1 before the version.
+std::vector<Piece> resource(Target target) {
+    const std::vector<Property> props = properties(target);
+    std::vector<Piece> out;
+    if (target == Target::Windows) out.push_back(word(1));
+    out.insert(out.end(), {longint(0), longint(uint32_t(props.size()))});
     for (const Property& p : props) {
         const size_t size = dataSize(p);
         out.insert(out.end(), {code("8BIM"), code(p.key), longint(0), longint(uint32_t(size))});
@@ -91,19 +103,49 @@ std::vector<Piece> resource() {
     return out;
 }
 
-// Little-endian integers; codes stored byte-reversed, as a little-endian integer holds them.
-std::string serialize(const Piece& p) {
+std::string bigEndian(uint32_t v, int size) {
+    std::string s;
+    for (int i = size - 1; i >= 0; --i) s += char(v >> (8 * i) & 0xff);
+    return s;
+}
+
+// Windows: little-endian integers, codes stored byte-reversed as a little-endian integer holds
+// them. macOS resources are big-endian: codes read as written.
+std::string serialize(const Piece& p, Target target = Target::Windows) {
+    const bool little = target == Target::Windows;
+    std::string s;
     switch (p.kind) {
         case Piece::Word:
-            return {char(p.value & 0xff), char(p.value >> 8 & 0xff)};
+            s = bigEndian(p.value, 2);
+            break;
         case Piece::Long:
-            return {char(p.value & 0xff), char(p.value >> 8 & 0xff), char(p.value >> 16 & 0xff),
-                    char(p.value >> 24 & 0xff)};
+            s = bigEndian(p.value, 4);
+            break;
         case Piece::Code:
-            return std::string(p.bytes.rbegin(), p.bytes.rend());
+            s = p.bytes;
+            break;
         default:
             return p.bytes;
     }
+    return little ? std::string(s.rbegin(), s.rend()) : s;
+}
+
+// A resource file (the resource fork layout, in the data fork) holding one resource of the
+// given type and id: header, the data with its length, then the map with one type and one
+// reference and no names.
+std::string resourceFile(const std::string& type, uint16_t id, const std::string& data) {
+    const uint32_t dataOffset = 256, dataLength = uint32_t(4 + data.size());
+    const uint32_t mapOffset = dataOffset + dataLength, mapLength = 28 + 2 + 8 + 12;
+    const std::string header = bigEndian(dataOffset, 4) + bigEndian(mapOffset, 4) +
+                               bigEndian(dataLength, 4) + bigEndian(mapLength, 4);
+    std::string file = header + std::string(dataOffset - header.size(), '\0');
+    file += bigEndian(uint32_t(data.size()), 4) + data;
+    file += header + std::string(4 + 2 + 2, '\0');       // reserved handle, file ref, attributes
+    file += bigEndian(28, 2) + bigEndian(mapLength, 2);  // type list, name list (empty)
+    file += bigEndian(0, 2) + type + bigEndian(0, 2) + bigEndian(10, 2);  // one type, one entry
+    file += bigEndian(id, 2) + bigEndian(0xffff, 2) + std::string(1, '\0') + bigEndian(0, 3) +
+            std::string(4, '\0');  // id, no name, attributes, data at 0, reserved
+    return file;
 }
 
 std::string hexWord(uint32_t v) {
@@ -164,11 +206,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const std::vector<Piece> pieces = resource();
-    std::string raw;
+    const std::vector<Piece> pieces = resource(Target::Windows);
+    std::string raw, mac;
     for (const Piece& p : pieces) raw += serialize(p);
+    for (const Piece& p : resource(Target::Mac)) mac += serialize(p, Target::Mac);
     if (!writeFile(dir + "/Tessaron_Pro.pipl", raw) ||
-        !writeFile(dir + "/Tessaron_Pro_PiPL.rc", scriptText(pieces))) {
+        !writeFile(dir + "/Tessaron_Pro_PiPL.rc", scriptText(pieces)) ||
+        !writeFile(dir + "/Tessaron_Pro.rsrc",
+                   resourceFile("PiPL", uint16_t(identity::kPiplResourceId), mac))) {
         std::cerr << "pipl_gen: cannot write into " << dir << "\n";
         return 1;
     }

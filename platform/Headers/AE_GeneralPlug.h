@@ -46,7 +46,7 @@ typedef A_long AEGP_KeyframeFlags;
 typedef A_long AEGP_StreamFlags;
 typedef A_long AEGP_EffectFlags;
 typedef A_long AEGP_CompFlags;
-typedef A_long AEGP_ItemType;
+typedef A_short AEGP_ItemType;
 typedef A_long AEGP_ItemFlags;
 typedef A_long AEGP_TransferFlags;
 typedef A_long AEGP_TrackMatte;

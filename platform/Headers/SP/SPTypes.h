@@ -14,8 +14,13 @@ typedef uint16_t uint16;
 typedef uint8_t uint8;
 
 typedef int32 SPErr;
-// The Windows definition: a 32-bit boolean.
+// One byte in the macOS build of the host's headers, 32 bits on Windows (and in this Linux
+// build, which follows the Windows layout).
+#if defined(__APPLE__)
+typedef uint8 SPBoolean;
+#else
 typedef int32 SPBoolean;
+#endif
 
 enum { kSPNoError = 0 };
 // The four-character code 'S!Fd'.
