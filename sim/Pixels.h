@@ -42,8 +42,6 @@ bool pngHeaderSize(const std::string& path, int& width, int& height);
 
 // Reads a PNG into straight RGBA; throws std::runtime_error naming the file when it cannot.
 Image loadPng(const std::string& path);
-// Width and height of a PNG file; nothing when it cannot be read.
-std::optional<std::pair<int, int>> pngDimensions(const std::string& path);
 
 // Fills the world from the image, one sample per world pixel at (x, y) * downsample (nearest,
 // the top-left pixel of each block); outside the image the world stays transparent.

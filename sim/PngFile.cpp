@@ -8,16 +8,6 @@
 
 namespace sim {
 
-std::optional<std::pair<int, int>> pngDimensions(const std::string& path) {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) return std::nullopt;
-    const std::pair<int, int> size{int(png.width), int(png.height)};
-    png_image_free(&png);
-    return size;
-}
-
 // libpng hands the file's colours over as stored, unpremultiplied: a faint pixel keeps its
 // colour exactly, as the host's footage does (a premultiplied surface would round it away).
 Image loadPng(const std::string& path) {

@@ -41,12 +41,6 @@ std::vector<uint8_t> decode(const std::string& path, int& width, int& height) {
 
 }  // namespace
 
-std::optional<std::pair<int, int>> pngDimensions(const std::string& path) {
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info(path.c_str(), &width, &height, &channels)) return std::nullopt;
-    return std::pair<int, int>{width, height};
-}
-
 Image loadPng(const std::string& path) {
     Image image;
     image.rgba = decode(path, image.width, image.height);
