@@ -230,7 +230,12 @@ void checkWritable(const std::string& option, const std::string& path, bool fold
     }
     if (!fs::is_directory(existing, ec))
         throw UsageError(what + "cannot make a folder inside the file " + existing.string());
-    if (::access(existing.c_str(), W_OK | X_OK) != 0)
+#ifdef _WIN32
+    const int mode = W_OK;  // folders carry no execute right there
+#else
+    const int mode = W_OK | X_OK;
+#endif
+    if (::access(existing.string().c_str(), mode) != 0)
         throw UsageError(what + "cannot write into " + existing.string());
 }
 
