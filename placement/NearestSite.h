@@ -34,8 +34,8 @@ class NearestSiteGrid {
 // bottom), so that consecutive queries touch the same sites.
 std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells);
 
-// The nearest site of every sample, through a NearestSiteGrid, samples visited in the given order and
-// split over the worker threads.
+// The nearest site of every sample, through a NearestSiteGrid, samples visited in the given order
+// and split over the worker threads.
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
                                       const std::vector<Point2D>& samples,
                                       const std::vector<uint32_t>& order);

@@ -79,7 +79,8 @@ int NearestSiteGrid::cellY(double y) const {
     return c < 0.0 ? 0 : (c >= rows_ ? rows_ - 1 : static_cast<int>(c));
 }
 
-void NearestSiteGrid::visitCell(int cx, int cy, double x, double y, double& best, int32_t& bestId) const {
+void NearestSiteGrid::visitCell(int cx, int cy, double x, double y, double& best,
+                                int32_t& bestId) const {
     const int c = cy * columns_ + cx;
     for (int32_t k = cellStart_[c]; k < cellStart_[c + 1]; ++k) {
         const double d = squaredDistance(x, y, xs_[k], ys_[k]);
