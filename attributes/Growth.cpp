@@ -36,6 +36,14 @@ int growInRounds(std::vector<MySitePoint>& sites, const std::vector<int32_t>& me
         return std::any_of(members.begin(), members.end(),
                            [&](int32_t s) { return sites[s].growing; });
     };
+    // Sites closer than their seeds: a seed that already touches a neighbour keeps its size,
+    // since a first step taken back by half would leave the pair deeper than a step.
+    for (int32_t s : members) {
+        near(s, [&](int32_t k) {
+            sites[s].growing = !sites[s].intersect(sites[k]);
+            return sites[s].growing;
+        });
+    }
     int rounds = 0;
     while (rounds < maxRounds && stillGrowing()) {
         ++rounds;

@@ -93,6 +93,19 @@ TEST(AttributesGrowth, TallLayersSeedTheirLongerSideAtOnePixel) {
     EXPECT_FLOAT_EQ(flat[0].width, 50.5f);
 }
 
+// Sites closer than a pixel (a Grid of very flat cells): seeds that already touch keep their
+// one-pixel size instead of stepping out and half back, which left pairs 1.4 px deep; a third
+// site well apart still grows.
+TEST(AttributesGrowth, SeedsThatAlreadyTouchKeepTheirSize) {
+    std::vector<MySitePoint> sites = {seeded(200, 247.8f, 50, 50, 179.4f),
+                                      seeded(200, 247.4f, 50, 50, 148.7f),
+                                      seeded(260, 247.4f, 50, 50)};
+    growSites(sites, {0, 1, 2});
+    EXPECT_EQ(sites[0].width, 1.0f);
+    EXPECT_EQ(sites[1].width, 1.0f);
+    EXPECT_GT(sites[2].width, 50.0f);
+}
+
 namespace {
 
 std::vector<int32_t> inOrder(size_t n) {
