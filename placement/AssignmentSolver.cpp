@@ -2,63 +2,16 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 #include "engine/Parallel.h"
 #include "engine/SearchPath.h"
-#include "placement/MinimumAssignment.h"
+#include "placement/AssignmentCosts.h"
+#include "placement/AssignmentTies.h"
 
 namespace {
 
 constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
-
-// The cost matrix, computed once (rows split over the worker threads) in the narrowest integer
-// type that holds every cost: the searches read each row many times.
-template <typename T>
-struct Costs {
-    std::vector<T> values;
-    int n = 0;
-    long long operator()(int i, int j) const { return values[size_t(i) * n + j]; }
-};
-
-template <typename T>
-Costs<T> costMatrix(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
-                    const std::vector<bool>& known) {
-    Costs<T> c;
-    c.n = static_cast<int>(from.size());
-    c.values.assign(size_t(c.n) * c.n, 0);
-    const std::vector<char> starts(known.begin(), known.end());
-    parallelFor(size_t(c.n), [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i) {
-            if (!starts[i]) {
-                continue;  // no start: every column costs the same
-            }
-            T* row = &c.values[i * c.n];
-            for (int j = 0; j < c.n; ++j) {
-                row[j] = static_cast<T>(squaredDistanceCost(from[i], to[j]));
-            }
-        }
-    });
-    return c;
-}
-
-// True when every cost fits 32 bits: no two coordinates more than 26000 px apart.
-bool costsFit32Bits(const std::vector<Point2D>& from, const std::vector<Point2D>& to) {
-    double lo = 0.0, hi = 0.0;
-    bool first = true;
-    for (const auto* points : {&from, &to}) {
-        for (const Point2D& p : *points) {
-            for (const float v : {p.x, p.y, p.z}) {
-                if (!std::isfinite(v)) {
-                    return false;
-                }
-                lo = first ? v : std::min(lo, double(v));
-                hi = first ? v : std::max(hi, double(v));
-                first = false;
-            }
-        }
-    }
-    return hi - lo < 26000.0;  // three squared spans stay below 2^31
-}
 
 // Shortest augmenting paths (Jonker-Volgenant) with column prices v: the reduced cost of (i, j)
 // is c(i, j) - v[j] - u[i], u implicit. Every matched row sits at its smallest reduced cost, so
@@ -288,25 +241,74 @@ std::vector<int32_t> solve(const Costs<T>& costs, AssignmentWarmStart& warm) {
 
 }  // namespace
 
+bool costsFit32Bits(const std::vector<Point2D>& from, const std::vector<Point2D>& to) {
+    double lo = 0.0, hi = 0.0;
+    bool first = true;
+    for (const auto* points : {&from, &to}) {
+        for (const Point2D& p : *points) {
+            for (const float v : {p.x, p.y, p.z}) {
+                if (!std::isfinite(v)) {
+                    return false;
+                }
+                lo = first ? v : std::min(lo, double(v));
+                hi = first ? v : std::max(hi, double(v));
+                first = false;
+            }
+        }
+    }
+    return hi - lo < 26000.0;  // three squared spans stay below 2^31
+}
+
+namespace {
+
+// Calls f with the cost matrix, in 32 bits when every cost fits.
+template <typename F>
+std::vector<int32_t> withCosts(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                               const std::vector<bool>& known, F&& f) {
+    assert(to.size() == from.size() && known.size() == from.size());
+    if (costsFit32Bits(from, to)) {
+        return f(costMatrix<int32_t>(from, to, known));
+    }
+    return f(costMatrix<long long>(from, to, known));
+}
+
+// Moves a least-total assignment, certified by prices, to the first one in row order.
+template <typename T>
+void takeFirst(const Costs<T>& costs, const std::vector<long long>& prices,
+               std::vector<int32_t>& columns) {
+    TightPairs tight;
+    if (!findTightPairs(costs, prices, columns, tight)) {
+        throw std::logic_error("the assignment's prices do not certify it");
+    }
+    takeFirstOfLeastTotal(tight, columns);
+}
+
+}  // namespace
+
 std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
                                             const std::vector<Point2D>& to,
                                             const std::vector<bool>& known,
                                             AssignmentWarmStart& warm) {
-    assert(to.size() == from.size() && known.size() == from.size());
-    if (costsFit32Bits(from, to)) {
-        return solve(costMatrix<int32_t>(from, to, known), warm);
-    }
-    return solve(costMatrix<long long>(from, to, known), warm);
+    return withCosts(from, to, known, [&](const auto& costs) {
+        std::vector<int32_t> columns = solve(costs, warm);
+        takeFirst(costs, warm.prices, columns);
+        warm.columns = columns;  // still tight: every least-total pair is
+        return columns;
+    });
+}
+
+std::vector<int32_t> referenceAssignment(const std::vector<Point2D>& from,
+                                         const std::vector<Point2D>& to,
+                                         const std::vector<bool>& known) {
+    return withCosts(from, to, known, [&](const auto& costs) {
+        std::vector<int32_t> columns = minimumDistanceAssignment(from, to, known);
+        takeFirst(costs, certifyingPrices(costs, columns), columns);
+        return columns;
+    });
 }
 
 std::vector<int32_t> assignLayers(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
                                   const std::vector<bool>& known, AssignmentWarmStart& warm) {
-    std::vector<int32_t> columns = searchPath() == SearchPath::Reference
-                                       ? minimumDistanceAssignment(from, to, known)
-                                       : shortestPathAssignment(from, to, known, warm);
-    settleTies(from, to, known, columns);
-    if (searchPath() == SearchPath::Fast) {
-        warm.columns = columns;  // still tight: the exchanges keep every pair's reduced cost
-    }
-    return columns;
+    return searchPath() == SearchPath::Reference ? referenceAssignment(from, to, known)
+                                                 : shortestPathAssignment(from, to, known, warm);
 }

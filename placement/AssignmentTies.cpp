@@ -1,111 +1,106 @@
-#include <algorithm>
-#include <cassert>
-#include <cstring>
-#include <functional>
-#include <queue>
-#include <tuple>
-#include <utility>
+#include "placement/AssignmentTies.h"
 
-#include "placement/MinimumAssignment.h"
+#include <cassert>
+
+void listByColumn(TightPairs& t) {
+    t.start.assign(size_t(t.n) + 1, 0);
+    auto forEachPair = [&](auto&& visit) {
+        for (int i = 0; i < t.n; ++i) {
+            const uint64_t* row = &t.bits[size_t(i) * t.words];
+            for (size_t w = 0; w < t.words; ++w) {
+                for (uint64_t b = row[w]; b != 0; b &= b - 1) {
+                    visit(i, int(w * 64) + __builtin_ctzll(b));
+                }
+            }
+        }
+    };
+    forEachPair([&](int, int j) { ++t.start[j + 1]; });
+    for (int j = 0; j < t.n; ++j) {
+        t.start[j + 1] += t.start[j];
+    }
+    t.rows.resize(size_t(t.start[t.n]));
+    std::vector<int32_t> fill(t.start.begin(), t.start.end() - 1);
+    forEachPair([&](int i, int j) { t.rows[fill[j]++] = i; });
+}
 
 namespace {
 
-using PointKey = std::tuple<uint32_t, uint32_t, uint32_t, bool>;
+// The search for row i: the columns that later rows can free by each moving one column along
+// zero reduced-cost pairs, in a chain that ends at the column row i gives up.
+struct ChainSearch {
+    explicit ChainSearch(int n) : seen(n, -1), wanted(n, -1), via(n), towards(n) {}
+    std::vector<int32_t> seen, wanted;  // stamped with the row being settled
+    std::vector<int32_t> via, towards;  // the row freeing a column, and the column it moves to
+    std::vector<int32_t> queue;
+};
 
-uint32_t bitsOf(float f) {
-    uint32_t bits = 0;
-    const float normal = f == 0.0f ? 0.0f : f;  // -0 and 0 cost the same
-    std::memcpy(&bits, &normal, sizeof(bits));
-    return bits;
-}
-
-// A group number per point: equal points share one, numbered by first appearance.
-std::vector<int32_t> groupsOf(const std::vector<PointKey>& keys) {
-    std::vector<int32_t> order(keys.size());
-    for (size_t k = 0; k < order.size(); ++k) {
-        order[k] = static_cast<int32_t>(k);
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int32_t a, int32_t b) { return keys[a] < keys[b]; });
-    std::vector<int32_t> group(keys.size());
-    int32_t current = -1;
-    for (size_t k = 0; k < order.size(); ++k) {
-        if (k == 0 || keys[order[k]] != keys[order[k - 1]]) {
-            ++current;
+// The lowest column row i may take instead of its own: tight, lower, held by a later row.
+int lowestWanted(const TightPairs& t, const std::vector<int32_t>& rowOf, int i, int own,
+                 ChainSearch& s) {
+    int lowest = -1;
+    for (int j = own - 1; j >= 0; --j) {
+        if (t.tight(i, j) && rowOf[j] > i) {
+            s.wanted[j] = i;
+            lowest = j;
         }
-        group[order[k]] = current;
     }
-    return group;
+    return lowest;
 }
 
-PointKey keyOf(const Point2D& p, bool known) {
-    return known ? PointKey{bitsOf(p.x), bitsOf(p.y), bitsOf(p.z), true} : PointKey{0, 0, 0, false};
+// Breadth first from own; stops early when the lowest wanted column is freed.
+int lowestFreed(const TightPairs& t, const std::vector<int32_t>& columns, int i, int own,
+                int lowest, ChainSearch& s) {
+    int best = -1;
+    s.queue.assign(1, own);
+    s.seen[own] = i;
+    for (size_t q = 0; q < s.queue.size(); ++q) {
+        const int c = s.queue[q];
+        for (int32_t p = t.start[c]; p < t.start[c + 1]; ++p) {
+            const int r = t.rows[p];
+            if (r <= i || s.seen[columns[r]] == i) {
+                continue;  // settled rows and row i itself stay put
+            }
+            const int k = columns[r];
+            s.seen[k] = i;
+            s.via[k] = r;
+            s.towards[k] = c;
+            s.queue.push_back(k);
+            if (s.wanted[k] == i && (best < 0 || k < best)) {
+                best = k;
+                if (k == lowest) {
+                    return best;
+                }
+            }
+        }
+    }
+    return best;
 }
 
 }  // namespace
 
-void settleTies(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
-                const std::vector<bool>& known, std::vector<int32_t>& columns) {
-    const size_t n = columns.size();
-    assert(from.size() == n && to.size() == n && known.size() == n);
-    std::vector<PointKey> rowKeys(n), columnKeys(n);
-    for (size_t k = 0; k < n; ++k) {
-        rowKeys[k] = keyOf(from[k], known[k]);
-        columnKeys[k] = keyOf(to[k], true);
+void takeFirstOfLeastTotal(const TightPairs& t, std::vector<int32_t>& columns) {
+    const int n = t.n;
+    assert(int(columns.size()) == n);
+    std::vector<int32_t> rowOf(n);
+    for (int i = 0; i < n; ++i) {
+        rowOf[columns[i]] = i;
     }
-    const std::vector<int32_t> rowGroup = groupsOf(rowKeys);
-    const std::vector<int32_t> columnGroup = groupsOf(columnKeys);
-
-    // How many rows of each row group take a column of each column group: the only thing the
-    // total depends on. Columns of a group are handed out lowest first.
-    std::vector<std::vector<std::pair<int32_t, int32_t>>> demand(
-        n);  // row group: (col group, count)
-    for (size_t i = 0; i < n; ++i) {
-        auto& list = demand[rowGroup[i]];
-        const int32_t g = columnGroup[columns[i]];
-        auto at =
-            std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.first == g; });
-        if (at == list.end()) {
-            list.emplace_back(g, 1);
-        } else {
-            ++at->second;
+    ChainSearch s(n);
+    for (int i = 0; i < n; ++i) {
+        const int own = columns[i];
+        const int lowest = lowestWanted(t, rowOf, i, own, s);
+        const int best = lowest < 0 ? -1 : lowestFreed(t, columns, i, own, lowest, s);
+        if (best < 0) {
+            continue;
         }
-    }
-    std::vector<std::vector<int32_t>> members(n);  // column group: its columns, ascending
-    for (size_t j = 0; j < n; ++j) {
-        members[columnGroup[j]].push_back(static_cast<int32_t>(j));
-    }
-    std::vector<size_t> head(n, 0);
-
-    // Per row group, a heap of (column at the head of a column group it still needs, entry).
-    using Entry = std::pair<int32_t, size_t>;
-    std::vector<std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>> open(n);
-    std::vector<bool> started(n, false);
-    for (size_t i = 0; i < n; ++i) {
-        const int32_t r = rowGroup[i];
-        auto& heap = open[r];
-        auto& list = demand[r];
-        if (!started[r]) {
-            started[r] = true;
-            for (size_t e = 0; e < list.size(); ++e) {
-                heap.emplace(members[list[e].first][head[list[e].first]], e);
-            }
+        // Row i takes best; each row on the chain moves one column towards own.
+        for (int k = best; k != own;) {
+            const int r = s.via[k], c = s.towards[k];
+            columns[r] = c;
+            rowOf[c] = r;
+            k = c;
         }
-        for (;;) {
-            const auto [column, e] = heap.top();
-            heap.pop();
-            const int32_t g = list[e].first;
-            const int32_t now = members[g][head[g]];
-            if (now != column) {
-                heap.emplace(now, e);  // another row group took that column meanwhile
-                continue;
-            }
-            columns[i] = column;
-            ++head[g];
-            if (--list[e].second > 0) {
-                heap.emplace(members[g][head[g]], e);
-            }
-            break;
-        }
+        columns[i] = best;
+        rowOf[best] = i;
     }
 }

@@ -32,20 +32,19 @@ std::vector<int32_t> minimumDistanceAssignment(const std::vector<Point2D>& from,
                                                const std::vector<bool>& known);
 
 // The same minimum by shortest augmenting paths over prices, started from warm and leaving the
-// result's prices and columns in it.
+// result's prices and columns in it. Among assignments of least total it returns the first in
+// row order: row 0 takes the lowest-numbered column it can, then row 1, and so on.
 std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
                                             const std::vector<Point2D>& to,
                                             const std::vector<bool>& known,
                                             AssignmentWarmStart& warm);
 
-// Rows with the same start (or no known start) are interchangeable, and so are columns at the
-// same point: exchanging them keeps the total. Among the assignments that differ from columns
-// only by such exchanges, this picks the one where each row, in row order, takes the
-// lowest-numbered column still open to it, so that every optimal solver agrees on it.
-void settleTies(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
-                const std::vector<bool>& known, std::vector<int32_t>& columns);
+// dlib's answer moved to the same first least-total assignment.
+std::vector<int32_t> referenceAssignment(const std::vector<Point2D>& from,
+                                         const std::vector<Point2D>& to,
+                                         const std::vector<bool>& known);
 
-// The layers' assignment: the shortest-path solver, or dlib's when the reference search path is
-// selected, with ties settled.
+// The layers' assignment: the shortest-path solver, or the reference when the reference search
+// path is selected.
 std::vector<int32_t> assignLayers(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
                                   const std::vector<bool>& known, AssignmentWarmStart& warm);
