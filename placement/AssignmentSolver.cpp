@@ -8,6 +8,8 @@
 #include "engine/SearchPath.h"
 #include "placement/AssignmentCosts.h"
 #include "placement/AssignmentTies.h"
+#include "placement/RowReduction.h"
+#include "placement/SparseAssignment.h"
 
 namespace {
 
@@ -105,67 +107,16 @@ void Solver<T>::start(const AssignmentWarmStart& warm) {
     matchTight(warm.columns);
 }
 
-// Augmenting row reduction: a free row takes its cheapest column, whose price drops by the gap to
-// the row's second cheapest so that the row stays at its minimum; the row it displaces is
-// reduced next. Two passes, each bounded, leave few rows for the shortest paths.
 template <typename T>
 void Solver<T>::reduceFreeRows() {
-    std::vector<int32_t> freeRows;
-    for (int i = 0; i < n_; ++i) {
-        if (free(i)) {
-            freeRows.push_back(i);
-        }
-    }
-    for (int pass = 0; pass < 2 && !freeRows.empty(); ++pass) {
-        size_t current = 0, kept = 0;
-        long long steps = 0;
-        // Rows that keep displacing each other (equal costs) are left to the shortest paths.
-        const long long limit = 4 * static_cast<long long>(freeRows.size());
-        while (current < freeRows.size()) {
-            const int i = freeRows[current++];
-            ++steps;
-            long long first = kUnreached, second = kUnreached;
-            int j1 = -1, j2 = -1;
+    reduceRows(
+        n_, [&](int i, int j) { return c_(i, j); },
+        [&](int, auto&& visit) {
             for (int j = 0; j < n_; ++j) {
-                const long long h = c_(i, j) - v_[j];
-                if (h < second) {
-                    if (h >= first) {
-                        second = h;
-                        j2 = j;
-                    } else {
-                        second = first;
-                        j2 = j1;
-                        first = h;
-                        j1 = j;
-                    }
-                }
+                visit(j);
             }
-            int owner = rowOf_[j1];
-            const bool lowers = j2 >= 0 && first < second;
-            if (steps < limit) {
-                if (lowers) {
-                    v_[j1] -= second - first;
-                } else if (owner >= 0 && j2 >= 0) {
-                    j1 = j2;
-                    owner = rowOf_[j2];
-                }
-                if (owner >= 0) {
-                    if (lowers) {
-                        freeRows[--current] = owner;
-                    } else {
-                        freeRows[kept++] = owner;
-                    }
-                }
-            } else if (owner >= 0) {
-                freeRows[kept++] = owner;
-            }
-            if (owner >= 0) {
-                colOf_[owner] = -1;
-            }
-            match(i, j1);
-        }
-        freeRows.resize(kept);
-    }
+        },
+        v_, colOf_, rowOf_);
 }
 
 // Dijkstra over the columns from a free row to the nearest free column (among equally near
@@ -273,8 +224,8 @@ std::vector<int32_t> withCosts(const std::vector<Point2D>& from, const std::vect
 }
 
 // Moves a least-total assignment, certified by prices, to the first one in row order.
-template <typename T>
-void takeFirst(const Costs<T>& costs, const std::vector<long long>& prices,
+template <typename Cost>
+void takeFirst(const Cost& costs, const std::vector<long long>& prices,
                std::vector<int32_t>& columns) {
     TightPairs tight;
     if (!findTightPairs(costs, prices, columns, tight)) {
@@ -289,6 +240,12 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
                                             const std::vector<Point2D>& to,
                                             const std::vector<bool>& known,
                                             AssignmentWarmStart& warm) {
+    const DistanceCosts distances{from, to, std::vector<char>(known.begin(), known.end())};
+    if (auto columns = sparseAssignment(distances, warm)) {
+        takeFirst(distances, warm.prices, *columns);
+        warm.columns = *columns;
+        return *columns;
+    }
     return withCosts(from, to, known, [&](const auto& costs) {
         std::vector<int32_t> columns = solve(costs, warm);
         takeFirst(costs, warm.prices, columns);

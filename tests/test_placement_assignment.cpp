@@ -256,6 +256,31 @@ TEST(PlacementAssignmentFast, MatchesTheReferenceAtFullSize) {
     EXPECT_EQ(fastSettled(centre, to, std::vector<bool>(n, true), warm), identity);
 }
 
+// Starts far from every site (the near pairs are all wrong at first, and pairs must be admitted
+// over several rounds), a crowd of layers on one start beside scattered ones, and a thin line of
+// sites: the same columns as the reference.
+TEST(PlacementAssignmentFast, FarCrowdedAndThinInputsMatchTheReference) {
+    std::mt19937 rng(15);
+    const int n = 300;
+    auto from = scatter(rng, n, 1000);
+    const auto to = scatter(rng, n, 1000);
+    for (Point2D& p : from) {
+        p.x += 5000.0f;
+    }
+    expectSameAsReference(from, to, known(n), "far");
+    auto crowd = scatter(rng, n, 1000);
+    for (int i = 0; i < 20; ++i) {
+        crowd[size_t(i * 7)] = Point2D(500, 500);
+    }
+    expectSameAsReference(crowd, to, known(n), "crowd");
+    std::vector<Point2D> line;
+    for (int j = 0; j < n; ++j) {
+        line.emplace_back(float(j) * 3.0f, 7.0f);
+    }
+    expectSameAsReference(scatter(rng, n, 1000), line, known(n), "line");
+    expectSameAsReference({Point2D(3, 4)}, {Point2D(30, 40)}, known(1), "one");
+}
+
 // Two layers at opposite corners of a unit square and two sites at the others: both ways cost
 // 2, and the first layer takes the lower-numbered site whichever way the sites are listed.
 TEST(PlacementAssignmentFast, EqualTotalsGoToTheFirstInLayerOrder) {

@@ -1,0 +1,366 @@
+#include "placement/SparseAssignment.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <queue>
+
+#include "engine/Parallel.h"
+#include "placement/RowReduction.h"
+
+namespace {
+
+constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
+constexpr int kNearSites = 16;
+// Rounds of checking and solving again before the dense solver is asked instead.
+constexpr int kMaxRounds = 40;
+
+// Square cells holding about two sites each over the sites' bounds; starts outside the bounds
+// search from the nearest border cell.
+struct SiteCells {
+    double x0 = 0, y0 = 0, cell = 1;
+    int columns = 1, rows = 1;
+    std::vector<int32_t> start, ids;
+
+    explicit SiteCells(const std::vector<Point2D>& to) {
+        double x1 = to[0].x, y1 = to[0].y;
+        x0 = x1, y0 = y1;
+        for (const Point2D& p : to) {
+            x0 = std::min(x0, double(p.x)), x1 = std::max(x1, double(p.x));
+            y0 = std::min(y0, double(p.y)), y1 = std::max(y1, double(p.y));
+        }
+        const double w = x1 - x0, h = y1 - y0, n = double(to.size());
+        cell = std::max({std::sqrt(2.0 * w * h / n), 2.0 * std::max(w, h) / n, 1e-3});
+        columns = std::min(int(w / cell) + 1, 4096);
+        rows = std::min(int(h / cell) + 1, 4096);
+        start.assign(size_t(columns) * rows + 1, 0);
+        std::vector<int32_t> of(to.size());
+        for (size_t j = 0; j < to.size(); ++j) {
+            of[j] = cellOf(to[j].x, to[j].y);
+            ++start[size_t(of[j]) + 1];
+        }
+        for (size_t c = 1; c < start.size(); ++c) {
+            start[c] += start[c - 1];
+        }
+        ids.resize(to.size());
+        std::vector<int32_t> fill(start.begin(), start.end() - 1);
+        for (size_t j = 0; j < to.size(); ++j) {
+            ids[size_t(fill[size_t(of[j])]++)] = int32_t(j);
+        }
+    }
+    int clampCell(double v, int count) const {
+        return !(v > 0.0) ? 0 : (v >= count - 1 ? count - 1 : int(v));
+    }
+    int cellOf(double x, double y) const {
+        return clampCell((y - y0) / cell, rows) * columns + clampCell((x - x0) / cell, columns);
+    }
+    // Sites of the ring of cells at Chebyshev distance r around (cx, cy).
+    template <typename Visit>
+    void ring(int cx, int cy, int r, Visit&& visit) const {
+        for (int y = cy - r; y <= cy + r; ++y) {
+            if (y < 0 || y >= rows) {
+                continue;
+            }
+            const bool edge = y == cy - r || y == cy + r;
+            for (int x = cx - r; x <= cx + r; x += edge ? 1 : std::max(2 * r, 1)) {
+                if (x >= 0 && x < columns) {
+                    const size_t c = size_t(y) * columns + x;
+                    for (int32_t p = start[c]; p < start[c + 1]; ++p) {
+                        visit(ids[size_t(p)]);
+                    }
+                }
+            }
+        }
+    }
+};
+
+// Shortest augmenting paths over the near pairs, with column prices v: a matched row sits at the
+// smallest reduced cost c(i, j) - v[j] over its pairs.
+class SparseSolver {
+  public:
+    SparseSolver(const DistanceCosts& c, std::vector<std::vector<int32_t>> pairs)
+        : c_(c),
+          n_(int(pairs.size())),
+          pairs_(std::move(pairs)),
+          v_(n_, 0),
+          colOf_(n_, -1),
+          rowOf_(n_, -1),
+          d_(n_, kUnreached),
+          pred_(n_),
+          done_(n_, 0) {}
+
+    void start(const AssignmentWarmStart& warm);
+    // Augments from a free row; a row whose near pairs reach no free column is paired with
+    // every column (layers crowded on one point share their near sites).
+    void augment(int row) {
+        if (!search(row)) {
+            auto& p = pairs_[size_t(row)];
+            p.resize(size_t(n_));
+            for (int j = 0; j < n_; ++j) {
+                p[size_t(j)] = j;
+            }
+            const bool found = search(row);
+            assert(found);
+            (void)found;
+        }
+    }
+    bool free(int row) const { return colOf_[row] < 0; }
+    void reduceFreeRows() {
+        reduceRows(
+            n_, c_,
+            [&](int i, auto&& visit) {
+                for (const int32_t j : pairs_[size_t(i)]) {
+                    visit(j);
+                }
+            },
+            v_, colOf_, rowOf_);
+    }
+    // Adds the pairs that undercut their rows and frees those rows; false when there were none.
+    bool admitCheaperPairs();
+    const std::vector<long long>& prices() const { return v_; }
+    const std::vector<int32_t>& columns() const { return colOf_; }
+
+  private:
+    void match(int i, int j) {
+        colOf_[i] = j;
+        rowOf_[j] = i;
+    }
+    long long reduced(int i, int j) const { return c_(i, j) - v_[j]; }
+    int cheapest(int i) const;
+    bool search(int row);
+    bool matchWarm(const AssignmentWarmStart& warm);
+
+    const DistanceCosts& c_;
+    int n_;
+    std::vector<std::vector<int32_t>> pairs_;
+    std::vector<long long> v_;
+    std::vector<int32_t> colOf_, rowOf_;
+    std::vector<long long> d_;
+    std::vector<int32_t> pred_;
+    std::vector<char> done_;
+    std::vector<int32_t> touched_, scanned_;
+};
+
+int SparseSolver::cheapest(int i) const {
+    int best = -1;
+    long long lowest = kUnreached;
+    for (const int32_t j : pairs_[size_t(i)]) {
+        if (reduced(i, j) < lowest) {
+            lowest = reduced(i, j);
+            best = j;
+        }
+    }
+    return best;
+}
+
+// Last frame's prices and columns, where each row's column is still among its cheapest; true
+// when every row is matched that way (the sites did not move).
+bool SparseSolver::matchWarm(const AssignmentWarmStart& warm) {
+    v_ = warm.prices;
+    int matched = 0;
+    for (int i = 0; i < n_; ++i) {
+        const int j = warm.columns[size_t(i)];
+        const int best = cheapest(i);
+        if (j >= 0 && j < n_ && rowOf_[j] < 0 && best >= 0 && reduced(i, j) == reduced(i, best)) {
+            match(i, j);
+            ++matched;
+        }
+    }
+    return matched == n_;
+}
+
+void SparseSolver::start(const AssignmentWarmStart& warm) {
+    if (int(warm.prices.size()) == n_ && int(warm.columns.size()) == n_) {
+        for (int i = 0; i < n_; ++i) {  // last frame's column is a pair of its row
+            const int j = warm.columns[size_t(i)];
+            auto& p = pairs_[size_t(i)];
+            if (j >= 0 && j < n_ && std::find(p.begin(), p.end(), j) == p.end()) {
+                p.push_back(j);
+            }
+        }
+        if (matchWarm(warm)) {
+            return;
+        }
+        std::fill(colOf_.begin(), colOf_.end(), -1);
+        std::fill(rowOf_.begin(), rowOf_.end(), -1);
+    }
+    // Each column priced at its cheapest pair; each row takes its cheapest column if still free.
+    std::fill(v_.begin(), v_.end(), kUnreached);
+    for (int i = 0; i < n_; ++i) {
+        for (const int32_t j : pairs_[size_t(i)]) {
+            v_[j] = std::min(v_[j], c_(i, j));
+        }
+    }
+    for (long long& price : v_) {
+        price = price == kUnreached ? 0 : price;
+    }
+    for (int i = 0; i < n_; ++i) {
+        const int j = cheapest(i);
+        if (j >= 0 && rowOf_[j] < 0) {
+            match(i, j);
+        }
+    }
+}
+
+// Dijkstra over the columns from a free row, through the pairs, to the nearest free column;
+// the settled columns' prices then move so that the path's pairs stay tight.
+bool SparseSolver::search(int row) {
+    using Entry = std::pair<long long, int32_t>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> heap;
+    auto reach = [&](int j, long long dist, int from) {
+        if (dist < d_[j]) {
+            if (d_[j] == kUnreached) {
+                touched_.push_back(j);
+            }
+            d_[j] = dist;
+            pred_[j] = from;
+            heap.emplace(dist, j);
+        }
+    };
+    for (const int32_t j : pairs_[size_t(row)]) {
+        reach(j, reduced(row, j), row);
+    }
+    int end = -1;
+    long long mu = 0;
+    while (!heap.empty()) {
+        const auto [dist, j] = heap.top();
+        heap.pop();
+        if (done_[j] || dist != d_[j]) {
+            continue;
+        }
+        done_[j] = 1;
+        mu = dist;
+        if (rowOf_[j] < 0) {
+            end = j;
+            break;
+        }
+        scanned_.push_back(j);
+        const int r = rowOf_[j];
+        const long long h = reduced(r, j);
+        for (const int32_t k : pairs_[size_t(r)]) {
+            if (!done_[k]) {
+                reach(k, mu + reduced(r, k) - h, r);
+            }
+        }
+    }
+    if (end >= 0) {
+        for (const int32_t j : scanned_) {
+            v_[j] += d_[j] - mu;
+        }
+        for (int j = end;;) {
+            const int r = pred_[j];
+            const int previous = colOf_[r];
+            match(r, j);
+            if (r == row) {
+                break;
+            }
+            j = previous;
+        }
+    }
+    for (const int32_t j : touched_) {
+        d_[j] = kUnreached;
+        done_[j] = 0;
+    }
+    touched_.clear();
+    scanned_.clear();
+    return end >= 0;
+}
+
+bool SparseSolver::admitCheaperPairs() {
+    std::vector<std::vector<int32_t>> cheaper{size_t(n_)};
+    parallelFor(size_t(n_), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            const long long own = reduced(int(i), colOf_[i]);
+            for (int j = 0; j < n_; ++j) {
+                if (reduced(int(i), j) < own) {
+                    cheaper[i].push_back(j);
+                }
+            }
+        }
+    });
+    bool any = false;
+    for (int i = 0; i < n_; ++i) {
+        if (!cheaper[size_t(i)].empty()) {
+            any = true;
+            auto& p = pairs_[size_t(i)];
+            p.insert(p.end(), cheaper[size_t(i)].begin(), cheaper[size_t(i)].end());
+            rowOf_[colOf_[i]] = -1;
+            colOf_[i] = -1;
+        }
+    }
+    return any;
+}
+
+// Layers crowded on one start (new layers all at the composition's centre) share their near
+// sites and would search every column in turn: the dense solver serves them better.
+bool crowdedStarts(const std::vector<Point2D>& from) {
+    std::vector<std::pair<float, float>> starts;
+    starts.reserve(from.size());
+    for (const Point2D& p : from) {
+        starts.emplace_back(p.x, p.y);
+    }
+    std::sort(starts.begin(), starts.end());
+    size_t run = 1;
+    for (size_t k = 1; k < starts.size(); ++k) {
+        run = starts[k] == starts[k - 1] ? run + 1 : 1;
+        if (run > kNearSites / 2) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::vector<int32_t>> nearSites(const std::vector<Point2D>& from,
+                                            const std::vector<Point2D>& to, int wanted) {
+    std::vector<std::vector<int32_t>> near(from.size());
+    if (to.empty()) {
+        return near;
+    }
+    const SiteCells cells(to);
+    const size_t enough = std::min(size_t(wanted), to.size());
+    parallelFor(from.size(), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            const int cx = cells.clampCell((from[i].x - cells.x0) / cells.cell, cells.columns);
+            const int cy = cells.clampCell((from[i].y - cells.y0) / cells.cell, cells.rows);
+            const int widest = std::max(cells.columns, cells.rows);
+            // Rings until enough sites, and one ring more: the nearest may lie just beyond.
+            int extra = 1;
+            for (int r = 0; r <= widest && extra >= 0; ++r) {
+                cells.ring(cx, cy, r, [&](int32_t j) { near[i].push_back(j); });
+                extra -= near[i].size() >= enough ? 1 : 0;
+            }
+        }
+    });
+    return near;
+}
+
+std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
+                                                     AssignmentWarmStart& warm) {
+    const int n = static_cast<int>(costs.from.size());
+    if (std::find(costs.known.begin(), costs.known.end(), 0) != costs.known.end()) {
+        return std::nullopt;  // an unknown start is near every site alike
+    }
+    if (crowdedStarts(costs.from)) {
+        return std::nullopt;
+    }
+    SparseSolver solver(costs, nearSites(costs.from, costs.to, kNearSites));
+    solver.start(warm);
+    for (int round = 0; round < kMaxRounds; ++round) {
+        solver.reduceFreeRows();
+        for (int i = 0; i < n; ++i) {
+            if (solver.free(i)) {
+                solver.augment(i);
+            }
+        }
+        if (!solver.admitCheaperPairs()) {
+            warm.prices = solver.prices();
+            warm.columns = solver.columns();
+            return warm.columns;
+        }
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The layers' assignment over the pairs of each layer with the sites near its start: shortest
+// augmenting paths on those pairs, then every pair checked against the prices; pairs cheaper than
+// their row's own join and their rows are solved again until none is. The answer is then a least
+// total over all pairs, certified by the prices, without ever holding the whole cost matrix.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "placement/MinimumAssignment.h"
+
+// Squared-distance costs computed on demand, as the cost matrix holds them.
+struct DistanceCosts {
+    const std::vector<Point2D>& from;
+    const std::vector<Point2D>& to;
+    std::vector<char> known;
+    long long operator()(int i, int j) const {
+        return known[size_t(i)] ? squaredDistanceCost(from[size_t(i)], to[size_t(j)]) : 0;
+    }
+};
+
+// Columns of a least total and the prices certifying them (warm supplies the start and receives
+// both); nothing when a start is unknown or the checks go on too long, where the dense solver
+// takes over.
+std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
+                                                     AssignmentWarmStart& warm);
+
+// The sites near each start: at least `wanted` of them (all when fewer), from a grid of the sites.
+std::vector<std::vector<int32_t>> nearSites(const std::vector<Point2D>& from,
+                                            const std::vector<Point2D>& to, int wanted);
