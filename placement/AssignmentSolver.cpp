@@ -223,6 +223,20 @@ std::vector<int32_t> withCosts(const std::vector<Point2D>& from, const std::vect
     return f(costMatrix<long long>(from, to, known));
 }
 
+// True when every layer starts on one point (new layers all at the composition's centre), or
+// no layer's start is known.
+bool startsAlike(const std::vector<Point2D>& from, const std::vector<bool>& known) {
+    for (size_t i = 1; i < from.size(); ++i) {
+        const bool same = known[i] == known[0] &&
+                          (!known[i] || (from[i].x == from[0].x && from[i].y == from[0].y &&
+                                         from[i].z == from[0].z));
+        if (!same) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Moves a least-total assignment, certified by prices, to the first one in row order.
 template <typename Cost>
 void takeFirst(const Cost& costs, const std::vector<long long>& prices,
@@ -241,6 +255,17 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
                                             const std::vector<bool>& known,
                                             AssignmentWarmStart& warm) {
     const DistanceCosts distances{from, to, std::vector<char>(known.begin(), known.end())};
+    if (startsAlike(from, known)) {
+        // Every assignment has the same total; the first in row order is the identity, and
+        // each site's cost certifies it.
+        warm.columns.resize(from.size());
+        warm.prices.resize(from.size());
+        for (size_t j = 0; j < from.size(); ++j) {
+            warm.columns[j] = int32_t(j);
+            warm.prices[j] = distances(0, int(j));
+        }
+        return warm.columns;
+    }
     if (auto columns = sparseAssignment(distances, warm)) {
         takeFirst(distances, warm.prices, *columns);
         warm.columns = *columns;

@@ -80,8 +80,18 @@ Layer* Host::Impl::layerById(int32_t id) {
 int Host::Impl::layerIndexById(int32_t id) const {
     if (id == 0) return -1;
     const auto& layers = project.comp.layers;
+    // Where the id was last found, checked before use: layers may be added, removed or
+    // reordered (undo restores a whole project) without telling the lookup.
+    auto hint = layerIndexHints.find(id);
+    if (hint != layerIndexHints.end() && hint->second < layers.size() &&
+        layers[hint->second].id == id) {
+        return int(hint->second);
+    }
     for (size_t i = 0; i < layers.size(); ++i) {
-        if (layers[i].id == id) return int(i);
+        if (layers[i].id == id) {
+            layerIndexHints[id] = i;
+            return int(i);
+        }
     }
     return -1;
 }

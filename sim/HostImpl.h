@@ -3,6 +3,7 @@
 // Not for use outside sim/.
 #include <deque>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -164,6 +165,7 @@ struct Host::Impl {
 
     char compToken = 0, compItemToken = 0, effectToken = 0;
     std::map<int32_t, std::unique_ptr<int32_t>> layerTokens, itemTokens;
+    mutable std::unordered_map<int32_t, size_t> layerIndexHints;  // id -> index last found
     Handles<StreamRef> streams;
     Handles<EffectRef> effects;
     Handles<Batch> batches;
