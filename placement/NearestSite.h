@@ -14,6 +14,8 @@ class NearestSiteGrid {
     explicit NearestSiteGrid(const std::vector<Point2D>& sites);
     // Index of the site nearest to (x, y); -1 without sites.
     int32_t nearest(double x, double y) const;
+    // Appends the index of every site within radius of (x, y).
+    void sitesWithin(double x, double y, double radius, std::vector<int32_t>& out) const;
 
   private:
     int cellX(double x) const;

@@ -170,15 +170,143 @@ std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells) {
     return order;
 }
 
+void NearestSiteGrid::sitesWithin(double x, double y, double radius,
+                                  std::vector<int32_t>& out) const {
+    if (ids_.empty()) {
+        return;
+    }
+    const int left = cellX(x - radius), right = cellX(x + radius);
+    const int top = cellY(y - radius), bottom = cellY(y + radius);
+    for (int cy = top; cy <= bottom; ++cy) {
+        for (int cx = left; cx <= right; ++cx) {
+            const int c = cy * columns_ + cx;
+            for (int32_t k = cellStart_[c]; k < cellStart_[c + 1]; ++k) {
+                if (squaredDistance(x, y, xs_[k], ys_[k]) <= radius * radius) {
+                    out.push_back(ids_[k]);
+                }
+            }
+        }
+    }
+}
+
+namespace {
+
+// Square query cells, about four per site, over the samples' bounds, each with the sites that
+// can be nearest to some point of it: within the distance from the cell's centre to its nearest
+// site plus the cell's diagonal. A sample then compares itself with a handful of sites, listed
+// with their coordinates side by side.
+class QueryCells {
+  public:
+    QueryCells(const NearestSiteGrid& grid, const std::vector<Point2D>& sites,
+               const std::vector<Point2D>& samples) {
+        double x1 = samples[0].x, y1 = samples[0].y;
+        x0_ = x1, y0_ = y1;
+        for (const Point2D& p : samples) {
+            x0_ = std::min(x0_, double(p.x)), x1 = std::max(x1, double(p.x));
+            y0_ = std::min(y0_, double(p.y)), y1 = std::max(y1, double(p.y));
+        }
+        const double w = x1 - x0_, h = y1 - y0_, cells = 4.0 * double(sites.size());
+        cell_ = std::max({std::sqrt(w * h / cells), std::max(w, h) / cells, 1e-6});
+        inverseCell_ = 1.0 / cell_;
+        columns_ = int(w / cell_) + 1;
+        rows_ = int(h / cell_) + 1;
+        std::vector<char> used(size_t(columns_) * rows_, 0);
+        for (const Point2D& p : samples) {
+            used[cellOf(p.x, p.y)] = 1;
+        }
+        list(grid, sites, used);
+    }
+
+    int32_t nearest(double x, double y) const {
+        const size_t c = cellOf(x, y);
+        double best = kInfinity;
+        int32_t bestId = -1;
+        for (int32_t k = start_[c]; k < start_[c + 1]; ++k) {
+            const double d = squaredDistance(x, y, xs_[k], ys_[k]);
+            if (d < best || (d == best && ids_[k] < bestId)) {
+                best = d;
+                bestId = ids_[k];
+            }
+        }
+        return bestId;
+    }
+
+  private:
+    size_t cellOf(double x, double y) const {
+        const int cx = std::min(std::max(int((x - x0_) * inverseCell_), 0), columns_ - 1);
+        const int cy = std::min(std::max(int((y - y0_) * inverseCell_), 0), rows_ - 1);
+        return size_t(cy) * columns_ + cx;
+    }
+
+    void candidates(const NearestSiteGrid& grid, const std::vector<Point2D>& sites, size_t c,
+                    std::vector<int32_t>& out) const {
+        out.clear();
+        const double x = x0_ + (double(c % columns_) + 0.5) * cell_;
+        const double y = y0_ + (double(c / columns_) + 0.5) * cell_;
+        const Point2D& s = sites[grid.nearest(x, y)];
+        const double reach = std::sqrt(squaredDistance(x, y, s.x, s.y));
+        // A point of the cell (or one rounding put there) is within the half diagonal of the
+        // centre, so a site nearer to it than the centre's nearest lies within two of them.
+        const double margin = kGapMargin * (1.0 + cell_ + reach);
+        grid.sitesWithin(x, y, reach + std::sqrt(2.0) * cell_ + margin, out);
+    }
+
+    // Two passes over the used cells, split over the threads: the counts, then the lists.
+    void list(const NearestSiteGrid& grid, const std::vector<Point2D>& sites,
+              const std::vector<char>& used) {
+        start_.assign(used.size() + 1, 0);
+        parallelFor(used.size(), [&](size_t begin, size_t end) {
+            std::vector<int32_t> found;
+            for (size_t c = begin; c < end; ++c) {
+                if (used[c]) {
+                    candidates(grid, sites, c, found);
+                    start_[c + 1] = int32_t(found.size());
+                }
+            }
+        });
+        for (size_t c = 0; c < used.size(); ++c) {
+            start_[c + 1] += start_[c];
+        }
+        ids_.resize(size_t(start_.back()));
+        xs_.resize(ids_.size());
+        ys_.resize(ids_.size());
+        parallelFor(used.size(), [&](size_t begin, size_t end) {
+            std::vector<int32_t> found;
+            for (size_t c = begin; c < end; ++c) {
+                if (used[c]) {
+                    candidates(grid, sites, c, found);
+                    for (size_t k = 0; k < found.size(); ++k) {
+                        const size_t at = size_t(start_[c]) + k;
+                        ids_[at] = found[k];
+                        xs_[at] = sites[size_t(found[k])].x;
+                        ys_[at] = sites[size_t(found[k])].y;
+                    }
+                }
+            }
+        });
+    }
+
+    double x0_ = 0, y0_ = 0, cell_ = 1, inverseCell_ = 1;
+    int columns_ = 1, rows_ = 1;
+    std::vector<int32_t> start_, ids_;
+    std::vector<double> xs_, ys_;
+};
+
+}  // namespace
+
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
                                       const std::vector<Point2D>& samples,
                                       const std::vector<uint32_t>& order) {
-    const NearestSiteGrid grid(sites);
     std::vector<int32_t> nearest(samples.size(), -1);
+    if (sites.empty() || samples.empty()) {
+        return nearest;
+    }
+    const NearestSiteGrid grid(sites);
+    const QueryCells cells(grid, sites, samples);
     parallelFor(order.size(), [&](size_t begin, size_t end) {
         for (size_t k = begin; k < end; ++k) {
             const Point2D& p = samples[order[k]];
-            nearest[order[k]] = grid.nearest(p.x, p.y);
+            nearest[order[k]] = cells.nearest(p.x, p.y);
         }
     });
     return nearest;
