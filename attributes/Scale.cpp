@@ -6,6 +6,7 @@
 #include "attributes/LayerStreams.h"
 #include "attributes/Sampling.h"
 #include "attributes/SiteSize.h"
+#include "attributes/VisibleCentre.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "host/Params.h"
@@ -65,10 +66,15 @@ void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
     }
     AEGP_SuiteHandler suites(inData->pica_basicP);
     A_Err err = A_Err_NONE;
+    // Layers that keep their own Position grow around their anchor points, where they show.
+    const bool aroundAnchors =
+        sitesAreCompPositions &&
+        (scaleModes[f] == uint32_t(ScaleMode::FromNeighborhood) || preventOverlaps[f]);
     // After a failed host call the remaining layers reuse the bounds last obtained.
     A_FloatRect bounds = {0.0, 0.0, 0.0, 0.0};
     for (int j = 0; j < layerCount; ++j) {
         AEGP_LayerH layer = nullptr;
+        Point2D anchor;
         if (!err) {
             err = fetchCollageLayer(suites, *this, j, &layer);
             if (!err) {
@@ -77,12 +83,22 @@ void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
             }
             if (err) {
                 hostFailures().fellBack("reading the layers' sizes", err, layerCount - j);
+            } else if (aroundAnchors) {
+                err = anchorPointAt(suites, *this, layer, time, &anchor);
+                if (err) {
+                    hostFailures().fellBack("reading the layers' anchor points", err,
+                                            layerCount - j);
+                }
             }
         }
         // Whole pixels, truncated before narrowing: 99.9999999 px is 99, not 100.
         const float w = float(std::trunc(bounds.right - bounds.left));
         const float h = float(std::trunc(bounds.bottom - bounds.top));
-        seedSite(sites[assignmentIds[f][j]], w, h);
+        MySitePoint& site = sites[assignmentIds[f][j]];
+        if (aroundAnchors && !err) {
+            site.centreOffset = centreFromAnchor(bounds, anchor, w, h);
+        }
+        seedSite(site, w, h);
     }
 }
 

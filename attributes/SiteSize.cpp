@@ -19,9 +19,7 @@ void seedSite(MySitePoint& site, float w, float h) {
     }
     site.growStep = 1.0f;
     site.growing = !empty;
-    site.radius = 0.5f * std::sqrt(site.width * site.width + site.height * site.height);
-    site.corners =
-        getPolygonFromPointSizeRot(site.position, site.width, site.height, site.rotation);
+    site.placeRectangle();
 }
 
 void setLongerSide(MySitePoint& site, float size) {

@@ -17,6 +17,28 @@ Point2D visibleCentreOffset(const A_FloatRect& bounds, const Point2D& anchor, fl
                    float(std::sin(a) * dx + std::cos(a) * dy));
 }
 
+A_Err anchorPointAt(AEGP_SuiteHandler& suites, const MyTessaron& e, AEGP_LayerH layer, A_Time t,
+                    Point2D* anchor) {
+    ScopedStream stream(suites);
+    AEGP_StreamVal2 value = {};
+    A_Err err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_ANCHORPOINT);
+    if (!err) {
+        err = streamValueAt(suites, e.pluginId, stream.get(), t, &value);
+    }
+    if (!err) {
+        *anchor = Point2D(float(value.three_d.x), float(value.three_d.y));
+    }
+    return err;
+}
+
+Point2D centreFromAnchor(const A_FloatRect& bounds, const Point2D& anchor, float w, float h) {
+    if (!(w > 0.0f && h > 0.0f)) {
+        return Point2D();
+    }
+    return Point2D(float((0.5 * (bounds.left + bounds.right) - anchor.x) / w),
+                   float((0.5 * (bounds.top + bounds.bottom) - anchor.y) / h));
+}
+
 namespace {
 
 // Layer j's offset at time t, with the Scale and Rotation the run gives it at frame f or, where
@@ -26,7 +48,8 @@ A_Err layerOffset(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, int f, 
     AEGP_LayerH layer = nullptr;
     A_FloatRect bounds = {0, 0, 0, 0};
     ScopedStream stream(suites);
-    AEGP_StreamVal2 anchor = {}, scale = {}, rotation = {};
+    Point2D anchor;
+    AEGP_StreamVal2 scale = {}, rotation = {};
     scale.three_d.x = scale.three_d.y = e.scales[j][f];
     rotation.one_d = e.rotations[j][f];
     A_Err err = fetchCollageLayer(suites, e, j, &layer);
@@ -35,10 +58,7 @@ A_Err layerOffset(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, int f, 
                                                               &bounds);
     }
     if (!err) {
-        err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_ANCHORPOINT);
-    }
-    if (!err) {
-        err = streamValueAt(suites, e.pluginId, stream.get(), t, &anchor);
+        err = anchorPointAt(suites, e, layer, t, &anchor);
     }
     if (!err && e.scaleModes[f] == uint32_t(ScaleMode::Ignore)) {
         err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_SCALE);
@@ -53,9 +73,8 @@ A_Err layerOffset(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, int f, 
         }
     }
     if (!err) {
-        *offset = visibleCentreOffset(
-            bounds, Point2D(float(anchor.three_d.x), float(anchor.three_d.y)),
-            float(scale.three_d.x), float(scale.three_d.y), float(rotation.one_d));
+        *offset = visibleCentreOffset(bounds, anchor, float(scale.three_d.x),
+                                      float(scale.three_d.y), float(rotation.one_d));
     }
     return err;
 }

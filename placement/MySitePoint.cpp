@@ -53,12 +53,23 @@ void growLongerSide(MySitePoint& s, float step) {
         s.height = s.height + step;
         s.width = s.height * s.aspect;
     }
-    s.radius = halfDiagonal(s.width, s.height);
-    s.corners = getPolygonFromPointSizeRot(Point2D(s.position.x, s.position.y), s.width, s.height,
-                                           s.rotation);
+    s.placeRectangle();
 }
 
 }  // namespace
+
+void MySitePoint::placeRectangle() {
+    Point2D centre(position.x, position.y);
+    float reach = 0.0f;
+    if (centreOffset.x != 0.0f || centreOffset.y != 0.0f) {
+        const Point2D shift = rotatePoint(
+            Point2D(), Point2D(centreOffset.x * width, centreOffset.y * height), rotation);
+        centre = Point2D(position.x + shift.x, position.y + shift.y);
+        reach = std::sqrt(shift.x * shift.x + shift.y * shift.y);
+    }
+    radius = halfDiagonal(width, height) + reach;
+    corners = getPolygonFromPointSizeRot(centre, width, height, rotation);
+}
 
 void MySitePoint::update() {
     if (growing) {

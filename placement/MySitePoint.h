@@ -17,8 +17,15 @@ struct MySitePoint {
     float opacity = 0.0f;
     bool growing = false;          // the rectangle may still grow
     float growStep = 0.0f;         // growth per step (px)
-    float radius = 0.0f;           // half the rectangle's diagonal
+    float radius = 0.0f;           // reach of the rectangle from position
     std::vector<Point2D> corners;  // rotated corners, see getPolygonFromPointSizeRot
+    // Where the rectangle is centred from position, in units of its width and height before
+    // turning: (0, 0) for a layer placed on its site; a layer that keeps its own Position shows
+    // its rectangle around its anchor point, off centre when re-anchored.
+    Point2D centreOffset;
+
+    // Sets corners and radius for the current width, height and rotation.
+    void placeRectangle();
 
     // Grows the longer side by one step (nothing unless growing).
     void update();

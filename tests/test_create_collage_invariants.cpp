@@ -152,6 +152,38 @@ TEST(CreateCollageInvariants, GrownLayersOverlapByNoMoreThanTheGrowthStep) {
     }
 }
 
+// Layers that keep their own Positions (Ignore, Use Previous Value) show their rectangles around
+// their anchor points: grown there, re-anchored layers overlap by no more than the step either.
+TEST(CreateCollageInvariants, LayersKeepingTheirPositionsGrowAroundTheirAnchors) {
+    std::mt19937 gen(91);
+    for (int trial = 0; trial < 4; ++trial) {
+        sim::Project p = randomCollage(gen, 40);
+        std::uniform_real_distribution<double> x(0.0, kSourceWidth), y(0.0, kSourceHeight);
+        for (size_t i = 1; i < p.comp.layers.size(); ++i) {
+            p.comp.layers[i].position.value = {x(gen), y(gen), 0};
+        }
+        auto host = applied(std::move(p));
+        host->setParam(PARAM_POSITION,
+                       double(trial % 2 ? PositionMode::UsePreviousValue : PositionMode::Ignore));
+        host->setParam(PARAM_ROTATION, double(RotationMode::Random));
+        host->setParam(PARAM_MIN_ROTATION, -180);
+        host->setParam(PARAM_MAX_ROTATION, 180);
+        host->setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
+        const bool prevent = trial >= 2;
+        host->setParam(PARAM_SCALE,
+                       double(prevent ? ScaleMode::Random : ScaleMode::FromNeighborhood));
+        host->setParam(PARAM_PREVENT_OVERLAP, prevent ? 1 : 0);
+        host->setParam(PARAM_MIN_SIZE, 5);
+        host->setParam(PARAM_MAX_SIZE, 400);
+        host->setParam(PARAM_SEED, trial);
+        ASSERT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE);
+        const Worst worst =
+            worstOverlap(host->project(), host->project().comp.currentTime.seconds());
+        EXPECT_LE(worst.depth, kGrowthStep)
+            << "trial " << trial << ": cards " << worst.a + 1 << " and " << worst.b + 1;
+    }
+}
+
 // Six 100 x 60 solids anchored at their top-left corner on a Grid: each visible rectangle lies
 // around its cell, inside the composition, and no two overlap.
 TEST(CreateCollageInvariants, ReanchoredLayersAreCentredOnTheirSites) {
