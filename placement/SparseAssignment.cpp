@@ -8,6 +8,7 @@
 #include <queue>
 
 #include "engine/Parallel.h"
+#include "placement/AssignmentCosts.h"
 #include "placement/RowReduction.h"
 
 namespace {
@@ -344,8 +345,8 @@ std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
     if (std::find(costs.known.begin(), costs.known.end(), 0) != costs.known.end()) {
         return std::nullopt;  // an unknown start is near every site alike
     }
-    if (crowdedStarts(costs.from)) {
-        return std::nullopt;
+    if (crowdedStarts(costs.from) || !costsFit32Bits(costs.from, costs.to)) {
+        return std::nullopt;  // and points far apart or not finite: no grid of cells fits them
     }
     SparseSolver solver(costs, nearSites(costs.from, costs.to, kNearSites));
     solver.start(warm);
