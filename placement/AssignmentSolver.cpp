@@ -266,8 +266,9 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
         }
         return warm.columns;
     }
-    if (auto columns = sparseAssignment(distances, warm)) {
-        takeFirst(distances, warm.prices, *columns);
+    TightPairs tight;
+    if (auto columns = sparseAssignment(distances, warm, tight)) {
+        takeFirstOfLeastTotal(tight, *columns);
         warm.columns = *columns;
         return *columns;
     }

@@ -9,6 +9,7 @@
 
 #include "engine/Parallel.h"
 #include "placement/AssignmentCosts.h"
+#include "placement/AssignmentTies.h"
 #include "placement/RowReduction.h"
 
 namespace {
@@ -57,6 +58,20 @@ struct SiteCells {
     int cellOf(double x, double y) const {
         return clampCell((y - y0) / cell, rows) * columns + clampCell((x - x0) / cell, columns);
     }
+    // Every site within radius of (x, y), and perhaps a few beyond.
+    template <typename Visit>
+    void forEachWithin(double x, double y, double radius, Visit&& visit) const {
+        const int left = clampCell((x - radius - x0) / cell, columns);
+        const int right = clampCell((x + radius - x0) / cell, columns);
+        const int top = clampCell((y - radius - y0) / cell, rows);
+        const int bottom = clampCell((y + radius - y0) / cell, rows);
+        for (int cy = top; cy <= bottom; ++cy) {
+            for (int32_t p = start[size_t(cy) * columns + left];
+                 p < start[size_t(cy) * columns + right + 1]; ++p) {
+                visit(ids[size_t(p)]);
+            }
+        }
+    }
     // Sites of the ring of cells at Chebyshev distance r around (cx, cy).
     template <typename Visit>
     void ring(int cx, int cy, int r, Visit&& visit) const {
@@ -81,8 +96,10 @@ struct SiteCells {
 // smallest reduced cost c(i, j) - v[j] over its pairs.
 class SparseSolver {
   public:
-    SparseSolver(const DistanceCosts& c, std::vector<std::vector<int32_t>> pairs)
+    SparseSolver(const DistanceCosts& c, const SiteCells& cells,
+                 std::vector<std::vector<int32_t>> pairs)
         : c_(c),
+          cells_(cells),
           n_(int(pairs.size())),
           pairs_(std::move(pairs)),
           v_(n_, 0),
@@ -118,8 +135,9 @@ class SparseSolver {
             },
             v_, colOf_, rowOf_);
     }
-    // Adds the pairs that undercut their rows and frees those rows; false when there were none.
-    bool admitCheaperPairs();
+    // Adds the pairs that undercut their rows and frees those rows; false when there were none,
+    // and then tight holds every pair at its row's reduced cost.
+    bool admitCheaperPairs(TightPairs& tight);
     const std::vector<long long>& prices() const { return v_; }
     const std::vector<int32_t>& columns() const { return colOf_; }
 
@@ -134,6 +152,7 @@ class SparseSolver {
     bool matchWarm(const AssignmentWarmStart& warm);
 
     const DistanceCosts& c_;
+    const SiteCells& cells_;
     int n_;
     std::vector<std::vector<int32_t>> pairs_;
     std::vector<long long> v_;
@@ -269,16 +288,28 @@ bool SparseSolver::search(int row) {
     return end >= 0;
 }
 
-bool SparseSolver::admitCheaperPairs() {
+bool SparseSolver::admitCheaperPairs(TightPairs& tight) {
+    const long long highest = *std::max_element(v_.begin(), v_.end());
+    tight.n = n_;
+    tight.words = (size_t(n_) + 63) / 64;
+    tight.bits.assign(size_t(n_) * tight.words, 0);
     std::vector<std::vector<int32_t>> cheaper{size_t(n_)};
     parallelFor(size_t(n_), [&](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
             const long long own = reduced(int(i), colOf_[i]);
-            for (int j = 0; j < n_; ++j) {
-                if (reduced(int(i), j) < own) {
+            // A pair can match or undercut its row's own only if its cost is below own plus the
+            // highest price: only sites that near (with room for the costs' rounding) are read.
+            const double reach = std::sqrt((double(own + highest) + 2.0) * (1.0 + 1e-5));
+            const Point2D& p = c_.from[i];
+            uint64_t* row = &tight.bits[i * tight.words];
+            cells_.forEachWithin(p.x, p.y, reach, [&](int32_t j) {
+                const long long r = reduced(int(i), j);
+                if (r < own) {
                     cheaper[i].push_back(j);
+                } else if (r == own) {
+                    row[j / 64] |= uint64_t(1) << (j % 64);
                 }
-            }
+            });
         }
     });
     bool any = false;
@@ -290,6 +321,9 @@ bool SparseSolver::admitCheaperPairs() {
             rowOf_[colOf_[i]] = -1;
             colOf_[i] = -1;
         }
+    }
+    if (!any) {
+        listByColumn(tight);
     }
     return any;
 }
@@ -313,16 +347,10 @@ bool crowdedStarts(const std::vector<Point2D>& from) {
     return false;
 }
 
-}  // namespace
-
 std::vector<std::vector<int32_t>> nearSites(const std::vector<Point2D>& from,
-                                            const std::vector<Point2D>& to, int wanted) {
+                                            const SiteCells& cells, size_t sites, int wanted) {
     std::vector<std::vector<int32_t>> near(from.size());
-    if (to.empty()) {
-        return near;
-    }
-    const SiteCells cells(to);
-    const size_t enough = std::min(size_t(wanted), to.size());
+    const size_t enough = std::min(size_t(wanted), sites);
     parallelFor(from.size(), [&](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
             const int cx = cells.clampCell((from[i].x - cells.x0) / cells.cell, cells.columns);
@@ -339,8 +367,10 @@ std::vector<std::vector<int32_t>> nearSites(const std::vector<Point2D>& from,
     return near;
 }
 
+}  // namespace
+
 std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
-                                                     AssignmentWarmStart& warm) {
+                                                     AssignmentWarmStart& warm, TightPairs& tight) {
     const int n = static_cast<int>(costs.from.size());
     if (std::find(costs.known.begin(), costs.known.end(), 0) != costs.known.end()) {
         return std::nullopt;  // an unknown start is near every site alike
@@ -348,7 +378,11 @@ std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
     if (crowdedStarts(costs.from) || !costsFit32Bits(costs.from, costs.to)) {
         return std::nullopt;  // and points far apart or not finite: no grid of cells fits them
     }
-    SparseSolver solver(costs, nearSites(costs.from, costs.to, kNearSites));
+    if (n == 0) {
+        return std::vector<int32_t>();
+    }
+    const SiteCells cells(costs.to);
+    SparseSolver solver(costs, cells, nearSites(costs.from, cells, costs.to.size(), kNearSites));
     solver.start(warm);
     for (int round = 0; round < kMaxRounds; ++round) {
         solver.reduceFreeRows();
@@ -357,7 +391,7 @@ std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
                 solver.augment(i);
             }
         }
-        if (!solver.admitCheaperPairs()) {
+        if (!solver.admitCheaperPairs(tight)) {
             warm.prices = solver.prices();
             warm.columns = solver.columns();
             return warm.columns;

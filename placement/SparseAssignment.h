@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "placement/AssignmentTies.h"
 #include "placement/MinimumAssignment.h"
 
 // Squared-distance costs computed on demand, as the cost matrix holds them.
@@ -20,11 +21,7 @@ struct DistanceCosts {
 };
 
 // Columns of a least total and the prices certifying them (warm supplies the start and receives
-// both); nothing when a start is unknown or the checks go on too long, where the dense solver
-// takes over.
+// both), with every pair at zero reduced cost in tight; nothing when a start is unknown or the
+// checks go on too long, where the dense solver takes over.
 std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
-                                                     AssignmentWarmStart& warm);
-
-// The sites near each start: at least `wanted` of them (all when fewer), from a grid of the sites.
-std::vector<std::vector<int32_t>> nearSites(const std::vector<Point2D>& from,
-                                            const std::vector<Point2D>& to, int wanted);
+                                                     AssignmentWarmStart& warm, TightPairs& tight);
