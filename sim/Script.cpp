@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -86,16 +87,18 @@ const char* const kPrelude = R"JS(
 
 // The key nearest to a time (the earlier one on a tie), 0-based; -1 when there are none.
 int nearestKey(const Stream& stream, double seconds) {
-    int best = -1;
-    double bestDistance = 0.0;
-    for (size_t i = 0; i < stream.keys.size(); ++i) {
-        double d = std::fabs(stream.keys[i].time.seconds() - seconds);
-        if (best < 0 || d < bestDistance) {
-            best = int(i);
-            bestDistance = d;
-        }
-    }
-    return best;
+    // Keys are in time order: the nearest is the first at or after the time or the one before
+    // it, the earlier on a tie. A search per call keeps a script over long runs linear.
+    const auto& keys = stream.keys;
+    if (keys.empty()) return -1;
+    const auto after =
+        std::lower_bound(keys.begin(), keys.end(), seconds,
+                         [](const Key& k, double t) { return k.time.seconds() < t; });
+    const size_t i = size_t(after - keys.begin());
+    if (i == 0) return 0;
+    if (i == keys.size()) return int(i - 1);
+    const double before = std::fabs(keys[i - 1].time.seconds() - seconds);
+    return std::fabs(keys[i].time.seconds() - seconds) < before ? int(i) : int(i - 1);
 }
 
 struct ScriptFault : std::runtime_error {

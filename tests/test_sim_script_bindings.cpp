@@ -3,6 +3,7 @@
 // when the script swallows it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "sim/Host.h"
@@ -73,6 +74,35 @@ TEST_F(ScriptBindings, ItemByIdFindsTheCompositionWhateverItemIsActive) {
     EXPECT_TRUE(records.scriptErrors.empty());
     EXPECT_FALSE(run("app.project.itemByID('7');"));
     EXPECT_EQ(records.scriptErrors.size(), 1u);
+}
+
+// nearestKeyIndex searches the keys in time order: it agrees with a scan of every key on random
+// times, the earlier key winning a tie (0.24 s lies halfway between 0 and 0.48 s).
+TEST_F(ScriptBindings, NearestKeyIndexMatchesAScanOfEveryKey) {
+    sim::Stream& s = project.comp.layers[1].opacity;
+    for (int k = 0; k < 40; ++k) {
+        addKey(s, (k * 7919) % 100003 * 3, k);
+    }
+    std::string times = "[", expected = "[";
+    for (int q = 0; q < 200; ++q) {
+        const double t = (q * 104729 % 320000) / 100000.0 - 0.1;
+        size_t best = 0;
+        for (size_t k = 1; k < s.keys.size(); ++k) {
+            if (std::fabs(s.keys[k].time.seconds() - t) <
+                std::fabs(s.keys[best].time.seconds() - t)) {
+                best = k;
+            }
+        }
+        times += (q ? "," : "") + std::to_string(t);
+        expected += (q ? "," : "") + std::to_string(best + 1);
+    }
+    EXPECT_TRUE(run("var p = app.project.activeItem.layer(2).opacity; var t = " + times +
+                    "]; var e = " + expected +
+                    "]; for (var q = 0; q < t.length; q++) check(p.nearestKeyIndex(t[q]) == e[q], "
+                    "'at ' + t[q]);"
+                    "check(app.project.activeItem.layer(1).position.nearestKeyIndex(0.24) == 1,"
+                    " 'tie');"));
+    EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
 }
 
 TEST_F(ScriptBindings, PropertiesShowTheirKeys) {
