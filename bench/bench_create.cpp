@@ -111,10 +111,44 @@ void BM_CreateLargestCollage(benchmark::State& state) {
     state.counters["same_collage"] = same ? 1 : 0;
 }
 
+// A long run of the fast path: n layers over many evaluated frames (a Seed ramp gives new sites
+// every frame). The seconds per frame stay flat as the run grows when nothing in the plug-in or
+// the host grows with the number of keys already written.
+void BM_CreateLongRun(benchmark::State& state) {
+    const int layers = static_cast<int>(state.range(0));
+    const int frames = static_cast<int>(state.range(1));
+    const std::string image = bench::sourcePng("ellipse", kWidth, kHeight, [](int x, int y) {
+        const double dx = (x - kWidth / 2.0) / (kWidth / 2.0);
+        const double dy = (y - kHeight / 2.0) / (kHeight / 2.0);
+        return dx * dx + dy * dy <= 1.0;
+    });
+    const sim::Project project = bench::collage(image, kWidth, kHeight, layers, frames);
+    double perFrame = 0.0;
+    for (auto _ : state) {
+        auto host = bench::appliedHost(project);
+        host->setParamKeys(PARAM_SEED, {{0.0, 1.0}, {frames / 25.0, 1.0 + frames}});
+        host->setParam(PARAM_ROTATION, double(RotationMode::Random));
+        host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+        host->setParam(PARAM_INTERVAL, 1);
+        const auto start = std::chrono::steady_clock::now();
+        bench::pressCreate(*host);
+        const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+        perFrame = spent.count() / frames;
+    }
+    state.counters["s_per_frame"] = perFrame;
+}
+
 }  // namespace
 
 // Second argument 0: one Seed, so every frame has the first frame's sites; 1: a Seed per frame.
 BENCHMARK(BM_CreateLargestCollage)
     ->ArgsProduct({{500, 1000, 2000, 3000}, {0, 1}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+BENCHMARK(BM_CreateLongRun)
+    ->Args({300, 50})
+    ->Args({300, 200})
+    ->Args({300, 800})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
