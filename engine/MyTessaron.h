@@ -122,6 +122,9 @@ class MyTessaron {
     float pixelAspect = 1.0f;  // the input record's pixel aspect (positions do not scale by it)
     bool sitesAreCompPositions = false;  // this frame's sites are the layers' own Positions
     std::vector<bool> placedAtSite;      // this frame: layer j's position is its site's
+    // Where each layer's visible rectangle was last centred: its site in composition pixels, or
+    // its Position where it kept its own. Minimum Assignment measures moves from there.
+    std::vector<Point2D> visibleCentres;
     // An image point in full-resolution coordinates (the conversion every generated site gets).
     Point2D fullResolution(const Point2D& imagePoint) const;
     // The inverse: the image point a full-resolution point lies on.

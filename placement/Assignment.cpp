@@ -71,7 +71,8 @@ static void previousPositions(MyTessaron& e, A_Time time, int frameIndex,
     known.assign(n, true);
     if (frameIndex > 0) {
         for (int i = 0; i < n; ++i) {
-            const Point2D& p = e.positions[i][frameIndex - 1];
+            const Point2D& p = i < int(e.visibleCentres.size()) ? e.visibleCentres[i]
+                                                                : e.positions[i][frameIndex - 1];
             from[i] = Point2D(p.x, p.y, 0.0f);
         }
         return;
@@ -160,6 +161,7 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
 
     const bool repeat = frameIndex > 0 && mode == PositionMode::UsePreviousValue;
     placedAtSite.assign(n, false);
+    visibleCentres.resize(n);
     for (int i = 0; i < n; ++i) {
         // A layer without a site, or after a failed mapping, keeps its previous frame's position.
         const bool placeable = !repeat && !err && ids[i] < static_cast<int>(sites.size());
@@ -168,6 +170,9 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
             positions[i][frameIndex] = siteInComp(sites[ids[i]].position);
         } else if (frameIndex > 0) {
             positions[i][frameIndex] = positions[i][frameIndex - 1];
+        }
+        if (placeable || frameIndex == 0) {
+            visibleCentres[i] = positions[i][frameIndex];  // before centring on the site
         }
     }
 }

@@ -294,6 +294,24 @@ TEST(PlacementHostOrder, MinimumAssignmentFollowsThePreviousFrame) {
     EXPECT_EQ(h.engine.positions[0][1].x, first0 + 5);
 }
 
+// Re-anchored layers are written off their sites (their rectangles centred there); the next
+// frame's assignment measures moves from the sites, where they show, not from their anchors.
+TEST(PlacementHostOrder, MinimumAssignmentMeasuresFromWhereLayersShow) {
+    fixture::HostedEngine h(fixture::collageProject(2), 2);
+    h.engine.positionModes.assign(2, kRandom);
+    h.engine.layerOrders.assign(2, kMinimumAssignment);
+    h.engine.sites = {siteAt(100, 10), siteAt(300, 10)};
+    h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
+    const int left = h.engine.positions[0][0].x == 100.0f ? 0 : 1;
+    // Anchors far out on opposite sides: the written Positions cross.
+    h.engine.positions[size_t(left)][0].x = 400.0f;
+    h.engine.positions[size_t(1 - left)][0].x = 0.0f;
+    h.engine.sites = {siteAt(290, 10), siteAt(110, 10)};
+    h.engine.getAssignmentIdsAndPositions(seconds(0.04), 1);
+    EXPECT_EQ(h.engine.positions[size_t(left)][1].x, 110.0f);
+    EXPECT_EQ(h.engine.positions[size_t(1 - left)][1].x, 290.0f);
+}
+
 TEST(PlacementHostAdjust, ShapeAndTextSources) {
     {
         sim::Project p = fixture::collageProject(1);
