@@ -4,6 +4,7 @@
 #include <numeric>
 #include <random>
 
+#include "engine/Parallel.h"
 #include "engine_fixture.h"
 #include "placement/MinimumAssignment.h"
 
@@ -279,6 +280,29 @@ TEST(PlacementAssignmentFast, FarCrowdedAndThinInputsMatchTheReference) {
     }
     expectSameAsReference(scatter(rng, n, 1000), line, known(n), "line");
     expectSameAsReference({Point2D(3, 4)}, {Point2D(30, 40)}, known(1), "one");
+}
+
+// The near sites, the checks and the cost matrix are split over threads: one thread and several
+// give the same columns and prices.
+TEST(PlacementAssignmentFast, ThreadsDoNotChangeTheAnswer) {
+    std::mt19937 rng(44);
+    const int n = 400;
+    auto from = scatter(rng, n, 1000);
+    const auto to = scatter(rng, n, 1000);
+    std::vector<bool> starts = known(n);
+    AssignmentWarmStart one, many, dense;
+    setWorkerThreads(1);
+    const auto columns = fastSettled(from, to, starts, one);
+    starts[3] = false;  // an unknown start: the dense solver
+    const auto denseColumns = fastSettled(from, to, starts, dense);
+    for (int threads : {2, 3}) {
+        setWorkerThreads(threads);
+        AssignmentWarmStart again, denseAgain;
+        EXPECT_EQ(fastSettled(from, to, known(n), again), columns) << threads;
+        EXPECT_EQ(again.prices, one.prices) << threads;
+        EXPECT_EQ(fastSettled(from, to, starts, denseAgain), denseColumns) << threads;
+    }
+    setWorkerThreads(0);
 }
 
 // Two layers at opposite corners of a unit square and two sites at the others: both ways cost
