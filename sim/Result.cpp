@@ -1,10 +1,12 @@
 #include "sim/Result.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
 #include "sim/Host.h"
+#include "sim/ResultExtras.h"
 
 namespace sim {
 
@@ -38,18 +40,66 @@ Json easeJson(const std::vector<Ease>& eases) {
     return list;
 }
 
-Json keyJson(const Stream& s, const Key& k) {
-    Json j = {{"time", k.time.seconds()},
-              {"timeValue", k.time.value},
-              {"timeScale", k.time.scale},
-              {"value", valueJson(s, k.value)}};
-    if (s.spatial) {
-        j["inTangent"] = valueJson(s, k.inTangent);
-        j["outTangent"] = valueJson(s, k.outTangent);
+// A key's interpolation and eases, which the keys of a property mostly share.
+Json styleJson(const Key& k) {
+    return {{"interpolation", {{"in", interpName(k.inInterp)}, {"out", interpName(k.outInterp)}}},
+            {"ease", {{"in", easeJson(k.inEase)}, {"out", easeJson(k.outEase)}}}};
+}
+
+// Bit for bit, so that styles differing only in the sign of a zero stay apart.
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool sameEases(const std::vector<Ease>& a, const std::vector<Ease>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (!sameBits(a[i].speed, b[i].speed) || !sameBits(a[i].influence, b[i].influence))
+            return false;
     }
-    j["interpolation"] = {{"in", interpName(k.inInterp)}, {"out", interpName(k.outInterp)}};
-    j["ease"] = {{"in", easeJson(k.inEase)}, {"out", easeJson(k.outEase)}};
-    return j;
+    return true;
+}
+
+bool sameStyle(const Key& a, const Key& b) {
+    return a.inInterp == b.inInterp && a.outInterp == b.outInterp &&
+           sameEases(a.inEase, b.inEase) && sameEases(a.outEase, b.outEase);
+}
+
+bool isZero(const Vec3& v) {
+    return sameBits(v[0], 0.0) && sameBits(v[1], 0.0) && sameBits(v[2], 0.0);
+}
+
+// The key's time value on the property's time scale, or [value, scale] on another one.
+Json timeJson(const Time& t, uint32_t scale) {
+    if (t.scale == scale) return t.value;
+    return Json::array({t.value, t.scale});
+}
+
+// Each key: [time, value, style], and for Position keys with spatial tangents also
+// inTangent and outTangent; styles hold each distinct interpolation and ease once.
+void addKeys(const Stream& s, Json& property) {
+    const uint32_t scale = s.keys.front().time.scale;
+    Json styles = Json::array(), keys = Json::array();
+    std::map<std::string, size_t> known;  // a style's text -> its index
+    size_t style = 0;
+    for (size_t i = 0; i < s.keys.size(); ++i) {
+        const Key& k = s.keys[i];
+        if (i == 0 || !sameStyle(k, s.keys[i - 1])) {
+            Json text = styleJson(k);
+            const auto [it, added] = known.emplace(text.dump(), styles.size());
+            if (added) styles.push_back(std::move(text));
+            style = it->second;
+        }
+        Json key = Json::array({timeJson(k.time, scale), valueJson(s, k.value), style});
+        if (s.spatial && !(isZero(k.inTangent) && isZero(k.outTangent))) {
+            key.push_back(valueJson(s, k.inTangent));
+            key.push_back(valueJson(s, k.outTangent));
+        }
+        keys.push_back(std::move(key));
+    }
+    property["timeScale"] = scale;
+    property["styles"] = std::move(styles);
+    property["keys"] = std::move(keys);
 }
 
 Json layerJson(const Layer& layer, int index, double seconds) {
@@ -103,26 +153,39 @@ std::string commandName(int cmd) {
 }
 
 Json streamJson(const Stream& stream, double seconds) {
-    Json keys = Json::array();
-    for (const Key& k : stream.keys) keys.push_back(keyJson(stream, k));
-    return {{"value", valueJson(stream, stream.valueAt(seconds))}, {"keys", keys}};
+    Json j = {{"value", valueJson(stream, stream.valueAt(seconds))}};
+    if (stream.keys.empty())
+        j["keys"] = Json::array();
+    else
+        addKeys(stream, j);
+    return j;
 }
 
-Json resultJson(const RunOutcome& run) {
-    const Comp& comp = run.project.comp;
+namespace {
+
+// Every member but the layers, in the order the file has them.
+Json headJson(const RunOutcome& run) {
     Json j = {{"messages", run.records.messages},
               {"messagesShown", messagesShown(run.records)},
               {"info", run.records.info},
               {"undoGroups", run.records.undoGroups},
               {"scriptErrors", run.records.scriptErrors},
               {"leaks", run.leaks},
-              {"time", comp.currentTime.seconds()}};
+              {"time", run.project.comp.currentTime.seconds()}};
     Json errors = Json::array();
     for (const Records::Command& c : run.records.commands) {
         if (c.result != PF_Err_NONE)
             errors.push_back({{"command", commandName(c.cmd)}, {"code", c.result}});
     }
     j["commandErrors"] = errors;
+    return j;
+}
+
+}  // namespace
+
+Json resultJson(const RunOutcome& run) {
+    const Comp& comp = run.project.comp;
+    Json j = headJson(run);
     Json layers = Json::array();
     for (size_t i = 0; i < comp.layers.size(); ++i)
         layers.push_back(layerJson(comp.layers[i], int(i + 1), comp.currentTime.seconds()));
@@ -130,17 +193,89 @@ Json resultJson(const RunOutcome& run) {
     return j;
 }
 
-void writeResult(const std::string& dir, const Json& result) {
+ResultWriter::ResultWriter(std::ostream& out) : out_(out) {
+    out_ << '{';
+}
+
+void ResultWriter::open(const std::string& name) {
+    out_ << (firstMember_ ? "\n" : ",\n") << Json(name).dump() << ": ";
+    firstMember_ = false;
+}
+
+void ResultWriter::member(const std::string& name, const Json& value) {
+    open(name);
+    out_ << value.dump();
+}
+
+void ResultWriter::beginList(const std::string& name) {
+    open(name);
+    out_ << '[';
+    firstItem_ = true;
+}
+
+void ResultWriter::item(const Json& value) {
+    out_ << (firstItem_ ? "\n  " : ",\n  ") << value.dump();
+    firstItem_ = false;
+}
+
+void ResultWriter::endList() {
+    out_ << (firstItem_ ? "]" : "\n]");
+}
+
+void ResultWriter::finish() {
+    out_ << "\n}\n";
+}
+
+void writeResultFile(const std::string& dir, const std::function<void(ResultWriter&)>& write) {
     namespace fs = std::filesystem;
     fs::create_directories(dir);
     const fs::path target = fs::path(dir) / "result.json";
     const fs::path temp = fs::path(dir) / ".result.json.tmp";
-    {
+    try {
         std::ofstream out(temp, std::ios::trunc);
-        out << result.dump(2) << '\n';
+        ResultWriter writer(out);
+        write(writer);
+        writer.finish();
         if (!out.flush()) throw std::runtime_error(temp.string() + ": cannot be written");
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw;
     }
     fs::rename(temp, target);
+}
+
+void writeResult(const std::string& dir, const Json& result) {
+    writeResultFile(dir, [&](ResultWriter& w) {
+        for (const auto& [name, value] : result.items()) {
+            if (!value.is_array()) {
+                w.member(name, value);
+                continue;
+            }
+            w.beginList(name);
+            for (const Json& item : value) w.item(item);
+            w.endList();
+        }
+    });
+}
+
+void writeResult(const std::string& dir, const RunOutcome& run, const Json& params,
+                 const RunSummary& summary) {
+    const Comp& comp = run.project.comp;
+    writeResultFile(dir, [&](ResultWriter& w) {
+        const Json head = headJson(run);
+        for (const auto& [name, value] : head.items()) w.member(name, value);
+        w.beginList("layers");
+        for (size_t i = 0; i < comp.layers.size(); ++i)
+            w.item(layerJson(comp.layers[i], int(i + 1), comp.currentTime.seconds()));
+        w.endList();
+        w.beginList("params");
+        for (const Json& p : params) w.item(p);
+        w.endList();
+        w.beginList("frames");
+        for (size_t i = 0; i < summary.frames.size(); ++i) w.item(summary.frameJson(i));
+        w.endList();
+    });
 }
 
 }  // namespace sim

@@ -153,11 +153,15 @@ RunSummary summariseRun(const Project& before, const Project& after, int sourceL
     std::vector<std::optional<int>> empty = reportedEmptyCells(info);
     if (empty.size() != summaries.size()) empty.assign(summaries.size(), std::nullopt);
     RunSummary run;
-    run.frames = Json::array();
-    for (size_t i = 0; i < summaries.size(); ++i)
-        run.frames.push_back(frameJson(comp, summaries[i], empty[i]));
+    run.comp = &comp;
     run.line = summaryLine(summaries, empty);
+    run.frames = std::move(summaries);
+    run.emptyCells = std::move(empty);
     return run;
+}
+
+Json RunSummary::frameJson(size_t i) const {
+    return sim::frameJson(*comp, frames.at(i), emptyCells.at(i));
 }
 
 }  // namespace sim

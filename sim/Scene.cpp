@@ -315,7 +315,54 @@ void readKeyDetails(const LayerContext& cx, const Stream& s, const Json& k, cons
     }
 }
 
+// A key's time in a property written by result.json: a time value on the property's time
+// scale, or [value, scale].
+double resultKeySeconds(const LayerContext& cx, const Json& t, const std::string& f, int scale) {
+    constexpr int kMin = std::numeric_limits<int32_t>::min();
+    constexpr int kMax = std::numeric_limits<int32_t>::max();
+    if (!t.is_array()) return double(cx.in.integerIn(t, f, kMin, kMax)) / scale;
+    if (t.size() != 2) cx.in.fail(f, "expected a time value or [value, scale]");
+    const int value = cx.in.integerIn(t[0], item(f, 0), kMin, kMax);
+    return double(value) / cx.in.integerIn(t[1], item(f, 1), 1, kMax);
+}
+
+// A property as result.json writes it: {"timeScale", "styles", "keys"}, each key
+// [time, value, style] or [time, value, style, inTangent, outTangent].
+void readResultKeys(const LayerContext& cx, Stream& s, const Json& property, const std::string& f) {
+    const std::string keysField = member(f, "keys");
+    const Json& keys = cx.in.array(cx.in.require(property, f, "keys"), keysField);
+    if (keys.empty()) return;
+    const int scale =
+        cx.in.integerIn(cx.in.require(property, f, "timeScale"), member(f, "timeScale"), 1,
+                        std::numeric_limits<int32_t>::max());
+    const Json& styles = cx.in.array(cx.in.require(property, f, "styles"), member(f, "styles"));
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const std::string g = item(keysField, i);
+        const Json& k = cx.in.array(keys[i], g);
+        if (k.size() != 3 && k.size() != 5)
+            cx.in.fail(g,
+                       "expected [time, value, style] or [time, value, style, inTangent, "
+                       "outTangent]");
+        const double seconds = resultKeySeconds(cx, k[0], item(g, 0), scale);
+        const Time t = cx.in.time(Json(seconds), item(g, 0), cx.comp);
+        if (s.keyIndexAt(t) >= 0) cx.in.fail(item(g, 0), "a second key on the same frame");
+        const Vec3 v = streamValue(cx, s, k[1], item(g, 1));
+        const int style = cx.in.integerIn(k[2], item(g, 2), 0, std::numeric_limits<int32_t>::max());
+        if (size_t(style) >= styles.size())
+            cx.in.fail(item(g, 2), "no style " + std::to_string(style) + " (the property has " +
+                                       std::to_string(styles.size()) + ")");
+        Key& key = s.keys[size_t(s.addKey(t, v))];
+        const std::string styleField = item(member(f, "styles"), size_t(style));
+        readKeyDetails(cx, s, cx.in.object(styles[size_t(style)], styleField), styleField, key);
+        if (k.size() == 5) {
+            key.inTangent = cx.in.vector(k[3], item(g, 3), 0);
+            key.outTangent = cx.in.vector(k[4], item(g, 4), 0);
+        }
+    }
+}
+
 void readStreamKeys(const LayerContext& cx, Stream& s, const Json& keys, const std::string& f) {
+    if (keys.is_object()) return readResultKeys(cx, s, keys, f);
     for (size_t i = 0; i < cx.in.array(keys, f).size(); ++i) {
         const std::string g = item(f, i);
         const Json& k = cx.in.object(keys[i], g);

@@ -142,12 +142,10 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     host.setRecordCalls(false);
     host.loadPlugin(options.plugin);
     const bool ok = performScene(host, scene);
-    nlohmann::ordered_json result = resultJson({host.project(), host.records(), host.leaks()});
-    result["params"] = paramStateJson(host);
-    RunSummary summary =
+    const RunSummary summary =
         summariseRun(scene.project, host.project(), sourceLayerId(host), host.records().info);
-    result["frames"] = std::move(summary.frames);
-    writeResult(options.outDir, result);
+    writeResult(options.outDir, {host.project(), host.records(), host.leaks()},
+                paramStateJson(host), summary);
     if (options.printSummary) std::fprintf(stderr, "%s\n", summary.line.c_str());
     RenderOptions look;
     look.paths = options.paths;

@@ -94,29 +94,29 @@ TEST(FrameSummary, RunSummaryCoversTheKeyedFrames) {
     after.comp.layers[2].position.addKey({5, 25}, {40, 40, 0});
     const sim::RunSummary run = sim::summariseRun(before, after, 1);
     ASSERT_EQ(run.frames.size(), 2u);
-    EXPECT_EQ(run.frames[0]["time"], 0.0);
-    EXPECT_EQ(run.frames[0]["layersPlaced"], 2);
-    EXPECT_EQ(run.frames[0]["overlappingPairs"], 1);
-    EXPECT_EQ(run.frames[0]["overlaps"][0], nlohmann::ordered_json({"A", "B"}));
-    EXPECT_EQ(run.frames[1]["layersPlaced"], 1);
+    EXPECT_EQ(run.frameJson(0)["time"], 0.0);
+    EXPECT_EQ(run.frameJson(0)["layersPlaced"], 2);
+    EXPECT_EQ(run.frameJson(0)["overlappingPairs"], 1);
+    EXPECT_EQ(run.frameJson(0)["overlaps"][0], nlohmann::ordered_json({"A", "B"}));
+    EXPECT_EQ(run.frameJson(1)["layersPlaced"], 1);
     EXPECT_EQ(run.line.rfind("tessaron: 2 frames evaluated: 3 layers placed, 1 overlapping pair, 0 "
                              "layers outside the shape, ",
                              0),
               0u)
         << run.line;
     EXPECT_EQ(sim::summariseRun(before, before, 1).line, "tessaron: no layer was placed");
-    EXPECT_EQ(run.frames[0]["emptyCells"], nullptr);
+    EXPECT_EQ(run.frameJson(0)["emptyCells"], nullptr);
     // The plug-in's own report of empty cells, frame by frame, from its last run.
     const std::vector<std::string> info = {"Evaluating frame 1 of 1", "Empty cells: 9",
                                            "Evaluating frame 1 of 2", "Empty cells: 4",
                                            "Evaluating frame 2 of 2"};
     const sim::RunSummary reported = sim::summariseRun(before, after, 1, info);
-    EXPECT_EQ(reported.frames[0]["emptyCells"], 4);
-    EXPECT_EQ(reported.frames[1]["emptyCells"], nullptr);
+    EXPECT_EQ(reported.frameJson(0)["emptyCells"], 4);
+    EXPECT_EQ(reported.frameJson(1)["emptyCells"], nullptr);
     EXPECT_NE(reported.line.find(" placed, 4 empty cells, 1 overlapping pair"), std::string::npos)
         << reported.line;
     const sim::RunSummary otherRun = sim::summariseRun(before, after, 1, {info[0], info[1]});
-    EXPECT_EQ(otherRun.frames[0]["emptyCells"], nullptr);
+    EXPECT_EQ(otherRun.frameJson(0)["emptyCells"], nullptr);
 }
 
 }  // namespace

@@ -62,26 +62,50 @@ Json readBack(const std::string& path) {
     return Json::parse(in);
 }
 
+// A key as result.json writes it: [time, value, style(, inTangent, outTangent)].
 TEST(SceneResult, NumbersReadBackBitExact) {
     TempDir dir;
     const sim::Project p = awkwardProject();
     const sim::Records records;
     sim::writeResult(dir.path().string(), sim::resultJson({p, records, {}}));
     const Json r = readBack(dir.file("result.json"));
-    const Json& keys = r["layers"][0]["position"]["keys"];
+    const Json& position = r["layers"][0]["position"];
+    const Json& keys = position["keys"];
     ASSERT_EQ(keys.size(), std::size(kAwkward));
+    EXPECT_EQ(position["timeScale"], 100000);
     for (size_t i = 0; i < keys.size(); ++i) {
         const sim::Key& k = p.comp.layers[0].position.keys[i];
-        EXPECT_TRUE(sameBits(keys[i]["value"][0].get<double>(), k.value[0])) << keys[i]["value"][0];
-        EXPECT_TRUE(sameBits(keys[i]["value"][1].get<double>(), k.value[1]));
-        EXPECT_TRUE(sameBits(keys[i]["inTangent"][0].get<double>(), k.inTangent[0]));
-        EXPECT_TRUE(sameBits(keys[i]["outTangent"][0].get<double>(), k.outTangent[0]));
-        EXPECT_TRUE(sameBits(keys[i]["ease"]["in"][0]["speed"].get<double>(), k.inEase[0].speed));
+        ASSERT_EQ(keys[i].size(), 5u) << keys[i];
+        EXPECT_EQ(keys[i][0], k.time.value);
+        EXPECT_TRUE(sameBits(keys[i][1][0].get<double>(), k.value[0])) << keys[i][1][0];
+        EXPECT_TRUE(sameBits(keys[i][1][1].get<double>(), k.value[1]));
+        EXPECT_TRUE(sameBits(keys[i][3][0].get<double>(), k.inTangent[0]));
+        EXPECT_TRUE(sameBits(keys[i][4][0].get<double>(), k.outTangent[0]));
+        const Json& style = position["styles"][keys[i][2].get<size_t>()];
+        EXPECT_TRUE(sameBits(style["ease"]["in"][0]["speed"].get<double>(), k.inEase[0].speed));
         EXPECT_TRUE(
-            sameBits(keys[i]["ease"]["out"][0]["influence"].get<double>(), k.outEase[0].influence));
-        EXPECT_TRUE(sameBits(keys[i]["time"].get<double>(), k.time.seconds()));
+            sameBits(style["ease"]["out"][0]["influence"].get<double>(), k.outEase[0].influence));
     }
     EXPECT_TRUE(sameBits(r["layers"][0]["rotation"]["value"].get<double>(), kAwkward[0]));
+}
+
+// Keys alike share one style; styles differing only in a zero's sign stay apart; a key on
+// another time scale carries its own; zero tangents are left out.
+TEST(SceneResult, KeysShareTheirStylesAndKeepTheirOwnTimeScale) {
+    sim::Stream s = sim::Layer().position;
+    for (int32_t f = 0; f < 4; ++f) s.addKey({f * 4000, 100000}, {1.0 * f, 2, 0});
+    s.keys[2].inEase[0].speed = -0.0;
+    s.addKey({5, 25}, {9, 9, 0});  // 0.2 s, after the others
+    const Json j = sim::streamJson(s, 0);
+    ASSERT_EQ(j["styles"].size(), 2u);
+    EXPECT_EQ(j["keys"][0], Json::parse("[0, [0.0, 2.0, 0.0], 0]"));
+    EXPECT_EQ(j["keys"][1][2], 0);
+    EXPECT_EQ(j["keys"][2][2], 1);
+    EXPECT_EQ(j["keys"][3][2], 0);
+    EXPECT_TRUE(std::signbit(j["styles"][1]["ease"]["in"][0]["speed"].get<double>()));
+    EXPECT_EQ(j["keys"][4], Json::parse("[[5, 25], [9.0, 9.0, 0.0], 0]"));
+    EXPECT_EQ(sim::streamJson(sim::Layer().opacity, 0),
+              Json::parse(R"({"value": 100.0, "keys": []})"));
 }
 
 TEST(SceneResult, LayersStreamsAndRecordsAreWritten) {
@@ -113,14 +137,13 @@ TEST(SceneResult, LayersStreamsAndRecordsAreWritten) {
     EXPECT_EQ(r["layers"][1]["opacity"]["keys"], Json::array());
 
     const Json& k = a["position"]["keys"][1];  // 0.48 s
-    EXPECT_EQ(k["time"], 0.48);
-    EXPECT_EQ(k["timeValue"], 48000);
-    EXPECT_EQ(k["timeScale"], 100000);
-    EXPECT_EQ(k["interpolation"], Json({{"in", "linear"}, {"out", "hold"}}));
-    EXPECT_EQ(k["ease"]["in"][0]["influence"], 33.333328);
+    EXPECT_EQ(k[0], 48000);
+    const Json& style = a["position"]["styles"][k[2].get<size_t>()];
+    EXPECT_EQ(style["interpolation"], Json({{"in", "linear"}, {"out", "hold"}}));
+    EXPECT_EQ(style["ease"]["in"][0]["influence"], 33.333328);
     const Json& o = a["opacity"]["keys"][0];
-    EXPECT_FALSE(o.contains("inTangent"));  // spatial tangents belong to Position only
-    EXPECT_TRUE(o["value"].is_number());
+    EXPECT_EQ(o.size(), 3u);  // spatial tangents belong to Position only
+    EXPECT_TRUE(o[1].is_number());
     // The value at the current time (0.48 s) is the key's value there.
     EXPECT_EQ(a["position"]["value"][0], p.comp.layers[0].position.keys[1].value[0]);
 }
@@ -141,22 +164,20 @@ TEST(SceneResult, TheFileAppearsWholeAndReplacesAnOldOne) {
     EXPECT_EQ(files, 1u);
 }
 
-// Keys written to result.json load back as scene keys, bit for bit.
+// A property written to result.json loads back as a scene's keys, bit for bit (the keys lie on
+// frames of 25 fps, to which scene times snap).
 TEST(SceneResult, ResultKeysLoadBackAsSceneKeys) {
     const sim::Project p = awkwardProject();
     const sim::Records records;
     const Json r = sim::resultJson({p, records, {}});
-    Json scene = {{"comp", {{"width", 100}, {"height", 100}, {"frameRate", 25}, {"duration", 10}}},
-                  {"layers",
-                   {{{"name", "A"},
-                     {"type", "solid"},
-                     {"effects", {{{"name", "Tessaron (Pro)"}}}},
-                     {"keys",
-                      {{"position", r["layers"][0]["position"]["keys"]},
-                       {"opacity", r["layers"][0]["opacity"]["keys"]}}}}}}};
-    // Scene times snap to frames: keep the test's key times on frames of 25 fps.
-    for (Json& k : scene["layers"][0]["keys"]["position"])
-        k["time"] = k["timeValue"].get<int>() / 4000 / 25.0;
+    Json scene = {
+        {"comp", {{"width", 100}, {"height", 100}, {"frameRate", 25}, {"duration", 10}}},
+        {"layers",
+         {{{"name", "A"},
+           {"type", "solid"},
+           {"effects", {{{"name", "Tessaron (Pro)"}}}},
+           {"keys",
+            {{"position", r["layers"][0]["position"]}, {"opacity", r["layers"][0]["opacity"]}}}}}}};
     const sim::Scene s = sim::parseScene(scene, "scene.json", ".");
     const sim::Stream& back = s.project.comp.layers[0].position;
     const sim::Stream& orig = p.comp.layers[0].position;
