@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 
 namespace sim {
 
@@ -90,8 +91,8 @@ EaseSide sideOf(Interp interp, const std::vector<Ease>& eases, size_t dim, doubl
 Vec3 bezierPoint(const Key& a, const Key& b, double s) {
     Vec3 r{};
     for (int d = 0; d < 3; ++d) {
-        r[d] = cubic(a.value[d], a.value[d] + a.outTangent[d], b.value[d] + b.inTangent[d],
-                     b.value[d], s);
+        r[d] = cubic(a.value[d], a.value[d] + a.style().outTangent[d],
+                     b.value[d] + b.style().inTangent[d], b.value[d], s);
     }
     return r;
 }
@@ -103,7 +104,7 @@ double distance(const Vec3& p, const Vec3& q) {
 
 bool hasTangents(const Key& a, const Key& b) {
     const Vec3 zero{0, 0, 0};
-    return a.outTangent != zero || b.inTangent != zero;
+    return a.style().outTangent != zero || b.style().inTangent != zero;
 }
 
 // Cumulative arc lengths of the segment's spatial curve at kPathSamples + 1 parameter values.
@@ -130,7 +131,7 @@ Vec3 pointAtFraction(const Key& a, const Key& b, const std::vector<double>& leng
 }
 
 bool isEased(const Key& a, const Key& b) {
-    return a.outInterp == Interp::Bezier || b.inInterp == Interp::Bezier;
+    return a.style().outInterp == Interp::Bezier || b.style().inInterp == Interp::Bezier;
 }
 
 Vec3 spatialValue(const Key& a, const Key& b, double dt, double x) {
@@ -142,8 +143,8 @@ Vec3 spatialValue(const Key& a, const Key& b, double dt, double x) {
     if (isEased(a, b) && length > 0.0) {
         const double mean = length / dt;
         const double travelled =
-            easedValue(0.0, length, dt, sideOf(a.outInterp, a.outEase, 0, mean),
-                       sideOf(b.inInterp, b.inEase, 0, mean), x);
+            easedValue(0.0, length, dt, sideOf(a.style().outInterp, a.style().outEase, 0, mean),
+                       sideOf(b.style().inInterp, b.style().inEase, 0, mean), x);
         // A speed that would overshoot stops at the path's end: the path has nothing beyond.
         fraction = std::clamp(travelled / length, 0.0, 1.0);
     }
@@ -155,8 +156,9 @@ Vec3 temporalValue(const Key& a, const Key& b, int dims, double dt, double x) {
     Vec3 r = a.value;
     for (int d = 0; d < dims; ++d) {
         const double mean = (b.value[d] - a.value[d]) / dt;
-        r[d] = easedValue(a.value[d], b.value[d], dt, sideOf(a.outInterp, a.outEase, d, mean),
-                          sideOf(b.inInterp, b.inEase, d, mean), x);
+        r[d] = easedValue(a.value[d], b.value[d], dt,
+                          sideOf(a.style().outInterp, a.style().outEase, d, mean),
+                          sideOf(b.style().inInterp, b.style().inEase, d, mean), x);
     }
     return r;
 }
@@ -176,12 +178,24 @@ Vec3 Stream::valueAt(double seconds) const {
     const Key& b = *next;
     const double x = seconds - a.time.seconds();
     const double dt = b.time.seconds() - a.time.seconds();
-    if (x <= 0.0 || a.outInterp == Interp::Hold) return a.value;
+    if (x <= 0.0 || a.style().outInterp == Interp::Hold) return a.value;
     if (spatial) return spatialValue(a, b, dt, x);
     return temporalValue(a, b, dims, dt, x);
 }
 
 namespace {
+
+// A new key's style: linear, with a default ease per temporal dimension; new keys share it.
+std::shared_ptr<KeyStyle> defaultStyle(int easeDims) {
+    static const auto make = [](int dims) {
+        auto style = std::make_shared<KeyStyle>();
+        style->inEase.assign(size_t(dims), Ease());
+        style->outEase = style->inEase;
+        return style;
+    };
+    static const std::shared_ptr<KeyStyle> one = make(1), three = make(3);
+    return easeDims == 3 ? three : easeDims <= 1 ? one : make(easeDims);
+}
 
 std::vector<Key>::const_iterator firstNotEarlier(const std::vector<Key>& keys, const Time& t) {
     return std::lower_bound(keys.begin(), keys.end(), t,
@@ -189,6 +203,44 @@ std::vector<Key>::const_iterator firstNotEarlier(const std::vector<Key>& keys, c
 }
 
 }  // namespace
+
+bool sameStyle(const KeyStyle& a, const KeyStyle& b) {
+    const auto bits = [](const auto& x, const auto& y) {
+        return sizeof x == sizeof y && std::memcmp(&x, &y, sizeof x) == 0;
+    };
+    const auto sameEases = [&](const std::vector<Ease>& x, const std::vector<Ease>& y) {
+        if (x.size() != y.size()) return false;
+        for (size_t i = 0; i < x.size(); ++i) {
+            if (!bits(x[i].speed, y[i].speed) || !bits(x[i].influence, y[i].influence))
+                return false;
+        }
+        return true;
+    };
+    return a.inInterp == b.inInterp && a.outInterp == b.outInterp &&
+           bits(a.inTangent, b.inTangent) && bits(a.outTangent, b.outTangent) &&
+           sameEases(a.inEase, b.inEase) && sameEases(a.outEase, b.outEase);
+}
+
+const KeyStyle& Key::style() const {
+    static const KeyStyle none;
+    return style_ ? *style_ : none;
+}
+
+KeyStyle& Key::edit() {
+    if (!style_ || style_.use_count() > 1) style_ = std::make_shared<KeyStyle>(style());
+    return *style_;
+}
+
+void Stream::shareStyle(size_t index) {
+    Key& key = keys.at(index);
+    for (size_t other : {index - 1, index + 1}) {
+        if (other >= keys.size() || key.sharesStyleWith(keys[other])) continue;
+        if (sameStyle(key.style(), keys[other].style())) {
+            key.style_ = keys[other].style_;
+            return;
+        }
+    }
+}
 
 int Stream::keyIndexAt(const Time& t) const {
     const auto it = firstNotEarlier(keys, t);
@@ -207,8 +259,7 @@ int Stream::addKey(const Time& t, const Vec3& v) {
     Key key;
     key.time = t;
     key.value = v;
-    key.inEase.assign(std::max(1, easeDims), Ease());
-    key.outEase = key.inEase;
+    key.style_ = defaultStyle(easeDims);
     const auto inserted = keys.insert(pos, key);
     assert(inserted == keys.begin() || earlier((inserted - 1)->time, t));
     return int(inserted - keys.begin());

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,14 +31,30 @@ struct Ease {
 
 using Vec3 = std::array<double, 3>;
 
-struct Key {
-    Time time;
-    Vec3 value{0, 0, 0};
+// What a key seldom changes from its defaults. A run writes millions of keys, mostly alike
+// within a property, so keys keep this out of line and keys alike share one.
+struct KeyStyle {
     Vec3 inTangent{0, 0, 0};  // spatial, Position only
     Vec3 outTangent{0, 0, 0};
     std::vector<Ease> inEase, outEase;  // one per temporal dimension
     Interp inInterp = Interp::Linear;
     Interp outInterp = Interp::Linear;
+};
+
+// Bit for bit, so that styles differing only in the sign of a zero stay apart.
+bool sameStyle(const KeyStyle& a, const KeyStyle& b);
+
+struct Key {
+    Time time;
+    Vec3 value{0, 0, 0};
+
+    const KeyStyle& style() const;  // the defaults without eases when none was set
+    KeyStyle& edit();               // the key's own copy of its style, to change
+    bool sharesStyleWith(const Key& other) const { return style_ == other.style_; }
+
+  private:
+    friend struct Stream;
+    std::shared_ptr<KeyStyle> style_;  // copied keys share it until one is edited
 };
 
 // A property: a static value or keys sorted by time.
@@ -53,6 +70,8 @@ struct Stream {
     Vec3 valueAt(double seconds) const;        // interpolated, see Model.cpp
     int keyIndexAt(const Time& t) const;       // index of a key at exactly that time, or -1
     int addKey(const Time& t, const Vec3& v);  // inserts in time order or replaces; returns index
+    // Lets the key at index share a neighbour's equal style, so that keys alike cost one style.
+    void shareStyle(size_t index);
 };
 
 enum class LayerType { Footage, Solid, Text, Shape, Null, Camera, Light };

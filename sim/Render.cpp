@@ -111,9 +111,9 @@ void drawPositionPath(cairo_t* cr, const Layer& layer) {
     for (size_t i = 1; i < keys.size(); ++i) {
         const Key& a = keys[i - 1];
         const Key& b = keys[i];
-        cairo_curve_to(cr, a.value[0] + a.outTangent[0], a.value[1] + a.outTangent[1],
-                       b.value[0] + b.inTangent[0], b.value[1] + b.inTangent[1], b.value[0],
-                       b.value[1]);
+        cairo_curve_to(cr, a.value[0] + a.style().outTangent[0],
+                       a.value[1] + a.style().outTangent[1], b.value[0] + b.style().inTangent[0],
+                       b.value[1] + b.style().inTangent[1], b.value[0], b.value[1]);
     }
     cairo_set_source_rgba(cr, 1.0, 0.85, 0.2, 0.8);
     cairo_set_line_width(cr, 1.5);

@@ -41,32 +41,14 @@ Json easeJson(const std::vector<Ease>& eases) {
 }
 
 // A key's interpolation and eases, which the keys of a property mostly share.
-Json styleJson(const Key& k) {
+Json styleJson(const KeyStyle& k) {
     return {{"interpolation", {{"in", interpName(k.inInterp)}, {"out", interpName(k.outInterp)}}},
             {"ease", {{"in", easeJson(k.inEase)}, {"out", easeJson(k.outEase)}}}};
 }
 
-// Bit for bit, so that styles differing only in the sign of a zero stay apart.
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-bool sameEases(const std::vector<Ease>& a, const std::vector<Ease>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (!sameBits(a[i].speed, b[i].speed) || !sameBits(a[i].influence, b[i].influence))
-            return false;
-    }
-    return true;
-}
-
-bool sameStyle(const Key& a, const Key& b) {
-    return a.inInterp == b.inInterp && a.outInterp == b.outInterp &&
-           sameEases(a.inEase, b.inEase) && sameEases(a.outEase, b.outEase);
-}
-
 bool isZero(const Vec3& v) {
-    return sameBits(v[0], 0.0) && sameBits(v[1], 0.0) && sameBits(v[2], 0.0);
+    static const Vec3 zero{0, 0, 0};
+    return std::memcmp(&v, &zero, sizeof v) == 0;  // -0.0 is kept
 }
 
 // The key's time value on the property's time scale, or [value, scale] on another one.
@@ -84,16 +66,18 @@ void addKeys(const Stream& s, Json& property) {
     size_t style = 0;
     for (size_t i = 0; i < s.keys.size(); ++i) {
         const Key& k = s.keys[i];
-        if (i == 0 || !sameStyle(k, s.keys[i - 1])) {
-            Json text = styleJson(k);
+        // Keys alike mostly share one style; the text finds the same one among the others.
+        if (i == 0 ||
+            !(k.sharesStyleWith(s.keys[i - 1]) || sameStyle(k.style(), s.keys[i - 1].style()))) {
+            Json text = styleJson(k.style());
             const auto [it, added] = known.emplace(text.dump(), styles.size());
             if (added) styles.push_back(std::move(text));
             style = it->second;
         }
         Json key = Json::array({timeJson(k.time, scale), valueJson(s, k.value), style});
-        if (s.spatial && !(isZero(k.inTangent) && isZero(k.outTangent))) {
-            key.push_back(valueJson(s, k.inTangent));
-            key.push_back(valueJson(s, k.outTangent));
+        if (s.spatial && !(isZero(k.style().inTangent) && isZero(k.style().outTangent))) {
+            key.push_back(valueJson(s, k.style().inTangent));
+            key.push_back(valueJson(s, k.style().outTangent));
         }
         keys.push_back(std::move(key));
     }

@@ -299,19 +299,20 @@ std::vector<Ease> easeList(const LayerContext& cx, const Stream& s, const Json& 
 void readKeyDetails(const LayerContext& cx, const Stream& s, const Json& k, const std::string& f,
                     Key& key) {
     if (const Json* v = cx.in.find(k, "inTangent"))
-        key.inTangent = cx.in.vector(*v, member(f, "inTangent"), 0);
+        key.edit().inTangent = cx.in.vector(*v, member(f, "inTangent"), 0);
     if (const Json* v = cx.in.find(k, "outTangent"))
-        key.outTangent = cx.in.vector(*v, member(f, "outTangent"), 0);
+        key.edit().outTangent = cx.in.vector(*v, member(f, "outTangent"), 0);
     if (const Json* v = cx.in.find(k, "interpolation")) {
         const std::string g = member(f, "interpolation");
-        key.inInterp =
+        key.edit().inInterp =
             interpNamed(cx, cx.in.require(cx.in.object(*v, g), g, "in"), member(g, "in"));
-        key.outInterp = interpNamed(cx, cx.in.require(*v, g, "out"), member(g, "out"));
+        key.edit().outInterp = interpNamed(cx, cx.in.require(*v, g, "out"), member(g, "out"));
     }
     if (const Json* v = cx.in.find(k, "ease")) {
         const std::string g = member(f, "ease");
-        key.inEase = easeList(cx, s, cx.in.require(cx.in.object(*v, g), g, "in"), member(g, "in"));
-        key.outEase = easeList(cx, s, cx.in.require(*v, g, "out"), member(g, "out"));
+        key.edit().inEase =
+            easeList(cx, s, cx.in.require(cx.in.object(*v, g), g, "in"), member(g, "in"));
+        key.edit().outEase = easeList(cx, s, cx.in.require(*v, g, "out"), member(g, "out"));
     }
 }
 
@@ -351,13 +352,15 @@ void readResultKeys(const LayerContext& cx, Stream& s, const Json& property, con
         if (size_t(style) >= styles.size())
             cx.in.fail(item(g, 2), "no style " + std::to_string(style) + " (the property has " +
                                        std::to_string(styles.size()) + ")");
-        Key& key = s.keys[size_t(s.addKey(t, v))];
+        const size_t index = size_t(s.addKey(t, v));
+        Key& key = s.keys[index];
         const std::string styleField = item(member(f, "styles"), size_t(style));
         readKeyDetails(cx, s, cx.in.object(styles[size_t(style)], styleField), styleField, key);
         if (k.size() == 5) {
-            key.inTangent = cx.in.vector(k[3], item(g, 3), 0);
-            key.outTangent = cx.in.vector(k[4], item(g, 4), 0);
+            key.edit().inTangent = cx.in.vector(k[3], item(g, 3), 0);
+            key.edit().outTangent = cx.in.vector(k[4], item(g, 4), 0);
         }
+        s.shareStyle(index);
     }
 }
 

@@ -158,9 +158,8 @@ Stream& streamArg(duk_context* ctx) {
     return *s;
 }
 
-Key& keyArg(duk_context* ctx, duk_idx_t i, const char* fn) {
-    Stream& s = streamArg(ctx);
-    return s.keys[size_t(indexArg(ctx, i, int(s.keys.size()), fn, "key"))];
+size_t keyArg(duk_context* ctx, duk_idx_t i, const char* fn) {
+    return size_t(indexArg(ctx, i, int(streamArg(ctx).keys.size()), fn, "key"));
 }
 
 Interp interpOf(duk_context* ctx, duk_idx_t i) {
@@ -273,7 +272,7 @@ duk_ret_t nativePropName(duk_context* ctx) {
 
 duk_ret_t nativeKeyTime(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        duk_push_number(c, keyArg(c, 2, "keyTime").time.seconds());
+        duk_push_number(c, streamArg(c).keys[keyArg(c, 2, "keyTime")].time.seconds());
         return duk_ret_t(1);
     });
 }
@@ -290,11 +289,14 @@ duk_ret_t nativeNearestKeyIndex(duk_context* ctx) {
 
 duk_ret_t nativeSetInterp(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        Key& k = keyArg(c, 2, "setInterpolationTypeAtKey");
+        Stream& s = streamArg(c);
+        const size_t index = keyArg(c, 2, "setInterpolationTypeAtKey");
         Interp in = interpOf(c, 3);
         Interp out = interpOf(c, 4);
-        k.inInterp = in;
-        k.outInterp = out;
+        KeyStyle& style = s.keys[index].edit();
+        style.inInterp = in;
+        style.outInterp = out;
+        s.shareStyle(index);
         return duk_ret_t(0);
     });
 }
@@ -302,13 +304,15 @@ duk_ret_t nativeSetInterp(duk_context* ctx) {
 // Setting an ease makes the key Bezier in both directions, as the host does.
 duk_ret_t nativeSetEase(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        int dims = streamArg(c).easeDims;
-        Key& k = keyArg(c, 2, "setTemporalEaseAtKey");
-        std::vector<Ease> in = easeArray(c, 3, dims);
-        std::vector<Ease> out = easeArray(c, 4, dims);
-        k.inEase = std::move(in);
-        k.outEase = std::move(out);
-        k.inInterp = k.outInterp = Interp::Bezier;
+        Stream& s = streamArg(c);
+        const size_t index = keyArg(c, 2, "setTemporalEaseAtKey");
+        std::vector<Ease> in = easeArray(c, 3, s.easeDims);
+        std::vector<Ease> out = easeArray(c, 4, s.easeDims);
+        KeyStyle& style = s.keys[index].edit();
+        style.inEase = std::move(in);
+        style.outEase = std::move(out);
+        style.inInterp = style.outInterp = Interp::Bezier;
+        s.shareStyle(index);
         return duk_ret_t(0);
     });
 }

@@ -511,18 +511,19 @@ A_Err getTemporalDimensionality(AEGP_StreamRefH stream, A_short* dims) {
 
 A_Err getNewSpatialTangents(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                             AEGP_StreamValue2* in0, AEGP_StreamValue2* out0) {
-    return onPropertyKey("AEGP_GetNewKeyframeSpatialTangents", stream, index,
-                         [&](Impl& h, const StreamRef&, Stream& s, Key& key) -> A_Err {
-                             if (!s.spatial) return A_Err_PARAMETER;
-                             for (auto [target, tangent] : {std::pair{in0, &key.inTangent},
-                                                            std::pair{out0, &key.outTangent}}) {
-                                 if (!target) continue;
-                                 *target = AEGP_StreamValue2{stream, {}};
-                                 putVec(target->val, *tangent, 3);
-                                 h.accounting.acquire("value");
-                             }
-                             return A_Err_NONE;
-                         });
+    return onPropertyKey(
+        "AEGP_GetNewKeyframeSpatialTangents", stream, index,
+        [&](Impl& h, const StreamRef&, Stream& s, Key& key) -> A_Err {
+            if (!s.spatial) return A_Err_PARAMETER;
+            for (auto [target, tangent] : {std::pair{in0, &key.style().inTangent},
+                                           std::pair{out0, &key.style().outTangent}}) {
+                if (!target) continue;
+                *target = AEGP_StreamValue2{stream, {}};
+                putVec(target->val, *tangent, 3);
+                h.accounting.acquire("value");
+            }
+            return A_Err_NONE;
+        });
 }
 
 A_Err setSpatialTangents(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
@@ -530,16 +531,17 @@ A_Err setSpatialTangents(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
     return onPropertyKey("AEGP_SetKeyframeSpatialTangents", stream, index,
                          [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
                              if (!s.spatial) return A_Err_PARAMETER;
-                             if (in0) key.inTangent = vecOf(in0->val, 3);
-                             if (out0) key.outTangent = vecOf(out0->val, 3);
+                             if (in0) key.edit().inTangent = vecOf(in0->val, 3);
+                             if (out0) key.edit().outTangent = vecOf(out0->val, 3);
+                             s.shareStyle(size_t(index));
                              return A_Err_NONE;
                          });
 }
 
-// The ease of one temporal dimension; keys made elsewhere may lack the list, then it is made.
-Ease& easeAt(std::vector<Ease>& eases, const Stream& s, A_long dim) {
-    if (int(eases.size()) < s.easeDims) eases.resize(size_t(s.easeDims));
-    return eases[size_t(dim)];
+// Keys made elsewhere may lack the lists of eases; they are made when first used.
+void fillEases(Key& key, const Stream& s) {
+    if (int(key.style().inEase.size()) < s.easeDims) key.edit().inEase.resize(size_t(s.easeDims));
+    if (int(key.style().outEase.size()) < s.easeDims) key.edit().outEase.resize(size_t(s.easeDims));
 }
 
 A_Err getTemporalEase(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, A_long dim,
@@ -547,8 +549,10 @@ A_Err getTemporalEase(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, A_long d
     return onPropertyKey("AEGP_GetKeyframeTemporalEase", stream, index,
                          [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
                              if (dim < 0 || dim >= s.easeDims) return A_Err_PARAMETER;
-                             const Ease in = easeAt(key.inEase, s, dim);
-                             const Ease out = easeAt(key.outEase, s, dim);
+                             fillEases(key, s);
+                             s.shareStyle(size_t(index));
+                             const Ease in = key.style().inEase[size_t(dim)];
+                             const Ease out = key.style().outEase[size_t(dim)];
                              if (in0) *in0 = AEGP_KeyframeEase{in.speed, in.influence};
                              if (out0) *out0 = AEGP_KeyframeEase{out.speed, out.influence};
                              return A_Err_NONE;
@@ -557,16 +561,16 @@ A_Err getTemporalEase(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, A_long d
 
 A_Err setTemporalEase(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, A_long dim,
                       const AEGP_KeyframeEase* in0, const AEGP_KeyframeEase* out0) {
-    return onPropertyKey("AEGP_SetKeyframeTemporalEase", stream, index,
-                         [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
-                             if (dim < 0 || dim >= s.easeDims) return A_Err_PARAMETER;
-                             if (in0)
-                                 easeAt(key.inEase, s, dim) = Ease{in0->speedF, in0->influenceF};
-                             if (out0) {
-                                 easeAt(key.outEase, s, dim) = Ease{out0->speedF, out0->influenceF};
-                             }
-                             return A_Err_NONE;
-                         });
+    return onPropertyKey(
+        "AEGP_SetKeyframeTemporalEase", stream, index,
+        [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
+            if (dim < 0 || dim >= s.easeDims) return A_Err_PARAMETER;
+            fillEases(key, s);
+            if (in0) key.edit().inEase[size_t(dim)] = Ease{in0->speedF, in0->influenceF};
+            if (out0) key.edit().outEase[size_t(dim)] = Ease{out0->speedF, out0->influenceF};
+            s.shareStyle(size_t(index));
+            return A_Err_NONE;
+        });
 }
 
 A_Err getKeyframeFlags(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
@@ -583,8 +587,9 @@ A_Err getInterpolation(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                        AEGP_KeyframeInterpolationType* in0, AEGP_KeyframeInterpolationType* out0) {
     return onPropertyKey("AEGP_GetKeyframeInterpolation", stream, index,
                          [&](Impl&, const StreamRef&, Stream&, Key& key) -> A_Err {
-                             if (in0) *in0 = AEGP_KeyframeInterpolationType(key.inInterp);
-                             if (out0) *out0 = AEGP_KeyframeInterpolationType(key.outInterp);
+                             if (in0) *in0 = AEGP_KeyframeInterpolationType(key.style().inInterp);
+                             if (out0)
+                                 *out0 = AEGP_KeyframeInterpolationType(key.style().outInterp);
                              return A_Err_NONE;
                          });
 }
@@ -596,10 +601,11 @@ bool validInterp(AEGP_KeyframeInterpolationType t) {
 A_Err setInterpolation(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                        AEGP_KeyframeInterpolationType in, AEGP_KeyframeInterpolationType out) {
     return onPropertyKey("AEGP_SetKeyframeInterpolation", stream, index,
-                         [&](Impl&, const StreamRef&, Stream&, Key& key) -> A_Err {
+                         [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
                              if (!validInterp(in) || !validInterp(out)) return A_Err_PARAMETER;
-                             key.inInterp = Interp(in);
-                             key.outInterp = Interp(out);
+                             key.edit().inInterp = Interp(in);
+                             key.edit().outInterp = Interp(out);
+                             s.shareStyle(size_t(index));
                              return A_Err_NONE;
                          });
 }
@@ -634,9 +640,7 @@ A_Err addKeyframes(AEGP_AddKeyframesInfoH batchH, AEGP_LTimeMode, const A_Time* 
         if (pos == b->keys.end() || !sameTime(pos->time, t)) {
             Key key;
             key.time = t;
-            key.value = s->valueAt(t.seconds());
-            key.inEase.assign(size_t(std::max(1, s->easeDims)), Ease());
-            key.outEase = key.inEase;
+            key.value = s->valueAt(t.seconds());  // only time and value reach the stream
             b->keys.insert(pos, key);
             b->added.insert(b->added.begin() + long(i), true);
         }

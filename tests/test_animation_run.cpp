@@ -78,18 +78,19 @@ int expectEasedAsPresets(fixture::HostedEngine& run) {
                 }
                 const uint32_t preset = e.temporalPresets[k];
                 if (preset == 1 || preset == 8) {
-                    EXPECT_EQ(key->inInterp, sim::Interp::Linear);
-                    EXPECT_EQ(key->outInterp,
+                    EXPECT_EQ(key->style().inInterp, sim::Interp::Linear);
+                    EXPECT_EQ(key->style().outInterp,
                               preset == 1 ? sim::Interp::Linear : sim::Interp::Hold);
                 } else {
-                    EXPECT_EQ(key->inInterp, sim::Interp::Bezier);
-                    EXPECT_EQ(key->outInterp, sim::Interp::Bezier);
-                    EXPECT_EQ(key->inEase.size(), p == 1 ? 3u : 1u);
-                    for (size_t d = 0; d < key->inEase.size() && d < key->outEase.size(); ++d) {
-                        EXPECT_EQ(key->inEase[d].speed, asWritten(e.speedsIn[k]));
-                        EXPECT_EQ(key->inEase[d].influence, asWritten(e.influencesIn[k]));
-                        EXPECT_EQ(key->outEase[d].speed, asWritten(e.speedsOut[k]));
-                        EXPECT_EQ(key->outEase[d].influence, asWritten(e.influencesOut[k]));
+                    EXPECT_EQ(key->style().inInterp, sim::Interp::Bezier);
+                    EXPECT_EQ(key->style().outInterp, sim::Interp::Bezier);
+                    EXPECT_EQ(key->style().inEase.size(), p == 1 ? 3u : 1u);
+                    for (size_t d = 0;
+                         d < key->style().inEase.size() && d < key->style().outEase.size(); ++d) {
+                        EXPECT_EQ(key->style().inEase[d].speed, asWritten(e.speedsIn[k]));
+                        EXPECT_EQ(key->style().inEase[d].influence, asWritten(e.influencesIn[k]));
+                        EXPECT_EQ(key->style().outEase[d].speed, asWritten(e.speedsOut[k]));
+                        EXPECT_EQ(key->style().outEase[d].influence, asWritten(e.influencesOut[k]));
                     }
                 }
                 ++checked;

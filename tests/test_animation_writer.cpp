@@ -149,12 +149,12 @@ TEST(AnimationWriter, SpatialTangentsFollowEachPairsPreset) {
     ASSERT_EQ(keys.size(), 3u);
     // Chords of 100 px along x: arm 4/3 x 50 along n = (0, -1).
     const double arm = double(1.3333334f * 50.0f);
-    EXPECT_EQ(keys[0].outTangent, (sim::Vec3{0, -arm, 0}));
-    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, -arm, 0}));
-    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, -arm, 0}));  // Custom +100 %
-    EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, arm, 0}));    // Custom -100 %
-    EXPECT_EQ(keys[0].inTangent, (sim::Vec3{0, 0, 0}));
-    EXPECT_EQ(keys[2].outTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[0].style().outTangent, (sim::Vec3{0, -arm, 0}));
+    EXPECT_EQ(keys[1].style().inTangent, (sim::Vec3{0, -arm, 0}));
+    EXPECT_EQ(keys[1].style().outTangent, (sim::Vec3{0, -arm, 0}));  // Custom +100 %
+    EXPECT_EQ(keys[2].style().inTangent, (sim::Vec3{0, arm, 0}));    // Custom -100 %
+    EXPECT_EQ(keys[0].style().inTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[2].style().outTangent, (sim::Vec3{0, 0, 0}));
     expectClean(w.host);
 }
 
@@ -172,8 +172,8 @@ TEST(AnimationWriter, OneKeyGetsNoTangentsAndSamePlacesGiveZero) {
     still.writeAll();
     EXPECT_EQ(still.host.callCount("AEGP_SetKeyframeSpatialTangents"), 2);
     for (const sim::Key& k : still.collageLayer(0).position.keys) {
-        EXPECT_EQ(k.inTangent, (sim::Vec3{0, 0, 0}));
-        EXPECT_EQ(k.outTangent, (sim::Vec3{0, 0, 0}));
+        EXPECT_EQ(k.style().inTangent, (sim::Vec3{0, 0, 0}));
+        EXPECT_EQ(k.style().outTangent, (sim::Vec3{0, 0, 0}));
     }
     expectClean(still.host);
 }
@@ -255,21 +255,21 @@ TEST(AnimationWriter, KeysOfLaterFramesStayAfterAShiftedKeyWithTheirTangents) {
         EXPECT_EQ(keys[k].value, (sim::Vec3{100.0 * (k + 1), 50, 0}));
     }
     // Frame 10 -> 20 is Outer, frame 20 -> 30 Inner.
-    EXPECT_EQ(keys[0].inTangent, (sim::Vec3{0, 0, 0}));
-    EXPECT_EQ(keys[0].outTangent, (sim::Vec3{0, -kArm, 0}));
-    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, -kArm, 0}));
-    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, kArm, 0}));
-    EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, kArm, 0}));
-    EXPECT_EQ(keys[2].outTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[0].style().inTangent, (sim::Vec3{0, 0, 0}));
+    EXPECT_EQ(keys[0].style().outTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(keys[1].style().inTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(keys[1].style().outTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[2].style().inTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[2].style().outTangent, (sim::Vec3{0, 0, 0}));
     EXPECT_EQ(w.collageLayer(0).opacity.keys.at(2).time.value, 148000);
 
     const std::vector<sim::Key>& plain = w.collageLayer(1).position.keys;
     ASSERT_EQ(plain.size(), 3u);
     EXPECT_EQ(plain[1].time.value, 80000);
-    EXPECT_EQ(plain[0].outTangent, (sim::Vec3{0, -kArm, 0}));
-    EXPECT_EQ(plain[1].inTangent, (sim::Vec3{0, -kArm, 0}));
-    EXPECT_EQ(plain[1].outTangent, (sim::Vec3{0, kArm, 0}));
-    EXPECT_EQ(plain[2].inTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(plain[0].style().outTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(plain[1].style().inTangent, (sim::Vec3{0, -kArm, 0}));
+    EXPECT_EQ(plain[1].style().outTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(plain[2].style().inTangent, (sim::Vec3{0, kArm, 0}));
     expectClean(w.host);
 }
 
@@ -278,20 +278,20 @@ TEST(AnimationWriter, KeysAlreadyOnTheStreamKeepTheirTangents) {
     sim::Stream& position = w.collageLayer(0).position;
     for (double at : {0.2, 1.0, 1.42, 2.0}) {  // before, between and after the written keys
         const int q = position.addKey(sim::Time::fromSeconds(at), {7, 7, 0});
-        position.keys[size_t(q)].inTangent = {1, 2, 0};
-        position.keys[size_t(q)].outTangent = {3, 4, 0};
+        position.keys[size_t(q)].edit().inTangent = {1, 2, 0};
+        position.keys[size_t(q)].edit().outTangent = {3, 4, 0};
     }
     w.writeAll();
     const std::vector<sim::Key>& keys = position.keys;
     ASSERT_EQ(keys.size(), 7u);  // 0.2, 1.0, 1.4, 1.42, 1.44, 1.48, 2.0 s
     for (size_t q : {0u, 1u, 3u, 6u}) {
-        EXPECT_EQ(keys[q].inTangent, (sim::Vec3{1, 2, 0})) << q;
-        EXPECT_EQ(keys[q].outTangent, (sim::Vec3{3, 4, 0})) << q;
+        EXPECT_EQ(keys[q].style().inTangent, (sim::Vec3{1, 2, 0})) << q;
+        EXPECT_EQ(keys[q].style().outTangent, (sim::Vec3{3, 4, 0})) << q;
     }
-    EXPECT_EQ(keys[2].outTangent, (sim::Vec3{0, -kArm, 0}));  // frame 10
-    EXPECT_EQ(keys[4].inTangent, (sim::Vec3{0, -kArm, 0}));   // frame 20
-    EXPECT_EQ(keys[4].outTangent, (sim::Vec3{0, kArm, 0}));
-    EXPECT_EQ(keys[5].inTangent, (sim::Vec3{0, kArm, 0}));  // frame 30
+    EXPECT_EQ(keys[2].style().outTangent, (sim::Vec3{0, -kArm, 0}));  // frame 10
+    EXPECT_EQ(keys[4].style().inTangent, (sim::Vec3{0, -kArm, 0}));   // frame 20
+    EXPECT_EQ(keys[4].style().outTangent, (sim::Vec3{0, kArm, 0}));
+    EXPECT_EQ(keys[5].style().inTangent, (sim::Vec3{0, kArm, 0}));  // frame 30
     expectClean(w.host);
 }
 
@@ -342,11 +342,11 @@ TEST(AnimationWriter, APositionPairTakesThePresetOfItsFirstKeysFrame) {
     ASSERT_EQ(keys.size(), 3u);  // frames 10, 30 and 40
     EXPECT_EQ(keys[0].time.value, 40000);
     EXPECT_EQ(keys[1].time.value, 120000);
-    const double arm = double(1.3333334f * 100.0f);          // the 200 px chord from frame 10 to 30
-    EXPECT_EQ(keys[0].outTangent, (sim::Vec3{0, -arm, 0}));  // Outer
-    EXPECT_EQ(keys[1].inTangent, (sim::Vec3{0, -arm, 0}));
-    EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, 0, 0}));  // Linear, not Zig Zag
-    EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, 0, 0}));
+    const double arm = double(1.3333334f * 100.0f);  // the 200 px chord from frame 10 to 30
+    EXPECT_EQ(keys[0].style().outTangent, (sim::Vec3{0, -arm, 0}));  // Outer
+    EXPECT_EQ(keys[1].style().inTangent, (sim::Vec3{0, -arm, 0}));
+    EXPECT_EQ(keys[1].style().outTangent, (sim::Vec3{0, 0, 0}));  // Linear, not Zig Zag
+    EXPECT_EQ(keys[2].style().inTangent, (sim::Vec3{0, 0, 0}));
     expectClean(w.host);
 }
 

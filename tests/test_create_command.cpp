@@ -270,8 +270,8 @@ TEST(CreateCommand, PositionIgnoredAtSomeFramesIsKeyedOnlyAtTheOthers) {
         expectKeysNear(keyTimes(layer.scale), frames({0, 5, 10, 15, 20}));
         const std::vector<sim::Key>& keys = layer.position.keys;
         ASSERT_EQ(keys.size(), 3u);
-        EXPECT_EQ(keys[1].outTangent, (sim::Vec3{0, 0, 0}));
-        EXPECT_EQ(keys[2].inTangent, (sim::Vec3{0, 0, 0}));
+        EXPECT_EQ(keys[1].style().outTangent, (sim::Vec3{0, 0, 0}));
+        EXPECT_EQ(keys[2].style().inTangent, (sim::Vec3{0, 0, 0}));
         moved |= keys[1].value != keys[2].value;
     }
     EXPECT_TRUE(moved);  // a pair with a chord, which Zig Zag would have bent
@@ -340,13 +340,13 @@ TEST(CreateCommand, CustomEaseTakesTheFourSlidersAsSet) {
     const sim::Stream& position = host->project().comp.layers[2].position;
     ASSERT_EQ(position.keys.size(), 2u);
     for (const sim::Key& key : position.keys) {
-        ASSERT_EQ(key.inEase.size(), 1u);
-        ASSERT_EQ(key.outEase.size(), 1u);
-        EXPECT_DOUBLE_EQ(key.inEase[0].speed, 5);
-        EXPECT_DOUBLE_EQ(key.inEase[0].influence, 40);
-        EXPECT_DOUBLE_EQ(key.outEase[0].speed, 7);
-        EXPECT_DOUBLE_EQ(key.outEase[0].influence, 60);
-        EXPECT_EQ(key.inInterp, sim::Interp::Bezier);
+        ASSERT_EQ(key.style().inEase.size(), 1u);
+        ASSERT_EQ(key.style().outEase.size(), 1u);
+        EXPECT_DOUBLE_EQ(key.style().inEase[0].speed, 5);
+        EXPECT_DOUBLE_EQ(key.style().inEase[0].influence, 40);
+        EXPECT_DOUBLE_EQ(key.style().outEase[0].speed, 7);
+        EXPECT_DOUBLE_EQ(key.style().outEase[0].influence, 60);
+        EXPECT_EQ(key.style().inInterp, sim::Interp::Bezier);
     }
 }
 

@@ -182,13 +182,14 @@ std::string dump(const sim::Comp& c) {
             const sim::Stream& s = *const_cast<sim::Layer&>(l).stream(w);
             o << s.value[0] << ' ' << s.value[1] << ' ' << s.value[2] << '\n';
             for (const auto& k : s.keys) {
-                o << k.time.value << '/' << k.time.scale << ' ' << int(k.inInterp)
-                  << int(k.outInterp);
+                o << k.time.value << '/' << k.time.scale << ' ' << int(k.style().inInterp)
+                  << int(k.style().outInterp);
                 for (int d = 0; d < 3; ++d) {
-                    o << ' ' << k.value[d] << ' ' << k.inTangent[d] << ' ' << k.outTangent[d];
+                    o << ' ' << k.value[d] << ' ' << k.style().inTangent[d] << ' '
+                      << k.style().outTangent[d];
                 }
-                for (const auto& e : k.inEase) o << " i" << e.speed << ',' << e.influence;
-                for (const auto& e : k.outEase) o << " o" << e.speed << ',' << e.influence;
+                for (const auto& e : k.style().inEase) o << " i" << e.speed << ',' << e.influence;
+                for (const auto& e : k.style().outEase) o << " o" << e.speed << ',' << e.influence;
                 o << '\n';
             }
         }

@@ -75,9 +75,9 @@ Stream twoKeys(const Segment& seg) {
 }
 
 void ease(Stream& s, const Side& out, const Side& in) {
-    s.keys[0].outInterp = s.keys[1].inInterp = Interp::Bezier;
-    for (auto& e : s.keys[0].outEase) e = {out.speed, out.influence};
-    for (auto& e : s.keys[1].inEase) e = {in.speed, in.influence};
+    s.keys[0].edit().outInterp = s.keys[1].edit().inInterp = Interp::Bezier;
+    for (auto& e : s.keys[0].edit().outEase) e = {out.speed, out.influence};
+    for (auto& e : s.keys[1].edit().inEase) e = {in.speed, in.influence};
 }
 
 TEST(SimInterpolation, HoldAndLinearSegments) {
@@ -86,7 +86,7 @@ TEST(SimInterpolation, HoldAndLinearSegments) {
     s.addKey(Time{25, 25}, {60, 0, 0});   // 1 s
     s.addKey(Time{75, 25}, {-40, 0, 0});  // 3 s
     s.addKey(Time{100, 25}, {0, 0, 0});   // 4 s
-    s.keys[1].outInterp = Interp::Hold;
+    s.keys[1].edit().outInterp = Interp::Hold;
     const std::pair<double, double> expected[] = {{-1.0, 10}, {0.0, 10},   {0.2, 20},  {0.9, 55},
                                                   {1.0, 60},  {2.0, 60},   {2.96, 60}, {3.0, -40},
                                                   {3.5, -20}, {3.75, -10}, {4.0, 0},   {9.0, 0}};
@@ -174,7 +174,7 @@ TEST(SimInterpolation, ALinearSideMeetsAnEasedSide) {
     Segment seg{0.0, 0, 2.0, 100, {50, 100.0 / 3}, {0, 75}};
     Stream s = twoKeys(seg);
     ease(s, seg.out, seg.in);
-    s.keys[0].outInterp = Interp::Linear;
+    s.keys[0].edit().outInterp = Interp::Linear;
     expectFollows(s, seg, 0, 1e-6, "linear out, eased in");
 }
 
@@ -183,9 +183,9 @@ TEST(SimInterpolation, ScaleEasesEveryDimensionOnItsOwn) {
     s.dims = s.easeDims = 3;
     s.addKey(Time{0, 1}, {100, 100, 100});
     s.addKey(Time{2, 1}, {40, 180, 100});
-    s.keys[0].outInterp = s.keys[1].inInterp = Interp::Bezier;
-    s.keys[0].outEase = {{0, 33.333328}, {0, 100}, {0, 10}};
-    s.keys[1].inEase = {{0, 0.1}, {60, 100}, {0, 10}};
+    s.keys[0].edit().outInterp = s.keys[1].edit().inInterp = Interp::Bezier;
+    s.keys[0].edit().outEase = {{0, 33.333328}, {0, 100}, {0, 10}};
+    s.keys[1].edit().inEase = {{0, 0.1}, {60, 100}, {0, 10}};
     const Segment x{0, 100, 2, 40, {0, 33.333328}, {0, 0.1}};
     const Segment y{0, 100, 2, 180, {0, 100}, {60, 100}};
     expectFollows(s, x, 0, 1e-6, "x");
@@ -235,8 +235,8 @@ Stream positionKeys(const Vec3& a, const Vec3& out, const Vec3& in, const Vec3& 
     s.dims = 3;
     s.addKey(Time{0, 1}, a);
     s.addKey(Time{2, 1}, b);
-    s.keys[0].outTangent = out;
-    s.keys[1].inTangent = in;
+    s.keys[0].edit().outTangent = out;
+    s.keys[1].edit().inTangent = in;
     return s;
 }
 
@@ -264,9 +264,9 @@ TEST(SimInterpolation, EasedPositionTravelsItsArcByTheEaseCurve) {
     const Vec3 out{60, -120, 0}, in{40, 80, 0};  // asymmetric arms
     const Path path(a, out, in, b);
     Stream s = positionKeys(a, out, in, b);
-    s.keys[0].outInterp = s.keys[1].inInterp = Interp::Bezier;
-    s.keys[0].outEase = {{0, 33.333328}};
-    s.keys[1].inEase = {{120, 60}};
+    s.keys[0].edit().outInterp = s.keys[1].edit().inInterp = Interp::Bezier;
+    s.keys[0].edit().outEase = {{0, 33.333328}};
+    s.keys[1].edit().inEase = {{120, 60}};
     const Segment distance{0, 0, 2, path.length(), {0, 33.333328}, {120, 60}};
     for (int i = 0; i <= 20; ++i) {
         const double p = i / 20.0;
@@ -274,7 +274,7 @@ TEST(SimInterpolation, EasedPositionTravelsItsArcByTheEaseCurve) {
         EXPECT_LT(gap(s.valueAt(distance.timeAt(p)), expected), 0.1) << "at parameter " << p;
     }
     // A speed that would carry it past the end stops at the last key's place.
-    s.keys[1].inEase = {{-4000, 90}};
+    s.keys[1].edit().inEase = {{-4000, 90}};
     EXPECT_LT(gap(s.valueAt(1.9), b), 1e-9);
 }
 

@@ -165,7 +165,7 @@ TEST_F(SimKeys, ValuesTangentsEasesAndInterpolation) {
     EXPECT_EQ(keys->AEGP_SetKeyframeSpatialTangents(scale, 0, &tIn, &tOut), A_Err_PARAMETER);
     EXPECT_EQ(
         keys->AEGP_SetKeyframeInterpolation(pos, 0, AEGP_KeyInterp_LINEAR, AEGP_KeyInterp_HOLD), 0);
-    EXPECT_EQ(position().keys[0].outInterp, sim::Interp::Hold);
+    EXPECT_EQ(position().keys[0].style().outInterp, sim::Interp::Hold);
     EXPECT_EQ(keys->AEGP_SetKeyframeInterpolation(pos, 0, 9, 1), A_Err_PARAMETER);
 }
 

@@ -41,14 +41,14 @@ TEST(SimModelKeys, InsertInTimeOrderAndReplaceAtAnExistingTime) {
     EXPECT_EQ(s.addKey(Time{2, 1}, {20, 0, 0}), 0);
     EXPECT_EQ(s.addKey(Time{1, 1}, {10, 0, 0}), 0);
     EXPECT_EQ(s.addKey(Time{3, 1}, {30, 0, 0}), 2);
-    s.keys[1].outInterp = Interp::Hold;
-    s.keys[1].outEase[0].speed = 5;
+    s.keys[1].edit().outInterp = Interp::Hold;
+    s.keys[1].edit().outEase[0].speed = 5;
     // Same time, another scale: the key takes the value and keeps its attributes.
     EXPECT_EQ(s.addKey(Time{50, 25}, {99, 0, 0}), 1);
     ASSERT_EQ(s.keys.size(), 3u);
     EXPECT_EQ(s.keys[1].value[0], 99);
-    EXPECT_EQ(s.keys[1].outInterp, Interp::Hold);
-    EXPECT_EQ(s.keys[1].outEase[0].speed, 5);
+    EXPECT_EQ(s.keys[1].style().outInterp, Interp::Hold);
+    EXPECT_EQ(s.keys[1].style().outEase[0].speed, 5);
     EXPECT_EQ(s.keyIndexAt(Time{200000, 100000}), 1);
     EXPECT_EQ(s.keyIndexAt(Time{5, 2}), -1);
 }
@@ -57,9 +57,35 @@ TEST(SimModelKeys, NewKeysHaveOneEasePerTemporalDimension) {
     Stream s;
     s.easeDims = 3;
     s.addKey(Time{0, 1}, {1, 2, 3});
-    EXPECT_EQ(s.keys[0].inEase.size(), 3u);
-    EXPECT_EQ(s.keys[0].outEase.size(), 3u);
-    EXPECT_EQ(s.keys[0].inInterp, Interp::Linear);
+    EXPECT_EQ(s.keys[0].style().inEase.size(), 3u);
+    EXPECT_EQ(s.keys[0].style().outEase.size(), 3u);
+    EXPECT_EQ(s.keys[0].style().inInterp, Interp::Linear);
+}
+
+// Keys keep their seldom-changed parts out of line, shared by keys alike: a copy of the
+// project (an undo snapshot) shares them until one side changes a key.
+TEST(SimModelKeys, KeysShareStylesAndACopyIsUnchangedByEditsOfTheOriginal) {
+    EXPECT_LE(sizeof(sim::Key), 48u);
+    Stream s;
+    s.easeDims = 3;
+    for (int32_t f = 0; f < 4; ++f) s.addKey(Time{f, 25}, {1, 2, 3});
+    EXPECT_TRUE(s.keys[0].sharesStyleWith(s.keys[3]));
+    const Stream snapshot = s;
+    for (size_t i = 0; i < s.keys.size(); ++i) {
+        sim::KeyStyle& style = s.keys[i].edit();
+        style.outInterp = Interp::Bezier;
+        style.outEase[2] = {0, 33.3333};
+        s.shareStyle(i);
+    }
+    EXPECT_EQ(snapshot.keys[1].style().outInterp, Interp::Linear);
+    EXPECT_EQ(snapshot.keys[1].style().outEase[2].influence, sim::Ease().influence);
+    EXPECT_TRUE(s.keys[0].sharesStyleWith(s.keys[3]));  // edited alike, shared again
+    EXPECT_FALSE(s.keys[0].sharesStyleWith(snapshot.keys[0]));
+    // A style that differs in a zero's sign only is not shared.
+    s.keys[3].edit().inEase[0].speed = -0.0;
+    s.shareStyle(3);
+    EXPECT_FALSE(s.keys[3].sharesStyleWith(s.keys[2]));
+    EXPECT_TRUE(std::signbit(s.keys[3].style().inEase[0].speed));
 }
 
 // The binary-search insertion against a map keyed by exact time, on random input.
@@ -97,7 +123,7 @@ TEST(SimModelValues, StaticBeforeAfterAndAtKeys) {
     EXPECT_EQ(s.valueAt(3.0)[0], 30);
     EXPECT_EQ(s.valueAt(9.0)[0], 30);
     EXPECT_DOUBLE_EQ(s.valueAt(1.5)[0], 15);
-    s.keys[0].outInterp = Interp::Hold;
+    s.keys[0].edit().outInterp = Interp::Hold;
     EXPECT_EQ(s.valueAt(2.999)[0], 10);
     EXPECT_EQ(s.valueAt(3.0)[0], 30);
 }
@@ -106,9 +132,9 @@ TEST(SimModelValues, BezierEaseStartsAndEndsSlowlyAndIsSymmetric) {
     Stream s = oneD();
     s.addKey(Time{0, 1}, {0, 0, 0});
     s.addKey(Time{1, 1}, {100, 0, 0});
-    s.keys[0].outInterp = s.keys[1].inInterp = Interp::Bezier;
-    s.keys[0].outEase[0] = {0, 50};
-    s.keys[1].inEase[0] = {0, 50};
+    s.keys[0].edit().outInterp = s.keys[1].edit().inInterp = Interp::Bezier;
+    s.keys[0].edit().outEase[0] = {0, 50};
+    s.keys[1].edit().inEase[0] = {0, 50};
     EXPECT_NEAR(s.valueAt(0.5)[0], 50, 1e-9);
     EXPECT_LT(s.valueAt(0.1)[0], 10);
     EXPECT_NEAR(s.valueAt(0.25)[0] + s.valueAt(0.75)[0], 100, 1e-9);
@@ -125,9 +151,9 @@ TEST(SimModelValues, ScaleEasesEachDimensionOnItsOwn) {
     s.easeDims = 3;
     s.addKey(Time{0, 1}, {0, 0, 100});
     s.addKey(Time{1, 1}, {100, 100, 100});
-    s.keys[0].outInterp = s.keys[1].inInterp = Interp::Bezier;
-    s.keys[0].outEase[1] = {0, 90};
-    s.keys[1].inEase[1] = {0, 10};
+    s.keys[0].edit().outInterp = s.keys[1].edit().inInterp = Interp::Bezier;
+    s.keys[0].edit().outEase[1] = {0, 90};
+    s.keys[1].edit().inEase[1] = {0, 10};
     const Vec3 v = s.valueAt(0.3);
     EXPECT_NE(v[0], v[1]);
     EXPECT_EQ(v[2], 100);
@@ -140,8 +166,8 @@ TEST(SimModelValues, PositionFollowsItsSpatialTangents) {
     s.addKey(Time{1, 1}, {100, 0, 0});
     EXPECT_NEAR(s.valueAt(0.25)[0], 25, 1e-9);  // no tangents: the straight line
     EXPECT_EQ(s.valueAt(0.25)[1], 0);
-    s.keys[0].outTangent = {0, -66.666, 0};
-    s.keys[1].inTangent = {0, -66.666, 0};
+    s.keys[0].edit().outTangent = {0, -66.666, 0};
+    s.keys[1].edit().inTangent = {0, -66.666, 0};
     const Vec3 mid = s.valueAt(0.5);
     EXPECT_NEAR(mid[0], 50, 1e-6);
     EXPECT_NEAR(mid[1], -50, 0.01);  // a half circle of radius 50 above the chord

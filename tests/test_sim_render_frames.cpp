@@ -197,9 +197,9 @@ TEST_F(RenderTest, FootageAndFrameListsShowTheirImages) {
 TEST_F(RenderTest, PositionPathFollowsTheSpatialTangents) {
     sim::Layer l = solid(1, 2, 2, kRed);
     const int a = l.position.addKey(sim::Time{0, 25}, {10, 40, 0});
-    l.position.keys[a].outTangent = {0, -40, 0};
+    l.position.keys[a].edit().outTangent = {0, -40, 0};
     const int b = l.position.addKey(sim::Time{25, 25}, {90, 40, 0});
-    l.position.keys[b].inTangent = {0, -40, 0};
+    l.position.keys[b].edit().inTangent = {0, -40, 0};
     project_.comp.layers = {l};
     options_.paths = true;
     Png png = render();

@@ -146,11 +146,11 @@ TEST_F(SceneLoad, ActionsAndKeyDetailsAreRead) {
     EXPECT_EQ(s.actions[3].kind, sim::Action::Kind::Undo);
     const sim::Key& k = s.project.comp.layers[1].scale.keys.at(0);
     EXPECT_EQ(k.value, (sim::Vec3{50, 60, 100}));
-    EXPECT_EQ(k.inInterp, sim::Interp::Hold);
-    EXPECT_EQ(k.outInterp, sim::Interp::Bezier);
-    ASSERT_EQ(k.inEase.size(), 3u);
-    EXPECT_EQ(k.inEase[2].speed, 3);
-    EXPECT_EQ(k.inEase[2].influence, 40);
+    EXPECT_EQ(k.style().inInterp, sim::Interp::Hold);
+    EXPECT_EQ(k.style().outInterp, sim::Interp::Bezier);
+    ASSERT_EQ(k.style().inEase.size(), 3u);
+    EXPECT_EQ(k.style().inEase[2].speed, 3);
+    EXPECT_EQ(k.style().inEase[2].influence, 40);
 }
 
 TEST(SceneTimes, FrameRatesBecomeExactFrameDurations) {

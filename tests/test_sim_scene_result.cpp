@@ -45,11 +45,11 @@ sim::Project awkwardProject() {
     int32_t t = 0;
     for (double v : kAwkward) {
         sim::Key& k = a.position.keys[size_t(a.position.addKey({t, 100000}, {v, -v, 0}))];
-        k.inTangent = {v, 1, 0};
-        k.outTangent = {-v, 2, 0};
-        k.inEase = {{v, 33.333328}};
-        k.outEase = {{1.0 / 7.0, 0.1 + std::fabs(std::fmod(v, 99.0))}};  // a valid influence
-        k.outInterp = sim::Interp::Hold;
+        k.edit().inTangent = {v, 1, 0};
+        k.edit().outTangent = {-v, 2, 0};
+        k.edit().inEase = {{v, 33.333328}};
+        k.edit().outEase = {{1.0 / 7.0, 0.1 + std::fabs(std::fmod(v, 99.0))}};  // a valid influence
+        k.edit().outInterp = sim::Interp::Hold;
         t += 48000;
     }
     a.opacity.addKey({0, 100000}, {kAwkward[1], 0, 0});
@@ -79,12 +79,13 @@ TEST(SceneResult, NumbersReadBackBitExact) {
         EXPECT_EQ(keys[i][0], k.time.value);
         EXPECT_TRUE(sameBits(keys[i][1][0].get<double>(), k.value[0])) << keys[i][1][0];
         EXPECT_TRUE(sameBits(keys[i][1][1].get<double>(), k.value[1]));
-        EXPECT_TRUE(sameBits(keys[i][3][0].get<double>(), k.inTangent[0]));
-        EXPECT_TRUE(sameBits(keys[i][4][0].get<double>(), k.outTangent[0]));
+        EXPECT_TRUE(sameBits(keys[i][3][0].get<double>(), k.style().inTangent[0]));
+        EXPECT_TRUE(sameBits(keys[i][4][0].get<double>(), k.style().outTangent[0]));
         const Json& style = position["styles"][keys[i][2].get<size_t>()];
-        EXPECT_TRUE(sameBits(style["ease"]["in"][0]["speed"].get<double>(), k.inEase[0].speed));
         EXPECT_TRUE(
-            sameBits(style["ease"]["out"][0]["influence"].get<double>(), k.outEase[0].influence));
+            sameBits(style["ease"]["in"][0]["speed"].get<double>(), k.style().inEase[0].speed));
+        EXPECT_TRUE(sameBits(style["ease"]["out"][0]["influence"].get<double>(),
+                             k.style().outEase[0].influence));
     }
     EXPECT_TRUE(sameBits(r["layers"][0]["rotation"]["value"].get<double>(), kAwkward[0]));
 }
@@ -94,7 +95,7 @@ TEST(SceneResult, NumbersReadBackBitExact) {
 TEST(SceneResult, KeysShareTheirStylesAndKeepTheirOwnTimeScale) {
     sim::Stream s = sim::Layer().position;
     for (int32_t f = 0; f < 4; ++f) s.addKey({f * 4000, 100000}, {1.0 * f, 2, 0});
-    s.keys[2].inEase[0].speed = -0.0;
+    s.keys[2].edit().inEase[0].speed = -0.0;
     s.addKey({5, 25}, {9, 9, 0});  // 0.2 s, after the others
     const Json j = sim::streamJson(s, 0);
     ASSERT_EQ(j["styles"].size(), 2u);
@@ -186,13 +187,13 @@ TEST(SceneResult, ResultKeysLoadBackAsSceneKeys) {
         const sim::Key &a = orig.keys[i], &b = back.keys[i];
         for (size_t d = 0; d < 3; ++d) {
             EXPECT_TRUE(sameBits(a.value[d], b.value[d]));
-            EXPECT_TRUE(sameBits(a.inTangent[d], b.inTangent[d]));
-            EXPECT_TRUE(sameBits(a.outTangent[d], b.outTangent[d]));
+            EXPECT_TRUE(sameBits(a.style().inTangent[d], b.style().inTangent[d]));
+            EXPECT_TRUE(sameBits(a.style().outTangent[d], b.style().outTangent[d]));
         }
-        EXPECT_EQ(a.outInterp, b.outInterp);
-        ASSERT_EQ(b.inEase.size(), 1u);
-        EXPECT_TRUE(sameBits(a.inEase[0].speed, b.inEase[0].speed));
-        EXPECT_TRUE(sameBits(a.outEase[0].influence, b.outEase[0].influence));
+        EXPECT_EQ(a.style().outInterp, b.style().outInterp);
+        ASSERT_EQ(b.style().inEase.size(), 1u);
+        EXPECT_TRUE(sameBits(a.style().inEase[0].speed, b.style().inEase[0].speed));
+        EXPECT_TRUE(sameBits(a.style().outEase[0].influence, b.style().outEase[0].influence));
     }
     EXPECT_TRUE(sameBits(s.project.comp.layers[0].opacity.keys[0].value[0], kAwkward[1]));
 }

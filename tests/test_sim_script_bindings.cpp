@@ -27,8 +27,9 @@ bool sameEases(const std::vector<sim::Ease>& a, const std::vector<sim::Ease>& b)
 
 // Same temporal interpolation: types and eases.
 bool sameTiming(const sim::Key& a, const sim::Key& b) {
-    return a.inInterp == b.inInterp && a.outInterp == b.outInterp &&
-           sameEases(a.inEase, b.inEase) && sameEases(a.outEase, b.outEase);
+    return a.style().inInterp == b.style().inInterp && a.style().outInterp == b.style().outInterp &&
+           sameEases(a.style().inEase, b.style().inEase) &&
+           sameEases(a.style().outEase, b.style().outEase);
 }
 
 class ScriptBindings : public ::testing::Test {
@@ -135,12 +136,13 @@ TEST_F(ScriptBindings, InterpolationTypesAreSet) {
         p.setInterpolationTypeAtKey(3, KeyframeInterpolationType.HOLD, KeyframeInterpolationType.LINEAR);
     )"));
     EXPECT_TRUE(records.scriptErrors.empty());
-    EXPECT_EQ(key(0, &sim::Layer::position, 0).inInterp, Interp::Linear);
-    EXPECT_EQ(key(0, &sim::Layer::position, 0).outInterp, Interp::Hold);
-    EXPECT_EQ(key(0, &sim::Layer::position, 1).inInterp, Interp::Bezier);  // out defaults to in
-    EXPECT_EQ(key(0, &sim::Layer::position, 1).outInterp, Interp::Bezier);
-    EXPECT_EQ(key(0, &sim::Layer::position, 2).inInterp, Interp::Hold);
-    EXPECT_EQ(key(0, &sim::Layer::position, 2).outInterp, Interp::Linear);
+    EXPECT_EQ(key(0, &sim::Layer::position, 0).style().inInterp, Interp::Linear);
+    EXPECT_EQ(key(0, &sim::Layer::position, 0).style().outInterp, Interp::Hold);
+    EXPECT_EQ(key(0, &sim::Layer::position, 1).style().inInterp,
+              Interp::Bezier);  // out defaults to in
+    EXPECT_EQ(key(0, &sim::Layer::position, 1).style().outInterp, Interp::Bezier);
+    EXPECT_EQ(key(0, &sim::Layer::position, 2).style().inInterp, Interp::Hold);
+    EXPECT_EQ(key(0, &sim::Layer::position, 2).style().outInterp, Interp::Linear);
 }
 
 TEST_F(ScriptBindings, EaseSetsOneEasePerDimensionAndMakesTheKeyBezier) {
@@ -152,16 +154,16 @@ TEST_F(ScriptBindings, EaseSetsOneEasePerDimensionAndMakesTheKeyBezier) {
     )"));
     EXPECT_TRUE(records.scriptErrors.empty());
     const sim::Key& s = key(0, &sim::Layer::scale, 1);
-    ASSERT_EQ(s.inEase.size(), 3u);
-    ASSERT_EQ(s.outEase.size(), 3u);
-    EXPECT_EQ(s.inEase[2].influence, 33.3333);
-    EXPECT_EQ(s.outEase[0].speed, 2.5);
-    EXPECT_EQ(s.inInterp, Interp::Bezier);
-    EXPECT_EQ(s.outInterp, Interp::Bezier);
+    ASSERT_EQ(s.style().inEase.size(), 3u);
+    ASSERT_EQ(s.style().outEase.size(), 3u);
+    EXPECT_EQ(s.style().inEase[2].influence, 33.3333);
+    EXPECT_EQ(s.style().outEase[0].speed, 2.5);
+    EXPECT_EQ(s.style().inInterp, Interp::Bezier);
+    EXPECT_EQ(s.style().outInterp, Interp::Bezier);
     const sim::Key& p = key(0, &sim::Layer::position, 0);
-    ASSERT_EQ(p.inEase.size(), 1u);
-    EXPECT_EQ(p.inEase[0].influence, 100);
-    EXPECT_EQ(p.outEase[0].influence, 33.3333);
+    ASSERT_EQ(p.style().inEase.size(), 1u);
+    EXPECT_EQ(p.style().inEase[0].influence, 100);
+    EXPECT_EQ(p.style().outEase[0].influence, 33.3333);
 }
 
 // Each bad call throws as the host does; the script catches every one, yet each is recorded and
@@ -260,16 +262,16 @@ TEST_F(ScriptBindings, GeneratedEaseScriptReachesShiftedKeys) {
     EXPECT_TRUE(sim::executeScript(project, records, script));
     EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
     const sim::Stream& p = b.position;
-    EXPECT_EQ(p.keys[0].outInterp, Interp::Linear);
-    EXPECT_EQ(p.keys[1].inInterp, Interp::Bezier);
-    ASSERT_EQ(p.keys[1].outEase.size(), 1u);
-    EXPECT_EQ(p.keys[1].outEase[0].influence, 100);
-    EXPECT_EQ(p.keys[2].inInterp, Interp::Linear);
-    EXPECT_EQ(p.keys[2].outInterp, Interp::Hold);
+    EXPECT_EQ(p.keys[0].style().outInterp, Interp::Linear);
+    EXPECT_EQ(p.keys[1].style().inInterp, Interp::Bezier);
+    ASSERT_EQ(p.keys[1].style().outEase.size(), 1u);
+    EXPECT_EQ(p.keys[1].style().outEase[0].influence, 100);
+    EXPECT_EQ(p.keys[2].style().inInterp, Interp::Linear);
+    EXPECT_EQ(p.keys[2].style().outInterp, Interp::Hold);
     const sim::Stream& s = b.scale;
-    EXPECT_EQ(s.keys[0].outInterp, Interp::Linear);
+    EXPECT_EQ(s.keys[0].style().outInterp, Interp::Linear);
     EXPECT_TRUE(sameTiming(s.keys[1], ignored));  // marked in the ignore table
-    EXPECT_EQ(s.keys[2].outInterp, Interp::Hold);
+    EXPECT_EQ(s.keys[2].style().outInterp, Interp::Hold);
 }
 
 }  // namespace

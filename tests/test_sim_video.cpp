@@ -165,8 +165,8 @@ sim::Project movingCards() {
     sim::Layer a = solid(1, 20, 16, {230, 60, 40, 255});
     a.position.addKey({0, 10}, {15, 50, 0});
     a.position.addKey({6, 10}, {80, 50, 0});
-    a.position.keys[0].outTangent = a.position.keys[1].inTangent = {0, -40, 0};
-    a.position.keys[0].outInterp = a.position.keys[1].inInterp = sim::Interp::Bezier;
+    a.position.keys[0].edit().outTangent = a.position.keys[1].edit().inTangent = {0, -40, 0};
+    a.position.keys[0].edit().outInterp = a.position.keys[1].edit().inInterp = sim::Interp::Bezier;
     a.rotation.addKey({0, 10}, {0, 0, 0});
     a.rotation.addKey({9, 10}, {180, 0, 0});
     sim::Layer b = solid(2, 30, 30, {40, 120, 230, 255});
@@ -175,7 +175,7 @@ sim::Project movingCards() {
     b.scale.addKey({8, 10}, {120, 60, 100});
     b.opacity.addKey({0, 10}, {100, 0, 0});
     b.opacity.addKey({5, 10}, {30, 0, 0});
-    b.opacity.keys[0].outInterp = sim::Interp::Hold;
+    b.opacity.keys[0].edit().outInterp = sim::Interp::Hold;
     p.comp.layers = {a, b};
     return p;
 }
