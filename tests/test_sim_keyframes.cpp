@@ -169,6 +169,26 @@ TEST_F(SimKeys, ValuesTangentsEasesAndInterpolation) {
     EXPECT_EQ(keys->AEGP_SetKeyframeInterpolation(pos, 0, 9, 1), A_Err_PARAMETER);
 }
 
+// Keys given the same ease share one style; a later change of one key leaves the other alone.
+TEST_F(SimKeys, KeysEasedAlikeShareAStyleUntilOneChanges) {
+    AEGP_StreamRefH scale = stream(AEGP_LayerStream_SCALE);
+    sim::Stream& s = host->project().comp.layers[0].scale;
+    for (int32_t f = 0; f < 2; ++f) s.addKey(sim::Time{f, 1}, {100, 100, 100});
+    const AEGP_KeyframeEase ease{0, 33.3333};
+    for (A_long k = 0; k < 2; ++k) {
+        ASSERT_EQ(keys->AEGP_SetKeyframeInterpolation(scale, k, AEGP_KeyInterp_BEZIER,
+                                                      AEGP_KeyInterp_BEZIER),
+                  0);
+        for (A_long d = 0; d < 3; ++d)
+            ASSERT_EQ(keys->AEGP_SetKeyframeTemporalEase(scale, k, d, &ease, &ease), 0);
+    }
+    EXPECT_TRUE(s.keys[0].sharesStyleWith(s.keys[1]));
+    const AEGP_KeyframeEase other{5, 50};
+    ASSERT_EQ(keys->AEGP_SetKeyframeTemporalEase(scale, 0, 1, nullptr, &other), 0);
+    EXPECT_EQ(s.keys[0].style().outEase[1].influence, 50);
+    EXPECT_EQ(s.keys[1].style().outEase[1].influence, 33.3333);
+}
+
 TEST_F(SimKeys, MarkerStreamKeysAreTheMarkers) {
     AEGP_StreamRefH markers = stream(AEGP_LayerStream_MARKER);
     AEGP_StreamType type = 0;

@@ -166,6 +166,22 @@ TEST_F(ScriptBindings, EaseSetsOneEasePerDimensionAndMakesTheKeyBezier) {
     EXPECT_EQ(p.style().outEase[0].influence, 33.3333);
 }
 
+// Keys eased alike, one after another, end up sharing one style, however the script goes.
+TEST_F(ScriptBindings, KeysEasedAlikeShareOneStyle) {
+    EXPECT_TRUE(run(R"(
+        var p = app.project.activeItem.layer(1).position;
+        var e = new KeyframeEase(0, 33.3333);
+        for (var k = 1; k <= 3; ++k) {
+            p.setInterpolationTypeAtKey(k, KeyframeInterpolationType.BEZIER);
+            p.setTemporalEaseAtKey(k, [e], [e]);
+        }
+    )"));
+    const sim::Stream& p = project.comp.layers[0].position;
+    EXPECT_TRUE(p.keys[0].sharesStyleWith(p.keys[1]));
+    EXPECT_TRUE(p.keys[1].sharesStyleWith(p.keys[2]));
+    EXPECT_EQ(p.keys[2].style().outEase[0].influence, 33.3333);
+}
+
 // Each bad call throws as the host does; the script catches every one, yet each is recorded and
 // the project is left as it was.
 TEST_F(ScriptBindings, BadCallsThrowAndAreRecordedEvenWhenSwallowed) {
