@@ -160,8 +160,12 @@ TEST_P(WindowsRun, ResultEqualsTheLinuxRun) {
     std::ofstream(scene) << c.scene.dump(1);
 
     const int linuxCode = run(kLinuxCli, TESSARON_LINUX_PLUGIN, scene, dir / "linux");
-    const int windowsCode =
-        run(kWindowsCli, kWindowsDir + "/Tessaron_Pro.aex", scene, dir / "windows");
+    int windowsCode = run(kWindowsCli, kWindowsDir + "/Tessaron_Pro.aex", scene, dir / "windows");
+    // Wine now and then fails to start a program while others start (exit 1, nothing written,
+    // not even the first progress line); a failure of the program itself repeats on a second run.
+    if (windowsCode != linuxCode && fs::file_size(dir / "windows.err") == 0) {
+        windowsCode = run(kWindowsCli, kWindowsDir + "/Tessaron_Pro.aex", scene, dir / "windows");
+    }
     EXPECT_EQ(windowsCode, linuxCode);
     if (c.mustSucceed) {
         EXPECT_EQ(linuxCode, 0);
