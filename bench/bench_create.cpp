@@ -22,6 +22,15 @@ constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kFrames = 3;
 
+// The Source: an ellipse filling the composition.
+std::string ellipseSource() {
+    return bench::sourcePng("ellipse", kWidth, kHeight, [](int x, int y) {
+        const double dx = (x - kWidth / 2.0) / (kWidth / 2.0);
+        const double dy = (y - kHeight / 2.0) / (kHeight / 2.0);
+        return dx * dx + dy * dy <= 1.0;
+    });
+}
+
 struct Measured {
     double total = 0.0;  // seconds per evaluated frame, the whole Create
     double stages[kStageCount] = {};
@@ -92,11 +101,7 @@ void printTable(int layers, bool seedPerFrame, const Measured& fast, const Measu
 void BM_CreateLargestCollage(benchmark::State& state) {
     const int layers = static_cast<int>(state.range(0));
     const bool seedPerFrame = state.range(1) != 0;
-    const std::string image = bench::sourcePng("ellipse", kWidth, kHeight, [](int x, int y) {
-        const double dx = (x - kWidth / 2.0) / (kWidth / 2.0);
-        const double dy = (y - kHeight / 2.0) / (kHeight / 2.0);
-        return dx * dx + dy * dy <= 1.0;
-    });
+    const std::string image = ellipseSource();
     const sim::Project project = bench::collage(image, kWidth, kHeight, layers, kFrames);
     Measured fast, reference;
     for (auto _ : state) {
@@ -117,11 +122,7 @@ void BM_CreateLargestCollage(benchmark::State& state) {
 void BM_CreateLongRun(benchmark::State& state) {
     const int layers = static_cast<int>(state.range(0));
     const int frames = static_cast<int>(state.range(1));
-    const std::string image = bench::sourcePng("ellipse", kWidth, kHeight, [](int x, int y) {
-        const double dx = (x - kWidth / 2.0) / (kWidth / 2.0);
-        const double dy = (y - kHeight / 2.0) / (kHeight / 2.0);
-        return dx * dx + dy * dy <= 1.0;
-    });
+    const std::string image = ellipseSource();
     const sim::Project project = bench::collage(image, kWidth, kHeight, layers, frames);
     double perFrame = 0.0;
     for (auto _ : state) {

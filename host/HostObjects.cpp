@@ -1,27 +1,17 @@
 #include "host/HostObjects.h"
 
 ScopedStream::ScopedStream(const AEGP_SuiteHandler& suites)
-    : suites_(suites), dispose_(suites.StreamSuite4()->AEGP_DisposeStream) {}
+    : ScopedHandle(suites.StreamSuite4()->AEGP_DisposeStream), suites_(suites) {}
 
 A_Err ScopedStream::fetch(AEGP_PluginID pluginId, AEGP_LayerH layer, AEGP_LayerStream which) {
-    reset();
-    return suites_.StreamSuite4()->AEGP_GetNewLayerStream(pluginId, layer, which, &stream_);
+    AEGP_StreamRefH* slot = fresh();
+    return suites_.StreamSuite4()->AEGP_GetNewLayerStream(pluginId, layer, which, slot);
 }
 
 A_Err ScopedStream::fetchEffectParam(AEGP_PluginID pluginId, AEGP_EffectRefH effect,
                                      PF_ParamIndex param) {
-    reset();
-    return suites_.StreamSuite2()->AEGP_GetNewEffectStreamByIndex(pluginId, effect, param,
-                                                                  &stream_);
-}
-
-A_Err ScopedStream::reset() {
-    A_Err err = A_Err_NONE;
-    if (stream_) {
-        err = giveBack([&] { return dispose_(stream_); });
-        stream_ = nullptr;
-    }
-    return err;
+    AEGP_StreamRefH* slot = fresh();
+    return suites_.StreamSuite2()->AEGP_GetNewEffectStreamByIndex(pluginId, effect, param, slot);
 }
 
 ScopedValue::ScopedValue(const AEGP_SuiteHandler& suites)
@@ -40,20 +30,11 @@ A_Err ScopedValue::readKey(AEGP_PluginID pluginId, AEGP_StreamRefH stream, A_lon
 }
 
 ScopedEffect::ScopedEffect(const AEGP_SuiteHandler& suites, A_Err (*dispose)(AEGP_EffectRefH))
-    : suites_(suites), dispose_(dispose) {}
+    : ScopedHandle(dispose), suites_(suites) {}
 
 A_Err ScopedEffect::fetch(AEGP_PluginID pluginId, PF_ProgPtr effectRef) {
-    reset();
-    return suites_.PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(pluginId, effectRef, &effect_);
-}
-
-A_Err ScopedEffect::reset() {
-    A_Err err = A_Err_NONE;
-    if (effect_) {
-        err = giveBack([&] { return dispose_(effect_); });
-        effect_ = nullptr;
-    }
-    return err;
+    AEGP_EffectRefH* slot = fresh();
+    return suites_.PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(pluginId, effectRef, slot);
 }
 
 ScopedCheckout::~ScopedCheckout() {

@@ -21,24 +21,48 @@ A_Err giveBack(Release&& release) noexcept {
     return err;
 }
 
-// A stream reference, disposed when it goes or is fetched anew.
-class ScopedStream {
+// A host handle, given back through its dispose operation when it goes or is fetched anew.
+template <class Handle>
+class ScopedHandle {
+  public:
+    explicit ScopedHandle(A_Err (*dispose)(Handle)) : dispose_(dispose) {}
+    ~ScopedHandle() { reset(); }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+    Handle get() const { return handle_; }
+    // Disposes the handle now; the host's answer (0 when none was held).
+    A_Err reset() {
+        A_Err err = A_Err_NONE;
+        if (handle_) {
+            err = giveBack([&] { return dispose_(handle_); });
+            handle_ = nullptr;
+        }
+        return err;
+    }
+
+  protected:
+    // Where a fetch puts the new handle, the one held given back first.
+    Handle* fresh() {
+        reset();
+        return &handle_;
+    }
+
+  private:
+    A_Err (*dispose_)(Handle);
+    Handle handle_ = nullptr;
+};
+
+// A stream reference.
+class ScopedStream : public ScopedHandle<AEGP_StreamRefH> {
   public:
     explicit ScopedStream(const AEGP_SuiteHandler& suites);
-    ~ScopedStream() { reset(); }
-    ScopedStream(const ScopedStream&) = delete;
-    ScopedStream& operator=(const ScopedStream&) = delete;
 
     A_Err fetch(AEGP_PluginID pluginId, AEGP_LayerH layer, AEGP_LayerStream which);
     A_Err fetchEffectParam(AEGP_PluginID pluginId, AEGP_EffectRefH effect, PF_ParamIndex param);
-    AEGP_StreamRefH get() const { return stream_; }
-    // Disposes the stream now; the host's answer (0 when none was held).
-    A_Err reset();
 
   private:
     const AEGP_SuiteHandler& suites_;
-    A_Err (*dispose_)(AEGP_StreamRefH);
-    AEGP_StreamRefH stream_ = nullptr;
 };
 
 // A value the host filled in (a stream value, a key value, a spatial tangent), disposed when it
@@ -91,22 +115,14 @@ class ScopedValue {
 };
 
 // An effect reference of this effect instance, disposed through the given Effect suite operation.
-class ScopedEffect {
+class ScopedEffect : public ScopedHandle<AEGP_EffectRefH> {
   public:
     ScopedEffect(const AEGP_SuiteHandler& suites, A_Err (*dispose)(AEGP_EffectRefH));
-    ~ScopedEffect() { reset(); }
-    ScopedEffect(const ScopedEffect&) = delete;
-    ScopedEffect& operator=(const ScopedEffect&) = delete;
 
     A_Err fetch(AEGP_PluginID pluginId, PF_ProgPtr effectRef);
-    AEGP_EffectRefH get() const { return effect_; }
-    // Disposes the reference now; the host's answer (0 when none was held).
-    A_Err reset();
 
   private:
     const AEGP_SuiteHandler& suites_;
-    A_Err (*dispose_)(AEGP_EffectRefH);
-    AEGP_EffectRefH effect_ = nullptr;
 };
 
 // A parameter checked out at a time, checked in when it goes.

@@ -8,7 +8,7 @@
 #include "engine/SearchPath.h"
 #include "placement/AssignmentCosts.h"
 #include "placement/AssignmentTies.h"
-#include "placement/RowReduction.h"
+#include "placement/SolverSteps.h"
 #include "placement/SparseAssignment.h"
 
 namespace {
@@ -161,19 +161,8 @@ void Solver<T>::augment(int row) {
         }
         assert(next >= 0);
     }
-    for (const int j : scanned_) {
-        v_[j] += d_[j] - mu;
-    }
-    int j = next;
-    for (;;) {
-        const int r = pred_[j];
-        const int previous = colOf_[r];
-        match(r, j);
-        if (r == row) {
-            break;
-        }
-        j = previous;
-    }
+    repriceSettled(scanned_, d_, mu, v_);
+    flipPath(next, row, pred_, colOf_, rowOf_);
 }
 
 template <typename T>

@@ -19,6 +19,14 @@ struct TightPairs {
     std::vector<int32_t> start;  // rows tight on column j: rows[start[j] .. start[j + 1])
     std::vector<int32_t> rows;
 
+    // n x n pairs, none tight yet.
+    void clear(int size) {
+        n = size;
+        words = (size_t(size) + 63) / 64;
+        bits.assign(size_t(size) * words, 0);
+    }
+    // Marks (i, j) tight in row i's words.
+    static void mark(uint64_t* row, int j) { row[j / 64] |= uint64_t(1) << (j % 64); }
     bool tight(int i, int j) const { return (bits[size_t(i) * words + j / 64] >> (j % 64)) & 1; }
 };
 
@@ -31,9 +39,7 @@ template <typename Cost>
 bool findTightPairs(const Cost& c, const std::vector<long long>& prices,
                     const std::vector<int32_t>& columns, TightPairs& t) {
     const int n = static_cast<int>(columns.size());
-    t.n = n;
-    t.words = (size_t(n) + 63) / 64;
-    t.bits.assign(size_t(n) * t.words, 0);
+    t.clear(n);
     std::atomic<bool> certified{true};
     parallelFor(size_t(n), [&](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
@@ -45,7 +51,7 @@ bool findTightPairs(const Cost& c, const std::vector<long long>& prices,
                 if (reduced < 0) {
                     certified = false;
                 } else if (reduced == 0) {
-                    row[j / 64] |= uint64_t(1) << (j % 64);
+                    TightPairs::mark(row, j);
                 }
             }
         }

@@ -10,7 +10,7 @@
 #include "engine/Parallel.h"
 #include "placement/AssignmentCosts.h"
 #include "placement/AssignmentTies.h"
-#include "placement/RowReduction.h"
+#include "placement/SolverSteps.h"
 
 namespace {
 
@@ -266,18 +266,8 @@ bool SparseSolver::search(int row) {
         }
     }
     if (end >= 0) {
-        for (const int32_t j : scanned_) {
-            v_[j] += d_[j] - mu;
-        }
-        for (int j = end;;) {
-            const int r = pred_[j];
-            const int previous = colOf_[r];
-            match(r, j);
-            if (r == row) {
-                break;
-            }
-            j = previous;
-        }
+        repriceSettled(scanned_, d_, mu, v_);
+        flipPath(end, row, pred_, colOf_, rowOf_);
     }
     for (const int32_t j : touched_) {
         d_[j] = kUnreached;
@@ -290,9 +280,7 @@ bool SparseSolver::search(int row) {
 
 bool SparseSolver::admitCheaperPairs(TightPairs& tight) {
     const long long highest = *std::max_element(v_.begin(), v_.end());
-    tight.n = n_;
-    tight.words = (size_t(n_) + 63) / 64;
-    tight.bits.assign(size_t(n_) * tight.words, 0);
+    tight.clear(n_);
     std::vector<std::vector<int32_t>> cheaper{size_t(n_)};
     parallelFor(size_t(n_), [&](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
@@ -307,7 +295,7 @@ bool SparseSolver::admitCheaperPairs(TightPairs& tight) {
                 if (r < own) {
                     cheaper[i].push_back(j);
                 } else if (r == own) {
-                    row[j / 64] |= uint64_t(1) << (j % 64);
+                    TightPairs::mark(row, j);
                 }
             });
         }

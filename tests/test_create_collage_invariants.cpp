@@ -103,6 +103,21 @@ Worst worstOverlap(const sim::Project& p, double t) {
     return worst;
 }
 
+// Presses Create with growing sizes (From Neighborhood, or Random under Prevent Overlap), any
+// rotation between -180 and 180 degrees, opacities left alone, and the given Seed.
+PF_Err createGrowing(sim::Host& host, bool preventOverlap, int seed) {
+    host.setParam(PARAM_MIN_ROTATION, -180);
+    host.setParam(PARAM_MAX_ROTATION, 180);
+    host.setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
+    host.setParam(PARAM_SCALE,
+                  double(preventOverlap ? ScaleMode::Random : ScaleMode::FromNeighborhood));
+    host.setParam(PARAM_PREVENT_OVERLAP, preventOverlap ? 1 : 0);
+    host.setParam(PARAM_MIN_SIZE, 5);
+    host.setParam(PARAM_MAX_SIZE, 400);
+    host.setParam(PARAM_SEED, seed);
+    return host.userChangedParam(PARAM_CREATE);
+}
+
 }  // namespace
 
 // Random aspects, rotations and anchors, under From Neighborhood and under Prevent Overlap,
@@ -126,17 +141,7 @@ TEST(CreateCollageInvariants, GrownLayersOverlapByNoMoreThanTheGrowthStep) {
         host->setParam(PARAM_POSITION, double(positions[trial % 3]));
         host->setParam(PARAM_ROTATION,
                        double(keptRotation ? RotationMode::Ignore : RotationMode::Random));
-        host->setParam(PARAM_MIN_ROTATION, -180);
-        host->setParam(PARAM_MAX_ROTATION, 180);
-        host->setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
-        const bool prevent = trial >= 4;
-        host->setParam(PARAM_SCALE,
-                       double(prevent ? ScaleMode::Random : ScaleMode::FromNeighborhood));
-        host->setParam(PARAM_PREVENT_OVERLAP, prevent ? 1 : 0);
-        host->setParam(PARAM_MIN_SIZE, 5);
-        host->setParam(PARAM_MAX_SIZE, 400);
-        host->setParam(PARAM_SEED, trial);
-        ASSERT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE);
+        ASSERT_EQ(createGrowing(*host, trial >= 4, trial), PF_Err_NONE);
 
         const double t = host->project().comp.currentTime.seconds();
         const Worst worst = worstOverlap(host->project(), t);
@@ -166,17 +171,7 @@ TEST(CreateCollageInvariants, LayersKeepingTheirPositionsGrowAroundTheirAnchors)
         host->setParam(PARAM_POSITION,
                        double(trial % 2 ? PositionMode::UsePreviousValue : PositionMode::Ignore));
         host->setParam(PARAM_ROTATION, double(RotationMode::Random));
-        host->setParam(PARAM_MIN_ROTATION, -180);
-        host->setParam(PARAM_MAX_ROTATION, 180);
-        host->setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
-        const bool prevent = trial >= 2;
-        host->setParam(PARAM_SCALE,
-                       double(prevent ? ScaleMode::Random : ScaleMode::FromNeighborhood));
-        host->setParam(PARAM_PREVENT_OVERLAP, prevent ? 1 : 0);
-        host->setParam(PARAM_MIN_SIZE, 5);
-        host->setParam(PARAM_MAX_SIZE, 400);
-        host->setParam(PARAM_SEED, trial);
-        ASSERT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE);
+        ASSERT_EQ(createGrowing(*host, trial >= 2, trial), PF_Err_NONE);
         const Worst worst =
             worstOverlap(host->project(), host->project().comp.currentTime.seconds());
         EXPECT_LE(worst.depth, kGrowthStep)

@@ -1,12 +1,13 @@
 #pragma once
-// Augmenting row reduction, shared by the dense and the near-pairs solvers: a free row takes its
-// cheapest column, whose price drops by the gap to the row's second cheapest so that the row
-// stays at its minimum; the row it displaces is reduced next. Two passes, each bounded, leave few
-// rows for the shortest paths.
+// Steps shared by the dense and the near-pairs assignment solvers (shortest augmenting paths
+// over column prices).
 #include <cstdint>
 #include <limits>
 #include <vector>
 
+// Augmenting row reduction: a free row takes its cheapest column, whose price drops by the gap
+// to the row's second cheapest so that the row stays at its minimum; the row it displaces is
+// reduced next. Two passes, each bounded, leave few rows for the shortest paths.
 // cost(i, j) is a pair's cost; forEachColumn(i, visit) visits the columns row i may take.
 template <typename Cost, typename ForEachColumn>
 void reduceRows(int n, Cost&& cost, ForEachColumn&& forEachColumn, std::vector<long long>& v,
@@ -68,5 +69,31 @@ void reduceRows(int n, Cost&& cost, ForEachColumn&& forEachColumn, std::vector<l
             rowOf[j1] = i;
         }
         freeRows.resize(kept);
+    }
+}
+
+// After a shortest-path search that settled `scanned` at distances d and reached a free column
+// at distance mu: each settled column's price moves by how much nearer it was, so that the
+// path's pairs stay tight.
+inline void repriceSettled(const std::vector<int32_t>& scanned, const std::vector<long long>& d,
+                           long long mu, std::vector<long long>& v) {
+    for (const int32_t j : scanned) {
+        v[j] += d[j] - mu;
+    }
+}
+
+// Along the path found back from the free column end to the free row `row` (pred: the row that
+// reached each column), each row takes the column it reached.
+inline void flipPath(int end, int row, const std::vector<int32_t>& pred,
+                     std::vector<int32_t>& colOf, std::vector<int32_t>& rowOf) {
+    for (int j = end;;) {
+        const int r = pred[j];
+        const int previous = colOf[r];
+        colOf[r] = j;
+        rowOf[j] = r;
+        if (r == row) {
+            break;
+        }
+        j = previous;
     }
 }
