@@ -36,11 +36,18 @@ class NearestSiteGrid {
 // bottom), so that consecutive queries touch the same sites.
 std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells);
 
-// The nearest site of every sample, through a NearestSiteGrid, samples visited in the given order
-// and split over the worker threads.
+// Samples laid out in their visiting order, once for every search over them: `points`[k] is
+// sample `order`[k], so a search reads them front to back.
+struct OrderedSamples {
+    std::vector<Point2D> points;
+    std::vector<uint32_t> order;
+};
+OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uint32_t> order);
+
+// The nearest site of every sample (indexed as the samples were before ordering), through a
+// NearestSiteGrid, the samples split over the worker threads.
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
-                                      const std::vector<Point2D>& samples,
-                                      const std::vector<uint32_t>& order);
+                                      const OrderedSamples& samples);
 
 // The same through a kd-tree of the sites (the reference): exact searches for the two nearest,
 // and a scan of every site when those two are equally near.

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <utility>
 
 #include "engine/Parallel.h"
 #include "placement/NearestSite.h"
@@ -153,19 +155,32 @@ std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells) {
         minY = std::min(minY, p.y);
         maxY = std::max(maxY, p.y);
     }
-    const double area = (double(maxX) - minX) * (double(maxY) - minY);
-    const double fit = std::sqrt(area / std::max(cells, 1));
-    const double size = fit > 0.0 && std::isfinite(fit) ? fit : 1.0;
-    const uint64_t columns = static_cast<uint64_t>((double(maxX) - minX) / size) + 1;
-    std::vector<std::pair<uint64_t, uint32_t>> keyed(points.size());
-    for (size_t k = 0; k < points.size(); ++k) {
-        const auto cx = static_cast<uint64_t>((double(points[k].x) - minX) / size);
-        const auto cy = static_cast<uint64_t>((double(points[k].y) - minY) / size);
-        keyed[k] = {cy * columns + cx, static_cast<uint32_t>(k)};
+    const double most = 4.0 * std::max(cells, 1) + 16.0;
+    const double fit =
+        std::sqrt((double(maxX) - minX) * (double(maxY) - minY) / std::max(cells, 1));
+    double size = fit > 0.0 && std::isfinite(fit) ? fit : 1.0;
+    const double w = double(maxX) - minX, h = double(maxY) - minY;
+    // Thin spreads would give long rows of empty cells; the cap keeps the counts' table small.
+    while ((std::floor(w / size) + 1.0) * (std::floor(h / size) + 1.0) > most) {
+        size *= 1.5;
     }
-    std::sort(keyed.begin(), keyed.end());
-    for (size_t k = 0; k < keyed.size(); ++k) {
-        order[k] = keyed[k].second;
+    const size_t columns = static_cast<size_t>(w / size) + 1;
+    const size_t rows = static_cast<size_t>(h / size) + 1;
+    // A counting sort by cell: within a cell the points keep their own order.
+    std::vector<size_t> cellOf(points.size()), start(columns * rows + 1, 0);
+    for (size_t k = 0; k < points.size(); ++k) {
+        const auto cx =
+            std::min(static_cast<size_t>((double(points[k].x) - minX) / size), columns - 1);
+        const auto cy =
+            std::min(static_cast<size_t>((double(points[k].y) - minY) / size), rows - 1);
+        cellOf[k] = cy * columns + cx;
+        ++start[cellOf[k] + 1];
+    }
+    for (size_t c = 1; c < start.size(); ++c) {
+        start[c] += start[c - 1];
+    }
+    for (size_t k = 0; k < points.size(); ++k) {
+        order[start[cellOf[k]]++] = static_cast<uint32_t>(k);
     }
     return order;
 }
@@ -238,9 +253,9 @@ class QueryCells {
         return size_t(cy) * columns_ + cx;
     }
 
+    // Appends the sites of cell c to out.
     void candidates(const NearestSiteGrid& grid, const std::vector<Point2D>& sites, size_t c,
                     std::vector<int32_t>& out) const {
-        out.clear();
         const double x = x0_ + (double(c % columns_) + 0.5) * cell_;
         const double y = y0_ + (double(c / columns_) + 0.5) * cell_;
         const Point2D& s = sites[grid.nearest(x, y)];
@@ -251,39 +266,37 @@ class QueryCells {
         grid.sitesWithin(x, y, reach + std::sqrt(2.0) * cell_ + margin, out);
     }
 
-    // Two passes over the used cells, split over the threads: the counts, then the lists.
+    // Each thread lists its range of the used cells on its own; the ranges are then joined in
+    // cell order.
     void list(const NearestSiteGrid& grid, const std::vector<Point2D>& sites,
               const std::vector<char>& used) {
         start_.assign(used.size() + 1, 0);
+        std::mutex joining;
+        std::vector<std::pair<size_t, std::vector<int32_t>>> ranges;
         parallelFor(used.size(), [&](size_t begin, size_t end) {
             std::vector<int32_t> found;
             for (size_t c = begin; c < end; ++c) {
-                if (used[c]) {
-                    candidates(grid, sites, c, found);
-                    start_[c + 1] = int32_t(found.size());
-                }
+                const size_t before = found.size();
+                if (used[c]) candidates(grid, sites, c, found);
+                start_[c + 1] = int32_t(found.size() - before);
             }
+            const std::lock_guard<std::mutex> lock(joining);
+            ranges.emplace_back(begin, std::move(found));
         });
+        std::sort(ranges.begin(), ranges.end());
         for (size_t c = 0; c < used.size(); ++c) {
             start_[c + 1] += start_[c];
         }
-        ids_.resize(size_t(start_.back()));
+        ids_.clear();
+        for (const auto& range : ranges) {
+            ids_.insert(ids_.end(), range.second.begin(), range.second.end());
+        }
         xs_.resize(ids_.size());
         ys_.resize(ids_.size());
-        parallelFor(used.size(), [&](size_t begin, size_t end) {
-            std::vector<int32_t> found;
-            for (size_t c = begin; c < end; ++c) {
-                if (used[c]) {
-                    candidates(grid, sites, c, found);
-                    for (size_t k = 0; k < found.size(); ++k) {
-                        const size_t at = size_t(start_[c]) + k;
-                        ids_[at] = found[k];
-                        xs_[at] = sites[size_t(found[k])].x;
-                        ys_[at] = sites[size_t(found[k])].y;
-                    }
-                }
-            }
-        });
+        for (size_t k = 0; k < ids_.size(); ++k) {
+            xs_[k] = sites[size_t(ids_[k])].x;
+            ys_[k] = sites[size_t(ids_[k])].y;
+        }
     }
 
     double x0_ = 0, y0_ = 0, cell_ = 1, inverseCell_ = 1;
@@ -294,19 +307,28 @@ class QueryCells {
 
 }  // namespace
 
+OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uint32_t> order) {
+    OrderedSamples ordered;
+    ordered.points.reserve(order.size());
+    for (const uint32_t s : order) {
+        ordered.points.push_back(samples[s]);
+    }
+    ordered.order = std::move(order);
+    return ordered;
+}
+
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
-                                      const std::vector<Point2D>& samples,
-                                      const std::vector<uint32_t>& order) {
-    std::vector<int32_t> nearest(samples.size(), -1);
-    if (sites.empty() || samples.empty()) {
+                                      const OrderedSamples& samples) {
+    std::vector<int32_t> nearest(samples.points.size(), -1);
+    if (sites.empty() || samples.points.empty()) {
         return nearest;
     }
     const NearestSiteGrid grid(sites);
-    const QueryCells cells(grid, sites, samples);
-    parallelFor(order.size(), [&](size_t begin, size_t end) {
+    const QueryCells cells(grid, sites, samples.points);
+    parallelFor(samples.points.size(), [&](size_t begin, size_t end) {
         for (size_t k = begin; k < end; ++k) {
-            const Point2D& p = samples[order[k]];
-            nearest[order[k]] = cells.nearest(p.x, p.y);
+            const Point2D& p = samples.points[k];
+            nearest[samples.order[k]] = cells.nearest(p.x, p.y);
         }
     });
     return nearest;

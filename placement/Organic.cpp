@@ -13,7 +13,7 @@ constexpr int kRounds = 15;
 // Each sample goes to its nearest site; the sites' lists keep the samples' order, whatever order
 // the search visited them in.
 void assignSamples(std::vector<MySitePoint>& sites, std::vector<MyDensityPoint>& samples,
-                   const std::vector<Point2D>& at, const std::vector<uint32_t>& order) {
+                   const std::vector<Point2D>& at, const OrderedSamples& ordered) {
     std::vector<Point2D> positions;
     positions.reserve(sites.size());
     for (MySitePoint& site : sites) {
@@ -22,7 +22,7 @@ void assignSamples(std::vector<MySitePoint>& sites, std::vector<MyDensityPoint>&
     }
     const std::vector<int32_t> nearest = searchPath() == SearchPath::Reference
                                              ? nearestSitesKdTree(positions, at)
-                                             : nearestSitesGrid(positions, at, order);
+                                             : nearestSitesGrid(positions, ordered);
     for (size_t s = 0; s < samples.size(); ++s) {
         MySitePoint& site = sites[nearest[s]];
         samples[s].nearestSite = site.position;
@@ -46,9 +46,9 @@ void MyTessaron::getOrganicPoints() {
     }
     // The samples never move: one visiting order, by cells of about one site each, serves every
     // round.
-    const std::vector<uint32_t> order = cellOrder(at, n);
+    const OrderedSamples ordered = orderSamples(at, cellOrder(at, n));
     for (int round = 0; n > 0 && round < kRounds; ++round) {
-        assignSamples(sites, samples, at, order);
+        assignSamples(sites, samples, at, ordered);
         for (MySitePoint& site : sites) {
             moveToCentroid(site);
         }

@@ -20,10 +20,11 @@ std::vector<Point2D> randomPoints(std::mt19937& rng, int count, float w, float h
 void expectSameAsReference(const std::vector<Point2D>& sites, const std::vector<Point2D>& samples,
                            const char* what) {
     const std::vector<int32_t> reference = nearestSitesKdTree(sites, samples);
-    const std::vector<uint32_t> order = cellOrder(samples, static_cast<int>(sites.size()));
+    const OrderedSamples ordered =
+        orderSamples(samples, cellOrder(samples, static_cast<int>(sites.size())));
     for (int threads : {1, 3}) {
         setWorkerThreads(threads);
-        EXPECT_EQ(nearestSitesGrid(sites, samples, order), reference) << what << " " << threads;
+        EXPECT_EQ(nearestSitesGrid(sites, ordered), reference) << what << " " << threads;
     }
     setWorkerThreads(0);
 }
@@ -61,7 +62,7 @@ TEST(PlacementNearestSite, EquidistantSitesGoToTheLowestIndex) {
 
     const std::vector<Point2D> pair = {Point2D(10, 0), Point2D(0, 0)};
     const std::vector<Point2D> middle = {Point2D(5, 0), Point2D(5, 7)};
-    EXPECT_EQ(nearestSitesGrid(pair, middle, {0, 1}), (std::vector<int32_t>{0, 0}));
+    EXPECT_EQ(nearestSitesGrid(pair, orderSamples(middle, {1, 0})), (std::vector<int32_t>{0, 0}));
     EXPECT_EQ(nearestSitesKdTree(pair, middle), (std::vector<int32_t>{0, 0}));
 }
 
@@ -71,7 +72,7 @@ TEST(PlacementNearestSite, RepeatedAndCollinearSites) {
     // Every site on one point: all samples go to site 0.
     const std::vector<Point2D> same(50, Point2D(100.5f, 40.25f));
     expectSameAsReference(same, samples, "one point");
-    EXPECT_EQ(nearestSitesGrid(same, samples, cellOrder(samples, 50)),
+    EXPECT_EQ(nearestSitesGrid(same, orderSamples(samples, cellOrder(samples, 50))),
               std::vector<int32_t>(samples.size(), 0));
     // Pairs of repeated sites among others, and every site on one row or one column.
     std::vector<Point2D> pairs = randomPoints(rng, 200, 300, 200);
@@ -89,15 +90,19 @@ TEST(PlacementNearestSite, RepeatedAndCollinearSites) {
 
 TEST(PlacementNearestSite, NoSitesNoNearest) {
     const std::vector<Point2D> samples = {Point2D(1, 2)};
-    EXPECT_EQ(nearestSitesGrid({}, samples, {0}), (std::vector<int32_t>{-1}));
+    EXPECT_EQ(nearestSitesGrid({}, orderSamples(samples, {0})), (std::vector<int32_t>{-1}));
 }
 
 TEST(PlacementNearestSite, CellOrderVisitsEveryPointOnce) {
     std::mt19937 rng(3);
-    const auto points = randomPoints(rng, 1000, 500, 300);
-    std::vector<uint32_t> order = cellOrder(points, 40);
-    std::sort(order.begin(), order.end());
-    for (uint32_t k = 0; k < order.size(); ++k) {
-        ASSERT_EQ(order[k], k);
+    // Spread over an area, and along a line 1e-12 px thick (cells that small
+    // would be counted in the billions).
+    std::vector<Point2D> thin = randomPoints(rng, 1000, 30000, 1e-12f);
+    for (const auto& points : {randomPoints(rng, 1000, 500, 300), thin}) {
+        std::vector<uint32_t> order = cellOrder(points, 40);
+        std::sort(order.begin(), order.end());
+        for (uint32_t k = 0; k < order.size(); ++k) {
+            ASSERT_EQ(order[k], k);
+        }
     }
 }
