@@ -33,20 +33,17 @@ const char* const kPrelude = R"JS(
     this.influence = influence;
   };
   global.KeyframeInterpolationType = {LINEAR: 6612, BEZIER: 6613, HOLD: 6614};
+  // A property's methods and attributes are the host's own functions, called on the property.
   function Property(l, s) { this._l = l; this._s = s; }
   Property.prototype = {
-    get numKeys() { return h.numKeys(this._l, this._s); },
-    get matchName() { return h.matchName(this._l, this._s); },
-    get name() { return h.propName(this._l, this._s); },
-    keyTime: function (k) { return h.keyTime(this._l, this._s, k); },
-    nearestKeyIndex: function (t) { return h.nearestKeyIndex(this._l, this._s, t); },
-    setInterpolationTypeAtKey: function (k, inType, outType) {
-      h.setInterp(this._l, this._s, k, inType, arguments.length < 3 ? inType : outType);
-    },
-    setTemporalEaseAtKey: function (k, inEase, outEase) {
-      h.setEase(this._l, this._s, k, inEase, arguments.length < 3 ? inEase : outEase);
-    }
+    keyTime: h.keyTime,
+    nearestKeyIndex: h.nearestKeyIndex,
+    setInterpolationTypeAtKey: h.setInterp,
+    setTemporalEaseAtKey: h.setEase
   };
+  Object.defineProperty(Property.prototype, 'numKeys', {get: h.numKeys});
+  Object.defineProperty(Property.prototype, 'matchName', {get: h.matchName});
+  Object.defineProperty(Property.prototype, 'name', {get: h.propName});
   function Layer(l) {
     this._l = l;
     this.anchorPoint = new Property(l, 0);
@@ -110,13 +107,21 @@ struct State {
     Records* records;
 };
 
-State& state(duk_context* ctx) {
-    duk_push_heap_stash(ctx);
-    duk_get_prop_string(ctx, -1, "state");
-    auto* s = static_cast<State*>(duk_get_pointer(ctx, -1));
-    duk_pop_2(ctx);
-    return *s;
+// The script being run; natives reach the project through it.
+thread_local State* running = nullptr;
+
+State& state(duk_context*) {
+    return *running;
 }
+
+// Makes a script's state the running one for the guard's life.
+struct Running {
+    explicit Running(State& s) : outer(running) { running = &s; }
+    ~Running() { running = outer; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+    State* outer;
+};
 
 // Runs a native body; a ScriptFault becomes a script Error thrown once the body's objects are gone.
 template <class Body>
@@ -152,14 +157,21 @@ Layer& layerArg(duk_context* ctx, duk_idx_t i) {
     return layers.at(size_t(duk_get_int(ctx, i)));
 }
 
-Stream& streamArg(duk_context* ctx) {
-    Stream* s = layerArg(ctx, 0).stream(duk_get_int(ctx, 1));
+// The property a method or attribute was called on, named by its layer (_l) and stream (_s).
+Stream& thisStream(duk_context* ctx) {
+    duk_push_this(ctx);
+    duk_get_prop_string(ctx, -1, "_l");
+    duk_get_prop_string(ctx, -2, "_s");
+    const int layer = duk_get_int(ctx, -2), stream = duk_get_int(ctx, -1);
+    duk_pop_3(ctx);
+    auto& layers = state(ctx).project->comp.layers;
+    Stream* s = size_t(layer) < layers.size() ? layers[size_t(layer)].stream(stream) : nullptr;
     if (!s) throw ScriptFault("no such property");
     return *s;
 }
 
-size_t keyArg(duk_context* ctx, duk_idx_t i, const char* fn) {
-    return size_t(indexArg(ctx, i, int(streamArg(ctx).keys.size()), fn, "key"));
+size_t keyArg(duk_context* ctx, const Stream& stream, duk_idx_t i, const char* fn) {
+    return size_t(indexArg(ctx, i, int(stream.keys.size()), fn, "key"));
 }
 
 Interp interpOf(duk_context* ctx, duk_idx_t i) {
@@ -251,36 +263,37 @@ duk_ret_t nativeCompTime(duk_context* ctx) {
 
 duk_ret_t nativeNumKeys(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        duk_push_int(c, int(streamArg(c).keys.size()));
+        duk_push_int(c, int(thisStream(c).keys.size()));
         return duk_ret_t(1);
     });
 }
 
 duk_ret_t nativeMatchName(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        duk_push_string(c, streamArg(c).matchName.c_str());
+        duk_push_string(c, thisStream(c).matchName.c_str());
         return duk_ret_t(1);
     });
 }
 
 duk_ret_t nativePropName(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        duk_push_string(c, streamArg(c).name.c_str());
+        duk_push_string(c, thisStream(c).name.c_str());
         return duk_ret_t(1);
     });
 }
 
 duk_ret_t nativeKeyTime(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        duk_push_number(c, streamArg(c).keys[keyArg(c, 2, "keyTime")].time.seconds());
+        const Stream& s = thisStream(c);
+        duk_push_number(c, s.keys[keyArg(c, s, 0, "keyTime")].time.seconds());
         return duk_ret_t(1);
     });
 }
 
 duk_ret_t nativeNearestKeyIndex(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        const Stream& s = streamArg(c);
-        double t = numberArg(c, 2, "nearestKeyIndex");
+        const Stream& s = thisStream(c);
+        double t = numberArg(c, 0, "nearestKeyIndex");
         if (s.keys.empty()) throw ScriptFault("nearestKeyIndex: the property has no keyframes");
         duk_push_int(c, nearestKey(s, t) + 1);
         return duk_ret_t(1);
@@ -289,10 +302,10 @@ duk_ret_t nativeNearestKeyIndex(duk_context* ctx) {
 
 duk_ret_t nativeSetInterp(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        Stream& s = streamArg(c);
-        const size_t index = keyArg(c, 2, "setInterpolationTypeAtKey");
-        Interp in = interpOf(c, 3);
-        Interp out = interpOf(c, 4);
+        Stream& s = thisStream(c);
+        const size_t index = keyArg(c, s, 0, "setInterpolationTypeAtKey");
+        Interp in = interpOf(c, 1);
+        Interp out = duk_get_top(c) < 3 ? in : interpOf(c, 2);
         KeyStyle& style = s.keys[index].edit();
         style.inInterp = in;
         style.outInterp = out;
@@ -304,10 +317,10 @@ duk_ret_t nativeSetInterp(duk_context* ctx) {
 // Setting an ease makes the key Bezier in both directions, as the host does.
 duk_ret_t nativeSetEase(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
-        Stream& s = streamArg(c);
-        const size_t index = keyArg(c, 2, "setTemporalEaseAtKey");
-        std::vector<Ease> in = easeArray(c, 3, s.easeDims);
-        std::vector<Ease> out = easeArray(c, 4, s.easeDims);
+        Stream& s = thisStream(c);
+        const size_t index = keyArg(c, s, 0, "setTemporalEaseAtKey");
+        std::vector<Ease> in = easeArray(c, 1, s.easeDims);
+        std::vector<Ease> out = easeArray(c, duk_get_top(c) < 3 ? 1 : 2, s.easeDims);
         KeyStyle& style = s.keys[index].edit();
         style.inEase = std::move(in);
         style.outEase = std::move(out);
@@ -325,24 +338,20 @@ void pushHostObject(duk_context* ctx) {
                                                       {"compTime", nativeCompTime, 0},
                                                       {"compItemId", nativeCompItemId, 0},
                                                       {"compActive", nativeCompActive, 0},
-                                                      {"numKeys", nativeNumKeys, 2},
-                                                      {"matchName", nativeMatchName, 2},
-                                                      {"propName", nativePropName, 2},
-                                                      {"keyTime", nativeKeyTime, 3},
-                                                      {"nearestKeyIndex", nativeNearestKeyIndex, 3},
-                                                      {"setInterp", nativeSetInterp, 5},
-                                                      {"setEase", nativeSetEase, 5},
+                                                      {"numKeys", nativeNumKeys, 0},
+                                                      {"matchName", nativeMatchName, 0},
+                                                      {"propName", nativePropName, 0},
+                                                      {"keyTime", nativeKeyTime, 1},
+                                                      {"nearestKeyIndex", nativeNearestKeyIndex, 1},
+                                                      {"setInterp", nativeSetInterp, DUK_VARARGS},
+                                                      {"setEase", nativeSetEase, DUK_VARARGS},
                                                       {nullptr, nullptr, 0}};
     duk_push_object(ctx);
     duk_put_function_list(ctx, -1, natives);
 }
 
 // Sets up the object model; false when the prelude itself fails (a build fault).
-bool installPrelude(duk_context* ctx, State* s) {
-    duk_push_heap_stash(ctx);
-    duk_push_pointer(ctx, s);
-    duk_put_prop_string(ctx, -2, "state");
-    duk_pop(ctx);
+bool installPrelude(duk_context* ctx) {
     pushHostObject(ctx);
     duk_put_global_string(ctx, "__host");
     bool ok = duk_peval_string(ctx, kPrelude) == 0;
@@ -366,12 +375,13 @@ void recordUncaught(duk_context* ctx, Records& records) {
 
 bool executeScript(Project& project, Records& records, const std::string& text) {
     State s{&project, &records};
+    const Running scope(s);
     duk_context* ctx = duk_create_heap_default();
     if (!ctx) {
         records.scriptErrors.push_back("the scripting engine could not start");
         return false;
     }
-    bool ok = installPrelude(ctx, &s);
+    bool ok = installPrelude(ctx);
     if (!ok) records.scriptErrors.push_back("the scripting object model failed to load");
     if (ok && duk_peval_lstring(ctx, text.data(), text.size()) != 0) {
         recordUncaught(ctx, records);

@@ -151,6 +151,7 @@ TEST_F(ScriptBindings, EaseSetsOneEasePerDimensionAndMakesTheKeyBezier) {
         var e = new KeyframeEase(0, 33.3333), f = new KeyframeEase(2.5, 100);
         l.scale.setTemporalEaseAtKey(2, [e, e, e], [f, f, f]);
         l.position.setTemporalEaseAtKey(1, [f], [e]);
+        l.position.setTemporalEaseAtKey(2, [f]);  // out defaults to in
     )"));
     EXPECT_TRUE(records.scriptErrors.empty());
     const sim::Key& s = key(0, &sim::Layer::scale, 1);
@@ -164,6 +165,7 @@ TEST_F(ScriptBindings, EaseSetsOneEasePerDimensionAndMakesTheKeyBezier) {
     ASSERT_EQ(p.style().inEase.size(), 1u);
     EXPECT_EQ(p.style().inEase[0].influence, 100);
     EXPECT_EQ(p.style().outEase[0].influence, 33.3333);
+    EXPECT_EQ(key(0, &sim::Layer::position, 1).style().outEase[0].influence, 100);
 }
 
 // Keys eased alike, one after another, end up sharing one style, however the script goes.
