@@ -121,7 +121,10 @@ void* Host::Impl::layerHandle(int32_t layerId) {
 
 void* Host::Impl::itemHandle(int32_t layerId) {
     auto& token = itemTokens[layerId];
-    if (!token) token = std::make_unique<int32_t>(layerId);
+    if (!token) {
+        token = std::make_unique<int32_t>(layerId);
+        itemIds[token.get()] = layerId;
+    }
     return token.get();
 }
 

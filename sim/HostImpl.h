@@ -165,6 +165,7 @@ struct Host::Impl {
 
     char compToken = 0, compItemToken = 0, effectToken = 0;
     std::map<int32_t, std::unique_ptr<int32_t>> layerTokens, itemTokens;
+    std::unordered_map<const void*, int32_t> itemIds;             // item token -> layer id
     mutable std::unordered_map<int32_t, size_t> layerIndexHints;  // id -> index last found
     Handles<StreamRef> streams;
     Handles<EffectRef> effects;

@@ -58,10 +58,12 @@ void putPixel(World& world, int x, int y, const uint8_t rgba[4]) {
     assert(x >= 0 && y >= 0 && x < world.def.width && y < world.def.height);
     const uint8_t argb[4] = {rgba[3], rgba[0], rgba[1], rgba[2]};
     uint8_t* p = pixelAt(world.def, bytesPerPixel(world.format), x, y);
+    if (world.format == PF_PixelFormat_ARGB32) {
+        std::memcpy(p, argb, 4);
+        return;
+    }
     for (int c = 0; c < 4; ++c) {
-        if (world.format == PF_PixelFormat_ARGB32) {
-            p[c] = argb[c];
-        } else if (world.format == PF_PixelFormat_ARGB64) {
+        if (world.format == PF_PixelFormat_ARGB64) {
             const uint16_t v = uint16_t((argb[c] * 32768u + 127u) / 255u);  // rounded to 0..32768
             std::memcpy(p + 2 * c, &v, 2);
         } else {
@@ -128,14 +130,11 @@ void fillRect(World& world, const std::array<double, 4>& rect, const std::array<
 
 void drawImage(World& world, const Image& image, int downsample) {
     assert(downsample >= 1);
-    for (int y = 0; y < world.def.height; ++y) {
-        const int sy = y * downsample;
-        if (sy >= image.height) break;
-        for (int x = 0; x < world.def.width; ++x) {
-            const int sx = x * downsample;
-            if (sx >= image.width) break;
-            putPixel(world, x, y, &image.rgba[(size_t(sy) * image.width + sx) * 4]);
-        }
+    const int width = std::min(world.def.width, (image.width + downsample - 1) / downsample);
+    const int height = std::min(world.def.height, (image.height + downsample - 1) / downsample);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* from = &image.rgba[size_t(y) * downsample * image.width * 4];
+        for (int x = 0; x < width; ++x) putPixel(world, x, y, from + size_t(x) * downsample * 4);
     }
 }
 

@@ -509,13 +509,10 @@ std::optional<ItemFacts> itemFacts(Impl& h, AEGP_ItemH item) {
     const Comp& c = h.comp();
     const A_Ratio aspect{c.pixelAspectNum, c.pixelAspectDen};
     if (item && item == h.compItemHandle()) return ItemFacts{c.width, c.height, aspect, c.itemId};
-    for (const auto& [id, token] : h.itemTokens) {
-        if (token.get() != static_cast<const void*>(item)) continue;
-        if (const Layer* l = h.layerById(id)) {
-            return ItemFacts{l->width, l->height, A_Ratio{1, 1}, c.itemId + l->id};
-        }
-    }
-    return std::nullopt;
+    const auto id = h.itemIds.find(static_cast<const void*>(item));
+    const Layer* l = id != h.itemIds.end() ? h.layerById(id->second) : nullptr;
+    if (!l) return std::nullopt;
+    return ItemFacts{l->width, l->height, A_Ratio{1, 1}, c.itemId + l->id};
 }
 
 template <class F>
