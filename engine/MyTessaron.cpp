@@ -55,6 +55,7 @@ MyTessaron::MyTessaron() = default;
 MyTessaron::~MyTessaron() = default;
 
 void MyTessaron::init() {
+    const StageTimer timer(Stage::Tables);
     // The tables hold MaxLayers layers; a larger count would index past them.
     layerCount = std::clamp(layerCount, 0, static_cast<int32_t>(MaxLayers));
     positions.assign(MaxLayers, {});

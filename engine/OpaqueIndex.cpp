@@ -5,14 +5,25 @@
 
 namespace {
 
+// Set bits of a word, by halves of ever wider fields (no popcnt instruction in the baseline
+// instruction set, and the library call is slower than this).
 int popcount(uint64_t w) {
-    return __builtin_popcountll(w);
+    w = w - ((w >> 1) & 0x5555555555555555ull);
+    w = (w & 0x3333333333333333ull) + ((w >> 2) & 0x3333333333333333ull);
+    w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return int((w * 0x0101010101010101ull) >> 56);
 }
 
-// Position of the n-th set bit of w (n < popcount(w)).
+// Position of the n-th set bit of w (n < popcount(w)): whole bytes first, then bit by bit.
 int nthBit(uint64_t w, int n) {
+    int base = 0;
+    for (int c = popcount(w & 0xFF); n >= c; c = popcount(w & 0xFF)) {
+        n -= c;
+        w >>= 8;
+        base += 8;
+    }
     for (; n > 0; --n) w &= w - 1;
-    return __builtin_ctzll(w);
+    return base + __builtin_ctzll(w);
 }
 
 // Bits lo..hi-1 of a word (0 <= lo < hi <= 64).
@@ -29,6 +40,8 @@ void OpaqueIndex::reset(int width, int height) {
     wordsPerRow_ = (size_t(width_) + 63) / 64;
     bits_.assign(wordsPerRow_ * size_t(height_), 0);
     rowStarts_.clear();
+    blockStarts_.clear();
+    rowGuide_.clear();
 }
 
 void OpaqueIndex::set(int x, int y) {
@@ -37,11 +50,30 @@ void OpaqueIndex::set(int x, int y) {
 }
 
 void OpaqueIndex::finish() {
+    const size_t blocksPerRow = (wordsPerRow_ + kWordsPerBlock - 1) / kWordsPerBlock;
     rowStarts_.assign(size_t(height_) + 1, 0);
+    blockStarts_.assign(blocksPerRow * size_t(height_), 0);
     for (int y = 0; y < height_; ++y) {
-        uint64_t n = 0;
-        for (size_t w = 0; w < wordsPerRow_; ++w) n += popcount(row(y)[w]);
+        uint32_t n = 0;
+        for (size_t w = 0; w < wordsPerRow_; ++w) {
+            if (w % kWordsPerBlock == 0)
+                blockStarts_[size_t(y) * blocksPerRow + w / kWordsPerBlock] = n;
+            n += uint32_t(popcount(row(y)[w]));
+        }
         rowStarts_[size_t(y) + 1] = rowStarts_[size_t(y)] + n;
+    }
+    guideRows();
+}
+
+// About one guide entry a row: entry g is the row holding pixel g * guideStep_, so a pick starts
+// its row search there instead of searching every row.
+void OpaqueIndex::guideRows() {
+    rowGuide_.clear();
+    const uint64_t total = rowStarts_.empty() ? 0 : rowStarts_.back();
+    guideStep_ = std::max<uint64_t>(1, total / std::max(height_, 1));
+    for (uint64_t k = 0, y = 0; k < total; k += guideStep_) {
+        while (rowStarts_[y + 1] <= k) ++y;
+        rowGuide_.push_back(uint32_t(y));
     }
 }
 
@@ -64,13 +96,23 @@ bool OpaqueIndex::anyIn(int x0, int y0, int x1, int y1) const {
 
 void OpaqueIndex::pick(size_t k, int32_t& x, int32_t& y) const {
     assert(k < count());
-    // The last row whose start is at or before k, skipping empty rows.
-    const auto after = std::upper_bound(rowStarts_.begin(), rowStarts_.end(), uint64_t(k));
+    // The last row whose start is at or before k, skipping empty rows; then the last block of
+    // that row starting at or before k, and a walk along the block's words.
+    const size_t g = size_t(uint64_t(k) / guideStep_);
+    const auto from = rowStarts_.begin() + std::ptrdiff_t(rowGuide_[g]) + 1;
+    const auto to = g + 1 < rowGuide_.size()
+                        ? rowStarts_.begin() + std::ptrdiff_t(rowGuide_[g + 1]) + 2
+                        : rowStarts_.end();
+    const auto after = std::upper_bound(from, to, uint64_t(k));
     y = int32_t(after - rowStarts_.begin() - 1);
-    uint64_t left = k - rowStarts_[size_t(y)];
-    for (size_t w = 0;; ++w) {
+    const uint32_t inRow = uint32_t(k - rowStarts_[size_t(y)]);
+    const size_t blocksPerRow = (wordsPerRow_ + kWordsPerBlock - 1) / kWordsPerBlock;
+    const auto blocks = blockStarts_.begin() + std::ptrdiff_t(size_t(y) * blocksPerRow);
+    const auto block = std::upper_bound(blocks, blocks + std::ptrdiff_t(blocksPerRow), inRow) - 1;
+    uint32_t left = inRow - *block;
+    for (size_t w = size_t(block - blocks) * kWordsPerBlock;; ++w) {
         const uint64_t word = row(y)[w];
-        const uint64_t n = uint64_t(popcount(word));
+        const uint32_t n = uint32_t(popcount(word));
         if (left < n) {
             x = int32_t(w * 64 + size_t(nthBit(word, int(left))));
             return;

@@ -10,9 +10,9 @@ std::array<std::atomic<long long>, kStageCount> spentNanoseconds{};
 }  // namespace
 
 const char* stageName(Stage stage) {
-    static const char* const names[kStageCount] = {"image", "sites", "assignment", "rotation",
-                                                   "sizes", "scale", "opacity",    "offsets",
-                                                   "keys",  "ease"};
+    static const char* const names[kStageCount] = {"tables",   "image", "sites", "assignment",
+                                                   "rotation", "sizes", "scale", "opacity",
+                                                   "offsets",  "keys",  "ease"};
     return names[static_cast<int>(stage)];
 }
 

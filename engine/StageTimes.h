@@ -3,7 +3,19 @@
 // it; a run pays two clock reads per stage and frame.
 #include <chrono>
 
-enum class Stage { Image, Sites, Assignment, Rotation, Sizes, Scale, Opacity, Offsets, Keys, Ease };
+enum class Stage {
+    Tables,
+    Image,
+    Sites,
+    Assignment,
+    Rotation,
+    Sizes,
+    Scale,
+    Opacity,
+    Offsets,
+    Keys,
+    Ease
+};
 constexpr int kStageCount = static_cast<int>(Stage::Ease) + 1;
 
 const char* stageName(Stage stage);

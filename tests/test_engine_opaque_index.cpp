@@ -16,8 +16,9 @@ struct Shape {
 // Random shapes of widths around word boundaries, with empty rows and a full row or two.
 TEST(OpaqueIndex, PicksWhatTheCoordinateListsPicked) {
     std::mt19937 gen(7);
-    const Shape shapes[] = {{1, 1, 1.0},    {63, 3, 0.5},  {64, 4, 0.3}, {65, 5, 0.9},
-                            {130, 7, 0.05}, {200, 3, 1.0}, {7, 40, 0.2}, {129, 9, 0.0}};
+    const Shape shapes[] = {{1, 1, 1.0},    {63, 3, 0.5},    {64, 4, 0.3}, {65, 5, 0.9},
+                            {130, 7, 0.05}, {200, 3, 1.0},   {7, 40, 0.2}, {129, 9, 0.0},
+                            {1100, 4, 0.5}, {1025, 4, 0.01}, {520, 5, 1.0}};
     for (const Shape& s : shapes) {
         std::bernoulli_distribution opaque(s.density);
         OpaqueIndex index;
