@@ -102,12 +102,17 @@ class SparseSolver {
           cells_(cells),
           n_(int(pairs.size())),
           pairs_(std::move(pairs)),
+          pairCosts_(pairs_.size()),
           v_(n_, 0),
           colOf_(n_, -1),
           rowOf_(n_, -1),
           d_(n_, kUnreached),
           pred_(n_),
-          done_(n_, 0) {}
+          done_(n_, 0) {
+        for (int i = 0; i < n_; ++i) {
+            costPairs(i, 0);
+        }
+    }
 
     void start(const AssignmentWarmStart& warm);
     // Augments from a free row; a row whose near pairs reach no free column is paired with
@@ -119,6 +124,8 @@ class SparseSolver {
             for (int j = 0; j < n_; ++j) {
                 p[size_t(j)] = j;
             }
+            pairCosts_[size_t(row)].clear();
+            costPairs(row, 0);
             const bool found = search(row);
             assert(found);
             (void)found;
@@ -147,6 +154,13 @@ class SparseSolver {
         rowOf_[j] = i;
     }
     long long reduced(int i, int j) const { return c_(i, j) - v_[j]; }
+    // Costs of row i's pairs from the from-th on: the searches read them many times.
+    void costPairs(int i, size_t from) {
+        auto& costs = pairCosts_[size_t(i)];
+        for (size_t k = from; k < pairs_[size_t(i)].size(); ++k) {
+            costs.push_back(c_(i, pairs_[size_t(i)][k]));
+        }
+    }
     int cheapest(int i) const;
     bool search(int row);
     bool matchWarm(const AssignmentWarmStart& warm);
@@ -155,6 +169,7 @@ class SparseSolver {
     const SiteCells& cells_;
     int n_;
     std::vector<std::vector<int32_t>> pairs_;
+    std::vector<std::vector<long long>> pairCosts_;  // the cost of each of pairs_
     std::vector<long long> v_;
     std::vector<int32_t> colOf_, rowOf_;
     std::vector<long long> d_;
@@ -198,6 +213,7 @@ void SparseSolver::start(const AssignmentWarmStart& warm) {
             auto& p = pairs_[size_t(i)];
             if (j >= 0 && j < n_ && std::find(p.begin(), p.end(), j) == p.end()) {
                 p.push_back(j);
+                costPairs(i, p.size() - 1);
             }
         }
         if (matchWarm(warm)) {
@@ -239,8 +255,9 @@ bool SparseSolver::search(int row) {
             heap.emplace(dist, j);
         }
     };
-    for (const int32_t j : pairs_[size_t(row)]) {
-        reach(j, reduced(row, j), row);
+    for (size_t k = 0; k < pairs_[size_t(row)].size(); ++k) {
+        const int32_t j = pairs_[size_t(row)][k];
+        reach(j, pairCosts_[size_t(row)][k] - v_[j], row);
     }
     int end = -1;
     long long mu = 0;
@@ -259,9 +276,12 @@ bool SparseSolver::search(int row) {
         scanned_.push_back(j);
         const int r = rowOf_[j];
         const long long h = reduced(r, j);
-        for (const int32_t k : pairs_[size_t(r)]) {
+        const std::vector<int32_t>& columns = pairs_[size_t(r)];
+        const std::vector<long long>& costs = pairCosts_[size_t(r)];
+        for (size_t q = 0; q < columns.size(); ++q) {
+            const int32_t k = columns[q];
             if (!done_[k]) {
-                reach(k, mu + reduced(r, k) - h, r);
+                reach(k, mu + costs[q] - v_[k] - h, r);
             }
         }
     }
@@ -306,6 +326,7 @@ bool SparseSolver::admitCheaperPairs(TightPairs& tight) {
             any = true;
             auto& p = pairs_[size_t(i)];
             p.insert(p.end(), cheaper[size_t(i)].begin(), cheaper[size_t(i)].end());
+            costPairs(i, p.size() - cheaper[size_t(i)].size());
             rowOf_[colOf_[i]] = -1;
             colOf_[i] = -1;
         }
