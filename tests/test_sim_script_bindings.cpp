@@ -219,6 +219,32 @@ TEST_F(ScriptBindings, BadCallsThrowAndAreRecordedEvenWhenSwallowed) {
     for (size_t k = 0; k < 2; ++k) EXPECT_TRUE(sameTiming(now.scale.keys[k], then.scale.keys[k]));
 }
 
+// Top-level code behaves as a program's: its variables and functions are seen by the functions
+// it defines, `this` is the global object, and what a program may not hold is rejected.
+TEST_F(ScriptBindings, ScriptsRunAsPrograms) {
+    EXPECT_TRUE(run(R"(
+        var count = 2;
+        function twice() { return count * 2; }
+        check(twice() == 4, 'a top-level variable seen by a function');
+        check(this.app === app && this.KeyframeEase === KeyframeEase, 'this is the global object');
+        for (var k = 0; k < 3; k++) count++;
+        check(k == 3 && twice() == 10, 'loop variables');
+        var braces = '}}' + "{'" + '}';  // braces in strings and comments: } } {
+        var half = 4/* } *//2;
+        check(braces.length == 5 && half == 2, 'braces in strings and comments');
+        // A last line comment)"));
+    EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
+    EXPECT_FALSE(run("return 1;"));
+    ASSERT_EQ(records.scriptErrors.size(), 1u);
+    EXPECT_NE(records.scriptErrors[0].find("SyntaxError"), std::string::npos);
+    for (const char* early : {"}); (function () {", "} function g() {", "'{'; } function g() {",
+                              "/* { */ } function g() {"}) {
+        records = sim::Records{};
+        EXPECT_FALSE(run(early)) << early;  // cannot close the function it runs in
+        EXPECT_EQ(records.scriptErrors.size(), 1u);
+    }
+}
+
 TEST_F(ScriptBindings, UncaughtErrorsFailTheScriptAndAreRecordedOnce) {
     EXPECT_FALSE(run("app.project.activeItem.layer(1).position.keyTime(9);"));
     ASSERT_EQ(records.scriptErrors.size(), 1u);
