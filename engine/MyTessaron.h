@@ -108,7 +108,8 @@ class MyTessaron {
     void getImageDataAtTime(int frame);
     // The frame's copy of a checked-out layer (appends the frame's hasImage entry).
     void takeImage(const PF_LayerDef& layer);
-    void addOpaquePixel(int x, int y);
+    // Opaque pixels from first to last (some between may be transparent) on row y.
+    void addOpaqueRow(int y, int first, int last);
     // The k-th opaque pixel of the frame (row-major order); k < opaquePixels.count().
     Point2D opaquePixel(size_t k) const;
     void getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out) const;

@@ -86,24 +86,30 @@ void MyTessaron::takeImage(const PF_LayerDef& layer) {
     opaqueBounds[2] = imageHeight;
     opaqueBounds[3] = 0;
     for (int y = 0; y < imageHeight; ++y) {
+        uint8_t* const row = &imagePixels[size_t(y) * imageWidth * 4];
+        int first = imageWidth, last = -1;  // the row's opaque span
         for (int x = 0; x < imageWidth; ++x) {
             PF_Pixel p;
             getPixel(layer, x, y, p);
-            std::memcpy(&imagePixels[(size_t(y) * imageWidth + x) * 4], &p, 4);
+            std::memcpy(row + size_t(x) * 4, &p, 4);
             if (p.alpha != 0) {
-                addOpaquePixel(x, y);
+                opaquePixels.set(x, y);
+                first = std::min(first, x);
+                last = x;
             }
+        }
+        if (last >= 0) {
+            addOpaqueRow(y, first, last);
         }
     }
     opaquePixels.finish();
 }
 
-void MyTessaron::addOpaquePixel(int x, int y) {
-    opaqueBounds[0] = std::min(opaqueBounds[0], x);
-    opaqueBounds[1] = std::max(opaqueBounds[1], x);
+void MyTessaron::addOpaqueRow(int y, int first, int last) {
+    opaqueBounds[0] = std::min(opaqueBounds[0], first);
+    opaqueBounds[1] = std::max(opaqueBounds[1], last);
     opaqueBounds[2] = std::min(opaqueBounds[2], y);
     opaqueBounds[3] = std::max(opaqueBounds[3], y);
-    opaquePixels.set(x, y);
     hasImage.back() = true;
 }
 
