@@ -111,6 +111,25 @@ std::string buildEaseScript(const EaseScriptTables& tables) {
                          a[9].c_str());
 }
 
+std::vector<EaseScriptTables> layerBatches(const EaseScriptTables& tables, size_t maxTimes) {
+    EaseScriptTables shell = tables;
+    shell.layerNumbers.clear();
+    shell.keyTimes.clear();
+    std::vector<EaseScriptTables> batches{shell};
+    size_t times = 0;
+    for (size_t i = 0; i < tables.layerNumbers.size(); ++i) {
+        const size_t own = tables.keyTimes[i].size();
+        if (times > 0 && times + own > maxTimes) {
+            batches.push_back(shell);
+            times = 0;
+        }
+        batches.back().layerNumbers.push_back(tables.layerNumbers[i]);
+        batches.back().keyTimes.push_back(tables.keyTimes[i]);
+        times += own;
+    }
+    return batches;
+}
+
 namespace {
 
 template <typename T>
@@ -152,12 +171,15 @@ EaseScriptTables easeTables(const MyTessaron& e) {
 }  // namespace
 
 void MyTessaron::setTemporalInterpolationWithScript() {
-    const std::string script = buildEaseScript(easeTables(*this));
     AEGP_SuiteHandler suites(inData->pica_basicP);
-    // The script swallows its own errors; a refused call means no ease was set.
-    const A_Err err = suites.UtilitySuite5()->AEGP_ExecuteScript(pluginId, script.c_str(), false,
-                                                                 nullptr, nullptr);
-    if (err) {
-        hostFailures().easesNotSet("running the ease script", err);
+    // One script per batch of layers (one for all but the longest runs). A script swallows its
+    // own errors; a refused call means its batch got no ease, and the next batch still runs.
+    for (const EaseScriptTables& batch : layerBatches(easeTables(*this), kEaseScriptKeyTimes)) {
+        const std::string script = buildEaseScript(batch);
+        const A_Err err = suites.UtilitySuite5()->AEGP_ExecuteScript(pluginId, script.c_str(),
+                                                                     false, nullptr, nullptr);
+        if (err) {
+            hostFailures().easesNotSet("running the ease script", err);
+        }
     }
 }

@@ -65,3 +65,14 @@ std::vector<std::string> easeScriptArguments(const EaseScriptTables& tables);
 
 // EASE_SCRIPT with the tables filled in.
 std::string buildEaseScript(const EaseScriptTables& tables);
+
+// Key times one ease script carries at most. Every key time is a number literal of its own, and
+// a script engine compiles only so many into one script (the simulated host's keeps 65 535
+// constants a function, with room here for the per-frame numbers); a long run of many layers
+// has millions.
+constexpr size_t kEaseScriptKeyTimes = 40000;
+
+// The tables split by layers, in order, into batches whose key times add up to at most
+// maxTimes (a layer with more makes a batch of its own); every batch keeps the run's other
+// tables. One batch, the tables themselves, when they fit.
+std::vector<EaseScriptTables> layerBatches(const EaseScriptTables& tables, size_t maxTimes);

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "animation/EaseScript.h"
+#include "sim/Host.h"
+#include "sim/Script.h"
 
 namespace {
 
@@ -127,4 +129,64 @@ TEST(AnimationScript, StringFormatGrowsToTheNeededLength) {
     // Exactly filling the first buffer (2 x 2 + 50 = 54 characters) still needs room for the end.
     const std::string fill(54, 'y');
     EXPECT_EQ(string_format("%s", fill.c_str()), fill);
+}
+
+// Batches keep the layers in order, each with the run's other tables, and add up to at most the
+// limit unless one layer alone has more.
+TEST(AnimationScript, LayerBatchesSplitTheLayersInOrder) {
+    EaseScriptTables t = twoLayersThreeFrames();
+    const auto whole = layerBatches(t, 6);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(buildEaseScript(whole[0]), buildEaseScript(t));
+
+    t.layerNumbers = {3, 4, 5, 6, 7};
+    t.keyTimes = {{0, 1}, {0, 1, 2, 3, 4, 5, 6}, {0}, {0, 1}, {0, 1, 2}};
+    const auto batches = layerBatches(t, 3);
+    std::vector<std::vector<int32_t>> layers;
+    for (const EaseScriptTables& b : batches) {
+        layers.push_back(b.layerNumbers);
+        EXPECT_EQ(b.keyTimes.size(), b.layerNumbers.size());
+        EXPECT_EQ(b.ignoreRows, t.ignoreRows);
+        EXPECT_EQ(b.influencesIn, t.influencesIn);
+        EXPECT_EQ(b.compItemId, t.compItemId);
+    }
+    EXPECT_EQ(layers, (std::vector<std::vector<int32_t>>{{3}, {4}, {5, 6}, {7}}));
+    EXPECT_EQ(batches[1].keyTimes[0].size(), 7u);
+
+    t.layerNumbers.clear();
+    t.keyTimes.clear();
+    EXPECT_EQ(layerBatches(t, 3).size(), 1u);  // no layers: one script, as always
+}
+
+// A long run of many layers: 100 layers with a key at each of 1000 frames. The whole script
+// holds more number literals than the simulated host's script engine compiles; each batch's
+// script compiles and runs.
+TEST(AnimationScript, EachBatchOfALongRunCompilesWhereTheWholeScriptDoesNot) {
+    EaseScriptTables t;
+    t.compItemId = 1;
+    sim::Project project;
+    project.comp.itemId = 1;
+    project.comp.layers.resize(100);
+    std::vector<double> times;
+    for (int k = 0; k < 1000; ++k) {
+        times.push_back(k / 25.0 + 0.001);
+    }
+    for (int i = 0; i < 100; ++i) {
+        project.comp.layers[size_t(i)].id = i + 1;
+        t.layerNumbers.push_back(i + 1);
+        t.keyTimes.push_back(times);
+    }
+    sim::Records records;
+    EXPECT_FALSE(sim::executeScript(project, records, buildEaseScript(t)) &&
+                 records.scriptErrors.empty());
+    ASSERT_FALSE(records.scriptErrors.empty());
+    EXPECT_NE(records.scriptErrors[0].find("const limit"), std::string::npos)
+        << records.scriptErrors[0];
+    const auto batches = layerBatches(t, kEaseScriptKeyTimes);
+    EXPECT_EQ(batches.size(), 3u);
+    for (const EaseScriptTables& b : batches) {
+        records = sim::Records{};
+        EXPECT_TRUE(sim::executeScript(project, records, buildEaseScript(b)));
+        EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
+    }
 }
