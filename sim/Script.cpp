@@ -160,13 +160,17 @@ Layer& layerArg(duk_context* ctx, duk_idx_t i) {
 // The property a method or attribute was called on, named by its layer (_l) and stream (_s).
 Stream& thisStream(duk_context* ctx) {
     duk_push_this(ctx);
-    duk_get_prop_string(ctx, -1, "_l");
-    duk_get_prop_string(ctx, -2, "_s");
-    const int layer = duk_get_int(ctx, -2), stream = duk_get_int(ctx, -1);
-    duk_pop_3(ctx);
+    const bool object = duk_is_object(ctx, -1);
+    if (object) {
+        duk_get_prop_string(ctx, -1, "_l");
+        duk_get_prop_string(ctx, -2, "_s");
+    }
+    const bool named = object && duk_is_number(ctx, -2) && duk_is_number(ctx, -1);
+    const int layer = named ? duk_get_int(ctx, -2) : -1, stream = named ? duk_get_int(ctx, -1) : -1;
+    duk_pop_n(ctx, object ? 3 : 1);
     auto& layers = state(ctx).project->comp.layers;
     Stream* s = size_t(layer) < layers.size() ? layers[size_t(layer)].stream(stream) : nullptr;
-    if (!s) throw ScriptFault("no such property");
+    if (!s) throw ScriptFault("not called on a property");
     return *s;
 }
 

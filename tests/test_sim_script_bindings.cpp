@@ -200,6 +200,8 @@ TEST_F(ScriptBindings, BadCallsThrowAndAreRecordedEvenWhenSwallowed) {
         "l.rotation.nearestKeyIndex(0)",                  // no keys
         "app.project.activeItem.layer(3)",
         "app.project.activeItem.layer(0)",
+        "var f = l.position.keyTime; f(1)",  // not called on a property
+        "l.position.keyTime.call({_l: 'a', _s: 1}, 1)",
     };
     std::string script =
         "var l = app.project.activeItem.layer(1); var e = new KeyframeEase(0, 50);\n";
