@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "engine/SearchPath.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kFrames = 3;
+constexpr int kFastPresses = 3;  // the fast path's presses per measurement; the median is kept
 
 // The Source: an ellipse filling the composition.
 std::string ellipseSource() {
@@ -104,16 +106,26 @@ void BM_CreateLargestCollage(benchmark::State& state) {
     const std::string image = ellipseSource();
     const sim::Project project = bench::collage(image, kWidth, kHeight, layers, kFrames);
     // A host session's first press also pays for memory fresh from the system (the result
-    // tables alone are 96 MB at 3000 layers); the measured presses follow one such press.
+    // tables alone are 96 MB at 3000 layers); the measured presses follow one such press. The
+    // fast path is pressed three times and the median press kept: on a virtual machine a press
+    // now and then runs a third slower.
     const double first = createOnce(project, SearchPath::Fast, seedPerFrame).total;
     Measured fast, reference;
+    std::vector<Measured> presses;
     for (auto _ : state) {
-        fast = createOnce(project, SearchPath::Fast, seedPerFrame);
+        presses.clear();
+        for (int k = 0; k < kFastPresses; ++k) {
+            presses.push_back(createOnce(project, SearchPath::Fast, seedPerFrame));
+        }
+        std::sort(presses.begin(), presses.end(),
+                  [](const Measured& a, const Measured& b) { return a.total < b.total; });
+        fast = presses[kFastPresses / 2];
         reference = createOnce(project, SearchPath::Reference, seedPerFrame);
     }
     const bool same = sameCollage(fast.result, reference.result);
     printTable(layers, seedPerFrame, fast, reference, same);
-    std::fprintf(stderr, "first press before these (fast): %.4f\n", first);
+    std::fprintf(stderr, "fast presses, quickest first: %.4f %.4f %.4f; the press before: %.4f\n",
+                 presses[0].total, presses[1].total, presses[2].total, first);
     state.counters["fast_s_per_frame"] = fast.total;
     state.counters["reference_s_per_frame"] = reference.total;
     state.counters["ratio"] = reference.total / fast.total;
