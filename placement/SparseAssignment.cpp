@@ -5,11 +5,11 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <queue>
 
 #include "engine/Parallel.h"
 #include "placement/AssignmentCosts.h"
 #include "placement/AssignmentTies.h"
+#include "placement/RadixHeap.h"
 #include "placement/SolverSteps.h"
 
 namespace {
@@ -176,6 +176,7 @@ class SparseSolver {
     std::vector<int32_t> pred_;
     std::vector<char> done_;
     std::vector<int32_t> touched_, scanned_;
+    RadixHeap heap_;
 };
 
 int SparseSolver::cheapest(int i) const {
@@ -243,8 +244,12 @@ void SparseSolver::start(const AssignmentWarmStart& warm) {
 // Dijkstra over the columns from a free row, through the pairs, to the nearest free column;
 // the settled columns' prices then move so that the path's pairs stay tight.
 bool SparseSolver::search(int row) {
-    using Entry = std::pair<long long, int32_t>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> heap;
+    // Distances only grow from the least first reach, which is the heap's zero.
+    long long base = kUnreached;
+    for (size_t k = 0; k < pairs_[size_t(row)].size(); ++k) {
+        base = std::min(base, pairCosts_[size_t(row)][k] - v_[pairs_[size_t(row)][k]]);
+    }
+    heap_.clear();
     auto reach = [&](int j, long long dist, int from) {
         if (dist < d_[j]) {
             if (d_[j] == kUnreached) {
@@ -252,7 +257,8 @@ bool SparseSolver::search(int row) {
             }
             d_[j] = dist;
             pred_[j] = from;
-            heap.emplace(dist, j);
+            assert(dist >= base);  // a matched row sits at its least reduced cost
+            heap_.push(uint64_t(dist - base), j);
         }
     };
     for (size_t k = 0; k < pairs_[size_t(row)].size(); ++k) {
@@ -261,9 +267,9 @@ bool SparseSolver::search(int row) {
     }
     int end = -1;
     long long mu = 0;
-    while (!heap.empty()) {
-        const auto [dist, j] = heap.top();
-        heap.pop();
+    while (!heap_.empty()) {
+        const auto [key, j] = heap_.pop();
+        const long long dist = base + static_cast<long long>(key);
         if (done_[j] || dist != d_[j]) {
             continue;
         }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <numeric>
+#include <queue>
 #include <random>
 
 #include "engine/Parallel.h"
 #include "engine_fixture.h"
 #include "placement/MinimumAssignment.h"
+#include "placement/RadixHeap.h"
 
 namespace {
 
@@ -396,4 +398,41 @@ TEST(PlacementAssignmentMinimum, FailedStreamFetchLeavesTheRestUnknown) {
         EXPECT_EQ(a.engine.positions[i][0].x, a.engine.sites[ids[i]].position.x) << i;
     }
     EXPECT_TRUE(a.host.leaks().empty());
+}
+
+// The searches' heap against a binary heap on Dijkstra-like input: keys never below the last
+// popped, many equal, small steps and jumps across high bits, pops between pushes.
+TEST(PlacementRadixHeap, PopsTheLeastKeyLikeABinaryHeap) {
+    std::mt19937_64 rng(11);
+    for (int trial = 0; trial < 20; ++trial) {
+        RadixHeap heap;
+        heap.clear();
+        using Entry = std::pair<uint64_t, int32_t>;
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> reference;
+        std::vector<Entry> popped, expected;
+        uint64_t last = trial == 0 ? 0 : rng() >> 4;
+        for (int step = 0; step < 3000; ++step) {
+            if (reference.empty() || rng() % 3 != 0) {
+                const uint64_t jump = rng() % 4 == 0 ? rng() >> (rng() % 40 + 24) : rng() % 5;
+                const Entry e{last + jump, int32_t(step)};
+                heap.push(e.first, e.second);
+                reference.push(e);
+            } else {
+                popped.push_back(heap.pop());
+                expected.push_back(reference.top());
+                reference.pop();
+                ASSERT_EQ(popped.back().first, expected.back().first) << trial << " " << step;
+                last = popped.back().first;
+            }
+        }
+        while (!reference.empty()) {
+            popped.push_back(heap.pop());
+            expected.push_back(reference.top());
+            reference.pop();
+        }
+        EXPECT_TRUE(heap.empty());
+        std::sort(popped.begin(), popped.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(popped, expected) << trial;  // every entry once, equal keys in any order
+    }
 }
