@@ -6,6 +6,7 @@
 
 #include "engine/Parallel.h"
 #include "placement/NearestSite.h"
+#include "placement/PointCells.h"
 
 namespace {
 
@@ -28,46 +29,25 @@ NearestSiteGrid::NearestSiteGrid(const std::vector<Point2D>& sites) {
         cellStart_.assign(2, 0);
         return;
     }
-    double minX = sites[0].x, maxX = minX, minY = sites[0].y, maxY = minY;
-    for (const Point2D& s : sites) {
-        minX = std::min(minX, double(s.x));
-        maxX = std::max(maxX, double(s.x));
-        minY = std::min(minY, double(s.y));
-        maxY = std::max(maxY, double(s.y));
-    }
-    const double w = maxX - minX, h = maxY - minY;
-    cell_ = w * h > 0.0 ? std::sqrt(w * h / n) : std::max(w, h) / n;
-    if (!(cell_ > 0.0) || !std::isfinite(cell_)) {
-        cell_ = 1.0;  // every site on one point
-    }
-    // Thin spreads give long rows of cells; the cap keeps the grid near one cell per site.
-    const double cap = 4.0 * n + 16.0;
-    while ((std::floor(w / cell_) + 1.0) * (std::floor(h / cell_) + 1.0) > cap) {
-        cell_ *= 1.5;
-    }
-    x0_ = minX;
-    y0_ = minY;
+    const PointBounds bounds = boundsOf(sites);
+    cell_ = cellSide(bounds, n);
+    x0_ = bounds.x0;
+    y0_ = bounds.y0;
     inverseCell_ = 1.0 / cell_;
-    columns_ = static_cast<int>(std::floor(w / cell_)) + 1;
-    rows_ = static_cast<int>(std::floor(h / cell_)) + 1;
+    columns_ = static_cast<int>(std::floor(bounds.width / cell_)) + 1;
+    rows_ = static_cast<int>(std::floor(bounds.height / cell_)) + 1;
     std::vector<int32_t> cellOf(n);
-    cellStart_.assign(size_t(columns_) * rows_ + 1, 0);
     for (int i = 0; i < n; ++i) {
         cellOf[i] = cellY(sites[i].y) * columns_ + cellX(sites[i].x);
-        ++cellStart_[cellOf[i] + 1];
     }
-    for (size_t c = 1; c < cellStart_.size(); ++c) {
-        cellStart_[c] += cellStart_[c - 1];
-    }
-    std::vector<int32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
-    ids_.resize(n);
+    CellBuckets buckets = bucketByCell(cellOf, size_t(columns_) * rows_);
+    cellStart_ = std::move(buckets.start);
+    ids_ = std::move(buckets.order);
     xs_.resize(n);
     ys_.resize(n);
-    for (int i = 0; i < n; ++i) {
-        const int32_t at = fill[cellOf[i]]++;
-        ids_[at] = i;
-        xs_[at] = sites[i].x;
-        ys_[at] = sites[i].y;
+    for (int k = 0; k < n; ++k) {
+        xs_[k] = sites[size_t(ids_[k])].x;
+        ys_[k] = sites[size_t(ids_[k])].y;
     }
 }
 
@@ -144,45 +124,22 @@ int32_t NearestSiteGrid::nearest(double x, double y) const {
 }
 
 std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells) {
-    std::vector<uint32_t> order(points.size());
     if (points.empty()) {
-        return order;
+        return {};
     }
-    float minX = points[0].x, minY = points[0].y, maxX = minX, maxY = minY;
-    for (const Point2D& p : points) {
-        minX = std::min(minX, p.x);
-        maxX = std::max(maxX, p.x);
-        minY = std::min(minY, p.y);
-        maxY = std::max(maxY, p.y);
-    }
-    const double most = 4.0 * std::max(cells, 1) + 16.0;
-    const double fit =
-        std::sqrt((double(maxX) - minX) * (double(maxY) - minY) / std::max(cells, 1));
-    double size = fit > 0.0 && std::isfinite(fit) ? fit : 1.0;
-    const double w = double(maxX) - minX, h = double(maxY) - minY;
-    // Thin spreads would give long rows of empty cells; the cap keeps the counts' table small.
-    while ((std::floor(w / size) + 1.0) * (std::floor(h / size) + 1.0) > most) {
-        size *= 1.5;
-    }
-    const size_t columns = static_cast<size_t>(w / size) + 1;
-    const size_t rows = static_cast<size_t>(h / size) + 1;
-    // A counting sort by cell: within a cell the points keep their own order.
-    std::vector<size_t> cellOf(points.size()), start(columns * rows + 1, 0);
+    const PointBounds bounds = boundsOf(points);
+    const double side = cellSide(bounds, cells);
+    const auto columns = static_cast<int32_t>(bounds.width / side) + 1;
+    const auto rows = static_cast<int32_t>(bounds.height / side) + 1;
+    std::vector<int32_t> cellOf(points.size());
     for (size_t k = 0; k < points.size(); ++k) {
         const auto cx =
-            std::min(static_cast<size_t>((double(points[k].x) - minX) / size), columns - 1);
-        const auto cy =
-            std::min(static_cast<size_t>((double(points[k].y) - minY) / size), rows - 1);
+            std::min(static_cast<int32_t>((points[k].x - bounds.x0) / side), columns - 1);
+        const auto cy = std::min(static_cast<int32_t>((points[k].y - bounds.y0) / side), rows - 1);
         cellOf[k] = cy * columns + cx;
-        ++start[cellOf[k] + 1];
     }
-    for (size_t c = 1; c < start.size(); ++c) {
-        start[c] += start[c - 1];
-    }
-    for (size_t k = 0; k < points.size(); ++k) {
-        order[start[cellOf[k]]++] = static_cast<uint32_t>(k);
-    }
-    return order;
+    const CellBuckets buckets = bucketByCell(cellOf, size_t(columns) * size_t(rows));
+    return std::vector<uint32_t>(buckets.order.begin(), buckets.order.end());
 }
 
 void NearestSiteGrid::sitesWithin(double x, double y, double radius,
@@ -214,13 +171,10 @@ class QueryCells {
   public:
     QueryCells(const NearestSiteGrid& grid, const std::vector<Point2D>& sites,
                const std::vector<Point2D>& samples) {
-        double x1 = samples[0].x, y1 = samples[0].y;
-        x0_ = x1, y0_ = y1;
-        for (const Point2D& p : samples) {
-            x0_ = std::min(x0_, double(p.x)), x1 = std::max(x1, double(p.x));
-            y0_ = std::min(y0_, double(p.y)), y1 = std::max(y1, double(p.y));
-        }
-        const double w = x1 - x0_, h = y1 - y0_, cells = 4.0 * double(sites.size());
+        const PointBounds bounds = boundsOf(samples);
+        x0_ = bounds.x0;
+        y0_ = bounds.y0;
+        const double w = bounds.width, h = bounds.height, cells = 4.0 * double(sites.size());
         cell_ = std::max({std::sqrt(w * h / cells), std::max(w, h) / cells, 1e-6});
         inverseCell_ = 1.0 / cell_;
         columns_ = int(w / cell_) + 1;

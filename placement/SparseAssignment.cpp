@@ -9,6 +9,7 @@
 #include "engine/Parallel.h"
 #include "placement/AssignmentCosts.h"
 #include "placement/AssignmentTies.h"
+#include "placement/PointCells.h"
 #include "placement/RadixHeap.h"
 #include "placement/SolverSteps.h"
 
@@ -27,30 +28,20 @@ struct SiteCells {
     std::vector<int32_t> start, ids;
 
     explicit SiteCells(const std::vector<Point2D>& to) {
-        double x1 = to[0].x, y1 = to[0].y;
-        x0 = x1, y0 = y1;
-        for (const Point2D& p : to) {
-            x0 = std::min(x0, double(p.x)), x1 = std::max(x1, double(p.x));
-            y0 = std::min(y0, double(p.y)), y1 = std::max(y1, double(p.y));
-        }
-        const double w = x1 - x0, h = y1 - y0, n = double(to.size());
+        const PointBounds bounds = boundsOf(to);
+        x0 = bounds.x0;
+        y0 = bounds.y0;
+        const double w = bounds.width, h = bounds.height, n = double(to.size());
         cell = std::max({std::sqrt(2.0 * w * h / n), 2.0 * std::max(w, h) / n, 1e-3});
         columns = std::min(int(w / cell) + 1, 4096);
         rows = std::min(int(h / cell) + 1, 4096);
-        start.assign(size_t(columns) * rows + 1, 0);
         std::vector<int32_t> of(to.size());
         for (size_t j = 0; j < to.size(); ++j) {
             of[j] = cellOf(to[j].x, to[j].y);
-            ++start[size_t(of[j]) + 1];
         }
-        for (size_t c = 1; c < start.size(); ++c) {
-            start[c] += start[c - 1];
-        }
-        ids.resize(to.size());
-        std::vector<int32_t> fill(start.begin(), start.end() - 1);
-        for (size_t j = 0; j < to.size(); ++j) {
-            ids[size_t(fill[size_t(of[j])]++)] = int32_t(j);
-        }
+        CellBuckets buckets = bucketByCell(of, size_t(columns) * rows);
+        start = std::move(buckets.start);
+        ids = std::move(buckets.order);
     }
     int clampCell(double v, int count) const {
         return !(v > 0.0) ? 0 : (v >= count - 1 ? count - 1 : int(v));
