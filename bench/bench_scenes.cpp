@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "sim/Host.h"
-#include "sim/Scene.h"
-#include "sim/SceneRun.h"
+#include "sim/core/Host.h"
+#include "sim/scene/Scene.h"
+#include "sim/cli/SceneRun.h"
 
 namespace {
 

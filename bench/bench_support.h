@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "sim/Host.h"
-#include "sim/Model.h"
+#include "sim/core/Host.h"
+#include "sim/model/Model.h"
 
 namespace bench {
 

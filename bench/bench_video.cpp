@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "sim/Host.h"
-#include "sim/Scene.h"
-#include "sim/SceneRun.h"
-#include "sim/Video.h"
+#include "sim/core/Host.h"
+#include "sim/scene/Scene.h"
+#include "sim/cli/SceneRun.h"
+#include "sim/picture/Video.h"
 
 namespace {
 

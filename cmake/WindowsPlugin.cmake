@@ -21,11 +21,11 @@ set_target_properties(Tessaron_Pro PROPERTIES
 target_link_options(Tessaron_Pro PRIVATE -static -s)
 
 # ---------------------------------------------------------------- the simulated host's core
-# Everything of sim/ but what draws with cairo or encodes with FFmpeg: previews, videos, the
-# Effect Controls surface and the drawing suites (sim/windows/ refuses those); and the libpng
-# reader (stb_image instead).
-file(GLOB WINDOWS_SIM_SOURCES CONFIGURE_DEPENDS sim/*.cpp sim/windows/*.cpp)
-list(FILTER WINDOWS_SIM_SOURCES EXCLUDE REGEX "/sim/(Render|SuitesDrawbot|HostDraw|PngFile|Video|VideoEncoder)\\.cpp$")
+# Every room of sim/ but sim/picture, which draws with cairo and encodes with FFmpeg (previews,
+# videos, the Effect Controls surface, the drawing suites, the libpng reader); sim/windows stands
+# in for it (it refuses drawing, and reads PNGs with stb_image).
+file(GLOB WINDOWS_SIM_SOURCES CONFIGURE_DEPENDS sim/*/*.cpp)
+list(FILTER WINDOWS_SIM_SOURCES EXCLUDE REGEX "/sim/picture/")
 find_path(WINDOWS_DEPS_INCLUDE duktape.h REQUIRED)
 find_library(DUKTAPE_LIBRARY NAMES duktape REQUIRED)
 add_executable(tessaron ${WINDOWS_SIM_SOURCES})

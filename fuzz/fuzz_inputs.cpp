@@ -10,9 +10,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/Pixels.h"
-#include "sim/Scene.h"
-#include "sim/SceneReader.h"
+#include "sim/core/Pixels.h"
+#include "sim/scene/Scene.h"
+#include "sim/scene/SceneReader.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "host/Params.h"
-#include "sim/Host.h"
-#include "sim/Model.h"
-#include "sim/Result.h"
+#include "sim/core/Host.h"
+#include "sim/model/Model.h"
+#include "sim/result/Result.h"
 
 namespace create_fixture {
 

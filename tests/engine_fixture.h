@@ -7,7 +7,7 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "engine/MyTessaron.h"
-#include "sim/Host.h"
+#include "sim/core/Host.h"
 
 namespace fixture {
 

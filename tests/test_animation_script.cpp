@@ -4,8 +4,8 @@
 #include <string>
 
 #include "animation/EaseScript.h"
-#include "sim/Host.h"
-#include "sim/Script.h"
+#include "sim/core/Host.h"
+#include "sim/script/Script.h"
 
 namespace {
 

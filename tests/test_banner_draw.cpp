@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "SPBasic.h"
-#include "sim/Banner.h"
-#include "sim/Host.h"
+#include "sim/cli/Banner.h"
+#include "sim/core/Host.h"
 #include "host/BannerImage.inc"
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/SceneRun.h"
+#include "sim/cli/SceneRun.h"
 #include "test_sim_scene_fixture.h"
 
 namespace {

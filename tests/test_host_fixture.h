@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "AE_Effect.h"
-#include "sim/Host.h"
+#include "sim/core/Host.h"
 
 extern "C" PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
                                  PF_ParamDef* params[], PF_LayerDef* output, void* extra);

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "Smart_Utils.h"
-#include "sim/Host.h"
-#include "sim/Pixels.h"
+#include "sim/core/Host.h"
+#include "sim/core/Pixels.h"
 
 namespace fs = std::filesystem;
 

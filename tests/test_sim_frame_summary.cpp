@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "sim/FrameSummary.h"
-#include "sim/ResultExtras.h"
+#include "sim/result/FrameSummary.h"
+#include "sim/result/ResultExtras.h"
 
 namespace {
 

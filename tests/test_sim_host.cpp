@@ -17,7 +17,7 @@
 #include "AE_EffectSuites.h"
 #include "AE_GeneralPlug.h"
 #include "adobesdk/DrawbotSuite.h"
-#include "sim/Host.h"
+#include "sim/core/Host.h"
 
 namespace {
 

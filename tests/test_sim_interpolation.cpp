@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "animation/EaseScript.h"
-#include "sim/Host.h"
-#include "sim/Model.h"
-#include "sim/Script.h"
+#include "sim/core/Host.h"
+#include "sim/model/Model.h"
+#include "sim/script/Script.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "AE_GeneralPlug.h"
-#include "sim/Host.h"
+#include "sim/core/Host.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <random>
 
-#include "sim/Model.h"
+#include "sim/model/Model.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/Render.h"
+#include "sim/picture/Render.h"
 
 namespace fs = std::filesystem;
 

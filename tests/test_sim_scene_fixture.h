@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/Host.h"
+#include "sim/core/Host.h"
 
 namespace scenetest {
 

@@ -5,9 +5,10 @@
 
 #include <string>
 
-#include "sim/Scene.h"
-#include "sim/SceneReader.h"
+#include "sim/scene/Scene.h"
+#include "sim/scene/SceneReader.h"
 #include "test_sim_scene_fixture.h"
+#include "sim/model/CompTime.h"
 
 namespace {
 

@@ -2,10 +2,11 @@
 // against each parameter's kind; actions drive the plug-in as a user would.
 #include <gtest/gtest.h>
 
-#include "sim/Host.h"
-#include "sim/Scene.h"
-#include "sim/SceneRun.h"
+#include "sim/core/Host.h"
+#include "sim/scene/Scene.h"
+#include "sim/cli/SceneRun.h"
 #include "test_sim_scene_fixture.h"
+#include "sim/cli/SceneParams.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <limits>
 
-#include "sim/Host.h"
-#include "sim/Result.h"
-#include "sim/Scene.h"
+#include "sim/core/Host.h"
+#include "sim/result/Result.h"
+#include "sim/scene/Scene.h"
 #include "test_sim_scene_fixture.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "sim/Host.h"
-#include "sim/Script.h"
+#include "sim/core/Host.h"
+#include "sim/script/Script.h"
 
 namespace {
 

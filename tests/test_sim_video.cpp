@@ -15,9 +15,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "sim/Render.h"
-#include "sim/Video.h"
-#include "sim/VideoArgs.h"
+#include "sim/picture/Render.h"
+#include "sim/picture/Video.h"
+#include "sim/cli/VideoArgs.h"
 #include "test_sim_scene_fixture.h"
 
 namespace {

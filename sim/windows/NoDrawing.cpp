@@ -3,9 +3,9 @@
 // previews and videos are refused with a message saying so.
 #include <stdexcept>
 
-#include "sim/HostImpl.h"
-#include "sim/Render.h"
-#include "sim/Video.h"
+#include "sim/core/HostImpl.h"
+#include "sim/picture/Render.h"
+#include "sim/picture/Video.h"
 
 namespace sim {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "sim/Pixels.h"
+#include "sim/model/ImageFile.h"
 
 namespace sim {
 

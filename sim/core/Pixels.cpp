@@ -1,0 +1,172 @@
+#include "sim/core/Pixels.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+namespace sim {
+
+int bytesPerPixel(PF_PixelFormat format) {
+    switch (format) {
+        case PF_PixelFormat_ARGB32:
+            return 4;
+        case PF_PixelFormat_ARGB64:
+            return 8;
+        case PF_PixelFormat_ARGB128:
+            return 16;
+        default:
+            return 0;
+    }
+}
+
+PF_PixelFormat formatForDepth(int bitsPerChannel) {
+    if (bitsPerChannel == 16) return PF_PixelFormat_ARGB64;
+    if (bitsPerChannel == 32) return PF_PixelFormat_ARGB128;
+    return PF_PixelFormat_ARGB32;
+}
+
+std::unique_ptr<World> newWorld(int width, int height, PF_PixelFormat format) {
+    assert(bytesPerPixel(format) > 0 && width >= 0 && height >= 0);
+    auto world = std::make_unique<World>();
+    world->format = format;
+    const int rowbytes = (width * bytesPerPixel(format) + 15) / 16 * 16;
+    world->pixels.assign(size_t(rowbytes) * size_t(height) + 16, 0);
+    PF_EffectWorld& d = world->def;
+    d.world_flags =
+        PF_WorldFlag_WRITEABLE | (format == PF_PixelFormat_ARGB64 ? PF_WorldFlag_DEEP : 0);
+    d.data = reinterpret_cast<PF_PixelPtr>(world->pixels.data());
+    d.rowbytes = rowbytes;
+    d.width = width;
+    d.height = height;
+    d.extent_hint = PF_Rect{0, 0, width, height};
+    d.pix_aspect_ratio = PF_RationalScale{1, 1};
+    return world;
+}
+
+namespace {
+
+uint8_t* pixelAt(const PF_EffectWorld& w, int bpp, int x, int y) {
+    return reinterpret_cast<uint8_t*>(w.data) + size_t(y) * size_t(w.rowbytes) + size_t(x) * bpp;
+}
+
+}  // namespace
+
+void putPixel(World& world, int x, int y, const uint8_t rgba[4]) {
+    assert(x >= 0 && y >= 0 && x < world.def.width && y < world.def.height);
+    const uint8_t argb[4] = {rgba[3], rgba[0], rgba[1], rgba[2]};
+    uint8_t* p = pixelAt(world.def, bytesPerPixel(world.format), x, y);
+    if (world.format == PF_PixelFormat_ARGB32) {
+        std::memcpy(p, argb, 4);
+        return;
+    }
+    for (int c = 0; c < 4; ++c) {
+        if (world.format == PF_PixelFormat_ARGB64) {
+            const uint16_t v = uint16_t((argb[c] * 32768u + 127u) / 255u);  // rounded to 0..32768
+            std::memcpy(p + 2 * c, &v, 2);
+        } else {
+            const float v = float(argb[c]) / 255.0f;
+            std::memcpy(p + 4 * c, &v, 4);
+        }
+    }
+}
+
+std::array<uint8_t, 4> getPixel(const World& world, int x, int y) {
+    assert(x >= 0 && y >= 0 && x < world.def.width && y < world.def.height);
+    const uint8_t* p = pixelAt(world.def, bytesPerPixel(world.format), x, y);
+    uint8_t argb[4];
+    for (int c = 0; c < 4; ++c) {
+        if (world.format == PF_PixelFormat_ARGB32) {
+            argb[c] = p[c];
+        } else if (world.format == PF_PixelFormat_ARGB64) {
+            uint16_t v;
+            std::memcpy(&v, p + 2 * c, 2);
+            argb[c] = uint8_t((v * 255u + 16384u) >> 15);
+        } else {
+            float v;
+            std::memcpy(&v, p + 4 * c, 4);
+            // Over-range and negative float channels are clamped to what 8 bits can show.
+            const float clamped = std::min(std::max(v, 0.0f), 1.0f);
+            argb[c] = uint8_t(std::lround(clamped * 255.0f));
+        }
+    }
+    return {argb[1], argb[2], argb[3], argb[0]};
+}
+
+bool pngHeaderSize(const std::string& path, int& width, int& height) {
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    unsigned char head[24] = {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return false;
+    if (std::memcmp(head, signature, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0)
+        return false;
+    auto big = [&](int at) {
+        return uint32_t(head[at]) << 24 | uint32_t(head[at + 1]) << 16 |
+               uint32_t(head[at + 2]) << 8 | head[at + 3];
+    };
+    // The format caps both at 2^31 - 1; anything above is not a PNG.
+    if (big(16) > 0x7fffffffu || big(20) > 0x7fffffffu) return false;
+    width = int(big(16));
+    height = int(big(20));
+    return true;
+}
+
+void fillRect(World& world, const std::array<double, 4>& rect, const std::array<uint8_t, 4>& rgba,
+              int downsample) {
+    assert(downsample >= 1);
+    auto inside = [downsample](int i, double lo, double hi) {
+        const double centre = double(i) * downsample + 0.5;
+        return centre >= lo && centre < hi;
+    };
+    for (int y = 0; y < world.def.height; ++y) {
+        if (!inside(y, rect[1], rect[3])) continue;
+        for (int x = 0; x < world.def.width; ++x) {
+            if (inside(x, rect[0], rect[2])) putPixel(world, x, y, rgba.data());
+        }
+    }
+}
+
+void drawImage(World& world, const Image& image, int downsample) {
+    assert(downsample >= 1);
+    const int width = std::min(world.def.width, (image.width + downsample - 1) / downsample);
+    const int height = std::min(world.def.height, (image.height + downsample - 1) / downsample);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* from = &image.rgba[size_t(y) * downsample * image.width * 4];
+        for (int x = 0; x < width; ++x) putPixel(world, x, y, from + size_t(x) * downsample * 4);
+    }
+}
+
+namespace {
+
+bool validRect(const PF_Rect& r, const PF_EffectWorld& w) {
+    return r.left >= 0 && r.top >= 0 && r.left <= r.right && r.top <= r.bottom &&
+           r.right <= w.width && r.bottom <= w.height;
+}
+
+}  // namespace
+
+PF_Err copyWorld(const PF_EffectWorld& src, PF_PixelFormat srcFormat, PF_EffectWorld& dst,
+                 PF_PixelFormat dstFormat, const PF_Rect* srcRect, const PF_Rect* dstRect) {
+    const int bpp = bytesPerPixel(srcFormat);
+    if (!src.data || !dst.data || bpp == 0 || bpp != bytesPerPixel(dstFormat)) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    const PF_Rect s = srcRect ? *srcRect : PF_Rect{0, 0, src.width, src.height};
+    const PF_Rect d = dstRect ? *dstRect : PF_Rect{0, 0, dst.width, dst.height};
+    if (!validRect(s, src) || !validRect(d, dst)) return PF_Err_BAD_CALLBACK_PARAM;
+    const int sw = s.right - s.left, sh = s.bottom - s.top;
+    const int dw = d.right - d.left, dh = d.bottom - d.top;
+    if (sw == 0 || sh == 0) return PF_Err_NONE;
+    for (int y = 0; y < dh; ++y) {
+        const int sy = s.top + int(int64_t(y) * sh / dh);
+        for (int x = 0; x < dw; ++x) {
+            const int sx = s.left + int(int64_t(x) * sw / dw);
+            std::memcpy(pixelAt(dst, bpp, d.left + x, d.top + y), pixelAt(src, bpp, sx, sy), bpp);
+        }
+    }
+    return PF_Err_NONE;
+}
+
+}  // namespace sim
