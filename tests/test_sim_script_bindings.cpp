@@ -240,7 +240,8 @@ TEST_F(ScriptBindings, ScriptsRunAsPrograms) {
     ASSERT_EQ(records.scriptErrors.size(), 1u);
     EXPECT_NE(records.scriptErrors[0].find("SyntaxError"), std::string::npos);
     for (const char* early : {"}); (function () {", "} function g() {", "'{'; } function g() {",
-                              "/* { */ } function g() {"}) {
+                              "/* { */ } function g() {",
+                              "var r = /'/; } function g() { var s = /'/;"}) {
         records = sim::Records{};
         EXPECT_FALSE(run(early)) << early;  // cannot close the function it runs in
         EXPECT_EQ(records.scriptErrors.size(), 1u);

@@ -375,38 +375,15 @@ void recordUncaught(duk_context* ctx, Records& records) {
         records.scriptErrors.push_back(std::string("uncaught: ") + duk_safe_to_string(ctx, -1));
 }
 
-// Whether a closing brace outside strings and comments would close more than the text opened,
-// and so close a function the text is wrapped in.
-bool closesEarly(const std::string& text) {
-    int depth = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '"' || c == '\'') {
-            for (++i; i < text.size() && text[i] != c; ++i) i += text[i] == '\\' ? 1 : 0;
-        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
-            i = std::min(text.find('\n', i), text.size());
-        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
-            const size_t end = text.find("*/", i + 2);
-            i = end == std::string::npos ? text.size() : end + 1;
-        } else if (c == '{' || c == '}') {
-            depth += c == '{' ? 1 : -1;
-            if (depth < 0) return true;
-        }
-    }
-    return false;
-}
-
-// Runs the text as a program. Its top-level code is compiled as the body of a function called
-// once on the global object, so that its variables live in the function's registers rather than
-// on the global object (long loops run several times faster). What a function body would take
-// but a program would not (a top-level return, braces closing the function early) is looked for
-// by compiling the text as a program first whenever it may be there. False with the error on
-// the stack.
+// Runs the text as a program. It is compiled as a program first, so that the host's grammar
+// decides what is accepted (a top-level return, braces that would close an enclosing function):
+// a text that compiles as a program is a function body too, and wrapped in one it means the same.
+// It then runs as the body of a function called once on the global object, so that its
+// variables live in the function's registers rather than on the global object (long loops run
+// several times faster). False with the error on the stack.
 bool runProgram(duk_context* ctx, const std::string& text) {
-    if (text.find("return") != std::string::npos || closesEarly(text)) {
-        if (duk_pcompile_lstring(ctx, 0, text.data(), text.size()) != 0) return false;
-        duk_pop(ctx);
-    }
+    if (duk_pcompile_lstring(ctx, 0, text.data(), text.size()) != 0) return false;
+    duk_pop(ctx);
     const std::string function = "function () {" + text + "\n}";
     if (duk_pcompile_lstring(ctx, DUK_COMPILE_FUNCTION, function.data(), function.size()) != 0) {
         return false;
