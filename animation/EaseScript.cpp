@@ -9,6 +9,7 @@
 #include "animation/Properties.h"
 #include "engine/MyTessaron.h"
 #include "host/HostFailures.h"
+#include "streams/HostTime.h"
 
 const char EASE_SCRIPT[] =
     "try{var comp=app.project.itemByID(%s);var layerIndices=%s;var propIndices=%s;"

@@ -6,11 +6,12 @@
 #include "animation/KeyTime.h"
 #include "animation/Properties.h"
 #include "animation/SpatialTangents.h"
-#include "attributes/LayerStreams.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "host/HostFailures.h"
 #include "host/Params.h"
+#include "streams/HostTime.h"
+#include "streams/LayerStreams.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "attributes/Angle.h"
-#include "attributes/LayerStreams.h"
 #include "attributes/Sampling.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "host/Params.h"
-#include "placement/PreviousKey.h"
+#include "streams/LayerStreams.h"
+#include "streams/PreviousKey.h"
 
 namespace {
 

@@ -3,14 +3,14 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "attributes/Growth.h"
-#include "attributes/LayerStreams.h"
 #include "attributes/Sampling.h"
 #include "attributes/SiteSize.h"
 #include "attributes/VisibleCentre.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "host/Params.h"
-#include "placement/PreviousKey.h"
+#include "streams/LayerStreams.h"
+#include "streams/PreviousKey.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "AEGP_SuiteHandler.h"
-#include "attributes/LayerStreams.h"
 #include "engine/MyTessaron.h"
 #include "host/Params.h"
-#include "placement/PreviousKey.h"
+#include "streams/LayerStreams.h"
+#include "streams/PreviousKey.h"
 
 Point2D visibleCentreOffset(const A_FloatRect& bounds, const Point2D& anchor, float scaleX,
                             float scaleY, float rotation) {

@@ -5,7 +5,7 @@
 #include "host/HostObjects.h"
 #include "host/Params.h"
 #include "placement/Candidates.h"
-#include "placement/PreviousKey.h"
+#include "streams/PreviousKey.h"
 
 namespace {
 

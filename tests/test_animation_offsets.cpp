@@ -11,6 +11,7 @@
 #include "animation/OffsetOrder.h"
 #include "engine/Random.h"
 #include "engine_fixture.h"
+#include "streams/HostTime.h"
 
 namespace {
 

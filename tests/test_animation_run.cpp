@@ -10,6 +10,7 @@
 #include "animation/KeyTime.h"
 #include "animation/Properties.h"
 #include "engine_fixture.h"
+#include "streams/HostTime.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "engine_fixture.h"
-#include "placement/PreviousKey.h"
+#include "streams/PreviousKey.h"
 
 namespace {
 
