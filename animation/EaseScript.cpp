@@ -9,6 +9,7 @@
 #include "animation/Properties.h"
 #include "engine/MyTessaron.h"
 #include "host/HostFailures.h"
+#include "streams/HostTime.h"
 
 const char EASE_SCRIPT[] =
     "try{var comp=app.project.itemByID(%s);var layerIndices=%s;var propIndices=%s;"
@@ -94,12 +95,16 @@ std::string arrayLiteral(const std::vector<std::string>& items) {
 
 std::vector<std::string> easeScriptArguments(const EaseScriptTables& t) {
     auto ints = [](const auto& row) { return arrayOf(row, [](auto v) { return integer(v); }); };
+    // The script compares the presets with the popup's item numbers.
+    auto presets = [](const std::vector<TemporalPreset>& row) {
+        return arrayOf(row, [](TemporalPreset p) { return integer(static_cast<uint32_t>(p)); });
+    };
     auto times = [](const std::vector<double>& row) {
         return arrayOf(row, [](double v) { return formatExactNumber(v); });
     };
     return {integer(t.compItemId),      ints(t.layerNumbers),     ints(t.propertyCodes),
             arrayOf(t.keyTimes, times), numbers(t.speedsIn),      numbers(t.influencesIn),
-            numbers(t.speedsOut),       numbers(t.influencesOut), ints(t.presets),
+            numbers(t.speedsOut),       numbers(t.influencesOut), presets(t.presets),
             arrayOf(t.ignoreRows, ints)};
 }
 

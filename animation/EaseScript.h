@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "host/Params.h"
+
 // The temporal-ease script handed to the host's scripting engine. Its ten %s take, in order:
 // the item id of the composition the run wrote (whatever item is active when the script runs),
 // the layer numbers (1-based), the property codes (0 Position, 1 Scale, 2 Rotation, 3 Opacity),
@@ -56,7 +58,7 @@ struct EaseScriptTables {
     std::vector<int32_t> propertyCodes;
     std::vector<std::vector<double>> keyTimes;
     std::vector<float> speedsIn, influencesIn, speedsOut, influencesOut;
-    std::vector<uint32_t> presets;
+    std::vector<TemporalPreset> presets;
     std::vector<std::vector<int32_t>> ignoreRows;
 };
 

@@ -3,8 +3,8 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "animation/Properties.h"
-#include "attributes/LayerStreams.h"
 #include "engine/MyTessaron.h"
+#include "streams/LayerStreams.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "animation/Properties.h"
 #include "engine/MyTessaron.h"
+#include "streams/HostTime.h"
 
 double offsetKeySeconds(int32_t frame, double frameSeconds, int32_t place, int32_t n,
                         int32_t offsetFrames) {
@@ -84,10 +85,6 @@ std::vector<A_Time> layerKeyTimes(const MyTessaron& e, int layer) {
         keyed.push_back(anyPropertyKeyedAt(e, k));
     }
     return orderedKeyTimes(specified, keyed, e.frameSeconds);
-}
-
-double timeSeconds(const A_Time& t) {
-    return t.scale ? double(t.value) / double(t.scale) : 0.0;
 }
 
 int nearestKeyIndex(const std::vector<double>& keySeconds, double t) {

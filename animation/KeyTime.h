@@ -34,9 +34,6 @@ std::vector<A_Time> orderedKeyTimes(const std::vector<A_Time>& specified,
 // and the ease script looks them up.
 std::vector<A_Time> layerKeyTimes(const MyTessaron& engine, int layer);
 
-// A host time in seconds (0 for a time without a scale).
-double timeSeconds(const A_Time& t);
-
 // The index of the key nearest to t among key times in ascending order (a stream's keys), the
 // earlier one on a tie; keySeconds must not be empty.
 int nearestKeyIndex(const std::vector<double>& keySeconds, double t);

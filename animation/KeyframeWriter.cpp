@@ -6,11 +6,12 @@
 #include "animation/KeyTime.h"
 #include "animation/Properties.h"
 #include "animation/SpatialTangents.h"
-#include "attributes/LayerStreams.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "host/HostFailures.h"
 #include "host/Params.h"
+#include "streams/HostTime.h"
+#include "streams/LayerStreams.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void putResult(const MyTessaron& e, int p, int i, int k, AEGP_StreamVal2& v) {
 // The property gets one plain value (no key) when it has no keys and the run is a single
 // Current Frame run without Force Keyframing.
 bool writesPlainValue(const MyTessaron& e, A_long numKeys) {
-    const FramesToRender frames = asMode<FramesToRender>(e.framesToRender);
+    const FramesToRender frames = e.framesToRender;
     return numKeys == 0 && frames != FramesToRender::EveryXFrames &&
            frames != FramesToRender::FromLayerMarkers && !e.forceKeyframing;
 }

@@ -17,10 +17,10 @@ void shuffle(std::vector<IndexedPoint>& list, const std::function<int()>& draw) 
 
 }  // namespace
 
-void orderByOffsetMethod(std::vector<IndexedPoint>& list, uint32_t method,
+void orderByOffsetMethod(std::vector<IndexedPoint>& list, OffsetMethod method,
                          const OffsetCentres& centres, const std::function<int()>& draw) {
     // std::sort is introspective and unstable: equal keys take their places in no set order.
-    switch (static_cast<OffsetMethod>(method)) {
+    switch (method) {
         case OffsetMethod::FromLeftToRight:
             std::sort(list.begin(), list.end(), sort_indexed_point_from_left_to_right());
             break;

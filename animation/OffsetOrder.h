@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "animation/IndexedPoint.h"
+#include "host/Params.h"
 
 // The two centres the distance orderings measure from.
 struct OffsetCentres {
@@ -11,9 +12,9 @@ struct OffsetCentres {
     Point2D image;  // Distance from Image Center
 };
 
-// Reorders the list by an Offset Method (1 to 7; any other value keeps it). Random (7) shuffles
+// Reorders the list by an Offset Method (a value outside the popup keeps it). Random shuffles
 // with `draw` (non-negative ints): for k = 1 .. n-1, swap entries k and draw() mod (k + 1).
-void orderByOffsetMethod(std::vector<IndexedPoint>& list, uint32_t method,
+void orderByOffsetMethod(std::vector<IndexedPoint>& list, OffsetMethod method,
                          const OffsetCentres& centres, const std::function<int()>& draw);
 
 // The place of each layer in the ordered list: result[list[k].index] = k.

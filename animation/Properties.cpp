@@ -12,13 +12,13 @@ bool propertyActive(const MyTessaron& e, int code) {
 bool propertyIgnoredAt(const MyTessaron& e, int code, int k) {
     switch (code) {
         case Property_Position:
-            return e.positionModes[k] == uint32_t(PositionMode::Ignore);
+            return e.positionModes[k] == PositionMode::Ignore;
         case Property_Scale:
-            return e.scaleModes[k] == uint32_t(ScaleMode::Ignore);
+            return e.scaleModes[k] == ScaleMode::Ignore;
         case Property_Rotation:
-            return e.rotationModes[k] == uint32_t(RotationMode::Ignore);
+            return e.rotationModes[k] == RotationMode::Ignore;
         default:
-            return e.opacityModes[k] == uint32_t(OpacityMode::Ignore);
+            return e.opacityModes[k] == OpacityMode::Ignore;
     }
 }
 

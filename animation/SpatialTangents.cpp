@@ -16,7 +16,7 @@ TangentPair both(const Point2D& t) {
 
 }  // namespace
 
-std::optional<TangentPair> spatialTangents(uint32_t preset, const Point2D& a, const Point2D& b,
+std::optional<TangentPair> spatialTangents(SpatialPreset preset, const Point2D& a, const Point2D& b,
                                            float outArm, float inArm, const TangentDraws& draws) {
     // A cubic Bezier half circle over the chord has control arms of (4/3) x radius, across the
     // chord; n is the chord turned a quarter turn (zero for a zero-length chord).
@@ -24,7 +24,7 @@ std::optional<TangentPair> spatialTangents(uint32_t preset, const Point2D& a, co
     const float dy = a.y - b.y;
     const float arm = 1.3333334f * (0.5f * std::sqrt(dx * dx + dy * dy + 0.0f));
     const Point2D n = Point2D(b.y - a.y, a.x - b.x, 0.0f).getNormalized();
-    switch (static_cast<SpatialPreset>(preset)) {
+    switch (preset) {
         case SpatialPreset::Linear:
             return both(Point2D());
         case SpatialPreset::InnerHalfCircle:

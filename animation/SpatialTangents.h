@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "engine/Point2D.h"
+#include "host/Params.h"
 
 // The out tangent of the first key of a pair and the in tangent of the second, as offsets from
 // each key's value (z always 0).
@@ -22,5 +23,5 @@ struct TangentDraws {
 // The tangents of a Position key pair a -> b under a Spatial Interpolation preset. outArm and
 // inArm are the Custom preset's Out and In Tangent as fractions (1 = a full half-circle arm).
 // Returns nothing for an unknown preset: the tangents are then left as they are.
-std::optional<TangentPair> spatialTangents(uint32_t preset, const Point2D& a, const Point2D& b,
+std::optional<TangentPair> spatialTangents(SpatialPreset preset, const Point2D& a, const Point2D& b,
                                            float outArm, float inArm, const TangentDraws& draws);

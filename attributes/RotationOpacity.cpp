@@ -2,12 +2,12 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "attributes/Angle.h"
-#include "attributes/LayerStreams.h"
 #include "attributes/Sampling.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "host/Params.h"
-#include "placement/PreviousKey.h"
+#include "streams/LayerStreams.h"
+#include "streams/PreviousKey.h"
 
 namespace {
 
@@ -50,11 +50,11 @@ float MyTessaron::getOrientTowardsCenterRotation(const Point2D& centre,
 }
 
 void MyTessaron::getRotations(A_Time time, int f) {
-    const auto mode = static_cast<RotationMode>(rotationModes[f]);
+    const RotationMode mode = rotationModes[f];
     if (mode == RotationMode::Ignore) {
         // The growth turns the rectangles by the site's rotation: take the rotation each layer
         // shows at the frame.
-        if (scaleModes[f] == uint32_t(ScaleMode::FromNeighborhood) || preventOverlaps[f]) {
+        if (scaleModes[f] == ScaleMode::FromNeighborhood || preventOverlaps[f]) {
             const std::vector<float> previous = readLayerStreams(
                 *this, AEGP_LayerStream_ROTATION,
                 [&](AEGP_StreamRefH s) { return float(valueShownAt(*this, s, time).one_d); });
@@ -68,7 +68,7 @@ void MyTessaron::getRotations(A_Time time, int f) {
     // Orient Towards Center turns each key the short way from the layer's previous key: its key
     // of the last earlier frame that keyed Rotation, else the key it had before the run.
     int lastKeyed = f - 1;
-    while (lastKeyed >= 0 && rotationModes[lastKeyed] == uint32_t(RotationMode::Ignore)) {
+    while (lastKeyed >= 0 && rotationModes[lastKeyed] == RotationMode::Ignore) {
         --lastKeyed;
     }
     const bool orient = mode == RotationMode::OrientTowardsCenter;
@@ -112,7 +112,7 @@ void MyTessaron::getRotations(A_Time time, int f) {
 }
 
 void MyTessaron::getOpacities(A_Time time, int f) {
-    const auto mode = static_cast<OpacityMode>(opacityModes[f]);
+    const OpacityMode mode = opacityModes[f];
     if (mode == OpacityMode::Ignore) {
         return;
     }

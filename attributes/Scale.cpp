@@ -3,14 +3,14 @@
 
 #include "AEGP_SuiteHandler.h"
 #include "attributes/Growth.h"
-#include "attributes/LayerStreams.h"
 #include "attributes/Sampling.h"
 #include "attributes/SiteSize.h"
 #include "attributes/VisibleCentre.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "host/Params.h"
-#include "placement/PreviousKey.h"
+#include "streams/LayerStreams.h"
+#include "streams/PreviousKey.h"
 
 namespace {
 
@@ -61,15 +61,14 @@ float MyTessaron::getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time) {
 }
 
 void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
-    if (scaleModes[f] == uint32_t(ScaleMode::Ignore)) {
+    if (scaleModes[f] == ScaleMode::Ignore) {
         return;
     }
     AEGP_SuiteHandler suites(inData->pica_basicP);
     A_Err err = A_Err_NONE;
     // Layers that keep their own Position grow around their anchor points, where they show.
-    const bool aroundAnchors =
-        sitesAreCompPositions &&
-        (scaleModes[f] == uint32_t(ScaleMode::FromNeighborhood) || preventOverlaps[f]);
+    const bool aroundAnchors = sitesAreCompPositions &&
+                               (scaleModes[f] == ScaleMode::FromNeighborhood || preventOverlaps[f]);
     // After a failed host call the remaining layers reuse the bounds last obtained.
     A_FloatRect bounds = {0.0, 0.0, 0.0, 0.0};
     for (int j = 0; j < layerCount; ++j) {
@@ -103,7 +102,7 @@ void MyTessaron::getInitialSitesDimensions(A_Time time, int f) {
 }
 
 void MyTessaron::getScales(A_Time time, int f) {
-    const auto mode = static_cast<ScaleMode>(scaleModes[f]);
+    const ScaleMode mode = scaleModes[f];
     if (mode == ScaleMode::Ignore) {
         return;
     }

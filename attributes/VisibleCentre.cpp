@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "AEGP_SuiteHandler.h"
-#include "attributes/LayerStreams.h"
 #include "engine/MyTessaron.h"
 #include "host/Params.h"
-#include "placement/PreviousKey.h"
+#include "streams/LayerStreams.h"
+#include "streams/PreviousKey.h"
 
 Point2D visibleCentreOffset(const A_FloatRect& bounds, const Point2D& anchor, float scaleX,
                             float scaleY, float rotation) {
@@ -60,13 +60,13 @@ A_Err layerOffset(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, int f, 
     if (!err) {
         err = anchorPointAt(suites, e, layer, t, &anchor);
     }
-    if (!err && e.scaleModes[f] == uint32_t(ScaleMode::Ignore)) {
+    if (!err && e.scaleModes[f] == ScaleMode::Ignore) {
         err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_SCALE);
         if (!err) {
             err = streamValueAt(suites, e.pluginId, stream.get(), t, &scale);
         }
     }
-    if (!err && e.rotationModes[f] == uint32_t(RotationMode::Ignore)) {
+    if (!err && e.rotationModes[f] == RotationMode::Ignore) {
         err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_ROTATION);
         if (!err) {
             err = streamValueAt(suites, e.pluginId, stream.get(), t, &rotation);

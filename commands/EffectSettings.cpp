@@ -8,8 +8,10 @@ namespace {
 constexpr float kThird = 33.333328f;
 constexpr float kTenth = 0.1f;
 
-uint32_t popupValue(double v) {
-    return static_cast<uint32_t>(static_cast<int32_t>(v));
+// A popup's value (a whole number as double) as its enumeration.
+template <class Mode>
+Mode popup(double v) {
+    return asMode<Mode>(static_cast<int32_t>(v));
 }
 
 // One parameter read per frame and where its value goes.
@@ -22,23 +24,23 @@ struct SettingRead {
 const SettingRead kFrameSettings[] = {
     {PARAM_POSITION,
      [](MyTessaron& e, double v) {
-         e.positionModes.push_back(popupValue(v));
-         e.positionActive |= e.positionModes.back() != uint32_t(PositionMode::Ignore);
+         e.positionModes.push_back(popup<PositionMode>(v));
+         e.positionActive |= e.positionModes.back() != PositionMode::Ignore;
      }},
     {PARAM_SCALE,
      [](MyTessaron& e, double v) {
-         e.scaleModes.push_back(popupValue(v));
-         e.scaleActive |= e.scaleModes.back() != uint32_t(ScaleMode::Ignore);
+         e.scaleModes.push_back(popup<ScaleMode>(v));
+         e.scaleActive |= e.scaleModes.back() != ScaleMode::Ignore;
      }},
     {PARAM_ROTATION,
      [](MyTessaron& e, double v) {
-         e.rotationModes.push_back(popupValue(v));
-         e.rotationActive |= e.rotationModes.back() != uint32_t(RotationMode::Ignore);
+         e.rotationModes.push_back(popup<RotationMode>(v));
+         e.rotationActive |= e.rotationModes.back() != RotationMode::Ignore;
      }},
     {PARAM_OPACITY,
      [](MyTessaron& e, double v) {
-         e.opacityModes.push_back(popupValue(v));
-         e.opacityActive |= e.opacityModes.back() != uint32_t(OpacityMode::Ignore);
+         e.opacityModes.push_back(popup<OpacityMode>(v));
+         e.opacityActive |= e.opacityModes.back() != OpacityMode::Ignore;
      }},
     {PARAM_MIN_SIZE, [](MyTessaron& e, double v) { e.minSizes.push_back(float(v)); }},
     {PARAM_MAX_SIZE, [](MyTessaron& e, double v) { e.maxSizes.push_back(float(v)); }},
@@ -49,18 +51,20 @@ const SettingRead kFrameSettings[] = {
     {PARAM_MAX_ROTATION, [](MyTessaron& e, double v) { e.maxRotations.push_back(float(v)); }},
     {PARAM_MIN_OPACITY, [](MyTessaron& e, double v) { e.minOpacities.push_back(float(v)); }},
     {PARAM_MAX_OPACITY, [](MyTessaron& e, double v) { e.maxOpacities.push_back(float(v)); }},
-    {PARAM_LAYER_ORDER, [](MyTessaron& e, double v) { e.layerOrders.push_back(popupValue(v)); }},
-    {PARAM_FRAMES_TO_RENDER, [](MyTessaron& e, double v) { e.framesToRender = int32_t(v); }},
+    {PARAM_LAYER_ORDER,
+     [](MyTessaron& e, double v) { e.layerOrders.push_back(popup<LayerOrder>(v)); }},
+    {PARAM_FRAMES_TO_RENDER,
+     [](MyTessaron& e, double v) { e.framesToRender = popup<FramesToRender>(v); }},
     {PARAM_FORCE_KEYFRAMING, [](MyTessaron& e, double v) { e.forceKeyframing = v > 0; }},
     {PARAM_TEMPORAL_INTERPOLATION,
-     [](MyTessaron& e, double v) { e.temporalPresets.push_back(popupValue(v)); }},
+     [](MyTessaron& e, double v) { e.temporalPresets.push_back(popup<TemporalPreset>(v)); }},
     {PARAM_SPATIAL_INTERPOLATION,
-     [](MyTessaron& e, double v) { e.spatialPresets.push_back(popupValue(v)); }},
+     [](MyTessaron& e, double v) { e.spatialPresets.push_back(popup<SpatialPreset>(v)); }},
     {PARAM_OUT_TANGENT, [](MyTessaron& e, double v) { e.outTangents.push_back(float(v / 100.0)); }},
     {PARAM_IN_TANGENT, [](MyTessaron& e, double v) { e.inTangents.push_back(float(v / 100.0)); }},
     {PARAM_OFFSET_FRAMES, [](MyTessaron& e, double v) { e.offsetFrames.push_back(int32_t(v)); }},
     {PARAM_OFFSET_METHOD,
-     [](MyTessaron& e, double v) { e.offsetMethods.push_back(popupValue(v)); }},
+     [](MyTessaron& e, double v) { e.offsetMethods.push_back(popup<OffsetMethod>(v)); }},
     {PARAM_MOTION_BLUR, [](MyTessaron& e, double v) { e.motionBlur = v > 0; }},
     {PARAM_RANDOM_SEED, [](MyTessaron& e, double v) { e.randomSeed = v > 0; }},
     {PARAM_SEED, [](MyTessaron& e, double v) { e.seeds.push_back(int32_t(v)); }},
@@ -70,7 +74,7 @@ const SettingRead kFrameSettings[] = {
 // The frame's ease values follow its Temporal Interpolation; Custom reads the four sliders.
 void appendEase(EffectParamReader& reader, MyTessaron& e, const A_Time& time) {
     EaseValues ease = presetEase(e.temporalPresets.back());
-    if (e.temporalPresets.back() == uint32_t(TemporalPreset::Custom)) {
+    if (e.temporalPresets.back() == TemporalPreset::Custom) {
         ease.speedIn = float(reader.read(PARAM_SPEED_IN, time));
         ease.influenceIn = float(reader.read(PARAM_INFLUENCE_IN, time));
         ease.speedOut = float(reader.read(PARAM_SPEED_OUT, time));
@@ -84,8 +88,8 @@ void appendEase(EffectParamReader& reader, MyTessaron& e, const A_Time& time) {
 
 }  // namespace
 
-EaseValues presetEase(uint32_t temporalPreset) {
-    switch (static_cast<TemporalPreset>(temporalPreset)) {
+EaseValues presetEase(TemporalPreset temporalPreset) {
+    switch (temporalPreset) {
         case TemporalPreset::EaseIn:
             return {0, kThird, 0, kTenth};
         case TemporalPreset::EaseOut:

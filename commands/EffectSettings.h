@@ -13,7 +13,7 @@ struct EaseValues {
 
 // The preset's values; Custom (and any unknown value) gives the defaults 0, 0.1, 0, 0.1, which
 // the caller replaces with the four sliders for Custom.
-EaseValues presetEase(uint32_t temporalPreset);
+EaseValues presetEase(TemporalPreset temporalPreset);
 
 // Reads parameter values through an effect reference, before expressions, in composition time.
 // A read that fails gives the parameter's last value read successfully (0 before any).

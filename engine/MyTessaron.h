@@ -8,6 +8,7 @@
 #include "AE_GeneralPlug.h"
 #include "engine/OpaqueIndex.h"
 #include "engine/Point2D.h"
+#include "host/Params.h"
 #include "placement/Candidates.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/MySitePoint.h"
@@ -72,22 +73,25 @@ class MyTessaron {
     std::vector<bool> hasImage;
 
     // ---- Run settings (per frame unless noted)
-    std::vector<uint32_t> positionModes, scaleModes, rotationModes, opacityModes;
+    std::vector<PositionMode> positionModes;
+    std::vector<ScaleMode> scaleModes;
+    std::vector<RotationMode> rotationModes;
+    std::vector<OpacityMode> opacityModes;
     std::vector<float> minSizes, maxSizes;
     std::vector<bool> preventOverlaps;
     std::vector<float> rescaleFactors;
     std::vector<float> minRotations, maxRotations;
     std::vector<float> minOpacities, maxOpacities;
-    std::vector<uint32_t> layerOrders;
-    int32_t framesToRender = 1;  // single value
+    std::vector<LayerOrder> layerOrders;
+    FramesToRender framesToRender = FramesToRender::CurrentFrame;  // single value
     std::vector<int32_t> frameList;
     bool forceKeyframing = false;  // single value
-    std::vector<uint32_t> temporalPresets;
+    std::vector<TemporalPreset> temporalPresets;
     std::vector<float> speedsIn, influencesIn, speedsOut, influencesOut;
-    std::vector<uint32_t> spatialPresets;
+    std::vector<SpatialPreset> spatialPresets;
     std::vector<float> outTangents, inTangents;
     std::vector<int32_t> offsetFrames;
-    std::vector<uint32_t> offsetMethods;
+    std::vector<OffsetMethod> offsetMethods;
     bool motionBlur = false;  // single value
     bool randomSeed = true;   // single value
     std::vector<int32_t> seeds;
@@ -104,7 +108,16 @@ class MyTessaron {
     std::vector<std::vector<int32_t>> offsets;    // [layer][frame]
     AssignmentWarmStart assignmentWarmStart;      // Minimum Assignment's last prices and columns
 
+    // The stages below say which fields they read and write. Beyond those, every stage reads the
+    // host context (inData, pluginId, comp, layerIndices, layerCount); "the image" is
+    // imagePixels, imageWidth, imageHeight, opaquePixels, opaqueBounds and the resolution factors
+    // (downsampleX/Y, upsampleX/Y); "the four modes" are positionModes .. opacityModes, "the
+    // active flags" positionActive .. opacityActive. Per-frame stages index the run settings at
+    // the frame; evaluatedFrameCount() reads the lengths of the per-frame settings.
+
     // ---- Source image sampling
+    // reads: sourcePixelFormat; writes: imagePixels, imageWidth, imageHeight, opaquePixels,
+    // opaqueBounds, hasImage, pixelAspect
     void getImageDataAtTime(int frame);
     // The frame's copy of a checked-out layer (appends the frame's hasImage entry).
     void takeImage(const PF_LayerDef& layer);
@@ -140,6 +153,8 @@ class MyTessaron {
     int evaluatedFrameCount() const;
 
     // ---- Placement
+    // reads: positionModes, hasImage, the image, positions (the frame before, after a failed
+    // read); writes: sites, sitesAreCompPositions
     void getPoints(A_Time time, int frameIndex);
     void getGridPointsInShape(int columns, float aspect, std::vector<Point2D>& out) const;
     void getRadialPointsInShape(int rings, std::vector<Point2D>& out) const;
@@ -161,26 +176,49 @@ class MyTessaron {
     void reportEmptyCells(int excess);
     // Composition position of a site (layer-to-world mapping and the shape/text adjustment).
     Point2D compPosition(const Point2D& site, const A_Matrix4& toWorld) const;
+    // reads: positionModes, layerOrders, sites, sitesAreCompPositions, sourceLayer,
+    // sourceLayerType, sourcePosition, compWidth, compHeight, the image (its centres), positions
+    // and visibleCentres (the frame before); writes: layerOrders (Random where Position is Ignore),
+    // sites (sorted), assignmentIds, positions, placedAtSite, visibleCentres; reads and writes
+    // assignmentWarmStart
     void getAssignmentIdsAndPositions(A_Time time, int frameIndex);
 
     // ---- Attributes
+    // reads: rotationModes, scaleModes, preventOverlaps, minRotations, maxRotations,
+    // assignmentIds, sites, the image, rotations (earlier frames); writes: sites' rotation,
+    // rotations
     void getRotations(A_Time time, int frameIndex);
+    // reads: opacityModes, minOpacities, maxOpacities, assignmentIds, sites, the image;
+    // writes: sites' opacity, opacities
     void getOpacities(A_Time time, int frameIndex);
     float getOrientTowardsCenterRotation(const Point2D& centre, const Point2D& point) const;
     float getPreviousRotKeyValue(AEGP_StreamRefH stream, A_Time time);
     float getPreviousOpaKeyValue(AEGP_StreamRefH stream, A_Time time);
+    // reads: scaleModes, preventOverlaps, sitesAreCompPositions, assignmentIds; writes: sites'
+    // sizes and centre offsets
     void getInitialSitesDimensions(A_Time time, int frameIndex);
+    // reads: scaleModes, preventOverlaps, minSizes, maxSizes, rescaleFactors, hasImage,
+    // assignmentIds, sites, the image, scales (earlier frames); writes: sites' sizes, scales
     void getScales(A_Time time, int frameIndex);
     float getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time);
     // Moves each placed layer's Position so that its visible rectangle, not its anchor point, is
     // centred on its site, as the layer is scaled and turned at the frame.
+    // reads: placedAtSite, scaleModes, rotationModes, scales, rotations; writes: positions
     void centreVisibleRectangles(A_Time time, int frameIndex);
 
     // ---- Animation output
+    // reads: offsetMethods, sites, assignmentIds, the image (its centres); writes: offsets
     void getOffsets(A_Time time, int frameIndex);
+    // Writes the layer's keys (and through setSpatialInterpolation its tangents) to the host.
+    // reads: the four modes and active flags, framesToRender, forceKeyframing, motionBlur,
+    // compCurrentTime, frameList, frameSeconds, offsetFrames, offsets, positions, scales,
+    // rotations, opacities, spatialPresets, outTangents, inTangents; writes: nothing
     void keyframeLayer(int layer);
     void setSpatialInterpolation(int layer, std::vector<int> keyIndices);
+    // reads: compItemId, the four modes and active flags, frameList, frameSeconds, offsetFrames,
+    // offsets, speedsIn, influencesIn, speedsOut, influencesOut, temporalPresets; writes: nothing
     void setTemporalInterpolationWithScript();
+    // reads: removeKeysFirst; writes: nothing (the layers' keys on the host)
     void removeKeys();
     void removeStreamKeys(AEGP_StreamRefH stream);
 };

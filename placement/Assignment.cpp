@@ -125,9 +125,9 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
     const bool enoughSites = static_cast<int>(sites.size()) >= n;
     std::vector<int32_t> ids(n);
     std::iota(ids.begin(), ids.end(), 0);
-    const auto mode = static_cast<PositionMode>(positionModes[frameIndex]);
+    const PositionMode mode = positionModes[frameIndex];
     if (mode == PositionMode::Ignore) {
-        layerOrders[frameIndex] = static_cast<uint32_t>(LayerOrder::Random);
+        layerOrders[frameIndex] = LayerOrder::Random;
     }
 
     // One mapping for the whole frame: the Source layer's transform does not depend on the layer.
@@ -145,8 +145,7 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
     };
 
     // Sites read from the layers' own Positions stay with their layers: site j is layer j's.
-    const auto order = sitesAreCompPositions ? LayerOrder::Random
-                                             : static_cast<LayerOrder>(layerOrders[frameIndex]);
+    const auto order = sitesAreCompPositions ? LayerOrder::Random : layerOrders[frameIndex];
     sortSites(*this, order);
     if (order == LayerOrder::MinimumAssignment && enoughSites && !err) {
         std::vector<Point2D> from, to;

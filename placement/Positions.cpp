@@ -5,7 +5,7 @@
 #include "host/HostObjects.h"
 #include "host/Params.h"
 #include "placement/Candidates.h"
-#include "placement/PreviousKey.h"
+#include "streams/PreviousKey.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ bool generatesSites(PositionMode mode) {
 void MyTessaron::getPoints(A_Time time, int frameIndex) {
     sites.clear();
     sitesAreCompPositions = false;
-    const auto mode = static_cast<PositionMode>(positionModes[frameIndex]);
+    const PositionMode mode = positionModes[frameIndex];
     // Ignore, Use Previous Value, and a value outside the popup (the separator): every layer
     // still gets a site, so the later stages never index past the list.
     if (!generatesSites(mode) || !frameHasShape(hasImage, frameIndex)) {

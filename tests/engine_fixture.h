@@ -45,10 +45,10 @@ inline void setOpaqueImage(MyTessaron& engine, int width, int height) {
 // Per-frame settings for frames frames, every mode Ignore and neutral values elsewhere, so a
 // test sets only what it exercises.
 inline void setNeutralSettings(MyTessaron& e, int frames) {
-    e.positionModes.assign(frames, 7);
-    e.scaleModes.assign(frames, 7);
-    e.rotationModes.assign(frames, 7);
-    e.opacityModes.assign(frames, 6);
+    e.positionModes.assign(frames, PositionMode::Ignore);
+    e.scaleModes.assign(frames, ScaleMode::Ignore);
+    e.rotationModes.assign(frames, RotationMode::Ignore);
+    e.opacityModes.assign(frames, OpacityMode::Ignore);
     e.minSizes.assign(frames, 20.0f);
     e.maxSizes.assign(frames, 100.0f);
     e.preventOverlaps.assign(frames, false);
@@ -57,17 +57,17 @@ inline void setNeutralSettings(MyTessaron& e, int frames) {
     e.maxRotations.assign(frames, 0.0f);
     e.minOpacities.assign(frames, 100.0f);
     e.maxOpacities.assign(frames, 100.0f);
-    e.layerOrders.assign(frames, 8);
-    e.temporalPresets.assign(frames, 1);
+    e.layerOrders.assign(frames, LayerOrder::Random);
+    e.temporalPresets.assign(frames, TemporalPreset::Linear);
     e.speedsIn.assign(frames, 0.0f);
     e.influencesIn.assign(frames, 33.0f);
     e.speedsOut.assign(frames, 0.0f);
     e.influencesOut.assign(frames, 33.0f);
-    e.spatialPresets.assign(frames, 1);
+    e.spatialPresets.assign(frames, SpatialPreset::Linear);
     e.outTangents.assign(frames, 0.0f);
     e.inTangents.assign(frames, 0.0f);
     e.offsetFrames.assign(frames, 0);
-    e.offsetMethods.assign(frames, 7);
+    e.offsetMethods.assign(frames, OffsetMethod::Random);
     e.seeds.assign(frames, 0);
     e.frameList.clear();
     for (int f = 0; f < frames; ++f) {

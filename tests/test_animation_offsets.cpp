@@ -11,6 +11,7 @@
 #include "animation/OffsetOrder.h"
 #include "engine/Random.h"
 #include "engine_fixture.h"
+#include "streams/HostTime.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ std::vector<IndexedPoint> points(const std::vector<Point2D>& ps) {
     return list;
 }
 
-std::vector<int32_t> placesBy(uint32_t method, const std::vector<Point2D>& ps,
+std::vector<int32_t> placesBy(OffsetMethod method, const std::vector<Point2D>& ps,
                               OffsetCentres centres = {}) {
     std::vector<IndexedPoint> list = points(ps);
     orderByOffsetMethod(list, method, centres, [] { return 0; });
@@ -38,21 +39,22 @@ const std::vector<Point2D> kCross = {Point2D(50, 50), Point2D(10, 50), Point2D(9
 TEST(AnimationOffsets, PositionalOrders) {
     using V = std::vector<int32_t>;
     // Layers 0, 3 and 4 share x = 50: their three middle places come in no set order.
-    const V lr = placesBy(1, kCross);
+    const V lr = placesBy(OffsetMethod::FromLeftToRight, kCross);
     EXPECT_EQ(lr[1], 0);
     EXPECT_EQ(lr[2], 4);
-    const V rl = placesBy(2, kCross);
+    const V rl = placesBy(OffsetMethod::FromRightToLeft, kCross);
     EXPECT_EQ(rl[2], 0);
     EXPECT_EQ(rl[1], 4);
-    EXPECT_EQ(placesBy(3, kCross)[3], 0);  // top first: y grows downwards
-    EXPECT_EQ(placesBy(3, kCross)[4], 4);
-    EXPECT_EQ(placesBy(4, kCross)[4], 0);
-    EXPECT_EQ(placesBy(4, kCross)[3], 4);
+    // Top first: y grows downwards.
+    EXPECT_EQ(placesBy(OffsetMethod::FromTopToBottom, kCross)[3], 0);
+    EXPECT_EQ(placesBy(OffsetMethod::FromTopToBottom, kCross)[4], 4);
+    EXPECT_EQ(placesBy(OffsetMethod::FromBottomToTop, kCross)[4], 0);
+    EXPECT_EQ(placesBy(OffsetMethod::FromBottomToTop, kCross)[3], 4);
     const OffsetCentres centres{Point2D(50, 50), Point2D(90, 50)};
-    EXPECT_EQ(placesBy(5, kCross, centres), (V{0, 2, 3, 4, 1}));
-    EXPECT_EQ(placesBy(6, kCross, centres), (V{1, 4, 0, 3, 2}));
-    EXPECT_EQ(placesBy(0, kCross), (V{0, 1, 2, 3, 4}));
-    EXPECT_EQ(placesBy(8, kCross), (V{0, 1, 2, 3, 4}));
+    EXPECT_EQ(placesBy(OffsetMethod::DistanceFromCompCenter, kCross, centres), (V{0, 2, 3, 4, 1}));
+    EXPECT_EQ(placesBy(OffsetMethod::DistanceFromImageCenter, kCross, centres), (V{1, 4, 0, 3, 2}));
+    EXPECT_EQ(placesBy(asMode<OffsetMethod>(0), kCross), (V{0, 1, 2, 3, 4}));
+    EXPECT_EQ(placesBy(asMode<OffsetMethod>(8), kCross), (V{0, 1, 2, 3, 4}));
 }
 
 TEST(AnimationOffsets, RandomShufflesWithRandModuloKPlusOne) {
@@ -60,7 +62,7 @@ TEST(AnimationOffsets, RandomShufflesWithRandModuloKPlusOne) {
     std::vector<int> draws = {1, 5, 7,
                               2};  // k = 1: 1 % 2, k = 2: 5 % 3, k = 3: 7 % 4, k = 4: 2 % 5
     size_t taken = 0;
-    orderByOffsetMethod(list, 7, {}, [&] { return draws.at(taken++); });
+    orderByOffsetMethod(list, OffsetMethod::Random, {}, [&] { return draws.at(taken++); });
     EXPECT_EQ(taken, 4u);
     // [0 1 2 3 4] -> swap(1,1) -> swap(2,2) -> swap(3,3) -> swap(4,2): [0 1 4 3 2]
     std::vector<int32_t> order;
@@ -70,7 +72,7 @@ TEST(AnimationOffsets, RandomShufflesWithRandModuloKPlusOne) {
     EXPECT_EQ(order, (std::vector<int32_t>{0, 1, 4, 3, 2}));
     EXPECT_EQ(orderPositions(list), (std::vector<int32_t>{0, 1, 4, 3, 2}));
     list = points({Point2D()});
-    orderByOffsetMethod(list, 7, {}, [&] { return draws.at(taken++); });
+    orderByOffsetMethod(list, OffsetMethod::Random, {}, [&] { return draws.at(taken++); });
     EXPECT_EQ(taken, 4u);  // a single layer draws nothing
 }
 
@@ -82,7 +84,7 @@ TEST(AnimationOffsets, PlacesAreAPermutationMatchingASortByKey) {
         for (int i = 0; i < 1 + trial; ++i) {
             ps.push_back(Point2D(coord(gen), coord(gen)));
         }
-        const std::vector<int32_t> places = placesBy(1, ps);
+        const std::vector<int32_t> places = placesBy(OffsetMethod::FromLeftToRight, ps);
         std::vector<int32_t> sorted = places;
         std::sort(sorted.begin(), sorted.end());
         for (size_t k = 0; k < sorted.size(); ++k) {
@@ -206,7 +208,7 @@ void placeSites(MyTessaron& e, const std::vector<Point2D>& at) {
     e.assignmentIds = {ids};
 }
 
-std::vector<int32_t> placesAtFrame0(MyTessaron& e, uint32_t method) {
+std::vector<int32_t> placesAtFrame0(MyTessaron& e, OffsetMethod method) {
     e.offsetMethods[0] = method;
     e.getOffsets(A_Time{0, 25}, 0);
     std::vector<int32_t> places;
@@ -228,11 +230,13 @@ TEST(AnimationOffsets, EngineOrdersEachLayerByItsAssignedSite) {
     std::copy(bounds, bounds + 4, e.opaqueBounds);
     e.assignmentIds = {{2, 0, 1}};  // layers at x = 95, 50 and 10
     using V = std::vector<int32_t>;
-    EXPECT_EQ(placesAtFrame0(e, 1), (V{2, 1, 0}));
-    EXPECT_EQ(placesAtFrame0(e, 2), (V{0, 1, 2}));
-    EXPECT_EQ(placesAtFrame0(e, 5), (V{2, 0, 1}));  // distances 45, 0, 40 from (50, 50)
-    EXPECT_EQ(placesAtFrame0(e, 6), (V{0, 1, 2}));  // distances 5, 40, 80 from (90, 50)
-    EXPECT_EQ(placesAtFrame0(e, 9), (V{0, 1, 2}));  // unknown method: layer order
+    EXPECT_EQ(placesAtFrame0(e, OffsetMethod::FromLeftToRight), (V{2, 1, 0}));
+    EXPECT_EQ(placesAtFrame0(e, OffsetMethod::FromRightToLeft), (V{0, 1, 2}));
+    // Distances 45, 0, 40 from (50, 50), then 5, 40, 80 from (90, 50).
+    EXPECT_EQ(placesAtFrame0(e, OffsetMethod::DistanceFromCompCenter), (V{2, 0, 1}));
+    EXPECT_EQ(placesAtFrame0(e, OffsetMethod::DistanceFromImageCenter), (V{0, 1, 2}));
+    // An unknown method keeps the layer order.
+    EXPECT_EQ(placesAtFrame0(e, asMode<OffsetMethod>(9)), (V{0, 1, 2}));
 }
 
 // The Random order shuffles with the pick generator and leaves the value generator alone, so
@@ -241,7 +245,7 @@ TEST(AnimationOffsets, EngineRandomOrderDrawsFromThePickGeneratorOnly) {
     MyTessaron e;
     placeSites(e, {Point2D(1, 1), Point2D(2, 2), Point2D(3, 3), Point2D(4, 4), Point2D(5, 5)});
     seedRandomSources(99);
-    const std::vector<int32_t> places = placesAtFrame0(e, 7);
+    const std::vector<int32_t> places = placesAtFrame0(e, OffsetMethod::Random);
     const uint64_t nextValue = genrand64_int64();
     const uint64_t nextPick = pick_int64();
 

@@ -10,6 +10,7 @@
 #include "animation/KeyTime.h"
 #include "animation/Properties.h"
 #include "engine_fixture.h"
+#include "streams/HostTime.h"
 
 namespace {
 
@@ -29,19 +30,20 @@ struct FullRun : fixture::HostedEngine {
     FullRun() : HostedEngine(fixture::collageProject(4), 4) {
         MyTessaron& e = engine;
         e.frameList = {0, 2, 4, 6};
-        e.framesToRender = 2;
-        e.positionModes.assign(4, 4);
-        e.scaleModes.assign(4, 4);
-        e.rotationModes.assign(4, 4);
-        e.opacityModes.assign(4, 3);
-        e.opacityModes[2] = 6;  // Opacity ignored at the third frame
+        e.framesToRender = FramesToRender::EveryXFrames;
+        e.positionModes.assign(4, PositionMode::Random);
+        e.scaleModes.assign(4, ScaleMode::Random);
+        e.rotationModes.assign(4, RotationMode::Random);
+        e.opacityModes.assign(4, OpacityMode::Random);
+        e.opacityModes[2] = OpacityMode::Ignore;  // at the third frame
         e.minRotations.assign(4, -30.0f);
         e.maxRotations.assign(4, 30.0f);
         e.minOpacities.assign(4, 40.0f);
         e.offsetFrames.assign(4, 5);
-        e.offsetMethods.assign(4, 1);
-        e.spatialPresets.assign(4, 5);
-        e.temporalPresets = {1, 8, 4, 9};
+        e.offsetMethods.assign(4, OffsetMethod::FromLeftToRight);
+        e.spatialPresets.assign(4, SpatialPreset::Random);
+        e.temporalPresets = {TemporalPreset::Linear, TemporalPreset::Hold,
+                             TemporalPreset::EaseInAndOut, TemporalPreset::Custom};
         e.speedsIn = {0, 0, 0, 12.5f};
         e.influencesIn = {0.1f, 0.1f, 33.333328f, 75.0f};
         e.speedsOut = {0, 0, 0, 3.0f};
@@ -76,11 +78,12 @@ int expectEasedAsPresets(fixture::HostedEngine& run) {
                     ADD_FAILURE() << "no key";
                     continue;
                 }
-                const uint32_t preset = e.temporalPresets[k];
-                if (preset == 1 || preset == 8) {
+                const TemporalPreset preset = e.temporalPresets[k];
+                if (preset == TemporalPreset::Linear || preset == TemporalPreset::Hold) {
                     EXPECT_EQ(key->style().inInterp, sim::Interp::Linear);
-                    EXPECT_EQ(key->style().outInterp,
-                              preset == 1 ? sim::Interp::Linear : sim::Interp::Hold);
+                    EXPECT_EQ(key->style().outInterp, preset == TemporalPreset::Linear
+                                                          ? sim::Interp::Linear
+                                                          : sim::Interp::Hold);
                 } else {
                     EXPECT_EQ(key->style().inInterp, sim::Interp::Bezier);
                     EXPECT_EQ(key->style().outInterp, sim::Interp::Bezier);
@@ -127,7 +130,8 @@ TEST(AnimationRun, KeysAtLateTimesAreFoundByTheirExactTimes) {
     MyTessaron& e = run.engine;
     e.frameList = {250000, 250001, 250002, 250003};
     e.offsetFrames.assign(4, 0);
-    e.temporalPresets = {1, 8, 1, 8};
+    e.temporalPresets = {TemporalPreset::Linear, TemporalPreset::Hold, TemporalPreset::Linear,
+                         TemporalPreset::Hold};
     e.solve();
     EXPECT_EQ(expectEasedAsPresets(run), 4 * 15);
 }
@@ -160,8 +164,8 @@ TEST(AnimationRun, PlainValuesAreSkippedByTheScript) {
     FullRun run;
     MyTessaron& e = run.engine;
     e.frameList = {3};
-    e.framesToRender = 1;
-    e.temporalPresets = {4};
+    e.framesToRender = FramesToRender::CurrentFrame;
+    e.temporalPresets = {TemporalPreset::EaseInAndOut};
     e.solve();
     EXPECT_TRUE(run.host.records().scriptErrors.empty());
     EXPECT_TRUE(run.collageLayer(0).position.keys.empty());
@@ -203,19 +207,19 @@ struct RandomRun : fixture::HostedEngine {
     RandomRun(std::mt19937& rng, int layers, int frames)
         : HostedEngine(fixture::collageProject(layers), frames) {
         MyTessaron& e = engine;
-        e.framesToRender = 3;
+        e.framesToRender = FramesToRender::FromLayerMarkers;
         auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
         int frame = pick(20);
         for (int k = 0; k < frames; ++k) {
             e.frameList[k] = frame;
             frame += pick(6);
-            e.positionModes[k] = pick(3) ? 4 : 7;
-            e.scaleModes[k] = pick(3) ? 4 : 7;
-            e.rotationModes[k] = pick(3) ? 4 : 7;
-            e.opacityModes[k] = pick(3) ? 3 : 6;
+            e.positionModes[k] = pick(3) ? PositionMode::Random : PositionMode::Ignore;
+            e.scaleModes[k] = pick(3) ? ScaleMode::Random : ScaleMode::Ignore;
+            e.rotationModes[k] = pick(3) ? RotationMode::Random : RotationMode::Ignore;
+            e.opacityModes[k] = pick(3) ? OpacityMode::Random : OpacityMode::Ignore;
             e.offsetFrames[k] = pick(13);
-            e.offsetMethods[k] = uint32_t(1 + pick(7));
-            e.temporalPresets[k] = uint32_t(1 + pick(9));
+            e.offsetMethods[k] = asMode<OffsetMethod>(1 + pick(7));
+            e.temporalPresets[k] = asMode<TemporalPreset>(1 + pick(9));
             e.maxRotations[k] = 360.0f;
             e.minOpacities[k] = 10.0f;
         }

@@ -27,7 +27,7 @@ EaseScriptTables twoLayersThreeFrames() {
     t.influencesIn = {0.1f, 33.333328f, 100};
     t.speedsOut = {0, 0, 12.5f};
     t.influencesOut = {0.1f, 0.1f, 33.333328f};
-    t.presets = {1, 2, 8};
+    t.presets = {TemporalPreset::Linear, TemporalPreset::EaseIn, TemporalPreset::Hold};
     t.ignoreRows = {{0, 0, 0}, {0, 1, 0}};
     return t;
 }

@@ -35,25 +35,29 @@ void expectPoint(const Point2D& p, float x, float y) {
 
 TEST(AnimationTangents, FixedPresetsOnAHorizontalChord) {
     ScriptedDraws d;
-    auto at = [&](uint32_t preset) { return *spatialTangents(preset, kA, kB, 0, 0, d.draws()); };
-    expectPoint(at(1).out, 0, 0);  // Linear
-    expectPoint(at(1).in, 0, 0);
-    expectPoint(at(2).out, 0, kArm);  // Inner Half Circle: -L n
-    expectPoint(at(2).in, 0, kArm);
-    expectPoint(at(3).out, 0, -kArm);  // Outer Half Circle: +L n
-    expectPoint(at(3).in, 0, -kArm);
-    expectPoint(at(6).out, 0, -kArm);  // Zig Zag: +L n out, -L n in
-    expectPoint(at(6).in, 0, kArm);
+    auto at = [&](SpatialPreset preset) {
+        return *spatialTangents(preset, kA, kB, 0, 0, d.draws());
+    };
+    expectPoint(at(SpatialPreset::Linear).out, 0, 0);
+    expectPoint(at(SpatialPreset::Linear).in, 0, 0);
+    expectPoint(at(SpatialPreset::InnerHalfCircle).out, 0, kArm);  // -L n
+    expectPoint(at(SpatialPreset::InnerHalfCircle).in, 0, kArm);
+    expectPoint(at(SpatialPreset::OuterHalfCircle).out, 0, -kArm);  // +L n
+    expectPoint(at(SpatialPreset::OuterHalfCircle).in, 0, -kArm);
+    expectPoint(at(SpatialPreset::ZigZag).out, 0, -kArm);  // +L n out, -L n in
+    expectPoint(at(SpatialPreset::ZigZag).in, 0, kArm);
     EXPECT_EQ(d.randTaken + d.mtTaken, 0u);
 }
 
 TEST(AnimationTangents, NormalIsTheChordTurnedAQuarter) {
     ScriptedDraws d;
     // Chord straight down (y grows): n = (b.y - a.y, a.x - b.x) normalised = (1, 0).
-    const TangentPair t = *spatialTangents(3, Point2D(5, 5), Point2D(5, 35), 0, 0, d.draws());
+    const TangentPair t = *spatialTangents(SpatialPreset::OuterHalfCircle, Point2D(5, 5),
+                                           Point2D(5, 35), 0, 0, d.draws());
     expectPoint(t.out, 1.3333334f * 15.0f, 0);
     // A diagonal chord of length 50 (30, 40): arm 4/3 x 25 along (0.8, -0.6).
-    const TangentPair u = *spatialTangents(3, Point2D(0, 0), Point2D(30, 40), 0, 0, d.draws());
+    const TangentPair u = *spatialTangents(SpatialPreset::OuterHalfCircle, Point2D(0, 0),
+                                           Point2D(30, 40), 0, 0, d.draws());
     const float arm = 1.3333334f * 25.0f;
     EXPECT_NEAR(u.out.x, arm * 0.8f, 1e-4);
     EXPECT_NEAR(u.out.y, arm * -0.6f, 1e-4);
@@ -61,13 +65,16 @@ TEST(AnimationTangents, NormalIsTheChordTurnedAQuarter) {
 
 TEST(AnimationTangents, RandomInnerAndOuterTossesOneCoinForBothArms) {
     ScriptedDraws d{{0.25f, 0.75f, 0.5f}, {}};
-    const TangentPair inner = *spatialTangents(4, kA, kB, 0, 0, d.draws());
+    const TangentPair inner =
+        *spatialTangents(SpatialPreset::RandomInnerAndOuter, kA, kB, 0, 0, d.draws());
     expectPoint(inner.out, 0, kArm);
     expectPoint(inner.in, 0, kArm);
-    const TangentPair outer = *spatialTangents(4, kA, kB, 0, 0, d.draws());
+    const TangentPair outer =
+        *spatialTangents(SpatialPreset::RandomInnerAndOuter, kA, kB, 0, 0, d.draws());
     expectPoint(outer.out, 0, -kArm);
     expectPoint(outer.in, 0, -kArm);
-    const TangentPair half = *spatialTangents(4, kA, kB, 0, 0, d.draws());
+    const TangentPair half =
+        *spatialTangents(SpatialPreset::RandomInnerAndOuter, kA, kB, 0, 0, d.draws());
     expectPoint(half.out, 0, -kArm);  // 0.5 is not below 0.5
     EXPECT_EQ(d.randTaken, 3u);
     EXPECT_EQ(d.mtTaken, 0u);
@@ -75,7 +82,7 @@ TEST(AnimationTangents, RandomInnerAndOuterTossesOneCoinForBothArms) {
 
 TEST(AnimationTangents, RandomDrawsEachArmFromTheGeneratorOutFirst) {
     ScriptedDraws d{{}, {0.75, 0.25}};
-    const TangentPair t = *spatialTangents(5, kA, kB, 0, 0, d.draws());
+    const TangentPair t = *spatialTangents(SpatialPreset::Random, kA, kB, 0, 0, d.draws());
     // s = (r + r - 1) x L along n = (0, -1)
     expectPoint(t.out, 0, -(0.5f * kArm));
     expectPoint(t.in, 0, 0.5f * kArm);
@@ -85,17 +92,21 @@ TEST(AnimationTangents, RandomDrawsEachArmFromTheGeneratorOutFirst) {
 
 TEST(AnimationTangents, CustomScalesTheArmsPlusAndMinusOneHundredPercent) {
     ScriptedDraws d;
-    const TangentPair full = *spatialTangents(7, kA, kB, 1.0f, -1.0f, d.draws());
+    const TangentPair full =
+        *spatialTangents(SpatialPreset::Custom, kA, kB, 1.0f, -1.0f, d.draws());
     expectPoint(full.out, 0, -kArm);
     expectPoint(full.in, 0, kArm);
-    const TangentPair half = *spatialTangents(7, kA, kB, 0.5f, 0.0f, d.draws());
+    const TangentPair half = *spatialTangents(SpatialPreset::Custom, kA, kB, 0.5f, 0.0f, d.draws());
     expectPoint(half.out, 0, -0.5f * kArm);
     expectPoint(half.in, 0, 0);
 }
 
 TEST(AnimationTangents, ZeroLengthChordGivesZeroTangentsForEveryPreset) {
     ScriptedDraws d{{0.1f}, {0.9, 0.1}};
-    for (uint32_t preset = 1; preset <= 7; ++preset) {
+    for (SpatialPreset preset :
+         {SpatialPreset::Linear, SpatialPreset::InnerHalfCircle, SpatialPreset::OuterHalfCircle,
+          SpatialPreset::RandomInnerAndOuter, SpatialPreset::Random, SpatialPreset::ZigZag,
+          SpatialPreset::Custom}) {
         const TangentPair t =
             *spatialTangents(preset, Point2D(7, 7), Point2D(7, 7), 1, -1, d.draws());
         expectPoint(t.out, 0, 0);
@@ -108,6 +119,6 @@ TEST(AnimationTangents, ZeroLengthChordGivesZeroTangentsForEveryPreset) {
 
 TEST(AnimationTangents, UnknownPresetLeavesTheTangents) {
     ScriptedDraws d;
-    EXPECT_FALSE(spatialTangents(0, kA, kB, 1, 1, d.draws()).has_value());
-    EXPECT_FALSE(spatialTangents(8, kA, kB, 1, 1, d.draws()).has_value());
+    EXPECT_FALSE(spatialTangents(asMode<SpatialPreset>(0), kA, kB, 1, 1, d.draws()).has_value());
+    EXPECT_FALSE(spatialTangents(asMode<SpatialPreset>(8), kA, kB, 1, 1, d.draws()).has_value());
 }

@@ -14,13 +14,13 @@ struct Writer : fixture::HostedEngine {
         MyTessaron& e = engine;
         for (int k = 0; k < frames; ++k) {
             e.frameList[k] = 10 * (k + 1);
-            e.positionModes[k] = 1;
-            e.scaleModes[k] = 1;
-            e.rotationModes[k] = 1;
-            e.opacityModes[k] = 1;
+            e.positionModes[k] = PositionMode::Grid;
+            e.scaleModes[k] = ScaleMode::FromAlpha;
+            e.rotationModes[k] = RotationMode::FromAlpha;
+            e.opacityModes[k] = OpacityMode::FromAlpha;
         }
         e.positionActive = e.scaleActive = e.rotationActive = e.opacityActive = true;
-        e.framesToRender = 1;
+        e.framesToRender = FramesToRender::CurrentFrame;
         for (int i = 0; i < layers; ++i) {
             for (int k = 0; k < frames; ++k) {
                 e.positions[i][k] = Point2D(100.0f * (k + 1) + i, 50.0f + i);
@@ -82,12 +82,14 @@ TEST(AnimationWriter, ForceKeyframingOrExistingKeysWriteOneKeyAtTheFrame) {
 }
 
 TEST(AnimationWriter, EveryXFramesAndMarkersKeyEveryFrameNotIgnored) {
-    for (int32_t framesToRender : {2, 3}) {
+    for (FramesToRender framesToRender :
+         {FramesToRender::EveryXFrames, FramesToRender::FromLayerMarkers}) {
         Writer w(1, 3);
         w.engine.framesToRender = framesToRender;
-        w.engine.opacityModes[1] = 6;   // Opacity Ignore at the second frame
-        w.engine.rotationModes[2] = 7;  // Rotation Ignore at the third
-        w.engine.scaleModes[0] = 6;     // not Ignore for Scale (its Ignore is 7)
+        w.engine.opacityModes[1] = OpacityMode::Ignore;    // at the second frame
+        w.engine.rotationModes[2] = RotationMode::Ignore;  // at the third
+        // Scale's separator has Opacity's Ignore number: it does not ignore Scale.
+        w.engine.scaleModes[0] = ScaleMode::Separator;
         w.writeAll();
         const sim::Layer& l = w.collageLayer(0);
         ASSERT_EQ(l.position.keys.size(), 3u);
@@ -106,7 +108,7 @@ TEST(AnimationWriter, EveryXFramesAndMarkersKeyEveryFrameNotIgnored) {
 
 TEST(AnimationWriter, IgnoredAtTheFirstFrameWritesNoPlainValue) {
     Writer w;
-    w.engine.opacityModes[0] = 6;
+    w.engine.opacityModes[0] = OpacityMode::Ignore;
     w.collageLayer(0).opacity.value[0] = 77;
     w.writeAll();
     EXPECT_EQ(w.collageLayer(0).opacity.value[0], 77.0);
@@ -115,7 +117,7 @@ TEST(AnimationWriter, IgnoredAtTheFirstFrameWritesNoPlainValue) {
 
 TEST(AnimationWriter, InactivePropertiesAreNotTouched) {
     Writer w(1, 2);
-    w.engine.framesToRender = 2;
+    w.engine.framesToRender = FramesToRender::EveryXFrames;
     w.engine.scaleActive = false;
     w.writeAll();
     EXPECT_TRUE(w.collageLayer(0).scale.keys.empty());
@@ -140,8 +142,9 @@ TEST(AnimationWriter, OffsetOrderShiftsEachLayersKeys) {
 
 TEST(AnimationWriter, SpatialTangentsFollowEachPairsPreset) {
     Writer w(1, 3);
-    w.engine.framesToRender = 2;
-    w.engine.spatialPresets = {3, 7, 1};  // Outer Half Circle, then Custom
+    w.engine.framesToRender = FramesToRender::EveryXFrames;
+    w.engine.spatialPresets = {SpatialPreset::OuterHalfCircle, SpatialPreset::Custom,
+                               SpatialPreset::Linear};
     w.engine.outTangents = {0, 1.0f, 0};
     w.engine.inTangents = {0, -1.0f, 0};
     w.writeAll();
@@ -161,13 +164,13 @@ TEST(AnimationWriter, SpatialTangentsFollowEachPairsPreset) {
 TEST(AnimationWriter, OneKeyGetsNoTangentsAndSamePlacesGiveZero) {
     Writer one;
     one.engine.forceKeyframing = true;
-    one.engine.spatialPresets = {3};
+    one.engine.spatialPresets = {SpatialPreset::OuterHalfCircle};
     one.writeAll();
     EXPECT_EQ(one.host.callCount("AEGP_SetKeyframeSpatialTangents"), 0);
 
     Writer still(1, 2);
-    still.engine.framesToRender = 2;
-    still.engine.spatialPresets = {2, 2};
+    still.engine.framesToRender = FramesToRender::EveryXFrames;
+    still.engine.spatialPresets = {SpatialPreset::InnerHalfCircle, SpatialPreset::InnerHalfCircle};
     still.engine.positions[0][1] = still.engine.positions[0][0];
     still.writeAll();
     EXPECT_EQ(still.host.callCount("AEGP_SetKeyframeSpatialTangents"), 2);
@@ -192,7 +195,7 @@ TEST(AnimationWriter, MotionBlurIsOnlyEverTurnedOn) {
 
 TEST(AnimationWriter, FailedKeyEndsTheBatchKeepingTheKeysBefore) {
     Writer w(2, 3);
-    w.engine.framesToRender = 2;
+    w.engine.framesToRender = FramesToRender::EveryXFrames;
     w.engine.motionBlur = true;
     w.host.injectFault("AEGP_AddKeyframes", 2, A_Err_GENERIC);
     w.engine.keyframeLayer(0);
@@ -228,13 +231,14 @@ namespace {
 // takes place 0 and is not shifted.
 struct ReorderedWriter : Writer {
     ReorderedWriter() : Writer(2, 3) {
-        engine.framesToRender = 2;
+        engine.framesToRender = FramesToRender::EveryXFrames;
         engine.offsetFrames = {25, 0, 0};
         for (int k = 0; k < 3; ++k) {
             engine.offsets[0][k] = 1;
             engine.offsets[1][k] = 0;
         }
-        engine.spatialPresets = {3, 2, 1};  // Outer Half Circle, then Inner Half Circle
+        engine.spatialPresets = {SpatialPreset::OuterHalfCircle, SpatialPreset::InnerHalfCircle,
+                                 SpatialPreset::Linear};
     }
 };
 
@@ -300,7 +304,7 @@ TEST(AnimationWriter, KeysAlreadyOnTheStreamKeepTheirTangents) {
 TEST(AnimationWriter, OffsetsBeyondTheIntervalLoseNoKeyAndKeepTheFrameOrder) {
     Writer w(3, 4);
     MyTessaron& e = w.engine;
-    e.framesToRender = 2;
+    e.framesToRender = FramesToRender::EveryXFrames;
     e.frameList = {0, 2, 4, 6};
     e.offsetFrames.assign(4, 4);
     const int places[3][4] = {{2, 2, 0, 0}, {0, 0, 2, 0}, {1, 1, 1, 2}};
@@ -334,9 +338,10 @@ TEST(AnimationWriter, OffsetsBeyondTheIntervalLoseNoKeyAndKeepTheFrameOrder) {
 TEST(AnimationWriter, APositionPairTakesThePresetOfItsFirstKeysFrame) {
     Writer w(1, 4);
     MyTessaron& e = w.engine;
-    e.framesToRender = 2;
-    e.positionModes[1] = 7;
-    e.spatialPresets = {3, 6, 1, 2};  // Outer, Zig Zag, Linear, Inner
+    e.framesToRender = FramesToRender::EveryXFrames;
+    e.positionModes[1] = PositionMode::Ignore;
+    e.spatialPresets = {SpatialPreset::OuterHalfCircle, SpatialPreset::ZigZag,
+                        SpatialPreset::Linear, SpatialPreset::InnerHalfCircle};
     w.writeAll();
     const std::vector<sim::Key>& keys = w.collageLayer(0).position.keys;
     ASSERT_EQ(keys.size(), 3u);  // frames 10, 30 and 40

@@ -34,7 +34,7 @@ TEST(AttributesHost, RotationUsePreviousValueReadsTheKeyBeforeAndCarriesIt) {
     keyed.rotation.addKey(sim::Time{25, 25}, {20, 0, 0});
     keyed.rotation.addKey(sim::Time{50, 25}, {30, 0, 0});
     a.collageLayer(1).rotation.value[0] = 33;  // no keys: the value at the time
-    a.engine.rotationModes = {5, 5};
+    a.engine.rotationModes.assign(2, RotationMode::UsePreviousValue);
     a.engine.getRotations(kAt1_48, 0);
     EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
     EXPECT_EQ(a.engine.rotations[1][0], 33.0f);
@@ -52,7 +52,8 @@ TEST(AttributesHost, OrientTowardsCenterTurnsEachKeyTheShortWayFromThePreviousKe
     fixture::setOpaqueImage(a.engine, 101, 101);  // centre (50, 50)
     a.collageLayer(0).rotation.addKey(sim::Time{0, 25}, {700, 0, 0});
     a.collageLayer(1).rotation.value[0] = -20;  // no keys: the value at the time
-    a.engine.rotationModes = {3, 7, 3, 3};
+    a.engine.rotationModes.assign(4, RotationMode::OrientTowardsCenter);
+    a.engine.rotationModes[1] = RotationMode::Ignore;
     const float below = 263.0f, above = 277.0f;  // as the centre gives them: 263 and -83
     const float rad = 3.14159265f / 180.0f;
     auto siteAt = [&](float degrees) {  // where Orient Towards Center gives `degrees`
@@ -84,7 +85,7 @@ TEST(AttributesHost, RotationIgnoreTakesTheLayersRotationOnlyForTheGrowth) {
     EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
     EXPECT_EQ(a.engine.sites[0].rotation, 20.0f);
     a.engine.preventOverlaps[0] = false;
-    a.engine.scaleModes[0] = 3;
+    a.engine.scaleModes[0] = ScaleMode::FromNeighborhood;
     a.engine.rotations[0][0] = 0.0f;
     a.engine.getRotations(kAt1_48, 0);
     EXPECT_EQ(a.engine.rotations[0][0], 20.0f);
@@ -102,7 +103,7 @@ TEST(AttributesHost, OpacityUsePreviousValueWithAndWithoutKeys) {
     Attributes a(2);
     a.collageLayer(0).opacity.value[0] = 64;
     a.collageLayer(1).opacity.addKey(sim::Time{50, 25}, {12, 0, 0});  // one key: its value
-    a.engine.opacityModes = {4, 4};
+    a.engine.opacityModes.assign(2, OpacityMode::UsePreviousValue);
     a.engine.getOpacities(kAt1_48, 0);
     EXPECT_EQ(a.engine.opacities[0][0], 64.0f);
     EXPECT_EQ(a.engine.opacities[1][0], 12.0f);
@@ -117,7 +118,7 @@ TEST(AttributesHost, FailedFetchGivesTheRemainingLayersTheLastValueRead) {
     for (int j = 0; j < 3; ++j) {
         a.collageLayer(j).opacity.value[0] = 11.0 * (j + 1);
     }
-    a.engine.opacityModes = {4, 4};
+    a.engine.opacityModes.assign(2, OpacityMode::UsePreviousValue);
     a.host.injectFault("AEGP_GetNewLayerStream", 2, A_Err_GENERIC);
     a.engine.getOpacities(kAt1_48, 0);
     EXPECT_EQ(a.engine.opacities[0][0], 11.0f);
@@ -130,7 +131,7 @@ TEST(AttributesHost, FailedFetchGivesTheRemainingLayersTheLastValueRead) {
 TEST(AttributesHost, SeedSizesComeFromTheLayersMaskedBounds) {
     Attributes a(2);
     a.collageLayer(1).maskedBounds = {0, 0, 0, 100};  // no width
-    a.engine.scaleModes[0] = 1;
+    a.engine.scaleModes[0] = ScaleMode::FromAlpha;
     a.engine.getInitialSitesDimensions(kAt1_48, 0);
     const MySitePoint& s = a.engine.sites[0];
     EXPECT_EQ(s.layerWidth, 200.0f);
@@ -142,7 +143,7 @@ TEST(AttributesHost, SeedSizesComeFromTheLayersMaskedBounds) {
     const MySitePoint& empty = a.engine.sites[1];
     EXPECT_FALSE(empty.growing);
     EXPECT_TRUE(std::isfinite(empty.aspect) && std::isfinite(empty.radius));
-    a.engine.scaleModes[0] = 3;
+    a.engine.scaleModes[0] = ScaleMode::FromNeighborhood;
     a.engine.getScales(kAt1_48, 0);
     EXPECT_FLOAT_EQ(a.engine.scales[0][0], 100.0f);  // alone among real layers: own size
     EXPECT_FLOAT_EQ(a.engine.scales[1][0], 100.0f);
@@ -152,7 +153,7 @@ TEST(AttributesHost, SeedSizesComeFromTheLayersMaskedBounds) {
 TEST(AttributesHost, ScaleUsePreviousValueWritesTheKeyValueExactly) {
     Attributes a(1);
     a.collageLayer(0).scale.addKey(sim::Time{0, 25}, {37.3, 80, 100});
-    a.engine.scaleModes = {5, 5};
+    a.engine.scaleModes.assign(2, ScaleMode::UsePreviousValue);
     a.engine.rescaleFactors = {0.5f, 0.5f};
     a.engine.getInitialSitesDimensions(kAt1_48, 0);
     a.engine.getScales(kAt1_48, 0);
@@ -169,7 +170,7 @@ TEST(AttributesHost, SeedSizesTruncateTheBoundsToWholePixels) {
     Attributes a(2);
     a.collageLayer(0).maskedBounds = {0, 0, 199.99999999, 100};   // 200 once narrowed to float
     a.collageLayer(1).maskedBounds = {0.5, -0.25, 100.25, 49.5};  // 99.75 x 49.75
-    a.engine.scaleModes[0] = 1;
+    a.engine.scaleModes[0] = ScaleMode::FromAlpha;
     a.engine.getInitialSitesDimensions(kAt1_48, 0);
     EXPECT_EQ(a.engine.sites[0].layerWidth, 199.0f);
     EXPECT_EQ(a.engine.sites[0].layerHeight, 100.0f);
@@ -184,7 +185,7 @@ TEST(AttributesHost, FailedBoundsFetchLeavesTheRemainingLayersTheLastBounds) {
     a.collageLayer(0).maskedBounds = {0, 0, 300, 100};
     a.collageLayer(1).maskedBounds = {0, 0, 50, 50};
     a.collageLayer(2).maskedBounds = {0, 0, 80, 40};
-    a.engine.scaleModes[0] = 1;
+    a.engine.scaleModes[0] = ScaleMode::FromAlpha;
     const long fetchesBefore = a.host.callCount("AEGP_GetCompLayerByIndex");
     a.host.injectFault("AEGP_GetCompLayerByIndex", 2, A_Err_GENERIC);
     a.engine.getInitialSitesDimensions(kAt1_48, 0);
@@ -203,7 +204,7 @@ TEST(AttributesHost, ScaleUsePreviousValueCarriesTheReadingPastAnEmptyFrame) {
     Attributes a(1);
     a.engine.hasImage = {false, true};
     a.collageLayer(0).scale.addKey(sim::Time{0, 25}, {64, 64, 100});
-    a.engine.scaleModes = {5, 5};
+    a.engine.scaleModes.assign(2, ScaleMode::UsePreviousValue);
     a.engine.getInitialSitesDimensions(kAt1_48, 0);
     a.engine.getScales(kAt1_48, 0);
     EXPECT_EQ(a.engine.scales[0][0], 0.0f);
@@ -217,7 +218,7 @@ TEST(AttributesHost, ScaleUsePreviousValueCarriesTheReadingPastAnEmptyFrame) {
 TEST(AttributesHost, ScaleUsePreviousValueSkipsEmptyFramesBackToTheReading) {
     Attributes a(1, 3);
     a.engine.hasImage = {true, false, true};
-    a.engine.scaleModes = {5, 5, 5};
+    a.engine.scaleModes.assign(3, ScaleMode::UsePreviousValue);
     a.collageLayer(0).scale.addKey(sim::Time{0, 25}, {40, 40, 100});
     const A_Time times[] = {kAt1_48, kAt3, {100, 25}};
     const float expected[] = {40.0f, 0.0f, 40.0f};

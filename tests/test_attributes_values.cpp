@@ -54,7 +54,7 @@ const std::vector<Point2D> kAlphas = {Point2D(0, 1), Point2D(255, 1), Point2D(12
 
 TEST(AttributesRotation, FromAlphaMapsTheRangeInItsOwnOrder) {
     AttributeEngine a(kAlphas);
-    a.e.rotationModes[0] = 1;
+    a.e.rotationModes[0] = RotationMode::FromAlpha;
     a.e.minRotations[0] = -45;
     a.e.maxRotations[0] = 45;
     a.e.getRotations(kTime, 0);
@@ -92,7 +92,7 @@ TEST(AttributesRotation, OrientTowardsCenterUsesTheShapeCentreInFullResolution) 
     // equivalents nearest 0.
     fixture::setNeutralSettings(a.e, 2);
     a.e.assignmentIds.push_back(a.e.assignmentIds[0]);
-    a.e.rotationModes = {1, 3};
+    a.e.rotationModes = {RotationMode::FromAlpha, RotationMode::OrientTowardsCenter};
     a.e.getRotations(kTime, 1);
     EXPECT_EQ(a.e.rotations[0][1], 0.0f);
     EXPECT_EQ(a.e.rotations[1][1], 90.0f);
@@ -119,7 +119,7 @@ TEST(AttributesRotation, EquivalentAngleNearestAReference) {
 
 TEST(AttributesRotation, RandomDrawsOncePerLayerInLayerOrder) {
     AttributeEngine a(kAlphas);
-    a.e.rotationModes[0] = 4;
+    a.e.rotationModes[0] = RotationMode::Random;
     a.e.minRotations[0] = -10;
     a.e.maxRotations[0] = 30;
     init_genrand64(99);
@@ -140,7 +140,7 @@ TEST(AttributesRotation, IgnoreWithoutGrowthWritesNothing) {
 
 TEST(AttributesOpacity, RandomOfAnEmptyRangeStillDrawsOncePerLayer) {
     AttributeEngine a(kAlphas);
-    a.e.opacityModes[0] = 3;
+    a.e.opacityModes[0] = OpacityMode::Random;
     a.e.minOpacities[0] = 20;
     a.e.maxOpacities[0] = 20;
     init_genrand64(5);
@@ -159,16 +159,16 @@ TEST(AttributesOpacity, RandomOfAnEmptyRangeStillDrawsOncePerLayer) {
 
 TEST(AttributesOpacity, FromAlphaAndLuminanceAndIgnore) {
     AttributeEngine a(kAlphas);
-    a.e.opacityModes[0] = 1;
+    a.e.opacityModes[0] = OpacityMode::FromAlpha;
     a.e.minOpacities[0] = 0;
     a.e.maxOpacities[0] = 100;
     a.e.getOpacities(kTime, 0);
     EXPECT_EQ(a.e.opacities[0][0], 0.0f);
     EXPECT_EQ(a.e.opacities[1][0], 100.0f);
-    a.e.opacityModes[0] = 2;  // white everywhere: luminance 255
+    a.e.opacityModes[0] = OpacityMode::FromLuminance;  // white everywhere: luminance 255
     a.e.getOpacities(kTime, 0);
     EXPECT_EQ(a.e.opacities[0][0], 100.0f);
-    a.e.opacityModes[0] = 6;
+    a.e.opacityModes[0] = OpacityMode::Ignore;
     a.e.minOpacities[0] = a.e.maxOpacities[0] = 50;
     a.e.getOpacities(kTime, 0);
     EXPECT_EQ(a.e.opacities[0][0], 100.0f);  // Ignore leaves the table
@@ -177,7 +177,7 @@ TEST(AttributesOpacity, FromAlphaAndLuminanceAndIgnore) {
 TEST(AttributesScale, FromAlphaSizesTheLongerSide) {
     AttributeEngine a(kAlphas);
     a.layersOfSize(200, 100);
-    a.e.scaleModes[0] = 1;
+    a.e.scaleModes[0] = ScaleMode::FromAlpha;
     a.e.minSizes[0] = 20;
     a.e.maxSizes[0] = 120;
     a.e.rescaleFactors[0] = 1.0f;
@@ -198,7 +198,7 @@ TEST(AttributesScale, FromAlphaSizesTheLongerSide) {
 TEST(AttributesScale, MinSizeAboveMaxSizeIsBroughtDownToIt) {
     AttributeEngine a(kAlphas);
     a.layersOfSize(200, 100);
-    a.e.scaleModes[0] = 1;
+    a.e.scaleModes[0] = ScaleMode::FromAlpha;
     a.e.minSizes[0] = 150;
     a.e.maxSizes[0] = 100;
     a.e.getScales(kTime, 0);
@@ -210,7 +210,7 @@ TEST(AttributesScale, MinSizeAboveMaxSizeIsBroughtDownToIt) {
 TEST(AttributesScale, PortraitLayerTakesTheSizeOnItsHeight) {
     AttributeEngine a({Point2D(255, 0)});
     a.layersOfSize(100, 200);
-    a.e.scaleModes[0] = 2;  // From Luminance: white gives Max Size
+    a.e.scaleModes[0] = ScaleMode::FromLuminance;  // white gives Max Size
     a.e.minSizes[0] = 20;
     a.e.maxSizes[0] = 120;
     a.e.getScales(kTime, 0);
@@ -224,10 +224,10 @@ TEST(AttributesScale, FullyTransparentFrameWritesZero) {
     ASSERT_FALSE(a.e.hasImage[0]);
     a.layersOfSize(200, 100);
     a.e.scales[1][0] = 42.0f;
-    a.e.scaleModes[0] = 4;
+    a.e.scaleModes[0] = ScaleMode::Random;
     a.e.getScales(kTime, 0);
     EXPECT_EQ(a.e.scales[1][0], 0.0f);
-    a.e.scaleModes[0] = 7;  // Ignore writes nothing at all
+    a.e.scaleModes[0] = ScaleMode::Ignore;  // writes nothing at all
     a.e.scales[1][0] = 42.0f;
     a.e.getScales(kTime, 0);
     EXPECT_EQ(a.e.scales[1][0], 42.0f);
@@ -237,7 +237,7 @@ TEST(AttributesScale, FromNeighborhoodGrowsTheSites) {
     AttributeEngine a({Point2D(150, 2), Point2D(100, 2)});
     a.layersOfSize(100, 100);
     a.e.assignmentIds[0] = {1, 0};  // layer 0 takes the left site and grows first
-    a.e.scaleModes[0] = 3;
+    a.e.scaleModes[0] = ScaleMode::FromNeighborhood;
     a.e.getScales(kTime, 0);
     EXPECT_FLOAT_EQ(a.e.scales[0][0], 50.5f);
     EXPECT_FLOAT_EQ(a.e.scales[1][0], 49.5f);
@@ -246,7 +246,7 @@ TEST(AttributesScale, FromNeighborhoodGrowsTheSites) {
 TEST(AttributesScale, PreventOverlapCapsSampledAndRandomSizes) {
     AttributeEngine a({Point2D(255, 2), Point2D(305, 2)});
     a.layersOfSize(100, 100);
-    a.e.scaleModes[0] = 1;
+    a.e.scaleModes[0] = ScaleMode::FromAlpha;
     a.e.preventOverlaps[0] = true;
     a.e.minSizes[0] = 10;
     a.e.maxSizes[0] = 120;
@@ -256,7 +256,7 @@ TEST(AttributesScale, PreventOverlapCapsSampledAndRandomSizes) {
 
     AttributeEngine r({Point2D(255, 2), Point2D(305, 2)});
     r.layersOfSize(100, 100);
-    r.e.scaleModes[0] = 4;
+    r.e.scaleModes[0] = ScaleMode::Random;
     r.e.preventOverlaps[0] = true;
     r.e.minSizes[0] = 60;
     r.e.maxSizes[0] = 80;
@@ -269,7 +269,7 @@ TEST(AttributesScale, PreventOverlapCapsSampledAndRandomSizes) {
 TEST(AttributesScale, RandomDrawsOncePerLayer) {
     AttributeEngine a(kAlphas);
     a.layersOfSize(200, 100);
-    a.e.scaleModes[0] = 4;
+    a.e.scaleModes[0] = ScaleMode::Random;
     a.e.minSizes[0] = 20;
     a.e.maxSizes[0] = 120;
     init_genrand64(11);
@@ -284,12 +284,12 @@ TEST(AttributesScale, ZeroSizeLayerKeepsItsOwnSizeWithoutNaN) {
     AttributeEngine a({Point2D(100, 2), Point2D(150, 2), Point2D(125, 2)});
     a.layersOfSize(100, 100);
     seedSite(a.e.sites[2], 0, 100);
-    a.e.scaleModes[0] = 3;
+    a.e.scaleModes[0] = ScaleMode::FromNeighborhood;
     a.e.rescaleFactors[0] = 0.9f;
     a.e.getScales(kTime, 0);
     EXPECT_FLOAT_EQ(a.e.scales[0][0], 0.9f * 50.5f);
     EXPECT_FLOAT_EQ(a.e.scales[2][0], 90.0f);
-    a.e.scaleModes[0] = 1;
+    a.e.scaleModes[0] = ScaleMode::FromAlpha;
     a.e.getScales(kTime, 0);
     EXPECT_FLOAT_EQ(a.e.scales[2][0], 90.0f);
 }
@@ -299,12 +299,12 @@ TEST(AnimationOffsets, EngineOrdersSitesByDistanceFromTheFullResolutionCentres) 
     AttributeEngine a({Point2D(0, 4), Point2D(250, 4), Point2D(400, 4)});
     a.e.downsampleX = a.e.downsampleY = 0.5f;
     a.e.upsampleX = a.e.upsampleY = 2.0f;
-    a.e.offsetMethods[0] = 5;
+    a.e.offsetMethods[0] = OffsetMethod::DistanceFromCompCenter;
     a.e.getOffsets(kTime, 0);
     EXPECT_EQ(a.e.offsets[0][0], 2);
     EXPECT_EQ(a.e.offsets[1][0], 0);
     EXPECT_EQ(a.e.offsets[2][0], 1);
-    a.e.offsetMethods[0] = 2;  // right to left
+    a.e.offsetMethods[0] = OffsetMethod::FromRightToLeft;
     a.e.getOffsets(kTime, 0);
     EXPECT_EQ(a.e.offsets[0][0], 2);
     EXPECT_EQ(a.e.offsets[2][0], 0);
@@ -313,7 +313,7 @@ TEST(AnimationOffsets, EngineOrdersSitesByDistanceFromTheFullResolutionCentres) 
 TEST(AnimationOffsets, SingleLayerTakesPlaceZero) {
     AttributeEngine a({Point2D(3, 3)});
     a.e.offsets[0][0] = 5;
-    a.e.offsetMethods[0] = 7;
+    a.e.offsetMethods[0] = OffsetMethod::Random;
     a.e.getOffsets(kTime, 0);
     EXPECT_EQ(a.e.offsets[0][0], 0);
 }

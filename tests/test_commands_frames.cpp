@@ -98,12 +98,13 @@ namespace {
 
 TEST(EffectSettings, PresetEaseValuesAreTheExactFloats) {
     const float third = std::nextafter(100.0f / 3.0f, 0.0f);  // one step below 100/3
-    const EaseValues punchyOut = presetEase(uint32_t(TemporalPreset::PunchyOut));
+    const EaseValues punchyOut = presetEase(TemporalPreset::PunchyOut);
     EXPECT_EQ(punchyOut.influenceIn, 100.0f);
     EXPECT_EQ(punchyOut.influenceOut, third);
-    EXPECT_EQ(presetEase(uint32_t(TemporalPreset::EaseIn)).influenceIn, third);
-    EXPECT_EQ(presetEase(uint32_t(TemporalPreset::EaseIn)).influenceOut, 0.1f);
-    for (uint32_t preset : {1u, 8u, 9u, 42u}) {  // Linear, Hold, Custom, unknown
+    EXPECT_EQ(presetEase(TemporalPreset::EaseIn).influenceIn, third);
+    EXPECT_EQ(presetEase(TemporalPreset::EaseIn).influenceOut, 0.1f);
+    for (TemporalPreset preset : {TemporalPreset::Linear, TemporalPreset::Hold,
+                                  TemporalPreset::Custom, asMode<TemporalPreset>(42)}) {
         const EaseValues e = presetEase(preset);
         EXPECT_EQ(e.speedIn, 0.0f);
         EXPECT_EQ(e.influenceIn, 0.1f);

@@ -10,13 +10,11 @@
 
 namespace {
 
-constexpr uint32_t kRandom = 4;
-
 // Random positions on a one-pixel Source: the pick is always that pixel, so the sites depend on
 // the value generator's draws alone.
 struct OnePixelRun : fixture::HostedEngine {
     explicit OnePixelRun(int frames) : HostedEngine(fixture::collageProject(3, 1, 1), frames) {
-        engine.positionModes.assign(frames, kRandom);
+        engine.positionModes.assign(frames, PositionMode::Random);
         engine.positionActive = true;
         engine.forceKeyframing = true;  // one Position key per frame
     }
@@ -182,8 +180,8 @@ TEST(EngineSolve, MissingSuiteEndsTheRunWithTheGroupClosed) {
 // the layers keep their places.
 TEST(EngineSolve, PositionValueOutsideThePopupKeepsTheLayersInPlace) {
     OnePixelRun h(2);
-    h.engine.positionModes.assign(2, 6);
-    h.engine.rotationModes.assign(2, 4);  // Random
+    h.engine.positionModes.assign(2, PositionMode::Separator);
+    h.engine.rotationModes.assign(2, RotationMode::Random);
     h.engine.rotationActive = true;
     h.engine.solve();
     for (int j = 0; j < 3; ++j) {

@@ -248,7 +248,7 @@ TEST_F(HostTest, CommandsNeedingTheRecordFailWhenGlobalSetupMadeNone) {
 TEST_F(HostTest, AChangedParameterStoresTheGlobalValues) {
     host.project().comp.downsample = 2;
     setUpEffect();
-    host.setParam(PARAM_FRAMES_TO_RENDER, 2);
+    host.setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
     host.setParam(PARAM_INTERVAL, 7.9);
     ASSERT_EQ(host.userChangedParam(PARAM_FRAMES_TO_RENDER), PF_Err_NONE);
     const GlobalData* g = static_cast<const GlobalData*>(*host.inData()->global_data);
@@ -256,7 +256,7 @@ TEST_F(HostTest, AChangedParameterStoresTheGlobalValues) {
     EXPECT_EQ(g->downsampleY, 0.5f);
     EXPECT_EQ(g->upsampleX, 2.0f);
     EXPECT_EQ(g->upsampleY, 2.0f);
-    EXPECT_EQ(g->framesToRender, 2);
+    EXPECT_EQ(g->framesToRender, A_long(FramesToRender::EveryXFrames));
     EXPECT_EQ(g->interval, 7);
     // The UI is refreshed too: Interval applies to Every X Frames.
     EXPECT_FALSE(host.paramDisabled(PARAM_INTERVAL));

@@ -16,13 +16,13 @@ using hostfixture::HostTest;
 // The controls at the parameters' defaults.
 UIControls defaults() {
     UIControls c;
-    c.position = 2;
-    c.scale = 3;
-    c.rotation = 7;
-    c.opacity = 6;
-    c.framesToRender = 1;
-    c.temporal = 6;
-    c.spatial = 1;
+    c.position = A_long(PositionMode::Organic);
+    c.scale = A_long(ScaleMode::FromNeighborhood);
+    c.rotation = A_long(RotationMode::Ignore);
+    c.opacity = A_long(OpacityMode::Ignore);
+    c.framesToRender = A_long(FramesToRender::CurrentFrame);
+    c.temporal = A_long(TemporalPreset::PunchyOut);
+    c.spatial = A_long(SpatialPreset::Linear);
     c.randomSeed = true;
     c.offsetFrames = 0.0;
     return c;
@@ -55,24 +55,24 @@ TEST(HostUIRules, OffsetMethodAppliesFromHalfAFrame) {
 
 TEST(HostUIRules, ScaleModesDecideTheSizeOptions) {
     UIControls c = defaults();
-    c.scale = 4;  // Random
+    c.scale = A_long(ScaleMode::Random);
     auto s = statesOf(c);
     EXPECT_TRUE(s[PARAM_MIN_SIZE] && s[PARAM_MAX_SIZE] && s[PARAM_PREVENT_OVERLAP] &&
                 s[PARAM_RESCALE_FACTOR]);
-    c.scale = 3;  // From Neighborhood
+    c.scale = A_long(ScaleMode::FromNeighborhood);
     s = statesOf(c);
     EXPECT_FALSE(s[PARAM_MIN_SIZE] || s[PARAM_MAX_SIZE] || s[PARAM_PREVENT_OVERLAP]);
     EXPECT_TRUE(s[PARAM_RESCALE_FACTOR]);
-    c.scale = 5;  // Use Previous Value
+    c.scale = A_long(ScaleMode::UsePreviousValue);
     s = statesOf(c);
     EXPECT_TRUE(s[PARAM_MIN_SIZE] && s[PARAM_MAX_SIZE] && s[PARAM_RESCALE_FACTOR]);
     EXPECT_FALSE(s[PARAM_PREVENT_OVERLAP]);
-    c.scale = 7;  // Ignore
+    c.scale = A_long(ScaleMode::Ignore);
     s = statesOf(c);
     EXPECT_FALSE(s[PARAM_MIN_SIZE] || s[PARAM_MAX_SIZE] || s[PARAM_PREVENT_OVERLAP] ||
                  s[PARAM_RESCALE_FACTOR]);
-    for (int mode : {1, 2}) {  // From Alpha, From Luminance
-        c.scale = mode;
+    for (ScaleMode mode : {ScaleMode::FromAlpha, ScaleMode::FromLuminance}) {
+        c.scale = A_long(mode);
         s = statesOf(c);
         EXPECT_TRUE(s[PARAM_MIN_SIZE] && s[PARAM_PREVENT_OVERLAP] && s[PARAM_RESCALE_FACTOR]);
     }
@@ -83,11 +83,11 @@ TEST(HostUIRules, FramesToRenderDecidesKeyingOptions) {
     auto s = statesOf(c);  // Current Frame
     EXPECT_TRUE(s[PARAM_FORCE_KEYFRAMING]);
     EXPECT_FALSE(s[PARAM_INTERVAL] || s[PARAM_SPATIAL_INTERPOLATION]);
-    c.framesToRender = 2;  // Every X Frames
+    c.framesToRender = A_long(FramesToRender::EveryXFrames);
     s = statesOf(c);
     EXPECT_FALSE(s[PARAM_FORCE_KEYFRAMING]);
     EXPECT_TRUE(s[PARAM_INTERVAL] && s[PARAM_SPATIAL_INTERPOLATION]);
-    c.framesToRender = 3;  // From Layer Markers
+    c.framesToRender = A_long(FramesToRender::FromLayerMarkers);
     s = statesOf(c);
     EXPECT_FALSE(s[PARAM_FORCE_KEYFRAMING] || s[PARAM_INTERVAL]);
     EXPECT_TRUE(s[PARAM_SPATIAL_INTERPOLATION]);
@@ -99,19 +99,19 @@ TEST(HostUIRules, RotationOpacityPositionAndPresets) {
     EXPECT_FALSE(s[PARAM_MIN_ROTATION] || s[PARAM_MAX_ROTATION]);
     EXPECT_FALSE(s[PARAM_MIN_OPACITY] || s[PARAM_MAX_OPACITY]);
     EXPECT_TRUE(s[PARAM_LAYER_ORDER]);
-    c.rotation = 5;  // Use Previous Value keeps the range
+    c.rotation = A_long(RotationMode::UsePreviousValue);  // keeps the range
     EXPECT_TRUE(statesOf(c)[PARAM_MIN_ROTATION] && statesOf(c)[PARAM_MAX_ROTATION]);
-    c.rotation = 3;  // Orient Towards Center
+    c.rotation = A_long(RotationMode::OrientTowardsCenter);
     EXPECT_FALSE(statesOf(c)[PARAM_MIN_ROTATION] || statesOf(c)[PARAM_MAX_ROTATION]);
-    c.opacity = 4;
+    c.opacity = A_long(OpacityMode::UsePreviousValue);
     EXPECT_TRUE(statesOf(c)[PARAM_MIN_OPACITY] && statesOf(c)[PARAM_MAX_OPACITY]);
-    c.position = 7;
+    c.position = A_long(PositionMode::Ignore);
     EXPECT_FALSE(statesOf(c)[PARAM_LAYER_ORDER]);
 
     EXPECT_FALSE(s[PARAM_SPEED_IN] || s[PARAM_INFLUENCE_OUT] || s[PARAM_IN_TANGENT]);
     EXPECT_FALSE(s[PARAM_SEED]);
-    c.temporal = 9;
-    c.spatial = 7;
+    c.temporal = A_long(TemporalPreset::Custom);
+    c.spatial = A_long(SpatialPreset::Custom);
     c.randomSeed = false;
     s = statesOf(c);
     EXPECT_TRUE(s[PARAM_SPEED_IN] && s[PARAM_SPEED_OUT] && s[PARAM_INFLUENCE_IN] &&
@@ -122,8 +122,8 @@ TEST(HostUIRules, RotationOpacityPositionAndPresets) {
 // Through the host: the refresh makes the 20 updates each time, and the host keeps the state.
 TEST_F(HostTest, RefreshUpdatesTheHostsRecordsEveryTime) {
     setUpEffect();
-    host.setParam(PARAM_SCALE, 5);
-    host.setParam(PARAM_FRAMES_TO_RENDER, 3);
+    host.setParam(PARAM_SCALE, double(ScaleMode::UsePreviousValue));
+    host.setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::FromLayerMarkers));
     host.setParam(PARAM_OFFSET_FRAMES, 0.5);
     ASSERT_EQ(host.updateParamsUI(), PF_Err_NONE);
     EXPECT_EQ(host.callCount("PF_UpdateParamUI"), kUIRuleCount);
@@ -143,13 +143,13 @@ TEST_F(HostTest, RefreshUpdatesTheHostsRecordsEveryTime) {
 // The controls of ARefreshFailingAtRuleK's second state: every rule but Rescale Factor flips.
 UIControls flippedControls() {
     UIControls c = defaults();
-    c.scale = 4;
-    c.rotation = 4;
-    c.opacity = 3;
-    c.position = 7;
-    c.framesToRender = 2;
-    c.temporal = 9;
-    c.spatial = 7;
+    c.scale = A_long(ScaleMode::Random);
+    c.rotation = A_long(RotationMode::Random);
+    c.opacity = A_long(OpacityMode::Random);
+    c.position = A_long(PositionMode::Ignore);
+    c.framesToRender = A_long(FramesToRender::EveryXFrames);
+    c.temporal = A_long(TemporalPreset::Custom);
+    c.spatial = A_long(SpatialPreset::Custom);
     c.randomSeed = false;
     c.offsetFrames = 3;
     return c;

@@ -55,9 +55,6 @@ bool isPermutation(std::vector<int32_t> columns) {
     return true;
 }
 
-constexpr uint32_t kRandomPositions = 4;
-constexpr uint32_t kByCompCentre = 5, kByImageCentre = 6, kMinimumAssignment = 7, kOrderRandom = 8;
-
 A_Time seconds(double s) {
     return A_Time{A_long(s * 1000 + 0.5), 1000};
 }
@@ -70,8 +67,9 @@ MySitePoint siteAt(float x, float y) {
 
 // An engine over the simulated host whose Source maps sites onto the composition unchanged.
 struct Assigning : fixture::HostedEngine {
-    explicit Assigning(int layers, uint32_t order) : HostedEngine(fixture::collageProject(layers)) {
-        engine.positionModes[0] = kRandomPositions;
+    explicit Assigning(int layers, LayerOrder order)
+        : HostedEngine(fixture::collageProject(layers)) {
+        engine.positionModes[0] = PositionMode::Random;
         engine.layerOrders[0] = order;
     }
     void run(const std::vector<MySitePoint>& sites, double at = 0.0) {
@@ -342,10 +340,10 @@ TEST(PlacementAssignmentFast, TiesSettleToTheFirstLeastTotalPermutation) {
 }
 
 TEST(PlacementAssignmentOrder, RandomKeepsTheGenerationOrder) {
-    Assigning a(3, kOrderRandom);
+    Assigning a(3, LayerOrder::Random);
     a.run({siteAt(80, 10), siteAt(5, 90), siteAt(40, 45)});
     EXPECT_EQ(a.engine.assignmentIds[0], (std::vector<int32_t>{0, 1, 2}));
-    EXPECT_EQ(a.engine.layerOrders[0], kOrderRandom);
+    EXPECT_EQ(a.engine.layerOrders[0], LayerOrder::Random);
     EXPECT_EQ(a.engine.positions[0][0].x, 80.0f);
     EXPECT_EQ(a.engine.positions[1][0].x, 5.0f);
     EXPECT_EQ(a.engine.positions[2][0].x, 40.0f);
@@ -355,21 +353,22 @@ TEST(PlacementAssignmentOrder, RandomKeepsTheGenerationOrder) {
 // The image centre order measures from the centre of the opaque bounds, the comp centre order
 // from the centre of the whole image.
 TEST(PlacementAssignmentOrder, ImageCentreIsTheOpaqueBoundsCentre) {
-    for (uint32_t order : {kByCompCentre, kByImageCentre}) {
+    for (LayerOrder order :
+         {LayerOrder::ByDistanceFromCompCenter, LayerOrder::ByDistanceFromImageCenter}) {
         Assigning a(2, order);
         // Opaque pixels x 0..19, y 0..19 of 100 x 100: bounds centre (9.5, 9.5), image (50, 50).
         fixture::setImage(a.engine, 100, 100, [](int x, int y) { return x < 20 && y < 20; });
         a.run({siteAt(45, 45), siteAt(12, 12)});
-        const float first = order == kByImageCentre ? 12.0f : 45.0f;
-        EXPECT_EQ(a.engine.positions[0][0].x, first) << order;
-        EXPECT_EQ(a.engine.assignmentIds[0], (std::vector<int32_t>{0, 1})) << order;
+        const float first = order == LayerOrder::ByDistanceFromImageCenter ? 12.0f : 45.0f;
+        EXPECT_EQ(a.engine.positions[0][0].x, first) << int(order);
+        EXPECT_EQ(a.engine.assignmentIds[0], (std::vector<int32_t>{0, 1})) << int(order);
     }
 }
 
 // At the first frame a layer with two keys or more starts from its last key before the frame,
 // not from its value at the frame.
 TEST(PlacementAssignmentMinimum, FirstFrameStartsFromThePreviousKey) {
-    Assigning a(2, kMinimumAssignment);
+    Assigning a(2, LayerOrder::MinimumAssignment);
     a.collageLayer(0).position.addKey(sim::Time::fromSeconds(0), sim::Vec3{10, 50, 0});
     a.collageLayer(0).position.addKey(sim::Time::fromSeconds(1), sim::Vec3{900, 50, 0});
     a.collageLayer(1).position.value = {300, 50, 0};
@@ -386,7 +385,7 @@ TEST(PlacementAssignmentMinimum, FirstFrameStartsFromThePreviousKey) {
 // A failed stream fetch ends the fetching: the layers after it have no known start and take what
 // the others leave; every layer is still placed.
 TEST(PlacementAssignmentMinimum, FailedStreamFetchLeavesTheRestUnknown) {
-    Assigning a(3, kMinimumAssignment);  // layers at x 100, 110, 120
+    Assigning a(3, LayerOrder::MinimumAssignment);  // layers at x 100, 110, 120
     a.host.injectFault("AEGP_GetNewLayerStream", 2, A_Err_GENERIC);
     a.run({siteAt(300, 50), siteAt(101, 50), siteAt(0, 50)});
     const std::vector<int32_t>& ids = a.engine.assignmentIds[0];

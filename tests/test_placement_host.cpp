@@ -6,12 +6,9 @@
 #include <cstdlib>
 
 #include "engine_fixture.h"
-#include "placement/PreviousKey.h"
+#include "streams/PreviousKey.h"
 
 namespace {
-
-constexpr uint32_t kGrid = 1, kRandom = 4, kUsePrevious = 5, kIgnore = 7;
-constexpr uint32_t kByImageCentre = 6, kMinimumAssignment = 7, kOrderRandom = 8;
 
 A_Time seconds(double s) {
     return A_Time{A_long(s * 1000 + 0.5), 1000};
@@ -158,7 +155,7 @@ TEST(PlacementHostGrid, ThreeLayersReportOneEmptyCellFourNone) {
         sim::Project p = fixture::collageProject(layers);
         p.comp.layers[2].maskedBounds = {0, 0, 80, 80};
         fixture::HostedEngine h(p);
-        h.engine.positionModes[0] = kGrid;
+        h.engine.positionModes[0] = PositionMode::Grid;
         h.engine.getImageDataAtTime(0);
         h.engine.getPoints(seconds(0), 0);
         EXPECT_EQ(h.engine.sites.size(), size_t(layers));
@@ -175,7 +172,7 @@ TEST(PlacementHostGrid, ConversionAtHalfResolutionIgnoresPixelAspect) {
         p.comp.layers[2].maskedBounds = {0, 0, 50, 50};
         p.comp.downsample = downsample;
         fixture::HostedEngine h(p);
-        h.engine.positionModes[0] = kGrid;
+        h.engine.positionModes[0] = PositionMode::Grid;
         h.engine.getImageDataAtTime(0);
         h.engine.getPoints(seconds(0), 0);
         EXPECT_EQ(sortedSites(h.engine), full) << downsample;
@@ -186,7 +183,7 @@ TEST(PlacementHostGrid, ConversionAtHalfResolutionIgnoresPixelAspect) {
     p.comp.pixelAspectNum = 9;
     p.comp.pixelAspectDen = 10;
     fixture::HostedEngine h(p);
-    h.engine.positionModes[0] = kGrid;
+    h.engine.positionModes[0] = PositionMode::Grid;
     h.engine.getImageDataAtTime(0);
     h.engine.getPoints(seconds(0), 0);
     // Positions and Source pixels share the composition's pixels: a non-square pixel aspect
@@ -206,8 +203,10 @@ TEST(PlacementHostKeepPlace, IgnoreUsePreviousAndEmptyFramesKeepPositionsExactly
             p.comp.layers[1].fill = {0, 0, 0, 0};
         }
         fixture::HostedEngine h(p);
-        h.engine.positionModes[0] = variant == 0 ? kIgnore : (variant == 1 ? kUsePrevious : kGrid);
-        h.engine.layerOrders[0] = kOrderRandom;
+        const PositionMode modes[] = {PositionMode::Ignore, PositionMode::UsePreviousValue,
+                                      PositionMode::Grid};
+        h.engine.positionModes[0] = modes[variant];
+        h.engine.layerOrders[0] = LayerOrder::Random;
         h.engine.getImageDataAtTime(0);
         h.engine.getPoints(seconds(0), 0);
         h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
@@ -221,12 +220,12 @@ TEST(PlacementHostKeepPlace, IgnoreUsePreviousAndEmptyFramesKeepPositionsExactly
 
 TEST(PlacementHostOrder, IgnoreForcesRandomOrder) {
     fixture::HostedEngine h(fixture::collageProject(2));
-    h.engine.positionModes[0] = kIgnore;
-    h.engine.layerOrders[0] = 1;
+    h.engine.positionModes[0] = PositionMode::Ignore;
+    h.engine.layerOrders[0] = LayerOrder::ByX;
     h.engine.getImageDataAtTime(0);
     h.engine.getPoints(seconds(0), 0);
     h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
-    EXPECT_EQ(h.engine.layerOrders[0], kOrderRandom);
+    EXPECT_EQ(h.engine.layerOrders[0], LayerOrder::Random);
     EXPECT_EQ(h.engine.assignmentIds, (std::vector<std::vector<int32_t>>{{0, 1}}));
 }
 
@@ -234,15 +233,21 @@ TEST(PlacementHostOrder, EachSortingOrderAssignsInSortedOrder) {
     const std::vector<MySitePoint> sites = {siteAt(80, 10), siteAt(5, 90), siteAt(40, 45)};
     const float expectedX[][3] = {{5, 40, 80}, {80, 40, 5}, {40, 80, 5},
                                   {5, 80, 40}, {40, 80, 5}, {40, 80, 5}};
-    for (uint32_t order = 1; order <= 6; ++order) {
+    const LayerOrder orders[] = {LayerOrder::ByX,
+                                 LayerOrder::ByY,
+                                 LayerOrder::ByNorm,
+                                 LayerOrder::ByInverseNorm,
+                                 LayerOrder::ByDistanceFromCompCenter,
+                                 LayerOrder::ByDistanceFromImageCenter};
+    for (int order = 0; order < 6; ++order) {
         fixture::HostedEngine h(fixture::collageProject(3));
-        h.engine.positionModes[0] = kRandom;
-        h.engine.layerOrders[0] = order;
+        h.engine.positionModes[0] = PositionMode::Random;
+        h.engine.layerOrders[0] = orders[order];
         h.engine.getImageDataAtTime(0);
         h.engine.sites = sites;
         h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(h.engine.positions[i][0].x, expectedX[order - 1][i]) << order << " " << i;
+            EXPECT_EQ(h.engine.positions[i][0].x, expectedX[order][i]) << order << " " << i;
         }
     }
 }
@@ -253,8 +258,8 @@ TEST(PlacementHostOrder, ImageCentreOrderDoesNotDependOnResolution) {
         sim::Project p = fixture::collageProject(2);
         p.comp.downsample = downsample;
         fixture::HostedEngine h(p);
-        h.engine.positionModes[0] = kRandom;
-        h.engine.layerOrders[0] = kByImageCentre;
+        h.engine.positionModes[0] = PositionMode::Random;
+        h.engine.layerOrders[0] = LayerOrder::ByDistanceFromImageCenter;
         h.engine.getImageDataAtTime(0);
         h.engine.sites = {siteAt(30, 30), siteAt(60, 60)};
         h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
@@ -271,8 +276,8 @@ TEST(PlacementHostOrder, MinimumAssignmentComparesCompositionPositions) {
     p.comp.layers[2].position.value = {490, 500, 0};
     p.comp.layers[3].position.value = {410, 500, 0};
     fixture::HostedEngine h(p);
-    h.engine.positionModes[0] = kRandom;
-    h.engine.layerOrders[0] = kMinimumAssignment;
+    h.engine.positionModes[0] = PositionMode::Random;
+    h.engine.layerOrders[0] = LayerOrder::MinimumAssignment;
     h.engine.sites = {siteAt(90, 0), siteAt(10, 0)};
     h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
     EXPECT_EQ(h.engine.assignmentIds[0], (std::vector<int32_t>{1, 0}));
@@ -284,8 +289,8 @@ TEST(PlacementHostOrder, MinimumAssignmentComparesCompositionPositions) {
 
 TEST(PlacementHostOrder, MinimumAssignmentFollowsThePreviousFrame) {
     fixture::HostedEngine h(fixture::collageProject(2), 2);
-    h.engine.positionModes.assign(2, kRandom);
-    h.engine.layerOrders.assign(2, kMinimumAssignment);
+    h.engine.positionModes.assign(2, PositionMode::Random);
+    h.engine.layerOrders.assign(2, LayerOrder::MinimumAssignment);
     h.engine.sites = {siteAt(10, 10), siteAt(300, 10)};
     h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
     const float first0 = h.engine.positions[0][0].x;
@@ -298,8 +303,8 @@ TEST(PlacementHostOrder, MinimumAssignmentFollowsThePreviousFrame) {
 // frame's assignment measures moves from the sites, where they show, not from their anchors.
 TEST(PlacementHostOrder, MinimumAssignmentMeasuresFromWhereLayersShow) {
     fixture::HostedEngine h(fixture::collageProject(2), 2);
-    h.engine.positionModes.assign(2, kRandom);
-    h.engine.layerOrders.assign(2, kMinimumAssignment);
+    h.engine.positionModes.assign(2, PositionMode::Random);
+    h.engine.layerOrders.assign(2, LayerOrder::MinimumAssignment);
     h.engine.sites = {siteAt(100, 10), siteAt(300, 10)};
     h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
     const int left = h.engine.positions[0][0].x == 100.0f ? 0 : 1;
@@ -317,7 +322,7 @@ TEST(PlacementHostAdjust, ShapeAndTextSources) {
         sim::Project p = fixture::collageProject(1);
         p.comp.layers[1].type = sim::LayerType::Shape;
         fixture::HostedEngine h(p);
-        h.engine.positionModes[0] = kRandom;
+        h.engine.positionModes[0] = PositionMode::Random;
         h.engine.sites = {siteAt(10, 20)};
         h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
         EXPECT_FLOAT_EQ(h.engine.positions[0][0].x, 10.0f - 960.0f);
@@ -328,7 +333,7 @@ TEST(PlacementHostAdjust, ShapeAndTextSources) {
         p.comp.layers[1].type = sim::LayerType::Text;
         p.comp.layers[1].position.value = {300, 200, 0};
         fixture::HostedEngine h(p);
-        h.engine.positionModes[0] = kRandom;
+        h.engine.positionModes[0] = PositionMode::Random;
         h.engine.sites = {siteAt(10, 20)};
         h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
         EXPECT_FLOAT_EQ(h.engine.positions[0][0].x, 10.0f);
@@ -338,7 +343,7 @@ TEST(PlacementHostAdjust, ShapeAndTextSources) {
 
 TEST(PlacementHostFailure, LayersKeepThePreviousPositionAfterAFailedMapping) {
     fixture::HostedEngine h(fixture::collageProject(2), 2);
-    h.engine.positionModes.assign(2, kRandom);
+    h.engine.positionModes.assign(2, PositionMode::Random);
     h.engine.sites = {siteAt(10, 10), siteAt(20, 20)};
     h.engine.getAssignmentIdsAndPositions(seconds(0), 0);
     h.engine.sites = {siteAt(70, 70), siteAt(80, 80)};
@@ -352,7 +357,7 @@ TEST(PlacementHostFailure, LayersKeepThePreviousPositionAfterAFailedMapping) {
 
 TEST(PlacementHostRepeat, UsePreviousValueRepeatsTheFirstFrame) {
     fixture::HostedEngine h(fixture::collageProject(2), 2);
-    h.engine.positionModes.assign(2, kUsePrevious);
+    h.engine.positionModes.assign(2, PositionMode::UsePreviousValue);
     for (int f = 0; f < 2; ++f) {
         h.engine.getImageDataAtTime(f);
         h.engine.getPoints(seconds(0.04 * f), f);
@@ -365,7 +370,7 @@ TEST(PlacementHostRepeat, UsePreviousValueRepeatsTheFirstFrame) {
 TEST(PlacementHostRadial, SevenLayersFitSixLeaveOneEmptyCell) {
     for (int layers : {6, 7}) {
         fixture::HostedEngine h(fixture::collageProject(layers));
-        h.engine.positionModes[0] = 3;  // Radial
+        h.engine.positionModes[0] = PositionMode::Radial;
         h.engine.getImageDataAtTime(0);
         h.engine.getPoints(seconds(0), 0);
         EXPECT_EQ(h.engine.sites.size(), size_t(layers));
@@ -376,7 +381,7 @@ TEST(PlacementHostRadial, SevenLayersFitSixLeaveOneEmptyCell) {
 
 TEST(PlacementHostRandom, OneSitePerLayerOnTheShape) {
     fixture::HostedEngine h(fixture::collageProject(5, 40, 40));
-    h.engine.positionModes[0] = kRandom;
+    h.engine.positionModes[0] = PositionMode::Random;
     h.engine.getImageDataAtTime(0);
     h.engine.getPoints(seconds(0), 0);
     ASSERT_EQ(h.engine.sites.size(), 5u);
@@ -390,7 +395,7 @@ TEST(PlacementHostRandom, OneSitePerLayerOnTheShape) {
 // raising the count would never end: such a shape takes random points on it instead.
 TEST(PlacementHostGrid, OneRowSourceTakesRandomPointsOnTheRow) {
     fixture::HostedEngine h(fixture::collageProject(5, 40, 1));
-    h.engine.positionModes[0] = kGrid;
+    h.engine.positionModes[0] = PositionMode::Grid;
     h.engine.getImageDataAtTime(0);
     h.engine.getPoints(seconds(0), 0);
     ASSERT_EQ(h.engine.sites.size(), 5u);
@@ -404,7 +409,7 @@ TEST(PlacementHostGrid, OneRowSourceTakesRandomPointsOnTheRow) {
 // A mode value outside the popup (the separator) still gives every layer a site: its own place.
 TEST(PlacementHostKeepPlace, SeparatorValueKeepsEveryLayerInPlace) {
     fixture::HostedEngine h(fixture::collageProject(3));
-    h.engine.positionModes[0] = 6;
+    h.engine.positionModes[0] = PositionMode::Separator;
     h.engine.getImageDataAtTime(0);
     h.engine.getPoints(seconds(0), 0);
     ASSERT_EQ(h.engine.sites.size(), 3u);
@@ -419,7 +424,7 @@ TEST(PlacementHostKeepPlace, SeparatorValueKeepsEveryLayerInPlace) {
 // frame's position (the origin at the first frame) instead of another layer's value.
 TEST(PlacementHostKeepPlace, FailedStreamFetchStopsFetchingTheRest) {
     fixture::HostedEngine h(fixture::collageProject(3), 2);
-    h.engine.positionModes.assign(2, kIgnore);
+    h.engine.positionModes.assign(2, PositionMode::Ignore);
     h.host.injectFault("AEGP_GetNewLayerStream", 3, A_Err_GENERIC);
     h.engine.getImageDataAtTime(0);
     h.engine.getPoints(seconds(0), 0);
@@ -459,7 +464,7 @@ TEST(PlacementHostPreviousKey, FailedKeyTimeGivesZero) {
 // square when its bounds cannot be read.
 TEST(PlacementHostGrid, CellsTakeTheFirstLayersProportions) {
     fixture::HostedEngine wide(fixture::collageProject(8));
-    wide.engine.positionModes[0] = kGrid;
+    wide.engine.positionModes[0] = PositionMode::Grid;
     wide.engine.getImageDataAtTime(0);
     wide.engine.getPoints(seconds(0), 0);
     std::vector<std::pair<float, float>> expected;
@@ -472,7 +477,7 @@ TEST(PlacementHostGrid, CellsTakeTheFirstLayersProportions) {
     EXPECT_TRUE(wide.host.records().info.empty());
 
     fixture::HostedEngine failed(fixture::collageProject(4));
-    failed.engine.positionModes[0] = kGrid;
+    failed.engine.positionModes[0] = PositionMode::Grid;
     failed.host.injectFault("AEGP_GetLayerMaskedBounds", 1, A_Err_GENERIC);
     failed.engine.getImageDataAtTime(0);
     failed.engine.getPoints(seconds(0), 0);
@@ -498,20 +503,20 @@ TEST(PlacementHostImage, FailedCheckoutGivesAFrameWithoutShape) {
 // Shapes too sparse for any affordable count take random sites on the shape, at once; a shape
 // the search can still serve keeps its grid.
 TEST(PlacementHostGrid, SparseShapesFallBackToRandomSitesOnTheShape) {
-    for (uint32_t mode : {kGrid, 3u}) {
+    for (PositionMode mode : {PositionMode::Grid, PositionMode::Radial}) {
         fixture::HostedEngine h(fixture::collageProject(1500));
         h.engine.positionModes[0] = mode;
         fixture::setImage(h.engine, 1920, 1080, [](int x, int y) { return x == 900 && y == 500; });
         h.engine.getPoints(seconds(0), 0);
-        ASSERT_EQ(h.engine.sites.size(), 1500u) << mode;
+        ASSERT_EQ(h.engine.sites.size(), 1500u) << int(mode);
         for (const MySitePoint& s : h.engine.sites) {  // random points about the pixel
-            ASSERT_NEAR(s.position.x, 900.5f, 0.61f) << mode;
-            ASSERT_NEAR(s.position.y, 500.5f, 0.61f) << mode;
+            ASSERT_NEAR(s.position.x, 900.5f, 0.61f) << int(mode);
+            ASSERT_NEAR(s.position.y, 500.5f, 0.61f) << int(mode);
         }
         EXPECT_TRUE(h.host.leaks().empty());
     }
     fixture::HostedEngine h(fixture::collageProject(50));
-    h.engine.positionModes[0] = kGrid;
+    h.engine.positionModes[0] = PositionMode::Grid;
     fixture::setImage(h.engine, 400, 300, [](int x, int y) {
         return (x == 100 && y == 100) || (x == 250 && y == 200);
     });

@@ -32,11 +32,19 @@ sim::Project crossingLayers(std::mt19937& gen, bool transparentSource) {
 
 TEST(PlacementOwnPlaces, EveryLayerOrderKeepsEachLayerAtItsOwnPosition) {
     std::mt19937 gen(2024);
-    const uint32_t modes[] = {uint32_t(PositionMode::UsePreviousValue),
-                              uint32_t(PositionMode::Ignore), uint32_t(PositionMode::Random)};
-    for (uint32_t mode : modes) {
-        const bool transparent = mode == uint32_t(PositionMode::Random);
-        for (uint32_t order = 1; order <= 8; ++order) {
+    const PositionMode modes[] = {PositionMode::UsePreviousValue, PositionMode::Ignore,
+                                  PositionMode::Random};
+    const LayerOrder orders[] = {LayerOrder::ByX,
+                                 LayerOrder::ByY,
+                                 LayerOrder::ByNorm,
+                                 LayerOrder::ByInverseNorm,
+                                 LayerOrder::ByDistanceFromCompCenter,
+                                 LayerOrder::ByDistanceFromImageCenter,
+                                 LayerOrder::MinimumAssignment,
+                                 LayerOrder::Random};
+    for (PositionMode mode : modes) {
+        const bool transparent = mode == PositionMode::Random;
+        for (LayerOrder order : orders) {
             fixture::HostedEngine h(crossingLayers(gen, transparent), kFrames);
             MyTessaron& e = h.engine;
             e.frameList = {0, 13, 30};
@@ -47,7 +55,7 @@ TEST(PlacementOwnPlaces, EveryLayerOrderKeepsEachLayerAtItsOwnPosition) {
                 e.getImageDataAtTime(e.frameList[f]);
                 e.getPoints(t, f);
                 e.getAssignmentIdsAndPositions(t, f);
-                const bool carried = f > 0 && mode == uint32_t(PositionMode::UsePreviousValue);
+                const bool carried = f > 0 && mode == PositionMode::UsePreviousValue;
                 for (int j = 0; j < kLayers; ++j) {
                     Point2D own = e.positions[j][0];
                     if (!carried) {
@@ -55,8 +63,9 @@ TEST(PlacementOwnPlaces, EveryLayerOrderKeepsEachLayerAtItsOwnPosition) {
                         own = e.getPreviousPosKeyValue(stream, t);
                         h.disposeStream(stream);
                     }
-                    ASSERT_EQ(e.positions[j][f].x, own.x) << "mode " << mode << " order " << order
-                                                          << " frame " << f << " layer " << j;
+                    ASSERT_EQ(e.positions[j][f].x, own.x)
+                        << "mode " << int(mode) << " order " << int(order) << " frame " << f
+                        << " layer " << j;
                     ASSERT_EQ(e.positions[j][f].y, own.y);
                 }
             }

@@ -97,12 +97,15 @@ TEST(SimInterpolation, HoldAndLinearSegments) {
 // through the script itself, on keys whose segments run at different times and directions.
 TEST(SimInterpolation, EaseScriptPresetsShapeEachSegment) {
     struct Preset {
-        uint32_t value;
+        TemporalPreset value;
         float influenceIn, influenceOut;
     };
-    const Preset presets[] = {{2, 33.333328f, 0.1f},       {3, 0.1f, 33.333328f},
-                              {4, 33.333328f, 33.333328f}, {5, 33.333328f, 100.0f},
-                              {6, 100.0f, 33.333328f},     {7, 100.0f, 100.0f}};
+    const Preset presets[] = {{TemporalPreset::EaseIn, 33.333328f, 0.1f},
+                              {TemporalPreset::EaseOut, 0.1f, 33.333328f},
+                              {TemporalPreset::EaseInAndOut, 33.333328f, 33.333328f},
+                              {TemporalPreset::PunchyIn, 33.333328f, 100.0f},
+                              {TemporalPreset::PunchyOut, 100.0f, 33.333328f},
+                              {TemporalPreset::PunchyInAndOut, 100.0f, 100.0f}};
     // The script carries six significant digits: 33.333328 arrives as 33.3333.
     const auto carried = [](float influence) {
         return influence == 33.333328f ? 33.3333 : double(influence);
@@ -144,8 +147,8 @@ TEST(SimInterpolation, EaseScriptPresetsShapeEachSegment) {
                               {0, carried(used[k].influenceOut)},
                               {0, carried(used[k + 1].influenceIn)}};
             expectFollows(layer.opacity, seg, 0, steepTolerance(seg),
-                          "presets " + std::to_string(used[k].value) + " to " +
-                              std::to_string(used[k + 1].value));
+                          "presets " + std::to_string(int(used[k].value)) + " to " +
+                              std::to_string(int(used[k + 1].value)));
         }
     }
 }

@@ -1,9 +1,9 @@
-#include "placement/PreviousKey.h"
+#include "streams/PreviousKey.h"
 
 #include <cmath>
 
-#include "animation/KeyTime.h"
 #include "host/HostObjects.h"
+#include "streams/HostTime.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "attributes/LayerStreams.h"
+#include "streams/LayerStreams.h"
 
 #include <algorithm>
 
 #include "engine/MyTessaron.h"
-#include "placement/PreviousKey.h"
+#include "streams/PreviousKey.h"
 
 A_Err fetchCollageLayer(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, AEGP_LayerH* layer) {
     if (j < 0 || size_t(j) >= e.layerIndices.size()) {
