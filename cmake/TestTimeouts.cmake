@@ -3,10 +3,11 @@
 # get about four times their real time (the machine is shared, sanitizer builds run slower), so
 # that a test that hangs is heard of within a minute, not ten.
 set(_tessaron_slow_tests
-    # name (regular expression)                                  seconds  (real, -j2, Release)
-    "^PlacementAssignmentFast\\.MatchesTheReferenceAtFullSize$"   60     # 13
+    # name (regular expression)                                  seconds  # real: -j2, Release
+    "^PlacementAssignmentFast\\.MatchesTheReferenceAtFullSize$"   60     # 13-14
     "^PlacementOrganic\\.FastRelaxationMatchesTheReference$"      40     # 9
-    "^Shards/CreateFaultSweep\\."                                 40     # 8 each
+    "^Shards/CreateFaultSweep\\."                                 40     # 8-10 each
+    "^AnimationScript\\.EachBatchOfALongRunCompiles"              40     # 6-8
 )
 foreach(_name IN LISTS unit_tests_TESTS)
   set(_rest ${_tessaron_slow_tests})
