@@ -23,6 +23,14 @@ double stageSeconds(Stage stage);
 void resetStageTimes();
 void addStageTime(Stage stage, std::chrono::steady_clock::duration spent);
 
+// Which solver served each layer assignment, counted like the times (resetStageTimes clears
+// them too): the near-pairs solver is meant to serve spread starts, and falling back to the
+// dense one costs far more time without changing a result.
+enum class AssignmentSolver { StartsAlike, NearPairs, Dense };
+constexpr int kAssignmentSolverCount = static_cast<int>(AssignmentSolver::Dense) + 1;
+void countAssignmentSolver(AssignmentSolver solver);
+long long assignmentsServed(AssignmentSolver solver);
+
 // Adds the time from construction to destruction to a stage.
 class StageTimer {
   public:

@@ -6,6 +6,7 @@
 
 #include "engine/Parallel.h"
 #include "engine/SearchPath.h"
+#include "engine/StageTimes.h"
 #include "placement/AssignmentCosts.h"
 #include "placement/AssignmentTies.h"
 #include "placement/SolverSteps.h"
@@ -253,14 +254,17 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
             warm.columns[j] = int32_t(j);
             warm.prices[j] = distances(0, int(j));
         }
+        countAssignmentSolver(AssignmentSolver::StartsAlike);
         return warm.columns;
     }
     TightPairs tight;
     if (auto columns = sparseAssignment(distances, warm, tight)) {
         takeFirstOfLeastTotal(tight, *columns);
         warm.columns = *columns;
+        countAssignmentSolver(AssignmentSolver::NearPairs);
         return *columns;
     }
+    countAssignmentSolver(AssignmentSolver::Dense);
     return withCosts(from, to, known, [&](const auto& costs) {
         std::vector<int32_t> columns = solve(costs, warm);
         takeFirst(costs, warm.prices, columns);

@@ -20,6 +20,7 @@ class NearestSiteGrid {
   private:
     int cellX(double x) const;
     int cellY(double y) const;
+    int cellIndex(int cx, int cy) const;  // throws for a cell outside the grid
     void visitCell(int cx, int cy, double x, double y, double& best, int32_t& bestId) const;
     // Distance from (x, y) to the nearest side of the block of cells within ring r of (cx, cy)
     // that has cells beyond it; a negative value when the block covers the whole grid.

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <stdexcept>
 #include <utility>
 
 #include "engine/Parallel.h"
@@ -38,7 +39,7 @@ NearestSiteGrid::NearestSiteGrid(const std::vector<Point2D>& sites) {
     rows_ = static_cast<int>(std::floor(bounds.height / cell_)) + 1;
     std::vector<int32_t> cellOf(n);
     for (int i = 0; i < n; ++i) {
-        cellOf[i] = cellY(sites[i].y) * columns_ + cellX(sites[i].x);
+        cellOf[i] = cellIndex(cellX(sites[i].x), cellY(sites[i].y));
     }
     CellBuckets buckets = bucketByCell(cellOf, size_t(columns_) * rows_);
     cellStart_ = std::move(buckets.start);
@@ -61,9 +62,18 @@ int NearestSiteGrid::cellY(double y) const {
     return c < 0.0 ? 0 : (c >= rows_ ? rows_ - 1 : static_cast<int>(c));
 }
 
+int NearestSiteGrid::cellIndex(int cx, int cy) const {
+    // Cells are clamped and rings clipped to the grid: a cell beyond it would read another
+    // cell's sites or memory past the end.
+    if (cx < 0 || cx >= columns_ || cy < 0 || cy >= rows_) {
+        throw std::logic_error("nearest-site grid: a cell outside the grid");
+    }
+    return cy * columns_ + cx;
+}
+
 void NearestSiteGrid::visitCell(int cx, int cy, double x, double y, double& best,
                                 int32_t& bestId) const {
-    const int c = cy * columns_ + cx;
+    const int c = cellIndex(cx, cy);
     for (int32_t k = cellStart_[c]; k < cellStart_[c + 1]; ++k) {
         const double d = squaredDistance(x, y, xs_[k], ys_[k]);
         if (d < best || (d == best && ids_[k] < bestId)) {
@@ -151,7 +161,7 @@ void NearestSiteGrid::sitesWithin(double x, double y, double radius,
     const int top = cellY(y - radius), bottom = cellY(y + radius);
     for (int cy = top; cy <= bottom; ++cy) {
         for (int cx = left; cx <= right; ++cx) {
-            const int c = cy * columns_ + cx;
+            const int c = cellIndex(cx, cy);
             for (int32_t k = cellStart_[c]; k < cellStart_[c + 1]; ++k) {
                 if (squaredDistance(x, y, xs_[k], ys_[k]) <= radius * radius) {
                     out.push_back(ids_[k]);

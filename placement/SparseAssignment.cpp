@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <stdexcept>
 
 #include "engine/Parallel.h"
 #include "placement/AssignmentCosts.h"
@@ -277,6 +278,11 @@ bool SparseSolver::search(int row) {
         const std::vector<long long>& costs = pairCosts_[size_t(r)];
         for (size_t q = 0; q < columns.size(); ++q) {
             const int32_t k = columns[q];
+            // Distances only grow along a path when a matched row sits at its least reduced cost.
+            if (costs[q] - v_[k] < h) {
+                throw std::logic_error(
+                    "near-pairs search: a matched row is not at its least reduced cost");
+            }
             if (!done_[k]) {
                 reach(k, mu + costs[q] - v_[k] - h, r);
             }

@@ -149,6 +149,11 @@ TEST(AttributesGrowth, BroadPhaseGivesExactlyTheAllPairsResult) {
         line.push_back(seeded(float(i * i), 7.0f, 20, 5, float(i * 13)));
     }
     expectSameGrowth(line, "line");
+    // A member that starts at its layer's full size: its cell reaches that far from the start.
+    MySitePoint wide = seeded(40, 0, 100, 10);
+    setLongerSide(wide, 100.0f);
+    wide.placeRectangle();
+    expectSameGrowth({seeded(0, 0, 50, 50), wide}, "full-size neighbour");
 
     std::mt19937 gen(3000);
     std::uniform_real_distribution<float> x(0.0f, 1920.0f), y(0.0f, 1080.0f), turn(0.0f, 360.0f);

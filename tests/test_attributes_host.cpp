@@ -99,6 +99,30 @@ TEST(AttributesHost, RotationIgnoreTakesTheLayersRotationOnlyForTheGrowth) {
     EXPECT_TRUE(a.host.leaks().empty());
 }
 
+// Under Scale Ignore the visible rectangle is centred with the layer's own scale, per axis: a
+// 100 x 150 layer anchored at its corner, scaled 50 % x 200 %, ends at site - R(rotation)(25, 150).
+TEST(AttributesHost, ScaleIgnoreCentresWithTheLayersOwnScalePerAxis) {
+    Attributes a(1);
+    sim::Layer& l = a.collageLayer(0);
+    l.width = 100;
+    l.height = 150;
+    l.maskedBounds = {0, 0, 100, 150};
+    l.anchorPoint.value = {0, 0, 0};
+    l.scale.value = {50, 200, 100};
+    l.rotation.value[0] = 30;
+    a.engine.scales[0][0] = 80.0f;  // what the run would give: unused under Ignore
+    a.engine.rotations[0][0] = 30.0f;
+    a.engine.placedAtSite = {true};
+    a.engine.positions[0][0] = Point2D(500, 400);
+    a.engine.centreVisibleRectangles(kAt3, 0);
+    const double r = 30.0 * 3.14159265358979 / 180.0;
+    EXPECT_NEAR(a.engine.positions[0][0].x, 500.0 - (25.0 * std::cos(r) - 150.0 * std::sin(r)),
+                1e-3);
+    EXPECT_NEAR(a.engine.positions[0][0].y, 400.0 - (25.0 * std::sin(r) + 150.0 * std::cos(r)),
+                1e-3);
+    EXPECT_TRUE(a.host.leaks().empty());
+}
+
 TEST(AttributesHost, OpacityUsePreviousValueWithAndWithoutKeys) {
     Attributes a(2);
     a.collageLayer(0).opacity.value[0] = 64;

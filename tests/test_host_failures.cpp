@@ -1,6 +1,7 @@
 // The record of a press's host failures and the one message built from it; giving objects back.
 #include <gtest/gtest.h>
 
+#include "engine_fixture.h"
 #include "host/HostFailures.h"
 #include "host/HostObjects.h"
 
@@ -109,6 +110,31 @@ TEST(HostFailures, AReleaseIsAskedOnceMoreThenCountedInThePressInProgress) {
     // Outside a press, failures go to a record nobody reads.
     giveBack([] { return A_Err_GENERIC; });
     EXPECT_TRUE(says(press.message(), "1 host failure,")) << press.message();
+}
+
+// One guard read twice, by time and by key, holds one value at a time and none once it goes.
+TEST(HostObjects, AValueGuardReadAgainHoldsOneValue) {
+    fixture::HostedEngine h(fixture::collageProject(1));
+    h.collageLayer(0).position.addKey(sim::Time{0, 25}, {10, 20, 0});
+    AEGP_StreamRefH stream = h.positionStream(0);
+    auto valuesHeld = [&] {
+        const auto held = h.host.leaks();
+        return held.count("value") ? held.at("value") : 0L;
+    };
+    {
+        AEGP_SuiteHandler suites(h.engine.inData->pica_basicP);
+        ScopedValue value(suites);
+        for (int read = 0; read < 2; ++read) {
+            EXPECT_EQ(value.readAt(h.engine.pluginId, stream, A_Time{read, 25}), A_Err_NONE);
+            EXPECT_EQ(valuesHeld(), 1) << "after read " << read;
+        }
+        EXPECT_EQ(value.readKey(h.engine.pluginId, stream, 0), A_Err_NONE);
+        EXPECT_EQ(value.value().val.three_d.x, 10.0);
+        EXPECT_EQ(valuesHeld(), 1) << "after reading a key";
+    }
+    EXPECT_EQ(valuesHeld(), 0) << "after the guard";
+    h.disposeStream(stream);
+    EXPECT_TRUE(h.host.leaks().empty());
 }
 
 }  // namespace

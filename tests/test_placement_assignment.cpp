@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <memory>
 #include <numeric>
 #include <queue>
 #include <random>
+#include <string>
+#include <thread>
 
 #include "engine/Parallel.h"
+#include "engine/StageTimes.h"
 #include "engine_fixture.h"
+#include "placement/AssignmentCosts.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/RadixHeap.h"
 
@@ -111,6 +118,12 @@ TEST(PlacementAssignment, FarDistancesDoNotOverflow) {
     const auto columns = minimumDistanceAssignment(from, to, std::vector<bool>(2, true));
     EXPECT_EQ(columns, (std::vector<int32_t>{1, 0}));
     EXPECT_EQ(squaredDistanceCost(Point2D(0, 0), Point2D(1e30f, 0)), kMaxAssignmentCost);
+    // Apart in z alone: 50000^2 is beyond 32 bits just as well.
+    const std::vector<Point2D> stacked = {Point2D(0, 0, 0), Point2D(0, 0, 50000)};
+    const std::vector<Point2D> swapped = {stacked[1], stacked[0]};
+    EXPECT_FALSE(costsFit32Bits(stacked, swapped));
+    EXPECT_EQ(referenceAssignment(stacked, swapped, std::vector<bool>(2, true)),
+              (std::vector<int32_t>{1, 0}));
 }
 
 TEST(PlacementAssignment, UnknownStartsTakeWhatTheOthersLeave) {
@@ -149,9 +162,42 @@ std::vector<int32_t> referenceSettled(const std::vector<Point2D>& from,
     return referenceAssignment(from, to, known);
 }
 
+// Far above any solve here (3000 layers take well under a second): a solver that loops fails
+// its test instead of holding the suite until the test's time limit.
+constexpr auto kSolveLimit = std::chrono::seconds(20);
+
+// The fast solvers' columns, solved on a thread of their own so that a solver that never ends
+// fails the test; such a thread is left running on its own copies until the process ends.
 std::vector<int32_t> fastSettled(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
                                  const std::vector<bool>& known, AssignmentWarmStart& warm) {
-    return assignLayers(from, to, known, warm);
+    auto state = std::make_shared<AssignmentWarmStart>(warm);
+    std::packaged_task<std::vector<int32_t>()> solve(
+        [from, to, known, state] { return assignLayers(from, to, known, *state); });
+    std::future<std::vector<int32_t>> columns = solve.get_future();
+    std::thread(std::move(solve)).detach();
+    if (columns.wait_for(kSolveLimit) != std::future_status::ready) {
+        ADD_FAILURE() << "the assignment of " << from.size() << " layers did not end within "
+                      << kSolveLimit.count() << " s";
+        return {};
+    }
+    std::vector<int32_t> result = columns.get();
+    warm = *state;
+    return result;
+}
+
+// The solvers that served the assignments since the last resetStageTimes, by name.
+std::string servedBy() {
+    const std::pair<AssignmentSolver, const char*> names[] = {
+        {AssignmentSolver::StartsAlike, "starts alike"},
+        {AssignmentSolver::NearPairs, "near pairs"},
+        {AssignmentSolver::Dense, "dense"}};
+    std::string served;
+    for (const auto& [solver, name] : names) {
+        for (long long k = 0; k < assignmentsServed(solver); ++k) {
+            served += served.empty() ? name : std::string(", ") + name;
+        }
+    }
+    return served;
 }
 
 // Same columns as dlib's, ties settled by the same rule.
@@ -161,6 +207,15 @@ void expectSameAsReference(const std::vector<Point2D>& from, const std::vector<P
     const auto fast = fastSettled(from, to, known, cold);
     ASSERT_TRUE(isPermutation(fast)) << what;
     EXPECT_EQ(fast, referenceSettled(from, to, known)) << what;
+}
+
+// The same, and served by the solver named (the dense one gives the same columns, far slower).
+void expectSameServedBy(const char* solver, const std::vector<Point2D>& from,
+                        const std::vector<Point2D>& to, const std::vector<bool>& known,
+                        const char* what) {
+    resetStageTimes();
+    expectSameAsReference(from, to, known, what);
+    EXPECT_EQ(servedBy(), solver) << what;
 }
 
 }  // namespace
@@ -248,18 +303,20 @@ TEST(PlacementAssignmentFast, MatchesTheReferenceAtFullSize) {
     std::mt19937 rng(9);
     const int n = 3000;
     const auto from = scatter(rng, n, 1900), to = scatter(rng, n, 1900);
-    expectSameAsReference(from, to, std::vector<bool>(n, true), "3000");
+    expectSameServedBy("near pairs", from, to, std::vector<bool>(n, true), "3000");
     // Every layer at the comp centre (fresh layers): layer i takes site i, without a cubic search.
     const std::vector<Point2D> centre(n, Point2D(960, 540));
     AssignmentWarmStart warm;
     std::vector<int32_t> identity(n);
     std::iota(identity.begin(), identity.end(), 0);
+    resetStageTimes();
     EXPECT_EQ(fastSettled(centre, to, std::vector<bool>(n, true), warm), identity);
+    EXPECT_EQ(servedBy(), "starts alike");
 }
 
 // Starts far from every site (the near pairs are all wrong at first, and pairs must be admitted
 // over several rounds), a crowd of layers on one start beside scattered ones, and a thin line of
-// sites: the same columns as the reference.
+// sites: the same columns as the reference, each from the solver meant for it.
 TEST(PlacementAssignmentFast, FarCrowdedAndThinInputsMatchTheReference) {
     std::mt19937 rng(15);
     const int n = 300;
@@ -268,18 +325,18 @@ TEST(PlacementAssignmentFast, FarCrowdedAndThinInputsMatchTheReference) {
     for (Point2D& p : from) {
         p.x += 5000.0f;
     }
-    expectSameAsReference(from, to, known(n), "far");
+    expectSameServedBy("near pairs", from, to, known(n), "far");
     auto crowd = scatter(rng, n, 1000);
     for (int i = 0; i < 20; ++i) {
         crowd[size_t(i * 7)] = Point2D(500, 500);
     }
-    expectSameAsReference(crowd, to, known(n), "crowd");
+    expectSameServedBy("dense", crowd, to, known(n), "crowd");
     std::vector<Point2D> line;
     for (int j = 0; j < n; ++j) {
         line.emplace_back(float(j) * 3.0f, 7.0f);
     }
-    expectSameAsReference(scatter(rng, n, 1000), line, known(n), "line");
-    expectSameAsReference({Point2D(3, 4)}, {Point2D(30, 40)}, known(1), "one");
+    expectSameServedBy("near pairs", scatter(rng, n, 1000), line, known(n), "line");
+    expectSameServedBy("starts alike", {Point2D(3, 4)}, {Point2D(30, 40)}, known(1), "one");
 }
 
 // The near sites, the checks and the cost matrix are split over threads: one thread and several
@@ -303,6 +360,21 @@ TEST(PlacementAssignmentFast, ThreadsDoNotChangeTheAnswer) {
         EXPECT_EQ(fastSettled(from, to, starts, denseAgain), denseColumns) << threads;
     }
     setWorkerThreads(0);
+}
+
+// Last frame's prices and columns, no longer all tight, with a start unknown (the dense solver):
+// the pairs that are still tight are kept once each, and the rest solved.
+TEST(PlacementAssignmentFast, StaleWarmStartWithAnUnknownStart) {
+    const std::vector<Point2D> from = {Point2D(5, 0), Point2D(10, 1), Point2D(0, 0)};
+    const std::vector<Point2D> to = {Point2D(0, 0), Point2D(10, 0), Point2D(100, 100)};
+    const std::vector<bool> starts = {true, true, false};
+    AssignmentWarmStart warm;
+    warm.prices = {0, 0, 0};
+    warm.columns = {1, 0, 2};
+    resetStageTimes();
+    EXPECT_EQ(fastSettled(from, to, starts, warm), (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(servedBy(), "dense");
+    EXPECT_EQ(referenceSettled(from, to, starts), (std::vector<int32_t>{0, 1, 2}));
 }
 
 // Two layers at opposite corners of a unit square and two sites at the others: both ways cost

@@ -44,6 +44,8 @@ class SceneLoad : public ::testing::Test {
             load(doc);
         } catch (const sim::SceneError& e) {
             return e.what();
+        } catch (const std::exception& e) {
+            return std::string("(not a scene error: ") + e.what() + ")";
         }
         return "(no error)";
     }
@@ -203,6 +205,9 @@ const BadCase kBadCases[] = {
      "layers[0].keys.position[1].time: a second key on the same frame"},
     {"/layers/0/keys/position", R"({"timeScale": 25, "styles": [], "keys": [[1, [0, 0], 0]]})",
      "layers[0].keys.position.keys[0][2]: no style 0 (the property has 0)"},
+    {"/layers/0/keys/position",
+     R"({"timeScale": 25, "styles": [{}, {}], "keys": [[1, [0, 0], 1], [2, [0, 0], 2]]})",
+     "layers[0].keys.position.keys[1][2]: no style 2 (the property has 2)"},
     {"/layers/0/keys/position", R"({"timeScale": 25, "styles": [{}], "keys": [[1, [0, 0]]]})",
      "layers[0].keys.position.keys[0]: expected [time, value, style] or"},
     {"/layers/0/keys/position", R"({"timeScale": 0, "styles": [{}], "keys": [[1, [0, 0], 0]]})",
@@ -279,6 +284,8 @@ TEST_F(SceneLoad, NumbersTooBigAndNestingTooDeepNameTheField) {
             sim::loadScene(file);
         } catch (const sim::SceneError& e) {
             return e.what();
+        } catch (const std::exception& e) {
+            return std::string("(not a scene error: ") + e.what() + ")";
         }
         return "(no error)";
     };

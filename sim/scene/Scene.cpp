@@ -340,7 +340,7 @@ void readResultKeys(const LayerContext& cx, Stream& s, const Json& property, con
         const size_t index = size_t(s.addKey(t, v));
         Key& key = s.keys[index];
         const std::string styleField = item(member(f, "styles"), size_t(style));
-        readKeyDetails(cx, s, cx.in.object(styles[size_t(style)], styleField), styleField, key);
+        readKeyDetails(cx, s, cx.in.object(styles.at(size_t(style)), styleField), styleField, key);
         if (k.size() == 5) {
             key.edit().inTangent = cx.in.vector(k[3], item(g, 3), 0);
             key.edit().outTangent = cx.in.vector(k[4], item(g, 4), 0);

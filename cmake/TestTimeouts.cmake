@@ -1,0 +1,21 @@
+# Per-test time limits, read by ctest after the discovered tests (TEST_INCLUDE_FILES). Every test
+# has the 30 s gtest_discover_tests gives it (all others take under 7 s); the slow ones listed here
+# get about four times their real time (the machine is shared, sanitizer builds run slower), so
+# that a test that hangs is heard of within a minute, not ten.
+set(_tessaron_slow_tests
+    # name (regular expression)                                  seconds  # real: -j2, Release
+    "^PlacementAssignmentFast\\.MatchesTheReferenceAtFullSize$"   60     # 13-14
+    "^PlacementOrganic\\.FastRelaxationMatchesTheReference$"      40     # 9
+    "^Shards/CreateFaultSweep\\."                                 40     # 8-10 each
+    "^AnimationScript\\.EachBatchOfALongRunCompiles"              40     # 6-8
+)
+foreach(_name IN LISTS unit_tests_TESTS)
+  set(_rest ${_tessaron_slow_tests})
+  while(_rest)
+    list(POP_FRONT _rest _pattern _seconds)
+    if(_name MATCHES "${_pattern}")
+      set_tests_properties("${_name}" PROPERTIES TIMEOUT ${_seconds})
+      break()
+    endif()
+  endwhile()
+endforeach()
