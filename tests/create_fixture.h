@@ -47,11 +47,15 @@ inline sim::Project project(int cards, int frames = 100) {
     return p;
 }
 
-// A host with the plug-in applied to layer 1, Source Layer = layer 1, Random Seed off.
-inline std::unique_ptr<sim::Host> applied(sim::Project p) {
+// A host with the plug-in applied to layer 1, Source Layer = layer 1, Random Seed off. The
+// built shared library, or a linked-in entry point (which sees the switches a test pins).
+inline std::unique_ptr<sim::Host> applied(sim::Project p, PF_FilterProc linked = nullptr) {
     auto host = std::make_unique<sim::Host>(std::move(p));
     host->setEffectLayer(0);
-    host->loadPlugin(TESSARON_BINARY_DIR "/Tessaron_Pro.so");
+    if (linked)
+        host->attach(linked);
+    else
+        host->loadPlugin(TESSARON_BINARY_DIR "/Tessaron_Pro.so");
     EXPECT_EQ(host->apply(), PF_Err_NONE);
     host->setParam(PARAM_SOURCE_LAYER, 1);
     host->setParam(PARAM_RANDOM_SEED, 0);

@@ -1,14 +1,17 @@
-// The same press on the same project with the same Seed writes the same keys bit for bit.
+// The same press on the same project with the same Seed writes the same keys bit for bit, on
+// one thread or several.
 #include <functional>
 
 #include "create_fixture.h"
+#include "scoped_switches.h"
+#include "test_host_fixture.h"
 
 namespace {
 
 using namespace create_fixture;
 
-std::string runEveryRandomMode() {
-    auto host = applied(project(12, 60));
+std::string runEveryRandomMode(PF_FilterProc linked = nullptr, int cards = 12) {
+    auto host = applied(project(cards, 60), linked);
     everyModeActive(*host, 20, 6);
     host->setParam(PARAM_OFFSET_METHOD, double(OffsetMethod::Random));
     host->setParam(PARAM_SPATIAL_INTERPOLATION, double(SpatialPreset::Random));
@@ -23,6 +26,23 @@ TEST(CreateDeterminism, SameSeedsWriteTheSameKeys) {
     const std::string second = runEveryRandomMode();
     EXPECT_EQ(std::hash<std::string>()(first), std::hash<std::string>()(second));
     EXPECT_EQ(first, second);
+}
+
+// The whole press through the host, with the plug-in linked in so that the pinned thread count
+// reaches it; 200 cards make the Organic samples (50 a site) enough to split four ways. The
+// built library (the machine's cores) writes the same keys too.
+TEST(CreateDeterminism, OneThreadAndSeveralWriteTheSameKeys) {
+    const int cards = 200;
+    std::string single;
+    {
+        const ScopedWorkerThreads pinned(1);
+        single = runEveryRandomMode(&EntryPointFunc, cards);
+    }
+    for (int threads : {2, 3, 4}) {
+        const ScopedWorkerThreads pinned(threads);
+        EXPECT_EQ(runEveryRandomMode(&EntryPointFunc, cards), single) << threads << " threads";
+    }
+    EXPECT_EQ(runEveryRandomMode(nullptr, cards), single) << "the built library";
 }
 
 TEST(CreateDeterminism, AnotherSeedWritesOtherKeys) {

@@ -16,6 +16,7 @@
 #include "placement/AssignmentCosts.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/RadixHeap.h"
+#include "scoped_switches.h"
 
 namespace {
 
@@ -348,18 +349,20 @@ TEST(PlacementAssignmentFast, ThreadsDoNotChangeTheAnswer) {
     const auto to = scatter(rng, n, 1000);
     std::vector<bool> starts = known(n);
     AssignmentWarmStart one, many, dense;
-    setWorkerThreads(1);
-    const auto columns = fastSettled(from, to, starts, one);
-    starts[3] = false;  // an unknown start: the dense solver
-    const auto denseColumns = fastSettled(from, to, starts, dense);
+    std::vector<int32_t> columns, denseColumns;
+    {
+        const ScopedWorkerThreads single(1);
+        columns = fastSettled(from, to, starts, one);
+        starts[3] = false;  // an unknown start: the dense solver
+        denseColumns = fastSettled(from, to, starts, dense);
+    }
     for (int threads : {2, 3}) {
-        setWorkerThreads(threads);
+        const ScopedWorkerThreads pinned(threads);
         AssignmentWarmStart again, denseAgain;
         EXPECT_EQ(fastSettled(from, to, known(n), again), columns) << threads;
         EXPECT_EQ(again.prices, one.prices) << threads;
         EXPECT_EQ(fastSettled(from, to, starts, denseAgain), denseColumns) << threads;
     }
-    setWorkerThreads(0);
 }
 
 // Last frame's prices and columns, no longer all tight, with a start unknown (the dense solver):

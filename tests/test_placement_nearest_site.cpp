@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "engine/Parallel.h"
 #include "placement/NearestSite.h"
+#include "scoped_switches.h"
 
 namespace {
 
@@ -23,10 +23,9 @@ void expectSameAsReference(const std::vector<Point2D>& sites, const std::vector<
     const OrderedSamples ordered =
         orderSamples(samples, cellOrder(samples, static_cast<int>(sites.size())));
     for (int threads : {1, 3}) {
-        setWorkerThreads(threads);
+        const ScopedWorkerThreads pinned(threads);
         EXPECT_EQ(nearestSitesGrid(sites, ordered), reference) << what << " " << threads;
     }
-    setWorkerThreads(0);
 }
 
 }  // namespace

@@ -6,10 +6,9 @@
 #include <random>
 
 #include "engine/MyTessaron.h"
-#include "engine/Parallel.h"
 #include "engine/Random.h"
-#include "engine/SearchPath.h"
 #include "engine_fixture.h"
+#include "scoped_switches.h"
 
 namespace {
 
@@ -175,15 +174,13 @@ namespace {
 
 std::vector<Point2D> relaxed(int n, SearchPath path, int threads,
                              const std::function<void(MyTessaron&)>& image) {
-    setSearchPath(path);
-    setWorkerThreads(threads);
+    const ScopedSearchPath pathPinned(path);
+    const ScopedWorkerThreads threadsPinned(threads);
     MyTessaron e;
     e.layerCount = n;
     image(e);
     seedRandomSources(4);
     e.getOrganicPoints();
-    setSearchPath(SearchPath::Fast);
-    setWorkerThreads(0);
     std::vector<Point2D> sites;
     for (const MySitePoint& s : e.sites) {
         sites.push_back(s.position);

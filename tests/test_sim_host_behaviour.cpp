@@ -17,13 +17,9 @@ using namespace scenetest;
 
 const char* const kPlugin = TESSARON_BINARY_DIR "/Tessaron_Pro.so";
 
+// A solid carrying the effect, and these actions.
 Json fakeScene(const Json& actions) {
-    return {{"comp", {{"width", 100}, {"height", 100}, {"frameRate", 25}, {"duration", 4}}},
-            {"layers",
-             {{{"name", "Shape"},
-               {"type", "solid"},
-               {"effects", {{{"name", "Tessaron (Pro)"}, {"params", Json::object()}}}}}}},
-            {"actions", actions}};
+    return changed(sceneData("host_fake.json"), {{"/actions", actions}});
 }
 
 // Sets one parameter, as an action.
@@ -57,22 +53,18 @@ TEST(SimHostMoments, ControlsAreRefreshedOnlyWhenTheHostWould) {
 }
 
 // The Tessaron scene: an opaque 400 x 300 Source (or another Source layer), and cards.
-Json collageScene(const Json& source, const Json& params, const Json& actions, int cards = 6) {
-    Json layers = Json::array();
-    Json carrier = {{"name", "Carrier"},
-                    {"type", "null"},
-                    {"effects", {{{"name", "Tessaron (Pro)"}, {"params", params}}}}};
-    layers.push_back(carrier);
-    layers.push_back(source);
+Json collageScene(const Json& params, const Json& actions, const Json& source = Json(),
+                  int cards = 6) {
+    Json doc = changed(sceneData("host_collage.json"),
+                       {{"/layers/0/effects/0/params", params}, {"/actions", actions}});
+    if (!source.is_null()) doc["layers"][1] = source;
     for (int i = 0; i < cards; ++i) {
-        layers.push_back({{"name", "Card " + std::to_string(i + 1)},
-                          {"type", "solid"},
-                          {"size", {10, 10}},
-                          {"transform", {{"position", {5 + 10 * i, 5}}}}});
+        doc["layers"].push_back({{"name", "Card " + std::to_string(i + 1)},
+                                 {"type", "solid"},
+                                 {"size", {10, 10}},
+                                 {"transform", {{"position", {5 + 10 * i, 5}}}}});
     }
-    return {{"comp", {{"width", 400}, {"height", 300}, {"frameRate", 25}, {"duration", 4}}},
-            {"layers", layers},
-            {"actions", actions}};
+    return doc;
 }
 
 struct Ran {
@@ -92,15 +84,11 @@ Ran run(const Json& doc) {
     return r;
 }
 
-const Json kSolidSource = {{"name", "Source"}, {"type", "solid"}, {"size", {400, 300}}};
-
 TEST(SimHostMoments, RaisingTheOffsetEnablesOffsetMethod) {
-    Ran r = run(
-        collageScene(kSolidSource, {{"Source Layer", "Source"}}, setting("Offset (frames)", 3)));
+    Ran r = run(collageScene({{"Source Layer", "Source"}}, setting("Offset (frames)", 3)));
     EXPECT_FALSE(r.host->paramDisabled(PARAM_OFFSET_METHOD));
-    Ran lowered =
-        run(collageScene(kSolidSource, {{"Source Layer", "Source"}, {"Offset (frames)", 3}},
-                         setting("Offset (frames)", 0)));
+    Ran lowered = run(collageScene({{"Source Layer", "Source"}, {"Offset (frames)", 3}},
+                                   setting("Offset (frames)", 0)));
     EXPECT_TRUE(lowered.host->paramDisabled(PARAM_OFFSET_METHOD));
 }
 
@@ -112,14 +100,13 @@ std::vector<double> positionKeyTimes(sim::Host& host, int layer) {
 }
 
 TEST(SimHostMarkers, UnsortedMarkersEvaluateEveryFrame) {
-    Json source = kSolidSource;
-    source["markers"] = {1.6, 0.2, 0.48, 0.2};
-    Ran r = run(collageScene(source,
-                             {{"Source Layer", "Source"},
-                              {"Frames to Render", "From Layer Markers"},
-                              {"Position", "Random"},
-                              {"Random Seed", false}},
-                             Json::array({"create"})));
+    Json doc = collageScene({{"Source Layer", "Source"},
+                             {"Frames to Render", "From Layer Markers"},
+                             {"Position", "Random"},
+                             {"Random Seed", false}},
+                            Json::array({"create"}));
+    doc["layers"][1]["markers"] = {1.6, 0.2, 0.48, 0.2};
+    Ran r = run(doc);
     const auto& markers = r.host->project().comp.layers[1].markers;
     ASSERT_EQ(markers.size(), 4u);
     EXPECT_EQ(markers[0].seconds(), 0.2);
@@ -130,15 +117,14 @@ TEST(SimHostMarkers, UnsortedMarkersEvaluateEveryFrame) {
 
 TEST(SimHostMessages, OnlyShownMessagesAreMarkedShown) {
     // A host too old for the plug-in: the message is written but no flag asks to show it.
-    Json old = collageScene(kSolidSource, {{"Source Layer", "Source"}}, Json::array());
+    Json old = collageScene({{"Source Layer", "Source"}}, Json::array());
     old["host"] = {{"apiVersion", {13, 0}}};
     Ran declined = run(old);
     const sim::Records& quiet = declined.host->records();
     ASSERT_FALSE(quiet.messages.empty());
     EXPECT_EQ(quiet.messageShown, std::vector<bool>(quiet.messages.size(), false));
     // No Source layer: the plug-in asks for its message to be shown.
-    Ran missing =
-        run(collageScene(kSolidSource, {{"Source Layer", "None"}}, Json::array({"create"})));
+    Ran missing = run(collageScene({{"Source Layer", "None"}}, Json::array({"create"})));
     EXPECT_EQ(missing.host->records().messages,
               std::vector<std::string>{"You must choose a Source layer first."});
     EXPECT_EQ(missing.host->records().messageShown, std::vector<bool>{true});
@@ -172,7 +158,7 @@ TEST(SimHostParams, SlidersAndAnglesMoveBetweenKeysOthersHold) {
 }
 
 TEST(SimHostParams, KeyedMinSizeReachesThePluginInterpolated) {
-    Json doc = collageScene(kSolidSource, {{"Source Layer", "Source"}}, Json::array());
+    Json doc = collageScene({{"Source Layer", "Source"}}, Json::array());
     doc["layers"][0]["effects"][0]["params"]["Min Size (px)"] =
         Json::parse(R"([{"time": 0, "value": 10}, {"time": 2, "value": 30}])");
     doc["comp"]["time"] = 1.0;
@@ -198,34 +184,28 @@ TEST(SimHostParams, EveryValueTheRangeAdmitsIsAccepted) {
     host.globalSetdown();
 }
 
-// Every Position the run writes lies on the pixels the preview draws for the Source.
-void expectCollageOn(const Json& source, double left, double top, double right, double bottom) {
-    Ran r = run(collageScene(source,
-                             {{"Source Layer", "Source"},
-                              {"Position", "Random"},
-                              {"Random Seed", false},
-                              {"Force Keyframing", true},
-                              {"Scale", "Ignore"}},
-                             Json::array({"create"}), 12));
-    const auto& layers = r.host->project().comp.layers;
-    for (size_t i = 2; i < layers.size(); ++i) {
-        ASSERT_EQ(layers[i].position.keys.size(), 1u) << layers[i].name;
-        const sim::Vec3 p = layers[i].position.keys[0].value;
-        EXPECT_TRUE(p[0] >= left && p[0] <= right && p[1] >= top && p[1] <= bottom)
-            << layers[i].name << " at " << p[0] << ", " << p[1];
-    }
-}
-
+// Every Position the run writes lies on the pixels the preview draws for the Source
+// (tests/scenes/host_sources.json: shape and text layers and where they draw).
 TEST(SimHostSources, ShapeAndTextSourcesGetCollagesOnTheirDrawnPixels) {
-    expectCollageOn({{"name", "Source"}, {"type", "shape"}, {"size", {200, 100}}}, 100, 100, 300,
-                    200);
-    expectCollageOn({{"name", "Source"},
-                     {"type", "shape"},
-                     {"size", {100, 50}},
-                     {"transform", {{"position", {100, 60}}}}},
-                    50, 35, 150, 85);
-    expectCollageOn({{"name", "Source"}, {"type", "text"}, {"size", {120, 40}}}, 140, 130, 260,
-                    170);
+    const Json cases = sceneData("host_sources.json")["cases"];
+    ASSERT_GE(cases.size(), 3u);
+    for (const Json& c : cases) {
+        const double left = c["bounds"][0], top = c["bounds"][1], right = c["bounds"][2],
+                     bottom = c["bounds"][3];
+        Ran r = run(collageScene({{"Source Layer", "Source"},
+                                  {"Position", "Random"},
+                                  {"Random Seed", false},
+                                  {"Force Keyframing", true},
+                                  {"Scale", "Ignore"}},
+                                 Json::array({"create"}), c["source"], 12));
+        const auto& layers = r.host->project().comp.layers;
+        for (size_t i = 2; i < layers.size(); ++i) {
+            ASSERT_EQ(layers[i].position.keys.size(), 1u) << layers[i].name;
+            const sim::Vec3 p = layers[i].position.keys[0].value;
+            EXPECT_TRUE(p[0] >= left && p[0] <= right && p[1] >= top && p[1] <= bottom)
+                << c["source"] << ": " << layers[i].name << " at " << p[0] << ", " << p[1];
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the scene, result and CLI tests: a scratch folder, PNG and text files, and a small
-// stand-in plug-in that registers a few parameters of each kind and counts the commands it got.
+// Shared by the scene, result and CLI tests: a scratch folder, PNG and text files, the scenes in
+// tests/scenes/, and a small stand-in plug-in that registers a few parameters of each kind and
+// counts the commands it got.
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,8 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "sim/core/Host.h"
 
@@ -37,6 +41,22 @@ class TempDir {
 
 inline void writeText(const std::string& path, const std::string& text) {
     std::ofstream(path) << text;
+}
+
+// A scene or scene table from tests/scenes/, shared with anything else that reads scenes.
+inline nlohmann::ordered_json sceneData(const std::string& name) {
+    const std::string path = std::string(TESSARON_SOURCE_DIR) + "/tests/scenes/" + name;
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return nlohmann::ordered_json::parse(in);
+}
+
+// The scene with the value at each JSON pointer in changes replaced (or added).
+inline nlohmann::ordered_json changed(nlohmann::ordered_json scene,
+                                      const nlohmann::ordered_json& changes) {
+    for (const auto& [pointer, value] : changes.items())
+        scene[nlohmann::ordered_json::json_pointer(pointer)] = value;
+    return scene;
 }
 
 inline void writePng(const std::string& path, int w, int h) {

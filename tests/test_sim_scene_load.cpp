@@ -15,19 +15,10 @@ namespace {
 using scenetest::TempDir;
 using Json = nlohmann::ordered_json;
 
-const char* const kExample = R"json({
-  "comp": {"width": 100, "height": 100, "frameRate": 25, "duration": 4,
-           "time": 0, "workArea": [0, 4], "pixelAspect": 1, "resolution": 1, "bitDepth": 8},
-  "layers": [
-    {"name": "Shape", "type": "footage", "size": [100, 100], "image": "shape.png",
-     "transform": {"anchorPoint": [50, 50], "position": [50, 50], "scale": [100, 100], "rotation": 0, "opacity": 100},
-     "keys": {"position": [{"time": 1.0, "value": [10, 20]}]},
-     "markers": [0.2, 0.48],
-     "switches": {"video": true, "locked": false, "guide": false, "adjustment": false, "null": false, "threeD": false, "motionBlur": false},
-     "effects": [{"name": "Tessaron (Pro)", "params": {"Source Layer": "Shape", "Position": "Grid",
-                  "Min Size (px)": [{"time": 0, "value": 10}, {"time": 1, "value": 30}], "Random Seed": false, "Seed": 7}}]},
-    {"name": "Card 1", "type": "solid", "size": [40, 20], "fill": "#ff8800"} ],
-  "actions": ["create"] })json";
+// A complete scene: a footage Source carrying the effect and one card.
+Json example() {
+    return scenetest::sceneData("load_example.json");
+}
 
 class SceneLoad : public ::testing::Test {
   protected:
@@ -54,7 +45,7 @@ class SceneLoad : public ::testing::Test {
 };
 
 TEST_F(SceneLoad, ExampleSceneLandsInTheProject) {
-    const sim::Scene s = load(Json::parse(kExample));
+    const sim::Scene s = load(example());
     const sim::Comp& c = s.project.comp;
     EXPECT_EQ(c.width, 100);
     EXPECT_EQ(c.frameDuration.value, 1);
@@ -101,15 +92,7 @@ TEST_F(SceneLoad, ExampleSceneLandsInTheProject) {
 }
 
 TEST_F(SceneLoad, DefaultsFillWhatTheSceneLeavesOut) {
-    Json doc = {
-        {"comp", {{"width", 200}, {"height", 100}, {"frameRate", 30}, {"duration", 2}}},
-        {"layers",
-         {{{"type", "solid"}, {"size", {40, 20}}, {"effects", {{{"name", "Tessaron (Pro)"}}}}},
-          {{"name", "N"}, {"type", "null"}},
-          {{"name", "Cam"}, {"type", "camera"}},
-          {{"name", "Fill"}, {"type", "solid"}}}},
-        {"host", {{"apiVersion", {13, 0}}}}};
-    const sim::Scene s = load(doc);
+    const sim::Scene s = load(scenetest::sceneData("load_defaults.json"));
     const sim::Comp& c = s.project.comp;
     EXPECT_EQ(c.workAreaDuration.value, 60);
     EXPECT_EQ(c.currentTime.value, 0);
@@ -132,14 +115,8 @@ TEST_F(SceneLoad, DefaultsFillWhatTheSceneLeavesOut) {
 }
 
 TEST_F(SceneLoad, ActionsAndKeyDetailsAreRead) {
-    Json doc = Json::parse(kExample);
-    doc["actions"] = Json::parse(
-        R"(["create", {"time": 2.0}, {"set": {"Seed": 3, "Position": "Grid"}}, "undo"])");
-    doc["layers"][1]["keys"] = Json::parse(R"({"scale": [{"time": 0.4, "value": [50, 60],
-        "interpolation": {"in": "hold", "out": "bezier"},
-        "ease": {"in": [{"speed": 1, "influence": 20}, {"speed": 2, "influence": 30}, {"speed": 3, "influence": 40}],
-                 "out": []}}]})");
-    const sim::Scene s = load(doc);
+    const sim::Scene s = load(
+        scenetest::changed(example(), scenetest::sceneData("load_example_actions.json")["set"]));
     ASSERT_EQ(s.actions.size(), 4u);
     EXPECT_EQ(s.actions[1].kind, sim::Action::Kind::Time);
     EXPECT_EQ(s.actions[1].time.value, 50);
@@ -185,75 +162,16 @@ TEST(SceneTimes, SecondsSnapToTheNearestFrame) {
 
 // ---------------------------------------------------------------- bad scenes
 
-struct BadCase {
-    const char* pointer;  // JSON pointer of the field to replace ("" = the scene text below)
-    const char* value;    // JSON text of the replacement
-    const char* message;  // what follows "scene.json: "
-};
-
-const BadCase kBadCases[] = {
-    {"/layers/1/type", R"("sprite")",
-     R"(layers[1].type: unknown layer type "sprite" (expected footage, solid, text, shape, null, camera, light))"},
-    {"/layers/0/image", R"("missing.png")", "layers[0].image: image not found: "},
-    {"/layers/0/image", R"("scene.json")", "layers[0].image: not a readable PNG image: "},
-    {"/layers/0/size", "[50, 50]", "layers[0].size: differs from the image size 100 x 100"},
-    {"/layers/1/fill", R"("orange")", "layers[1].fill: expected a colour"},
-    {"/layers/0/keys/wobble", "[]", "layers[0].keys.wobble: unknown transform property"},
-    {"/layers/0/keys/position/0/value", "7",
-     "layers[0].keys.position[0].value: expected a list of 2 or 3 numbers, got number 7"},
-    {"/layers/0/keys/position/-", R"({"time": 1.01, "value": [0, 0]})",
-     "layers[0].keys.position[1].time: a second key on the same frame"},
-    {"/layers/0/keys/position", R"({"timeScale": 25, "styles": [], "keys": [[1, [0, 0], 0]]})",
-     "layers[0].keys.position.keys[0][2]: no style 0 (the property has 0)"},
-    {"/layers/0/keys/position",
-     R"({"timeScale": 25, "styles": [{}, {}], "keys": [[1, [0, 0], 1], [2, [0, 0], 2]]})",
-     "layers[0].keys.position.keys[1][2]: no style 2 (the property has 2)"},
-    {"/layers/0/keys/position", R"({"timeScale": 25, "styles": [{}], "keys": [[1, [0, 0]]]})",
-     "layers[0].keys.position.keys[0]: expected [time, value, style] or"},
-    {"/layers/0/keys/position", R"({"timeScale": 0, "styles": [{}], "keys": [[1, [0, 0], 0]]})",
-     "layers[0].keys.position.timeScale: number 0 out of range"},
-    {"/layers/0/keys/position",
-     R"({"timeScale": 25, "styles": [{}], "keys": [[1, [0, 0], 0], [[2, 50], [0, 0], 0]]})",
-     "layers[0].keys.position.keys[1][0]: a second key on the same frame"},
-    {"/layers/0/switches/locked", "1",
-     "layers[0].switches.locked: expected true or false, got number 1"},
-    {"/layers/0/switches/solo", "true", "layers[0].switches.solo: unknown switch"},
-    {"/layers/0/transform/opacity", "120",
-     "layers[0].transform.opacity: number 120 out of range [0, 100]"},
-    {"/layers/0/effects/0/name", R"("Blur")",
-     R"(layers[0].effects[0].name: unknown effect "Blur")"},
-    {"/layers/0/effects/0/params", "[1]", "layers[0].effects[0].params: expected an object"},
-    {"/layers/0/effects", "[]", R"x(layers: no layer carries the effect "Tessaron (Pro)")x"},
-    {"/layers/1/effects", R"x([{"name": "Tessaron (Pro)"}])x",
-     "layers[1].effects[0]: a scene holds one instance of the effect"},
-    {"/layers/1/image", R"("shape.png")", "layers[1].image: only footage layers have images"},
-    {"/layers/0/frames", R"([{"time": 0}])", "layers[0].frames[0].image: missing"},
-    {"/layers/0/markers/1", R"("soon")", "layers[0].markers[1]: expected a number"},
-    {"/comp/width", R"("wide")", R"(comp.width: expected a number, got string "wide")"},
-    {"/comp/frameRate", "0", "comp.frameRate: number 0 out of range [1, 999]"},
-    {"/comp/bitDepth", "12", "comp.bitDepth: expected 8, 16 or 32"},
-    {"/comp/resolution", R"("tiny")", R"(comp.resolution: unknown resolution "tiny")"},
-    {"/comp/workArea", "[3, 1]", "comp.workArea: the work area ends before it starts"},
-    {"/comp/time", "9", "comp.time: number 9 out of range [0, 4]"},
-    {"/host/apiVersion", "13", "host.apiVersion: expected [major, minor]"},
-    {"/actions/0", R"("explode")", R"(actions[0]: unknown action string "explode")"},
-    {"/actions/-", R"({"time": "later"})", "actions[1].time: expected a number"},
-    {"/layers", "{}", "layers: expected a list, got object"},
-    {"/layers/0/keys/position/0/time", "1e12",
-     "layers[0].keys.position[0].time: number 1000000000000.0 s is beyond the times the host can "
-     "hold at this frame rate (8.58993e+07 s either way)"},
-    {"/layers/0/markers/0", "-1e300", "layers[0].markers[0]: number -1e+300 s is beyond"},
-    {"/comp/width", "1e30", "comp.width: number 1e+30 out of range [1, 30000]"},
-    {"/comp/width", "123456789012345678901", "comp.width: number 1.2345678901234568e+20 out of"},
-};
-
+// tests/scenes/load_bad.json: the example with one field replaced, and the start of the line.
 TEST_F(SceneLoad, EachBadSceneFailsWithOneLineNamingFileAndField) {
-    for (const BadCase& c : kBadCases) {
-        Json doc = Json::parse(kExample);
-        doc[Json::json_pointer(c.pointer)] = Json::parse(c.value);
-        const std::string message = failure(doc);
-        const std::string expected = dir.file("scene.json") + ": " + c.message;
-        EXPECT_EQ(message.substr(0, expected.size()), expected) << c.pointer;
+    const Json cases = scenetest::sceneData("load_bad.json")["cases"];
+    ASSERT_GE(cases.size(), 36u);
+    for (const Json& c : cases) {
+        const std::string message =
+            failure(scenetest::changed(example(), {{c["at"].get<std::string>(), c["value"]}}));
+        const std::string expected =
+            dir.file("scene.json") + ": " + c["message"].get<std::string>();
+        EXPECT_EQ(message.substr(0, expected.size()), expected) << c["at"];
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     }
 }
@@ -261,7 +179,7 @@ TEST_F(SceneLoad, EachBadSceneFailsWithOneLineNamingFileAndField) {
 // At 59.94 fps a time value counts 1/60000 s: 35791 s is the last time that fits, and a key at
 // 40000 s is refused rather than wrapped to a negative time.
 TEST_F(SceneLoad, TimesAreCheckedAtTheCompositionsTimeScale) {
-    Json doc = Json::parse(kExample);
+    Json doc = example();
     doc["comp"]["frameRate"] = 59.94;
     doc["layers"][0]["keys"]["position"][0]["time"] = 35790;
     EXPECT_EQ(load(doc).project.comp.layers[0].position.keys[0].time.value, 2145255 * 1001);
@@ -274,8 +192,8 @@ TEST_F(SceneLoad, TimesAreCheckedAtTheCompositionsTimeScale) {
         << failure(doc);
 }
 
-// Text no document can hold: numbers beyond a double and nesting that would exhaust the stack
-// of anything walking it recursively.
+// Text no document can hold (load_bad.json's texts): numbers beyond a double, malformed JSON,
+// and nesting that would exhaust the stack of anything walking it recursively.
 TEST_F(SceneLoad, NumbersTooBigAndNestingTooDeepNameTheField) {
     const std::string file = dir.file("scene.json");
     auto failureOf = [&](const std::string& text) -> std::string {
@@ -289,16 +207,21 @@ TEST_F(SceneLoad, NumbersTooBigAndNestingTooDeepNameTheField) {
         }
         return "(no error)";
     };
-    EXPECT_EQ(failureOf(R"({"comp": {"width": 10, "duration": 1e400}})"),
-              file + ": comp.duration: number out of range: 1e400");
-    EXPECT_EQ(failureOf(R"({"layers": [{}, {"size": [3, -1e999]}]})"),
-              file + ": layers[1].size[1]: number out of range: -1e999");
+    const Json texts = scenetest::sceneData("load_bad.json")["texts"];
+    ASSERT_GE(texts.size(), 4u);
+    for (const Json& c : texts) {
+        const std::string message = failureOf(c["text"]);
+        if (c.contains("messageStart"))
+            EXPECT_EQ(message.rfind(file + ": " + c["messageStart"].get<std::string>(), 0), 0u)
+                << message;
+        else
+            EXPECT_EQ(message, file + ": " + c["message"].get<std::string>());
+    }
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');
     std::string path = "comp.x";
     for (int i = 0; i < sim::scene::kMaxDepth - 2; ++i) path += "[0]";
     EXPECT_EQ(failureOf(R"({"comp": {"x": )" + deep + "}}"),
               file + ": " + path + ": nested deeper than 64 levels");
-    EXPECT_EQ(failureOf(R"({"comp": 1} x)").rfind(file + ": malformed JSON: ", 0), 0u);
 }
 
 // An image larger than any layer the host makes is refused from its header, before decoding.
@@ -306,7 +229,7 @@ TEST_F(SceneLoad, ImagesLargerThanTheHostsLayersAreRefused) {
     const unsigned char header[24] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13,
                                       'I',  'H', 'D', 'R', 0,    0,    0x9c, 0x40, 0, 0, 0, 10};
     scenetest::writeText(dir.file("huge.png"), std::string(header, header + sizeof header));
-    Json doc = Json::parse(kExample);
+    Json doc = example();
     doc["layers"][0]["image"] = "huge.png";
     doc["layers"][0].erase("size");
     EXPECT_EQ(failure(doc), dir.file("scene.json") +
@@ -315,18 +238,10 @@ TEST_F(SceneLoad, ImagesLargerThanTheHostsLayersAreRefused) {
                                 dir.file("huge.png"));
 }
 
-TEST_F(SceneLoad, MissingAndMalformedFilesFail) {
-    scenetest::writeText(dir.file("scene.json"), "{\"comp\": [1, 2,}");
-    try {
-        sim::loadScene(dir.file("scene.json"));
-        FAIL() << "no error";
-    } catch (const sim::SceneError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind(dir.file("scene.json") + ": malformed JSON: ", 0), 0u)
-            << e.what();
-    }
+TEST_F(SceneLoad, MissingFilesAndFieldsFail) {
     EXPECT_THROW(sim::loadScene(dir.file("none.json")), sim::SceneError);
     EXPECT_THROW(sim::loadScene(dir.path().string()), sim::SceneError);  // a folder
-    Json doc = Json::parse(kExample);
+    Json doc = example();
     doc.erase("comp");
     EXPECT_EQ(failure(doc), dir.file("scene.json") + ": comp: missing");
 }

@@ -171,14 +171,10 @@ TEST(SceneResult, ResultKeysLoadBackAsSceneKeys) {
     const sim::Project p = awkwardProject();
     const sim::Records records;
     const Json r = sim::resultJson({p, records, {}});
-    Json scene = {
-        {"comp", {{"width", 100}, {"height", 100}, {"frameRate", 25}, {"duration", 10}}},
-        {"layers",
-         {{{"name", "A"},
-           {"type", "solid"},
-           {"effects", {{{"name", "Tessaron (Pro)"}}}},
-           {"keys",
-            {{"position", r["layers"][0]["position"]}, {"opacity", r["layers"][0]["opacity"]}}}}}}};
+    const Json scene = scenetest::changed(
+        scenetest::sceneData("result_reload.json"),
+        {{"/layers/0/keys",
+          {{"position", r["layers"][0]["position"]}, {"opacity", r["layers"][0]["opacity"]}}}});
     const sim::Scene s = sim::parseScene(scene, "scene.json", ".");
     const sim::Stream& back = s.project.comp.layers[0].position;
     const sim::Stream& orig = p.comp.layers[0].position;
