@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "animation/EaseScript.h"
 #include "sim/core/Host.h"
 #include "sim/script/Script.h"
 
@@ -410,7 +411,8 @@ TEST_F(ScriptBindings, UncaughtErrorsFailTheScriptAndAreRecordedOnce) {
 }
 
 // The ease script the plug-in generates, over a layer whose keys lie a little after the frames'
-// times (a time offset): every key is found and gets its frame's interpolation.
+// times (a time offset): at every API version every key is found and gets its frame's
+// interpolation, and the script's value counts the keys eased.
 TEST_F(ScriptBindings, GeneratedEaseScriptReachesShiftedKeys) {
     sim::Layer& b = project.comp.layers[1];
     addKey(b.position, 4000, 1);  // frames at 0, 0.48 and 1.0 s, shifted by 0.04 s
@@ -419,49 +421,65 @@ TEST_F(ScriptBindings, GeneratedEaseScriptReachesShiftedKeys) {
     addKey(b.scale, 4000, 1);
     addKey(b.scale, 52000, 2);
     addKey(b.scale, 104000, 3);
-    const std::string script =
-        "try{var comp=app.project.activeItem;var layerIndices=[2];var propIndices=[0,1];"
-        "var keyTimes=[0,0.48,1];var speedInVals=[0,0,0];var influenceInVals=[0.1,33.3333,0.1];"
-        "var speedOutVals=[0,0,0];var influenceOutVals=[0.1,100,0.1];var interpolationVals=[1,5,8];"
-        "var ignorePropKeyVals=[[0,0,0],[0,1,0]];"
-        "for (var layerId=0; layerId < layerIndices.length; layerId++){var "
-        "layer=comp.layer(layerIndices[layerId]);"
-        "var props=[];for (var i=0; i < propIndices.length; i++){if (propIndices[i] == 0) "
-        "props.push(layer.position);"
-        "else if (propIndices[i] == 1) props.push(layer.scale);else if (propIndices[i] == 2) "
-        "props.push(layer.rotation);"
-        "else if (propIndices[i] == 3) props.push(layer.opacity);}for (var propId=0; propId < "
-        "props.length; propId++)"
-        "{var prop=props[propId];if (!prop.numKeys) continue;for (var k=0; k < keyTimes.length; "
-        "k++)"
-        "{if (!ignorePropKeyVals[propId][k]){var interp=interpolationVals[k];var "
-        "keyId=prop.nearestKeyIndex(keyTimes[k]);"
-        "if(prop.keyTime(keyId) < keyTimes[k] - 0.005)keyId++;if "
-        "(interp==1){prop.setInterpolationTypeAtKey(keyId, "
-        "KeyframeInterpolationType.LINEAR, KeyframeInterpolationType.LINEAR);}else if (interp==8)"
-        "{prop.setInterpolationTypeAtKey(keyId, KeyframeInterpolationType.LINEAR, "
-        "KeyframeInterpolationType.HOLD);}"
-        "else{var easeIn=new KeyframeEase(speedInVals[k], influenceInVals[k]);var easeOut=new "
-        "KeyframeEase("
-        "speedOutVals[k], influenceOutVals[k]);var easeInArr=[], easeOutArr=[];var "
-        "dims=(prop.matchName.toLowerCase()"
-        ".indexOf('scale') != -1) ? 3 : 1;for (var d=1; d <= dims; "
-        "d++){easeInArr.push(easeIn);easeOutArr.push(easeOut);}"
-        "prop.setTemporalEaseAtKey(keyId, easeInArr, easeOutArr);}}}}}}catch(e){}";
-    const sim::Key ignored = b.scale.keys[1];
-    EXPECT_TRUE(sim::executeScript(project, records, script));
-    EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
-    const sim::Stream& p = b.position;
-    EXPECT_EQ(p.keys[0].style().outInterp, Interp::Linear);
-    EXPECT_EQ(p.keys[1].style().inInterp, Interp::Bezier);
-    ASSERT_EQ(p.keys[1].style().outEase.size(), 1u);
-    EXPECT_EQ(p.keys[1].style().outEase[0].influence, 100);
-    EXPECT_EQ(p.keys[2].style().inInterp, Interp::Linear);
-    EXPECT_EQ(p.keys[2].style().outInterp, Interp::Hold);
-    const sim::Stream& s = b.scale;
-    EXPECT_EQ(s.keys[0].style().outInterp, Interp::Linear);
-    EXPECT_TRUE(sameTiming(s.keys[1], ignored));  // marked in the ignore table
-    EXPECT_EQ(s.keys[2].style().outInterp, Interp::Hold);
+    EaseScriptTables t;
+    t.compItemId = project.comp.itemId;
+    t.layerNumbers = {2};
+    t.propertyCodes = {0, 1};
+    t.keyTimes = {{0, 0.48, 1}};
+    t.speedsIn = t.speedsOut = {0, 0, 0};
+    t.influencesIn = {0.1f, 33.3333f, 0.1f};
+    t.influencesOut = {0.1f, 100, 0.1f};
+    t.presets = {1, 5, 8};
+    t.ignoreRows = {{0, 0, 0}, {0, 1, 0}};
+    const sim::Project before = project;
+    for (const sim::ApiVersion version : {sim::ApiVersion{13, 1}, sim::ApiVersion{13, 28}}) {
+        project = before;
+        std::string value;
+        EXPECT_TRUE(sim::executeScript(project, records, buildEaseScript(t), version, &value));
+        EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
+        EXPECT_EQ(value, "5 5");
+        const sim::Stream& p = project.comp.layers[1].position;
+        EXPECT_EQ(p.keys[0].style().outInterp, Interp::Linear);
+        EXPECT_EQ(p.keys[1].style().inInterp, Interp::Bezier);
+        ASSERT_EQ(p.keys[1].style().outEase.size(), 1u);
+        EXPECT_EQ(p.keys[1].style().outEase[0].influence, 100);
+        EXPECT_EQ(p.keys[2].style().inInterp, Interp::Linear);
+        EXPECT_EQ(p.keys[2].style().outInterp, Interp::Hold);
+        const sim::Stream& s = project.comp.layers[1].scale;
+        EXPECT_EQ(s.keys[0].style().outInterp, Interp::Linear);
+        EXPECT_TRUE(sameTiming(s.keys[1], before.comp.layers[1].scale.keys[1]));  // ignored
+        EXPECT_EQ(s.keys[2].style().outInterp, Interp::Hold);
+    }
+
+    // A layer that fails stops only itself; the count says how many keys went uneased and why.
+    // Layer 1's Rotation has no keys (a plain value): nothing to ease there.
+    const struct {
+        std::vector<int32_t> layers;
+        std::vector<int32_t> codes;
+        float influence;
+        std::string value;
+    } cases[] = {
+        {{9, 2}, {0, 1}, 33.3333f, "5 10 Error: layer: layer index 9 out of range 1..2"},
+        {{2, 1}, {0, 1}, 0.05f, "2 10 Error: KeyframeEase: influence must be between 0.1 and 100"},
+        {{1, 2}, {2, 0}, 33.3333f, "4 4"},
+    };
+    for (const auto& c : cases) {
+        project = before;
+        records = sim::Records{};
+        EaseScriptTables bad = t;
+        bad.layerNumbers = c.layers;
+        bad.keyTimes.assign(c.layers.size(), {0, 0.48, 1});
+        bad.propertyCodes = c.codes;
+        bad.influencesIn[1] = c.influence;
+        std::string value;
+        EXPECT_TRUE(sim::executeScript(project, records, buildEaseScript(bad), {}, &value));
+        EXPECT_EQ(value, c.value);
+    }
+    // A composition that is not there: nothing eased, every key counted.
+    t.compItemId = 99;
+    std::string value;
+    EXPECT_TRUE(sim::executeScript(project, records, buildEaseScript(t), {13, 1}, &value));
+    EXPECT_EQ(value, "0 5 Error: composition 99 not found");
 }
 
 }  // namespace
