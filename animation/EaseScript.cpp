@@ -9,33 +9,50 @@
 #include "animation/Properties.h"
 #include "engine/MyTessaron.h"
 #include "host/HostFailures.h"
+#include "host/HostObjects.h"
 #include "streams/HostTime.h"
 
+// ECMAScript 3 only (the host's script engine has nothing newer) and the object model of every
+// release the plug-in accepts: itemByID where the host has it, else a walk of the items. Each
+// layer has its own guard; the completion value is "<eased> <planned>[ <first error>]".
 const char EASE_SCRIPT[] =
-    "try{var comp=app.project.itemByID(%s);var layerIndices=%s;var propIndices=%s;"
-    "var keyTimes=%s;var speedInVals=%s;var influenceInVals=%s;var speedOutVals=%s;"
-    "var influenceOutVals=%s;var interpolationVals=%s;var ignorePropKeyVals=%s;"
-    "for (var layerId=0; layerId < layerIndices.length; layerId++){"
-    "var layer=comp.layer(layerIndices[layerId]);var props=[];for (var i=0;"
-    " i < propIndices.length; i++){if (propIndices[i] == 0) props.push(layer.position);"
-    "else if (propIndices[i] == 1) props.push(layer.scale);else if (propIndices[i] == 2) "
-    "props.push(layer.rotation);"
-    "else if (propIndices[i] == 3) props.push(layer.opacity);}for (var propId=0;"
-    " propId < props.length; propId++){var prop=props[propId];if (!prop.numKeys) continue;"
-    "for (var k=0; k < keyTimes[layerId].length; k++){if (!ignorePropKeyVals[propId][k]){"
-    "var interp=interpolationVals[k];var keyId=prop.nearestKeyIndex(keyTimes[layerId][k]);"
-    "if(prop.keyTime(keyId) < keyTimes[layerId][k] - 0.005)keyId++;"
-    "if (interp==1){prop.setInterpolationTypeAtKey(keyId, KeyframeInterpolationType.LINEAR, "
+    "(function(){var compId=%s;var layerIndices=%s;var propIndices=%s;var keyTimes=%s;"
+    "var speedInVals=%s;var influenceInVals=%s;var speedOutVals=%s;var influenceOutVals=%s;"
+    "var interpolationVals=%s;var ignorePropKeyVals=%s;"
+    "var eased=0,planned=0,firstError=null,comp=null,i;"
+    "function note(e){if(firstError===null)firstError=String(e);}"
+    "function keysOf(propId,frames){var c=0;"
+    "for(var k=0;k<frames;k++){if(!ignorePropKeyVals[propId][k])c++;}return c;}"
+    "try{var project=app.project;"
+    "if(project.itemByID){comp=project.itemByID(compId);}"
+    "else{for(i=1;i<=project.numItems;i++){var item=project.item(i);"
+    "if(item.id==compId){comp=item;break;}}}"
+    "if(!comp)throw new Error('composition '+compId+' not found');"
+    "}catch(e){note(e);comp=null;}"
+    "for(var layerId=0;layerId<layerIndices.length;layerId++){"
+    "var times=keyTimes[layerId],propId;"
+    "for(propId=0;propId<propIndices.length;propId++)planned+=keysOf(propId,times.length);"
+    "if(!comp)continue;"
+    "try{var layer=comp.layer(layerIndices[layerId]);"
+    "for(propId=0;propId<propIndices.length;propId++){var code=propIndices[propId];"
+    "var prop=code==0?layer.position:code==1?layer.scale:code==2?layer.rotation:layer.opacity;"
+    "if(!prop.numKeys){planned-=keysOf(propId,times.length);continue;}"
+    "var dims=prop.matchName.toLowerCase().indexOf('scale')!=-1?3:1;"
+    "for(var k=0;k<times.length;k++){if(ignorePropKeyVals[propId][k])continue;"
+    "var interp=interpolationVals[k],keyId=prop.nearestKeyIndex(times[k]);"
+    "if(prop.keyTime(keyId)<times[k]-0.005)keyId++;"
+    "if(interp==1){prop.setInterpolationTypeAtKey(keyId,KeyframeInterpolationType.LINEAR,"
     "KeyframeInterpolationType.LINEAR);"
-    "}else if (interp==8){prop.setInterpolationTypeAtKey(keyId, KeyframeInterpolationType.LINEAR, "
+    "}else if(interp==8){prop.setInterpolationTypeAtKey(keyId,KeyframeInterpolationType.LINEAR,"
     "KeyframeInterpolationType.HOLD);"
-    "}else{var easeIn=new KeyframeEase(speedInVals[k], influenceInVals[k]);"
-    "var easeOut=new KeyframeEase(speedOutVals[k], influenceOutVals[k]);"
-    "var easeInArr=[], easeOutArr=[];var dims=(prop.matchName.toLowerCase().indexOf('scale') != "
-    "-1) ? 3 : 1;"
-    "for (var d=1; d <= dims; d++){easeInArr.push(easeIn);easeOutArr.push(easeOut);"
-    "}prop.setTemporalEaseAtKey(keyId, easeInArr, easeOutArr);}}}}"
-    "}}catch(e){}";
+    "}else{var easeIn=new KeyframeEase(speedInVals[k],influenceInVals[k]),"
+    "easeOut=new KeyframeEase(speedOutVals[k],influenceOutVals[k]),easeInArr=[],easeOutArr=[];"
+    "for(var d=0;d<dims;d++){easeInArr.push(easeIn);easeOutArr.push(easeOut);}"
+    "prop.setTemporalEaseAtKey(keyId,easeInArr,easeOutArr);}"
+    "eased++;}}"
+    "}catch(e){note(e);}}"
+    "return eased+' '+planned+(firstError===null?'':' '+firstError);"
+    "})();";
 
 namespace {
 
@@ -135,6 +152,32 @@ std::vector<EaseScriptTables> layerBatches(const EaseScriptTables& tables, size_
     return batches;
 }
 
+long easesPlanned(const EaseScriptTables& t) {
+    long keys = 0;
+    for (const std::vector<double>& times : t.keyTimes) {
+        for (const std::vector<int32_t>& ignored : t.ignoreRows) {
+            for (size_t k = 0; k < times.size() && k < ignored.size(); ++k) keys += !ignored[k];
+        }
+    }
+    return keys;
+}
+
+bool parseEaseCount(const std::string& result, EaseCount& count) {
+    // Two whole numbers, 0 <= eased <= planned, each followed by a space or the end.
+    const char* text = result.c_str();
+    char* end = nullptr;
+    long numbers[2];
+    for (long& n : numbers) {
+        if (*text < '0' || *text > '9') return false;
+        n = std::strtol(text, &end, 10);
+        if (*end != ' ' && *end != '\0') return false;
+        text = *end ? end + 1 : end;
+    }
+    if (numbers[0] > numbers[1]) return false;
+    count = EaseCount{numbers[0], numbers[1], text};
+    return true;
+}
+
 namespace {
 
 template <typename T>
@@ -173,18 +216,39 @@ EaseScriptTables easeTables(const MyTessaron& e) {
     return t;
 }
 
+// Runs one batch's script; the keys it eased, or nothing learnt when the host refused it or
+// its result could not be read (each noted in hostFailures()).
+void runEaseScript(const AEGP_SuiteHandler& suites, AEGP_PluginID pluginId,
+                   const EaseScriptTables& batch) {
+    const std::string script = buildEaseScript(batch);
+    ScopedMemHandle result(suites.MemorySuite1()), error(suites.MemorySuite1());
+    A_Err err = suites.UtilitySuite5()->AEGP_ExecuteScript(pluginId, script.c_str(), false,
+                                                           result.receive(), error.receive());
+    if (err) {
+        std::string why;
+        error.text(why);  // the host's error text, when it gives one
+        hostFailures().failed("running the ease script", err);
+        hostFailures().eases(easesPlanned(batch), 0, why);
+        return;
+    }
+    std::string text;
+    EaseCount count;
+    err = result.text(text);
+    if (err || !parseEaseCount(text, count)) {
+        hostFailures().easesUnchecked("reading the ease script's result",
+                                      err ? err : A_Err_GENERIC);
+        return;
+    }
+    hostFailures().eases(count.planned, count.eased, count.firstError);
+}
+
 }  // namespace
 
 void MyTessaron::setTemporalInterpolationWithScript() {
     AEGP_SuiteHandler suites(inData->pica_basicP);
-    // One script per batch of layers (one for all but the longest runs). A script swallows its
-    // own errors; a refused call means its batch got no ease, and the next batch still runs.
+    // One script per batch of layers (one for all but the longest runs); a batch that fails
+    // does not stop the next.
     for (const EaseScriptTables& batch : layerBatches(easeTables(*this), kEaseScriptKeyTimes)) {
-        const std::string script = buildEaseScript(batch);
-        const A_Err err = suites.UtilitySuite5()->AEGP_ExecuteScript(pluginId, script.c_str(),
-                                                                     false, nullptr, nullptr);
-        if (err) {
-            hostFailures().easesNotSet("running the ease script", err);
-        }
+        runEaseScript(suites, pluginId, batch);
     }
 }

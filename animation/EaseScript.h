@@ -6,7 +6,10 @@
 
 #include "host/Params.h"
 
-// The temporal-ease script handed to the host's scripting engine. Its ten %s take, in order:
+// The temporal-ease script handed to the host's scripting engine, in ECMAScript 3 for every host
+// version the plug-in accepts. Its completion value (what the host hands back as the script's
+// result) is "<keys eased> <keys planned>", then " <first error>" when one was met: a layer
+// that fails leaves its keys uneased and the next layer still runs. Its ten %s take, in order:
 // the item id of the composition the run wrote (whatever item is active when the script runs),
 // the layer numbers (1-based), the property codes (0 Position, 1 Scale, 2 Rotation, 3 Opacity),
 // the key times per layer [layer][frame] in seconds, speed in, influence in, speed out and
@@ -78,3 +81,17 @@ constexpr size_t kEaseScriptKeyTimes = 40000;
 // maxTimes (a layer with more makes a batch of its own); every batch keeps the run's other
 // tables. One batch, the tables themselves, when they fit.
 std::vector<EaseScriptTables> layerBatches(const EaseScriptTables& tables, size_t maxTimes);
+
+// Keys a script of these tables is to ease: each layer's frames that do not ignore an active
+// property (a property with no keys, a plain value, has none; the script knows which).
+long easesPlanned(const EaseScriptTables& tables);
+
+// What an ease script reports.
+struct EaseCount {
+    long eased = 0;
+    long planned = 0;
+    std::string firstError;  // empty: none
+};
+
+// The count read from a script's result text; false when the text is not one.
+bool parseEaseCount(const std::string& result, EaseCount& count);

@@ -15,6 +15,20 @@ std::string count(size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// The text on one line (control characters as spaces, no trailing space), cut to at most max
+// characters with "..." when longer.
+std::string oneLine(const std::string& text, size_t max) {
+    std::string line;
+    for (char c : text) line += (static_cast<unsigned char>(c) < 32 || c == 127) ? ' ' : c;
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    if (line.size() > max) {
+        size_t cut = max - 3;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+        line = line.substr(0, cut) + "...";
+    }
+    return line;
+}
+
 }  // namespace
 
 void HostFailures::failed(const char* what, A_long err) noexcept {
@@ -38,6 +52,12 @@ void HostFailures::planKeys(int layers, int keysPerLayer) {
 
 void HostFailures::keysWritten(int layer, int keys) {
     if (layer >= 0 && layer < plannedLayers_) written_[size_t(layer)] += keys;
+}
+
+void HostFailures::eases(long planned, long eased, const std::string& firstError) {
+    easesPlanned_ += std::max(planned, 0L);
+    easesSet_ += std::min(std::max(eased, 0L), std::max(planned, 0L));
+    if (easeError_.empty() && eased < planned) easeError_ = oneLine(firstError, 120);
 }
 
 std::string HostFailures::costs() const {
@@ -68,15 +88,23 @@ std::string HostFailures::costs() const {
         m << " Motion blur not switched on for "
           << count(size_t(motionBlurNotSet_), "layer", "layers") << ".";
     }
-    if (easesNotSet_) m << " Temporal ease not set.";
+    if (easesPlanned_ > easesSet_) {
+        m << " Eases not set: " << easesPlanned_ - easesSet_ << " of " << easesPlanned_ << " keys";
+        if (!easeError_.empty()) m << " (the first error: " << easeError_ << ")";
+        m << ".";
+    }
+    if (easesUnchecked_) m << " Temporal eases not checked.";
     return m.str();
 }
 
 std::string HostFailures::message() const {
     if (!any()) return std::string();
     std::ostringstream m;
-    m << identity::kName << ": " << count(size_t(failedCalls_), "host failure", "host failures")
-      << ", the first in " << firstWhat_ << " (error " << firstErr_ << ").";
+    m << identity::kName << ":";
+    if (failedCalls_ > 0) {
+        m << " " << count(size_t(failedCalls_), "host failure", "host failures")
+          << ", the first in " << firstWhat_ << " (error " << firstErr_ << ").";
+    }
     const bool cut = stopped_ && groupOpened_ && !runFinished_;
     if (cut) m << " The run stopped early.";
     if (!groupOpened_) {

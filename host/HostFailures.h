@@ -43,9 +43,13 @@ class HostFailures {
         failed(what, err);
         ++motionBlurNotSet_;
     }
-    void easesNotSet(const char* what, A_long err) noexcept {
+    // Temporal eases, per ease script: `planned` keys it was to ease, `eased` of them it did,
+    // and the first error it met (empty: none). A script the host refused eased none.
+    void eases(long planned, long eased, const std::string& firstError);
+    // A script ran, but how many keys it eased could not be learnt.
+    void easesUnchecked(const char* what, A_long err) noexcept {
         failed(what, err);
-        easesNotSet_ = true;
+        easesUnchecked_ = true;
     }
     void progressNotShown(const char* what, A_long err) noexcept {
         failed(what, err);
@@ -53,7 +57,8 @@ class HostFailures {
     }
     void notReleased() noexcept { ++notReleased_; }
 
-    bool any() const { return failedCalls_ > 0; }
+    // Something to tell: a host call failed, or keys went without their ease.
+    bool any() const { return failedCalls_ > 0 || easesPlanned_ > easesSet_; }
     // The message for the user: what failed first, how much of the collage it affected, and
     // whether Undo brings the project back. Empty when nothing failed.
     std::string message() const;
@@ -73,7 +78,10 @@ class HostFailures {
     int tangentsNotSet_ = 0;
     int motionBlurNotSet_ = 0;
     int fallbacks_ = 0;
-    bool easesNotSet_ = false;
+    long easesPlanned_ = 0;
+    long easesSet_ = 0;
+    std::string easeError_;  // the first error of the first script that fell short
+    bool easesUnchecked_ = false;
     bool progressNotShown_ = false;
     int notReleased_ = 0;
 

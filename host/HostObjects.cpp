@@ -1,5 +1,7 @@
 #include "host/HostObjects.h"
 
+#include <algorithm>
+
 ScopedStream::ScopedStream(const AEGP_SuiteHandler& suites)
     : ScopedHandle(suites.StreamSuite4()->AEGP_DisposeStream), suites_(suites) {}
 
@@ -35,6 +37,24 @@ ScopedEffect::ScopedEffect(const AEGP_SuiteHandler& suites, A_Err (*dispose)(AEG
 A_Err ScopedEffect::fetch(AEGP_PluginID pluginId, PF_ProgPtr effectRef) {
     AEGP_EffectRefH* slot = fresh();
     return suites_.PFInterfaceSuite1()->AEGP_GetNewEffectForEffect(pluginId, effectRef, slot);
+}
+
+A_Err ScopedMemHandle::text(std::string& out) const {
+    out.clear();
+    if (!get()) return A_Err_NONE;
+    AEGP_MemSize size = 0;
+    void* data = nullptr;
+    A_Err err = memory_->AEGP_GetMemHandleSize(get(), &size);
+    if (!err) err = memory_->AEGP_LockMemHandle(get(), &data);
+    if (err) return err;
+    try {
+        const char* chars = static_cast<const char*>(data);
+        if (chars) out.assign(chars, std::find(chars, chars + size, '\0'));
+    } catch (...) {
+        err = A_Err_ALLOC;  // the handle is still unlocked
+    }
+    const A_Err unlocked = giveBack([&] { return memory_->AEGP_UnlockMemHandle(get()); });
+    return err ? err : unlocked;
 }
 
 ScopedCheckout::~ScopedCheckout() {

@@ -3,6 +3,8 @@
 // goes, on every path, exceptions included. Each takes the host operation that gives its object
 // back before it obtains anything, so that giving back never needs a suite acquisition (which
 // could throw). A release the host refuses is asked once more, then counted in hostFailures().
+#include <string>
+
 #include "AEGP_SuiteHandler.h"
 #include "AE_Effect.h"
 #include "AE_GeneralPlug.h"
@@ -123,6 +125,21 @@ class ScopedEffect : public ScopedHandle<AEGP_EffectRefH> {
 
   private:
     const AEGP_SuiteHandler& suites_;
+};
+
+// A memory handle the host filled in (a script's result or error text), freed when it goes.
+class ScopedMemHandle : public ScopedHandle<AEGP_MemHandle> {
+  public:
+    explicit ScopedMemHandle(AEGP_MemorySuite1* memory)
+        : ScopedHandle(memory->AEGP_FreeMemHandle), memory_(memory) {}
+
+    // Where the host puts a new handle (the one held freed first).
+    AEGP_MemHandle* receive() { return fresh(); }
+    // The text the handle holds, up to its first NUL (empty without a handle); the host's answer.
+    A_Err text(std::string& out) const;
+
+  private:
+    AEGP_MemorySuite1* memory_;
 };
 
 // A parameter checked out at a time, checked in when it goes.

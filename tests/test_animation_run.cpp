@@ -145,7 +145,8 @@ TEST(AnimationRun, ScriptEasesTheRunsCompositionWhenAnotherItemIsActive) {
     run.host.project().compActive = false;
     run.engine.solve();
     EXPECT_EQ(expectEasedAsPresets(run), 4 * 15);
-    EXPECT_NE(run.host.records().scripts.at(0).find("app.project.itemByID(31)"), std::string::npos);
+    EXPECT_NE(run.host.records().scripts.at(0).find("(function(){var compId=31;"),
+              std::string::npos);
 }
 
 TEST(AnimationRun, ScriptListsEachLayersOwnKeyTimes) {

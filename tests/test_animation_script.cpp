@@ -38,16 +38,53 @@ TEST(AnimationScript, TemplateLooksUpEachLayersOwnKeyTimesInTheCompositionById) 
     const std::string text = EASE_SCRIPT;
     EXPECT_EQ(count(text, "%s"), 10u);
     EXPECT_EQ(count(text, "%"), 10u);
-    EXPECT_EQ(text.size(), 1582u);
-    EXPECT_EQ(text.rfind("try{var comp=app.project.itemByID(%s);var layerIndices=%s;", 0), 0u);
+    EXPECT_EQ(text.rfind("(function(){var compId=%s;var layerIndices=%s;", 0), 0u);
     EXPECT_EQ(count(text, "activeItem"), 0u);
-    EXPECT_EQ(count(text, "k < keyTimes[layerId].length"), 1u);
-    EXPECT_EQ(count(text, "prop.nearestKeyIndex(keyTimes[layerId][k])"), 1u);
-    EXPECT_EQ(count(text, "prop.keyTime(keyId) < keyTimes[layerId][k] - 0.005"), 1u);
-    EXPECT_EQ(count(text, "keyTimes[k]"), 0u);
-    EXPECT_NE(text.find("var dims=(prop.matchName.toLowerCase().indexOf('scale') != -1) ? 3 : 1;"),
+    // itemByID where the host has it, else a walk of the project's items.
+    EXPECT_EQ(count(text, "if(project.itemByID){comp=project.itemByID(compId);}"), 1u);
+    EXPECT_EQ(count(text, "for(i=1;i<=project.numItems;i++){var item=project.item(i);"), 1u);
+    EXPECT_EQ(count(text, "k<times.length"), 1u);
+    EXPECT_EQ(count(text, "prop.nearestKeyIndex(times[k])"), 1u);
+    EXPECT_EQ(count(text, "prop.keyTime(keyId)<times[k]-0.005"), 1u);
+    EXPECT_NE(text.find("var dims=prop.matchName.toLowerCase().indexOf('scale')!=-1?3:1;"),
               std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 10), "catch(e){}");
+    // One guard per layer; the completion value is the count.
+    EXPECT_EQ(count(text, "try{var layer=comp.layer(layerIndices[layerId]);"), 1u);
+    const std::string end = "return eased+' '+planned+(firstError===null?'':' '+firstError);})();";
+    EXPECT_EQ(text.substr(text.size() - end.size()), end);
+}
+
+// The host's script engine knows ECMAScript 3 only: none of the newer built-ins, no trailing
+// comma, no getter or setter, no block-scoped declaration.
+TEST(AnimationScript, TemplateKeepsToECMAScript3) {
+    const std::string text = EASE_SCRIPT;
+    for (const char* newer : {".forEach",
+                              ".map(",
+                              ".filter(",
+                              ".reduce",
+                              ".some(",
+                              ".every(",
+                              "Array.isArray",
+                              "JSON",
+                              "Object.keys",
+                              "Object.create",
+                              "defineProperty",
+                              ".trim(",
+                              ".bind(",
+                              "Date.now",
+                              "get ",
+                              "set ",
+                              "let ",
+                              "const ",
+                              "=>",
+                              "`",
+                              ",]",
+                              ",}",
+                              ",)"}) {
+        EXPECT_EQ(text.find(newer), std::string::npos) << newer;
+    }
+    // Array.prototype.indexOf is ES5; String.prototype.indexOf (on the match name) is ES3.
+    EXPECT_EQ(count(text, "indexOf"), count(text, "toLowerCase().indexOf"));
 }
 
 TEST(AnimationScript, NumbersAreWrittenLikePercentG) {
@@ -113,7 +150,7 @@ TEST(AnimationScript, EmptyTablesGiveEmptyArrays) {
 
 TEST(AnimationScript, FilledScriptCarriesTheArrays) {
     const std::string script = buildEaseScript(twoLayersThreeFrames());
-    EXPECT_EQ(script.rfind("try{var comp=app.project.itemByID(42);var layerIndices=[3,4];"
+    EXPECT_EQ(script.rfind("(function(){var compId=42;var layerIndices=[3,4];"
                            "var propIndices=[0,3];var keyTimes=[[0,0.04,0.08],[0.02,0.06,0.1]];",
                            0),
               0u);

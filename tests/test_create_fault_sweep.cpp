@@ -70,10 +70,11 @@ Press press(int failing) {
 // Operations that give an object back: refused once, they are asked again and lose nothing, so
 // their failures alone need no message. Every other failed call is told.
 bool givesBack(const std::string& op) {
-    static const std::set<std::string> ops = {"AEGP_DisposeStream", "AEGP_DisposeStreamValue",
-                                              "AEGP_DisposeEffect", "AEGP_EndAddKeyframes",
-                                              "AEGP_EndUndoGroup",  "ReleaseSuite",
-                                              "checkin_param",      "host_unlock_handle"};
+    static const std::set<std::string> ops = {"AEGP_DisposeStream",   "AEGP_DisposeStreamValue",
+                                              "AEGP_DisposeEffect",   "AEGP_EndAddKeyframes",
+                                              "AEGP_EndUndoGroup",    "AEGP_FreeMemHandle",
+                                              "AEGP_UnlockMemHandle", "ReleaseSuite",
+                                              "checkin_param",        "host_unlock_handle"};
     return ops.count(op) > 0;
 }
 

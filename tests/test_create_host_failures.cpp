@@ -161,4 +161,59 @@ TEST(CreateHostFailures, AFailedSettingReadKeepsTheLastValueReadForThatSetting) 
         << host->records().messages[0];
 }
 
+// Eases the host does not set: the other keys still get theirs, the user is told in the press's
+// one message how many keys went without and why, and the script's result and error handles
+// are freed on every path.
+TEST(CreateHostFailures, EasesNotSetAreToldWithTheirCount) {
+    const struct {
+        bool refusedOnOneLayer;  // Card 1's Scale takes one ease, not three
+        const char* op;          // a host call that fails (the first of the press), or none
+        const char* told;
+        size_t easedCards;  // cards whose keys are all eased
+    } cases[] = {
+        {false, "", "", 2},
+        {true, "",
+         "Tessaron (Pro): Eases not set: 2 of 4 keys (the first error: Error: "
+         "setTemporalEaseAtKey: the array holds 3 KeyframeEase values, the property needs 1). "
+         "Undo restores the project as it was before Create.",
+         1},
+        {false, "AEGP_ExecuteScript",
+         "Tessaron (Pro): 1 host failure, the first in running the ease script (error 3). "
+         "Eases not set: 4 of 4 keys. Undo restores the project as it was before Create.",
+         0},
+        {false, "AEGP_LockMemHandle",
+         "Tessaron (Pro): 1 host failure, the first in reading the ease script's result (error "
+         "3). Temporal eases not checked. Undo restores the project as it was before Create.",
+         2},
+        {false, "AEGP_GetMemHandleSize", "Temporal eases not checked.", 2},
+    };
+    for (const auto& c : cases) {
+        auto host = twoFrameHost();
+        host->setParam(PARAM_TEMPORAL_INTERPOLATION, double(TemporalPreset::EaseInAndOut));
+        if (c.refusedOnOneLayer) host->project().comp.layers[1].scale.easeDims = 1;
+        const auto held = host->leaks();
+        if (*c.op) host->injectFault(c.op, 1, A_Err_PARAMETER);
+        EXPECT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE) << c.op;
+        EXPECT_EQ(host->leaks(), held) << c.op;
+        const auto& messages = host->records().messages;
+        if (*c.told) {
+            ASSERT_EQ(messages.size(), 1u) << c.op;
+            EXPECT_NE(messages[0].find(c.told), std::string::npos) << messages[0];
+        } else {
+            EXPECT_TRUE(messages.empty()) << messages.front();
+        }
+        EXPECT_EQ(scaleValues(*host), std::vector<double>({50, 150}));  // the keys are all there
+        size_t eased = 0;
+        for (size_t card = 1; card <= 2; ++card) {
+            bool all = true;
+            for (const sim::Key& k : host->project().comp.layers[card].scale.keys) {
+                all = all && k.style().inInterp == sim::Interp::Bezier &&
+                      k.style().outInterp == sim::Interp::Bezier;
+            }
+            eased += all ? 1 : 0;
+        }
+        EXPECT_EQ(eased, c.easedCards) << c.op;
+    }
+}
+
 }  // namespace

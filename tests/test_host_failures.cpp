@@ -43,16 +43,22 @@ TEST(HostFailures, TellsHowMuchOfTheCollageWasLostAndThatUndoRestoresIt) {
     f.fellBack("reading a Scale key", 1, 3);
     f.tangentsNotSet("setting spatial tangents", 1);
     f.motionBlurNotSet("switching motion blur on", 0);
-    f.easesNotSet("running the ease script", 1);
+    f.failed("running the ease script", 1);
+    f.eases(600, 0, "");  // a script the host refused
+    f.eases(600, 560, "Error: setTemporalEaseAtKey: influence must be between 0.1 and 100\n");
+    f.eases(40, 40, "");
     f.runFinished();
     const std::string m = f.message();
-    EXPECT_TRUE(says(m, "5 host failures, the first in writing the layers' keys")) << m;
     EXPECT_TRUE(says(m, "Not written: 2 of 12 keys, on 1 of 3 layers.")) << m;
     EXPECT_TRUE(says(m, "Existing keys left on 2 layers.")) << m;
     EXPECT_TRUE(says(m, "3 readings replaced by a fallback value.")) << m;
     EXPECT_TRUE(says(m, "Spatial tangents not set on 1 layer.")) << m;
     EXPECT_TRUE(says(m, "Motion blur not switched on for 1 layer.")) << m;
-    EXPECT_TRUE(says(m, "Temporal ease not set.")) << m;
+    EXPECT_TRUE(says(m, "5 host failures, the first in writing the layers' keys")) << m;
+    EXPECT_TRUE(says(m,
+                     "Eases not set: 640 of 1240 keys (the first error: Error: "
+                     "setTemporalEaseAtKey: influence must be between 0.1 and 100)."))
+        << m;
     EXPECT_TRUE(says(m, "Undo restores the project as it was before Create.")) << m;
     EXPECT_FALSE(says(m, "complete")) << m;
 }

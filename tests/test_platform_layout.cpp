@@ -67,6 +67,9 @@ TEST(PlatformLayout, SuiteMemberPositions) {
     EXPECT_EQ(sizeof(AEGP_UtilitySuite4), 30 * p);
     EXPECT_EQ(sizeof(AEGP_UtilitySuite5), 31 * p);
     EXPECT_EQ(sizeof(AEGP_PFInterfaceSuite1), 5 * p);
+    EXPECT_EQ(offsetof(AEGP_MemorySuite1, AEGP_FreeMemHandle), 1 * p);
+    EXPECT_EQ(offsetof(AEGP_MemorySuite1, AEGP_GetMemHandleSize), 4 * p);
+    EXPECT_EQ(sizeof(AEGP_MemorySuite1), 8 * p);
     EXPECT_EQ(offsetof(AEGP_EffectSuite2, AEGP_DisposeEffect), 8 * p);
     EXPECT_EQ(offsetof(AEGP_EffectSuite3, AEGP_DisposeEffect), 8 * p);
     EXPECT_EQ(sizeof(AEGP_EffectSuite3), 17 * p);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <sstream>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -568,6 +569,34 @@ TEST(SimHostInfo, ReportInfoInfoPanelAndParamUi) {
     EXPECT_EQ(utility->AEGP_RegisterWithAEGP(nullptr, "Tessaron (Pro)", &id), 0);
     EXPECT_EQ(id, host.pluginId());
     EXPECT_EQ(utility->AEGP_ExecuteScript(id, "var a = 1;", false, nullptr, nullptr), 0);
+    // The script's completion value comes back in a memory handle the caller frees; a failed
+    // script's error in the other.
+    auto* memory = acquire<AEGP_MemorySuite1>(host, kAEGPMemorySuite, 1);
+    const auto text = [&](AEGP_MemHandle h) {
+        AEGP_MemSize size = 0;
+        void* data = nullptr;
+        EXPECT_EQ(memory->AEGP_GetMemHandleSize(h, &size), 0);
+        EXPECT_EQ(memory->AEGP_LockMemHandle(h, &data), 0);
+        std::string t(static_cast<const char*>(data), size);
+        EXPECT_EQ(memory->AEGP_UnlockMemHandle(h), 0);
+        return t;
+    };
+    for (const auto& [script, ok, result, error] :
+         {std::tuple{"var n = 2; n * 20 + ' keys';", true, "40 keys", ""},
+          std::tuple{"undefinedName;", false, "",
+                     "ReferenceError: identifier 'undefinedName' undefined"}}) {
+        AEGP_MemHandle resultH = nullptr, errorH = nullptr;
+        EXPECT_EQ(utility->AEGP_ExecuteScript(id, script, false, &resultH, &errorH) == 0, ok);
+        ASSERT_TRUE(resultH && errorH);
+        EXPECT_EQ(host.leaks().at("memory"), 2);
+        EXPECT_EQ(text(resultH), std::string(result) + '\0');
+        EXPECT_EQ(text(errorH), std::string(error) + '\0');
+        EXPECT_EQ(memory->AEGP_UnlockMemHandle(resultH), A_Err_PARAMETER);  // not locked
+        EXPECT_EQ(memory->AEGP_FreeMemHandle(resultH), 0);
+        EXPECT_EQ(memory->AEGP_FreeMemHandle(errorH), 0);
+        EXPECT_EQ(memory->AEGP_FreeMemHandle(errorH), A_Err_PARAMETER);  // freed already
+    }
+    release(host, kAEGPMemorySuite, 1);
     PF_ParamDef def = host.paramDefs()[2];
     def.ui_flags |= PF_PUI_DISABLED;
     PF_InData* in = host.inData();

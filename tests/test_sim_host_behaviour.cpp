@@ -3,6 +3,9 @@
 // slider ranges, shape and text layers as Sources.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "host/Params.h"
 #include "sim/core/Host.h"
 #include "sim/scene/Scene.h"
@@ -205,6 +208,54 @@ TEST(SimHostSources, ShapeAndTextSourcesGetCollagesOnTheirDrawnPixels) {
             EXPECT_TRUE(p[0] >= left && p[0] <= right && p[1] >= top && p[1] <= bottom)
                 << c["source"] << ": " << layers[i].name << " at " << p[0] << ", " << p[1];
         }
+    }
+}
+
+// Each collage key's temporal interpolation, in layer, property and key order.
+std::string keyTimings(const sim::Project& project, size_t firstCard, size_t& unEased) {
+    std::ostringstream out;
+    unEased = 0;
+    const auto& layers = project.comp.layers;
+    for (size_t i = firstCard; i < layers.size(); ++i) {
+        for (const sim::Stream* s :
+             {&layers[i].position, &layers[i].scale, &layers[i].rotation, &layers[i].opacity}) {
+            for (const sim::Key& k : s->keys) {
+                const sim::KeyStyle& style = k.style();
+                // The script makes an eased key Bezier; a new key is linear.
+                unEased += style.inInterp != sim::Interp::Bezier ? 1 : 0;
+                out << int(style.inInterp) << int(style.outInterp);
+                for (const auto* eases : {&style.inEase, &style.outEase})
+                    for (const sim::Ease& e : *eases) out << ' ' << e.speed << '/' << e.influence;
+                out << ';';
+            }
+        }
+    }
+    return out.str();
+}
+
+// A press in the oldest host the plug-in accepts (API 13.1, whose scripting has no
+// app.project.itemByID) sets every ease, the very eases the newest host gets.
+TEST(SimHostScripts, APressAtEveryApiVersionSetsEveryEase) {
+    std::ifstream file(TESSARON_SOURCE_DIR "/tests/scenes/ease_api_13_1.json");
+    const Json doc = Json::parse(file);
+    std::string newest;
+    for (const auto& version : {std::pair{13, 28}, {13, 7}, {13, 6}, {13, 1}}) {
+        Json at = doc;
+        at["host"]["apiVersion"] = {version.first, version.second};
+        const std::string name =
+            std::to_string(version.first) + "." + std::to_string(version.second);
+        Ran r = run(at);
+        const sim::Records& records = r.host->records();
+        EXPECT_EQ(records.scripts.size(), 1u) << name;
+        EXPECT_TRUE(records.scriptErrors.empty()) << name << ": " << records.scriptErrors.front();
+        EXPECT_TRUE(records.messages.empty()) << name << ": " << records.messages.front();
+        EXPECT_TRUE(r.host->leaks().empty()) << name;
+        size_t unEased = 0;
+        const std::string timings = keyTimings(r.host->project(), 2, unEased);
+        EXPECT_EQ(unEased, 0u) << name;
+        EXPECT_GT(timings.size(), 100u) << name;
+        if (newest.empty()) newest = timings;
+        EXPECT_EQ(timings, newest) << name;
     }
 }
 

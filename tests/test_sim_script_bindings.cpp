@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "animation/EaseScript.h"
 #include "sim/core/Host.h"
 #include "sim/script/Script.h"
 
@@ -49,10 +50,10 @@ class ScriptBindings : public ::testing::Test {
     }
 
     // Runs a script with a check() helper whose failures land in scriptErrors.
-    bool run(const std::string& body) {
+    bool run(const std::string& body, sim::ApiVersion version = {}) {
         const std::string check =
             "function check(c, what) { if (!c) throw new Error('check: ' + what); }\n";
-        return sim::executeScript(project, records, check + body);
+        return sim::executeScript(project, records, check + body, version);
     }
 
     const sim::Key& key(int layer, const sim::Stream sim::Layer::*stream, size_t k) {
@@ -70,11 +71,147 @@ TEST_F(ScriptBindings, ItemByIdFindsTheCompositionWhateverItemIsActive) {
         check(app.project.activeItem === null, 'no active item');
         var comp = app.project.itemByID(7);
         check(comp !== null && comp.id == 7 && comp.layer(2).name == 'Card B', 'by its id');
-        check(app.project.itemByID(8) === null, 'an unknown id finds nothing');
+        check(app.project.itemByID(9).name == 'Card B', 'a layer source by its id');
+        check(app.project.itemByID(99) === null, 'an unknown id finds nothing');
     )"));
-    EXPECT_TRUE(records.scriptErrors.empty());
+    EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
     EXPECT_FALSE(run("app.project.itemByID('7');"));
     EXPECT_EQ(records.scriptErrors.size(), 1u);
+}
+
+// The object model is that of the host's release: app.project.itemByID from API 13.7 (CC 2014)
+// on; before it a script finds an item by walking app.project.item(1 .. numItems), which every
+// release has.
+TEST_F(ScriptBindings, TheApiVersionDecidesTheObjectModel) {
+    project.comp.itemId = 7;
+    const struct {
+        sim::ApiVersion version;
+        bool itemById;
+    } releases[] = {
+        {{13, 1}, false}, {{13, 6}, false}, {{13, 7}, true}, {{13, 28}, true}, {{14, 0}, true}};
+    for (const auto& r : releases) {
+        const std::string at =
+            std::to_string(r.version.major) + "." + std::to_string(r.version.minor);
+        records = sim::Records{};
+        EXPECT_TRUE(run(R"(
+            var p = app.project, found = null;
+            check(p.numItems == 3, 'the two sources and the composition');
+            for (var i = 1; i <= p.numItems; i++) if (p.item(i).id == 7) found = p.item(i);
+            check(found !== null && found.typeName == 'Composition' && found.numLayers == 2,
+                  'the composition found by walking the items');
+            check(p.item(1).id == 8 && p.item(1).name == 'Card A' && p.item(2).id == 9, 'sources');
+            check(typeof p.itemByID == ')" +
+                            std::string(r.itemById ? "function" : "undefined") +
+                            R"(', 'itemByID');
+        )",
+                        r.version))
+            << at;
+        EXPECT_TRUE(records.scriptErrors.empty()) << at << ": " << records.scriptErrors.front();
+        records = sim::Records{};
+        EXPECT_EQ(run("app.project.itemByID(7).layer(1);", r.version), r.itemById) << at;
+        EXPECT_EQ(records.scriptErrors.size(), r.itemById ? 0u : 1u) << at;
+        records = sim::Records{};
+        EXPECT_FALSE(run("app.project.item(4);", r.version)) << at;
+        EXPECT_FALSE(run("app.project.item(0);", r.version)) << at;
+    }
+}
+
+// Scripts run with the ECMAScript 3 built-ins only, at every version: what is newer fails as
+// in the host, what ECMAScript 3 has works (the object model's own getters included).
+TEST_F(ScriptBindings, ScriptsHaveTheECMAScript3BuiltInsOnly) {
+    const char* const newer[] = {
+        "[1].forEach(function () {})",
+        "[1].map(function (x) { return x; })",
+        "[1].filter(function () { return true; })",
+        "[1].reduce(function (a, b) { return a + b; })",
+        "[1].some(function () { return true; })",
+        "[1].indexOf(1)",
+        "[1].lastIndexOf(1)",
+        "Array.isArray([])",
+        "JSON.stringify({})",
+        "Object.keys({})",
+        "Object.create(null)",
+        "Object.defineProperty({}, 'a', {get: function () { return 1; }})",
+        "Object.getOwnPropertyNames({})",
+        "Object.getPrototypeOf({})",
+        "Object.freeze({})",
+        "Object.assign({}, {})",
+        "({}).__defineGetter__('a', function () { return 1; })",
+        "' a '.trim()",
+        "'ab'.startsWith('a')",
+        "(function () {}).bind(null)",
+        "Date.now()",
+        "new Date(0).toISOString()",
+        "Symbol('a')",
+        "new Proxy({}, {})",
+        "Reflect.ownKeys({})",
+        "new Uint8Array(1)",
+        "new ArrayBuffer(1)",
+        "Duktape.version",
+        "__host.numLayers()",
+        "globalThis",
+    };
+    for (const sim::ApiVersion version : {sim::ApiVersion{13, 1}, sim::ApiVersion{13, 28}}) {
+        for (const char* use : newer) {
+            records = sim::Records{};
+            EXPECT_FALSE(run(std::string(use) + ";", version)) << use;
+            EXPECT_EQ(records.scriptErrors.size(), 1u) << use;
+        }
+        records = sim::Records{};
+        EXPECT_TRUE(run(R"(
+            var a = [3, 1, 2];
+            check(a.concat([4]).join(',') == '3,1,2,4' && a.slice(1).length == 2, 'array');
+            check(a.sort().toString() == '1,2,3' && a.reverse()[0] == 3, 'sort');
+            a.splice(0, 1); a.unshift(9); a.push(8);
+            check(a.pop() == 8 && a.shift() == 9 && a.length == 2, 'push and pop');
+            check('Scale'.toLowerCase().indexOf('scale') == 0 && 'a,b'.split(',')[1] == 'b',
+                  'string');
+            check('abc'.substr(1, 1) == 'b' && 'abc'.substring(2) == 'c' &&
+                  'abc'.charAt(0) == 'a' && String.fromCharCode(65) == 'A', 'more string');
+            check(/b+/.test('abbc') && 'abbc'.replace(/b+/, 'x') == 'axc', 'regexp');
+            check(Math.max(1, 2) == 2 && Math.floor(2.5) == 2 && Math.abs(-1) == 1, 'math');
+            check((2.345).toFixed(1) == '2.3' && parseInt('12', 10) == 12 && isNaN(NaN), 'number');
+            check(new Date(0).getTime() == 0 && typeof new Date().getFullYear() == 'number', 'date');
+            check(encodeURIComponent(' ') == '%20' && escape(' ') == '%20', 'uri');
+            function f(x) { return this.y + x; }
+            check(f.call({y: 1}, 2) == 3 && f.apply({y: 1}, [3]) == 4 && f.length == 1, 'call');
+            check({a: 1}.hasOwnProperty('a') && [] instanceof Array, 'objects');
+            var e = new TypeError('bad');
+            check(e instanceof Error && String(e) == 'TypeError: bad' && e.message == 'bad',
+                  'errors');
+            var p = app.project.activeItem.layer(1).position;
+            check(p.numKeys == 3 && p.matchName == 'ADBE Position', 'the object model');
+        )",
+                        version));
+        EXPECT_EQ(records.scriptErrors, std::vector<std::string>{"TypeError: bad"});
+    }
+}
+
+// The script's completion value, as the host hands it back: the value of the last expression
+// statement run, as a string.
+TEST_F(ScriptBindings, TheCompletionValueIsTheLastExpressionsValue) {
+    const struct {
+        const char* script;
+        const char* value;
+    } cases[] = {
+        {"1 + 2;", "3"},
+        {"'a b'", "a b"},
+        {"var a = 1;", "undefined"},
+        {"var a = 1; a * 4; var b = 2;", "4"},
+        {"(function () { return 3 + ' keys'; })();", "3 keys"},
+        {"if (true) { 'then'; } else { 'else'; }", "then"},
+        {"for (var i = 0; i < 3; i++) i;", "2"},
+        {"[1, 2];", "1,2"},
+        {"try { null.x; } catch (e) { 'caught'; }", "caught"},
+    };
+    for (const auto& c : cases) {
+        std::string value = "-";
+        EXPECT_TRUE(sim::executeScript(project, records, c.script, {}, &value)) << c.script;
+        EXPECT_EQ(value, c.value) << c.script;
+    }
+    std::string value = "-";
+    EXPECT_FALSE(sim::executeScript(project, records, "throw new Error('x');", {}, &value));
+    EXPECT_EQ(value, "");
 }
 
 // nearestKeyIndex searches the keys in time order: it agrees with a scan of every key on random
@@ -193,6 +330,10 @@ TEST_F(ScriptBindings, BadCallsThrowAndAreRecordedEvenWhenSwallowed) {
         "l.position.setTemporalEaseAtKey(1, [e, e, e], [e, e, e])",           // others need 1
         "l.position.setTemporalEaseAtKey(1, [e], [new KeyframeEase(0, 0)])",  // influence < 0.1
         "l.position.setTemporalEaseAtKey(1, e, [e])",                         // not an array
+        "new KeyframeEase(0, 0.09)",                                          // influence < 0.1
+        "new KeyframeEase(0, 100.5)",                                         // influence > 100
+        "new KeyframeEase(0, '50')",                                          // not a number
+        "l.position.setTemporalEaseAtKey(1, [{speed: 0, influence: 101}])",   // not by KeyframeEase
         "l.position.keyTime(0)",                                              // keys are 1-based
         "l.position.keyTime(4)",
         "l.position.keyTime(1.5)",
@@ -212,8 +353,11 @@ TEST_F(ScriptBindings, BadCallsThrowAndAreRecordedEvenWhenSwallowed) {
         records.scriptErrors[0].find("the array holds 1 KeyframeEase values, the property needs 3"),
         std::string::npos)
         << records.scriptErrors[0];
-    EXPECT_NE(records.scriptErrors[4].find("key index 0 out of range 1..3"), std::string::npos)
-        << records.scriptErrors[4];
+    EXPECT_NE(records.scriptErrors[2].find("KeyframeEase: influence must be between 0.1 and 100"),
+              std::string::npos)
+        << records.scriptErrors[2];
+    EXPECT_NE(records.scriptErrors[8].find("key index 0 out of range 1..3"), std::string::npos)
+        << records.scriptErrors[8];
     const sim::Layer& now = project.comp.layers[0];
     const sim::Layer& then = before.comp.layers[0];
     for (size_t k = 0; k < 3; ++k)
@@ -239,9 +383,9 @@ TEST_F(ScriptBindings, ScriptsRunAsPrograms) {
     EXPECT_FALSE(run("return 1;"));
     ASSERT_EQ(records.scriptErrors.size(), 1u);
     EXPECT_NE(records.scriptErrors[0].find("SyntaxError"), std::string::npos);
-    for (const char* early : {"}); (function () {", "} function g() {", "'{'; } function g() {",
-                              "/* { */ } function g() {",
-                              "var r = /'/; } function g() { var s = /'/;"}) {
+    for (const char* early :
+         {"}); (function () {", "} function g() {", "'{'; } function g() {",
+          "/* { */ } function g() {", "var r = /'/; } function g() { var s = /'/;"}) {
         records = sim::Records{};
         EXPECT_FALSE(run(early)) << early;  // cannot close the function it runs in
         EXPECT_EQ(records.scriptErrors.size(), 1u);
@@ -267,7 +411,8 @@ TEST_F(ScriptBindings, UncaughtErrorsFailTheScriptAndAreRecordedOnce) {
 }
 
 // The ease script the plug-in generates, over a layer whose keys lie a little after the frames'
-// times (a time offset): every key is found and gets its frame's interpolation.
+// times (a time offset): at every API version every key is found and gets its frame's
+// interpolation, and the script's value counts the keys eased.
 TEST_F(ScriptBindings, GeneratedEaseScriptReachesShiftedKeys) {
     sim::Layer& b = project.comp.layers[1];
     addKey(b.position, 4000, 1);  // frames at 0, 0.48 and 1.0 s, shifted by 0.04 s
@@ -276,49 +421,65 @@ TEST_F(ScriptBindings, GeneratedEaseScriptReachesShiftedKeys) {
     addKey(b.scale, 4000, 1);
     addKey(b.scale, 52000, 2);
     addKey(b.scale, 104000, 3);
-    const std::string script =
-        "try{var comp=app.project.activeItem;var layerIndices=[2];var propIndices=[0,1];"
-        "var keyTimes=[0,0.48,1];var speedInVals=[0,0,0];var influenceInVals=[0.1,33.3333,0.1];"
-        "var speedOutVals=[0,0,0];var influenceOutVals=[0.1,100,0.1];var interpolationVals=[1,5,8];"
-        "var ignorePropKeyVals=[[0,0,0],[0,1,0]];"
-        "for (var layerId=0; layerId < layerIndices.length; layerId++){var "
-        "layer=comp.layer(layerIndices[layerId]);"
-        "var props=[];for (var i=0; i < propIndices.length; i++){if (propIndices[i] == 0) "
-        "props.push(layer.position);"
-        "else if (propIndices[i] == 1) props.push(layer.scale);else if (propIndices[i] == 2) "
-        "props.push(layer.rotation);"
-        "else if (propIndices[i] == 3) props.push(layer.opacity);}for (var propId=0; propId < "
-        "props.length; propId++)"
-        "{var prop=props[propId];if (!prop.numKeys) continue;for (var k=0; k < keyTimes.length; "
-        "k++)"
-        "{if (!ignorePropKeyVals[propId][k]){var interp=interpolationVals[k];var "
-        "keyId=prop.nearestKeyIndex(keyTimes[k]);"
-        "if(prop.keyTime(keyId) < keyTimes[k] - 0.005)keyId++;if "
-        "(interp==1){prop.setInterpolationTypeAtKey(keyId, "
-        "KeyframeInterpolationType.LINEAR, KeyframeInterpolationType.LINEAR);}else if (interp==8)"
-        "{prop.setInterpolationTypeAtKey(keyId, KeyframeInterpolationType.LINEAR, "
-        "KeyframeInterpolationType.HOLD);}"
-        "else{var easeIn=new KeyframeEase(speedInVals[k], influenceInVals[k]);var easeOut=new "
-        "KeyframeEase("
-        "speedOutVals[k], influenceOutVals[k]);var easeInArr=[], easeOutArr=[];var "
-        "dims=(prop.matchName.toLowerCase()"
-        ".indexOf('scale') != -1) ? 3 : 1;for (var d=1; d <= dims; "
-        "d++){easeInArr.push(easeIn);easeOutArr.push(easeOut);}"
-        "prop.setTemporalEaseAtKey(keyId, easeInArr, easeOutArr);}}}}}}catch(e){}";
-    const sim::Key ignored = b.scale.keys[1];
-    EXPECT_TRUE(sim::executeScript(project, records, script));
-    EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
-    const sim::Stream& p = b.position;
-    EXPECT_EQ(p.keys[0].style().outInterp, Interp::Linear);
-    EXPECT_EQ(p.keys[1].style().inInterp, Interp::Bezier);
-    ASSERT_EQ(p.keys[1].style().outEase.size(), 1u);
-    EXPECT_EQ(p.keys[1].style().outEase[0].influence, 100);
-    EXPECT_EQ(p.keys[2].style().inInterp, Interp::Linear);
-    EXPECT_EQ(p.keys[2].style().outInterp, Interp::Hold);
-    const sim::Stream& s = b.scale;
-    EXPECT_EQ(s.keys[0].style().outInterp, Interp::Linear);
-    EXPECT_TRUE(sameTiming(s.keys[1], ignored));  // marked in the ignore table
-    EXPECT_EQ(s.keys[2].style().outInterp, Interp::Hold);
+    EaseScriptTables t;
+    t.compItemId = project.comp.itemId;
+    t.layerNumbers = {2};
+    t.propertyCodes = {0, 1};
+    t.keyTimes = {{0, 0.48, 1}};
+    t.speedsIn = t.speedsOut = {0, 0, 0};
+    t.influencesIn = {0.1f, 33.3333f, 0.1f};
+    t.influencesOut = {0.1f, 100, 0.1f};
+    t.presets = {1, 5, 8};
+    t.ignoreRows = {{0, 0, 0}, {0, 1, 0}};
+    const sim::Project before = project;
+    for (const sim::ApiVersion version : {sim::ApiVersion{13, 1}, sim::ApiVersion{13, 28}}) {
+        project = before;
+        std::string value;
+        EXPECT_TRUE(sim::executeScript(project, records, buildEaseScript(t), version, &value));
+        EXPECT_TRUE(records.scriptErrors.empty()) << records.scriptErrors.front();
+        EXPECT_EQ(value, "5 5");
+        const sim::Stream& p = project.comp.layers[1].position;
+        EXPECT_EQ(p.keys[0].style().outInterp, Interp::Linear);
+        EXPECT_EQ(p.keys[1].style().inInterp, Interp::Bezier);
+        ASSERT_EQ(p.keys[1].style().outEase.size(), 1u);
+        EXPECT_EQ(p.keys[1].style().outEase[0].influence, 100);
+        EXPECT_EQ(p.keys[2].style().inInterp, Interp::Linear);
+        EXPECT_EQ(p.keys[2].style().outInterp, Interp::Hold);
+        const sim::Stream& s = project.comp.layers[1].scale;
+        EXPECT_EQ(s.keys[0].style().outInterp, Interp::Linear);
+        EXPECT_TRUE(sameTiming(s.keys[1], before.comp.layers[1].scale.keys[1]));  // ignored
+        EXPECT_EQ(s.keys[2].style().outInterp, Interp::Hold);
+    }
+
+    // A layer that fails stops only itself; the count says how many keys went uneased and why.
+    // Layer 1's Rotation has no keys (a plain value): nothing to ease there.
+    const struct {
+        std::vector<int32_t> layers;
+        std::vector<int32_t> codes;
+        float influence;
+        std::string value;
+    } cases[] = {
+        {{9, 2}, {0, 1}, 33.3333f, "5 10 Error: layer: layer index 9 out of range 1..2"},
+        {{2, 1}, {0, 1}, 0.05f, "2 10 Error: KeyframeEase: influence must be between 0.1 and 100"},
+        {{1, 2}, {2, 0}, 33.3333f, "4 4"},
+    };
+    for (const auto& c : cases) {
+        project = before;
+        records = sim::Records{};
+        EaseScriptTables bad = t;
+        bad.layerNumbers = c.layers;
+        bad.keyTimes.assign(c.layers.size(), {0, 0.48, 1});
+        bad.propertyCodes = c.codes;
+        bad.influencesIn[1] = c.influence;
+        std::string value;
+        EXPECT_TRUE(sim::executeScript(project, records, buildEaseScript(bad), {}, &value));
+        EXPECT_EQ(value, c.value);
+    }
+    // A composition that is not there: nothing eased, every key counted.
+    t.compItemId = 99;
+    std::string value;
+    EXPECT_TRUE(sim::executeScript(project, records, buildEaseScript(t), {13, 1}, &value));
+    EXPECT_EQ(value, "0 5 Error: composition 99 not found");
 }
 
 }  // namespace

@@ -260,6 +260,25 @@ typedef struct {
 #define kAEGPKeyframeSuite "AEGP Keyframe Suite"
 #define kAEGPCompSuite "AEGP Comp Suite"
 #define kAEGPItemSuite "AEGP Item Suite"
+#define kAEGPMemorySuite "AEGP Memory Suite"
+#define kAEGPMemorySuiteVersion1 1
+
+enum { AEGP_MemFlag_NONE = 0, AEGP_MemFlag_CLEAR = 1, AEGP_MemFlag_QUIET = 2 };
+typedef A_long AEGP_MemFlag;
+typedef A_u_long AEGP_MemSize;
+
+typedef struct AEGP_MemorySuite1 {
+    SPAPI A_Err (*AEGP_NewMemHandle)(AEGP_PluginID plugin_id, const A_char* whatZ,
+                                     AEGP_MemSize size, AEGP_MemFlag flags, AEGP_MemHandle* memPH);
+    SPAPI A_Err (*AEGP_FreeMemHandle)(AEGP_MemHandle memH);
+    SPAPI A_Err (*AEGP_LockMemHandle)(AEGP_MemHandle memH, void** ptr_to_ptr);
+    SPAPI A_Err (*AEGP_UnlockMemHandle)(AEGP_MemHandle memH);
+    SPAPI A_Err (*AEGP_GetMemHandleSize)(AEGP_MemHandle memH, AEGP_MemSize* sizeP);
+    SPAPI A_Err (*AEGP_ResizeMemHandle)(const A_char* whatZ, AEGP_MemSize new_size,
+                                        AEGP_MemHandle memH);
+    SPAPI A_Err (*AEGP_SetMemReportingOn)(A_Boolean turn_OnB);
+    SPAPI A_Err (*AEGP_GetMemStats)(AEGP_PluginID plugin_id, A_long* countPL, A_long* sizePL);
+} AEGP_MemorySuite1;
 
 typedef struct AEGP_PFInterfaceSuite1 {
     SPAPI A_Err (*AEGP_GetEffectLayer)(PF_ProgPtr effect_pp_ref, AEGP_LayerH* layerPH);

@@ -21,6 +21,7 @@ const SuiteId kSuiteIds[] = {
     {kAEGPCompSuite, kAEGPCompSuiteVersion7},
     {kAEGPCompSuite, kAEGPCompSuiteVersion8},
     {kAEGPItemSuite, kAEGPItemSuiteVersion8},
+    {kAEGPMemorySuite, kAEGPMemorySuiteVersion1},
     {kPFAdvAppSuite, kPFAdvAppSuiteVersion2},
     {kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3},
     {kPFHandleSuite, kPFHandleSuiteVersion1},

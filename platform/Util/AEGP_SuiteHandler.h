@@ -32,6 +32,7 @@ class AEGP_SuiteHandler {
     AEGP_CompSuite7* CompSuite7() const { return get<AEGP_CompSuite7>(kComp7); }
     AEGP_CompSuite8* CompSuite8() const { return get<AEGP_CompSuite8>(kComp8); }
     AEGP_ItemSuite8* ItemSuite8() const { return get<AEGP_ItemSuite8>(kItem8); }
+    AEGP_MemorySuite1* MemorySuite1() const { return get<AEGP_MemorySuite1>(kMemory1); }
     PF_AdvAppSuite2* AdvAppSuite2() const { return get<PF_AdvAppSuite2>(kAdvApp2); }
     PF_ParamUtilsSuite3* ParamUtilsSuite3() const { return get<PF_ParamUtilsSuite3>(kParamUtils3); }
     PF_HandleSuite1* HandleSuite1() const { return get<PF_HandleSuite1>(kHandle1); }
@@ -65,6 +66,7 @@ class AEGP_SuiteHandler {
         kComp7,
         kComp8,
         kItem8,
+        kMemory1,
         kAdvApp2,
         kParamUtils3,
         kHandle1,

@@ -79,6 +79,14 @@ struct HandleBlock {
     int locks = 0;
 };
 
+// An AEGP_MemHandle handed out (a script's result text): the handle is the block's address, so
+// that it points at the data pointer, as a handle does.
+struct MemoryBlock {
+    void* data = nullptr;
+    std::vector<char> bytes;
+    int locks = 0;
+};
+
 // Releases a drawing surface (nullptr: nothing); drawing is served where cairo is built in.
 void destroySurface(cairo_surface_t* surface);
 
@@ -172,6 +180,7 @@ struct Host::Impl {
     Handles<Batch> batches;
     Handles<MarkerValue> markers;
     Handles<DrawImage> images;
+    Handles<MemoryBlock> memory;                                  // AEGP memory handles
     std::map<const void*, std::unique_ptr<HandleBlock>> handles;  // by the PF_Handle given out
     std::map<const void*, std::unique_ptr<World>> pluginWorlds;   // new_world, by data pointer
     std::map<A_long, std::unique_ptr<World>> checkouts;  // by the token in PF_ParamDef::unused

@@ -24,11 +24,16 @@ constexpr int kScriptHold = 6614;
 
 // The prelude: the host's scripting object model over __host. Errors created anywhere in the
 // script are recorded when they are created, so a script that swallows them still leaves a trace.
+// It runs before the engine is cut down to the host's language (kLanguage) and may use more.
 const char* const kPrelude = R"JS(
 (function (h) {
   var global = new Function('return this')();
   global.KeyframeEase = function KeyframeEase(speed, influence) {
     if (!(this instanceof KeyframeEase)) return new KeyframeEase(speed, influence);
+    if (typeof influence != 'number' || !(influence >= 0.1 && influence <= 100))
+      throw new Error('KeyframeEase: influence must be between 0.1 and 100');
+    if (typeof speed != 'number' || !isFinite(speed))
+      throw new Error('KeyframeEase: speed must be a number');
     this.speed = speed;
     this.influence = influence;
   };
@@ -59,19 +64,33 @@ const char* const kPrelude = R"JS(
     get index() { return this._l + 1; }
   };
   var comp = {
+    typeName: 'Composition',
     layer: function (n) { return new Layer(h.layerIndex(n)); },
     get id() { return h.compItemId(); },
+    get name() { return h.compName(); },
     get numLayers() { return h.numLayers(); },
     get time() { return h.compTime(); }
   };
-  // Scripts see one item, the composition; any other id finds nothing (null), as in the host.
-  global.app = {project: {
+  // The project's items: each layer's source, then the composition (the last item).
+  function Item(i) { this.id = h.itemId(i); this.name = h.itemName(i); }
+  Item.prototype.typeName = 'Footage';
+  var project = {
     get activeItem() { return h.compActive() ? comp : null; },
-    itemByID: function (id) {
-      if (typeof id != 'number') throw new Error('itemByID: a number is expected');
-      return id === h.compItemId() ? comp : null;
+    get numItems() { return h.numItems(); },
+    item: function (n) {
+      var i = h.itemIndex(n);
+      return i == h.numItems() - 1 ? comp : new Item(i);
     }
-  }};
+  };
+  if (h.has('itemByID')) {
+    project.itemByID = function (id) {
+      if (typeof id != 'number') throw new Error('itemByID: a number is expected');
+      var n = h.numItems();
+      for (var i = 0; i < n - 1; i++) if (h.itemId(i) === id) return new Item(i);
+      return id === h.compItemId() ? comp : null;
+    };
+  }
+  global.app = {project: project};
   Duktape.errCreate = function (e) {
     if (e instanceof Error) {
       h.record(String(e));
@@ -80,6 +99,70 @@ const char* const kPrelude = R"JS(
     return e;
   };
 })(__host);
+)JS";
+
+// The host's script language has the ECMAScript 3 built-ins only: everything else is taken out
+// of the engine once the prelude has run, so that a script using it fails as in the host (a
+// TypeError calling an undefined method, a ReferenceError naming an unknown global). Functions
+// keep their length and name; the engine's own error attributes (stack, lineNumber) stay.
+const char* const kLanguage = R"JS(
+(function (global) {
+  var names = Object.getOwnPropertyNames, hasOwn = Object.prototype.hasOwnProperty;
+  var fn = ['length', 'name', 'prototype'];
+  var proto = ['constructor'];
+  function keep(o, allowed) {
+    var own = names(o), set = {}, i;
+    for (i = 0; i < allowed.length; i++) set[allowed[i]] = true;
+    for (i = 0; i < own.length; i++) if (!hasOwn.call(set, own[i])) delete o[own[i]];
+  }
+  function also(base, more) { return base.concat(more); }
+  var errors = ['Error', 'EvalError', 'RangeError', 'ReferenceError', 'SyntaxError', 'TypeError',
+                'URIError'];
+  keep(global, also(errors, ['NaN', 'Infinity', 'undefined', 'eval', 'parseInt', 'parseFloat',
+      'isNaN', 'isFinite', 'decodeURI', 'decodeURIComponent', 'encodeURI', 'encodeURIComponent',
+      'escape', 'unescape', 'Object', 'Function', 'Array', 'String', 'Boolean', 'Number', 'Date',
+      'RegExp', 'Math', 'app', 'KeyframeEase', 'KeyframeInterpolationType']));
+  keep(Object, fn);
+  keep(Object.prototype, also(proto, ['toString', 'toLocaleString', 'valueOf', 'hasOwnProperty',
+      'isPrototypeOf', 'propertyIsEnumerable']));
+  keep(Function, fn);
+  keep(Function.prototype, also(proto, ['length', 'name', 'toString', 'apply', 'call']));
+  keep(Array, fn);
+  keep(Array.prototype, also(proto, ['length', 'toString', 'toLocaleString', 'concat', 'join',
+      'pop', 'push', 'reverse', 'shift', 'slice', 'sort', 'splice', 'unshift']));
+  keep(String, also(fn, ['fromCharCode']));
+  keep(String.prototype, also(proto, ['length', 'toString', 'valueOf', 'charAt', 'charCodeAt',
+      'concat', 'indexOf', 'lastIndexOf', 'localeCompare', 'match', 'replace', 'search', 'slice',
+      'split', 'substring', 'substr', 'toLowerCase', 'toLocaleLowerCase', 'toUpperCase',
+      'toLocaleUpperCase']));
+  keep(Boolean, fn);
+  keep(Boolean.prototype, also(proto, ['toString', 'valueOf']));
+  keep(Number, also(fn, ['MAX_VALUE', 'MIN_VALUE', 'NaN', 'NEGATIVE_INFINITY',
+      'POSITIVE_INFINITY']));
+  keep(Number.prototype, also(proto, ['toString', 'toLocaleString', 'valueOf', 'toFixed',
+      'toExponential', 'toPrecision']));
+  keep(Math, ['E', 'LN10', 'LN2', 'LOG2E', 'LOG10E', 'PI', 'SQRT1_2', 'SQRT2', 'abs', 'acos',
+      'asin', 'atan', 'atan2', 'ceil', 'cos', 'exp', 'floor', 'log', 'max', 'min', 'pow',
+      'random', 'round', 'sin', 'sqrt', 'tan']);
+  keep(Date, also(fn, ['parse', 'UTC']));
+  var date = ['toString', 'toDateString', 'toTimeString', 'toLocaleString', 'toLocaleDateString',
+      'toLocaleTimeString', 'valueOf', 'getTime', 'getTimezoneOffset', 'setTime', 'toUTCString',
+      'toGMTString', 'getYear', 'setYear'];
+  var parts = ['FullYear', 'Month', 'Date', 'Day', 'Hours', 'Minutes', 'Seconds', 'Milliseconds'];
+  for (var p = 0; p < parts.length; p++) {
+    date.push('get' + parts[p], 'getUTC' + parts[p]);
+    if (parts[p] != 'Day') date.push('set' + parts[p], 'setUTC' + parts[p]);
+  }
+  keep(Date.prototype, also(proto, date));
+  keep(RegExp, fn);
+  keep(RegExp.prototype, also(proto, ['exec', 'test', 'toString', 'source', 'global',
+      'ignoreCase', 'multiline']));
+  for (var e = 0; e < errors.length; e++) {
+    keep(global[errors[e]], fn);
+    keep(global[errors[e]].prototype, also(proto, ['name', 'message', 'toString', 'stack',
+        'lineNumber', 'fileName']));
+  }
+})(new Function('return this')());
 )JS";
 
 // The key nearest to a time (the earlier one on a tie), 0-based; -1 when there are none.
@@ -105,6 +188,17 @@ struct ScriptFault : std::runtime_error {
 struct State {
     Project* project;
     Records* records;
+    ApiVersion version;
+};
+
+// What of the object model each release has, by the effect API version of its first release;
+// a script in an older host finds the name undefined.
+struct Feature {
+    const char* name;
+    ApiVersion since;
+};
+constexpr Feature kFeatures[] = {
+    {"itemByID", {13, 7}},  // app.project.itemByID (CC 2014)
 };
 
 // The script being run; natives reach the project through it.
@@ -255,6 +349,56 @@ duk_ret_t nativeCompItemId(duk_context* ctx) {
     return 1;
 }
 
+duk_ret_t nativeCompName(duk_context* ctx) {
+    duk_push_string(ctx, state(ctx).project->comp.name.c_str());
+    return 1;
+}
+
+// The project's items: the source item of each layer (its id the composition's plus the
+// layer's), then the composition.
+duk_ret_t nativeNumItems(duk_context* ctx) {
+    duk_push_int(ctx, int(state(ctx).project->comp.layers.size()) + 1);
+    return 1;
+}
+
+duk_ret_t nativeItemIndex(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        int count = int(state(c).project->comp.layers.size()) + 1;
+        duk_push_int(c, indexArg(c, 0, count, "item", "item"));
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeItemId(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        const Comp& comp = state(c).project->comp;
+        duk_push_int(c, comp.itemId + layerArg(c, 0).id);
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeItemName(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        duk_push_string(c, layerArg(c, 0).name.c_str());
+        return duk_ret_t(1);
+    });
+}
+
+duk_ret_t nativeHas(duk_context* ctx) {
+    return guarded(ctx, [](duk_context* c) {
+        const std::string name = duk_safe_to_string(c, 0);
+        const ApiVersion v = state(c).version;
+        bool has = false;
+        for (const Feature& f : kFeatures) {
+            if (name == f.name)
+                has = v.major > f.since.major ||
+                      (v.major == f.since.major && v.minor >= f.since.minor);
+        }
+        duk_push_boolean(c, has);
+        return duk_ret_t(1);
+    });
+}
+
 duk_ret_t nativeCompActive(duk_context* ctx) {
     duk_push_boolean(ctx, state(ctx).project->compActive);
     return 1;
@@ -341,6 +485,12 @@ void pushHostObject(duk_context* ctx) {
                                                       {"layerName", nativeLayerName, 1},
                                                       {"compTime", nativeCompTime, 0},
                                                       {"compItemId", nativeCompItemId, 0},
+                                                      {"compName", nativeCompName, 0},
+                                                      {"numItems", nativeNumItems, 0},
+                                                      {"itemIndex", nativeItemIndex, 1},
+                                                      {"itemId", nativeItemId, 1},
+                                                      {"itemName", nativeItemName, 1},
+                                                      {"has", nativeHas, 1},
                                                       {"compActive", nativeCompActive, 0},
                                                       {"numKeys", nativeNumKeys, 0},
                                                       {"matchName", nativeMatchName, 0},
@@ -354,11 +504,14 @@ void pushHostObject(duk_context* ctx) {
     duk_put_function_list(ctx, -1, natives);
 }
 
-// Sets up the object model; false when the prelude itself fails (a build fault).
+// Sets up the object model and cuts the engine down to the host's language; false when either
+// fails (a build fault).
 bool installPrelude(duk_context* ctx) {
     pushHostObject(ctx);
     duk_put_global_string(ctx, "__host");
     bool ok = duk_peval_string(ctx, kPrelude) == 0;
+    duk_pop(ctx);
+    ok = ok && duk_peval_string(ctx, kLanguage) == 0;
     duk_pop(ctx);
     return ok;
 }
@@ -375,27 +528,21 @@ void recordUncaught(duk_context* ctx, Records& records) {
         records.scriptErrors.push_back(std::string("uncaught: ") + duk_safe_to_string(ctx, -1));
 }
 
-// Runs the text as a program. It is compiled as a program first, so that the host's grammar
-// decides what is accepted (a top-level return, braces that would close an enclosing function):
-// a text that compiles as a program is a function body too, and wrapped in one it means the same.
-// It then runs as the body of a function called once on the global object, so that its
-// variables live in the function's registers rather than on the global object (long loops run
-// several times faster). False with the error on the stack.
+// Runs the text as a program, as the host does: its completion value (that of the last
+// expression statement run) is left on the stack. True when it ran; false with the error on the
+// stack. Top-level variables are properties of the global object, as in any program, which
+// makes long loops at top level slow: scripts that loop a lot keep their work in a function.
 bool runProgram(duk_context* ctx, const std::string& text) {
     if (duk_pcompile_lstring(ctx, 0, text.data(), text.size()) != 0) return false;
-    duk_pop(ctx);
-    const std::string function = "function () {" + text + "\n}";
-    if (duk_pcompile_lstring(ctx, DUK_COMPILE_FUNCTION, function.data(), function.size()) != 0) {
-        return false;
-    }
-    duk_push_global_object(ctx);
-    return duk_pcall_method(ctx, 0) == 0;
+    return duk_pcall(ctx, 0) == 0;
 }
 
 }  // namespace
 
-bool executeScript(Project& project, Records& records, const std::string& text) {
-    State s{&project, &records};
+bool executeScript(Project& project, Records& records, const std::string& text, ApiVersion version,
+                   std::string* completion) {
+    if (completion) completion->clear();
+    State s{&project, &records, version};
     const Running scope(s);
     duk_context* ctx = duk_create_heap_default();
     if (!ctx) {
@@ -407,6 +554,8 @@ bool executeScript(Project& project, Records& records, const std::string& text) 
     if (ok && !runProgram(ctx, text)) {
         recordUncaught(ctx, records);
         ok = false;
+    } else if (ok && completion) {
+        *completion = duk_safe_to_string(ctx, -1);
     }
     duk_destroy_heap(ctx);
     return ok;

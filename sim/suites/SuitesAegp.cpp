@@ -1,6 +1,7 @@
-// The utility suite (messages, undo, registration, scripts), the effect's own layer and effect
-// reference, and which general suite serves a name.
+// The utility suite (messages, undo, registration, scripts), memory handles, the effect's own
+// layer and effect reference, and which general suite serves a name.
 #include <cmath>
+#include <string>
 
 #include "AE_GeneralPlug.h"
 #include "sim/suites/AegpSuites.h"
@@ -44,7 +45,83 @@ A_Err registerWithAegp(AEGP_GlobalRefcon, const A_char* name, AEGP_PluginID* id)
     });
 }
 
-// Result and error texts are not handed back: the plug-in asks for neither.
+// ---------------------------------------------------------------- Memory
+
+// A new handle holding the text and its terminating NUL, counted as a "memory" object.
+AEGP_MemHandle newTextHandle(Impl& h, const std::string& text) {
+    void* key = h.memory.add(MemoryBlock{});
+    MemoryBlock* block = h.memory.find(key);
+    block->bytes.assign(text.begin(), text.end());
+    block->bytes.push_back('\0');
+    block->data = block->bytes.data();
+    h.accounting.acquire("memory");
+    return static_cast<AEGP_MemHandle>(key);
+}
+
+A_Err newMemHandle(AEGP_PluginID, const A_char* what, AEGP_MemSize size, AEGP_MemFlag,
+                   AEGP_MemHandle* mem) {
+    return serve("AEGP_NewMemHandle", [&](Impl& h) -> A_Err {
+        if (!what || !mem) return A_Err_PARAMETER;
+        *mem = newTextHandle(h, std::string(size_t(size), '\0'));
+        return A_Err_NONE;
+    });
+}
+
+A_Err freeMemHandle(AEGP_MemHandle mem) {
+    return serve("AEGP_FreeMemHandle", [&](Impl& h) -> A_Err {
+        if (!h.memory.remove(mem)) return A_Err_PARAMETER;
+        h.accounting.release("memory");
+        return A_Err_NONE;
+    });
+}
+
+A_Err lockMemHandle(AEGP_MemHandle mem, void** ptr) {
+    return serve("AEGP_LockMemHandle", [&](Impl& h) -> A_Err {
+        MemoryBlock* block = h.memory.find(mem);
+        if (!block || !ptr) return A_Err_PARAMETER;
+        ++block->locks;
+        *ptr = block->data;
+        return A_Err_NONE;
+    });
+}
+
+A_Err unlockMemHandle(AEGP_MemHandle mem) {
+    return serve("AEGP_UnlockMemHandle", [&](Impl& h) -> A_Err {
+        MemoryBlock* block = h.memory.find(mem);
+        if (!block || block->locks == 0) return A_Err_PARAMETER;
+        --block->locks;
+        return A_Err_NONE;
+    });
+}
+
+A_Err getMemHandleSize(AEGP_MemHandle mem, AEGP_MemSize* size) {
+    return serve("AEGP_GetMemHandleSize", [&](Impl& h) -> A_Err {
+        MemoryBlock* block = h.memory.find(mem);
+        if (!block || !size) return A_Err_PARAMETER;
+        *size = AEGP_MemSize(block->bytes.size());
+        return A_Err_NONE;
+    });
+}
+
+const AEGP_MemorySuite1* memorySuite() {
+    static const AEGP_MemorySuite1 suite = [] {
+        AEGP_MemorySuite1 s{};
+        s.AEGP_NewMemHandle = &newMemHandle;
+        s.AEGP_FreeMemHandle = &freeMemHandle;
+        s.AEGP_LockMemHandle = &lockMemHandle;
+        s.AEGP_UnlockMemHandle = &unlockMemHandle;
+        s.AEGP_GetMemHandleSize = &getMemHandleSize;
+        notServed(s.AEGP_ResizeMemHandle, s.AEGP_SetMemReportingOn, s.AEGP_GetMemStats);
+        return s;
+    }();
+    return &suite;
+}
+
+// ---------------------------------------------------------------- Utility (scripts)
+
+// The script runs against the object model of the host's API version. Its completion value
+// comes back as a text in a new handle when asked for (also after a failed script: the text is
+// then empty), the error of a script that failed in the error handle; the caller frees both.
 A_Err executeScriptOp(AEGP_PluginID, const A_char* script, const A_Boolean, AEGP_MemHandle* result,
                       AEGP_MemHandle* error) {
     return serve("AEGP_ExecuteScript", [&](Impl& h) -> A_Err {
@@ -52,7 +129,16 @@ A_Err executeScriptOp(AEGP_PluginID, const A_char* script, const A_Boolean, AEGP
         if (result) *result = nullptr;
         if (error) *error = nullptr;
         h.records.scripts.emplace_back(script);
-        return executeScript(h.project, h.records, script) ? A_Err_NONE : A_Err_GENERIC;
+        const size_t errorsBefore = h.records.scriptErrors.size();
+        std::string completion;
+        const bool ok = executeScript(h.project, h.records, script,
+                                      ApiVersion{h.apiMajor, h.apiMinor}, &completion);
+        if (result) *result = newTextHandle(h, completion);
+        if (error) {
+            const auto& errors = h.records.scriptErrors;
+            *error = newTextHandle(h, ok || errors.size() == errorsBefore ? "" : errors.back());
+        }
+        return ok ? A_Err_NONE : A_Err_GENERIC;
     });
 }
 
@@ -207,6 +293,7 @@ const void* aegpSuite(const std::string& name, int version) {
     if (name == kAEGPLayerSuite && version == kAEGPLayerSuiteVersion7) return layerSuite();
     if (name == kAEGPCompSuite) return compSuite(version);
     if (name == kAEGPItemSuite && version == kAEGPItemSuiteVersion8) return itemSuite();
+    if (name == kAEGPMemorySuite && version == kAEGPMemorySuiteVersion1) return memorySuite();
     return nullptr;
 }
 
