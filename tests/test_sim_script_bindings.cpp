@@ -429,7 +429,7 @@ TEST_F(ScriptBindings, GeneratedEaseScriptReachesShiftedKeys) {
     t.speedsIn = t.speedsOut = {0, 0, 0};
     t.influencesIn = {0.1f, 33.3333f, 0.1f};
     t.influencesOut = {0.1f, 100, 0.1f};
-    t.presets = {1, 5, 8};
+    t.presets = {TemporalPreset::Linear, TemporalPreset::PunchyIn, TemporalPreset::Hold};
     t.ignoreRows = {{0, 0, 0}, {0, 1, 0}};
     const sim::Project before = project;
     for (const sim::ApiVersion version : {sim::ApiVersion{13, 1}, sim::ApiVersion{13, 28}}) {
