@@ -19,6 +19,10 @@ constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
 constexpr int kNearSites = 16;
 // Rounds of checking and solving again before the dense solver is asked instead.
 constexpr int kMaxRounds = 40;
+// Pairs the searches may read, per square of the layer count, before the whole-matrix solver is
+// asked instead: about what that solver spends on starts far from their sites (many layers
+// wanting the same few sites, where the searches read nearly every pair of every row).
+constexpr long long kWorkPerSquare = 4;
 
 // Square cells holding about two sites each over the sites' bounds; starts outside the bounds
 // search from the nearest border cell.
@@ -117,6 +121,7 @@ class SparseSolver {
             }
             pairCosts_[size_t(row)].clear();
             costPairs(row, 0);
+            work_ += n_;
             const bool found = search(row);
             assert(found);
             (void)found;
@@ -137,6 +142,7 @@ class SparseSolver {
     // and then tight holds every pair at its row's reduced cost.
     bool admitCheaperPairs(TightPairs& tight);
     const std::vector<long long>& prices() const { return v_; }
+    long long work() const { return work_; }
     const std::vector<int32_t>& columns() const { return colOf_; }
 
   private:
@@ -168,6 +174,7 @@ class SparseSolver {
     std::vector<char> done_;
     std::vector<int32_t> touched_, scanned_;
     RadixHeap heap_;
+    long long work_ = 0;  // pairs read by the searches
 };
 
 int SparseSolver::cheapest(int i) const {
@@ -275,6 +282,7 @@ bool SparseSolver::search(int row) {
         const long long h = reduced(r, j);
         const std::vector<int32_t>& columns = pairs_[size_t(r)];
         const std::vector<long long>& costs = pairCosts_[size_t(r)];
+        work_ += static_cast<long long>(columns.size());
         for (size_t q = 0; q < columns.size(); ++q) {
             const int32_t k = columns[q];
             if (!done_[k]) {
@@ -390,11 +398,15 @@ std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
     const SiteCells cells(costs.to);
     SparseSolver solver(costs, cells, nearSites(costs.from, cells, costs.to.size(), kNearSites));
     solver.start(warm);
+    const long long budget = kWorkPerSquare * n * static_cast<long long>(n);
     for (int round = 0; round < kMaxRounds; ++round) {
         solver.reduceFreeRows();
         for (int i = 0; i < n; ++i) {
             if (solver.free(i)) {
                 solver.augment(i);
+                if (solver.work() > budget) {
+                    return std::nullopt;
+                }
             }
         }
         if (!solver.admitCheaperPairs(tight)) {
