@@ -7,8 +7,8 @@
 #include "engine/Parallel.h"
 #include "engine/SearchPath.h"
 #include "placement/AssignmentCosts.h"
-#include "placement/AuctionAssignment.h"
 #include "placement/AssignmentTies.h"
+#include "placement/AuctionAssignment.h"
 #include "placement/SolverSteps.h"
 #include "placement/SparseAssignment.h"
 

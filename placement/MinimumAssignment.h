@@ -31,8 +31,9 @@ std::vector<int32_t> minimumDistanceAssignment(const std::vector<Point2D>& from,
                                                const std::vector<Point2D>& to,
                                                const std::vector<bool>& known);
 
-// The same minimum by shortest augmenting paths over prices, started from warm and leaving the
-// result's prices and columns in it. Among assignments of least total it returns the first in
+// The same minimum by shortest augmenting paths over prices on the pairs near each start (the
+// auction below when they do not settle), started from warm and leaving the result's prices and
+// columns in it. Among assignments of least total it returns the first in
 // row order: row 0 takes the lowest-numbered column it can, then row 1, and so on.
 std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
                                             const std::vector<Point2D>& to,
