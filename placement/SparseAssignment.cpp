@@ -19,11 +19,10 @@ constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
 constexpr int kNearSites = 16;
 // Rounds of checking and solving again before the dense solver is asked instead.
 constexpr int kMaxRounds = 40;
-// Pairs the searches of a first frame may read, per square of the layer count, before the
-// whole-matrix solver is asked instead: about what that solver spends on starts far from their
-// sites (many layers wanting the same few sites, where the searches read nearly every pair of
-// every row).
-constexpr long long kWorkPerSquare = 4;
+// Pairs the searches of a first frame may read per layer before the whole-matrix solver is asked
+// instead: scattered starts settle within it up to about 1000 layers; starts far from their
+// sites (many layers wanting the same few sites) would read nearly every pair of every row.
+constexpr long long kWorkPerLayer = 4000;
 
 // Square cells holding about two sites each over the sites' bounds; starts outside the bounds
 // search from the nearest border cell.
@@ -402,8 +401,7 @@ std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
     // Later frames start from the last frame's prices and stay within a few rounds; the first
     // one, from wherever the layers start, gets a budget.
     const bool cold = int(warm.prices.size()) != n;
-    const long long budget = cold ? kWorkPerSquare * n * static_cast<long long>(n)
-                                  : std::numeric_limits<long long>::max();
+    const long long budget = cold ? kWorkPerLayer * n : std::numeric_limits<long long>::max();
     for (int round = 0; round < kMaxRounds; ++round) {
         solver.reduceFreeRows();
         for (int i = 0; i < n; ++i) {
