@@ -26,7 +26,7 @@ void addStageTime(Stage stage, std::chrono::steady_clock::duration spent);
 // Which solver served each layer assignment, counted like the times (resetStageTimes clears
 // them too): the near-pairs solver is meant to serve spread starts, and falling back to the
 // dense one costs far more time without changing a result.
-enum class AssignmentSolver { StartsAlike, NearPairs, Dense };
+enum class AssignmentSolver { StartsAlike, NearPairs, Auction, Dense };
 constexpr int kAssignmentSolverCount = static_cast<int>(AssignmentSolver::Dense) + 1;
 void countAssignmentSolver(AssignmentSolver solver);
 long long assignmentsServed(AssignmentSolver solver);

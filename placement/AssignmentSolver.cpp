@@ -9,6 +9,7 @@
 #include "engine/StageTimes.h"
 #include "placement/AssignmentCosts.h"
 #include "placement/AssignmentTies.h"
+#include "placement/AuctionAssignment.h"
 #include "placement/SolverSteps.h"
 #include "placement/SparseAssignment.h"
 
@@ -263,6 +264,23 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
         warm.columns = *columns;
         countAssignmentSolver(AssignmentSolver::NearPairs);
         return *columns;
+    }
+    return auctionAssignment(from, to, known, warm);
+}
+
+std::vector<int32_t> auctionAssignment(const std::vector<Point2D>& from,
+                                       const std::vector<Point2D>& to,
+                                       const std::vector<bool>& known, AssignmentWarmStart& warm) {
+    assert(to.size() == from.size() && known.size() == from.size());
+    if (costsFit32Bits(from, to)) {
+        const Costs<int32_t> costs = costMatrix<int32_t>(from, to, known);
+        AuctionResult auction = solveByAuction(costs);
+        std::vector<int32_t> columns = std::move(auction.columns);
+        warm.prices = certifyingPrices(costs, columns, std::move(auction.prices));
+        takeFirst(costs, warm.prices, columns);
+        warm.columns = columns;  // still tight: every least-total pair is
+        countAssignmentSolver(AssignmentSolver::Auction);
+        return columns;
     }
     countAssignmentSolver(AssignmentSolver::Dense);
     return withCosts(from, to, known, [&](const auto& costs) {

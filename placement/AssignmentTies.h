@@ -65,12 +65,15 @@ bool findTightPairs(const Cost& c, const std::vector<long long>& prices,
 
 // Column prices under which a least-total assignment has every row at its cheapest reduced
 // cost: shortest distances over the columns (each row's column reaches every other column at
-// the row's cost difference), found by label correcting. Throws when columns is not a least
-// total, which shows as a cycle that keeps lowering the prices.
+// the row's cost difference), found by label correcting from start (zeros when empty; prices
+// near certifying ones correct in few steps). Throws when columns is not a least total, which
+// shows as a cycle that keeps lowering the prices.
 template <typename Cost>
-std::vector<long long> certifyingPrices(const Cost& c, const std::vector<int32_t>& columns) {
+std::vector<long long> certifyingPrices(const Cost& c, const std::vector<int32_t>& columns,
+                                        std::vector<long long> start = {}) {
     const int n = static_cast<int>(columns.size());
-    std::vector<long long> v(n, 0);
+    std::vector<long long> v =
+        start.empty() ? std::vector<long long>(size_t(n), 0) : std::move(start);
     std::vector<int32_t> rowOf(n);
     for (int i = 0; i < n; ++i) {
         rowOf[columns[i]] = i;

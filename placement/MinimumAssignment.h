@@ -31,13 +31,21 @@ std::vector<int32_t> minimumDistanceAssignment(const std::vector<Point2D>& from,
                                                const std::vector<Point2D>& to,
                                                const std::vector<bool>& known);
 
-// The same minimum by shortest augmenting paths over prices, started from warm and leaving the
-// result's prices and columns in it. Among assignments of least total it returns the first in
+// The same minimum by shortest augmenting paths over prices on the pairs near each start (the
+// auction below when they do not settle), started from warm and leaving the result's prices and
+// columns in it. Among assignments of least total it returns the first in
 // row order: row 0 takes the lowest-numbered column it can, then row 1, and so on.
 std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
                                             const std::vector<Point2D>& to,
                                             const std::vector<bool>& known,
                                             AssignmentWarmStart& warm);
+
+// The same first least-total assignment over the whole cost matrix: by auction when every cost
+// fits 32 bits, else by shortest augmenting paths. The shortest-path solver asks it when its
+// near pairs do not settle quickly (the first frame, from wherever the layers start).
+std::vector<int32_t> auctionAssignment(const std::vector<Point2D>& from,
+                                       const std::vector<Point2D>& to,
+                                       const std::vector<bool>& known, AssignmentWarmStart& warm);
 
 // dlib's answer moved to the same first least-total assignment.
 std::vector<int32_t> referenceAssignment(const std::vector<Point2D>& from,

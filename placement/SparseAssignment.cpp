@@ -20,6 +20,10 @@ constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
 constexpr int kNearSites = 16;
 // Rounds of checking and solving again before the dense solver is asked instead.
 constexpr int kMaxRounds = 40;
+// Pairs the searches of a first frame may read per layer before the whole-matrix solver is asked
+// instead: scattered starts settle within it up to about 1000 layers; starts far from their
+// sites (many layers wanting the same few sites) would read nearly every pair of every row.
+constexpr long long kWorkPerLayer = 4000;
 
 // Square cells holding about two sites each over the sites' bounds; starts outside the bounds
 // search from the nearest border cell.
@@ -118,6 +122,7 @@ class SparseSolver {
             }
             pairCosts_[size_t(row)].clear();
             costPairs(row, 0);
+            work_ += n_;
             const bool found = search(row);
             assert(found);
             (void)found;
@@ -138,6 +143,7 @@ class SparseSolver {
     // and then tight holds every pair at its row's reduced cost.
     bool admitCheaperPairs(TightPairs& tight);
     const std::vector<long long>& prices() const { return v_; }
+    long long work() const { return work_; }
     const std::vector<int32_t>& columns() const { return colOf_; }
 
   private:
@@ -169,6 +175,7 @@ class SparseSolver {
     std::vector<char> done_;
     std::vector<int32_t> touched_, scanned_;
     RadixHeap heap_;
+    long long work_ = 0;  // pairs read by the searches
 };
 
 int SparseSolver::cheapest(int i) const {
@@ -276,6 +283,7 @@ bool SparseSolver::search(int row) {
         const long long h = reduced(r, j);
         const std::vector<int32_t>& columns = pairs_[size_t(r)];
         const std::vector<long long>& costs = pairCosts_[size_t(r)];
+        work_ += static_cast<long long>(columns.size());
         for (size_t q = 0; q < columns.size(); ++q) {
             const int32_t k = columns[q];
             // Distances only grow along a path when a matched row sits at its least reduced cost.
@@ -396,11 +404,18 @@ std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
     const SiteCells cells(costs.to);
     SparseSolver solver(costs, cells, nearSites(costs.from, cells, costs.to.size(), kNearSites));
     solver.start(warm);
+    // Later frames start from the last frame's prices and stay within a few rounds; the first
+    // one, from wherever the layers start, gets a budget.
+    const bool cold = int(warm.prices.size()) != n;
+    const long long budget = cold ? kWorkPerLayer * n : std::numeric_limits<long long>::max();
     for (int round = 0; round < kMaxRounds; ++round) {
         solver.reduceFreeRows();
         for (int i = 0; i < n; ++i) {
             if (solver.free(i)) {
                 solver.augment(i);
+                if (solver.work() > budget) {
+                    return std::nullopt;
+                }
             }
         }
         if (!solver.admitCheaperPairs(tight)) {

@@ -22,6 +22,6 @@ struct DistanceCosts {
 
 // Columns of a least total and the prices certifying them (warm supplies the start and receives
 // both), with every pair at zero reduced cost in tight; nothing when a start is unknown or the
-// checks go on too long, where the dense solver takes over.
+// searches or checks go on too long, where a whole-matrix solver takes over.
 std::optional<std::vector<int32_t>> sparseAssignment(const DistanceCosts& costs,
                                                      AssignmentWarmStart& warm, TightPairs& tight);

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <cmath>
+#include <functional>
 #include <numeric>
 #include <queue>
 #include <random>
@@ -191,6 +193,7 @@ std::string servedBy() {
     const std::pair<AssignmentSolver, const char*> names[] = {
         {AssignmentSolver::StartsAlike, "starts alike"},
         {AssignmentSolver::NearPairs, "near pairs"},
+        {AssignmentSolver::Auction, "auction"},
         {AssignmentSolver::Dense, "dense"}};
     std::string served;
     for (const auto& [solver, name] : names) {
@@ -331,7 +334,7 @@ TEST(PlacementAssignmentFast, FarCrowdedAndThinInputsMatchTheReference) {
     for (int i = 0; i < 20; ++i) {
         crowd[size_t(i * 7)] = Point2D(500, 500);
     }
-    expectSameServedBy("dense", crowd, to, known(n), "crowd");
+    expectSameServedBy("auction", crowd, to, known(n), "crowd");
     std::vector<Point2D> line;
     for (int j = 0; j < n; ++j) {
         line.emplace_back(float(j) * 3.0f, 7.0f);
@@ -376,7 +379,7 @@ TEST(PlacementAssignmentFast, StaleWarmStartWithAnUnknownStart) {
     warm.columns = {1, 0, 2};
     resetStageTimes();
     EXPECT_EQ(fastSettled(from, to, starts, warm), (std::vector<int32_t>{0, 1, 2}));
-    EXPECT_EQ(servedBy(), "dense");
+    EXPECT_EQ(servedBy(), "auction");
     EXPECT_EQ(referenceSettled(from, to, starts), (std::vector<int32_t>{0, 1, 2}));
 }
 
@@ -408,9 +411,107 @@ TEST(PlacementAssignmentFast, TiesSettleToTheFirstLeastTotalPermutation) {
             starts[size_t(i)] = trial % 5 != 0 || i % 3 != 0;
         }
         const std::vector<int32_t> expected = bruteForceBest(from, to, starts).second;
-        AssignmentWarmStart cold;
+        AssignmentWarmStart cold, auction;
         EXPECT_EQ(fastSettled(from, to, starts, cold), expected) << "trial " << trial;
+        EXPECT_EQ(auctionAssignment(from, to, starts, auction), expected) << "trial " << trial;
         EXPECT_EQ(referenceSettled(from, to, starts), expected) << "trial " << trial;
+    }
+}
+
+namespace {
+
+// Where the layers start before the first press, over a 1920 x 1080 composition whose sites lie
+// on an ellipse filling it (or on a thin ring), as in the first-press benchmark.
+struct Layout {
+    const char* name;
+    bool ringSites;
+    std::function<Point2D(int i, int n, std::mt19937& rng, const std::vector<Point2D>& to)> start;
+};
+
+const std::vector<Layout>& layouts() {
+    static const std::vector<Layout> table = {
+        {"centre", false, [](int, int, auto&, auto&) { return Point2D(960, 540); }},
+        {"scattered", false,
+         [](int, int, auto& rng, auto&) {
+             std::uniform_real_distribution<float> u(0, 1);
+             return Point2D(1920 * u(rng), 1080 * u(rng));
+         }},
+        {"grid", false,
+         [](int i, int n, auto&, auto&) {
+             const int columns = int(std::ceil(std::sqrt(n * 16.0 / 9.0)));
+             const int rows = (n + columns - 1) / columns;
+             return Point2D((float(i % columns) + 0.5f) * 1920 / float(columns),
+                            (float(i / columns) + 0.5f) * 1080 / float(rows));
+         }},
+        {"corner", false,
+         [](int, int, auto& rng, auto&) {
+             std::uniform_real_distribution<float> u(0, 200);
+             return Point2D(u(rng), u(rng));
+         }},
+        {"left column", false,
+         [](int i, int n, auto&, auto&) {
+             return Point2D(20, (float(i) + 0.5f) * 1080 / float(n));
+         }},
+        {"one point outside", false, [](int, int, auto&, auto&) { return Point2D(-400, 1300); }},
+        {"two far clusters", false,
+         [](int i, int, auto& rng, auto&) {
+             std::uniform_real_distribution<float> u(0, 100);
+             return Point2D((i % 2 ? -1500 : 3400) + u(rng), 500 + u(rng));
+         }},
+        {"line through", false,
+         [](int i, int n, auto&, auto&) {
+             const float t = (float(i) + 0.5f) / float(n);
+             return Point2D(1920 * t, 1080 * t);
+         }},
+        {"ring sites", true,
+         [](int, int, auto& rng, auto&) {
+             std::uniform_real_distribution<float> u(0, 1);
+             return Point2D(1920 * u(rng), 1080 * u(rng));
+         }},
+        {"on the sites", false,
+         [](int i, int n, auto&, const auto& to) { return to[size_t((i * 7 + 3) % n)]; }},
+        {"crowd beside others", false,
+         [](int i, int, auto& rng, auto&) {
+             std::uniform_real_distribution<float> u(0, 1);
+             return i % 3 ? Point2D(700, 300) : Point2D(1920 * u(rng), 1080 * u(rng));
+         }},
+    };
+    return table;
+}
+
+// Sites inside the ellipse filling the composition, or on a ring 4 px wide.
+std::vector<Point2D> layoutSites(int n, bool ring, std::mt19937& rng) {
+    std::uniform_real_distribution<float> u(0, 1);
+    std::vector<Point2D> to;
+    while (int(to.size()) < n) {
+        const float a = 6.2831853f * u(rng);
+        const float r = ring ? 500.0f + 4.0f * u(rng) : std::sqrt(u(rng));
+        to.emplace_back(960 + (ring ? r : 960 * r) * std::cos(a),
+                        540 + (ring ? r : 540 * r) * std::sin(a));
+    }
+    return to;
+}
+
+}  // namespace
+
+// The first press from every starting layout and the adversarial ones: the routed solver (near
+// pairs, or the auction when they do not settle) and the auction alone give dlib's columns, ties
+// settled by the same rule.
+TEST(PlacementAssignmentFast, EveryStartingLayoutMatchesTheReference) {
+    for (const Layout& layout : layouts()) {
+        for (int n : {7, 40, 150}) {
+            std::mt19937 rng{uint32_t(n)};
+            const std::vector<Point2D> to = layoutSites(n, layout.ringSites, rng);
+            std::vector<Point2D> from;
+            for (int i = 0; i < n; ++i) {
+                from.push_back(layout.start(i, n, rng, to));
+            }
+            const std::vector<int32_t> expected = referenceSettled(from, to, known(n));
+            AssignmentWarmStart cold, auction;
+            EXPECT_EQ(fastSettled(from, to, known(n), cold), expected) << layout.name << " " << n;
+            EXPECT_EQ(auctionAssignment(from, to, known(n), auction), expected)
+                << layout.name << " " << n;
+        }
     }
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+// The layers' assignment by auction with epsilon scaling over the whole cost matrix: rows bid for
+// columns, raising their prices, until every row holds one. It serves the first assignment from
+// where the layers happen to start (crowded in a corner, along one edge, far from the shape),
+// where every layer wants the same few sites: shortest augmenting paths then search nearly every
+// column for each row, while the auction's early rounds with a coarse epsilon settle the rough
+// shares at once and the later ones refine them.
+#include <cstdint>
+#include <vector>
+
+#include "placement/AssignmentCosts.h"
+
+struct AuctionResult {
+    std::vector<int32_t> columns;   // a least-total assignment
+    std::vector<long long> prices;  // column prices near certifying it (reduced cost c - price)
+};
+
+// Least total over costs whose values fit 32 bits; exact: the costs are scaled by n + 1, so that
+// the last round's epsilon of one leaves less than one unit of the original costs over the whole
+// assignment.
+AuctionResult solveByAuction(const Costs<int32_t>& costs);
