@@ -4,7 +4,7 @@
 // composition's centre, scattered, on a grid, in a corner, in a column at the left edge, and on
 // the adversarial layouts. Each case presses the fast path three times (the median is kept) and
 // the reference once, side by side, and prints the whole Create, the assignment stage and
-// whether the two collages are equal, also as a CSV line ("csv,...") for docs/bench/.
+// whether the two collages are equal, also as a CSV line ("csv,...") for docs/perf/.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
