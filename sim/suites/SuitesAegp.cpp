@@ -113,7 +113,6 @@ A_Err getNewEffectForEffect(AEGP_PluginID, PF_ProgPtr ref, AEGP_EffectRefH* effe
         Layer* own = h.effectLayerPtr();
         if (!h.isEffectRef(ref) || !effect || !own) return A_Err_PARAMETER;
         *effect = static_cast<AEGP_EffectRefH>(h.effects.add(EffectRef{own->id, h.effectSlot}));
-        h.accounting.acquire("effect");
         return A_Err_NONE;
     });
 }
@@ -141,7 +140,6 @@ const AEGP_PFInterfaceSuite1* pfInterfaceSuite() {
 A_Err disposeEffect(AEGP_EffectRefH effect) {
     return serve("AEGP_DisposeEffect", [&](Impl& h) -> A_Err {
         if (!h.effects.remove(effect)) return A_Err_PARAMETER;
-        h.accounting.release("effect");
         return A_Err_NONE;
     });
 }
@@ -163,7 +161,6 @@ A_Err getLayerEffectByIndex(AEGP_PluginID, AEGP_LayerH layerH, AEGP_EffectIndex 
             return A_Err_PARAMETER;
         }
         *effect = static_cast<AEGP_EffectRefH>(h.effects.add(EffectRef{layer->id, index}));
-        h.accounting.acquire("effect");
         return A_Err_NONE;
     });
 }
