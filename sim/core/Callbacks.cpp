@@ -2,6 +2,7 @@
 // handles, worlds and the C library routines.
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
