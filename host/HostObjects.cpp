@@ -62,9 +62,12 @@ ScopedCheckout::~ScopedCheckout() {
 }
 
 PF_Err ScopedCheckout::checkout(PF_ParamIndex index, A_long time, A_long step, A_u_long scale) {
+    // A record the host filled in along with an error counts as checked out: checked in once.
+    param_ = {};
+    param_.param_type = PF_Param_RESERVED;
     const PF_Err err =
         inData_->inter.checkout_param(inData_->effect_ref, index, time, step, scale, &param_);
-    held_ = !err;
+    held_ = !err || param_.param_type != PF_Param_RESERVED;
     return err;
 }
 

@@ -2,7 +2,14 @@
 // Scope guards for what the plug-in obtains from the host: each gives its object back when it
 // goes, on every path, exceptions included. Each takes the host operation that gives its object
 // back before it obtains anything, so that giving back never needs a suite acquisition (which
-// could throw). A release the host refuses is asked once more, then counted in hostFailures().
+// could throw).
+//
+// Each object is given back once, whatever the host answers: an error from a release does not
+// say whether the host let go of the object before it failed, and releasing it again could
+// release it twice, which may crash the host. So a refused release counts as done: the guard
+// forgets the object and the failure is counted in hostFailures() (the user is told that host
+// objects may not have been released). Likewise an object the host wrote out along with an
+// error is taken as handed out and given back.
 #include <string>
 
 #include "AEGP_SuiteHandler.h"
@@ -10,12 +17,11 @@
 #include "AE_GeneralPlug.h"
 #include "host/HostFailures.h"
 
-// Calls release (which returns the host's code), once more when the host refuses; returns the
-// last code, and notes an object the host kept.
+// Calls release (which returns the host's code) once; returns its code, and notes an object the
+// host may have kept.
 template <class Release>
 A_Err giveBack(Release&& release) noexcept {
-    A_Err err = release();
-    if (err) err = release();
+    const A_Err err = release();
     if (err) {
         hostFailures().failed("releasing a host object", err);
         hostFailures().notReleased();
@@ -78,9 +84,10 @@ class ScopedStreamValue {
     ScopedStreamValue& operator=(const ScopedStreamValue&) = delete;
 
     Value& value() { return value_; }
-    // Takes charge of what the host filled through value(); err is the host call's result.
+    // Takes charge of what the host filled through value(); err is the host call's result. A
+    // value the host filled (its stream set) is held even when the call reported an error.
     A_Err adopt(A_Err err) {
-        held_ = !err;
+        held_ = !err || value_.streamH != nullptr;
         return err;
     }
     void reset() {

@@ -56,10 +56,13 @@ PF_Err AEFX_AcquireSuite(PF_InData* in_data, PF_OutData* out_data, const char* n
     const void* acquired = nullptr;
     const SPBasicSuite* basic = in_data->pica_basicP;
     *suite = nullptr;
-    if (basic && basic->AcquireSuite(name, version, &acquired) == kSPNoError && acquired) {
+    const SPErr err = basic ? basic->AcquireSuite(name, version, &acquired) : kSPNoError;
+    if (basic && !err && acquired) {
         *suite = const_cast<void*>(acquired);
         return PF_Err_NONE;
     }
+    // A suite handed out along with an error counts as acquired: given back once.
+    if (err && acquired) basic->ReleaseSuite(name, version);
     return reportSuiteFailure(in_data, out_data,
                               error_stringPC0 ? error_stringPC0 : kAcquireFailed);
 }
@@ -108,6 +111,7 @@ ScopedAefxSuite::ScopedAefxSuite(PF_InData* in_data, PF_OutData* out_data, const
 }
 
 ScopedAefxSuite::~ScopedAefxSuite() {
-    if (!suite_) return;
-    giveBack([&] { return AEFX_ReleaseSuite(in_data_, out_data_, name_, version_, releaseText_); });
+    // Released once; a refusal is shown by AEFX_ReleaseSuite with its text (not asked again, as
+    // giveBack in host/HostObjects.h explains).
+    if (suite_) AEFX_ReleaseSuite(in_data_, out_data_, name_, version_, releaseText_);
 }

@@ -16,9 +16,10 @@ class ScopedSuite {
     ScopedSuite(const SPBasicSuite* basic, const char* name, int32 version)
         : basic_(basic), name_(name), version_(version), suite_(nullptr) {
         const void* suite = nullptr;
-        if (!basic_ || basic_->AcquireSuite(name_, version_, &suite) != kSPNoError || !suite) {
-            throwMissingSuite();
-        }
+        const SPErr err = basic_ ? basic_->AcquireSuite(name_, version_, &suite) : kSPNoError;
+        // A suite handed out along with an error counts as acquired: given back once.
+        if (err && suite) basic_->ReleaseSuite(name_, version_);
+        if (!basic_ || err || !suite) throwMissingSuite();
         suite_ = static_cast<const Suite*>(suite);
     }
     ~ScopedSuite() {

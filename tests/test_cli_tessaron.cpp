@@ -102,6 +102,7 @@ TEST(Cli, RunWritesTheResult) {
     ASSERT_EQ(o.code, 0) << o.err;
     const Json r = Json::parse(slurp(dir.file("result/result.json")));
     EXPECT_EQ(r["leaks"], Json::object());
+    EXPECT_EQ(r["misuse"], Json::array());
     EXPECT_EQ(r["commandErrors"], Json::array());
     ASSERT_EQ(r["layers"].size(), 2u);
     EXPECT_EQ(r["layers"][1]["name"], "Card");

@@ -32,7 +32,10 @@ Json writtenLayers(const std::string& example) {
     EXPECT_TRUE(
         sim::runScene(sim::loadScene(kExamples + example + "/" + example + ".json"), options));
     std::ifstream in(dir.file("result.json"));
-    return Json::parse(in).at("layers");
+    const Json result = Json::parse(in);
+    EXPECT_EQ(result.at("leaks"), Json::object()) << example;
+    EXPECT_EQ(result.at("misuse"), Json::array()) << example;
+    return result.at("layers");
 }
 
 class ExampleGolden : public ::testing::TestWithParam<const char*> {};

@@ -32,7 +32,10 @@ class HostTest : public ::testing::Test {
         ASSERT_EQ(host.paramsSetup(), PF_Err_NONE);
     }
 
-    void expectNoLeaks() { EXPECT_TRUE(host.leaks().empty()) << "host objects left undisposed"; }
+    void expectNoLeaks() {
+        EXPECT_TRUE(host.leaks().empty()) << "host objects left undisposed";
+        EXPECT_TRUE(host.misuse().empty()) << "host handles released twice or used after release";
+    }
 
     sim::Host host;
 };

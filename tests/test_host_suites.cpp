@@ -111,6 +111,7 @@ TEST_F(HostSuites, AEFXAcquireReportsFailureThroughTheOutputRecord) {
     EXPECT_EQ(AEFX_ReleaseSuite(host.inData(), &out, kPFWorldSuite, 2, "Couldn't release suite."),
               PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_STREQ(out.return_msg, "Couldn't release suite.");
+    EXPECT_EQ(host.takeMisuse().size(), 2u);  // the releases of a suite never acquired
     expectNoLeaks();
 }
 

@@ -70,6 +70,7 @@ TEST(SimHostSuites, AcquiredByNameAndVersionOnly) {
     release(host, kAEGPStreamSuite, 7);
     release(host, kPFHandleSuite, 2);
     EXPECT_NE(host.inData()->pica_basicP->ReleaseSuite(kPFHandleSuite, 2), 0);
+    EXPECT_EQ(host.takeMisuse().size(), 1u);  // released twice
     EXPECT_TRUE(host.leaks().empty());
     EXPECT_EQ(host.callCount("AcquireSuite"), 5);
 }
@@ -136,12 +137,195 @@ TEST(SimHostAccounting, CountsStreamsValuesEffectsHandlesUntilDisposed) {
     EXPECT_EQ(streams->AEGP_DisposeStreamValue(&value), A_Err_PARAMETER);  // once only
     EXPECT_EQ(streams->AEGP_DisposeStream(position), 0);
     EXPECT_EQ(streams->AEGP_DisposeStream(position), A_Err_PARAMETER);
+    EXPECT_EQ(host.takeMisuse().size(), 2u);  // the value and the stream released twice
     EXPECT_EQ(effects->AEGP_DisposeEffect(effect), 0);
     in->utils->host_dispose_handle(handle);
     release(host, kAEGPPFInterfaceSuite, 1);
     release(host, kAEGPStreamSuite, 9);
     release(host, kAEGPEffectSuite, 3);
     EXPECT_TRUE(host.leaks().empty());
+}
+
+// Every host a test makes must go without misuse of its handles; a test that misuses them on
+// purpose takes the misuse it made (Host::takeMisuse).
+[[maybe_unused]] const bool kMisuseFailsTheTest = [] {
+    sim::Host::onMisuse([](const std::vector<sim::Misuse>& misuse) {
+        for (const sim::Misuse& m : misuse)
+            ADD_FAILURE() << "host handle misused: " << m.call << " on a " << m.kind << ", "
+                          << m.problem;
+    });
+    return true;
+}();
+
+// What a misuse case works on: the suites, and one object of each kind the plug-in can obtain.
+struct MisuseBench {
+    sim::Host host{twoLayers()};
+    PF_InData* in = host.inData();
+    const AEGP_PFInterfaceSuite1* pf =
+        acquire<AEGP_PFInterfaceSuite1>(host, kAEGPPFInterfaceSuite, 1);
+    const AEGP_StreamSuite4* streams = acquire<AEGP_StreamSuite4>(host, kAEGPStreamSuite, 9);
+    const AEGP_StreamSuite2* oldStreams = acquire<AEGP_StreamSuite2>(host, kAEGPStreamSuite, 7);
+    const AEGP_KeyframeSuite4* keys = acquire<AEGP_KeyframeSuite4>(host, kAEGPKeyframeSuite, 4);
+    const AEGP_EffectSuite3* effects = acquire<AEGP_EffectSuite3>(host, kAEGPEffectSuite, 3);
+    AEGP_StreamRefH stream = nullptr;
+    AEGP_StreamValue2 value{};
+    AEGP_StreamValue oldValue{};
+    AEGP_EffectRefH effect = nullptr;
+    AEGP_AddKeyframesInfoH batch = nullptr;
+    PF_Handle handle = nullptr;
+    PF_ParamDef param{};
+    PF_EffectWorld world{};
+    void* block = nullptr;
+
+    MisuseBench() {
+        AEGP_LayerH own = nullptr;
+        pf->AEGP_GetEffectLayer(in->effect_ref, &own);
+        const A_Time zero{0, 1};
+        EXPECT_EQ(streams->AEGP_GetNewLayerStream(1, own, AEGP_LayerStream_POSITION, &stream), 0);
+        EXPECT_EQ(streams->AEGP_GetNewStreamValue(1, stream, 1, &zero, true, &value), 0);
+        EXPECT_EQ(oldStreams->AEGP_GetNewStreamValue(1, stream, 1, &zero, true, &oldValue), 0);
+        EXPECT_EQ(pf->AEGP_GetNewEffectForEffect(1, in->effect_ref, &effect), 0);
+        EXPECT_EQ(keys->AEGP_StartAddKeyframes(stream, &batch), 0);
+        handle = in->utils->host_new_handle(16);
+        EXPECT_EQ(in->inter.checkout_param(in->effect_ref, 0, 0, 1, 25, &param), 0);
+        EXPECT_EQ(in->utils->new_world(in->effect_ref, 4, 4, 0, &world), 0);
+        EXPECT_EQ(in->pica_basicP->AllocateBlock(8, &block), 0);
+    }
+    // Gives back everything once, in the order a plug-in would.
+    void giveBackAll() {
+        EXPECT_EQ(in->pica_basicP->FreeBlock(block), 0);
+        EXPECT_EQ(in->utils->dispose_world(in->effect_ref, &world), 0);
+        EXPECT_EQ(in->inter.checkin_param(in->effect_ref, &param), 0);
+        in->utils->host_dispose_handle(handle);
+        EXPECT_EQ(keys->AEGP_EndAddKeyframes(false, batch), 0);
+        EXPECT_EQ(effects->AEGP_DisposeEffect(effect), 0);
+        EXPECT_EQ(oldStreams->AEGP_DisposeStreamValue(&oldValue), 0);
+        EXPECT_EQ(streams->AEGP_DisposeStreamValue(&value), 0);
+        EXPECT_EQ(streams->AEGP_DisposeStream(stream), 0);
+        for (auto [name, version] :
+             std::vector<std::pair<const char*, int>>{{kAEGPEffectSuite, 3},
+                                                      {kAEGPKeyframeSuite, 4},
+                                                      {kAEGPStreamSuite, 7},
+                                                      {kAEGPStreamSuite, 9},
+                                                      {kAEGPPFInterfaceSuite, 1}})
+            release(host, name, version);
+    }
+};
+
+// A handle given back twice, one never handed out, and one used after it was given back: each is
+// refused with the suite's error and recorded, by the call and the handle's kind; the host's
+// count of what is outstanding stays right (an extra release does not hide a missing one).
+TEST(SimHostAccounting, MisusedHandlesAreRefusedAndRecorded) {
+    struct Case {
+        const char* what;
+        std::function<int(MisuseBench&)> misuse;  // after everything was given back once
+        int error;
+        sim::Misuse expected;
+    };
+    const A_Time zero{0, 1};
+    int junk = 0;
+    void* stranger = &junk;
+    const std::vector<Case> cases = {
+        {"stream disposed twice",
+         [](MisuseBench& b) { return b.streams->AEGP_DisposeStream(b.stream); },
+         A_Err_PARAMETER,
+         {"AEGP_DisposeStream", "stream", "released twice"}},
+        {"stream never handed out",
+         [&](MisuseBench& b) {
+             return b.streams->AEGP_DisposeStream(static_cast<AEGP_StreamRefH>(stranger));
+         },
+         A_Err_PARAMETER,
+         {"AEGP_DisposeStream", "stream", "not handed out"}},
+        {"stream read after release",
+         [](MisuseBench& b) {
+             AEGP_StreamType type{};
+             return b.streams->AEGP_GetStreamType(b.stream, &type);
+         },
+         A_Err_PARAMETER,
+         {"AEGP_GetStreamType", "stream", "used after release"}},
+        {"stream value disposed twice",
+         [](MisuseBench& b) { return b.streams->AEGP_DisposeStreamValue(&b.value); },
+         A_Err_PARAMETER,
+         {"AEGP_DisposeStreamValue", "value", "released twice"}},
+        {"old stream value disposed twice",
+         [](MisuseBench& b) { return b.oldStreams->AEGP_DisposeStreamValue(&b.oldValue); },
+         A_Err_PARAMETER,
+         {"AEGP_DisposeStreamValue", "value", "released twice"}},
+        {"a copy of a stream value disposed",
+         [](MisuseBench& b) {
+             AEGP_StreamValue2 copy = b.value;
+             return b.streams->AEGP_DisposeStreamValue(&copy);
+         },
+         A_Err_PARAMETER,
+         {"AEGP_DisposeStreamValue", "value", "not handed out"}},
+        {"effect disposed twice",
+         [](MisuseBench& b) { return b.effects->AEGP_DisposeEffect(b.effect); },
+         A_Err_PARAMETER,
+         {"AEGP_DisposeEffect", "effect", "released twice"}},
+        {"effect read after release",
+         [](MisuseBench& b) {
+             A_long n = 0;
+             return b.streams->AEGP_GetEffectNumParamStreams(b.effect, &n);
+         },
+         A_Err_PARAMETER,
+         {"AEGP_GetEffectNumParamStreams", "effect", "used after release"}},
+        {"keyframe batch ended twice",
+         [](MisuseBench& b) { return b.keys->AEGP_EndAddKeyframes(true, b.batch); },
+         A_Err_PARAMETER,
+         {"AEGP_EndAddKeyframes", "keyframes_batch", "released twice"}},
+        {"keyframe batch added to after its end",
+         [&](MisuseBench& b) {
+             A_long index = 0;
+             return b.keys->AEGP_AddKeyframes(b.batch, AEGP_LTimeMode_CompTime, &zero, &index);
+         },
+         A_Err_PARAMETER,
+         {"AEGP_AddKeyframes", "keyframes_batch", "used after release"}},
+        {"handle disposed twice",
+         [](MisuseBench& b) {
+             b.in->utils->host_dispose_handle(b.handle);
+             return 0;
+         },
+         0,
+         {"host_dispose_handle", "handle", "released twice"}},
+        {"handle locked after release",
+         [](MisuseBench& b) { return b.in->utils->host_lock_handle(b.handle) ? 0 : -1; },
+         -1,
+         {"host_lock_handle", "handle", "used after release"}},
+        {"parameter checked in twice",
+         [](MisuseBench& b) { return b.in->inter.checkin_param(b.in->effect_ref, &b.param); },
+         PF_Err_BAD_CALLBACK_PARAM,
+         {"checkin_param", "param", "released twice"}},
+        {"world disposed twice",
+         [](MisuseBench& b) { return b.in->utils->dispose_world(b.in->effect_ref, &b.world); },
+         PF_Err_BAD_CALLBACK_PARAM,
+         {"dispose_world", "world", "not handed out"}},
+        {"block freed twice",
+         [](MisuseBench& b) { return b.in->pica_basicP->FreeBlock(b.block); },
+         A_Err_PARAMETER,
+         {"FreeBlock", "block", "released twice"}},
+        {"suite released twice",
+         [](MisuseBench& b) { return b.in->pica_basicP->ReleaseSuite(kAEGPEffectSuite, 3); },
+         kSPSuiteNotFoundError,
+         {"ReleaseSuite", "suite", "released twice"}},
+        {"suite never acquired",
+         [](MisuseBench& b) { return b.in->pica_basicP->ReleaseSuite(kAEGPLayerSuite, 13); },
+         kSPSuiteNotFoundError,
+         {"ReleaseSuite", "suite", "not handed out"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MisuseBench bench;
+        bench.giveBackAll();
+        EXPECT_TRUE(bench.host.leaks().empty());
+        EXPECT_TRUE(bench.host.misuse().empty());
+        EXPECT_EQ(c.misuse(bench), c.error);
+        const std::vector<sim::Misuse> recorded = bench.host.takeMisuse();
+        ASSERT_EQ(recorded.size(), 1u);
+        EXPECT_EQ(recorded[0].call, c.expected.call);
+        EXPECT_EQ(recorded[0].kind, c.expected.kind);
+        EXPECT_EQ(recorded[0].problem, c.expected.problem);
+        EXPECT_TRUE(bench.host.leaks().empty());
+    }
 }
 
 TEST(SimHostFaults, NthCallOfAnOperationOrOfAny) {
@@ -358,6 +542,7 @@ TEST(SimHostCheckout, LayerParamAtHalfResolutionAndEveryDepth) {
     PF_InData* in = host.inData();
     EXPECT_EQ(in->inter.checkin_param(in->effect_ref, &eight.def), 0);
     EXPECT_EQ(in->inter.checkin_param(in->effect_ref, &eight.def), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(host.takeMisuse().size(), 1u);  // checked in twice
 
     host.project().comp.bitDepth = 16;
     Checkout sixteen = checkoutSource(host);

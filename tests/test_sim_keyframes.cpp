@@ -85,6 +85,7 @@ TEST_F(SimKeys, BatchIndicesAreInTimeOrderAndAKeyAtAnExistingTimeReplacesIt) {
     EXPECT_EQ(position().keys[1].value[0], 22);
     EXPECT_EQ(position().keys[2].value[1], 3);
     EXPECT_EQ(keys->AEGP_EndAddKeyframes(true, batch), A_Err_PARAMETER);
+    EXPECT_EQ(host->takeMisuse().size(), 1u);  // ended twice
 }
 
 TEST_F(SimKeys, EndingWithoutAddingKeepsDeletionsAndAddsNothing) {

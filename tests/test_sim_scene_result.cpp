@@ -67,7 +67,7 @@ TEST(SceneResult, NumbersReadBackBitExact) {
     TempDir dir;
     const sim::Project p = awkwardProject();
     const sim::Records records;
-    sim::writeResult(dir.path().string(), sim::resultJson({p, records, {}}));
+    sim::writeResult(dir.path().string(), sim::resultJson({p, records, {}, {}}));
     const Json r = readBack(dir.file("result.json"));
     const Json& position = r["layers"][0]["position"];
     const Json& keys = position["keys"];
@@ -118,12 +118,15 @@ TEST(SceneResult, LayersStreamsAndRecordsAreWritten) {
     records.scriptErrors = {"Error: x"};
     records.commands.push_back({PF_Cmd_GLOBAL_SETUP, PF_Err_NONE, 0, 0, ""});
     records.commands.push_back({PF_Cmd_USER_CHANGED_PARAM, PF_Err_OUT_OF_MEMORY, 0, 0, ""});
-    const Json r = sim::resultJson({p, records, {{"stream", 2}}});
+    const Json r = sim::resultJson(
+        {p, records, {{"stream", 2}}, {{"AEGP_DisposeStream", "stream", "released twice"}}});
     EXPECT_EQ(r["messages"], Json({"done"}));
     EXPECT_EQ(r["info"], Json({"Evaluating frame 1 of 1"}));
     EXPECT_EQ(r["undoGroups"], Json({"Tessaron (Pro)"}));
     EXPECT_EQ(r["scriptErrors"], Json({"Error: x"}));
     EXPECT_EQ(r["leaks"], Json({{"stream", 2}}));
+    EXPECT_EQ(r["misuse"], Json::parse(R"([{"call": "AEGP_DisposeStream", "kind": "stream",
+                                             "problem": "released twice"}])"));
     EXPECT_EQ(r["commandErrors"],
               Json::parse(R"([{"command": "PF_Cmd_USER_CHANGED_PARAM", "code": 4}])"));
 
@@ -155,7 +158,7 @@ TEST(SceneResult, TheFileAppearsWholeAndReplacesAnOldOne) {
     const sim::Records records;
     const sim::Project p = awkwardProject();
     sim::writeResult(out, Json{{"old", true}});
-    sim::writeResult(out, sim::resultJson({p, records, {}}));
+    sim::writeResult(out, sim::resultJson({p, records, {}, {}}));
     EXPECT_FALSE(readBack(out + "/result.json").contains("old"));
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(out)) {
@@ -170,7 +173,7 @@ TEST(SceneResult, TheFileAppearsWholeAndReplacesAnOldOne) {
 TEST(SceneResult, ResultKeysLoadBackAsSceneKeys) {
     const sim::Project p = awkwardProject();
     const sim::Records records;
-    const Json r = sim::resultJson({p, records, {}});
+    const Json r = sim::resultJson({p, records, {}, {}});
     const Json scene = scenetest::changed(
         scenetest::sceneData("result_reload.json"),
         {{"/layers/0/keys",

@@ -49,6 +49,8 @@ const void* AEGP_SuiteHandler::LoadSuite(Slot slot) const {
         const void* suite = nullptr;
         const SuiteId& id = kSuiteIds[slot];
         SPErr err = i_pica_basicP->AcquireSuite(id.name, id.version, &suite);
+        // A suite handed out along with an error counts as acquired: given back once.
+        if (err != kSPNoError && suite) i_pica_basicP->ReleaseSuite(id.name, id.version);
         if (err != kSPNoError || !suite) MissingSuiteError();
         i_suites[slot] = suite;
     }
@@ -58,10 +60,9 @@ const void* AEGP_SuiteHandler::LoadSuite(Slot slot) const {
 void AEGP_SuiteHandler::ReleaseAllSuites() {
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (!i_suites[slot]) continue;
-        // A refused release is asked once more: the host would keep the suite otherwise.
-        if (i_pica_basicP->ReleaseSuite(kSuiteIds[slot].name, kSuiteIds[slot].version)) {
-            i_pica_basicP->ReleaseSuite(kSuiteIds[slot].name, kSuiteIds[slot].version);
-        }
+        // Released once, whatever the answer: a refusal may come after the host let go of the
+        // suite, and a second release could then release it twice.
+        i_pica_basicP->ReleaseSuite(kSuiteIds[slot].name, kSuiteIds[slot].version);
         i_suites[slot] = nullptr;
     }
 }

@@ -146,7 +146,7 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     const bool ok = performScene(host, scene);
     const RunSummary summary =
         summariseRun(scene.project, host.project(), sourceLayerId(host), host.records().info);
-    writeResult(options.outDir, {host.project(), host.records(), host.leaks()},
+    writeResult(options.outDir, {host.project(), host.records(), host.leaks(), host.misuse()},
                 paramStateJson(host), summary);
     if (options.printSummary) std::fprintf(stderr, "%s\n", summary.line.c_str());
     RenderOptions look;

@@ -2,6 +2,7 @@
 // handles, worlds and the C library routines.
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +13,11 @@ namespace sim {
 namespace {
 
 using Impl = Host::Impl;
+
+// A checked-out parameter is known by the token the host wrote into its unused field.
+const void* checkoutId(A_long token) {
+    return reinterpret_cast<const void*>(intptr_t(token));
+}
 
 // The value the host stores for a freshly added parameter: its default.
 double defaultValueOf(const PF_ParamDef& def, int32_t effectLayerId) {
@@ -107,7 +113,7 @@ PF_Err checkoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long time, A_long st
         }
         result.unused = h.nextCheckout++;
         h.checkouts[result.unused] = std::move(world);
-        h.accounting.acquire("param");
+        h.accounting.acquire("param", checkoutId(result.unused));
         *param = result;
         return PF_Err_NONE;
     });
@@ -115,10 +121,11 @@ PF_Err checkoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long time, A_long st
 
 PF_Err checkinParam(PF_ProgPtr ref, PF_ParamDef* param) {
     return serve("checkin_param", [&](Impl& h) -> PF_Err {
-        if (!h.isEffectRef(ref) || !param || !h.checkouts.erase(param->unused)) {
+        if (!h.isEffectRef(ref) || !param) return PF_Err_BAD_CALLBACK_PARAM;
+        if (!h.accounting.release("param", checkoutId(param->unused))) {
             return PF_Err_BAD_CALLBACK_PARAM;
         }
-        h.accounting.release("param");
+        h.checkouts.erase(param->unused);
         return PF_Err_NONE;
     });
 }
@@ -222,7 +229,7 @@ PF_Handle newHandle(A_HandleSize size) {
     block->data = block->bytes.data();
     PF_Handle handle = &block->data;
     h->handles[handle] = std::move(block);
-    h->accounting.acquire("handle");
+    h->accounting.acquire("handle", handle);
     return handle;
 }
 
@@ -230,7 +237,9 @@ namespace {
 
 HandleBlock* blockOf(Impl& h, PF_Handle handle) {
     auto it = h.handles.find(handle);
-    return it == h.handles.end() ? nullptr : it->second.get();
+    if (it != h.handles.end()) return it->second.get();
+    h.accounting.use("handle", handle);
+    return nullptr;
 }
 
 }  // namespace
@@ -255,7 +264,7 @@ void disposeHandle(PF_Handle handle) {
     Impl* h = Impl::live();
     if (!h) return;
     h->enter("host_dispose_handle");
-    if (h->handles.erase(handle)) h->accounting.release("handle");
+    if (h->accounting.release("handle", handle)) h->handles.erase(handle);
 }
 
 A_HandleSize handleSize(PF_Handle handle) {
@@ -288,17 +297,16 @@ PF_Err newWorldOp(const char* op, PF_ProgPtr ref, A_long w, A_long h, PF_PixelFo
         auto made = newWorld(w, h, format);
         *world = made->def;
         host.pluginWorlds[made->def.data] = std::move(made);
-        host.accounting.acquire("world");
+        host.accounting.acquire("world", world->data);
         return PF_Err_NONE;
     });
 }
 
 PF_Err disposeWorldOp(const char* op, PF_ProgPtr ref, PF_EffectWorld* world) {
     return serve(op, [&](Impl& host) -> PF_Err {
-        if (!host.isEffectRef(ref) || !world || !host.pluginWorlds.erase(world->data)) {
-            return PF_Err_BAD_CALLBACK_PARAM;
-        }
-        host.accounting.release("world");
+        if (!host.isEffectRef(ref) || !world) return PF_Err_BAD_CALLBACK_PARAM;
+        if (!host.accounting.release("world", world->data)) return PF_Err_BAD_CALLBACK_PARAM;
+        host.pluginWorlds.erase(world->data);
         world->data = nullptr;
         return PF_Err_NONE;
     });

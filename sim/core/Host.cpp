@@ -15,6 +15,12 @@ namespace sim {
 
 namespace {
 
+// Called with a host's misuse when it goes (Host::onMisuse).
+std::function<void(const std::vector<Misuse>&)>& misuseHandler() {
+    static std::function<void(const std::vector<Misuse>&)> handler;
+    return handler;
+}
+
 Host* g_current = nullptr;
 
 constexpr A_long kApplicationId = 0x46585443;  // 'FXTC'
@@ -228,6 +234,7 @@ World* Host::Impl::worldOf(const PF_EffectWorld* world) {
     for (World* w : {inputWorld.get(), outputWorld.get()}) {
         if (w && w->def.data == world->data) return w;
     }
+    accounting.use("world", world->data);
     return nullptr;
 }
 
@@ -336,6 +343,8 @@ Host::Host(Project project) : impl_(std::make_unique<Impl>(*this, std::move(proj
 
 Host::~Host() {
     if (g_current == this) g_current = nullptr;
+    if (!impl_->accounting.misuse().empty() && misuseHandler())
+        misuseHandler()(impl_->accounting.misuse());
 }
 
 Host& Host::current() {
@@ -486,12 +495,24 @@ std::map<std::string, long> Host::leaks() const {
     return impl_->accounting.leaks();
 }
 
+const std::vector<Misuse>& Host::misuse() const {
+    return impl_->accounting.misuse();
+}
+
+std::vector<Misuse> Host::takeMisuse() {
+    return impl_->accounting.takeMisuse();
+}
+
+void Host::onMisuse(std::function<void(const std::vector<Misuse>&)> handler) {
+    misuseHandler() = std::move(handler);
+}
+
 long Host::callCount(const std::string& op) const {
     return impl_->accounting.callCount(op);
 }
 
-void Host::injectFault(const std::string& op, int nth, int code) {
-    impl_->accounting.injectFault(op, nth, code);
+void Host::injectFault(const std::string& op, int nth, int code, bool after) {
+    impl_->accounting.injectFault(op, nth, code, after);
 }
 
 void Host::clearFaults() {

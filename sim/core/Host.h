@@ -11,6 +11,7 @@
 
 #include "AE_Effect.h"
 #include "AE_EffectUI.h"
+#include "sim/core/Accounting.h"
 #include "sim/model/Model.h"
 #include "sim/model/Records.h"
 
@@ -98,10 +99,20 @@ class Host {
     // "effect", "handle", "suite", "param", "keyframes_batch", "drawbot", "world", "block");
     // empty when clean. The global data handle counts until the plug-in disposes of it.
     std::map<std::string, long> leaks() const;
+    // Releases of handles not handed out or given back already, and uses of handles given back,
+    // in call order; each such call also returned an error. Empty when clean.
+    const std::vector<Misuse>& misuse() const;
+    // Hands the misuse recorded so far to the caller and forgets it.
+    std::vector<Misuse> takeMisuse();
+    // Called with a host's misuse when it goes, if any is left (tests fail on it); process-wide.
+    static void onMisuse(std::function<void(const std::vector<Misuse>&)> handler);
     long callCount(const std::string& op) const;
 
-    // ---- faults: the nth call (1-based, counted from now) of op ("*" = any) returns code.
-    void injectFault(const std::string& op, int nth, int code);
+    // ---- faults: the nth call (1-based, counted from now) of op ("*" = any) returns code,
+    // before it acts, or with after once it has acted (handed out or given back its object).
+    // Calls without an error code (host_new_handle, host_dispose_handle, ...) take only faults
+    // before they act.
+    void injectFault(const std::string& op, int nth, int code, bool after = false);
     void clearFaults();
 
     // ---- undo of the last closed undo group; false when there is none.

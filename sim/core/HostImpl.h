@@ -21,20 +21,32 @@ namespace sim {
 
 // Opaque handles: each is the address of a heap object owned here, so a handle is valid exactly
 // while it is in the table, and a stale or foreign pointer is recognised without touching it.
+// With an accounting and a kind, each handle is accounted by identity: a removal of one not in
+// the table, and a look-up of one given back, are recorded as misuse.
 template <class T>
 class Handles {
   public:
+    Handles(Accounting* accounting = nullptr, const char* kind = "")
+        : accounting_(accounting), kind_(kind) {}
     void* add(T value) {
         auto owned = std::make_unique<T>(std::move(value));
         void* key = owned.get();
         live_[key] = std::move(owned);
+        if (accounting_) accounting_->acquire(kind_, key);
         return key;
     }
+    // The object behind a handle the plug-in passed (nullptr: not one of the table's).
     T* find(const void* handle) const {
         auto it = live_.find(handle);
-        return it == live_.end() ? nullptr : it->second.get();
+        if (it != live_.end()) return it->second.get();
+        if (accounting_) accounting_->use(kind_, handle);
+        return nullptr;
     }
-    bool remove(const void* handle) { return live_.erase(handle) > 0; }
+    bool holds(const void* handle) const { return live_.count(handle) > 0; }
+    bool remove(const void* handle) {
+        if (accounting_) accounting_->release(kind_, handle);
+        return live_.erase(handle) > 0;
+    }
     template <class F>
     void forEach(F&& f) {
         for (auto& [key, value] : live_) f(*value);
@@ -42,6 +54,8 @@ class Handles {
 
   private:
     std::map<const void*, std::unique_ptr<T>> live_;
+    Accounting* accounting_;
+    const char* kind_;
 };
 
 // What a stream handle refers to.
@@ -175,12 +189,12 @@ struct Host::Impl {
     std::map<int32_t, std::unique_ptr<int32_t>> layerTokens, itemTokens;
     std::unordered_map<const void*, int32_t> itemIds;             // item token -> layer id
     mutable std::unordered_map<int32_t, size_t> layerIndexHints;  // id -> index last found
-    Handles<StreamRef> streams;
-    Handles<EffectRef> effects;
-    Handles<Batch> batches;
-    Handles<MarkerValue> markers;
-    Handles<DrawImage> images;
-    Handles<MemoryBlock> memory;                                  // AEGP memory handles
+    Handles<StreamRef> streams{&accounting, "stream"};
+    Handles<EffectRef> effects{&accounting, "effect"};
+    Handles<Batch> batches{&accounting, "keyframes_batch"};
+    Handles<MarkerValue> markers;  // inside stream values, which are accounted themselves
+    Handles<DrawImage> images{&accounting, "drawbot"};
+    Handles<MemoryBlock> memory{&accounting, "memory"};           // AEGP memory handles
     std::map<const void*, std::unique_ptr<HandleBlock>> handles;  // by the PF_Handle given out
     std::map<const void*, std::unique_ptr<World>> pluginWorlds;   // new_world, by data pointer
     std::map<A_long, std::unique_ptr<World>> checkouts;  // by the token in PF_ParamDef::unused
@@ -210,18 +224,21 @@ struct Host::Impl {
     char drawRefToken = 0, supplierToken = 0, surfaceToken = 0;
 };
 
-// Runs one host operation: records the call, applies an injected fault, and turns any exception
-// into a generic error, so that no C++ exception crosses into the plug-in.
+// Runs one host operation: records the call, applies an injected fault (before the call acts,
+// or after it has acted), and turns any exception into a generic error, so that no C++
+// exception crosses into the plug-in.
 template <class F>
 int32_t serve(const char* op, F&& body) {
     Host::Impl* host = Host::Impl::live();
     if (!host) return A_Err_GENERIC;
     if (const int32_t fault = host->enter(op)) return fault;
+    const int32_t after = host->accounting.takeAfterFault();
+    int32_t err = A_Err_GENERIC;
     try {
-        return body(*host);
+        err = body(*host);
     } catch (...) {
-        return A_Err_GENERIC;
     }
+    return after ? after : err;
 }
 
 // Members of a suite table this host does not serve answer with a generic error.

@@ -80,7 +80,6 @@ SPErr newImageFromBuffer(DRAWBOT_SupplierRef supplier, int width, int height, in
         }
         cairo_surface_mark_dirty(made.surface);
         *image = static_cast<DRAWBOT_ImageRef>(h.images.add(std::move(made)));
-        h.accounting.acquire("drawbot");
         return kSPNoError;
     });
 }
@@ -88,7 +87,6 @@ SPErr newImageFromBuffer(DRAWBOT_SupplierRef supplier, int width, int height, in
 SPErr releaseObject(DRAWBOT_ObjectRef object) {
     return serve("ReleaseObject", [&](Impl& h) -> SPErr {
         if (!h.images.remove(object)) return A_Err_PARAMETER;
-        h.accounting.release("drawbot");
         return kSPNoError;
     });
 }

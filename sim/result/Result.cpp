@@ -147,6 +147,13 @@ Json streamJson(const Stream& stream, double seconds) {
 
 namespace {
 
+Json misuseJson(const std::vector<Misuse>& misuse) {
+    Json list = Json::array();
+    for (const Misuse& m : misuse)
+        list.push_back({{"call", m.call}, {"kind", m.kind}, {"problem", m.problem}});
+    return list;
+}
+
 // Every member but the layers, in the order the file has them.
 Json headJson(const RunOutcome& run) {
     Json j = {{"messages", run.records.messages},
@@ -155,6 +162,7 @@ Json headJson(const RunOutcome& run) {
               {"undoGroups", run.records.undoGroups},
               {"scriptErrors", run.records.scriptErrors},
               {"leaks", run.leaks},
+              {"misuse", misuseJson(run.misuse)},
               {"time", run.project.comp.currentTime.seconds()}};
     Json errors = Json::array();
     for (const Records::Command& c : run.records.commands) {

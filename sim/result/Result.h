@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/core/Accounting.h"
 #include "sim/model/Model.h"
 
 namespace sim {
@@ -19,6 +20,7 @@ struct RunOutcome {
     const Project& project;
     const Records& records;  // its commands that returned an error become commandErrors
     std::map<std::string, long> leaks;
+    std::vector<Misuse> misuse;  // handles released twice, not handed out, or used after release
 };
 
 // The host's name of a command ("PF_Cmd_GLOBAL_SETUP"), for messages.

@@ -50,7 +50,7 @@ void* newMarker(Impl& h) {
 void releaseMarkerIn(Impl& h, const AEGP_StreamVal2& val) {
     void* p;
     std::memcpy(&p, &val, sizeof p);
-    h.markers.remove(p);
+    if (h.markers.holds(p)) h.markers.remove(p);
 }
 
 Vec3 vecOf(const AEGP_StreamVal2& val, int dims) {

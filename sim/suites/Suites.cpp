@@ -17,8 +17,9 @@ SPErr acquireSuite(const char* name, int32 version, const void** suite) {
         const void* table = h.withheldSuites.count(name) ? nullptr : findSuite(name, version);
         if (!table) return kSPSuiteNotFoundError;
         *suite = table;
-        ++h.acquiredSuites[{name, version}];
-        h.accounting.acquire("suite");
+        long& held = h.acquiredSuites[{name, version}];
+        ++held;
+        h.accounting.acquire("suite", &held);  // by name and version
         return kSPNoError;
     });
 }
@@ -27,9 +28,12 @@ SPErr releaseSuite(const char* name, int32 version) {
     return serve("ReleaseSuite", [&](Impl& h) -> SPErr {
         if (!name) return A_Err_PARAMETER;
         auto it = h.acquiredSuites.find({name, version});
-        if (it == h.acquiredSuites.end() || it->second == 0) return kSPSuiteNotFoundError;
+        if (it == h.acquiredSuites.end()) {
+            h.accounting.misused("suite", "not handed out");
+            return kSPSuiteNotFoundError;
+        }
+        if (!h.accounting.release("suite", &it->second)) return kSPSuiteNotFoundError;
         --it->second;
-        h.accounting.release("suite");
         return kSPNoError;
     });
 }
@@ -43,24 +47,30 @@ SPErr allocateBlock(size_t size, void** block) {
         if (!block) return A_Err_PARAMETER;
         *block = std::malloc(size ? size : 1);
         if (!*block) return A_Err_ALLOC;
-        h.accounting.acquire("block");
+        h.accounting.acquire("block", *block);
         return kSPNoError;
     });
 }
 
 SPErr freeBlock(void* block) {
     return serve("FreeBlock", [&](Impl& h) -> SPErr {
-        if (!block || !h.accounting.release("block")) return A_Err_PARAMETER;
+        if (!block || !h.accounting.release("block", block)) return A_Err_PARAMETER;
         std::free(block);
         return kSPNoError;
     });
 }
 
 SPErr reallocateBlock(void* block, size_t size, void** moved) {
-    return serve("ReallocateBlock", [&](Impl&) -> SPErr {
-        if (!block || !moved) return A_Err_PARAMETER;
+    return serve("ReallocateBlock", [&](Impl& h) -> SPErr {
+        if (!moved) return A_Err_PARAMETER;
+        if (!block || !h.accounting.use("block", block)) return A_Err_PARAMETER;
+        h.accounting.release("block", block);
         void* p = std::realloc(block, size ? size : 1);
-        if (!p) return A_Err_ALLOC;
+        if (!p) {
+            h.accounting.acquire("block", block);  // left as it was
+            return A_Err_ALLOC;
+        }
+        h.accounting.acquire("block", p);
         *moved = p;
         return kSPNoError;
     });

@@ -54,7 +54,6 @@ AEGP_MemHandle newTextHandle(Impl& h, const std::string& text) {
     block->bytes.assign(text.begin(), text.end());
     block->bytes.push_back('\0');
     block->data = block->bytes.data();
-    h.accounting.acquire("memory");
     return static_cast<AEGP_MemHandle>(key);
 }
 
@@ -70,7 +69,6 @@ A_Err newMemHandle(AEGP_PluginID, const A_char* what, AEGP_MemSize size, AEGP_Me
 A_Err freeMemHandle(AEGP_MemHandle mem) {
     return serve("AEGP_FreeMemHandle", [&](Impl& h) -> A_Err {
         if (!h.memory.remove(mem)) return A_Err_PARAMETER;
-        h.accounting.release("memory");
         return A_Err_NONE;
     });
 }
@@ -199,7 +197,6 @@ A_Err getNewEffectForEffect(AEGP_PluginID, PF_ProgPtr ref, AEGP_EffectRefH* effe
         Layer* own = h.effectLayerPtr();
         if (!h.isEffectRef(ref) || !effect || !own) return A_Err_PARAMETER;
         *effect = static_cast<AEGP_EffectRefH>(h.effects.add(EffectRef{own->id, h.effectSlot}));
-        h.accounting.acquire("effect");
         return A_Err_NONE;
     });
 }
@@ -227,7 +224,6 @@ const AEGP_PFInterfaceSuite1* pfInterfaceSuite() {
 A_Err disposeEffect(AEGP_EffectRefH effect) {
     return serve("AEGP_DisposeEffect", [&](Impl& h) -> A_Err {
         if (!h.effects.remove(effect)) return A_Err_PARAMETER;
-        h.accounting.release("effect");
         return A_Err_NONE;
     });
 }
@@ -249,7 +245,6 @@ A_Err getLayerEffectByIndex(AEGP_PluginID, AEGP_LayerH layerH, AEGP_EffectIndex 
             return A_Err_PARAMETER;
         }
         *effect = static_cast<AEGP_EffectRefH>(h.effects.add(EffectRef{layer->id, index}));
-        h.accounting.acquire("effect");
         return A_Err_NONE;
     });
 }

@@ -137,7 +137,7 @@ A_Err getNewKeyframeValue(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_KeyframeIn
                          putParam(h, ref, keys.param->keys[index].second, v.val);
                      }
                      *value = v;
-                     h.accounting.acquire("value");
+                     h.accounting.acquire("value", value);
                      return A_Err_NONE;
                  });
 }
@@ -187,7 +187,7 @@ A_Err getNewSpatialTangents(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_Keyframe
                 if (!target) continue;
                 *target = AEGP_StreamValue2{stream, {}};
                 putVec(target->val, *tangent, 3);
-                h.accounting.acquire("value");
+                h.accounting.acquire("value", target);
             }
             return A_Err_NONE;
         });
@@ -286,7 +286,6 @@ A_Err startAddKeyframes(AEGP_StreamRefH stream, AEGP_AddKeyframesInfoH* batch) {
                         if (!s) return A_Err_PARAMETER;
                         Batch b{stream, ref, s->keys, std::vector<bool>(s->keys.size(), false)};
                         *batch = static_cast<AEGP_AddKeyframesInfoH>(h.batches.add(std::move(b)));
-                        h.accounting.acquire("keyframes_batch");
                         return A_Err_NONE;
                     });
 }
@@ -332,14 +331,16 @@ A_Err setAddKeyframe(AEGP_AddKeyframesInfoH batchH, A_long index, const AEGP_Str
 // Ending with adding puts the batch's keys on the stream; either way the batch is gone.
 A_Err endAddKeyframes(A_Boolean add, AEGP_AddKeyframesInfoH batchH) {
     return serve("AEGP_EndAddKeyframes", [&](Impl& h) -> A_Err {
+        if (!h.batches.holds(batchH)) {
+            h.batches.remove(batchH);  // recorded: ended twice, or never started
+            return A_Err_PARAMETER;
+        }
         Batch* b = h.batches.find(batchH);
-        if (!b) return A_Err_PARAMETER;
         Stream* s = h.layerStream(b->target);
         for (size_t i = 0; add && s && i < b->keys.size(); ++i) {
             if (b->added[i]) s->addKey(b->keys[i].time, b->keys[i].value);
         }
         h.batches.remove(batchH);
-        h.accounting.release("keyframes_batch");
         return s || !add ? A_Err_NONE : A_Err_PARAMETER;
     });
 }

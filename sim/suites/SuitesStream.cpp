@@ -28,7 +28,6 @@ A_Err getNewLayerStream(AEGP_PluginID, AEGP_LayerH layerH, AEGP_LayerStream whic
         if (!layer || !stream || (!marker && !layer->stream(which))) return A_Err_PARAMETER;
         StreamRef ref{marker ? StreamRef::Markers : StreamRef::LayerProperty, layer->id, which, 0};
         *stream = static_cast<AEGP_StreamRefH>(h.streams.add(ref));
-        h.accounting.acquire("stream");
         return A_Err_NONE;
     });
 }
@@ -50,7 +49,6 @@ A_Err getNewEffectStreamByIndex(AEGP_PluginID, AEGP_EffectRefH effect, PF_ParamI
         }
         StreamRef ref{StreamRef::EffectParam, e->layerId, index, e->slot};
         *stream = static_cast<AEGP_StreamRefH>(h.streams.add(ref));
-        h.accounting.acquire("stream");
         return A_Err_NONE;
     });
 }
@@ -58,7 +56,6 @@ A_Err getNewEffectStreamByIndex(AEGP_PluginID, AEGP_EffectRefH effect, PF_ParamI
 A_Err disposeStream(AEGP_StreamRefH stream) {
     return serve("AEGP_DisposeStream", [&](Impl& h) -> A_Err {
         if (!h.streams.remove(stream)) return A_Err_PARAMETER;
-        h.accounting.release("stream");
         return A_Err_NONE;
     });
 }
@@ -68,7 +65,6 @@ A_Err duplicateStreamRef(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_StreamRefH*
         const StreamRef* ref = h.streams.find(stream);
         if (!ref || !copy) return A_Err_PARAMETER;
         *copy = static_cast<AEGP_StreamRefH>(h.streams.add(*ref));
-        h.accounting.acquire("stream");
         return A_Err_NONE;
     });
 }
@@ -112,25 +108,35 @@ A_Err getStreamProperties(AEGP_StreamRefH stream, AEGP_StreamFlags* flags, A_FpL
     });
 }
 
-A_Err getNewStreamValue(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode, const A_Time* time,
-                        A_Boolean, AEGP_StreamValue2* value) {
+// A value is known by the address it was written to (the old value type's, for version 7).
+A_Err newStreamValue(AEGP_StreamRefH stream, const A_Time* time, AEGP_StreamValue2* value,
+                     const void* id) {
     return onStream("AEGP_GetNewStreamValue", stream, time && value ? value : nullptr,
                     [&](Impl& h, const StreamRef& ref) -> A_Err {
                         AEGP_StreamValue2 v{stream, {}};
                         if (const A_Err err = readValue(h, ref, secondsOf(*time), v.val))
                             return err;
                         *value = v;
-                        h.accounting.acquire("value");
+                        h.accounting.acquire("value", id);
                         return A_Err_NONE;
                     });
 }
 
-A_Err disposeStreamValue(AEGP_StreamValue2* value) {
+A_Err disposeValue(AEGP_StreamValue2* value, const void* id) {
     return serve("AEGP_DisposeStreamValue", [&](Impl& h) -> A_Err {
-        if (!value || !h.accounting.release("value")) return A_Err_PARAMETER;
+        if (!value || !h.accounting.release("value", id)) return A_Err_PARAMETER;
         releaseMarkerIn(h, value->val);
         return A_Err_NONE;
     });
+}
+
+A_Err getNewStreamValue(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode, const A_Time* time,
+                        A_Boolean, AEGP_StreamValue2* value) {
+    return newStreamValue(stream, time, value, value);
+}
+
+A_Err disposeStreamValue(AEGP_StreamValue2* value) {
+    return disposeValue(value, value);
 }
 
 // Only a stream without keys takes a value of its own.
@@ -171,18 +177,19 @@ A_Err getExpressionState(AEGP_PluginID, AEGP_StreamRefH stream, A_Boolean* enabl
 
 // ---- the old value types of version 7: same layout, marker as a record handle
 
-A_Err getNewStreamValueOld(AEGP_PluginID id, AEGP_StreamRefH stream, AEGP_LTimeMode mode,
-                           const A_Time* time, A_Boolean pre, AEGP_StreamValue* value) {
+A_Err getNewStreamValueOld(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode,
+                           const A_Time* time, A_Boolean, AEGP_StreamValue* value) {
     AEGP_StreamValue2 v{};
-    const A_Err err = getNewStreamValue(id, stream, mode, time, pre, value ? &v : nullptr);
-    if (!err) std::memcpy(value, &v, sizeof v);
+    const A_Err err = newStreamValue(stream, time, value ? &v : nullptr, value);
+    if (value && v.streamH)
+        std::memcpy(value, &v, sizeof v);  // also a value handed out with an error
     return err;
 }
 
 A_Err disposeStreamValueOld(AEGP_StreamValue* value) {
     AEGP_StreamValue2 v{};
     if (value) std::memcpy(&v, value, sizeof v);
-    return disposeStreamValue(value ? &v : nullptr);
+    return disposeValue(value ? &v : nullptr, value);
 }
 
 A_Err setStreamValueOld(AEGP_PluginID id, AEGP_StreamRefH stream, AEGP_StreamValue* value) {
