@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/core/Pixels.h"
+#include "sim/model/ImageFile.h"
 #include "sim/scene/Scene.h"
 #include "sim/scene/SceneReader.h"
 
