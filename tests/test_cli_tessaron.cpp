@@ -425,8 +425,9 @@ TEST(CliOutputs, PlantedLinksAreReplacedAndStaleFilesRemoved) {
     scenetest::writeText(dir.file("scene.json"),
                          smallScene(Json::object(), Json::array({"create"})).dump());
     std::filesystem::create_directories(dir.file("o"));
-    for (const char* name : {"victim1", "victim2", "victim3", "victim4"})
+    for (const char* name : {"victim1", "victim2", "victim3", "victim4", "victim5"})
         scenetest::writeText(dir.file(name), "mine");
+    std::filesystem::create_symlink("victim5", dir.file("anim.gif"));
     std::filesystem::create_symlink("../victim1", dir.file("o/frame_0000.png"));
     std::filesystem::create_symlink("../victim2", dir.file("o/preview.png"));
     std::filesystem::create_symlink("../victim3", dir.file("o/result.json"));
@@ -437,8 +438,9 @@ TEST(CliOutputs, PlantedLinksAreReplacedAndStaleFilesRemoved) {
     scenetest::writeText(dir.file("o/notes.txt"), "the user's");
     const Outcome o = tessaron(dir, "run scene.json --out o --video anim.gif --scale 0.25");
     ASSERT_EQ(o.code, 0) << o.err;
-    for (const char* name : {"victim1", "victim2", "victim3", "victim4"})
+    for (const char* name : {"victim1", "victim2", "victim3", "victim4", "victim5"})
         EXPECT_EQ(slurp(dir.file(name)), "mine") << name;
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.file("anim.gif")));
     for (const char* name : {"frame_0000.png", "preview.png", "result.json"})
         EXPECT_FALSE(std::filesystem::is_symlink(dir.file(std::string("o/") + name))) << name;
     EXPECT_EQ(slurp(dir.file("o/notes.txt")), "the user's");

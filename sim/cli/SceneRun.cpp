@@ -154,27 +154,29 @@ bool isPictureName(const std::string& name) {
            name.find_first_not_of("0123456789-", head.size()) == name.size() - tail.size();
 }
 
+namespace {
+
+// What an earlier run left in the output folder: its temporaries, then its result.json (from here
+// until the new one is written the folder holds no result), then its pictures. Other files stay.
 void clearOutputFolder(const std::string& dir) {
     namespace fs = std::filesystem;
     fs::create_directories(dir);
     removeStaleTemporaries(dir);
+    const fs::path result = fs::path(dir) / "result.json";
     std::error_code ec;
-    // result.json first: from here until the new one is written the folder holds no result.
-    for (const char* name : {"result.json"}) {
-        fs::remove(fs::path(dir) / name, ec);
-        if (ec)
-            throw std::runtime_error("cannot remove " + (fs::path(dir) / name).string() + ": " +
-                                     ec.message());
-    }
-    std::vector<fs::path> old;
+    fs::remove(result, ec);
+    if (ec) throw std::runtime_error("cannot remove " + result.string() + ": " + ec.message());
+    std::vector<fs::path> pictures;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code ignored;
         if (isPictureName(it->path().filename().string()) &&
             !fs::is_directory(fs::symlink_status(it->path(), ignored)))
-            old.push_back(it->path());
+            pictures.push_back(it->path());
     }
-    for (const fs::path& p : old) fs::remove(p, ec);
+    for (const fs::path& p : pictures) fs::remove(p, ec);
 }
+
+}  // namespace
 
 bool runScene(const Scene& scene, const RunOptions& options) {
     Host host(scene.project);
