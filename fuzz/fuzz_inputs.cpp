@@ -1,6 +1,7 @@
 // The fuzz target: bytes that start like a PNG go to the PNG reader, anything else to the scene
 // loader. A refused input is fine; a crash, a sanitizer report or any other exception is a
 // finding.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/core/Pixels.h"
+#include "sim/model/ImageFile.h"
 #include "sim/scene/Scene.h"
 #include "sim/scene/SceneReader.h"
 
@@ -44,7 +45,8 @@ void readScene(const uint8_t* data, size_t size) {
     }
 }
 
-// The bundled scenes name "x.png" beside them and "../cards/y.png".
+// The bundled scenes name "x.png" beside them and "../cards/y.png". Beside them too, names that
+// are no image: a link loop, a pipe and a folder, which the loader must refuse like any bad file.
 void linkExampleImages() {
     const fs::path examples = fs::path(TESSARON_SOURCE_DIR) / "examples";
     const fs::path scenes = scratch / "scenes";
@@ -53,6 +55,9 @@ void linkExampleImages() {
     for (const char* name : {"heart", "ring", "word"})
         fs::create_symlink(examples / name / (std::string(name) + ".png"),
                            scenes / (std::string(name) + ".png"));
+    fs::create_symlink("loop.png", scenes / "loop.png");
+    ::mkfifo((scenes / "pipe.png").c_str(), 0644);
+    fs::create_directories(scenes / "folder.png");
     baseDir = scenes.string();
 }
 

@@ -1,8 +1,14 @@
 // The tessaron command line, run as a user runs it: help, the parameter list of the built
 // plug-in, a run writing result.json, and bad input failing with exit code 2 and no result.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,10 +37,11 @@ std::string slurp(const std::string& path) {
     return text.str();
 }
 
-// Runs tessaron with the arguments (shell words) in dir.
-Outcome tessaron(const TempDir& dir, const std::string& args) {
-    const std::string cmd = "cd '" + dir.path().string() +
-                            "' && " TESSARON_BINARY_DIR "/tessaron " + args +
+// Runs tessaron with the arguments (shell words) in dir; with named = false, args is the whole
+// command.
+Outcome tessaron(const TempDir& dir, const std::string& args, bool named = true) {
+    const std::string cmd = "cd '" + dir.path().string() + "' && " +
+                            (named ? TESSARON_BINARY_DIR "/tessaron " : "") + args +
                             " >stdout.txt 2>stderr.txt";
     const int status = std::system(cmd.c_str());
     Outcome o;
@@ -256,6 +263,254 @@ TEST(Cli, BadVideoOptionsExitWithCode2AndLeaveNothing) {
         }
         EXPECT_EQ(files, 0u) << options;
     }
+}
+
+// ---------------------------------------------------------------- hostile inputs
+
+const char* const kHostileInputs = TESSARON_SOURCE_DIR "/tests/scenes/hostile-inputs.json";
+
+const Json& hostileTable() {
+    static const Json table = Json::parse(slurp(kHostileInputs));
+    return table;
+}
+
+// A string of the table: as written, or {"$repeat": s, "times": n, "then": t}.
+std::string textOf(const Json& v) {
+    if (v.is_string()) return v.get<std::string>();
+    std::string text;
+    const std::string piece = v["$repeat"].get<std::string>();
+    for (int i = 0; i < v["times"].get<int>(); ++i) text += piece;
+    return text + v.value("then", "");
+}
+
+std::vector<std::string> entries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class HostileInput : public ::testing::TestWithParam<size_t> {};
+
+// Every hostile input of the table gets its one bounded line and exit code within seconds, and
+// a refused one leaves the output folder as it was.
+TEST_P(HostileInput, GetsOneBoundedLineAndWritesNothing) {
+    const Json& c = hostileTable()["cases"][GetParam()];
+    SCOPED_TRACE(c["input"].get<std::string>());
+    TempDir dir;
+    scenetest::writePng(dir.file("dots.png"), 8, 8);
+    if (c.contains("text")) {
+        std::string text;
+        for (const Json& piece : c["text"]) text += textOf(piece);
+        scenetest::writeText(dir.file("scene.json"), text);
+    } else {
+        Json scene = hostileTable()["scene"];
+        const Json set = c.value("set", Json::object());
+        for (const auto& [pointer, value] : set.items())
+            scene[Json::json_pointer(pointer)] =
+                value.is_object() && value.contains("$repeat") ? Json(textOf(value)) : value;
+        scenetest::writeText(dir.file("scene.json"), scene.dump());
+    }
+    const Json make = c.value("make", Json::object());
+    for (const auto& [name, kind] : make.items()) {
+        const std::filesystem::path path = dir.path() / name;
+        std::filesystem::create_directories(path.parent_path());
+        const std::string k = kind.get<std::string>();
+        if (k == "fifo")
+            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        else if (k == "folder")
+            std::filesystem::create_directories(path);
+        else
+            std::filesystem::create_symlink(k.substr(5), path);
+    }
+    const std::string args =
+        c.contains("args") ? textOf(c["args"]) : "run scene.json --out out --no-preview";
+    const std::string out = c.value("out", "out");
+    const std::vector<std::string> before = entries(dir.path() / out);
+    const Outcome o =
+        tessaron(dir, "timeout -s KILL 20 " TESSARON_BINARY_DIR "/tessaron " + args, false);
+    const int code = c.value("exit", 2);
+    EXPECT_EQ(o.code, code) << o.err.substr(0, 2000);
+    if (code != 0) {
+        EXPECT_EQ(o.err.rfind(c["message"].get<std::string>(), 0), 0u) << o.err.substr(0, 2000);
+        EXPECT_EQ(lines(o.err).size(), 1u) << o.err.substr(0, 2000);
+        EXPECT_LE(o.err.size(), 1001u);
+        EXPECT_EQ(entries(dir.path() / out), before);
+    } else {
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / out / "result.json")) << o.err;
+    }
+}
+
+std::vector<size_t> hostileCases() {
+    std::vector<size_t> all(hostileTable()["cases"].size());
+    for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileInput, ::testing::ValuesIn(hostileCases()));
+
+// ---------------------------------------------------------------- output safety
+
+// A PNG written whole: the signature, and the IEND chunk at the very end.
+bool completePng(const std::filesystem::path& file) {
+    const std::string bytes = slurp(file.string());
+    return bytes.size() > 20 && bytes.compare(0, 4, "\x89PNG") == 0 &&
+           bytes.compare(bytes.size() - 8, 4, "IEND") == 0;
+}
+
+bool isTemporary(const std::string& name) {
+    return name.rfind(".tessaron-", 0) == 0 || name == ".result.json.tmp";
+}
+
+// The rules a folder meets whatever happened to the run writing it: every picture under its
+// final name is whole; when there is a result.json it is whole and names exactly the pictures
+// in the folder (and a video that is there); temporaries only when allowed (a SIGKILL).
+void expectConsistentOutputs(const std::filesystem::path& out, bool temporariesAllowed,
+                             const std::string& when) {
+    SCOPED_TRACE(when);
+    std::vector<std::string> pictures;
+    for (const std::string& name : entries(out)) {
+        if (isTemporary(name)) {
+            EXPECT_TRUE(temporariesAllowed) << name;
+        } else if (name != "result.json") {
+            EXPECT_TRUE(completePng(out / name)) << name;
+            pictures.push_back(name);
+        }
+    }
+    if (!std::filesystem::exists(out / "result.json")) return;
+    const Json r = Json::parse(slurp((out / "result.json").string()));  // throws when cut
+    std::vector<std::string> listed = r["outputs"]["pictures"];
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, pictures);
+    if (!r["outputs"]["video"].is_null()) {
+        const std::string video =
+            slurp((out.parent_path() / r["outputs"]["video"].get<std::string>()).string());
+        EXPECT_EQ(video.substr(0, 6), "GIF89a");
+        EXPECT_EQ(video.back(), ';');  // the GIF trailer: written whole
+    }
+}
+
+Json longScene() {
+    Json scene =
+        smallScene({{"Position", "Random"}, {"Force Keyframing", true}}, Json::array({"create"}));
+    scene["comp"]["width"] = 320;
+    scene["comp"]["height"] = 240;
+    scene["comp"]["duration"] = 20;
+    for (int i = 0; i < 30; ++i)
+        scene["layers"].push_back(
+            {{"name", "Card " + std::to_string(i)}, {"type", "solid"}, {"size", {12, 12}}});
+    return scene;
+}
+
+// Links planted under the names a run writes are replaced, never followed; pictures and
+// temporaries of an earlier run go; result.json names what the run wrote.
+TEST(CliOutputs, PlantedLinksAreReplacedAndStaleFilesRemoved) {
+    TempDir dir;
+    scenetest::writeText(dir.file("scene.json"),
+                         smallScene(Json::object(), Json::array({"create"})).dump());
+    std::filesystem::create_directories(dir.file("o"));
+    for (const char* name : {"victim1", "victim2", "victim3", "victim4", "victim5"})
+        scenetest::writeText(dir.file(name), "mine");
+    std::filesystem::create_symlink("victim5", dir.file("anim.gif"));
+    std::filesystem::create_symlink("../victim1", dir.file("o/frame_0000.png"));
+    std::filesystem::create_symlink("../victim2", dir.file("o/preview.png"));
+    std::filesystem::create_symlink("../victim3", dir.file("o/result.json"));
+    std::filesystem::create_symlink("../victim4", dir.file("o/frame_0049.png"));  // stale
+    scenetest::writeText(dir.file("o/frame_0031.png"), "an earlier run's");
+    scenetest::writeText(dir.file("o/.tessaron-4194303-7.tmp"), "a killed run's");
+    scenetest::writeText(dir.file("o/.result.json.tmp"), "an old run's");
+    scenetest::writeText(dir.file("o/notes.txt"), "the user's");
+    const Outcome o = tessaron(dir, "run scene.json --out o --video anim.gif --scale 0.25");
+    ASSERT_EQ(o.code, 0) << o.err;
+    for (const char* name : {"victim1", "victim2", "victim3", "victim4", "victim5"})
+        EXPECT_EQ(slurp(dir.file(name)), "mine") << name;
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.file("anim.gif")));
+    for (const char* name : {"frame_0000.png", "preview.png", "result.json"})
+        EXPECT_FALSE(std::filesystem::is_symlink(dir.file(std::string("o/") + name))) << name;
+    EXPECT_EQ(slurp(dir.file("o/notes.txt")), "the user's");
+    std::filesystem::remove(dir.file("o/notes.txt"));
+    EXPECT_EQ(entries(dir.path() / "o"),
+              (std::vector<std::string>{"frame_0000.png", "preview.png", "result.json"}));
+    expectConsistentOutputs(dir.path() / "o", false, "after the run");
+    const Json r = Json::parse(slurp(dir.file("o/result.json")));
+    EXPECT_EQ(r["outputs"]["video"], "anim.gif");
+}
+
+// A run killed at several moments (SIGINT, SIGTERM, SIGKILL) leaves a folder that tells the
+// truth: no truncated file under a final name, no result.json beside pictures it does not name,
+// no temporaries after a signal the run could handle; the next run clears what a SIGKILL left.
+TEST(CliOutputs, AKilledRunLeavesNothingThatLooksComplete) {
+    TempDir dir;
+    scenetest::writeText(dir.file("scene.json"), longScene().dump());
+    const std::string args = "scene.json --out o --preview-frames 120 --video anim.gif --scale 0.2";
+    auto start = [&]() {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::chdir(dir.path().c_str()) != 0 || !std::freopen("/dev/null", "w", stderr))
+                ::_exit(126);
+            ::execl(TESSARON_BINARY_DIR "/tessaron", "tessaron", "run", "scene.json", "--out", "o",
+                    "--preview-frames", "120", "--video", "anim.gif", "--scale", "0.2",
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        return pid;
+    };
+    const auto t0 = std::chrono::steady_clock::now();
+    const Outcome whole = tessaron(dir, "run " + args);
+    ASSERT_EQ(whole.code, 0) << whole.err;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    expectConsistentOutputs(dir.path() / "o", false, "a whole run");
+    const std::pair<int, double> kills[] = {{SIGINT, 0.1},  {SIGKILL, 0.3}, {SIGTERM, 0.5},
+                                            {SIGKILL, 0.7}, {SIGINT, 0.8},  {SIGKILL, 0.9},
+                                            {SIGINT, 0.95}};
+    int whileWriting = 0;  // kills that came after the earlier run's outputs were removed
+    for (const auto& [sig, at] : kills) {
+        const pid_t pid = start();
+        ASSERT_GT(pid, 0);
+        ::usleep(useconds_t(seconds * at * 1e6));
+        ::kill(pid, sig);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        expectConsistentOutputs(dir.path() / "o", sig == SIGKILL,
+                                "signal " + std::to_string(sig) + " at " + std::to_string(at));
+        whileWriting += !std::filesystem::exists(dir.file("o/result.json"));
+        for (const std::string& name : entries(dir.path()))
+            EXPECT_TRUE(!isTemporary(name) || sig == SIGKILL) << name;  // the video's
+    }
+    EXPECT_GE(whileWriting, 1);
+    const Outcome again = tessaron(dir, "run " + args);
+    ASSERT_EQ(again.code, 0) << again.err;
+    expectConsistentOutputs(dir.path() / "o", false, "the next run");
+    for (const std::string& name : entries(dir.path())) EXPECT_FALSE(isTemporary(name)) << name;
+}
+
+// On a full disk (a small tmpfs, when this user may mount one) the run fails with one line,
+// leaves no truncated picture, no temporary and no result.json.
+TEST(CliOutputs, AFullDiskLeavesNoTruncatedFile) {
+    TempDir dir;
+    const std::filesystem::path disk = dir.path() / "disk";
+    std::filesystem::create_directories(disk);
+    const std::string mount = "mount -t tmpfs -o size=96k tessaron-test '" + disk.string() + "'";
+    if (std::system((mount + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() {
+            if (std::system(("umount '" + path + "'").c_str()) != 0) ADD_FAILURE() << "umount";
+        }
+    } unmount{disk.string()};
+    scenetest::writeText(dir.file("scene.json"), longScene().dump());
+    const Outcome o = tessaron(dir, "run scene.json --out disk/o --preview-frames 40");
+    EXPECT_EQ(o.code, 1);
+    const std::vector<std::string> all = lines(o.err);
+    ASSERT_FALSE(all.empty());
+    EXPECT_NE(all.back().find("No space left on device"), std::string::npos) << o.err;
+    EXPECT_FALSE(std::filesystem::exists(disk / "o" / "result.json"));
+    expectConsistentOutputs(disk / "o", false, "a full disk");
 }
 
 }  // namespace

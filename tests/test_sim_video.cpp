@@ -284,7 +284,8 @@ TEST(VideoFiles, Mp4AndGifDecodeBackWithTheirFramesRateAndSize) {
                                       std::to_string(c.frames)),
                   std::string::npos);
         EXPECT_NE(progress.str().find("video: wrote " + plan->file), std::string::npos);
-        EXPECT_FALSE(fs::exists(plan->file + ".partial"));
+        for (const std::string& name : listing(dir.path()))  // no temporary left
+            EXPECT_NE(fs::path(name).filename().string().rfind(".tessaron-", 0), 0u) << name;
     }
 }
 
@@ -292,13 +293,13 @@ TEST(VideoFiles, AFailedWriteLeavesNoFileAndTouchesNothingElse) {
     TempDir dir;
     const sim::Project project = movingCards();
     auto plan = sim::planVideo(argsOf({"--video", dir.file("v.mp4")}), project.comp);
-    fs::create_directories(dir.path() / "v.mp4.partial" / "keep");  // in the encoder's way
+    fs::create_directories(dir.path() / "v.mp4" / "keep");  // in the way of the rename
     EXPECT_THROW(sim::writeVideo(project, *plan, sim::RenderOptions(), 0, nullptr),
                  std::runtime_error);
-    EXPECT_FALSE(fs::exists(dir.file("v.mp4")));
-    EXPECT_TRUE(fs::exists(dir.path() / "v.mp4.partial" / "keep"));
+    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{dir.file("v.mp4")});  // no temporary
+    EXPECT_TRUE(fs::exists(dir.path() / "v.mp4" / "keep"));
     // A size the encoder refuses ends the write after the file was begun.
-    fs::remove_all(dir.path() / "v.mp4.partial");
+    fs::remove_all(dir.path() / "v.mp4");
     plan->width = 95;
     EXPECT_THROW(sim::writeVideo(project, *plan, sim::RenderOptions(), 0, nullptr),
                  std::runtime_error);

@@ -5,6 +5,7 @@
 #include "sim/core/Host.h"
 #include "sim/cli/SceneParams.h"
 #include "sim/model/CompTime.h"
+#include "sim/model/MessageText.h"
 #include "sim/model/ParamText.h"
 #include "sim/scene/Scene.h"
 #include "sim/scene/SceneReader.h"
@@ -35,7 +36,8 @@ double popupValue(const Reader& in, const std::string& items, const Json& v, con
         if (all[i] == text) return double(i + 1);
         offered.push_back(all[i]);
     }
-    in.fail(f, "unknown item \"" + text + "\" (expected one of " + quotedList(offered) + ")");
+    in.fail(f,
+            "unknown item \"" + excerpt(text) + "\" (expected one of " + quotedList(offered) + ")");
 }
 
 // A layer parameter holds the chosen layer's id; "None" is 0.
@@ -45,10 +47,10 @@ double layerValue(const Reader& in, const Comp& comp, const Json& v, const std::
     const Layer* found = nullptr;
     for (const Layer& l : comp.layers) {
         if (l.name != name) continue;
-        if (found) in.fail(f, "more than one layer is named \"" + name + "\"");
+        if (found) in.fail(f, "more than one layer is named \"" + excerpt(name) + "\"");
         found = &l;
     }
-    if (!found) in.fail(f, "no layer named \"" + name + "\" (or \"None\")");
+    if (!found) in.fail(f, "no layer named \"" + excerpt(name) + "\" (or \"None\")");
     return found->id;
 }
 
@@ -133,6 +135,17 @@ void applyParams(Host& host, const Scene& scene, const std::vector<ParamSetting>
             host.setParamKeys(index, keysOf(in, host, index, p.value, p.field));
         else
             host.setParam(index, valueOf(in, host, index, p.value, p.field));
+    }
+}
+
+void checkParams(Host& host, const Scene& scene, const std::vector<ParamSetting>& params) {
+    Reader in(scene.file);
+    for (const ParamSetting& p : params) {
+        int index = indexOf(in, host, p);
+        if (isKeyList(p.value))
+            keysOf(in, host, index, p.value, p.field);
+        else
+            valueOf(in, host, index, p.value, p.field);
     }
 }
 

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <stdexcept>
 #include <set>
 
 #include "sim/core/Host.h"
+#include "sim/model/OutputFile.h"
 #include "sim/picture/Render.h"
 #include "sim/result/ResultExtras.h"
 #include "sim/picture/Video.h"
@@ -122,7 +125,15 @@ bool performScene(Host& host, const Scene& scene) {
         const bool registered = host.paramDefs().size() > 1;
         // The stored values are in place before the controls are refreshed, as when a project
         // opens.
-        if (registered) applyParams(host, scene, scene.params);
+        if (registered) {
+            applyParams(host, scene, scene.params);
+            // Every later setting and press is checked before the first action runs, so that
+            // a bad scene stops before anything has happened.
+            for (const Action& action : scene.actions) {
+                if (action.kind == Action::Kind::Set) checkParams(host, scene, action.params);
+                if (action.kind == Action::Kind::Create) createButtonIndex(host, scene.file);
+            }
+        }
         host.updateParamsUI();
         Driver driver(host, scene);
         for (const Action& action : scene.actions) {
@@ -135,6 +146,38 @@ bool performScene(Host& host, const Scene& scene) {
     return allSucceeded(host.records());
 }
 
+bool isPictureName(const std::string& name) {
+    if (name == "preview.png") return true;
+    const std::string head = "frame_", tail = ".png";
+    return name.size() > head.size() + tail.size() && name.compare(0, head.size(), head) == 0 &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0 &&
+           name.find_first_not_of("0123456789-", head.size()) == name.size() - tail.size();
+}
+
+namespace {
+
+// What an earlier run left in the output folder: its temporaries, then its result.json (from here
+// until the new one is written the folder holds no result), then its pictures. Other files stay.
+void clearOutputFolder(const std::string& dir) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir);
+    removeStaleTemporaries(dir);
+    const fs::path result = fs::path(dir) / "result.json";
+    std::error_code ec;
+    fs::remove(result, ec);
+    if (ec) throw std::runtime_error("cannot remove " + result.string() + ": " + ec.message());
+    std::vector<fs::path> pictures;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ignored;
+        if (isPictureName(it->path().filename().string()) &&
+            !fs::is_directory(fs::symlink_status(it->path(), ignored)))
+            pictures.push_back(it->path());
+    }
+    for (const fs::path& p : pictures) fs::remove(p, ec);
+}
+
+}  // namespace
+
 bool runScene(const Scene& scene, const RunOptions& options) {
     Host host(scene.project);
     host.setEffectLayer(scene.effectLayer, scene.effectSlot);
@@ -146,17 +189,28 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     const bool ok = performScene(host, scene);
     const RunSummary summary =
         summariseRun(scene.project, host.project(), sourceLayerId(host), host.records().info);
-    writeResult(options.outDir, {host.project(), host.records(), host.leaks(), host.misuse()},
-                paramStateJson(host), summary);
-    if (options.printSummary) std::fprintf(stderr, "%s\n", summary.line.c_str());
+    // The outputs: the earlier run's go first, then the pictures and the video, each whole
+    // under its name or absent, and result.json last, naming them: a folder with a result.json
+    // holds a finished run.
+    clearOutputFolder(options.outDir);
     RenderOptions look;
     look.paths = options.paths;
+    nlohmann::ordered_json outputs = {{"pictures", nlohmann::ordered_json::array()},
+                                      {"video", nullptr}};
     if (options.previews)
-        renderPreviews(host.project(),
-                       previewTimes(scene.project, host.project(), options.previewFrames),
-                       options.outDir, look, sourceLayerId(host));
-    if (options.video)
+        outputs["pictures"] = renderPreviews(
+            host.project(), previewTimes(scene.project, host.project(), options.previewFrames),
+            options.outDir, look, sourceLayerId(host));
+    if (options.video) {
+        const std::filesystem::path folder =
+            std::filesystem::path(options.video->file).parent_path();
+        removeStaleTemporaries(folder.empty() ? std::filesystem::path(".") : folder);
         writeVideo(host.project(), *options.video, look, sourceLayerId(host), &std::cerr);
+        outputs["video"] = options.video->file;
+    }
+    writeResult(options.outDir, {host.project(), host.records(), host.leaks(), host.misuse()},
+                paramStateJson(host), summary, outputs);
+    if (options.printSummary) std::fprintf(stderr, "%s\n", summary.line.c_str());
     return ok;
 }
 

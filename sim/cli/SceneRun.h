@@ -33,8 +33,13 @@ struct RunOptions {
 bool performScene(Host& host, const Scene& scene);
 
 // Loads the plug-in, performs the scene and writes the outputs (nothing when the scene is bad):
-// result.json, the previews, the video; returns what performScene returned.
+// the earlier run's result.json and pictures are removed, then the previews and the video are
+// written, each whole or not at all, and result.json last, naming them; returns what
+// performScene returned.
 bool runScene(const Scene& scene, const RunOptions& options);
+
+// Whether a name in the output folder is one of a run's pictures: frame_NNNN.png, preview.png.
+bool isPictureName(const std::string& name);
 
 // The id of the Source layer: the first layer parameter's choice (the effect's own layer when
 // it holds "myself", 0 when it holds none).

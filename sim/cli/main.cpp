@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "sim/cli/Banner.h"
+#include "sim/model/MessageText.h"
+#include "sim/model/OutputFile.h"
 #include "sim/core/Host.h"
 #include "sim/scene/Scene.h"
 #include "sim/cli/SceneRun.h"
@@ -239,6 +241,34 @@ void checkWritable(const std::string& option, const std::string& path, bool fold
         throw UsageError(what + "cannot write into " + existing.string());
 }
 
+// The folder a run writes into, checked before anything runs: a link there must lead to a
+// folder, and nothing the run will write (result.json, the pictures) may be a folder, which a
+// file cannot replace.
+void checkOutFolder(const std::string& out, bool previews) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string what = "--out " + sim::excerpt(out, 200) + ": ";
+    const fs::file_status link = fs::symlink_status(out, ec);
+    if (fs::is_symlink(link)) {
+        const fs::file_status target = fs::status(out, ec);
+        if (ec || !fs::exists(target))
+            throw UsageError(what + "a link that leads to no folder" +
+                             (ec ? " (" + ec.message() + ")" : std::string()));
+    }
+    checkWritable("--out", out, true);
+    if (!fs::is_directory(out, ec)) return;  // made by the run
+    auto inTheWay = [&](const fs::path& p) {
+        std::error_code ignored;
+        if (fs::is_directory(fs::symlink_status(p, ignored)))
+            throw UsageError(what + "a folder named " + sim::excerpt(p.filename().string()) +
+                             " is in the way of the run's file of that name");
+    };
+    inTheWay(fs::path(out) / "result.json");
+    for (fs::directory_iterator it(out, ec), end; !ec && it != end; it.increment(ec)) {
+        if (previews && sim::isPictureName(it->path().filename().string())) inTheWay(it->path());
+    }
+}
+
 // ------------------------------------------------------------------ about
 
 int about(const Args& a) {
@@ -260,7 +290,7 @@ int about(const Args& a) {
 
 int run(const Args& a) {
     sim::Scene scene = sim::loadScene(a.scene);
-    checkWritable("--out", a.out, true);
+    checkOutFolder(a.out, a.previews);
     // The video options are checked before the run, so that bad ones leave nothing behind.
     sim::RunOptions options{a.plugin,
                             a.out,
@@ -289,19 +319,21 @@ int dispatch(const Args& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    sim::removeTemporariesOnSignals();
     try {
         return dispatch(parseArgs(std::vector<std::string>(argv + 1, argv + argc)));
     } catch (const UsageError& e) {
-        std::cerr << "tessaron: " << e.what() << " (see tessaron --help)\n";
+        std::cerr << sim::oneLine(std::string("tessaron: ") + e.what() + " (see tessaron --help)")
+                  << '\n';
         return 2;
     } catch (const sim::SceneError& e) {
-        std::cerr << e.what() << '\n';
+        std::cerr << sim::oneLine(e.what()) << '\n';
         return 2;
     } catch (const sim::VideoError& e) {
-        std::cerr << "tessaron: " << e.what() << '\n';
+        std::cerr << sim::oneLine(std::string("tessaron: ") + e.what()) << '\n';
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << "tessaron: " << e.what() << '\n';
+        std::cerr << sim::oneLine(std::string("tessaron: ") + e.what()) << '\n';
         return 1;
     }
 }

@@ -183,11 +183,25 @@ PF_ParamDef Host::Impl::paramAtTime(int index, double seconds) {
     return def;
 }
 
-const Image& Host::Impl::image(const std::string& path) {
+namespace {
+
+// Decoded images are kept for the next frame while they are small. A large one (a 30000 x 30000
+// Source is 3.6 GB decoded) is decoded for the world that shows it and let go once drawn, so that
+// it never sits beside that world and the plug-in's copy of it.
+constexpr size_t kCachedImageBytes = size_t(256) << 20;
+
+}  // namespace
+
+const Image* Host::Impl::image(const std::string& path, std::unique_ptr<Image>& uncached) {
     const std::string full = resolvePath(project, path);
     auto it = imageCache.find(full);
-    if (it == imageCache.end()) it = imageCache.emplace(full, loadPng(full)).first;
-    return it->second;
+    if (it != imageCache.end()) return &it->second;
+    Image decoded = loadPng(full);
+    if (decoded.rgba.size() > kCachedImageBytes) {
+        uncached = std::make_unique<Image>(std::move(decoded));
+        return uncached.get();
+    }
+    return &imageCache.emplace(full, std::move(decoded)).first->second;
 }
 
 // The layer's source at a time, at the comp's resolution and depth, laid out as sourceFrame
@@ -195,8 +209,12 @@ const Image& Host::Impl::image(const std::string& path) {
 // picture, shows its fill colour over its drawn part; cameras and lights have no pixels.
 std::unique_ptr<World> Host::Impl::sourceWorld(const Layer& layer, double seconds, bool drawn) {
     const std::string path = pictureAt(layer, seconds);
-    const Image* picture = path.empty() ? nullptr : &image(path);
     const SourceFrame frame = sourceFrame(layer, project.comp);
+    // A world described, not drawn, needs the picture only for a size the layer does not give.
+    std::unique_ptr<Image> uncached;
+    const Image* picture = path.empty() || (!drawn && frame.width > 0 && frame.height > 0)
+                               ? nullptr
+                               : image(path, uncached);
     const int ds = std::max(1, project.comp.downsample);
     const int w = frame.width > 0 ? frame.width : (picture ? picture->width : 0);
     const int h = frame.height > 0 ? frame.height : (picture ? picture->height : 0);

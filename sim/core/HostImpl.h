@@ -144,7 +144,8 @@ struct Host::Impl {
     PF_ParamDef paramAtTime(int index, double seconds);
     // The layer's pixels at a time; drawn false gives its size and format without pixels.
     std::unique_ptr<World> sourceWorld(const Layer& layer, double seconds, bool drawn = true);
-    const Image& image(const std::string& path);
+    // The decoded picture; a large one is not cached but handed over in `uncached`.
+    const Image* image(const std::string& path, std::unique_ptr<Image>& uncached);
 
     // ---- worlds the plug-in may ask about
     World* worldOf(const PF_EffectWorld* world);

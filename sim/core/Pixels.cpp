@@ -4,7 +4,6 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
 namespace sim {

@@ -2,8 +2,10 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "sim/core/HostImpl.h"
+#include "sim/picture/PngOut.h"
 
 namespace sim {
 
@@ -43,8 +45,13 @@ cairo_surface_t* Host::drawingSurface() const {
 }
 
 bool Host::saveDrawingPng(const std::string& path) const {
-    return impl_->surface &&
-           cairo_surface_write_to_png(impl_->surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    if (!impl_->surface) return false;
+    try {
+        writeSurfacePng(impl_->surface, path);
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace sim

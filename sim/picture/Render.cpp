@@ -1,5 +1,7 @@
 #include "sim/picture/Render.h"
+
 #include "sim/model/SourceFrame.h"
+#include "sim/picture/PngOut.h"
 
 #include <cairo.h>
 
@@ -154,8 +156,7 @@ SurfacePtr renderComp(const Project& project, double seconds, const RenderOption
 }
 
 void writePng(cairo_surface_t* surface, const std::string& path) {
-    if (cairo_surface_write_to_png(surface, path.c_str()) != CAIRO_STATUS_SUCCESS)
-        throw std::runtime_error("cannot write " + path);
+    writeSurfacePng(surface, path);
 }
 
 double frameSeconds(const Comp& comp) {
@@ -231,8 +232,9 @@ void renderFrame(const Project& project, double seconds, const std::string& pngP
     writePng(renderComp(project, seconds, options, sourceLayerId, cache).get(), pngPath);
 }
 
-void renderPreviews(const Project& project, const std::vector<double>& times,
-                    const std::string& outDir, const RenderOptions& options, int sourceLayerId) {
+std::vector<std::string> renderPreviews(const Project& project, const std::vector<double>& times,
+                                        const std::string& outDir, const RenderOptions& options,
+                                        int sourceLayerId) {
     const Comp& comp = project.comp;
     // One picture per composition frame, in time order.
     std::map<long, double> frames;
@@ -249,9 +251,11 @@ void renderPreviews(const Project& project, const std::vector<double>& times,
     ImageCache cache;
     size_t index = 0;
     int slot = 0;
+    std::vector<std::string> written;
     for (const auto& [frame, seconds] : frames) {
         SurfacePtr picture = renderComp(project, seconds, options, sourceLayerId, cache);
-        writePng(picture.get(), (std::filesystem::path(outDir) / frameFileName(frame)).string());
+        written.push_back(frameFileName(frame));
+        writePng(picture.get(), (std::filesystem::path(outDir) / written.back()).string());
         // Frame index lands on the sheet when it is the next of the evenly spaced choices.
         const size_t next = shown > 1 ? size_t(slot) * (frames.size() - 1) / (shown - 1) : 0;
         if (slot < int(shown) && index == next) {
@@ -261,6 +265,8 @@ void renderPreviews(const Project& project, const std::vector<double>& times,
     }
     cairo_surface_flush(sheet.get());
     writePng(sheet.get(), (std::filesystem::path(outDir) / "preview.png").string());
+    written.push_back("preview.png");
+    return written;
 }
 
 struct FrameRenderer::Cache : ImageCache {};

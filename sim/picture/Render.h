@@ -25,9 +25,11 @@ void renderFrame(const Project& project, double seconds, const std::string& pngP
 
 // Renders frame_NNNN.png (NNNN = composition frame number) for every time into outDir, in time
 // order and once per frame, and a contact sheet preview.png with those frames side by side,
-// scaled down and labelled with their times.
-void renderPreviews(const Project& project, const std::vector<double>& times,
-                    const std::string& outDir, const RenderOptions& options, int sourceLayerId = 0);
+// scaled down and labelled with their times. Each file appears whole or not at all. Returns the
+// names written, preview.png last.
+std::vector<std::string> renderPreviews(const Project& project, const std::vector<double>& times,
+                                        const std::string& outDir, const RenderOptions& options,
+                                        int sourceLayerId = 0);
 
 // Premultiplied ARGB as 32-bit words in native byte order (cairo's ARGB32), rows packed.
 struct Picture {

@@ -5,27 +5,11 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "sim/model/OutputFile.h"
 #include "sim/picture/VideoEncoder.h"
 
 namespace sim {
 namespace {
-
-// Removes the file unless released: the partial video of a failed run.
-class PartialFile {
-  public:
-    explicit PartialFile(std::string path) : path_(std::move(path)) {}
-    ~PartialFile() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove(path_, ignored);
-    }
-    PartialFile(const PartialFile&) = delete;
-    PartialFile& operator=(const PartialFile&) = delete;
-    const std::string& path() const { return path_; }
-    void release() { path_.clear(); }
-
-  private:
-    std::string path_;
-};
 
 // At most a hundred updates, so that a long video in a log file stays readable.
 void report(std::ostream* progress, const char* what, int done, int total) {
@@ -50,17 +34,14 @@ Picture videoFrame(FrameRenderer& renderer, const VideoPlan& plan, int frame) {
 
 void writeVideo(const Project& project, const VideoPlan& plan, const RenderOptions& options,
                 int sourceLayerId, std::ostream* progress) {
-    const std::string partialPath = plan.file + ".partial";
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::path(plan.file).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-    if (std::filesystem::exists(partialPath, ec) &&
-        !std::filesystem::is_regular_file(partialPath, ec))
-        throw std::runtime_error("video: " + partialPath + " is in the way");
-    PartialFile partial(partialPath);
+    OutputFile file(plan.file);
+    file.closeStream();  // the encoder opens it by name
     FrameRenderer renderer(project, options, sourceLayerId);
     try {
-        VideoEncoder encoder(plan, partial.path());
+        VideoEncoder encoder(plan, file.temporary());
         // A GIF's palette comes from every frame, so its frames are rendered twice.
         if (encoder.needsSurvey()) {
             for (int i = 0; i < plan.frames; ++i) {
@@ -78,9 +59,11 @@ void writeVideo(const Project& project, const VideoPlan& plan, const RenderOptio
         if (progress) *progress << '\n';  // the error goes on a line of its own
         throw;
     }
-    std::filesystem::rename(partial.path(), plan.file, ec);
-    if (ec) throw std::runtime_error("video: cannot write " + plan.file + ": " + ec.message());
-    partial.release();
+    try {
+        file.commit();
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(std::string("video: ") + e.what());
+    }
     if (progress) *progress << "\nvideo: wrote " << plan.file << " (" << describe(plan) << ")\n";
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "sim/model/OutputFile.h"
 #include "sim/model/Records.h"
 #include "sim/result/ResultExtras.h"
 
@@ -222,19 +223,17 @@ void writeResultFile(const std::string& dir, const std::function<void(ResultWrit
     namespace fs = std::filesystem;
     fs::create_directories(dir);
     const fs::path target = fs::path(dir) / "result.json";
-    const fs::path temp = fs::path(dir) / ".result.json.tmp";
-    try {
-        std::ofstream out(temp, std::ios::trunc);
+    OutputFile file(target);
+    file.closeStream();  // written as a C++ stream
+    {
+        std::ofstream out(file.temporary(), std::ios::trunc);
         ResultWriter writer(out);
         write(writer);
         writer.finish();
-        if (!out.flush()) throw std::runtime_error(temp.string() + ": cannot be written");
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw;
+        out.close();
+        if (!out) throw std::runtime_error("cannot write " + target.string());
     }
-    fs::rename(temp, target);
+    file.commit();
 }
 
 void writeResult(const std::string& dir, const Json& result) {
@@ -252,7 +251,7 @@ void writeResult(const std::string& dir, const Json& result) {
 }
 
 void writeResult(const std::string& dir, const RunOutcome& run, const Json& params,
-                 const RunSummary& summary) {
+                 const RunSummary& summary, const Json& outputs) {
     const Comp& comp = run.project.comp;
     writeResultFile(dir, [&](ResultWriter& w) {
         const Json head = headJson(run);
@@ -267,6 +266,7 @@ void writeResult(const std::string& dir, const RunOutcome& run, const Json& para
         w.beginList("frames");
         for (size_t i = 0; i < summary.frames.size(); ++i) w.item(summary.frameJson(i));
         w.endList();
+        if (!outputs.is_null()) w.member("outputs", outputs);
     });
 }
 

@@ -50,12 +50,14 @@ class ResultWriter {
     bool firstItem_ = true;
 };
 
-// Writes DIR/result.json through a temporary file and a rename, so a reader never sees half a
-// file; creates DIR when missing. Throws std::runtime_error on failure.
+// Writes DIR/result.json through a temporary file and a rename (OutputFile), so a reader never
+// sees half a file; creates DIR when missing. Throws std::runtime_error on failure.
 void writeResultFile(const std::string& dir, const std::function<void(ResultWriter&)>& write);
 void writeResult(const std::string& dir, const nlohmann::ordered_json& result);
-// A run's whole result: resultJson's members, the layers one by one, params and frames.
+// A run's whole result: resultJson's members, the layers one by one, params and frames, and,
+// when given, the files the run wrote beside it ("outputs").
 void writeResult(const std::string& dir, const RunOutcome& run,
-                 const nlohmann::ordered_json& params, const RunSummary& summary);
+                 const nlohmann::ordered_json& params, const RunSummary& summary,
+                 const nlohmann::ordered_json& outputs = nullptr);
 
 }  // namespace sim

@@ -6,10 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
+#include <cstdint>
 
 #include "sim/model/CompTime.h"
 #include "sim/model/ImageFile.h"
+#include "sim/model/MessageText.h"
 #include "sim/scene/SceneReader.h"
 #include "sim/model/SourceFrame.h"
 
@@ -23,7 +24,12 @@ using scene::Reader;
 namespace {
 
 const char* const kEffectName = "Tessaron (Pro)";
-const int kMaxLayerSide = 30000;  // the host's largest world
+const int kMaxLayerSide = 30000;    // the host's largest world
+const double kMaxDuration = 10800;  // three hours, the host's longest composition
+// Files a scene may name, read whole: far above any real scene or PNG of the largest layer, far
+// below what would exhaust memory.
+const std::uintmax_t kMaxSceneBytes = std::uintmax_t(256) << 20;
+const std::uintmax_t kMaxImageBytes = std::uintmax_t(1) << 30;
 
 // ------------------------------------------------------------------ composition
 
@@ -34,8 +40,8 @@ int downsampleOf(const Reader& in, const Json& value, const std::string& field) 
     for (int i = 0; i < 4; ++i) {
         if (name == names[i]) return i + 1;
     }
-    in.fail(field,
-            "unknown resolution \"" + name + "\" (expected 1 to 4, full, half, third, quarter)");
+    in.fail(field, "unknown resolution \"" + excerpt(name) +
+                       "\" (expected 1 to 4, full, half, third, quarter)");
 }
 
 void readPixelAspect(const Reader& in, const Json& value, const std::string& field, Comp& comp) {
@@ -49,12 +55,25 @@ void readPixelAspect(const Reader& in, const Json& value, const std::string& fie
     comp.pixelAspectDen = uint32_t(den);
 }
 
-void readWorkArea(const Reader& in, const Json& value, const std::string& field, Comp& comp) {
+// A time inside the composition: from 0 to the duration as the scene gives it. The end is
+// compared on frames, as the host compares it, so a time that rounds to the last frame is
+// inside even when the duration falls between frames.
+Time timeInside(const Reader& in, const Json& value, const std::string& field, const Comp& comp,
+                double duration) {
+    const double seconds = in.number(value, field);
+    const Time t = seconds < 0 ? Time{} : in.time(value, field, comp);
+    if (seconds < 0 || t.value > comp.duration.value)
+        in.fail(field,
+                scene::describe(value) + " out of range [0, " + scene::shortNumber(duration) + "]");
+    return t;
+}
+
+void readWorkArea(const Reader& in, const Json& value, const std::string& field, Comp& comp,
+                  double duration) {
     in.array(value, field);
     if (value.size() != 2) in.fail(field, "expected [start, end] in seconds");
-    double end = comp.duration.seconds();
-    Time start = frameTime(comp, in.numberIn(value[0], item(field, 0), 0, end));
-    Time stop = frameTime(comp, in.numberIn(value[1], item(field, 1), 0, end));
+    const Time start = timeInside(in, value[0], item(field, 0), comp, duration);
+    const Time stop = timeInside(in, value[1], item(field, 1), comp, duration);
     if (stop.value <= start.value) in.fail(field, "the work area ends before it starts");
     comp.workAreaStart = start;
     comp.workAreaDuration = Time{stop.value - start.value, stop.scale};
@@ -84,14 +103,15 @@ void readCompTimes(const Reader& in, const Json& c, const std::string& f, Comp& 
     const Json& rate = in.require(c, f, "frameRate");
     comp.frameDuration = frameDurationOf(in.numberIn(rate, member(f, "frameRate"), 1, 999));
     const Json& duration = in.require(c, f, "duration");
-    double seconds = in.numberIn(duration, member(f, "duration"), 0, 10800);
+    const double seconds = in.numberIn(duration, member(f, "duration"), 0, kMaxDuration);
     comp.duration = in.time(duration, member(f, "duration"), comp);
     if (comp.duration.value <= 0) in.fail(member(f, "duration"), "shorter than one frame");
     comp.currentTime = comp.workAreaStart = Time{0, comp.frameDuration.scale};
     comp.workAreaDuration = comp.duration;
     if (const Json* v = in.find(c, "time"))
-        comp.currentTime = frameTime(comp, in.numberIn(*v, member(f, "time"), 0, seconds));
-    if (const Json* v = in.find(c, "workArea")) readWorkArea(in, *v, member(f, "workArea"), comp);
+        comp.currentTime = timeInside(in, *v, member(f, "time"), comp, seconds);
+    if (const Json* v = in.find(c, "workArea"))
+        readWorkArea(in, *v, member(f, "workArea"), comp, seconds);
 }
 
 Comp readComp(const Reader& in, const Json& doc) {
@@ -121,29 +141,44 @@ LayerType layerTypeOf(const LayerContext& cx, const Json& value) {
     for (const auto& [text, type] : types) {
         if (name == text) return type;
     }
-    cx.in.fail(field, "unknown layer type \"" + name +
+    cx.in.fail(field, "unknown layer type \"" + excerpt(name) +
                           "\" (expected footage, solid, text, shape, null, camera, light)");
 }
 
 // Width and height of a PNG; fails naming the field when it cannot be read or is larger than the
-// host's largest layer (checked from the header, before decoding it).
+// host's largest layer (checked from the header, before decoding it). Only a regular file of at
+// most kMaxImageBytes is read: a pipe would block and a device would never end.
 std::pair<int, int> pngSize(const LayerContext& cx, const std::string& path,
                             const std::string& field) {
-    std::filesystem::path full = std::filesystem::path(cx.baseDir) / path;
-    if (!std::filesystem::is_regular_file(full))
-        cx.in.fail(field, "image not found: " + full.string());
+    namespace fs = std::filesystem;
+    if (path.find('\0') != std::string::npos)
+        cx.in.fail(field, "a file name cannot hold a NUL character: \"" + excerpt(path) + "\"");
+    if (path.empty()) cx.in.fail(field, "the file name is empty");
+    const fs::path full = fs::path(cx.baseDir) / path;
+    const std::string shown = oneLine(full.string(), 200);
+    std::error_code ec;
+    const fs::file_status status = fs::status(full, ec);
+    if (status.type() == fs::file_type::not_found) cx.in.fail(field, "image not found: " + shown);
+    if (ec) cx.in.fail(field, "image cannot be read (" + ec.message() + "): " + shown);
+    if (!fs::is_regular_file(status)) cx.in.fail(field, "not a regular file: " + shown);
+    const std::uintmax_t bytes = fs::file_size(full, ec);
+    if (ec) cx.in.fail(field, "image cannot be read (" + ec.message() + "): " + shown);
+    if (bytes > kMaxImageBytes)
+        cx.in.fail(field, std::to_string(bytes) + " bytes, more than the " +
+                              std::to_string(kMaxImageBytes >> 20) +
+                              " MB an image may have: " + shown);
     std::pair<int, int> size;
     if (!pngHeaderSize(full.string(), size.first, size.second))
-        cx.in.fail(field, "not a readable PNG image: " + full.string());
+        cx.in.fail(field, "not a readable PNG image: " + shown);
     if (size.first > kMaxLayerSide || size.second > kMaxLayerSide)
         cx.in.fail(field, std::to_string(size.first) + " x " + std::to_string(size.second) +
                               " pixels, larger than the host's " + std::to_string(kMaxLayerSide) +
-                              " x " + std::to_string(kMaxLayerSide) + ": " + full.string());
+                              " x " + std::to_string(kMaxLayerSide) + ": " + shown);
     // The header alone can lie: the whole file must decode as well.
     try {
         loadPng(full.string());
     } catch (const std::exception&) {
-        cx.in.fail(field, "not a readable PNG image: " + full.string());
+        cx.in.fail(field, "not a readable PNG image: " + shown);
     }
     return size;
 }
@@ -154,7 +189,8 @@ std::array<uint8_t, 4> colourOf(const LayerContext& cx, const Json& value) {
     bool ok = (text.size() == 7 || text.size() == 9) && text[0] == '#' &&
               text.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
     if (!ok)
-        cx.in.fail(field, "expected a colour \"#rrggbb\" or \"#rrggbbaa\", got \"" + text + "\"");
+        cx.in.fail(field,
+                   "expected a colour \"#rrggbb\" or \"#rrggbbaa\", got \"" + excerpt(text) + "\"");
     std::array<uint8_t, 4> rgba{0, 0, 0, 255};
     for (size_t i = 0; i * 2 + 1 < text.size(); ++i)
         rgba[i] = uint8_t(std::stoi(text.substr(1 + 2 * i, 2), nullptr, 16));
@@ -169,7 +205,10 @@ std::pair<int, int> readFrames(const LayerContext& cx, const Json& value, Layer&
     for (size_t i = 0; i < value.size(); ++i) {
         const std::string f = item(field, i);
         const Json& entry = cx.in.object(value[i], f);
-        double t = cx.in.number(cx.in.require(entry, f, "time"), member(f, "time"));
+        // Checked against the time scale like every other time; kept as written.
+        const Json& time = cx.in.require(entry, f, "time");
+        cx.in.time(time, member(f, "time"), cx.comp);
+        const double t = time.get<double>();
         const std::string& path =
             cx.in.string(cx.in.require(entry, f, "image"), member(f, "image"));
         auto s = pngSize(cx, path, member(f, "image"));
@@ -262,7 +301,8 @@ Interp interpNamed(const LayerContext& cx, const Json& value, const std::string&
     if (name == "linear") return Interp::Linear;
     if (name == "bezier") return Interp::Bezier;
     if (name == "hold") return Interp::Hold;
-    cx.in.fail(f, "unknown interpolation \"" + name + "\" (expected linear, bezier, hold)");
+    cx.in.fail(f,
+               "unknown interpolation \"" + excerpt(name) + "\" (expected linear, bezier, hold)");
 }
 
 std::vector<Ease> easeList(const LayerContext& cx, const Stream& s, const Json& value,
@@ -411,7 +451,7 @@ void readSwitches(const LayerContext& cx, const Json& l, Layer& layer) {
 void readParams(const Reader& in, const Json& params, const std::string& field,
                 std::vector<ParamSetting>& out) {
     for (const auto& [name, value] : in.object(params, field).items())
-        out.push_back({name, member(field, "\"" + name + "\""), value});
+        out.push_back({name, member(field, "\"" + excerpt(name) + "\""), value});
 }
 
 void readEffects(const LayerContext& cx, const Json& l, Layer& layer, Scene& scene, int index) {
@@ -423,8 +463,8 @@ void readEffects(const LayerContext& cx, const Json& l, Layer& layer, Scene& sce
         const Json& e = cx.in.object((*effects)[i], f);
         const std::string& name = cx.in.string(cx.in.require(e, f, "name"), member(f, "name"));
         if (name != kEffectName)
-            cx.in.fail(member(f, "name"),
-                       "unknown effect \"" + name + "\" (expected \"" + kEffectName + "\")");
+            cx.in.fail(member(f, "name"), "unknown effect \"" + excerpt(name) + "\" (expected \"" +
+                                              kEffectName + "\")");
         if (!layer.effects.empty() || scene.effectLayer >= 0)
             cx.in.fail(f, "a scene holds one instance of the effect");
         scene.effectLayer = index;
@@ -455,7 +495,8 @@ Layer readLayer(const LayerContext& cx, const Json& l, Scene& scene, int index) 
 
 // ------------------------------------------------------------------ actions
 
-Action readAction(const Reader& in, const Comp& comp, const Json& a, const std::string& f) {
+Action readAction(const Reader& in, const Comp& comp, double duration, const Json& a,
+                  const std::string& f) {
     Action action;
     action.field = f;
     if (a.is_string() && a.get_ref<const std::string&>() == "create") return action;
@@ -468,8 +509,7 @@ Action readAction(const Reader& in, const Comp& comp, const Json& a, const std::
                        " (expected \"create\", \"undo\", {\"set\": {...}} or {\"time\": seconds})");
     if (const Json* t = in.find(a, "time")) {
         action.kind = Action::Kind::Time;
-        action.time =
-            frameTime(comp, in.numberIn(*t, member(f, "time"), 0, comp.duration.seconds()));
+        action.time = timeInside(in, *t, member(f, "time"), comp, duration);
         return action;
     }
     action.kind = Action::Kind::Set;
@@ -480,9 +520,11 @@ Action readAction(const Reader& in, const Comp& comp, const Json& a, const std::
 std::vector<Action> readActions(const Reader& in, const Comp& comp, const Json& doc) {
     const Json* list = in.find(doc, "actions");
     if (!list) return {Action{}};
+    // The duration as the scene gives it (checked), the end of every time inside it.
+    const double duration = doc["comp"]["duration"].get<double>();
     std::vector<Action> actions;
     for (size_t i = 0; i < in.array(*list, "actions").size(); ++i)
-        actions.push_back(readAction(in, comp, (*list)[i], item("actions", i)));
+        actions.push_back(readAction(in, comp, duration, (*list)[i], item("actions", i)));
     return actions;
 }
 
@@ -529,13 +571,29 @@ Scene parseScene(const Json& doc, const std::string& file, const std::string& ba
 }
 
 Scene loadScene(const std::string& path) {
+    namespace fs = std::filesystem;
+    const std::string shown = oneLine(path, 200);
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) throw SceneError(shown + ": cannot be read");
+    if (ec) throw SceneError(shown + ": cannot be read (" + ec.message() + ")");
+    // A pipe would block and a device would never end: a scene is a file of a known size.
+    if (!fs::is_regular_file(status))
+        throw SceneError(shown + ": not a regular file (a scene is a JSON file)");
+    const std::uintmax_t bytes = fs::file_size(path, ec);
+    if (ec) throw SceneError(shown + ": cannot be read (" + ec.message() + ")");
+    if (bytes > kMaxSceneBytes)
+        throw SceneError(shown + ": " + std::to_string(bytes) + " bytes, more than the " +
+                         std::to_string(kMaxSceneBytes >> 20) + " MB a scene may have");
     std::ifstream stream(path, std::ios::binary);
-    if (!stream || std::filesystem::is_directory(path)) throw SceneError(path + ": cannot be read");
-    std::ostringstream text;
-    text << stream.rdbuf();
-    if (stream.bad()) throw SceneError(path + ": cannot be read");
-    const Json doc = scene::parseJson(text.str(), path);
-    std::filesystem::path dir = std::filesystem::absolute(path).parent_path();
+    if (!stream) throw SceneError(shown + ": cannot be read");
+    // Read no more than the limit, should the file have grown since.
+    std::string text(size_t(bytes), '\0');
+    stream.read(&text[0], std::streamsize(bytes));
+    text.resize(size_t(stream.gcount()));
+    if (stream.bad()) throw SceneError(shown + ": cannot be read");
+    const Json doc = scene::parseJson(text, path);
+    const fs::path dir = fs::absolute(path, ec).parent_path();
     return parseScene(doc, path, dir.string());
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/model/MessageText.h"
 #include "sim/scene/Scene.h"
 #include "sim/scene/SceneReader.h"
 
@@ -34,9 +35,11 @@ class Checker : public nlohmann::json_sax<Json> {
     bool parse_error(std::size_t, const std::string& token,
                      const nlohmann::detail::exception& e) override {
         if (e.id == 406)  // a number beyond the range of a double
-            throw SceneError(file_ + ": " + field() + ": number out of range: " + token);
-        std::string what = e.what();
-        throw SceneError(file_ + ": malformed JSON: " + what.substr(what.find(' ') + 1));
+            throw SceneError(
+                oneLine(file_ + ": " + field() + ": number out of range: " + excerpt(token)));
+        const std::string what = e.what();
+        throw SceneError(
+            oneLine(file_ + ": malformed JSON: " + excerpt(what.substr(what.find(' ') + 1), 200)));
     }
 
   private:
@@ -55,8 +58,8 @@ class Checker : public nlohmann::json_sax<Json> {
 
     bool open(bool array) {
         if (frames_.size() >= size_t(kMaxDepth))
-            throw SceneError(file_ + ": " + field() + ": nested deeper than " +
-                             std::to_string(kMaxDepth) + " levels");
+            throw SceneError(oneLine(file_ + ": " + field() + ": nested deeper than " +
+                                     std::to_string(kMaxDepth) + " levels"));
         frames_.push_back({array, 0, {}});
         return true;
     }

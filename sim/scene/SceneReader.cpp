@@ -3,13 +3,15 @@
 #include <cmath>
 #include <cstdio>
 
-#include "sim/scene/Scene.h"
 #include "sim/model/CompTime.h"
+#include "sim/model/MessageText.h"
+#include "sim/scene/Scene.h"
 
 namespace sim::scene {
 
 std::string member(const std::string& parent, const std::string& key) {
-    return parent.empty() ? key : parent + "." + key;
+    const std::string name = excerpt(key, 80);  // keys are the user's text too
+    return parent.empty() ? name : parent + "." + name;
 }
 
 std::string item(const std::string& parent, size_t index) {
@@ -29,7 +31,7 @@ std::string describe(const Json& value) {
 }
 
 void Reader::fail(const std::string& field, const std::string& what) const {
-    throw SceneError(file_ + ": " + field + ": " + what);
+    throw SceneError(oneLine(file_ + ": " + field + ": " + what));
 }
 
 void Reader::expected(const Json& value, const std::string& field, const std::string& what) const {

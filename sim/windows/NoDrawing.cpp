@@ -44,8 +44,8 @@ void renderFrame(const Project&, double, const std::string&, const RenderOptions
     notBuilt("rendering frames");
 }
 
-void renderPreviews(const Project&, const std::vector<double>&, const std::string&,
-                    const RenderOptions&, int) {
+std::vector<std::string> renderPreviews(const Project&, const std::vector<double>&,
+                                        const std::string&, const RenderOptions&, int) {
     notBuilt("rendering previews");
 }
 
