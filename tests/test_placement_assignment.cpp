@@ -329,7 +329,9 @@ TEST(PlacementAssignmentFast, FarCrowdedAndThinInputsMatchTheReference) {
     for (Point2D& p : from) {
         p.x += 5000.0f;
     }
-    expectSameServedBy("near pairs", from, to, known(n), "far");
+    // A first frame far from its sites: every layer wants the same few, past the near pairs'
+    // budget, and the auction serves.
+    expectSameServedBy("auction", from, to, known(n), "far");
     auto crowd = scatter(rng, n, 1000);
     for (int i = 0; i < 20; ++i) {
         crowd[size_t(i * 7)] = Point2D(500, 500);

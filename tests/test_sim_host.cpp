@@ -780,6 +780,7 @@ TEST(SimHostInfo, ReportInfoInfoPanelAndParamUi) {
         EXPECT_EQ(memory->AEGP_FreeMemHandle(resultH), 0);
         EXPECT_EQ(memory->AEGP_FreeMemHandle(errorH), 0);
         EXPECT_EQ(memory->AEGP_FreeMemHandle(errorH), A_Err_PARAMETER);  // freed already
+        EXPECT_EQ(host.takeMisuse().size(), 1u);
     }
     release(host, kAEGPMemorySuite, 1);
     PF_ParamDef def = host.paramDefs()[2];

@@ -123,10 +123,17 @@ OutputFile::OutputFile(const fs::path& target) : target_(target) {
         const std::string name =
             kPrefix + std::to_string(processId()) + "-" + std::to_string(counter++) + kSuffix;
         temporary_ = (folder / name).string();
-        const int fd = createFresh(temporary_);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) break;
+        // Listed for the signal handler before it exists, so that no signal leaves it behind.
         slot_ = claimSlot(temporary_);
+        const int fd = createFresh(temporary_);
+        if (fd < 0) {
+            const int createError = errno;
+            releaseSlot(slot_);
+            slot_ = -1;
+            errno = createError;
+            if (createError == EEXIST) continue;
+            break;
+        }
         stream_ = streamOf(fd);
         if (!stream_) {
             removeNow(temporary_.c_str());
