@@ -341,7 +341,12 @@ TEST(PlacementAssignmentFast, FarCrowdedAndThinInputsMatchTheReference) {
     for (int j = 0; j < n; ++j) {
         line.emplace_back(float(j) * 3.0f, 7.0f);
     }
-    expectSameServedBy("near pairs", scatter(rng, n, 1000), line, known(n), "line");
+    // Sites on a line: the first frame's searches come close to the near pairs' budget, and
+    // whether they pass it differs between compilers; either way no dense solve.
+    resetStageTimes();
+    expectSameAsReference(scatter(rng, n, 1000), line, known(n), "line");
+    EXPECT_NE(servedBy(), "dense") << "line";
+    EXPECT_NE(servedBy(), "starts alike") << "line";
     expectSameServedBy("starts alike", {Point2D(3, 4)}, {Point2D(30, 40)}, known(1), "one");
 }
 
