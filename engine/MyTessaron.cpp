@@ -172,9 +172,12 @@ void MyTessaron::solve() {
             if (!randomSeed) {
                 seedRandomSources(frameSeed(seeds[i]));
             }
-            timed(Stage::Image, [&] { getImageDataAtTime(f); });
             const A_Time time = {static_cast<A_long>(int64_t{f} * frameDuration.value),
                                  frameDuration.scale};
+            timed(Stage::Image, [&] {
+                readSourceTransform(time);
+                getImageDataAtTime(f);
+            });
             timed(Stage::Sites, [&] { getPoints(time, i); });
             timed(Stage::Assignment, [&] { getAssignmentIdsAndPositions(time, i); });
             timed(Stage::Rotation, [&] { getRotations(time, i); });

@@ -13,6 +13,8 @@
 #include "placement/MinimumAssignment.h"
 #include "placement/MySitePoint.h"
 
+struct RedrawnSource;
+
 // The collage engine of one press of "Create". The Create command fills the settings, calls
 // init() and solve(), and destroys it; nothing of it outlives the command.
 class MyTessaron {
@@ -131,6 +133,21 @@ class MyTessaron {
     int getLuminanceAtPoint(float x, float y) const;
     Point2D generatePointInsideShape() const;
     static float remap(float v, float a, float b, float c, float d, bool clamp);
+
+    // ---- The Source as the composition shows it (one frame). A Source that is scaled, turned
+    // or mirrored is redrawn in composition pixels and the engine runs on that picture; its
+    // sites then reach the composition by a move alone.
+    // reads: sourceLayer; writes: sourceToWorld, sourceToWorldErr, sourceToWorldRead
+    void readSourceTransform(A_Time time);
+    // The picture getImageDataAtTime takes: the checked-out layer, or it redrawn into `redrawn`.
+    // reads: sourceToWorld*, sourceLayerType, sourcePosition, compWidth, compHeight,
+    // sourcePixelFormat, the resolution factors; writes: sourceRedrawn, redrawnLeft, redrawnTop
+    const PF_LayerDef& shownSource(const PF_LayerDef& layer, RedrawnSource& redrawn);
+    bool sourceToWorldRead = false;  // this frame's transform was read before its image
+    A_Matrix4 sourceToWorld = {};
+    A_Err sourceToWorldErr = A_Err_NONE;
+    bool sourceRedrawn = false;               // this frame's image is the redrawn Source
+    int32_t redrawnLeft = 0, redrawnTop = 0;  // its top-left corner in the composition
 
     // ---- One coordinate space: sites are compared with image points in full resolution
     float pixelAspect = 1.0f;  // the input record's pixel aspect (positions do not scale by it)

@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "AEGP_SuiteHandler.h"
 #include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
+#include "engine/SourceInComp.h"
 #include "host/HostObjects.h"
 #include "host/Params.h"
 
@@ -62,13 +64,63 @@ void MyTessaron::getImageDataAtTime(int frame) {
     const auto& par = inData->pixel_aspect_ratio;
     pixelAspect = par.den ? static_cast<float>(double(par.num) / double(par.den)) : 1.0f;
     if (!err) {
-        takeImage(source.param().u.ld);
+        RedrawnSource redrawn;
+        takeImage(shownSource(source.param().u.ld, redrawn));
     } else {
         hostFailures().fellBack("taking the Source image", err, 1);  // a frame without shape
         PF_LayerDef nothing;
         std::memset(&nothing, 0, sizeof(nothing));
         takeImage(nothing);
     }
+}
+
+void MyTessaron::readSourceTransform(A_Time time) {
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    sourceToWorld = {};
+    sourceToWorldErr =
+        suites.LayerSuite7()->AEGP_GetLayerToWorldXform(sourceLayer, &time, &sourceToWorld);
+    sourceToWorldRead = true;
+    if (sourceToWorldErr) {
+        // The image is taken as the layer delivers it; the positions fall back (assignment).
+        hostFailures().failed("reading the Source layer's transform", sourceToWorldErr);
+    }
+}
+
+static int bytesPerPixel(int32_t format) {
+    return format == PF_PixelFormat_ARGB64 ? 8 : format == PF_PixelFormat_ARGB128 ? 16 : 4;
+}
+
+const PF_LayerDef& MyTessaron::shownSource(const PF_LayerDef& layer, RedrawnSource& redrawn) {
+    sourceRedrawn = false;
+    if (!sourceToWorldRead || sourceToWorldErr) {
+        return layer;
+    }
+    // The image point at the layer's origin: shape layers have it in the middle of their
+    // composition-sized picture; text layers are placed by their Position (as compPosition does).
+    double originX = 0.0, originY = 0.0;
+    if (sourceLayerType == AEGP_ObjectType_VECTOR) {
+        originX = 0.5 * compWidth;
+        originY = 0.5 * compHeight;
+    } else if (sourceLayerType == AEGP_ObjectType_TEXT) {
+        originX = sourcePosition.val.three_d.x;
+        originY = sourcePosition.val.three_d.y;
+    }
+    const SourceToComp map = sourceToComp(sourceToWorld, originX, originY);
+    if (map.onlyMoves()) {
+        return layer;
+    }
+    RedrawGrid grid;
+    grid.upX = upsampleX;
+    grid.upY = upsampleY;
+    grid.downX = downsampleX;
+    grid.downY = downsampleY;
+    grid.centreX = 0.5 * compWidth;
+    grid.centreY = 0.5 * compHeight;
+    redrawSource(layer, bytesPerPixel(sourcePixelFormat), map, grid, redrawn);
+    sourceRedrawn = true;
+    redrawnLeft = redrawn.left;
+    redrawnTop = redrawn.top;
+    return redrawn.layer;
 }
 
 void MyTessaron::takeImage(const PF_LayerDef& layer) {

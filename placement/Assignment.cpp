@@ -131,17 +131,33 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
     }
 
     // One mapping for the whole frame: the Source layer's transform does not depend on the layer.
+    // A redrawn Source's picture is in composition pixels already: its sites only move.
     A_Matrix4 toWorld = identity();
     A_Err err = A_Err_NONE;
-    if (!sitesAreCompPositions) {
-        AEGP_SuiteHandler suites(inData->pica_basicP);
-        err = suites.LayerSuite7()->AEGP_GetLayerToWorldXform(sourceLayer, &time, &toWorld);
-        if (err) {
-            hostFailures().fellBack("reading the Source layer's transform", err, n);
+    if (!sitesAreCompPositions && !sourceRedrawn) {
+        if (sourceToWorldRead) {
+            toWorld = sourceToWorld;  // read with the frame's image, its failure noted there
+            err = sourceToWorldErr;
+            if (err) {
+                hostFailures().fellBack("reading the Source layer's transform", A_Err_NONE, n);
+            }
+        } else {
+            AEGP_SuiteHandler suites(inData->pica_basicP);
+            err = suites.LayerSuite7()->AEGP_GetLayerToWorldXform(sourceLayer, &time, &toWorld);
+            if (err) {
+                hostFailures().fellBack("reading the Source layer's transform", err, n);
+            }
         }
     }
     auto siteInComp = [&](const Point2D& s) {
-        return sitesAreCompPositions ? Point2D(s.x, s.y, 0.0f) : compPosition(s, toWorld);
+        if (sitesAreCompPositions) {
+            return Point2D(s.x, s.y, 0.0f);
+        }
+        if (sourceRedrawn) {
+            return Point2D(static_cast<float>(double(s.x) + redrawnLeft),
+                           static_cast<float>(double(s.y) + redrawnTop), 0.0f);
+        }
+        return compPosition(s, toWorld);
     };
 
     // Sites read from the layers' own Positions stay with their layers: site j is layer j's.

@@ -6,7 +6,9 @@
 
 #include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
+#include "engine/Parallel.h"
 #include "engine/Random.h"
+#include "engine/SourceInComp.h"
 #include "engine_fixture.h"
 
 namespace {
@@ -306,4 +308,107 @@ TEST(EngineSampling, SourceIsCheckedInWhenItsCopyRunsOutOfMemory) {
     e.sourcePixelFormat = PF_PixelFormat_ARGB32;
     EXPECT_THROW(e.getImageDataAtTime(0), std::bad_alloc);
     EXPECT_EQ(checkedOut, 0);
+}
+
+namespace {
+
+// A quarter turn clockwise (y down) or a mirror, as a row-vector layer-to-world matrix.
+A_Matrix4 toWorld(double m00, double m01, double m10, double m11, double moveX, double moveY) {
+    A_Matrix4 m = {};
+    m.mat[0][0] = m00, m.mat[0][1] = m01, m.mat[1][0] = m10, m.mat[1][1] = m11;
+    m.mat[2][2] = m.mat[3][3] = 1.0;
+    m.mat[3][0] = moveX, m.mat[3][1] = moveY;
+    return m;
+}
+
+}  // namespace
+
+// Exact transforms have exact answers: a quarter turn transposes the picture, a mirrored 200 %
+// repeats each pixel twice in reverse; whole deep pixels move, padded rows are read right.
+TEST(EngineSampling, RedrawnSourceFollowsExactTransforms) {
+    struct Pixel16 {
+        uint16_t c[4];
+    };
+    const int w = 5, h = 3;
+    std::vector<Pixel16> px(6 * h);  // one pixel of row padding
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            px[y * 6 + x] = {{uint16_t(1000 + x), uint16_t(y), uint16_t(x * y), 7}};
+        }
+    }
+    PF_LayerDef layer = worldOf(px, 6);
+    layer.width = w;
+    auto at = [](const RedrawnSource& r, int u, int v) {
+        Pixel16 p;
+        std::memcpy(&p,
+                    reinterpret_cast<const uint8_t*>(r.layer.data) + v * r.layer.rowbytes +
+                        u * int(sizeof(Pixel16)),
+                    sizeof(p));
+        return p.c[0] * 1000000 + p.c[1] * 1000 + p.c[2];
+    };
+    auto source = [&](int x, int y) {
+        const Pixel16& p = px[y * 6 + x];
+        return p.c[0] * 1000000 + p.c[1] * 1000 + p.c[2];
+    };
+    RedrawnSource turned;
+    redrawSource(layer, 8, sourceToComp(toWorld(0, 1, -1, 0, 10, 20), 0, 0), RedrawGrid(), turned);
+    EXPECT_EQ(turned.left, 7);
+    EXPECT_EQ(turned.top, 20);
+    ASSERT_EQ(turned.layer.width, h);
+    ASSERT_EQ(turned.layer.height, w);
+    for (int v = 0; v < w; ++v) {
+        for (int u = 0; u < h; ++u) {
+            EXPECT_EQ(at(turned, u, v), source(v, h - 1 - u)) << u << ", " << v;
+        }
+    }
+    RedrawnSource mirrored;  // the layer's origin at image point (1, 1)
+    redrawSource(layer, 8, sourceToComp(toWorld(-2, 0, 0, 1, 0, 0), 1, 1), RedrawGrid(), mirrored);
+    EXPECT_EQ(mirrored.left, -8);
+    EXPECT_EQ(mirrored.top, -1);
+    ASSERT_EQ(mirrored.layer.width, 2 * w);
+    ASSERT_EQ(mirrored.layer.height, h);
+    for (int v = 0; v < h; ++v) {
+        for (int u = 0; u < 2 * w; ++u) {
+            EXPECT_EQ(at(mirrored, u, v), source(w - 1 - u / 2, v)) << u << ", " << v;
+        }
+    }
+    RedrawnSource nothing;  // scaled to nothing
+    redrawSource(layer, 8, sourceToComp(toWorld(0, 0, 0, 1, 0, 0), 0, 0), RedrawGrid(), nothing);
+    EXPECT_EQ(nothing.layer.data, nullptr);
+}
+
+// A turned, sheared picture at half resolution is the same whatever the number of threads, and
+// a box wider than the limit keeps the part around the composition's centre.
+TEST(EngineSampling, RedrawnSourceIsTheSameOnAnyThreadsAndStaysWithinItsLimit) {
+    std::vector<PF_Pixel> px(300 * 200);
+    for (size_t i = 0; i < px.size(); ++i) {
+        px[i] = {uint8_t(i * 7), uint8_t(i * 13), uint8_t(i >> 3), uint8_t(i)};
+    }
+    const PF_LayerDef layer = worldOf(px, 300);
+    const SourceToComp map = sourceToComp(toWorld(0.9, 0.5, -0.7, 1.3, 40.25, -3.5), 150, 100);
+    RedrawGrid half;
+    half.upX = half.upY = 2.0;
+    half.downX = half.downY = 0.5;
+    std::vector<std::vector<uint8_t>> runs;
+    for (int threads : {1, 2, 5}) {
+        setWorkerThreads(threads);
+        RedrawnSource r;
+        redrawSource(layer, 4, map, half, r);
+        ASSERT_GT(size_t(r.layer.width) * size_t(r.layer.height), 4u * 2048u);
+        runs.emplace_back(r.pixels.get(),
+                          r.pixels.get() + size_t(r.layer.rowbytes) * r.layer.height);
+    }
+    setWorkerThreads(0);
+    EXPECT_EQ(runs[0], runs[1]);
+    EXPECT_EQ(runs[0], runs[2]);
+    RedrawGrid narrow;
+    narrow.maxSide = 100;
+    narrow.centreX = 500;
+    narrow.centreY = -1000;  // above the box: its top part is kept
+    RedrawnSource r;
+    redrawSource(layer, 4, sourceToComp(toWorld(4, 0, 0, 4, 0, 0), 0, 0), narrow, r);
+    EXPECT_EQ(r.layer.width, 100);
+    EXPECT_EQ(r.layer.height, 100);
+    EXPECT_EQ(r.left, 450);
+    EXPECT_EQ(r.top, 0);
 }

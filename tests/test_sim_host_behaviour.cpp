@@ -3,6 +3,9 @@
 // slider ranges, shape and text layers as Sources.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +15,7 @@
 #include "sim/cli/SceneRun.h"
 #include "test_sim_scene_fixture.h"
 #include "sim/cli/SceneParams.h"
+#include "sim/result/FrameSummary.h"
 
 namespace {
 
@@ -256,6 +260,106 @@ TEST(SimHostScripts, APressAtEveryApiVersionSetsEveryEase) {
         EXPECT_GT(timings.size(), 100u) << name;
         if (newest.empty()) newest = timings;
         EXPECT_EQ(timings, newest) << name;
+    }
+}
+
+// ---------------------------------------------------------------- transformed Sources
+
+// The quadrilateral's pixels (centre on it) in a picture covering its whole-pixel box, written
+// as a PNG; left and top get the box's corner in the composition.
+void drawQuadrilateral(const Json& corners, const std::string& path, int& left, int& top) {
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (const Json& c : corners) {
+        x0 = std::min(x0, c[0].get<double>()), x1 = std::max(x1, c[0].get<double>());
+        y0 = std::min(y0, c[1].get<double>()), y1 = std::max(y1, c[1].get<double>());
+    }
+    left = int(std::floor(x0)), top = int(std::floor(y0));
+    const int w = int(std::ceil(x1)) - left, h = int(std::ceil(y1)) - top;
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int v = 0; v < h; ++v) {
+        for (int u = 0; u < w; ++u) {
+            const double px = left + u + 0.5, py = top + v + 0.5;
+            int sides = 0, behind = 0;
+            for (size_t i = 0; i < 4; ++i) {
+                const Json &a = corners[i], &b = corners[(i + 1) % 4];
+                const double ax = a[0], ay = a[1], bx = b[0], by = b[1];
+                const double cross = (bx - ax) * (py - ay) - (by - ay) * (px - ax);
+                sides += cross >= 0 ? 1 : 0;
+                behind += cross <= 0 ? 1 : 0;
+            }
+            const uint32_t pixel = (sides == 4 || behind == 4) ? 0xffffffffu : 0u;
+            std::memcpy(data + v * stride + u * 4, &pixel, 4);
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    ASSERT_EQ(cairo_surface_write_to_png(s, path.c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(s);
+}
+
+struct CardValues {
+    sim::Vec3 position, scale;
+    double rotation = 0.0;
+};
+
+std::vector<CardValues> cardValues(const sim::Project& project, size_t firstCard) {
+    std::vector<CardValues> cards;
+    const auto& layers = project.comp.layers;
+    for (size_t i = firstCard; i < layers.size(); ++i) {
+        cards.push_back({layers[i].position.valueAt(0), layers[i].scale.valueAt(0),
+                         layers[i].rotation.valueAt(0)[0]});
+    }
+    return cards;
+}
+
+// tests/scenes/source_transforms.json: each transformed Source against the same picture drawn
+// transformed and shown as it is.
+TEST(SimHostSources, ATransformedSourceGivesTheCollageOfItsDrawnPicture) {
+    const Json table = sceneData("source_transforms.json");
+    TempDir dir;
+    ASSERT_GE(table["cases"].size(), 6u);
+    for (const Json& c : table["cases"]) {
+        const std::string name = c["name"];
+        Json transformed = table["scene"];
+        transformed["layers"][1]["transform"] = c["transform"];
+        if (c.contains("params")) {
+            for (const auto& [param, value] : c["params"].items())
+                transformed["layers"][0]["effects"][0]["params"][param] = value;
+        }
+        Json drawn = transformed;
+        int left = 0, top = 0;
+        const std::string png = dir.file(name + ".png");
+        drawQuadrilateral(c["drawn"], png, left, top);
+        drawn["layers"][1] = {{"name", "Source"},
+                              {"type", "footage"},
+                              {"image", png},
+                              {"transform", {{"anchorPoint", {0, 0}}, {"position", {left, top}}}}};
+        Ran a = run(transformed), b = run(drawn);
+        EXPECT_TRUE(a.host->misuse().empty()) << name;
+        EXPECT_TRUE(a.host->records().messages.empty()) << name;
+        const auto got = cardValues(a.host->project(), 2);
+        const auto want = cardValues(b.host->project(), 2);
+        ASSERT_EQ(got.size(), 6u);
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_NEAR(got[i].position[0], want[i].position[0], 1.0) << name << " card " << i;
+            EXPECT_NEAR(got[i].position[1], want[i].position[1], 1.0) << name << " card " << i;
+            EXPECT_NEAR(got[i].scale[0], want[i].scale[0], 0.01 * want[i].scale[0])
+                << name << " card " << i;
+            EXPECT_NEAR(got[i].rotation, want[i].rotation, 0.1) << name << " card " << i;
+        }
+        // Grown cards touch but never overlap by more than the growth step (1 px).
+        const sim::Comp& comp = a.host->project().comp;
+        for (size_t i = 2; i < comp.layers.size(); ++i) {
+            for (size_t k = i + 1; k < comp.layers.size(); ++k) {
+                const double depth = sim::overlapDepth(sim::visibleQuad(comp.layers[i], comp, 0),
+                                                       sim::visibleQuad(comp.layers[k], comp, 0));
+                EXPECT_LE(depth, 1.0)
+                    << name << ": " << comp.layers[i].name << " and " << comp.layers[k].name;
+            }
+        }
     }
 }
 

@@ -1,7 +1,8 @@
 // The Windows host's core under Wine loads the very .aex a user installs and must answer as the
 // Linux host does with the .so: result.json equal for the bundled examples, for scenes covering
-// every Position, Scale, Rotation, Opacity and Frames to Render mode, for a host the plug-in
-// declines (API 13.0) and for hosts without a suite the plug-in needs.
+// every Position, Scale, Rotation, Opacity and Frames to Render mode, for transformed Sources
+// (tests/scenes/source_transforms.json), for a host the plug-in declines (API 13.0) and for hosts
+// without a suite the plug-in needs.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -113,6 +114,17 @@ std::vector<Case> cases() {
             effectParams(scene)[popup] = item;
             all.push_back({caseName(key), scene});
         }
+    }
+    // Sources the composition shows scaled, turned or mirrored (redrawn in composition pixels).
+    const Json transforms = readJson(fs::path(kSource) / "tests/scenes/source_transforms.json");
+    for (const Json& c : transforms["cases"]) {
+        Json scene = transforms["scene"];
+        scene["layers"][1]["transform"] = c["transform"];
+        if (c.contains("params")) {
+            for (const auto& [param, value] : c["params"].items())
+                effectParams(scene)[param] = value;
+        }
+        all.push_back({"SourceTransform_" + c["name"].get<std::string>(), scene});
     }
     Json refused = base;
     refused["host"]["apiVersion"] = {13, 0};
