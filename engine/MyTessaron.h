@@ -118,8 +118,8 @@ class MyTessaron {
     // the frame; evaluatedFrameCount() reads the lengths of the per-frame settings.
 
     // ---- Source image sampling
-    // reads: sourcePixelFormat; writes: imagePixels, imageWidth, imageHeight, opaquePixels,
-    // opaqueBounds, hasImage, pixelAspect
+    // reads: sourcePixelFormat (and what shownSource reads); writes: imagePixels, imageWidth,
+    // imageHeight, opaquePixels, opaqueBounds, hasImage, pixelAspect (and what shownSource writes)
     void getImageDataAtTime(int frame);
     // The frame's copy of a checked-out layer (appends the frame's hasImage entry).
     void takeImage(const PF_LayerDef& layer);
@@ -194,7 +194,8 @@ class MyTessaron {
     // Composition position of a site (layer-to-world mapping and the shape/text adjustment).
     Point2D compPosition(const Point2D& site, const A_Matrix4& toWorld) const;
     // reads: positionModes, layerOrders, sites, sitesAreCompPositions, sourceLayer,
-    // sourceLayerType, sourcePosition, compWidth, compHeight, the image (its centres), positions
+    // sourceToWorld*, sourceRedrawn, redrawnLeft, redrawnTop, sourceLayerType, sourcePosition,
+    // compWidth, compHeight, the image (its centres), positions
     // and visibleCentres (the frame before); writes: layerOrders (Random where Position is Ignore),
     // sites (sorted), assignmentIds, positions, placedAtSite, visibleCentres; reads and writes
     // assignmentWarmStart
