@@ -10,9 +10,17 @@ if(TESSARON_HOST_SDK)
   if(NOT EXISTS ${TESSARON_HOST_SDK}/Headers/AE_Effect.h)
     message(FATAL_ERROR "TESSARON_HOST_SDK: no Headers/AE_Effect.h in ${TESSARON_HOST_SDK}")
   endif()
+  if(NOT WIN32 AND NOT APPLE)
+    message(FATAL_ERROR "TESSARON_HOST_SDK: the host's SDK builds for Windows or macOS only "
+                        "(its headers stop other platforms); on Linux run "
+                        "scripts/build-windows --host-sdk ${TESSARON_HOST_SDK}")
+  endif()
   set(HOST_API_DIR ${TESSARON_HOST_SDK})
+  # Third-party headers: their MSVC pragmas and four-character constants are not ours to fix.
+  set(HOST_API_SYSTEM SYSTEM)
 else()
   set(HOST_API_DIR ${CMAKE_SOURCE_DIR}/platform)
+  set(HOST_API_SYSTEM "")
 endif()
 
 if(WIN32 OR APPLE OR TESSARON_HOST_SDK)
@@ -31,6 +39,8 @@ macro(tessaron_platform_deliverable)
   if(TESSARON_HOST_SDK AND WIN32)
     # The SDK's SPConfig.h recognises Windows by this macro.
     target_compile_definitions(tessaron_obj PRIVATE _WINDOWS)
+    set_source_files_properties(${TESSARON_HOST_SDK}/Util/AEGP_SuiteHandler.cpp
+                                PROPERTIES COMPILE_OPTIONS -w)
   endif()
   if(WIN32)
     include(${CMAKE_SOURCE_DIR}/cmake/WindowsPlugin.cmake)

@@ -29,7 +29,7 @@ list(FILTER WINDOWS_SIM_SOURCES EXCLUDE REGEX "/sim/picture/")
 find_path(WINDOWS_DEPS_INCLUDE duktape.h REQUIRED)
 find_library(DUKTAPE_LIBRARY NAMES duktape REQUIRED)
 add_executable(tessaron ${WINDOWS_SIM_SOURCES})
-target_include_directories(tessaron PRIVATE ${HOST_API_INCLUDES} ${CMAKE_SOURCE_DIR})
+target_include_directories(tessaron PRIVATE ${SIM_API_INCLUDES} ${CMAKE_SOURCE_DIR})
 target_include_directories(tessaron SYSTEM PRIVATE ${WINDOWS_DEPS_INCLUDE})
 target_compile_definitions(tessaron PRIVATE
     TESSARON_DEFAULT_PLUGIN="Tessaron_Pro.aex" TESSARON_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
