@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "sim/model/ImageFile.h"
 #include "sim/scene/Scene.h"
 #include "sim/scene/SceneReader.h"
 #include "test_sim_scene_fixture.h"
@@ -236,6 +237,47 @@ TEST_F(SceneLoad, ImagesLargerThanTheHostsLayersAreRefused) {
                                 ": layers[0].image: 40000 x 10 pixels, larger than the host's "
                                 "30000 x 30000: " +
                                 dir.file("huge.png"));
+}
+
+// A JPEG is footage too, shown upright: the eight EXIF orientations of one picture (32 x 16, top
+// left red, top right green, bottom left blue, bottom right white) all load as that picture, and
+// the layer takes its size as shown.
+TEST_F(SceneLoad, JpegFootageIsShownUpright) {
+    struct Corner {
+        int x, y;
+        int rgb[3];
+    };
+    const Corner corners[] = {
+        {4, 4, {255, 0, 0}}, {27, 4, {0, 255, 0}}, {4, 11, {0, 0, 255}}, {27, 11, {255, 255, 255}}};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const std::string file = std::string(TESSARON_SOURCE_DIR) + "/tests/scenes/jpeg/orient" +
+                                 std::to_string(orientation) + ".jpg";
+        sim::ImageHeader header;
+        ASSERT_TRUE(sim::readImageHeader(file, header));
+        EXPECT_EQ(header.kind, sim::ImageKind::Jpeg);
+        EXPECT_EQ(header.orientation, orientation);
+        const sim::Image image = sim::loadImage(file);
+        ASSERT_EQ(image.width, 32);
+        ASSERT_EQ(image.height, 16);
+        for (const Corner& c : corners) {
+            const uint8_t* p = &image.rgba[size_t(c.y * 32 + c.x) * 4];
+            for (int i = 0; i < 3; ++i) EXPECT_NEAR(p[i], c.rgb[i], 8) << c.x << ", " << c.y;
+            EXPECT_EQ(p[3], 255);
+        }
+        Json doc = example();
+        doc["layers"][0]["image"] = file;
+        doc["layers"][0].erase("size");
+        const sim::Scene s = load(doc);
+        EXPECT_EQ(s.project.comp.layers[0].width, 32);
+        EXPECT_EQ(s.project.comp.layers[0].height, 16);
+    }
+    // An EXIF block that points past its end says nothing: the picture shows as stored.
+    sim::ImageHeader header;
+    ASSERT_TRUE(sim::readImageHeader(
+        std::string(TESSARON_SOURCE_DIR) + "/tests/scenes/jpeg/bad-exif.jpg", header));
+    EXPECT_EQ(header.orientation, 1);
+    EXPECT_EQ(header.width, 32);
 }
 
 TEST_F(SceneLoad, MissingFilesAndFieldsFail) {

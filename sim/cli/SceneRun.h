@@ -38,7 +38,8 @@ bool performScene(Host& host, const Scene& scene);
 // performScene returned.
 bool runScene(const Scene& scene, const RunOptions& options);
 
-// Whether a name in the output folder is one of a run's pictures: frame_NNNN.png, preview.png.
+// Whether a name in the output folder is one a run gives its pictures: frame_NNNN.png (as the
+// run writes a frame number, "frame_0012.png", "frame_-003.png"), preview.png.
 bool isPictureName(const std::string& name);
 
 // The id of the Source layer: the first layer parameter's choice (the effect's own layer when
