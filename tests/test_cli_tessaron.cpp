@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/model/ImageFile.h"
 #include "test_sim_scene_fixture.h"
 
 namespace {
@@ -74,8 +75,10 @@ TEST(Cli, HelpAndUsageErrors) {
     EXPECT_NE(help.out.find("tessaron params [--plugin PATH]"), std::string::npos);
     EXPECT_NE(help.out.find("tessaron about [--plugin PATH] [--png FILE]"), std::string::npos);
 
-    for (const char* bad : {"", "dance", "run", "run a.json --frobnicate", "params extra",
-                            "run a.json --preview-frames lots", "run a.json --out"}) {
+    for (const char* bad :
+         {"", "dance", "run", "run a.json --frobnicate", "params extra",
+          "run a.json --preview-frames lots", "run a.json --out", "run a.json --preview-scale 0",
+          "run a.json --preview-scale 1.5", "run a.json --preview-scale half"}) {
         const Outcome o = tessaron(dir, bad);
         EXPECT_EQ(o.code, 2) << bad;
         EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
@@ -455,8 +458,12 @@ TEST(CliOutputs, ARunReplacesTheEarlierRunsPicturesOnly) {
         "Frame_0002.png", "frame_00001.png",    "frame_12.png", "frame_-.png",
         "frame_0003.jpg", "frame_0004.png.bak", "notes.txt",    "preview.png~"};
     for (const std::string& name : theirs) scenetest::writeText(dir.file("o/" + name), "mine");
-    const Outcome o = tessaron(dir, "run scene.json --out o");
+    const Outcome o = tessaron(dir, "run scene.json --out o --preview-scale 0.25");
     ASSERT_EQ(o.code, 0) << o.err;
+    int width = 0, height = 0;  // of the composition (64 x 64), scaled
+    ASSERT_TRUE(sim::pngHeaderSize(dir.file("o/frame_0000.png"), width, height));
+    EXPECT_EQ(width, 16);
+    EXPECT_EQ(height, 16);
     std::vector<std::string> expected = theirs;
     for (const char* name : {"frame_0000.png", "preview.png", "result.json"})
         expected.push_back(name);

@@ -206,6 +206,7 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     clearOutputFolder(options.outDir);
     RenderOptions look;
     look.paths = options.paths;
+    look.scale = options.previewScale;
     nlohmann::ordered_json outputs = {{"pictures", nlohmann::ordered_json::array()},
                                       {"video", nullptr}};
     if (options.previews)

@@ -23,6 +23,7 @@ struct RunOptions {
 
     std::optional<VideoPlan> video;  // the animation as a video, progress on stderr
     bool printSummary = false;       // the run's one-line summary to stderr at the end
+    double previewScale = 1.0;       // of the frame pictures, to the composition's size
 };
 
 // Performs the run on a host that has the plug-in loaded or attached: applies the effect and

@@ -190,8 +190,11 @@ SurfacePtr renderComp(const Project& project, double seconds, const RenderOption
 
 SurfacePtr renderComp(const Project& project, double seconds, const RenderOptions& options,
                       int sourceLayerId, ImageCache& cache) {
-    return renderComp(project, seconds, options, sourceLayerId, cache, project.comp.width,
-                      project.comp.height);
+    const auto scaled = [&](int side) {
+        return std::max(1, int(std::lround(side * options.scale)));
+    };
+    return renderComp(project, seconds, options, sourceLayerId, cache, scaled(project.comp.width),
+                      scaled(project.comp.height));
 }
 
 void writePng(cairo_surface_t* surface, const std::string& path) {
