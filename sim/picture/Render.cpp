@@ -1,6 +1,7 @@
 #include "sim/picture/Render.h"
 
 #include "sim/model/ImageFile.h"
+#include "sim/model/OutputFile.h"
 #include "sim/model/SourceFrame.h"
 #include "sim/picture/PngOut.h"
 
@@ -260,12 +261,6 @@ std::vector<double> workAreaTimes(const Comp& comp, int count) {
         if (times.empty() || times.back() != t) times.push_back(t);
     }
     return times;
-}
-
-std::string frameFileName(long frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%04ld.png", frame);
-    return name;
 }
 
 void renderFrame(const Project& project, double seconds, const std::string& pngPath,

@@ -24,9 +24,6 @@ struct RenderOptions {
 void renderFrame(const Project& project, double seconds, const std::string& pngPath,
                  const RenderOptions& options, int sourceLayerId = 0);
 
-// The name of a frame's picture: frame_NNNN.png, NNNN the composition frame number.
-std::string frameFileName(long frame);
-
 // Renders frame_NNNN.png (NNNN = composition frame number) for every time into outDir, in time
 // order and once per frame, and a contact sheet preview.png with those frames side by side,
 // scaled down and labelled with their times. Each file appears whole or not at all. Returns the
