@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "sim/model/ImageFile.h"
 #include "sim/scene/Scene.h"
@@ -278,6 +279,35 @@ TEST_F(SceneLoad, JpegFootageIsShownUpright) {
         std::string(TESSARON_SOURCE_DIR) + "/tests/scenes/jpeg/bad-exif.jpg", header));
     EXPECT_EQ(header.orientation, 1);
     EXPECT_EQ(header.width, 32);
+}
+
+// EXIF blocks as a camera or a hostile file writes them: the orientation when the block is whole
+// and says 1 to 8, else 1, never reading past the block (each payload is allocated to its size,
+// so the sanitizer build sees any read beyond it).
+TEST(ExifOrientation, ReadsWholeBlocksAndNothingPastThem) {
+    const std::string head = std::string("Exif\0\0", 6);
+    const std::string be = head + std::string("MM\0\x2a\0\0\0\x08", 8);
+    const std::string le = head + std::string("II\x2a\0\x08\0\0\0", 8);
+    const struct {
+        std::string payload;
+        int orientation;
+    } cases[] = {
+        {be + std::string("\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 14), 6},
+        {le + std::string("\x01\0\x12\x01\x03\0\x01\0\0\0\x03\0\0\0", 14), 3},
+        {be + std::string("\0\x01\x01\x12\0\x03\0\0\0\x01\0\x09\0\0", 14), 1},  // 9
+        {be + std::string("\0\x01\x01\x12\0\x04\0\0\0\x01\0\x06\0\0", 14), 1},  // LONG
+        {be + std::string("\0\x01\x01\x12\0\x03\0\0\0\x01\0", 11), 1},          // cut in the entry
+        {be + std::string("\0\x01", 2), 1},                       // cut after the count
+        {be + std::string("\xff\xff", 2), 1},                     // 65535 entries
+        {head + std::string("MM\0\x2a\x7f\0\0\0\0\x01", 10), 1},  // IFD far beyond
+        {head + std::string("XX\0\x2a\0\0\0\x08\0\0", 10), 1},    // no byte order
+        {std::string("Exif"), 1},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> bytes(c.payload.begin(), c.payload.end());
+        EXPECT_EQ(sim::exifOrientation(bytes.data(), bytes.size()), c.orientation)
+            << testing::PrintToString(c.payload);
+    }
 }
 
 TEST_F(SceneLoad, MissingFilesAndFieldsFail) {

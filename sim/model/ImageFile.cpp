@@ -103,7 +103,7 @@ int exifOrientation(const uint8_t* payload, size_t size) {
     const size_t entries = inOrder(tiff + ifd, 2, little);
     for (size_t i = 0; i < entries; ++i) {
         const size_t at = ifd + 2 + 12 * i;
-        if (at > n - 12) break;
+        if (at + 12 > n) break;
         const uint8_t* e = tiff + at;
         if (inOrder(e, 2, little) != 0x0112) continue;
         if (inOrder(e + 2, 2, little) != 3 || inOrder(e + 4, 4, little) != 1) return 1;  // SHORT
