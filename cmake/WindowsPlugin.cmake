@@ -23,7 +23,7 @@ target_link_options(Tessaron_Pro PRIVATE -static -s)
 # ---------------------------------------------------------------- the simulated host's core
 # Every room of sim/ but sim/picture, which draws with cairo and encodes with FFmpeg (previews,
 # videos, the Effect Controls surface, the drawing suites, the libpng reader); sim/windows stands
-# in for it (it refuses drawing, and reads PNGs with stb_image).
+# in for it (it refuses drawing, and reads PNGs and JPEGs with stb_image).
 file(GLOB WINDOWS_SIM_SOURCES CONFIGURE_DEPENDS sim/*/*.cpp)
 list(FILTER WINDOWS_SIM_SOURCES EXCLUDE REGEX "/sim/picture/")
 find_path(WINDOWS_DEPS_INCLUDE duktape.h REQUIRED)

@@ -1,6 +1,6 @@
-// The fuzz target: bytes that start like a PNG go to the PNG reader, anything else to the scene
-// loader. A refused input is fine; a crash, a sanitizer report or any other exception is a
-// finding.
+// The fuzz target: bytes that start like a PNG or a JPEG go to the image reader, anything else to
+// the scene loader. A refused input is fine; a crash, a sanitizer report or any other exception is
+// a finding.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,20 +19,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path scratch;     // a folder of our own for the PNG bytes
+fs::path scratch;     // a folder of our own for the image bytes
 std::string baseDir;  // where a scene's images resolve: the examples' images, as they refer to them
 
 // Large images are legitimate but too slow to decode on every input.
 constexpr double kMaxPixels = 4e6;
 
-void readPng(const uint8_t* data, size_t size) {
-    const std::string file = (scratch / "input.png").string();
+void readImage(const uint8_t* data, size_t size) {
+    const std::string file = (scratch / "input.img").string();
     std::ofstream(file, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), std::streamsize(size));
-    int width = 0, height = 0;
-    if (!sim::pngHeaderSize(file, width, height) || double(width) * height > kMaxPixels) return;
+    sim::ImageHeader header;
+    if (!sim::readImageHeader(file, header) || double(header.width) * header.height > kMaxPixels)
+        return;
     try {
-        sim::loadPng(file);
+        sim::loadImage(file);
     } catch (const std::runtime_error&) {
     }
 }
@@ -73,9 +74,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const uint8_t signature[4] = {0x89, 'P', 'N', 'G'};
-    if (size >= 4 && std::memcmp(data, signature, 4) == 0)
-        readPng(data, size);
+    static const uint8_t png[4] = {0x89, 'P', 'N', 'G'}, jpeg[2] = {0xff, 0xd8};
+    if ((size >= 4 && std::memcmp(data, png, 4) == 0) ||
+        (size >= 2 && std::memcmp(data, jpeg, 2) == 0))
+        readImage(data, size);
     else
         readScene(data, size);
     return 0;

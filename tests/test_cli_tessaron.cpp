@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/model/ImageFile.h"
 #include "test_sim_scene_fixture.h"
 
 namespace {
@@ -74,8 +75,10 @@ TEST(Cli, HelpAndUsageErrors) {
     EXPECT_NE(help.out.find("tessaron params [--plugin PATH]"), std::string::npos);
     EXPECT_NE(help.out.find("tessaron about [--plugin PATH] [--png FILE]"), std::string::npos);
 
-    for (const char* bad : {"", "dance", "run", "run a.json --frobnicate", "params extra",
-                            "run a.json --preview-frames lots", "run a.json --out"}) {
+    for (const char* bad :
+         {"", "dance", "run", "run a.json --frobnicate", "params extra",
+          "run a.json --preview-frames lots", "run a.json --out", "run a.json --preview-scale 0",
+          "run a.json --preview-scale 1.5", "run a.json --preview-scale half"}) {
         const Outcome o = tessaron(dir, bad);
         EXPECT_EQ(o.code, 2) << bad;
         EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
@@ -127,16 +130,18 @@ TEST(Cli, RunSummarisesWhatTheUserSees) {
                          smallScene(params, Json::array({"create"})).dump());
     const Outcome o = tessaron(dir, "run scene.json --out result --no-preview");
     ASSERT_EQ(o.code, 0) << o.err;
-    EXPECT_NE(
-        o.err.find("tessaron: 1 frame evaluated: 1 layer placed, 0 overlapping pairs, 0 layers "
-                   "outside the shape, "),
-        std::string::npos)
+    EXPECT_NE(o.err.find("tessaron: 1 frame evaluated: 1 layer placed, "), std::string::npos)
         << o.err;
     const Json r = Json::parse(slurp(dir.file("result/result.json")));
     ASSERT_EQ(r["frames"].size(), 1u);
     EXPECT_EQ(r["frames"][0]["layersPlaced"], 1);
     EXPECT_EQ(r["frames"][0]["outsideShape"], 0);
     EXPECT_GT(r["frames"][0]["shapeCovered"].get<double>(), 0.0);
+    EXPECT_NE(o.err.find(" of the shape covered, "), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(" of the layers' area off it, "), std::string::npos) << o.err;
+    for (const char* field : {"spill", "mostlyOffShape", "deepOverlaps", "touchingPairs"})
+        EXPECT_TRUE(r["frames"][0][field].is_number()) << field;
+    EXPECT_EQ(r["frames"][0]["largestLayer"]["name"], "Card");
     std::map<std::string, Json> byName;
     for (const Json& p : r["params"]) byName[p["name"].get<std::string>()] = p;
     EXPECT_EQ(byName["Position"]["value"], "Grid");
@@ -323,6 +328,8 @@ TEST_P(HostileInput, GetsOneBoundedLineAndWritesNothing) {
             ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
         else if (k == "folder")
             std::filesystem::create_directories(path);
+        else if (k.rfind("copy:", 0) == 0)
+            std::filesystem::copy_file(TESSARON_SOURCE_DIR "/tests/scenes/" + k.substr(5), path);
         else
             std::filesystem::create_symlink(k.substr(5), path);
     }
@@ -437,6 +444,32 @@ TEST(CliOutputs, PlantedLinksAreReplacedAndStaleFilesRemoved) {
     expectConsistentOutputs(dir.path() / "o", false, "after the run");
     const Json r = Json::parse(slurp(dir.file("o/result.json")));
     EXPECT_EQ(r["outputs"]["video"], "anim.gif");
+}
+
+// A single-frame run into a folder that held an animated run leaves only its own pictures; files
+// the program would never write (other names, however close) stay.
+TEST(CliOutputs, ARunReplacesTheEarlierRunsPicturesOnly) {
+    TempDir dir;
+    scenetest::writeText(dir.file("scene.json"),
+                         smallScene(Json::object(), Json::array({"create"})).dump());
+    ASSERT_EQ(tessaron(dir, "run scene.json --out o --preview-frames 5").code, 0);
+    EXPECT_GE(entries(dir.path() / "o").size(), 6u);
+    const std::vector<std::string> theirs = {
+        "Frame_0002.png", "frame_00001.png",    "frame_12.png", "frame_-.png",
+        "frame_0003.jpg", "frame_0004.png.bak", "notes.txt",    "preview.png~"};
+    for (const std::string& name : theirs) scenetest::writeText(dir.file("o/" + name), "mine");
+    const Outcome o = tessaron(dir, "run scene.json --out o --preview-scale 0.25");
+    ASSERT_EQ(o.code, 0) << o.err;
+    int width = 0, height = 0;  // of the composition (64 x 64), scaled
+    ASSERT_TRUE(sim::pngHeaderSize(dir.file("o/frame_0000.png"), width, height));
+    EXPECT_EQ(width, 16);
+    EXPECT_EQ(height, 16);
+    std::vector<std::string> expected = theirs;
+    for (const char* name : {"frame_0000.png", "preview.png", "result.json"})
+        expected.push_back(name);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entries(dir.path() / "o"), expected);
+    for (const std::string& name : theirs) EXPECT_EQ(slurp(dir.file("o/" + name)), "mine");
 }
 
 // A run killed at several moments (SIGINT, SIGTERM, SIGKILL) leaves a folder that tells the

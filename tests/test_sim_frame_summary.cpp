@@ -67,7 +67,99 @@ TEST(FrameSummary, CountsWhatADesignerChecks) {
     EXPECT_EQ(s.outside, 1);
     EXPECT_NEAR(s.covered, 170.0 / 5000.0, 1e-9);
     EXPECT_EQ(s.cellSize, 10.0);
-    EXPECT_EQ(s.bareCells, 48);  // 50 cells on the shape, A and B cover one each
+    EXPECT_EQ(s.bareCells, 48);             // 50 cells on the shape, A and B cover one each
+    EXPECT_NEAR(s.spill, 1.0 / 3.0, 1e-9);  // C's area of the three
+    EXPECT_EQ(s.mostlyOff, 1);
+    EXPECT_EQ(s.deepOverlaps, 1);  // A and B by 3 px
+    EXPECT_EQ(s.touchingPairs, 0);
+    EXPECT_EQ(s.smallest.layer, 1);
+    EXPECT_EQ(s.largest.size, 10.0);
+}
+
+// The exact share of a convex polygon's area at x > edge (the half-plane off a shape whose
+// right side is at x = edge), by clipping: the oracle for the sampled share.
+double exactOffShare(const sim::Quad& q, double edge) {
+    std::vector<std::array<double, 2>> right;
+    for (size_t i = 0; i < 4; ++i) {
+        const auto& p = q[i];
+        const auto& n = q[(i + 1) % 4];
+        if (p[0] > edge) right.push_back(p);
+        if ((p[0] > edge) != (n[0] > edge)) {
+            const double t = (edge - p[0]) / (n[0] - p[0]);
+            right.push_back({edge, p[1] + t * (n[1] - p[1])});
+        }
+    }
+    auto area = [](const std::vector<std::array<double, 2>>& poly) {
+        double twice = 0.0;
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const auto& p = poly[i];
+            const auto& n = poly[(i + 1) % poly.size()];
+            twice += p[0] * n[1] - n[0] * p[1];
+        }
+        return std::fabs(twice) / 2.0;
+    };
+    return area(right) / area({q[0], q[1], q[2], q[3]});
+}
+
+// Turned, stretched and straight layers across a shape's edge: the sampled share off the shape
+// stays within a few samples' worth of the exact one.
+TEST(FrameSummaryGeometry, OffShapeShareHoldsForTurnedLayers) {
+    const auto onShape = [](double x, double) { return x <= 50.0; };
+    for (double degrees = 0; degrees < 180; degrees += 7.5) {
+        for (double side : {12.0, 40.0, 300.0}) {
+            for (double shift : {-0.4, -0.1, 0.0, 0.2, 0.45}) {
+                sim::Quad q = square(50.0 + shift * side, 50, side, degrees);
+                for (auto& p : q) p[1] = 50 + (p[1] - 50) * 0.5;  // 2:1, then sheared
+                const double exact = exactOffShare(q, 50.0);
+                EXPECT_NEAR(sim::offShare(q, onShape), exact, side < 20 ? 0.08 : 0.03)
+                    << degrees << " degrees, side " << side << ", shift " << shift;
+            }
+        }
+    }
+}
+
+// Pairs that meet or overlap by at most 1 px (the growth's step) touch; deeper ones overlap.
+TEST(FrameSummary, TouchingPairsAreToldFromDeepOverlaps) {
+    const struct {
+        double bx, degrees;
+        int overlaps, deep, touching;
+    } cases[] = {
+        {15.0, 0, 0, 0, 1},                               // edge to edge
+        {15.2, 0, 0, 0, 0},                               // a gap
+        {14.5, 0, 1, 0, 1},                               // 0.5 px
+        {13.9, 0, 1, 1, 0},                               // 1.1 px
+        {12.0, 0, 1, 1, 0},                               // 3 px
+        {5.0 + 5.0 + 5.0 * std::sqrt(2.0), 45, 0, 0, 1},  // a diamond's corner on the edge
+    };
+    for (const auto& c : cases) {
+        sim::Comp comp = halfShape();
+        comp.layers[2].position.value = {c.bx, 5, 0};
+        comp.layers[2].rotation.value = {c.degrees, 0, 0};
+        const sim::FrameSummary s = sim::summariseFrame(comp, {1, 2}, {}, 0);
+        EXPECT_EQ(int(s.overlaps.size()), c.overlaps) << c.bx;
+        EXPECT_EQ(s.deepOverlaps, c.deep) << c.bx;
+        EXPECT_EQ(s.touchingPairs, c.touching) << c.bx;
+    }
+}
+
+// A layer half off the shape, turned: spill and "mostly off" measure its area, not its centre.
+TEST(FrameSummary, SpillMeasuresAreaNotCentres) {
+    sim::Comp comp = halfShape();
+    comp.layers[1].width = comp.layers[1].height = 20;
+    comp.layers[1].anchorPoint.value = {10, 10, 0};
+    comp.layers[1].position.value = {48, 50, 0};  // centre on the shape
+    comp.layers[1].rotation.value = {45, 0, 0};
+    comp.layers[1].scale.value = {100, 100, 100};
+    const sim::FrameSummary s = sim::summariseFrame(comp, {1}, {&comp.layers[0], nullptr}, 0);
+    const double d = 10.0 * std::sqrt(2.0);              // half the diagonal
+    const double exact = (d - 2.0) * (d - 2.0) / 400.0;  // the part right of x = 50
+    EXPECT_EQ(s.outside, 0);
+    EXPECT_NEAR(s.spill, exact, 0.02);
+    EXPECT_EQ(s.mostlyOff, 0);
+    comp.layers[1].position.value = {54, 50, 0};
+    const sim::FrameSummary off = sim::summariseFrame(comp, {1}, {&comp.layers[0], nullptr}, 0);
+    EXPECT_EQ(off.mostlyOff, 1);
+    EXPECT_NEAR(off.smallest.size, 20.0, 1e-9);
 }
 
 TEST(FrameSummary, HiddenLayersNeitherOverlapNorCover) {
@@ -99,11 +191,16 @@ TEST(FrameSummary, RunSummaryCoversTheKeyedFrames) {
     EXPECT_EQ(run.frameJson(0)["overlappingPairs"], 1);
     EXPECT_EQ(run.frameJson(0)["overlaps"][0], nlohmann::ordered_json({"A", "B"}));
     EXPECT_EQ(run.frameJson(1)["layersPlaced"], 1);
-    EXPECT_EQ(run.line.rfind("tessaron: 2 frames evaluated: 3 layers placed, 1 overlapping pair, 0 "
-                             "layers outside the shape, ",
+    EXPECT_EQ(run.line.rfind("tessaron: 2 frames evaluated: 3 layers placed, 2.7% of the shape "
+                             "covered, 0.0% of the layers' area off it (means), 0 layers mostly "
+                             "off it, 1 pair overlapping by more than 1 px, 0 touching, visible "
+                             "layers 10 px to 10 px",
                              0),
               0u)
         << run.line;
+    EXPECT_EQ(run.frameJson(0)["deepOverlaps"], 1);
+    EXPECT_EQ(run.frameJson(0)["smallestLayer"],
+              nlohmann::ordered_json({{"name", "A"}, {"size", 10.0}}));
     EXPECT_EQ(sim::summariseRun(before, before, 1).line, "tessaron: no layer was placed");
     EXPECT_EQ(run.frameJson(0)["emptyCells"], nullptr);
     // The plug-in's own report of empty cells, frame by frame, from its last run.
@@ -113,7 +210,7 @@ TEST(FrameSummary, RunSummaryCoversTheKeyedFrames) {
     const sim::RunSummary reported = sim::summariseRun(before, after, 1, info);
     EXPECT_EQ(reported.frameJson(0)["emptyCells"], 4);
     EXPECT_EQ(reported.frameJson(1)["emptyCells"], nullptr);
-    EXPECT_NE(reported.line.find(" placed, 4 empty cells, 1 overlapping pair"), std::string::npos)
+    EXPECT_NE(reported.line.find(" placed, 4 empty cells, 2.7% of the shape"), std::string::npos)
         << reported.line;
     const sim::RunSummary otherRun = sim::summariseRun(before, after, 1, {info[0], info[1]});
     EXPECT_EQ(otherRun.frameJson(0)["emptyCells"], nullptr);

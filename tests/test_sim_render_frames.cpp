@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -192,6 +193,16 @@ TEST_F(RenderTest, FootageAndFrameListsShowTheirImages) {
     EXPECT_EQ(early.at(45, 75).g, 255);
     EXPECT_EQ(early.at(75, 40).g, 255);
     EXPECT_EQ(render(1.0).at(75, 40).b, 255);
+    // A JPEG stored turned, drawn upright (its EXIF orientation is 8).
+    sim::Layer photo = solid(3, 32, 16, kRed);
+    photo.type = sim::LayerType::Footage;
+    photo.imagePath = TESSARON_SOURCE_DIR "/tests/scenes/jpeg/orient8.jpg";
+    project_.comp.layers = {photo};
+    Png upright = render();
+    EXPECT_GT(upright.at(4, 4).r, 240);
+    EXPECT_GT(upright.at(27, 4).g, 240);
+    EXPECT_GT(upright.at(4, 11).b, 240);
+    EXPECT_LT(upright.at(27, 4).r, 16);
 }
 
 TEST_F(RenderTest, PositionPathFollowsTheSpatialTangents) {
@@ -208,6 +219,33 @@ TEST_F(RenderTest, PositionPathFollowsTheSpatialTangents) {
     EXPECT_EQ(png.at(50, 40).a, 0);
     options_.paths = false;
     EXPECT_EQ(render().at(50, 10).a, 0);
+}
+
+// A path is a line with a dot at each key, never a filled shape: the dots of a closed path
+// (a triangle here) must not join into one area.
+TEST_F(RenderTest, PositionPathIsALineWithDots) {
+    sim::Layer l = solid(1, 2, 2, kRed);
+    l.opacity.value = {0, 0, 0};
+    const double corners[4][2] = {{10, 10}, {90, 10}, {50, 70}, {10, 10}};
+    for (int i = 0; i < 4; ++i)
+        l.position.addKey(sim::Time{i * 5, 25}, {corners[i][0], corners[i][1], 0});
+    project_.comp.layers = {l};
+    options_.paths = true;
+    Png png = render();
+    long painted = 0, inside = 0;
+    for (int y = 0; y < png.height(); ++y) {
+        for (int x = 0; x < png.width(); ++x) {
+            if (png.at(x, y).a == 0) continue;
+            ++painted;
+            // Well inside the triangle: 4 px below the top side, 6 px within the slanted ones.
+            inside += y > 14 && std::abs(x - 50.0) < 40.0 * (70 - y) / 60.0 - 6.0;
+        }
+    }
+    EXPECT_EQ(inside, 0);
+    EXPECT_GT(painted, 150);  // the three sides
+    EXPECT_LT(painted, 800);  // the filled triangle is 2400
+    EXPECT_GT(png.at(50, 10).a, 100);
+    EXPECT_EQ(png.at(50, 30).a, 0);
 }
 
 TEST_F(RenderTest, PreviewsWriteOneFramePerTimeAndAContactSheet) {

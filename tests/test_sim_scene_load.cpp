@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "sim/model/ImageFile.h"
 #include "sim/scene/Scene.h"
 #include "sim/scene/SceneReader.h"
 #include "test_sim_scene_fixture.h"
@@ -236,6 +238,76 @@ TEST_F(SceneLoad, ImagesLargerThanTheHostsLayersAreRefused) {
                                 ": layers[0].image: 40000 x 10 pixels, larger than the host's "
                                 "30000 x 30000: " +
                                 dir.file("huge.png"));
+}
+
+// A JPEG is footage too, shown upright: the eight EXIF orientations of one picture (32 x 16, top
+// left red, top right green, bottom left blue, bottom right white) all load as that picture, and
+// the layer takes its size as shown.
+TEST_F(SceneLoad, JpegFootageIsShownUpright) {
+    struct Corner {
+        int x, y;
+        int rgb[3];
+    };
+    const Corner corners[] = {
+        {4, 4, {255, 0, 0}}, {27, 4, {0, 255, 0}}, {4, 11, {0, 0, 255}}, {27, 11, {255, 255, 255}}};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const std::string file = std::string(TESSARON_SOURCE_DIR) + "/tests/scenes/jpeg/orient" +
+                                 std::to_string(orientation) + ".jpg";
+        sim::ImageHeader header;
+        ASSERT_TRUE(sim::readImageHeader(file, header));
+        EXPECT_EQ(header.kind, sim::ImageKind::Jpeg);
+        EXPECT_EQ(header.orientation, orientation);
+        const sim::Image image = sim::loadImage(file);
+        ASSERT_EQ(image.width, 32);
+        ASSERT_EQ(image.height, 16);
+        for (const Corner& c : corners) {
+            const uint8_t* p = &image.rgba[size_t(c.y * 32 + c.x) * 4];
+            for (int i = 0; i < 3; ++i) EXPECT_NEAR(p[i], c.rgb[i], 8) << c.x << ", " << c.y;
+            EXPECT_EQ(p[3], 255);
+        }
+        Json doc = example();
+        doc["layers"][0]["image"] = file;
+        doc["layers"][0].erase("size");
+        const sim::Scene s = load(doc);
+        EXPECT_EQ(s.project.comp.layers[0].width, 32);
+        EXPECT_EQ(s.project.comp.layers[0].height, 16);
+    }
+    // An EXIF block that points past its end says nothing: the picture shows as stored.
+    sim::ImageHeader header;
+    ASSERT_TRUE(sim::readImageHeader(
+        std::string(TESSARON_SOURCE_DIR) + "/tests/scenes/jpeg/bad-exif.jpg", header));
+    EXPECT_EQ(header.orientation, 1);
+    EXPECT_EQ(header.width, 32);
+}
+
+// EXIF blocks as a camera or a hostile file writes them: the orientation when the block is whole
+// and says 1 to 8, else 1, never reading past the block (each payload is allocated to its size,
+// so the sanitizer build sees any read beyond it).
+TEST(ExifOrientation, ReadsWholeBlocksAndNothingPastThem) {
+    const std::string head = std::string("Exif\0\0", 6);
+    const std::string be = head + std::string("MM\0\x2a\0\0\0\x08", 8);
+    const std::string le = head + std::string("II\x2a\0\x08\0\0\0", 8);
+    const struct {
+        std::string payload;
+        int orientation;
+    } cases[] = {
+        {be + std::string("\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 14), 6},
+        {le + std::string("\x01\0\x12\x01\x03\0\x01\0\0\0\x03\0\0\0", 14), 3},
+        {be + std::string("\0\x01\x01\x12\0\x03\0\0\0\x01\0\x09\0\0", 14), 1},  // 9
+        {be + std::string("\0\x01\x01\x12\0\x04\0\0\0\x01\0\x06\0\0", 14), 1},  // LONG
+        {be + std::string("\0\x01\x01\x12\0\x03\0\0\0\x01\0", 11), 1},          // cut in the entry
+        {be + std::string("\0\x01", 2), 1},                       // cut after the count
+        {be + std::string("\xff\xff", 2), 1},                     // 65535 entries
+        {head + std::string("MM\0\x2a\x7f\0\0\0\0\x01", 10), 1},  // IFD far beyond
+        {head + std::string("XX\0\x2a\0\0\0\x08\0\0", 10), 1},    // no byte order
+        {std::string("Exif"), 1},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> bytes(c.payload.begin(), c.payload.end());
+        EXPECT_EQ(sim::exifOrientation(bytes.data(), bytes.size()), c.orientation)
+            << testing::PrintToString(c.payload);
+    }
 }
 
 TEST_F(SceneLoad, MissingFilesAndFieldsFail) {

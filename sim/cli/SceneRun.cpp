@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -148,10 +150,19 @@ bool performScene(Host& host, const Scene& scene) {
 
 bool isPictureName(const std::string& name) {
     if (name == "preview.png") return true;
+    // Exactly as a run names a frame: what reads back to the same name.
     const std::string head = "frame_", tail = ".png";
-    return name.size() > head.size() + tail.size() && name.compare(0, head.size(), head) == 0 &&
-           name.compare(name.size() - tail.size(), tail.size(), tail) == 0 &&
-           name.find_first_not_of("0123456789-", head.size()) == name.size() - tail.size();
+    if (name.size() <= head.size() + tail.size() || name.size() > 40 ||
+        name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    const std::string number = name.substr(head.size(), name.size() - head.size() - tail.size());
+    if (number.find_first_not_of("0123456789-") != std::string::npos) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long frame = std::strtol(number.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0') return false;
+    return name == frameFileName(frame);
 }
 
 namespace {
@@ -195,6 +206,7 @@ bool runScene(const Scene& scene, const RunOptions& options) {
     clearOutputFolder(options.outDir);
     RenderOptions look;
     look.paths = options.paths;
+    look.scale = options.previewScale;
     nlohmann::ordered_json outputs = {{"pictures", nlohmann::ordered_json::array()},
                                       {"video", nullptr}};
     if (options.previews)

@@ -23,6 +23,7 @@ struct RunOptions {
 
     std::optional<VideoPlan> video;  // the animation as a video, progress on stderr
     bool printSummary = false;       // the run's one-line summary to stderr at the end
+    double previewScale = 1.0;       // of the frame pictures, to the composition's size
 };
 
 // Performs the run on a host that has the plug-in loaded or attached: applies the effect and
@@ -38,7 +39,8 @@ bool performScene(Host& host, const Scene& scene);
 // performScene returned.
 bool runScene(const Scene& scene, const RunOptions& options);
 
-// Whether a name in the output folder is one of a run's pictures: frame_NNNN.png, preview.png.
+// Whether a name in the output folder is one a run gives its pictures: frame_NNNN.png (as the
+// run writes a frame number, "frame_0012.png", "frame_-003.png"), preview.png.
 bool isPictureName(const std::string& name);
 
 // The id of the Source layer: the first layer parameter's choice (the effect's own layer when

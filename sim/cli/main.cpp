@@ -23,11 +23,13 @@ namespace {
 const char* const kUsage =
     R"(usage:
   tessaron run SCENE.json [--out DIR] [--plugin PATH] [--preview-frames N] [--no-preview] [--paths]
+               [--preview-scale F]
                [--video FILE [--fps N] [--size WxH | --scale F] [--range START,END]]
       Loads the scene, applies the effect, performs the scene's actions (default: press
       Create) and writes DIR/result.json (DIR defaults to "out") with preview pictures
       frame_NNNN.png and preview.png of the frames the run keyed; --preview-frames N adds N
-      evenly spaced frames of the work area, --paths draws the Position paths.
+      evenly spaced frames of the work area, --paths draws the Position paths,
+      --preview-scale F (above 0, up to 1) draws the frame pictures at F times the size.
       --video FILE (.mp4 or .gif) renders the animation after the run: by default at the
       composition's frame rate and size over its work area; --fps, --size or --scale, and
       --range in seconds change that.
@@ -52,6 +54,7 @@ struct Args {
     std::string out = "out";
     std::string png;
     int previewFrames = 0;
+    double previewScale = 1.0;
     bool previews = true;
     bool paths = false;
     bool help = false;
@@ -70,6 +73,18 @@ int countOf(const std::string& text) {
     return n;
 }
 
+double scaleOf(const std::string& text) {
+    size_t used = 0;
+    double f = 0.0;
+    try {
+        f = std::stod(text, &used);
+    } catch (const std::exception&) {
+    }
+    if (used != text.size() || !(f > 0.0 && f <= 1.0))
+        throw UsageError("--preview-scale: expected a number above 0, up to 1");
+    return f;
+}
+
 // An option's value: the next argument.
 std::string valueAfter(const std::vector<std::string>& argv, size_t& i) {
     if (i + 1 >= argv.size()) throw UsageError(argv[i] + " needs a value");
@@ -86,6 +101,8 @@ void readOption(const std::vector<std::string>& argv, size_t& i, Args& a) {
         a.out = valueAfter(argv, i);
     else if (opt == "--preview-frames" && a.command == "run")
         a.previewFrames = countOf(valueAfter(argv, i));
+    else if (opt == "--preview-scale" && a.command == "run")
+        a.previewScale = scaleOf(valueAfter(argv, i));
     else if (opt == "--no-preview" && a.command == "run")
         a.previews = false;
     else if (opt == "--paths" && a.command == "run")
@@ -300,6 +317,7 @@ int run(const Args& a) {
                             true,
                             sim::planVideo(a.video, scene.project.comp)};
     options.printSummary = true;
+    options.previewScale = a.previewScale;
     if (sim::runScene(scene, options)) return 0;
     std::cerr << "tessaron: a command returned an error (see commandErrors in " << a.out
               << "/result.json)\n";

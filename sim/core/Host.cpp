@@ -196,7 +196,7 @@ const Image* Host::Impl::image(const std::string& path, std::unique_ptr<Image>& 
     const std::string full = resolvePath(project, path);
     auto it = imageCache.find(full);
     if (it != imageCache.end()) return &it->second;
-    Image decoded = loadPng(full);
+    Image decoded = loadImage(full);
     if (decoded.rgba.size() > kCachedImageBytes) {
         uncached = std::make_unique<Image>(std::move(decoded));
         return uncached.get();

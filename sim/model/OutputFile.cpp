@@ -175,6 +175,12 @@ void OutputFile::commit() {
     committed_ = true;
 }
 
+std::string frameFileName(long frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%04ld.png", frame);
+    return name;
+}
+
 void removeStaleTemporaries(const fs::path& folder) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {

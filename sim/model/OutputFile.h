@@ -36,6 +36,10 @@ class OutputFile {
     bool committed_ = false;
 };
 
+// The name of a frame's picture: frame_NNNN.png, NNNN the composition frame number (at least
+// four digits, with leading zeros).
+std::string frameFileName(long frame);
+
 // Removes what earlier runs left: temporaries of processes no longer running (and the old name
 // .result.json.tmp). Links are removed, not followed; folders are left alone.
 void removeStaleTemporaries(const std::filesystem::path& folder);

@@ -1,5 +1,7 @@
 #include "sim/picture/Render.h"
 
+#include "sim/model/ImageFile.h"
+#include "sim/model/OutputFile.h"
 #include "sim/model/SourceFrame.h"
 #include "sim/picture/PngOut.h"
 
@@ -30,7 +32,32 @@ ContextPtr newContext(cairo_surface_t* surface) {
     return ContextPtr(cairo_create(surface), cairo_destroy);
 }
 
-// PNG files read once per rendering job; an unreadable file is remembered as missing.
+// Straight RGBA as cairo's premultiplied ARGB32, rounded as cairo's own PNG reader rounds.
+SurfacePtr surfaceOf(const Image& image) {
+    SurfacePtr s = newSurface(image.width, image.height);
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
+        return SurfacePtr(nullptr, cairo_surface_destroy);
+    cairo_surface_flush(s.get());
+    unsigned char* data = cairo_image_surface_get_data(s.get());
+    const int stride = cairo_image_surface_get_stride(s.get());
+    auto premultiply = [](int alpha, int colour) {
+        const int t = alpha * colour + 0x80;
+        return uint32_t((t + (t >> 8)) >> 8);
+    };
+    for (int y = 0; y < image.height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * size_t(stride));
+        for (int x = 0; x < image.width; ++x) {
+            const uint8_t* p = &image.rgba[(size_t(y) * size_t(image.width) + size_t(x)) * 4];
+            row[x] = uint32_t(p[3]) << 24 | premultiply(p[3], p[0]) << 16 |
+                     premultiply(p[3], p[1]) << 8 | premultiply(p[3], p[2]);
+        }
+    }
+    cairo_surface_mark_dirty(s.get());
+    return s;
+}
+
+// Image files read once per rendering job; an unreadable file is remembered as missing. PNGs
+// through cairo's reader, JPEGs (turned upright) through the scene's.
 class ImageCache {
   public:
     cairo_surface_t* get(const std::string& path) {
@@ -41,6 +68,14 @@ class ImageCache {
 
   private:
     static SurfacePtr load(const std::string& path) {
+        ImageHeader header;
+        if (readImageHeader(path, header) && header.kind == ImageKind::Jpeg) {
+            try {
+                return surfaceOf(loadImage(path));
+            } catch (const std::exception&) {
+                return SurfacePtr(nullptr, cairo_surface_destroy);
+            }
+        }
         SurfacePtr s(cairo_image_surface_create_from_png(path.c_str()), cairo_surface_destroy);
         if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) s.reset();
         return s;
@@ -120,7 +155,12 @@ void drawPositionPath(cairo_t* cr, const Layer& layer) {
     cairo_set_source_rgba(cr, 1.0, 0.85, 0.2, 0.8);
     cairo_set_line_width(cr, 1.5);
     cairo_stroke(cr);
-    for (const Key& k : keys) cairo_arc(cr, k.value[0], k.value[1], 2.5, 0, 2 * M_PI);
+    // Each dot its own sub-path: an arc otherwise joins the previous one, and the fill would
+    // close the dots into one shape.
+    for (const Key& k : keys) {
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, k.value[0], k.value[1], 2.5, 0, 2 * M_PI);
+    }
     cairo_fill(cr);
 }
 
@@ -151,8 +191,11 @@ SurfacePtr renderComp(const Project& project, double seconds, const RenderOption
 
 SurfacePtr renderComp(const Project& project, double seconds, const RenderOptions& options,
                       int sourceLayerId, ImageCache& cache) {
-    return renderComp(project, seconds, options, sourceLayerId, cache, project.comp.width,
-                      project.comp.height);
+    const auto scaled = [&](int side) {
+        return std::max(1, int(std::lround(side * options.scale)));
+    };
+    return renderComp(project, seconds, options, sourceLayerId, cache, scaled(project.comp.width),
+                      scaled(project.comp.height));
 }
 
 void writePng(cairo_surface_t* surface, const std::string& path) {
@@ -166,12 +209,6 @@ double frameSeconds(const Comp& comp) {
 
 long frameNumber(const Comp& comp, double seconds) {
     return std::lround(seconds / frameSeconds(comp));
-}
-
-std::string frameFileName(long frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%04ld.png", frame);
-    return name;
 }
 
 void drawThumbnail(cairo_t* cr, cairo_surface_t* frame, const SheetLayout& layout, int slot,

@@ -16,6 +16,7 @@ struct RenderOptions {
     bool sourceFaint = true;  // draw the Source layer at low opacity underneath everything
     double sourceOpacity = 0.25;
     std::array<uint8_t, 4> background{32, 32, 36, 255};  // RGBA behind the layers
+    double scale = 1.0;  // of renderFrame's and renderPreviews' frame pictures (at least 1 px)
 };
 
 // Renders the composition at a time into a PNG of the composition's size. sourceLayerId is the

@@ -195,7 +195,35 @@ int bareCells(const ShapeGrid& grid, const Comp& comp, const std::vector<Quad>& 
     return empty;
 }
 
+// The longer side of a visible rectangle (a parallelogram: its two edge lengths from corner 0).
+double longerSide(const Quad& q) {
+    return std::max(std::hypot(q[1][0] - q[0][0], q[1][1] - q[0][1]),
+                    std::hypot(q[3][0] - q[0][0], q[3][1] - q[0][1]));
+}
+
+template <typename OnShape>
+double offShareOf(const Quad& q, const OnShape& onShape) {
+    constexpr int kMaxSide = 64;
+    const double ux = q[1][0] - q[0][0], uy = q[1][1] - q[0][1];
+    const double vx = q[3][0] - q[0][0], vy = q[3][1] - q[0][1];
+    const int n = std::clamp(int(std::ceil(std::hypot(ux, uy))), 1, kMaxSide);
+    const int m = std::clamp(int(std::ceil(std::hypot(vx, vy))), 1, kMaxSide);
+    long off = 0;
+    for (int j = 0; j < m; ++j) {
+        const double b = (j + 0.5) / m;
+        for (int i = 0; i < n; ++i) {
+            const double a = (i + 0.5) / n;
+            off += !onShape(q[0][0] + a * ux + b * vx, q[0][1] + a * uy + b * vy);
+        }
+    }
+    return double(off) / double(long(n) * m);
+}
+
 }  // namespace
+
+double offShare(const Quad& q, const std::function<bool(double, double)>& onShape) {
+    return offShareOf(q, onShape);
+}
 
 Quad visibleQuad(const Layer& layer, const Comp& comp, double seconds) {
     const auto c = sourceFrame(layer, comp).content;
@@ -232,15 +260,40 @@ FrameSummary summariseFrame(const Comp& comp, const std::vector<int>& placed,
         shown.push_back(visibleQuad(layer, comp, seconds));
         shownLayers.push_back(i);
     }
-    for (size_t a = 0; a < shown.size(); ++a) {
-        const Box boxA = boxOf(shown[a]);
-        for (size_t b = a + 1; b < shown.size(); ++b) {
-            if (!boxesMeet(boxA, boxOf(shown[b]))) continue;
+    // Boxes widened by the touching tolerance, so that rectangles that just meet are compared.
+    std::vector<Box> boxes;
+    for (const Quad& q : shown) {
+        Box b = boxOf(q);
+        b = {b.left - kTouchDepth, b.top - kTouchDepth, b.right + kTouchDepth,
+             b.bottom + kTouchDepth};
+        boxes.push_back(b);
+    }
+    // Sweep in order of the boxes' left edges: only boxes that reach past it can meet.
+    std::vector<size_t> order(shown.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t x, size_t y) { return boxes[x].left < boxes[y].left; });
+    for (size_t oa = 0; oa < order.size(); ++oa) {
+        const size_t a = order[oa];
+        for (size_t ob = oa + 1; ob < order.size() && boxes[order[ob]].left < boxes[a].right;
+             ++ob) {
+            const size_t b = order[ob];
+            if (!boxesMeet(boxes[a], boxes[b])) continue;
             const double depth = overlapDepth(shown[a], shown[b]);
+            if (depth < -kTouchDepth) continue;
+            if (depth <= kShallowDepth) ++s.touchingPairs;
             if (depth <= kTouchDepth) continue;
-            s.overlaps.emplace_back(shownLayers[a], shownLayers[b]);
+            s.deepOverlaps += depth > kShallowDepth;
+            s.overlaps.emplace_back(std::min(shownLayers[a], shownLayers[b]),
+                                    std::max(shownLayers[a], shownLayers[b]));
             s.deepestOverlap = std::max(s.deepestOverlap, depth);
         }
+    }
+    std::sort(s.overlaps.begin(), s.overlaps.end());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const double side = longerSide(shown[i]);
+        if (s.smallest.layer < 0 || side < s.smallest.size) s.smallest = {shownLayers[i], side};
+        if (s.largest.layer < 0 || side > s.largest.size) s.largest = {shownLayers[i], side};
     }
     if (!source.layer) return s;
     s.hasShape = true;
@@ -251,6 +304,15 @@ FrameSummary summariseFrame(const Comp& comp, const std::vector<int>& placed,
     }
     for (const Quad& q : shown) grid.cover(q);
     s.covered = grid.coveredShare();
+    double total = 0.0, offTotal = 0.0;
+    for (const Quad& q : shown) {
+        const double off =
+            offShareOf(q, [&](double x, double y) { return grid.alphaAt(x, y) > 0; });
+        total += area(q);
+        offTotal += off * area(q);
+        s.mostlyOff += off > 0.5;
+    }
+    s.spill = total > 0.0 ? offTotal / total : 0.0;
     s.cellSize = medianSide(shown);
     s.bareCells = bareCells(grid, comp, shown, s.cellSize);
     return s;

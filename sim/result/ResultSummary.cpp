@@ -98,7 +98,29 @@ Json frameJson(const Comp& comp, const FrameSummary& s, std::optional<int> empty
     j["overlaps"] = pairs;
     j["deepestOverlap"] = s.deepestOverlap;
     j["shapeCovered"] = s.hasShape ? Json(s.covered) : Json();
+    j["spill"] = s.hasShape ? Json(s.spill) : Json();
+    j["mostlyOffShape"] = s.hasShape ? Json(s.mostlyOff) : Json();
+    j["deepOverlaps"] = s.deepOverlaps;
+    j["touchingPairs"] = s.touchingPairs;
+    auto sizeJson = [&](const LayerSize& l) {
+        return l.layer < 0 ? Json()
+                           : Json{{"name", comp.layers[size_t(l.layer)].name}, {"size", l.size}};
+    };
+    j["smallestLayer"] = sizeJson(s.smallest);
+    j["largestLayer"] = sizeJson(s.largest);
     return j;
+}
+
+std::string percent(double share) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f%%", 100.0 * share);
+    return text;
+}
+
+std::string pixels(double size) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g px", size);
+    return text;
 }
 
 std::string plural(long n, const char* one, const char* many) {
@@ -108,28 +130,38 @@ std::string plural(long n, const char* one, const char* many) {
 std::string summaryLine(const std::vector<FrameSummary>& frames,
                         const std::vector<std::optional<int>>& emptyCells) {
     if (frames.empty()) return "tessaron: no layer was placed";
-    long placed = 0, empty = 0, outside = 0, overlaps = 0;
+    long placed = 0, empty = 0, mostlyOff = 0, deep = 0, touching = 0;
     bool reported = false;
     for (const std::optional<int>& e : emptyCells) {
         empty += e.value_or(0);
         reported |= e.has_value();
     }
-    double covered = 0.0;
+    double covered = 0.0, spill = 0.0, smallest = 0.0, largest = 0.0;
+    bool sized = false;
     for (const FrameSummary& f : frames) {
         placed += f.placed;
-        outside += f.outside;
-        overlaps += long(f.overlaps.size());
+        mostlyOff += f.mostlyOff;
+        deep += f.deepOverlaps;
+        touching += f.touchingPairs;
         covered += f.covered;
+        spill += f.spill;
+        if (f.smallest.layer < 0) continue;
+        smallest = sized ? std::min(smallest, f.smallest.size) : f.smallest.size;
+        largest = sized ? std::max(largest, f.largest.size) : f.largest.size;
+        sized = true;
     }
+    const double n = double(frames.size());
     std::string line = "tessaron: " + plural(long(frames.size()), "frame", "frames") +
                        " evaluated: " + plural(placed, "layer", "layers") + " placed, " +
-                       (reported ? plural(empty, "empty cell", "empty cells") + ", " : "") +
-                       plural(overlaps, "overlapping pair", "overlapping pairs");
-    if (!frames.front().hasShape) return line + " (no Source layer)";
-    char share[32];
-    std::snprintf(share, sizeof share, "%.1f%%", 100.0 * covered / double(frames.size()));
-    return line + ", " + plural(outside, "layer", "layers") + " outside the shape, " + share +
-           " of the shape covered" + (frames.size() > 1 ? " (mean)" : "");
+                       (reported ? plural(empty, "empty cell", "empty cells") + ", " : "");
+    if (frames.front().hasShape)
+        line += percent(covered / n) + " of the shape covered, " + percent(spill / n) +
+                " of the layers' area off it" + (frames.size() > 1 ? " (means), " : ", ") +
+                plural(mostlyOff, "layer", "layers") + " mostly off it, ";
+    line += plural(deep, "pair", "pairs") + " overlapping by more than 1 px, " +
+            std::to_string(touching) + " touching";
+    if (sized) line += ", visible layers " + pixels(smallest) + " to " + pixels(largest);
+    return frames.front().hasShape ? line : line + " (no Source layer)";
 }
 
 }  // namespace
@@ -145,7 +177,7 @@ RunSummary summariseRun(const Project& before, const Project& after, int sourceL
         const double seconds = Time{int32_t(value), comp.frameDuration.scale}.seconds();
         const std::string path = source.layer ? pictureAt(*source.layer, seconds) : "";
         picture.reset();
-        if (!path.empty()) picture = std::make_unique<Image>(loadPng(resolvePath(after, path)));
+        if (!path.empty()) picture = std::make_unique<Image>(loadImage(resolvePath(after, path)));
         source.picture = picture.get();
         summaries.push_back(summariseFrame(comp, placed, source, seconds));
     }

@@ -145,11 +145,12 @@ LayerType layerTypeOf(const LayerContext& cx, const Json& value) {
                           "\" (expected footage, solid, text, shape, null, camera, light)");
 }
 
-// Width and height of a PNG; fails naming the field when it cannot be read or is larger than the
-// host's largest layer (checked from the header, before decoding it). Only a regular file of at
+// Width and height of a PNG or JPEG (as shown, a JPEG turned by its EXIF orientation); fails
+// naming the field when it cannot be read or is larger than the host's largest layer (checked
+// from the header, before decoding it). Only a regular file of at
 // most kMaxImageBytes is read: a pipe would block and a device would never end.
-std::pair<int, int> pngSize(const LayerContext& cx, const std::string& path,
-                            const std::string& field) {
+std::pair<int, int> imageSize(const LayerContext& cx, const std::string& path,
+                              const std::string& field) {
     namespace fs = std::filesystem;
     if (path.find('\0') != std::string::npos)
         cx.in.fail(field, "a file name cannot hold a NUL character: \"" + excerpt(path) + "\"");
@@ -167,18 +168,22 @@ std::pair<int, int> pngSize(const LayerContext& cx, const std::string& path,
         cx.in.fail(field, std::to_string(bytes) + " bytes, more than the " +
                               std::to_string(kMaxImageBytes >> 20) +
                               " MB an image may have: " + shown);
-    std::pair<int, int> size;
-    if (!pngHeaderSize(full.string(), size.first, size.second))
-        cx.in.fail(field, "not a readable PNG image: " + shown);
+    ImageHeader header;
+    if (!readImageHeader(full.string(), header))
+        cx.in.fail(field, "not a readable PNG or JPEG image: " + shown);
+    const std::pair<int, int> size{header.width, header.height};
     if (size.first > kMaxLayerSide || size.second > kMaxLayerSide)
         cx.in.fail(field, std::to_string(size.first) + " x " + std::to_string(size.second) +
                               " pixels, larger than the host's " + std::to_string(kMaxLayerSide) +
                               " x " + std::to_string(kMaxLayerSide) + ": " + shown);
     // The header alone can lie: the whole file must decode as well.
     try {
-        loadPng(full.string());
+        loadImage(full.string());
     } catch (const std::exception&) {
-        cx.in.fail(field, "not a readable PNG image: " + shown);
+        cx.in.fail(field,
+                   std::string(header.kind == ImageKind::Jpeg ? "not a readable JPEG image: "
+                                                              : "not a readable PNG image: ") +
+                       shown);
     }
     return size;
 }
@@ -211,7 +216,7 @@ std::pair<int, int> readFrames(const LayerContext& cx, const Json& value, Layer&
         const double t = time.get<double>();
         const std::string& path =
             cx.in.string(cx.in.require(entry, f, "image"), member(f, "image"));
-        auto s = pngSize(cx, path, member(f, "image"));
+        auto s = imageSize(cx, path, member(f, "image"));
         if (i > 0 && s != size)
             cx.in.fail(member(f, "image"), "differs in size from the first image");
         size = s;
@@ -234,7 +239,7 @@ std::pair<int, int> readSource(const LayerContext& cx, const Json& l, Layer& lay
     if (frames) return readFrames(cx, *frames, layer);
     if (!image) return {0, 0};
     layer.imagePath = cx.in.string(*image, member(cx.field, "image"));
-    return pngSize(cx, layer.imagePath, member(cx.field, "image"));
+    return imageSize(cx, layer.imagePath, member(cx.field, "image"));
 }
 
 void readSize(const LayerContext& cx, const Json& l, Layer& layer, std::pair<int, int> sourceSize) {

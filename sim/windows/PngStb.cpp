@@ -1,8 +1,10 @@
-// PNG files read with stb_image where libpng is not built in. The pixels equal the libpng
-// reader's for 8-bit files: the colours as stored, unpremultiplied. 16-bit channels become the
-// nearest 8-bit value.
+// PNG and JPEG files read with stb_image where libpng and libjpeg are not built in. The pixels
+// equal the libpng reader's for 8-bit files: the colours as stored, unpremultiplied. 16-bit
+// channels become the nearest 8-bit value. JPEGs are turned upright by their EXIF orientation, as
+// the libjpeg reader turns them (their colours may differ from libjpeg's in the last bits).
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
 #define STBI_FAILURE_USERMSG
 #include <stb/stb_image.h>
 
@@ -46,6 +48,20 @@ Image loadPng(const std::string& path) {
     image.rgba = decode(path, image.width, image.height);
     if (image.rgba.empty()) throw std::runtime_error(path + ": cannot read the PNG image");
     return image;
+}
+
+Image loadImage(const std::string& path) {
+    ImageHeader header;
+    if (!readImageHeader(path, header))
+        throw std::runtime_error(path + ": not a PNG or JPEG image");
+    if (header.kind == ImageKind::Png) return loadPng(path);
+    Image stored;
+    stored.rgba = decode(path, stored.width, stored.height);
+    const bool turned = header.orientation >= 5;
+    if (stored.rgba.empty() || stored.width != (turned ? header.height : header.width) ||
+        stored.height != (turned ? header.width : header.height))
+        throw std::runtime_error(path + ": cannot read the JPEG image");
+    return orientUpright(stored, header.orientation);
 }
 
 }  // namespace sim
