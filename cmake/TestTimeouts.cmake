@@ -8,6 +8,7 @@ set(_tessaron_slow_tests
     "^PlacementOrganic\\.FastRelaxationMatchesTheReference$"      40     # 9
     "^Shards/CreateFaultSweep\\."                                 40     # 8-10 each
     "^AnimationScript\\.EachBatchOfALongRunCompiles"              40     # 6-8
+    "^CliOutputs\\.AKilledRunLeavesNothingThatLooksComplete$"     60     # 8-13: eight runs
 )
 foreach(_name IN LISTS unit_tests_TESTS)
   set(_rest ${_tessaron_slow_tests})
