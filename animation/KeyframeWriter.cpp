@@ -12,28 +12,94 @@
 #include "host/Params.h"
 #include "streams/HostTime.h"
 #include "streams/LayerStreams.h"
+#include "streams/ParentSpace.h"
+#include "streams/PreviousKey.h"
 
 namespace {
 
-// Replaces the components the run writes by layer i's results at frame position k; the others
-// keep the value the host reported.
-void putResult(const MyTessaron& e, int p, int i, int k, AEGP_StreamVal2& v) {
+// A parented layer's own values, at each frame position and at the current time: what shows
+// the collage's values through its parents. Empty for a layer without a parent.
+struct OwnPlan {
+    std::vector<Own> atFrame;
+    Own plain;
+    bool parented() const { return !atFrame.empty(); }
+};
+
+// Replaces the components the run writes by layer i's results at frame position k (or by its
+// own values there when it has a parent); the others keep the value the host reported.
+void putResult(const MyTessaron& e, int p, int i, int k, const Own* own, AEGP_StreamVal2& v) {
     switch (p) {
         case Property_Position:
-            v.three_d.x = e.positions[i][k].x;
-            v.three_d.y = e.positions[i][k].y;
+            v.three_d.x = own ? own->x : e.positions[i][k].x;
+            v.three_d.y = own ? own->y : e.positions[i][k].y;
             break;
         case Property_Scale:
-            v.three_d.x = e.scales[i][k];
-            v.three_d.y = e.scales[i][k];
+            v.three_d.x = own ? own->scaleX : e.scales[i][k];
+            v.three_d.y = own ? own->scaleY : e.scales[i][k];
             break;
         case Property_Rotation:
-            v.one_d = e.rotations[i][k];
+            v.one_d = own ? own->rotation : e.rotations[i][k];
             break;
         default:
             v.one_d = e.opacities[i][k];
             break;
     }
+}
+
+bool writtenAt(const MyTessaron& e, int p, int k) {
+    return propertyActive(e, p) && !propertyIgnoredAt(e, p, k);
+}
+
+// Layer i's own values at frame position k shown at time t through its parent space. A layer
+// the run does not turn at k keeps its Rotation at t, and its Scale is fitted to it.
+A_Err ownAt(AEGP_SuiteHandler& suites, const MyTessaron& e, int i, int k, A_Time t,
+            const ParentSpace& parent, AEGP_StreamRefH rotation, Own* own) {
+    const bool turn = writtenAt(e, Property_Rotation, k);
+    AEGP_StreamVal2 kept = {};
+    const bool fit = !turn && writtenAt(e, Property_Scale, k);
+    const A_Err err = fit ? streamValueAt(suites, e.pluginId, rotation, t, &kept) : A_Err_NONE;
+    const Shown shown = {e.positions[i][k].x, e.positions[i][k].y, e.scales[i][k],
+                         e.rotations[i][k]};
+    *own = ownValues(parent, shown, turn, kept.one_d);
+    // Only what the run sizes or turns can be skewed by it.
+    if (!own->exact && (writtenAt(e, Property_Scale, k) || turn)) {
+        hostFailures().shownSkewed(e.layerIndices[size_t(i)] + 1);
+    }
+    return err;
+}
+
+// The plan of layer i: its parent space at each key's time, and with plain values at the
+// current time (with the first frame's values).
+A_Err planOwnValues(AEGP_SuiteHandler& suites, const MyTessaron& e, int i, AEGP_LayerH layer,
+                    AEGP_StreamRefH rotation, bool plain, OwnPlan& plan) {
+    const int frames = e.evaluatedFrameCount();
+    const std::vector<A_Time> times = layerKeyTimes(e, i);
+    A_Err err = A_Err_NONE;
+    for (int k = 0; k <= frames && !err; ++k) {
+        const bool atPlain = k == frames;
+        if (atPlain && (!plain || frames == 0)) {
+            break;
+        }
+        const A_Time t = atPlain ? e.compCurrentTime : times[size_t(k)];
+        ParentSpace parent;
+        err = parentSpaceAt(suites, layer, t, &parent);
+        if (!err && !parent.parented) {
+            break;  // no parent: the collage's values are the layer's own
+        }
+        Own own;
+        if (!err) {
+            err = ownAt(suites, e, i, atPlain ? 0 : k, t, parent, rotation, &own);
+        }
+        if (atPlain) {
+            plan.plain = own;
+        } else {
+            plan.atFrame.push_back(own);
+        }
+    }
+    if (err) {
+        plan.atFrame.clear();
+    }
+    return err;
 }
 
 // The property gets one plain value (no key) when it has no keys and the run is a single
@@ -50,14 +116,14 @@ int plainValueCount(const MyTessaron& e, int p) {
 }
 
 A_Err writePlainValue(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
-                      AEGP_StreamRefH stream) {
+                      AEGP_StreamRefH stream, const OwnPlan& plan) {
     if (plainValueCount(e, p) == 0) {
         return A_Err_NONE;
     }
     ScopedValue value(suites);
     A_Err err = value.readAt(e.pluginId, stream, e.compCurrentTime);
     if (!err) {
-        putResult(e, p, i, 0, value.value().val);
+        putResult(e, p, i, 0, plan.parented() ? &plan.plain : nullptr, value.value().val);
         err = suites.StreamSuite4()->AEGP_SetStreamValue(e.pluginId, stream, &value.value());
     }
     return err;
@@ -67,7 +133,7 @@ A_Err writePlainValue(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int
 // the times of the keys written are appended in frame order. After a failed call the batch is
 // still ended, keeping the keys added before the failure (and listing them).
 A_Err writeKeys(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
-                AEGP_StreamRefH stream, std::vector<A_Time>& written) {
+                AEGP_StreamRefH stream, const OwnPlan& plan, std::vector<A_Time>& written) {
     AEGP_KeyframeSuite4* keys = suites.KeyframeSuite4();
     ScopedValue value(suites);
     const std::vector<A_Time> times = layerKeyTimes(e, i);
@@ -84,7 +150,8 @@ A_Err writeKeys(AEGP_SuiteHandler& suites, const MyTessaron& e, int p, int i,
             err = value.readAt(e.pluginId, stream, t);
         }
         if (!err) {
-            putResult(e, p, i, k, value.value().val);
+            putResult(e, p, i, k, plan.parented() ? &plan.atFrame[size_t(k)] : nullptr,
+                      value.value().val);
             err = keys->AEGP_SetAddKeyframe(batch.get(), index, &value.value());
         }
         if (!err) {
@@ -193,17 +260,30 @@ void MyTessaron::keyframeLayer(int i) {
     for (int p = 0; p < PropertyCount && !err; ++p) {
         err = suites.KeyframeSuite4()->AEGP_GetStreamNumKFs(streams[p].get(), &numKeys[p]);
     }
+    // A parented layer's values go through its parents at each key's time; after a failed
+    // reading the layer gets the collage's values as they are.
+    OwnPlan plan;
+    bool plain = false;
+    for (int p = 0; p < PropertyCount; ++p) {
+        plain = plain || (propertyActive(*this, p) && writesPlainValue(*this, numKeys[p]));
+    }
+    if (!err && (positionActive || scaleActive || rotationActive)) {
+        if (const A_Err planErr = planOwnValues(suites, *this, i, layer,
+                                                streams[Property_Rotation].get(), plain, plan)) {
+            hostFailures().fellBack("reading the layers' parents", planErr, 1);
+        }
+    }
     for (int p = 0; p < PropertyCount && !err; ++p) {
         if (!propertyActive(*this, p)) {
             continue;
         }
         if (writesPlainValue(*this, numKeys[p])) {
-            err = writePlainValue(suites, *this, p, i, streams[p].get());
+            err = writePlainValue(suites, *this, p, i, streams[p].get(), plan);
             hostFailures().keysWritten(i, err ? 0 : plainValueCount(*this, p));
             continue;
         }
         std::vector<A_Time> written;
-        err = writeKeys(suites, *this, p, i, streams[p].get(), written);
+        err = writeKeys(suites, *this, p, i, streams[p].get(), plan, written);
         hostFailures().keysWritten(i, int(written.size()));
         if (!err && p == Property_Position) {
             std::vector<int> indices;

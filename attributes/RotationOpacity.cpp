@@ -57,7 +57,8 @@ void MyTessaron::getRotations(A_Time time, int f) {
         if (scaleModes[f] == ScaleMode::FromNeighborhood || preventOverlaps[f]) {
             const std::vector<float> previous = readLayerStreams(
                 *this, AEGP_LayerStream_ROTATION,
-                [&](AEGP_StreamRefH s) { return float(valueShownAt(*this, s, time).one_d); });
+                [&](AEGP_StreamRefH s) { return float(valueShownAt(*this, s, time).one_d); },
+                &time);
             for (int j = 0; j < layerCount; ++j) {
                 sites[assignmentIds[f][j]].rotation = previous[j];
                 rotations[j][f] = previous[j];
@@ -74,8 +75,9 @@ void MyTessaron::getRotations(A_Time time, int f) {
     const bool orient = mode == RotationMode::OrientTowardsCenter;
     const std::vector<float> previous =
         mode == RotationMode::UsePreviousValue || (orient && lastKeyed < 0)
-            ? readLayerStreams(*this, AEGP_LayerStream_ROTATION,
-                               [&](AEGP_StreamRefH s) { return getPreviousRotKeyValue(s, time); })
+            ? readLayerStreams(
+                  *this, AEGP_LayerStream_ROTATION,
+                  [&](AEGP_StreamRefH s) { return getPreviousRotKeyValue(s, time); }, &time)
             : std::vector<float>();
     const Point2D centre = shapeCentreFullRes();
     const float lo = minRotations[f];

@@ -112,8 +112,9 @@ void MyTessaron::getScales(A_Time time, int f) {
     }
     const std::vector<float> previous =
         mode == ScaleMode::UsePreviousValue
-            ? readLayerStreams(*this, AEGP_LayerStream_SCALE,
-                               [&](AEGP_StreamRefH s) { return getPreviousScaKeyValue(s, time); })
+            ? readLayerStreams(
+                  *this, AEGP_LayerStream_SCALE,
+                  [&](AEGP_StreamRefH s) { return getPreviousScaKeyValue(s, time); }, &time)
             : std::vector<float>();
     const SizeRange range = {std::min(minSizes[f], maxSizes[f]), maxSizes[f]};
     for (int j = 0; j < layerCount; ++j) {

@@ -6,6 +6,7 @@
 #include "engine/MyTessaron.h"
 #include "host/Params.h"
 #include "streams/LayerStreams.h"
+#include "streams/ParentSpace.h"
 #include "streams/PreviousKey.h"
 
 Point2D visibleCentreOffset(const A_FloatRect& bounds, const Point2D& anchor, float scaleX,
@@ -70,6 +71,29 @@ A_Err layerOffset(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, int f, 
         err = stream.fetch(e.pluginId, layer, AEGP_LayerStream_ROTATION);
         if (!err) {
             err = streamValueAt(suites, e.pluginId, stream.get(), t, &rotation);
+        }
+    }
+    const bool ownScale = e.scaleModes[f] == ScaleMode::Ignore;
+    const bool ownRotation = e.rotationModes[f] == RotationMode::Ignore;
+    ParentSpace parent;
+    if (!err && (ownScale || ownRotation)) {
+        err = parentSpaceAt(suites, layer, t, &parent);
+    }
+    if (!err && parent.parented) {
+        // The layer's own values show through its parents: the width edge's length and angle.
+        Own own;
+        own.scaleX = scale.three_d.x;
+        own.rotation = ownRotation
+                           ? rotation.one_d
+                           : ownValues(parent, Shown{0, 0, 100, rotation.one_d}, true, 0).rotation;
+        const Shown shown = shownValues(parent, own);
+        if (ownScale) {
+            const double ratio = scale.three_d.x != 0.0 ? scale.three_d.y / scale.three_d.x : 1.0;
+            scale.three_d.x = shown.scale;
+            scale.three_d.y = shown.scale * ratio;
+        }
+        if (ownRotation) {
+            rotation.one_d = shown.rotation;
         }
     }
     if (!err) {

@@ -60,6 +60,28 @@ void HostFailures::eases(long planned, long eased, const std::string& firstError
     if (easeError_.empty() && eased < planned) easeError_ = oneLine(firstError, 120);
 }
 
+void HostFailures::shownSkewed(int layerNumber) {
+    const auto at = std::lower_bound(skewed_.begin(), skewed_.end(), layerNumber);
+    if (at == skewed_.end() || *at != layerNumber) skewed_.insert(at, layerNumber);
+}
+
+// "Layers 3, 4 and 9 ...": the first few by number, the count of the rest.
+std::string HostFailures::skewNote() const {
+    if (skewed_.empty()) return std::string();
+    const size_t named = std::min<size_t>(skewed_.size(), 8);
+    std::ostringstream m;
+    m << (skewed_.size() == 1 ? " Layer " : " Layers ");
+    for (size_t i = 0; i < named; ++i) {
+        if (i > 0) m << (i + 1 == skewed_.size() ? " and " : ", ");
+        m << skewed_[i];
+    }
+    if (named < skewed_.size()) m << " and " << skewed_.size() - named << " more";
+    m << (skewed_.size() == 1 ? " shows" : " show")
+      << " sheared: a parent scaled unevenly cannot turn a layer with square corners (each is"
+         " placed, and its width edge turned and sized, as planned; its height edge leans).";
+    return m.str();
+}
+
 std::string HostFailures::costs() const {
     std::ostringstream m;
     long missing = 0;
@@ -118,6 +140,7 @@ std::string HostFailures::message() const {
             m << " Undo restores the project as it was before Create.";
         }
     }
+    m << skewNote();
     if (progressNotShown_) m << " Progress text not shown.";
     if (notReleased_ > 0) {
         m << " " << count(size_t(notReleased_), "host object", "host objects")

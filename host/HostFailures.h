@@ -56,9 +56,13 @@ class HostFailures {
         progressNotShown_ = true;
     }
     void notReleased() noexcept { ++notReleased_; }
+    // Layer `layerNumber` (its number in the composition) shows sheared: an unevenly scaled
+    // parent turns its square corners oblique, or a flat parent hides it.
+    void shownSkewed(int layerNumber);
 
-    // Something to tell: a host call failed, or keys went without their ease.
-    bool any() const { return failedCalls_ > 0 || easesPlanned_ > easesSet_; }
+    // Something to tell: a host call failed, keys went without their ease, or layers show
+    // other than planned.
+    bool any() const { return failedCalls_ > 0 || easesPlanned_ > easesSet_ || !skewed_.empty(); }
     // The message for the user: what failed first, how much of the collage it affected, and
     // whether Undo brings the project back. Empty when nothing failed.
     std::string message() const;
@@ -84,6 +88,9 @@ class HostFailures {
     bool easesUnchecked_ = false;
     bool progressNotShown_ = false;
     int notReleased_ = 0;
+    std::vector<int> skewed_;  // layer numbers, ascending
+
+    std::string skewNote() const;
 
     std::string costs() const;
 };

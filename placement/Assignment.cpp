@@ -13,6 +13,7 @@
 #include "host/Params.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/Orderings.h"
+#include "streams/ParentSpace.h"
 
 namespace {
 
@@ -95,7 +96,8 @@ static void previousPositions(MyTessaron& e, A_Time time, int frameIndex,
             }
         }
         if (!err) {
-            from[i] = e.getPreviousPosKeyValue(stream.get(), time);
+            from[i] =
+                shownPositionAt(suites, layer, time, e.getPreviousPosKeyValue(stream.get(), time));
         }
         known[i] = !err;
     }

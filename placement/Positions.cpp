@@ -5,6 +5,7 @@
 #include "host/HostObjects.h"
 #include "host/Params.h"
 #include "placement/Candidates.h"
+#include "streams/ParentSpace.h"
 #include "streams/PreviousKey.h"
 
 namespace {
@@ -117,7 +118,8 @@ void MyTessaron::reportEmptyCells(int excess) {
     }
 }
 
-// Site j at layer j's own Position: already a composition position, so it is not converted and
+// Site j at layer j's own Position, where it shows through its parents: already a composition
+// position, so it is not converted and
 // the assignment skips the layer-to-world mapping for it. After a failed host call the remaining
 // layers keep their previous frame's position.
 void MyTessaron::getLayerPositionSites(A_Time time, int frameIndex) {
@@ -141,7 +143,8 @@ void MyTessaron::getLayerPositionSites(A_Time time, int frameIndex) {
             }
         }
         if (!err) {
-            site.position = getPreviousPosKeyValue(stream.get(), time);
+            site.position =
+                shownPositionAt(suites, layer, time, getPreviousPosKeyValue(stream.get(), time));
         } else if (frameIndex > 0) {
             site.position = positions[j][frameIndex - 1];
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/MyTessaron.h"
+#include "streams/ParentSpace.h"
 #include "streams/PreviousKey.h"
 
 A_Err fetchCollageLayer(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, AEGP_LayerH* layer) {
@@ -12,8 +13,46 @@ A_Err fetchCollageLayer(AEGP_SuiteHandler& suites, const MyTessaron& e, int j, A
     return suites.LayerSuite7()->AEGP_GetCompLayerByIndex(e.comp, e.layerIndices[j], layer);
 }
 
+namespace {
+
+// Layer's own Rotation or Scale reading `own` as it shows through its parents at t; the reading
+// itself without a parent, or after a failure (noted).
+float shownReading(AEGP_SuiteHandler& suites, const MyTessaron& e, AEGP_LayerH layer,
+                   AEGP_LayerStream which, A_Time t, float own) {
+    ParentSpace parent;
+    A_Err err = parentSpaceAt(suites, layer, t, &parent);
+    if (err) {
+        hostFailures().fellBack("reading the layers' parents", err, 1);
+    }
+    if (err || !parent.parented) {
+        return own;
+    }
+    Own values;
+    values.rotation = own;
+    if (which == AEGP_LayerStream_SCALE) {
+        // The width edge's length on screen depends on the layer's own angle.
+        ScopedStream rotation(suites);
+        AEGP_StreamVal2 angle = {};
+        err = rotation.fetch(e.pluginId, layer, AEGP_LayerStream_ROTATION);
+        if (!err) {
+            err = streamValueAt(suites, e.pluginId, rotation.get(), t, &angle);
+        }
+        if (err) {
+            hostFailures().fellBack("reading the layers' parents", err, 1);
+            return own;
+        }
+        values.rotation = angle.one_d;
+        values.scaleX = own;
+        return float(shownValues(parent, values).scale);
+    }
+    return float(shownValues(parent, values).rotation);
+}
+
+}  // namespace
+
 std::vector<float> readLayerStreams(const MyTessaron& e, AEGP_LayerStream which,
-                                    const std::function<float(AEGP_StreamRefH)>& read) {
+                                    const std::function<float(AEGP_StreamRefH)>& read,
+                                    const A_Time* shownAt) {
     AEGP_SuiteHandler suites(e.inData->pica_basicP);
     std::vector<float> values(size_t(std::max(e.layerCount, 0)), 0.0f);
     A_Err err = A_Err_NONE;
@@ -33,6 +72,9 @@ std::vector<float> readLayerStreams(const MyTessaron& e, AEGP_LayerStream which,
         }
         if (!err) {
             last = read(stream.get());
+            if (shownAt) {
+                last = shownReading(suites, e, layer, which, *shownAt, last);
+            }
         }
         values[j] = last;
     }

@@ -21,5 +21,8 @@ AEGP_StreamVal2 valueShownAt(const MyTessaron& engine, AEGP_StreamRefH stream, A
 // One value per collage layer, read through `read` from the layer's `which` stream. A failed
 // layer or stream fetch ends the fetching for the frame: the remaining layers take the last
 // value read (what reading the last stream again at the same time gives), or 0.
+// With shownAt, a Rotation or Scale reading becomes what the layer shows through its parents at
+// that time: the angle and length (percent) of its width edge in the composition.
 std::vector<float> readLayerStreams(const MyTessaron& engine, AEGP_LayerStream which,
-                                    const std::function<float(AEGP_StreamRefH)>& read);
+                                    const std::function<float(AEGP_StreamRefH)>& read,
+                                    const A_Time* shownAt = nullptr);

@@ -407,4 +407,19 @@ std::array<std::array<double, 4>, 4> layerToWorld(const Layer& layer, double sec
     return multiply(m, translation(p[0], p[1], p[2]));
 }
 
+std::array<std::array<double, 4>, 4> layerToWorld(const Comp& comp, const Layer& layer,
+                                                  double seconds) {
+    Matrix4 m = layerToWorld(layer, seconds);
+    // Scenes refuse cycles; the bound keeps a project edited into one from looping.
+    const Layer* at = &layer;
+    for (size_t depth = 0; at->parent != 0 && depth < comp.layers.size(); ++depth) {
+        const auto parent = std::find_if(comp.layers.begin(), comp.layers.end(),
+                                         [&](const Layer& l) { return l.id == at->parent; });
+        if (parent == comp.layers.end()) break;
+        at = &*parent;
+        m = multiply(m, layerToWorld(*at, seconds));
+    }
+    return m;
+}
+
 }  // namespace sim

@@ -112,6 +112,7 @@ struct Layer {
     std::vector<Time> markers;  // in time order (sortMarkers), as the host's marker stream
     std::vector<EffectInstance> effects;
     Stream anchorPoint, position, scale, rotation, opacity;
+    int32_t parent = 0;  // the parent layer's id; 0: none (transforms are then the composition's)
 
     Layer();                // names, match names and dimensions of the five transform streams set
     int32_t flags() const;  // AEGP_LayerFlags
@@ -144,7 +145,13 @@ struct Project {
 // Puts markers in time order; markers at one time keep their order.
 void sortMarkers(std::vector<Time>& markers);
 
-// The 4x4 layer-to-world matrix of a 2-D layer at a time (row vectors, translation in row 3).
+// The 4x4 matrix of a 2-D layer's own transform at a time (row vectors, translation in row 3):
+// from its layer space to its parent's space, the composition's when it has no parent.
 std::array<std::array<double, 4>, 4> layerToWorld(const Layer& layer, double seconds);
+
+// The layer-to-world matrix through the whole parent chain: the layer's own transform followed
+// by each parent's, up to the composition.
+std::array<std::array<double, 4>, 4> layerToWorld(const Comp& comp, const Layer& layer,
+                                                  double seconds);
 
 }  // namespace sim

@@ -103,9 +103,9 @@ cairo_surface_t* sourcePixels(const Project& project, const Layer& layer, double
     return path.empty() ? nullptr : cache.get(resolvePath(project, path));
 }
 
-void applyLayerTransform(cairo_t* cr, const Layer& layer, double seconds) {
-    // Row vectors: x' = x m00 + y m10 + m30, y' = x m01 + y m11 + m31.
-    const auto m = layerToWorld(layer, seconds);
+void applyLayerTransform(cairo_t* cr, const Comp& comp, const Layer& layer, double seconds) {
+    // Row vectors: x' = x m00 + y m10 + m30, y' = x m01 + y m11 + m31; through the parents.
+    const auto m = layerToWorld(comp, layer, seconds);
     cairo_matrix_t matrix;
     cairo_matrix_init(&matrix, m[0][0], m[0][1], m[1][0], m[1][1], m[3][0], m[3][1]);
     cairo_transform(cr, &matrix);
@@ -115,7 +115,7 @@ void drawLayer(cairo_t* cr, const Project& project, const Layer& layer, double s
                double alpha, ImageCache& cache) {
     if (alpha <= 0.0) return;
     cairo_save(cr);
-    applyLayerTransform(cr, layer, seconds);
+    applyLayerTransform(cr, project.comp, layer, seconds);
     const auto c = sourceFrame(layer, project.comp).content;
     cairo_rectangle(cr, c[0], c[1], c[2] - c[0], c[3] - c[1]);
     cairo_clip(cr);
@@ -140,17 +140,32 @@ double layerOpacity(const Layer& layer, double seconds) {
 }
 
 // The Position path as the host shows it: cubic segments through the keys, the outgoing
-// tangent of one key and the incoming tangent of the next as control points.
-void drawPositionPath(cairo_t* cr, const Layer& layer) {
+// tangent of one key and the incoming tangent of the next as control points. A parented
+// layer's keys are in its parent's space, shown through the parent at the time.
+void drawPositionPath(cairo_t* cr, const Comp& comp, const Layer& layer, double seconds) {
     const auto& keys = layer.position.keys;
     if (keys.size() < 2) return;
-    cairo_move_to(cr, keys[0].value[0], keys[0].value[1]);
+    const Layer* parent = nullptr;
+    for (const Layer& l : comp.layers)
+        if (layer.parent && l.id == layer.parent) parent = &l;
+    const auto m = parent ? layerToWorld(comp, *parent, seconds)
+                          : std::array<std::array<double, 4>, 4>{
+                                {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    const auto shown = [&](double x, double y) {
+        return std::array<double, 2>{x * m[0][0] + y * m[1][0] + m[3][0],
+                                     x * m[0][1] + y * m[1][1] + m[3][1]};
+    };
+    const auto start = shown(keys[0].value[0], keys[0].value[1]);
+    cairo_move_to(cr, start[0], start[1]);
     for (size_t i = 1; i < keys.size(); ++i) {
         const Key& a = keys[i - 1];
         const Key& b = keys[i];
-        cairo_curve_to(cr, a.value[0] + a.style().outTangent[0],
-                       a.value[1] + a.style().outTangent[1], b.value[0] + b.style().inTangent[0],
-                       b.value[1] + b.style().inTangent[1], b.value[0], b.value[1]);
+        const auto c1 =
+            shown(a.value[0] + a.style().outTangent[0], a.value[1] + a.style().outTangent[1]);
+        const auto c2 =
+            shown(b.value[0] + b.style().inTangent[0], b.value[1] + b.style().inTangent[1]);
+        const auto end = shown(b.value[0], b.value[1]);
+        cairo_curve_to(cr, c1[0], c1[1], c2[0], c2[1], end[0], end[1]);
     }
     cairo_set_source_rgba(cr, 1.0, 0.85, 0.2, 0.8);
     cairo_set_line_width(cr, 1.5);
@@ -159,7 +174,8 @@ void drawPositionPath(cairo_t* cr, const Layer& layer) {
     // close the dots into one shape.
     for (const Key& k : keys) {
         cairo_new_sub_path(cr);
-        cairo_arc(cr, k.value[0], k.value[1], 2.5, 0, 2 * M_PI);
+        const auto p = shown(k.value[0], k.value[1]);
+        cairo_arc(cr, p[0], p[1], 2.5, 0, 2 * M_PI);
     }
     cairo_fill(cr);
 }
@@ -184,7 +200,8 @@ SurfacePtr renderComp(const Project& project, double seconds, const RenderOption
             drawLayer(cr.get(), project, *it, seconds, layerOpacity(*it, seconds), cache);
     if (options.paths)
         for (const Layer& layer : comp.layers)
-            if (layer.id != sourceLayerId && hasPicture(layer)) drawPositionPath(cr.get(), layer);
+            if (layer.id != sourceLayerId && hasPicture(layer))
+                drawPositionPath(cr.get(), comp, layer, seconds);
     cairo_surface_flush(surface.get());
     return surface;
 }

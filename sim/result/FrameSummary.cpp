@@ -18,8 +18,9 @@ struct Affine {
     Point apply(double x, double y) const { return {x * a + y * c + tx, x * b + y * d + ty}; }
 };
 
-Affine affineOf(const Layer& layer, double seconds) {
-    const auto m = layerToWorld(layer, seconds);
+// Through the layer's parents.
+Affine affineOf(const Comp& comp, const Layer& layer, double seconds) {
+    const auto m = layerToWorld(comp, layer, seconds);
     return {m[0][0], m[0][1], m[1][0], m[1][1], m[3][0], m[3][1]};
 }
 
@@ -106,7 +107,7 @@ class ShapeGrid {
 
     ShapeGrid(const Comp& comp, const ShapeSource& source, double seconds) : source_(source) {
         frame_ = sourceFrame(*source.layer, comp);
-        const Affine toComp = affineOf(*source.layer, seconds);
+        const Affine toComp = affineOf(comp, *source.layer, seconds);
         if (!invert(toComp, toLayer_)) return;
         const auto& c = frame_.content;
         const Box b = boxOf({toComp.apply(c[0], c[1]), toComp.apply(c[2], c[1]),
@@ -227,7 +228,7 @@ double offShare(const Quad& q, const std::function<bool(double, double)>& onShap
 
 Quad visibleQuad(const Layer& layer, const Comp& comp, double seconds) {
     const auto c = sourceFrame(layer, comp).content;
-    const Affine m = affineOf(layer, seconds);
+    const Affine m = affineOf(comp, layer, seconds);
     return {m.apply(c[0], c[1]), m.apply(c[2], c[1]), m.apply(c[2], c[3]), m.apply(c[0], c[3])};
 }
 

@@ -498,6 +498,50 @@ Layer readLayer(const LayerContext& cx, const Json& l, Scene& scene, int index) 
     return layer;
 }
 
+// Each `parent` names one other layer; a chain must end at the composition.
+void readParents(const Reader& in, const Json& layers, Comp& comp) {
+    for (size_t i = 0; i < layers.size(); ++i) {
+        const Json* v = in.find(layers[i], "parent");
+        if (!v) continue;
+        const std::string f = member(item("layers", i), "parent");
+        const std::string& name = in.string(*v, f);
+        int32_t id = 0;
+        for (const Layer& l : comp.layers) {
+            if (l.name != name) continue;
+            if (id) in.fail(f, "more than one layer is named \"" + excerpt(name) + "\"");
+            id = l.id;
+        }
+        if (!id) in.fail(f, "no layer named \"" + excerpt(name) + "\"");
+        comp.layers[i].parent = id;
+    }
+    // Layer ids are their positions + 1. Each layer is walked once: a walk that comes back to a
+    // layer on its own path has found a loop.
+    enum : char { kNew, kOnPath, kDone };
+    std::vector<char> state(comp.layers.size(), kNew);
+    const auto parentIndex = [&](size_t k) { return size_t(comp.layers[k].parent - 1); };
+    for (size_t i = 0; i < comp.layers.size(); ++i) {
+        std::vector<size_t> path;
+        size_t at = i;
+        while (state[at] == kNew) {
+            state[at] = kOnPath;
+            path.push_back(at);
+            if (!comp.layers[at].parent) break;
+            at = parentIndex(at);
+        }
+        if (state[at] == kOnPath && comp.layers[at].parent) {
+            std::string loop = "\"" + excerpt(comp.layers[at].name, 30) + "\"";
+            size_t k = parentIndex(at);
+            for (int shown = 0; k != at && shown < 5; ++shown, k = parentIndex(k))
+                loop += " -> \"" + excerpt(comp.layers[k].name, 30) + "\"";
+            loop += " -> " + (k == at ? "\"" + excerpt(comp.layers[at].name, 30) + "\"" : "...");
+            in.fail(member(item("layers", at), "parent"), "parents form a loop (" + loop +
+                                                              "); a parent chain must end at the "
+                                                              "composition");
+        }
+        for (size_t p : path) state[p] = kDone;
+    }
+}
+
 // ------------------------------------------------------------------ actions
 
 Action readAction(const Reader& in, const Comp& comp, double duration, const Json& a,
@@ -569,6 +613,7 @@ Scene parseScene(const Json& doc, const std::string& file, const std::string& ba
         LayerContext cx{in, scene.project.comp, baseDir, item("layers", i)};
         scene.project.comp.layers.push_back(readLayer(cx, layers[i], scene, int(i)));
     }
+    readParents(in, layers, scene.project.comp);
     if (scene.effectLayer < 0)
         in.fail("layers", std::string("no layer carries the effect \"") + kEffectName + "\"");
     scene.actions = readActions(in, scene.project.comp, doc);

@@ -130,12 +130,21 @@ A_Err getLayerID(AEGP_LayerH layerH, AEGP_LayerIDVal* id) {
 
 A_Err getLayerToWorldXform(AEGP_LayerH layerH, const A_Time* time, A_Matrix4* matrix) {
     return onLayer("AEGP_GetLayerToWorldXform", layerH, time ? matrix : nullptr,
-                   [&](Impl&, Layer& l) {
-                       const auto m = layerToWorld(l, secondsOf(*time));
+                   [&](Impl& h, Layer& l) {
+                       const auto m = layerToWorld(h.comp(), l, secondsOf(*time));
                        for (int i = 0; i < 4; ++i) {
                            for (int j = 0; j < 4; ++j) matrix->mat[i][j] = m[i][j];
                        }
                    });
+}
+
+// A layer without a parent gives no layer.
+A_Err getLayerParent(const AEGP_LayerH layerH, AEGP_LayerH* parent) {
+    return onLayer("AEGP_GetLayerParent", layerH, parent, [&](Impl& h, Layer& l) {
+        *parent = l.parent && h.layerById(l.parent)
+                      ? static_cast<AEGP_LayerH>(h.layerHandle(l.parent))
+                      : nullptr;
+    });
 }
 
 // An id no layer of the composition has gives no layer, not an error.
@@ -203,6 +212,7 @@ const AEGP_LayerSuite7* layerSuite() {
         s.AEGP_GetLayerID = &getLayerID;
         s.AEGP_GetLayerToWorldXform = &getLayerToWorldXform;
         s.AEGP_GetLayerFromLayerID = &getLayerFromLayerID;
+        s.AEGP_GetLayerParent = &getLayerParent;
         notServed(s.AEGP_GetActiveLayer, s.AEGP_GetLayerSourceItemID, s.AEGP_GetLayerName,
                   s.AEGP_GetLayerQuality, s.AEGP_SetLayerQuality, s.AEGP_IsLayerAudioReallyOn,
                   s.AEGP_SetLayerInPointAndDuration, s.AEGP_GetLayerOffset, s.AEGP_SetLayerOffset,
@@ -210,9 +220,9 @@ const AEGP_LayerSuite7* layerSuite() {
                   s.AEGP_SetLayerTransferMode, s.AEGP_IsAddLayerValid, s.AEGP_AddLayer,
                   s.AEGP_ReorderLayer, s.AEGP_IsVideoActive, s.AEGP_IsLayerUsedAsTrackMatte,
                   s.AEGP_DoesLayerHaveTrackMatte, s.AEGP_GetLayerDancingRandValue,
-                  s.AEGP_GetLayerToWorldXformFromView, s.AEGP_SetLayerName, s.AEGP_GetLayerParent,
-                  s.AEGP_SetLayerParent, s.AEGP_DeleteLayer, s.AEGP_DuplicateLayer,
-                  s.AEGP_GetLayerLabel, s.AEGP_SetLayerLabel);
+                  s.AEGP_GetLayerToWorldXformFromView, s.AEGP_SetLayerName, s.AEGP_SetLayerParent,
+                  s.AEGP_DeleteLayer, s.AEGP_DuplicateLayer, s.AEGP_GetLayerLabel,
+                  s.AEGP_SetLayerLabel);
         return s;
     }();
     return &suite;

@@ -1,8 +1,8 @@
 // The Windows host's core under Wine loads the very .aex a user installs and must answer as the
 // Linux host does with the .so: result.json equal for the bundled examples, for scenes covering
 // every Position, Scale, Rotation, Opacity and Frames to Render mode, for transformed Sources
-// (tests/scenes/source_transforms.json), for a host the plug-in declines (API 13.0) and for hosts
-// without a suite the plug-in needs.
+// (tests/scenes/source_transforms.json), for a host the plug-in declines (API 13.0), for hosts
+// without a suite the plug-in needs, and for collage layers with parents.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -125,6 +125,17 @@ std::vector<Case> cases() {
                 effectParams(scene)[param] = value;
         }
         all.push_back({"SourceTransform_" + c["name"].get<std::string>(), scene});
+    }
+    // Parented collage layers (tests/scenes/host_parents.json, as its test builds them).
+    const Json parents = readJson(fs::path(kSource) / "tests/scenes/host_parents.json");
+    for (const Json& c : parents["cases"]) {
+        Json scene = parents["base"];
+        if (c.contains("params")) scene["layers"][0]["effects"][0]["params"].update(c["params"]);
+        for (Json& layer : scene["layers"])
+            if (layer["name"].get<std::string>().rfind("Card", 0) == 0)
+                layer["parent"] = c["cardsParent"];
+        for (const Json& parent : c["parents"]) scene["layers"].push_back(parent);
+        all.push_back({"Parents_" + c["name"].get<std::string>(), scene});
     }
     Json refused = base;
     refused["host"]["apiVersion"] = {13, 0};
