@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "AEGP_SuiteHandler.h"
 #include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
@@ -55,10 +56,29 @@ void MyTessaron::getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out)
     }
 }
 
+// A composition frame as the effect's time, which is the effect layer's own time: a layer that
+// starts later, is stretched or reversed sees the frame at another time of its own.
+A_long MyTessaron::effectTimeOfFrame(int frame) const {
+    if (!effectLayer) {
+        return frame * inData->time_step;
+    }
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    const A_Time comp = {frame * frameDuration.value, frameDuration.scale};
+    A_Time local = {0, 1};
+    const A_Err err = suites.LayerSuite7()->AEGP_ConvertCompToLayerTime(effectLayer, &comp, &local);
+    if (err || local.scale == 0) {
+        hostFailures().fellBack("converting a frame to the effect's time", err, 1);
+        return frame * inData->time_step;
+    }
+    const double units = double(local.value) * double(inData->time_scale) / double(local.scale);
+    return static_cast<A_long>(std::floor(units + 0.5));
+}
+
 void MyTessaron::getImageDataAtTime(int frame) {
+    const A_long time = effectTimeOfFrame(frame);
     ScopedCheckout source(inData);
-    const PF_Err err = source.checkout(PARAM_SOURCE_LAYER, frame * inData->time_step,
-                                       inData->time_step, inData->time_scale);
+    const PF_Err err =
+        source.checkout(PARAM_SOURCE_LAYER, time, inData->time_step, inData->time_scale);
     const auto& par = inData->pixel_aspect_ratio;
     pixelAspect = par.den ? static_cast<float>(double(par.num) / double(par.den)) : 1.0f;
     if (!err) {
