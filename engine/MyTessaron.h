@@ -119,11 +119,12 @@ class MyTessaron {
     // the frame; evaluatedFrameCount() reads the lengths of the per-frame settings.
 
     // ---- Source image sampling
-    // reads: sourcePixelFormat; writes: imagePixels, imageWidth, imageHeight, opaquePixels,
-    // opaqueBounds, hasImage, pixelAspect; checks the Source out at the composition frame's
-    // time in the effect's own time (effectLayer, frameDuration)
+    // reads: sourcePixelFormat (updated from each check-out); writes: imagePixels, imageWidth,
+    // imageHeight, opaquePixels, opaqueBounds, hasImage, pixelAspect. Checks the Source out at
+    // the composition frame's time in the effect's own time (effectLayer, frameDuration).
     void getImageDataAtTime(int frame);
     A_long effectTimeOfFrame(int frame) const;
+    int32_t deliveredFormat(const PF_LayerDef& layer) const;
     // The frame's copy of a checked-out layer (appends the frame's hasImage entry).
     void takeImage(const PF_LayerDef& layer);
     // Opaque pixels from first to last (some between may be transparent) on row y.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "AEGP_SuiteHandler.h"
+#include "AE_EffectCBSuites.h"
 #include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
@@ -82,6 +83,7 @@ void MyTessaron::getImageDataAtTime(int frame) {
     const auto& par = inData->pixel_aspect_ratio;
     pixelAspect = par.den ? static_cast<float>(double(par.num) / double(par.den)) : 1.0f;
     if (!err) {
+        sourcePixelFormat = deliveredFormat(source.param().u.ld);
         takeImage(source.param().u.ld);
     } else {
         hostFailures().fellBack("taking the Source image", err, 1);  // a frame without shape
@@ -89,6 +91,33 @@ void MyTessaron::getImageDataAtTime(int frame) {
         std::memset(&nothing, 0, sizeof(nothing));
         takeImage(nothing);
     }
+}
+
+// The format of the pixels a check-out delivered. The one stored before the run was read at
+// the effect's time 0, when the Source may not show (it starts later, the effect layer is
+// shifted): its record then had no pixels to tell the format by. Without pixels, a world
+// suite or an answer, the stored format stays.
+int32_t MyTessaron::deliveredFormat(const PF_LayerDef& layer) const {
+    const SPBasicSuite* basic = inData->pica_basicP;
+    if (!layer.data || !basic) {
+        return sourcePixelFormat;
+    }
+    const void* suite = nullptr;
+    const SPErr acquired = basic->AcquireSuite(kPFWorldSuite, kPFWorldSuiteVersion2, &suite);
+    if (!suite) {
+        hostFailures().fellBack("reading the Source's pixel format", acquired, 1);
+        return sourcePixelFormat;
+    }
+    PF_PixelFormat format = PF_PixelFormat_INVALID;
+    PF_Err err = acquired;  // a suite handed out with an error is still given back, once
+    if (!err) {
+        err = static_cast<const PF_WorldSuite2*>(suite)->PF_GetPixelFormat(&layer, &format);
+    }
+    const SPErr released = basic->ReleaseSuite(kPFWorldSuite, kPFWorldSuiteVersion2);
+    if (err || released) {
+        hostFailures().fellBack("reading the Source's pixel format", err ? err : released, 1);
+    }
+    return err ? sourcePixelFormat : format;
 }
 
 void MyTessaron::takeImage(const PF_LayerDef& layer) {

@@ -282,7 +282,8 @@ void Host::Impl::buildInData() {
     in.appl_id = kApplicationId;
     in.num_params = A_long(defs.size());
     // Times in the effect layer's own time: its start, stretch and direction apply.
-    const Layer own = layer ? *layer : Layer();
+    static const Layer plain;
+    const Layer& own = layer ? *layer : plain;
     in.time_scale = layerTimeScale(own, c);
     in.time_step = layerFrameStep(own, c);
     in.local_time_step = in.time_step;
