@@ -106,6 +106,8 @@ A_Err readCompositionFacts(Run& run) {
     ERR(layers->AEGP_GetLayerObjectType(e.sourceLayer, &type));
     e.sourceLayerType = type;
     ERR(layers->AEGP_GetLayerParentComp(e.sourceLayer, &e.comp));
+    ERR(run.suites.PFInterfaceSuite1()->AEGP_GetEffectLayer(run.in_data->effect_ref,
+                                                            &e.effectLayer));
     ERR(comps->AEGP_GetItemFromComp(e.comp, &item));
     ERR(run.suites.ItemSuite8()->AEGP_GetItemID(item, &e.compItemId));
     ERR(run.suites.ItemSuite8()->AEGP_GetItemDimensions(item, &e.compWidth, &e.compHeight));

@@ -49,6 +49,9 @@ class MyTessaron {
 
     // ---- Composition facts
     AEGP_LayerH sourceLayer = nullptr;
+    // The layer that carries the effect: its own time is the effect's (nullptr: the same as the
+    // composition's).
+    AEGP_LayerH effectLayer = nullptr;
     int32_t sourceLayerIndex = 0;
     int32_t sourceLayerType = 0;
     AEGP_CompH comp = nullptr;
@@ -118,9 +121,13 @@ class MyTessaron {
     // the frame; evaluatedFrameCount() reads the lengths of the per-frame settings.
 
     // ---- Source image sampling
-    // reads: sourcePixelFormat (and what shownSource reads); writes: imagePixels, imageWidth,
-    // imageHeight, opaquePixels, opaqueBounds, hasImage, pixelAspect (and what shownSource writes)
+    // reads: sourcePixelFormat (updated from each check-out; and what shownSource reads); writes:
+    // imagePixels, imageWidth, imageHeight, opaquePixels, opaqueBounds, hasImage, pixelAspect (and
+    // what shownSource writes). Checks the Source out at the composition frame's time in the
+    // effect's own time (effectLayer, frameDuration).
     void getImageDataAtTime(int frame);
+    A_long effectTimeOfFrame(int frame) const;
+    int32_t deliveredFormat(const PF_LayerDef& layer) const;
     // The frame's copy of a checked-out layer (appends the frame's hasImage entry).
     void takeImage(const PF_LayerDef& layer);
     // Opaque pixels from first to last (some between may be transparent) on row y.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "AEGP_SuiteHandler.h"
+#include "AE_EffectCBSuites.h"
 #include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
@@ -57,13 +58,33 @@ void MyTessaron::getPixel(const PF_LayerDef& layer, int x, int y, PF_Pixel& out)
     }
 }
 
+// A composition frame as the effect's time, which is the effect layer's own time: a layer that
+// starts later, is stretched or reversed sees the frame at another time of its own.
+A_long MyTessaron::effectTimeOfFrame(int frame) const {
+    if (!effectLayer) {
+        return frame * inData->time_step;
+    }
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    const A_Time comp = {frame * frameDuration.value, frameDuration.scale};
+    A_Time local = {0, 1};
+    const A_Err err = suites.LayerSuite7()->AEGP_ConvertCompToLayerTime(effectLayer, &comp, &local);
+    if (err || local.scale == 0) {
+        hostFailures().fellBack("converting a frame to the effect's time", err, 1);
+        return frame * inData->time_step;
+    }
+    const double units = double(local.value) * double(inData->time_scale) / double(local.scale);
+    return static_cast<A_long>(std::floor(units + 0.5));
+}
+
 void MyTessaron::getImageDataAtTime(int frame) {
+    const A_long time = effectTimeOfFrame(frame);
     ScopedCheckout source(inData);
-    const PF_Err err = source.checkout(PARAM_SOURCE_LAYER, frame * inData->time_step,
-                                       inData->time_step, inData->time_scale);
+    const PF_Err err =
+        source.checkout(PARAM_SOURCE_LAYER, time, inData->time_step, inData->time_scale);
     const auto& par = inData->pixel_aspect_ratio;
     pixelAspect = par.den ? static_cast<float>(double(par.num) / double(par.den)) : 1.0f;
     if (!err) {
+        sourcePixelFormat = deliveredFormat(source.param().u.ld);
         RedrawnSource redrawn;
         takeImage(shownSource(source.param().u.ld, redrawn));
     } else {
@@ -121,6 +142,33 @@ const PF_LayerDef& MyTessaron::shownSource(const PF_LayerDef& layer, RedrawnSour
     redrawnLeft = redrawn.left;
     redrawnTop = redrawn.top;
     return redrawn.layer;
+}
+
+// The format of the pixels a check-out delivered. The one stored before the run was read at
+// the effect's time 0, when the Source may not show (it starts later, the effect layer is
+// shifted): its record then had no pixels to tell the format by. Without pixels, a world
+// suite or an answer, the stored format stays.
+int32_t MyTessaron::deliveredFormat(const PF_LayerDef& layer) const {
+    const SPBasicSuite* basic = inData->pica_basicP;
+    if (!layer.data || !basic) {
+        return sourcePixelFormat;
+    }
+    const void* suite = nullptr;
+    const SPErr acquired = basic->AcquireSuite(kPFWorldSuite, kPFWorldSuiteVersion2, &suite);
+    if (!suite) {
+        hostFailures().fellBack("reading the Source's pixel format", acquired, 1);
+        return sourcePixelFormat;
+    }
+    PF_PixelFormat format = PF_PixelFormat_INVALID;
+    PF_Err err = acquired;  // a suite handed out with an error is still given back, once
+    if (!err) {
+        err = static_cast<const PF_WorldSuite2*>(suite)->PF_GetPixelFormat(&layer, &format);
+    }
+    const SPErr released = basic->ReleaseSuite(kPFWorldSuite, kPFWorldSuiteVersion2);
+    if (err || released) {
+        hostFailures().fellBack("reading the Source's pixel format", err ? err : released, 1);
+    }
+    return err ? sourcePixelFormat : format;
 }
 
 void MyTessaron::takeImage(const PF_LayerDef& layer) {

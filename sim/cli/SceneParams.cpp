@@ -108,7 +108,7 @@ std::vector<std::pair<double, double>> keysOf(const Reader& in, Host& host, int 
     std::vector<std::pair<double, double>> keys;
     for (size_t i = 0; i < list.size(); ++i) {
         const std::string g = item(f, i);
-        const Json& k = in.object(list[i], g);
+        const Json& k = in.objectOf(list[i], g, {"time", "value"});
         double seconds =
             in.time(in.require(k, g, "time"), member(g, "time"), host.project().comp).seconds();
         if (!keys.empty() && seconds <= keys.back().first)

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "sim/core/HostImpl.h"
+#include "sim/model/LayerTime.h"
 
 namespace sim {
 
@@ -94,7 +95,9 @@ PF_Err checkoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long time, A_long st
             scale == 0) {
             return PF_Err_BAD_CALLBACK_PARAM;
         }
-        const double seconds = double(time) / double(scale);
+        // The effect's time is its layer's own time; the chosen layer shows what it shows at
+        // that composition time, and nothing outside its in and out points.
+        const double seconds = h.effectToCompSeconds(time, scale);
         std::unique_ptr<World> world;
         PF_ParamDef result{};
         if (index == 0 || h.defs[index].param_type == PF_Param_LAYER) {
@@ -102,7 +105,8 @@ PF_Err checkoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long time, A_long st
             Layer* effectLayer = h.effectLayerPtr();
             const int32_t id = index == 0 ? (effectLayer ? effectLayer->id : 0)
                                           : int32_t(h.paramAt(index, seconds));
-            if (Layer* layer = h.layerById(id)) {
+            Layer* layer = h.layerById(id);
+            if (layer && activeAt(*layer, seconds)) {
                 world = h.sourceWorld(*layer, seconds);
                 result = h.defs[index];
                 result.u.ld = world->def;

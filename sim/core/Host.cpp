@@ -9,6 +9,7 @@
 
 #include "AE_EffectPixelFormat.h"
 #include "sim/core/HostImpl.h"
+#include "sim/model/LayerTime.h"
 #include "sim/model/SourceFrame.h"
 
 namespace sim {
@@ -24,14 +25,6 @@ std::function<void(const std::vector<Misuse>&)>& misuseHandler() {
 Host* g_current = nullptr;
 
 constexpr A_long kApplicationId = 0x46585443;  // 'FXTC'
-
-// A time expressed in another time scale, rounded to the nearest unit.
-A_long rescale(const Time& t, A_u_long scale) {
-    if (t.scale == 0) return 0;
-    const int64_t num = int64_t(t.value) * int64_t(scale);
-    const int64_t den = int64_t(t.scale);
-    return A_long(num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den));
-}
 
 A_Fixed toFixed(double v) {
     return A_Fixed(std::floor(v * 65536.0 + 0.5));
@@ -183,6 +176,24 @@ PF_ParamDef Host::Impl::paramAtTime(int index, double seconds) {
     return def;
 }
 
+Time Host::Impl::compTimeOf(int32_t layerId, short timeMode, const A_Time& t) {
+    const Time given{t.value, t.scale};
+    const Layer* layer = timeMode == 0 ? layerById(layerId) : nullptr;
+    return layer ? layerToCompTime(*layer, given) : given;
+}
+
+A_Time Host::Impl::timeIn(int32_t layerId, short timeMode, const Time& comp) {
+    const Layer* layer = timeMode == 0 ? layerById(layerId) : nullptr;
+    const Time t = layer ? compToLayerTime(*layer, comp) : comp;
+    return A_Time{t.value, t.scale};
+}
+
+double Host::Impl::effectToCompSeconds(A_long time, A_u_long scale) {
+    const double seconds = scale ? double(time) / double(scale) : 0.0;
+    const Layer* layer = effectLayerPtr();
+    return layer ? compSeconds(*layer, seconds) : seconds;
+}
+
 namespace {
 
 // Decoded images are kept for the next frame while they are small. A large one (a 30000 x 30000
@@ -209,7 +220,7 @@ const Image* Host::Impl::image(const std::string& path, std::unique_ptr<Image>& 
 // picture, shows its fill colour over its drawn part; cameras and lights have no pixels.
 std::unique_ptr<World> Host::Impl::sourceWorld(const Layer& layer, double seconds, bool drawn) {
     const std::string path = pictureAt(layer, seconds);
-    const SourceFrame frame = sourceFrame(layer, project.comp);
+    const SourceFrame frame = sourceFrameAt(layer, project.comp, seconds);
     // A world described, not drawn, needs the picture only for a size the layer does not give.
     std::unique_ptr<Image> uncached;
     const Image* picture = path.empty() || (!drawn && frame.width > 0 && frame.height > 0)
@@ -270,11 +281,20 @@ void Host::Impl::buildInData() {
     in.version = PF_SpecVersion{apiMajor, apiMinor};
     in.appl_id = kApplicationId;
     in.num_params = A_long(defs.size());
-    in.time_scale = c.frameDuration.scale;
-    in.time_step = c.frameDuration.value;
-    in.local_time_step = c.frameDuration.value;
-    in.current_time = rescale(c.currentTime, c.frameDuration.scale);
-    in.total_time = rescale(c.duration, c.frameDuration.scale);
+    // Times in the effect layer's own time: its start, stretch and direction apply.
+    static const Layer plain;
+    const Layer& own = layer ? *layer : plain;
+    in.time_scale = layerTimeScale(own, c);
+    in.time_step = layerFrameStep(own, c);
+    in.local_time_step = in.time_step;
+    in.current_time = layerTimeValue(own, c, c.currentTime);
+    // The layer's duration in its own time: the part of the composition it shows in.
+    const Time shownFrom = earlier(own.inPoint, Time{}) ? Time{} : own.inPoint;
+    const Time shownTo = earlier(c.duration, own.outPoint) ? c.duration : own.outPoint;
+    const A_long span = earlier(shownFrom, shownTo)
+                            ? layerTimeValue(own, c, shownTo) - layerTimeValue(own, c, shownFrom)
+                            : 0;
+    in.total_time = span < 0 ? -span : span;
     in.field = PF_Field_FRAME;
     const SourceFrame frame = layer ? sourceFrame(*layer, c) : SourceFrame{};
     in.width = frame.width;

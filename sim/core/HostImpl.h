@@ -144,6 +144,12 @@ struct Host::Impl {
     PF_ParamDef paramAtTime(int index, double seconds);
     // The layer's pixels at a time; drawn false gives its size and format without pixels.
     std::unique_ptr<World> sourceWorld(const Layer& layer, double seconds, bool drawn = true);
+    // ---- times: what the plug-in gives in a layer's own time (AEGP_LTimeMode_LayerTime, 0)
+    // or in composition time (1), as composition time, and back
+    Time compTimeOf(int32_t layerId, short timeMode, const A_Time& t);
+    A_Time timeIn(int32_t layerId, short timeMode, const Time& comp);
+    // An effect time (the effect layer's own time) in composition seconds.
+    double effectToCompSeconds(A_long time, A_u_long scale);
     // The decoded picture; a large one is not cached but handed over in `uncached`.
     const Image* image(const std::string& path, std::unique_ptr<Image>& uncached);
 

@@ -22,7 +22,7 @@ PF_Err checkoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long id, const PF_Re
         if (!h.isEffectRef(ref) || !req || !result || !layerParam || scale == 0 || id < 0) {
             return PF_Err_BAD_CALLBACK_PARAM;
         }
-        const double seconds = double(time) / double(scale);
+        const double seconds = h.effectToCompSeconds(time, scale);  // the effect's layer time
         const Layer* own = h.effectLayerPtr();
         const int32_t layerId =
             index == 0 ? (own ? own->id : 0) : int32_t(h.paramAt(index, seconds));

@@ -104,11 +104,23 @@ struct Layer {
     LayerType type = LayerType::Solid;
     bool video = true, locked = false, guide = false, adjustment = false, null = false;
     bool threeD = false, motionBlur = false, videoReallyOn = true, audioOnly = false;
-    int width = 0, height = 0;                        // source item size (0 x 0: no visual source)
-    std::array<double, 4> maskedBounds{0, 0, 0, 0};   // left, top, right, bottom (layer space)
-    std::array<uint8_t, 4> fill{255, 255, 255, 255};  // solid colour RGBA
-    std::string imagePath;                            // footage
+    int width = 0, height = 0;  // source item size (0 x 0: no visual source)
+    // Masked bounds reported at every time when set (not all zero): a project built in code
+    // states them outright; scenes leave them unset and get what the layer draws in its mask.
+    std::array<double, 4> maskedBounds{0, 0, 0, 0};  // left, top, right, bottom (layer space)
+    // A rectangular mask, left, top, right, bottom in layer space: the layer shows only inside.
+    std::optional<std::array<double, 4>> mask;
+    std::array<uint8_t, 4> fill{255, 255, 255, 255};     // solid colour RGBA
+    std::string imagePath;                               // footage
     std::vector<std::pair<double, std::string>> frames;  // (seconds, image path) sequence
+    std::vector<std::pair<int, int>> frameSizes;         // each frame's picture, width x height
+    // Layer time: composition time = startTime + layer time x stretch / 100 (a negative stretch
+    // plays the layer backwards). The layer shows from inPoint up to outPoint (composition time).
+    Time startTime{0, 1};
+    Time inPoint{0, 1};
+    Time outPoint{INT32_MAX, 1};
+    int32_t stretchNum = 1;  // stretch / 100 as an exact ratio
+    int32_t stretchDen = 1;
     std::vector<Time> markers;  // in time order (sortMarkers), as the host's marker stream
     std::vector<EffectInstance> effects;
     Stream anchorPoint, position, scale, rotation, opacity;

@@ -1,6 +1,9 @@
 #include "sim/model/SourceFrame.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "sim/model/LayerTime.h"
 
 namespace sim {
 
@@ -21,13 +24,46 @@ SourceFrame sourceFrame(const Layer& layer, const Comp& comp) {
     return f;
 }
 
-std::string pictureAt(const Layer& layer, double seconds) {
-    if (layer.frames.empty()) return layer.imagePath;
-    const std::string* chosen = &layer.frames.front().second;
-    for (const auto& [time, path] : layer.frames) {
-        if (time <= seconds + 1e-9) chosen = &path;
+namespace {
+
+// The frame of the list shown at a composition time (0 before any has started).
+size_t frameIndexAt(const Layer& layer, double compSeconds) {
+    const double seconds = layerSeconds(layer, compSeconds);
+    size_t chosen = 0;
+    for (size_t i = 0; i < layer.frames.size(); ++i) {
+        if (layer.frames[i].first <= seconds + 1e-9) chosen = i;
     }
-    return *chosen;
+    return chosen;
+}
+
+}  // namespace
+
+SourceFrame sourceFrameAt(const Layer& layer, const Comp& comp, double compSeconds) {
+    SourceFrame f = sourceFrame(layer, comp);
+    if (layer.type != LayerType::Footage || layer.frameSizes.size() != layer.frames.size() ||
+        layer.frames.empty())
+        return f;
+    const auto [w, h] = layer.frameSizes[frameIndexAt(layer, compSeconds)];
+    f.width = w;
+    f.height = h;
+    f.content = {0.0, 0.0, double(w), double(h)};
+    return f;
+}
+
+std::array<double, 4> maskedBoundsAt(const Layer& layer, const Comp& comp, double compSeconds) {
+    std::array<double, 4> b = sourceFrameAt(layer, comp, compSeconds).content;
+    if (!layer.mask) return b;
+    const auto& m = *layer.mask;
+    b = {std::max(b[0], m[0]), std::max(b[1], m[1]), std::min(b[2], m[2]), std::min(b[3], m[3])};
+    // Nothing left shows as an empty rectangle where the mask starts.
+    if (b[2] < b[0]) b[2] = b[0];
+    if (b[3] < b[1]) b[3] = b[1];
+    return b;
+}
+
+std::string pictureAt(const Layer& layer, double compSeconds) {
+    if (layer.frames.empty()) return layer.imagePath;
+    return layer.frames[frameIndexAt(layer, compSeconds)].second;
 }
 
 std::string resolvePath(const Project& project, const std::string& path) {

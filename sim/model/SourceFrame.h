@@ -18,10 +18,16 @@ struct SourceFrame {
 };
 
 SourceFrame sourceFrame(const Layer& layer, const Comp& comp);
+// The same at a composition time: footage frames of their own sizes give the size of the frame
+// shown then (the item's size, sourceFrame's, is that of the first frame).
+SourceFrame sourceFrameAt(const Layer& layer, const Comp& comp, double compSeconds);
+// What the layer shows of its source at a composition time: the drawn part within its mask.
+std::array<double, 4> maskedBoundsAt(const Layer& layer, const Comp& comp, double compSeconds);
 
-// The picture a footage layer shows at a time: the last frame of its list that has started
-// (the first before any has), else its image; empty when it has none.
-std::string pictureAt(const Layer& layer, double seconds);
+// The picture a footage layer shows at a composition time: the last frame of its list that has
+// started in the layer's own time (the first before any has), else its image; empty when it has
+// none.
+std::string pictureAt(const Layer& layer, double compSeconds);
 
 // A scene's image path, relative to the project's folder unless absolute.
 std::string resolvePath(const Project& project, const std::string& path);

@@ -2,6 +2,7 @@
 
 #include "sim/model/ImageFile.h"
 #include "sim/model/OutputFile.h"
+#include "sim/model/LayerTime.h"
 #include "sim/model/SourceFrame.h"
 #include "sim/picture/PngOut.h"
 
@@ -113,16 +114,18 @@ void applyLayerTransform(cairo_t* cr, const Comp& comp, const Layer& layer, doub
 
 void drawLayer(cairo_t* cr, const Project& project, const Layer& layer, double seconds,
                double alpha, ImageCache& cache) {
-    if (alpha <= 0.0) return;
+    // Outside its in and out points a layer shows nothing; inside, its drawn part within its mask.
+    if (alpha <= 0.0 || !activeAt(layer, seconds)) return;
     cairo_save(cr);
     applyLayerTransform(cr, project.comp, layer, seconds);
-    const auto c = sourceFrame(layer, project.comp).content;
+    const SourceFrame frame = sourceFrameAt(layer, project.comp, seconds);
+    const auto c = maskedBoundsAt(layer, project.comp, seconds);
     cairo_rectangle(cr, c[0], c[1], c[2] - c[0], c[3] - c[1]);
     cairo_clip(cr);
     if (cairo_surface_t* pixels = sourcePixels(project, layer, seconds, cache)) {
         // Footage of another size than the layer's is stretched to the layer's size.
-        const double sx = double(layer.width) / cairo_image_surface_get_width(pixels);
-        const double sy = double(layer.height) / cairo_image_surface_get_height(pixels);
+        const double sx = double(frame.width) / cairo_image_surface_get_width(pixels);
+        const double sy = double(frame.height) / cairo_image_surface_get_height(pixels);
         cairo_scale(cr, sx, sy);
         cairo_set_source_surface(cr, pixels, 0, 0);
         // Edge pixels repeat outwards, so a stretched image keeps hard edges at the clip.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "sim/model/LayerTime.h"
 #include "sim/model/SourceFrame.h"
 
 namespace sim {
@@ -96,7 +97,7 @@ double overlapOnNormalsOf(const Quad& a, const Quad& b) {
 }
 
 bool visible(const Layer& layer, double seconds) {
-    return layer.video && layer.opacity.valueAt(seconds)[0] > 0.0;
+    return layer.video && activeAt(layer, seconds) && layer.opacity.valueAt(seconds)[0] > 0.0;
 }
 
 // Samples the composition over the Source's footprint on a grid of at most about kSamples
@@ -106,9 +107,11 @@ class ShapeGrid {
     static constexpr double kSamples = 250000.0;
 
     ShapeGrid(const Comp& comp, const ShapeSource& source, double seconds) : source_(source) {
-        frame_ = sourceFrame(*source.layer, comp);
+        frame_ = sourceFrameAt(*source.layer, comp, seconds);
         const Affine toComp = affineOf(comp, *source.layer, seconds);
-        if (!invert(toComp, toLayer_)) return;
+        // Outside its in and out points the Source shows no shape.
+        shows_ = activeAt(*source.layer, seconds) && invert(toComp, toLayer_);
+        if (!shows_) return;
         const auto& c = frame_.content;
         const Box b = boxOf({toComp.apply(c[0], c[1]), toComp.apply(c[2], c[1]),
                              toComp.apply(c[2], c[3]), toComp.apply(c[0], c[3])});
@@ -130,6 +133,7 @@ class ShapeGrid {
 
     // The Source's opacity at a composition point.
     int alphaAt(double cx, double cy) const {
+        if (!shows_) return 0;
         const Point p = toLayer_.apply(cx, cy);
         return sourceAlphaAt(*source_.layer, frame_, source_.picture, p[0], p[1]);
     }
@@ -164,6 +168,7 @@ class ShapeGrid {
     const ShapeSource& source_;
     SourceFrame frame_;
     Affine toLayer_{};
+    bool shows_ = false;
     double left_ = 0.0, top_ = 0.0, step_ = 1.0;
     int columns_ = 0, rows_ = 0;
     std::vector<bool> onShape_, covered_;
@@ -227,7 +232,7 @@ double offShare(const Quad& q, const std::function<bool(double, double)>& onShap
 }
 
 Quad visibleQuad(const Layer& layer, const Comp& comp, double seconds) {
-    const auto c = sourceFrame(layer, comp).content;
+    const auto c = maskedBoundsAt(layer, comp, seconds);
     const Affine m = affineOf(comp, layer, seconds);
     return {m.apply(c[0], c[1]), m.apply(c[2], c[1]), m.apply(c[2], c[3]), m.apply(c[0], c[3])};
 }

@@ -115,7 +115,9 @@ void readCompTimes(const Reader& in, const Json& c, const std::string& f, Comp& 
 }
 
 Comp readComp(const Reader& in, const Json& doc) {
-    const Json& c = in.object(in.require(doc, "", "comp"), "comp");
+    const Json& c = in.objectOf(in.require(doc, "", "comp"), "comp",
+                                {"width", "height", "frameRate", "duration", "time", "workArea",
+                                 "pixelAspect", "resolution", "bitDepth", "name"});
     Comp comp;
     readCompFormat(in, c, "comp", comp);
     readCompTimes(in, c, "comp", comp);
@@ -202,25 +204,24 @@ std::array<uint8_t, 4> colourOf(const LayerContext& cx, const Json& value) {
     return rgba;
 }
 
-// The frames list; returns the size of its images, which must agree.
+// The frames list; returns the size of its first image (the footage item's size).
 std::pair<int, int> readFrames(const LayerContext& cx, const Json& value, Layer& layer) {
     const std::string field = member(cx.field, "frames");
     if (cx.in.array(value, field).empty()) cx.in.fail(field, "the list is empty");
     std::pair<int, int> size{0, 0};
     for (size_t i = 0; i < value.size(); ++i) {
         const std::string f = item(field, i);
-        const Json& entry = cx.in.object(value[i], f);
+        const Json& entry = cx.in.objectOf(value[i], f, {"time", "image"});
         // Checked against the time scale like every other time; kept as written.
         const Json& time = cx.in.require(entry, f, "time");
         cx.in.time(time, member(f, "time"), cx.comp);
         const double t = time.get<double>();
         const std::string& path =
             cx.in.string(cx.in.require(entry, f, "image"), member(f, "image"));
-        auto s = imageSize(cx, path, member(f, "image"));
-        if (i > 0 && s != size)
-            cx.in.fail(member(f, "image"), "differs in size from the first image");
-        size = s;
+        const auto s = imageSize(cx, path, member(f, "image"));
+        if (i == 0) size = s;  // the footage item's size; later frames may differ
         layer.frames.emplace_back(t, path);
+        layer.frameSizes.push_back(s);
     }
     return size;
 }
@@ -261,7 +262,6 @@ void readSize(const LayerContext& cx, const Json& l, Layer& layer, std::pair<int
     if (!visual) size = {0, 0};
     layer.width = size.first;
     layer.height = size.second;
-    layer.maskedBounds = sourceFrame(layer, cx.comp).content;
 }
 
 // ------------------------------------------------------------------ transform and keys
@@ -317,7 +317,7 @@ std::vector<Ease> easeList(const LayerContext& cx, const Stream& s, const Json& 
     std::vector<Ease> eases;
     for (size_t i = 0; i < value.size(); ++i) {
         const std::string e = item(f, i);
-        const Json& o = cx.in.object(value[i], e);
+        const Json& o = cx.in.objectOf(value[i], e, {"speed", "influence"});
         eases.push_back(
             {cx.in.number(cx.in.require(o, e, "speed"), member(e, "speed")),
              cx.in.numberIn(cx.in.require(o, e, "influence"), member(e, "influence"), 0.1, 100)});
@@ -334,14 +334,14 @@ void readKeyDetails(const LayerContext& cx, const Stream& s, const Json& k, cons
         key.edit().outTangent = cx.in.vector(*v, member(f, "outTangent"), 0);
     if (const Json* v = cx.in.find(k, "interpolation")) {
         const std::string g = member(f, "interpolation");
-        key.edit().inInterp =
-            interpNamed(cx, cx.in.require(cx.in.object(*v, g), g, "in"), member(g, "in"));
+        key.edit().inInterp = interpNamed(
+            cx, cx.in.require(cx.in.objectOf(*v, g, {"in", "out"}), g, "in"), member(g, "in"));
         key.edit().outInterp = interpNamed(cx, cx.in.require(*v, g, "out"), member(g, "out"));
     }
     if (const Json* v = cx.in.find(k, "ease")) {
         const std::string g = member(f, "ease");
-        key.edit().inEase =
-            easeList(cx, s, cx.in.require(cx.in.object(*v, g), g, "in"), member(g, "in"));
+        key.edit().inEase = easeList(
+            cx, s, cx.in.require(cx.in.objectOf(*v, g, {"in", "out"}), g, "in"), member(g, "in"));
         key.edit().outEase = easeList(cx, s, cx.in.require(*v, g, "out"), member(g, "out"));
     }
 }
@@ -360,6 +360,8 @@ double resultKeySeconds(const LayerContext& cx, const Json& t, const std::string
 // A property as result.json writes it: {"timeScale", "styles", "keys"}, each key
 // [time, value, style] or [time, value, style, inTangent, outTangent].
 void readResultKeys(const LayerContext& cx, Stream& s, const Json& property, const std::string& f) {
+    // "value" is what result.json writes beside the keys; the keys decide.
+    cx.in.objectOf(property, f, {"value", "timeScale", "styles", "keys"});
     const std::string keysField = member(f, "keys");
     const Json& keys = cx.in.array(cx.in.require(property, f, "keys"), keysField);
     if (keys.empty()) return;
@@ -385,7 +387,9 @@ void readResultKeys(const LayerContext& cx, Stream& s, const Json& property, con
         const size_t index = size_t(s.addKey(t, v));
         Key& key = s.keys[index];
         const std::string styleField = item(member(f, "styles"), size_t(style));
-        readKeyDetails(cx, s, cx.in.object(styles.at(size_t(style)), styleField), styleField, key);
+        readKeyDetails(
+            cx, s, cx.in.objectOf(styles.at(size_t(style)), styleField, {"interpolation", "ease"}),
+            styleField, key);
         if (k.size() == 5) {
             key.edit().inTangent = cx.in.vector(k[3], item(g, 3), 0);
             key.edit().outTangent = cx.in.vector(k[4], item(g, 4), 0);
@@ -398,7 +402,8 @@ void readStreamKeys(const LayerContext& cx, Stream& s, const Json& keys, const s
     if (keys.is_object()) return readResultKeys(cx, s, keys, f);
     for (size_t i = 0; i < cx.in.array(keys, f).size(); ++i) {
         const std::string g = item(f, i);
-        const Json& k = cx.in.object(keys[i], g);
+        const Json& k = cx.in.objectOf(
+            keys[i], g, {"time", "value", "inTangent", "outTangent", "interpolation", "ease"});
         Time t = cx.in.time(cx.in.require(k, g, "time"), member(g, "time"), cx.comp);
         if (s.keyIndexAt(t) >= 0) cx.in.fail(member(g, "time"), "a second key on the same frame");
         Vec3 v = streamValue(cx, s, cx.in.require(k, g, "value"), member(g, "value"));
@@ -451,6 +456,47 @@ void readSwitches(const LayerContext& cx, const Json& l, Layer& layer) {
     layer.videoReallyOn = layer.video;
 }
 
+// Start time, stretch, in and out points, all on frames of the composition.
+void readLayerTimes(const LayerContext& cx, const Json& l, Layer& layer) {
+    const Reader& in = cx.in;
+    if (const Json* v = in.find(l, "startTime"))
+        layer.startTime = in.time(*v, member(cx.field, "startTime"), cx.comp);
+    else
+        layer.startTime = Time{0, cx.comp.frameDuration.scale};
+    double stretch = 100;
+    if (const Json* v = in.find(l, "stretch")) {
+        const std::string f = member(cx.field, "stretch");
+        stretch = in.numberIn(*v, f, -10000, 10000);
+        if (std::fabs(stretch) < 1) in.fail(f, "expected a percentage from 1 to 10000 either way");
+    }
+    const auto [num, den] = ratioOf(stretch / 100.0, 1000);
+    layer.stretchNum = int32_t(num);
+    layer.stretchDen = int32_t(den);
+    // A layer playing forwards starts showing at its start, a reversed one at the beginning.
+    layer.inPoint = stretch > 0 ? layer.startTime : Time{0, cx.comp.frameDuration.scale};
+    layer.outPoint = cx.comp.duration;
+    if (const Json* v = in.find(l, "inPoint"))
+        layer.inPoint = in.time(*v, member(cx.field, "inPoint"), cx.comp);
+    if (const Json* v = in.find(l, "outPoint"))
+        layer.outPoint = in.time(*v, member(cx.field, "outPoint"), cx.comp);
+    if (!earlier(layer.inPoint, layer.outPoint))
+        in.fail(member(cx.field, in.find(l, "outPoint") ? "outPoint" : "inPoint"),
+                "the layer ends before it starts (in point " +
+                    scene::shortNumber(layer.inPoint.seconds()) + " s, out point " +
+                    scene::shortNumber(layer.outPoint.seconds()) + " s)");
+}
+
+void readMask(const LayerContext& cx, const Json& l, Layer& layer) {
+    const Json* v = cx.in.find(l, "mask");
+    if (!v) return;
+    const std::string f = member(cx.field, "mask");
+    if (!v->is_array() || v->size() != 4) cx.in.fail(f, "expected [left, top, right, bottom]");
+    std::array<double, 4> m{};
+    for (size_t i = 0; i < 4; ++i) m[i] = cx.in.number((*v)[i], item(f, i));
+    if (!(m[2] > m[0] && m[3] > m[1])) cx.in.fail(f, "expected right > left and bottom > top");
+    layer.mask = m;
+}
+
 // ------------------------------------------------------------------ effect parameters
 
 void readParams(const Reader& in, const Json& params, const std::string& field,
@@ -465,7 +511,7 @@ void readEffects(const LayerContext& cx, const Json& l, Layer& layer, Scene& sce
     const std::string field = member(cx.field, "effects");
     for (size_t i = 0; i < cx.in.array(*effects, field).size(); ++i) {
         const std::string f = item(field, i);
-        const Json& e = cx.in.object((*effects)[i], f);
+        const Json& e = cx.in.objectOf((*effects)[i], f, {"name", "params"});
         const std::string& name = cx.in.string(cx.in.require(e, f, "name"), member(f, "name"));
         if (name != kEffectName)
             cx.in.fail(member(f, "name"), "unknown effect \"" + excerpt(name) + "\" (expected \"" +
@@ -481,7 +527,10 @@ void readEffects(const LayerContext& cx, const Json& l, Layer& layer, Scene& sce
 }
 
 Layer readLayer(const LayerContext& cx, const Json& l, Scene& scene, int index) {
-    cx.in.object(l, cx.field);
+    cx.in.objectOf(
+        l, cx.field,
+        {"name", "type", "size", "image", "fill", "frames", "transform", "keys", "markers",
+         "switches", "effects", "startTime", "inPoint", "outPoint", "stretch", "mask", "parent"});
     Layer layer;
     layer.id = index + 1;
     layer.name = "Layer " + std::to_string(index + 1);
@@ -493,6 +542,8 @@ Layer readLayer(const LayerContext& cx, const Json& l, Scene& scene, int index) 
     readKeys(cx, l, layer);
     readMarkers(cx, l, layer);
     readSwitches(cx, l, layer);
+    readLayerTimes(cx, l, layer);
+    readMask(cx, l, layer);
     if (layer.type == LayerType::Null) layer.null = true;
     readEffects(cx, l, layer, scene, index);
     return layer;
@@ -588,7 +639,7 @@ void readMissingSuites(const Reader& in, const Json& host, Scene& scene) {
 void readHost(const Reader& in, const Json& doc, Scene& scene) {
     const Json* host = in.find(doc, "host");
     if (!host) return;
-    readMissingSuites(in, in.object(*host, "host"), scene);
+    readMissingSuites(in, in.objectOf(*host, "host", {"apiVersion", "missingSuites"}), scene);
     const Json* v = in.find(*host, "apiVersion");
     if (!v) return;
     const std::string f = "host.apiVersion";
@@ -601,7 +652,7 @@ void readHost(const Reader& in, const Json& doc, Scene& scene) {
 
 Scene parseScene(const Json& doc, const std::string& file, const std::string& baseDir) {
     Reader in(file);
-    in.object(doc, "(top level)");
+    in.objectOf(doc, "", {"comp", "host", "layers", "actions"});
     Scene scene;
     scene.file = file;
     scene.effectLayer = -1;

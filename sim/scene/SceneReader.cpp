@@ -55,6 +55,20 @@ const Json& Reader::object(const Json& value, const std::string& field) const {
     return value;
 }
 
+const Json& Reader::objectOf(const Json& value, const std::string& field,
+                             std::initializer_list<const char*> known) const {
+    object(value, field);
+    for (const auto& entry : value.items()) {
+        bool listed = false;
+        for (const char* name : known) listed = listed || entry.key() == name;
+        if (listed) continue;
+        std::string names;
+        for (const char* name : known) names += std::string(names.empty() ? "" : ", ") + name;
+        fail(member(field, entry.key()), "unknown field (expected " + names + ")");
+    }
+    return value;
+}
+
 const Json& Reader::array(const Json& value, const std::string& field) const {
     if (!value.is_array()) expected(value, field, "a list");
     return value;

@@ -1,5 +1,6 @@
 #pragma once
 // Checked reading of scene JSON: every failure is one line naming the file and the field.
+#include <initializer_list>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -35,6 +36,9 @@ class Reader {
                         const std::string& key) const;
 
     const Json& object(const Json& value, const std::string& field) const;
+    // An object whose every member is one of `known`; any other fails naming it.
+    const Json& objectOf(const Json& value, const std::string& field,
+                         std::initializer_list<const char*> known) const;
     const Json& array(const Json& value, const std::string& field) const;
     double number(const Json& value, const std::string& field) const;  // finite
     double numberIn(const Json& value, const std::string& field, double lo, double hi) const;

@@ -6,6 +6,7 @@
 #include "AE_GeneralPlug.h"
 #include "sim/suites/AegpSuites.h"
 #include "sim/script/Script.h"
+#include "sim/model/LayerTime.h"
 #include "sim/model/SourceFrame.h"
 
 namespace sim {
@@ -204,7 +205,10 @@ A_Err getNewEffectForEffect(AEGP_PluginID, PF_ProgPtr ref, AEGP_EffectRefH* effe
 A_Err convertEffectToCompTime(PF_ProgPtr ref, A_long time, A_u_long scale, A_Time* comp) {
     return serve("AEGP_ConvertEffectToCompTime", [&](Impl& h) -> A_Err {
         if (!h.isEffectRef(ref) || !comp || scale == 0) return A_Err_PARAMETER;
-        *comp = A_Time{time, scale};
+        // The effect's time is its layer's own time.
+        const Layer* own = h.effectLayerPtr();
+        *comp =
+            own ? h.timeIn(0, 1, layerToCompTime(*own, Time{time, scale})) : A_Time{time, scale};
         return A_Err_NONE;
     });
 }

@@ -68,15 +68,15 @@ A_Err getStreamNumKFs(AEGP_StreamRefH stream, A_long* count) {
     });
 }
 
-A_Err getKeyframeTime(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, AEGP_LTimeMode,
+A_Err getKeyframeTime(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, AEGP_LTimeMode mode,
                       A_Time* time) {
     if (!time) return serve("AEGP_GetKeyframeTime", [](Impl&) { return A_Err(A_Err_PARAMETER); });
     return onKey(
-        "AEGP_GetKeyframeTime", stream, index, [&](Impl&, const StreamRef&, KeyAccess& keys) {
+        "AEGP_GetKeyframeTime", stream, index, [&](Impl& h, const StreamRef& ref, KeyAccess& keys) {
             const Time t = keys.stream    ? keys.stream->keys[index].time
                            : keys.markers ? (*keys.markers)[index]
                                           : Time::fromSeconds(keys.param->keys[index].first);
-            *time = toATime(t);
+            *time = h.timeIn(ref.layerId, mode, t);
             return A_Err_NONE;
         });
 }
@@ -110,13 +110,14 @@ A_Err deleteKeyframe(AEGP_StreamRefH stream, AEGP_KeyframeIndex index) {
                  });
 }
 
-A_Err insertKeyframe(AEGP_StreamRefH stream, AEGP_LTimeMode, const A_Time* time,
+A_Err insertKeyframe(AEGP_StreamRefH stream, AEGP_LTimeMode mode, const A_Time* time,
                      AEGP_KeyframeIndex* index) {
     return onStream("AEGP_InsertKeyframe", stream, time && index ? index : nullptr,
                     [&](Impl& h, const StreamRef& ref) -> A_Err {
                         Stream* s = h.layerStream(ref);
                         if (!s) return A_Err_PARAMETER;
-                        const Time t{time->value, time->scale};
+                        if (time->scale == 0) return A_Err_PARAMETER;
+                        const Time t = h.compTimeOf(ref.layerId, mode, *time);
                         *index = s->addKey(t, s->valueAt(t.seconds()));
                         return A_Err_NONE;
                     });
@@ -292,13 +293,13 @@ A_Err startAddKeyframes(AEGP_StreamRefH stream, AEGP_AddKeyframesInfoH* batch) {
 
 // Adds a key to the batch at a time and returns its index among all keys in time order; a key
 // at an existing key's time takes that key's place.
-A_Err addKeyframes(AEGP_AddKeyframesInfoH batchH, AEGP_LTimeMode, const A_Time* time,
+A_Err addKeyframes(AEGP_AddKeyframesInfoH batchH, AEGP_LTimeMode mode, const A_Time* time,
                    A_long* index) {
     return serve("AEGP_AddKeyframes", [&](Impl& h) -> A_Err {
         Batch* b = h.batches.find(batchH);
         Stream* s = b ? h.layerStream(b->target) : nullptr;
         if (!s || !time || !index || time->scale == 0) return A_Err_PARAMETER;
-        const Time t{time->value, time->scale};
+        const Time t = h.compTimeOf(b->target.layerId, mode, *time);
         const auto pos =
             std::lower_bound(b->keys.begin(), b->keys.end(), t,
                              [](const Key& k, const Time& x) { return earlier(k.time, x); });

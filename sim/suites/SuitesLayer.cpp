@@ -1,8 +1,12 @@
 // The layer suite: a layer's facts, switches, bounds, transform and times.
 #include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+#include <utility>
 
 #include "AE_GeneralPlug.h"
 #include "sim/suites/AegpSuites.h"
+#include "sim/model/LayerTime.h"
 #include "sim/model/SourceFrame.h"
 
 namespace sim {
@@ -100,13 +104,14 @@ A_Err isLayerVideoReallyOn(AEGP_LayerH layerH, A_Boolean* on) {
                    [&](Impl&, Layer& l) { *on = l.video && l.videoReallyOn && !l.audioOnly; });
 }
 
-// Layer bounds; a layer without masked bounds of its own reports what it draws.
-A_Err getLayerMaskedBounds(AEGP_LayerH layerH, AEGP_LTimeMode, const A_Time* time,
+// What the layer draws at the time (footage frames have sizes of their own) within its mask.
+A_Err getLayerMaskedBounds(AEGP_LayerH layerH, AEGP_LTimeMode mode, const A_Time* time,
                            A_FloatRect* bounds) {
     return onLayer("AEGP_GetLayerMaskedBounds", layerH, time ? bounds : nullptr,
                    [&](Impl& h, Layer& l) {
+                       const double at = h.compTimeOf(l.id, mode, *time).seconds();
                        const bool unset = l.maskedBounds == std::array<double, 4>{0, 0, 0, 0};
-                       const auto b = unset ? sourceFrame(l, h.comp()).content : l.maskedBounds;
+                       const auto b = unset ? maskedBoundsAt(l, h.comp(), at) : l.maskedBounds;
                        *bounds = A_FloatRect{b[0], b[1], b[2], b[3]};
                    });
 }
@@ -156,25 +161,50 @@ A_Err getLayerFromLayerID(AEGP_CompH comp, AEGP_LayerIDVal id, AEGP_LayerH* laye
     });
 }
 
-// Layers start at composition time 0 and last as long as the composition.
-A_Err getLayerCurrentTime(AEGP_LayerH layerH, AEGP_LTimeMode, A_Time* time) {
+A_Err getLayerCurrentTime(AEGP_LayerH layerH, AEGP_LTimeMode mode, A_Time* time) {
     return onLayer("AEGP_GetLayerCurrentTime", layerH, time,
-                   [&](Impl& h, Layer&) { *time = toATime(h.comp().currentTime); });
+                   [&](Impl& h, Layer& l) { *time = h.timeIn(l.id, mode, h.comp().currentTime); });
 }
 
-A_Err getLayerInPoint(AEGP_LayerH layerH, AEGP_LTimeMode, A_Time* time) {
-    return onLayer("AEGP_GetLayerInPoint", layerH, time, [&](Impl& h, Layer&) {
-        *time = A_Time{0, h.comp().duration.scale};
+// The layer's in point, its out point no later than the composition's end.
+std::pair<Time, Time> shownSpan(Impl& h, const Layer& l) {
+    const Time out = earlier(h.comp().duration, l.outPoint) ? h.comp().duration : l.outPoint;
+    return {l.inPoint, earlier(out, l.inPoint) ? l.inPoint : out};
+}
+
+// In layer time the in point is the earlier end of the span (a reversed layer's is its out).
+A_Err getLayerInPoint(AEGP_LayerH layerH, AEGP_LTimeMode mode, A_Time* time) {
+    return onLayer("AEGP_GetLayerInPoint", layerH, time, [&](Impl& h, Layer& l) {
+        const auto [in, out] = shownSpan(h, l);
+        const A_Time a = h.timeIn(l.id, mode, in), b = h.timeIn(l.id, mode, out);
+        *time = earlier(Time{b.value, b.scale}, Time{a.value, a.scale}) ? b : a;
     });
 }
 
-A_Err getLayerDuration(AEGP_LayerH layerH, AEGP_LTimeMode, A_Time* time) {
-    return onLayer("AEGP_GetLayerDuration", layerH, time,
-                   [&](Impl& h, Layer&) { *time = toATime(h.comp().duration); });
+A_Err getLayerDuration(AEGP_LayerH layerH, AEGP_LTimeMode mode, A_Time* time) {
+    return onLayer("AEGP_GetLayerDuration", layerH, time, [&](Impl& h, Layer& l) {
+        const auto [in, out] = shownSpan(h, l);
+        const A_Time a = h.timeIn(l.id, mode, in), b = h.timeIn(l.id, mode, out);
+        const int64_t d = int64_t(b.value) * a.scale - int64_t(a.value) * b.scale;
+        // |d| / (a.scale x b.scale) seconds, on a's scale
+        *time = A_Time{A_long((std::llabs(d) + b.scale / 2) / b.scale), a.scale};
+    });
 }
 
-A_Err sameTime(const char* op, AEGP_LayerH layerH, const A_Time* in, A_Time* out) {
-    return onLayer(op, layerH, in ? out : nullptr, [&](Impl&, Layer&) { *out = *in; });
+A_Err convertCompToLayerTime(AEGP_LayerH layerH, const A_Time* in, A_Time* out) {
+    return onLayer("AEGP_ConvertCompToLayerTime", layerH, in ? out : nullptr,
+                   [&](Impl& h, Layer& l) {
+                       if (in->scale == 0) throw std::invalid_argument("no time scale");
+                       *out = h.timeIn(l.id, AEGP_LTimeMode_LayerTime, Time{in->value, in->scale});
+                   });
+}
+
+A_Err convertLayerToCompTime(AEGP_LayerH layerH, const A_Time* in, A_Time* out) {
+    return onLayer("AEGP_ConvertLayerToCompTime", layerH, in ? out : nullptr,
+                   [&](Impl& h, Layer& l) {
+                       if (in->scale == 0) throw std::invalid_argument("no time scale");
+                       *out = toATime(h.compTimeOf(l.id, AEGP_LTimeMode_LayerTime, *in));
+                   });
 }
 
 }  // namespace
@@ -203,12 +233,8 @@ const AEGP_LayerSuite7* layerSuite() {
         s.AEGP_GetLayerObjectType = &getLayerObjectType;
         s.AEGP_IsLayer3D = &isLayer3D;
         s.AEGP_IsLayer2D = &isLayer2D;
-        s.AEGP_ConvertCompToLayerTime = [](AEGP_LayerH l, const A_Time* in, A_Time* out) {
-            return sameTime("AEGP_ConvertCompToLayerTime", l, in, out);
-        };
-        s.AEGP_ConvertLayerToCompTime = [](AEGP_LayerH l, const A_Time* in, A_Time* out) {
-            return sameTime("AEGP_ConvertLayerToCompTime", l, in, out);
-        };
+        s.AEGP_ConvertCompToLayerTime = &convertCompToLayerTime;
+        s.AEGP_ConvertLayerToCompTime = &convertLayerToCompTime;
         s.AEGP_GetLayerID = &getLayerID;
         s.AEGP_GetLayerToWorldXform = &getLayerToWorldXform;
         s.AEGP_GetLayerFromLayerID = &getLayerFromLayerID;

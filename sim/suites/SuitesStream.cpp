@@ -109,13 +109,13 @@ A_Err getStreamProperties(AEGP_StreamRefH stream, AEGP_StreamFlags* flags, A_FpL
 }
 
 // A value is known by the address it was written to (the old value type's, for version 7).
-A_Err newStreamValue(AEGP_StreamRefH stream, const A_Time* time, AEGP_StreamValue2* value,
-                     const void* id) {
+A_Err newStreamValue(AEGP_StreamRefH stream, AEGP_LTimeMode mode, const A_Time* time,
+                     AEGP_StreamValue2* value, const void* id) {
     return onStream("AEGP_GetNewStreamValue", stream, time && value ? value : nullptr,
                     [&](Impl& h, const StreamRef& ref) -> A_Err {
                         AEGP_StreamValue2 v{stream, {}};
-                        if (const A_Err err = readValue(h, ref, secondsOf(*time), v.val))
-                            return err;
+                        const Time at = h.compTimeOf(ref.layerId, mode, *time);
+                        if (const A_Err err = readValue(h, ref, at.seconds(), v.val)) return err;
                         *value = v;
                         h.accounting.acquire("value", id);
                         return A_Err_NONE;
@@ -130,9 +130,9 @@ A_Err disposeValue(AEGP_StreamValue2* value, const void* id) {
     });
 }
 
-A_Err getNewStreamValue(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode, const A_Time* time,
-                        A_Boolean, AEGP_StreamValue2* value) {
-    return newStreamValue(stream, time, value, value);
+A_Err getNewStreamValue(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode mode,
+                        const A_Time* time, A_Boolean, AEGP_StreamValue2* value) {
+    return newStreamValue(stream, mode, time, value, value);
 }
 
 A_Err disposeStreamValue(AEGP_StreamValue2* value) {
@@ -154,7 +154,7 @@ A_Err setStreamValue(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_StreamValue2* v
     });
 }
 
-A_Err getLayerStreamValue(AEGP_LayerH layerH, AEGP_LayerStream which, AEGP_LTimeMode,
+A_Err getLayerStreamValue(AEGP_LayerH layerH, AEGP_LayerStream which, AEGP_LTimeMode mode,
                           const A_Time* time, A_Boolean, AEGP_StreamVal2* value,
                           AEGP_StreamType* type0) {
     return serve("AEGP_GetLayerStreamValue", [&](Impl& h) -> A_Err {
@@ -162,7 +162,7 @@ A_Err getLayerStreamValue(AEGP_LayerH layerH, AEGP_LayerStream which, AEGP_LTime
         Stream* s = layer ? layer->stream(which) : nullptr;
         if (!s || !time || !value) return A_Err_PARAMETER;
         *value = AEGP_StreamVal2{};
-        putVec(*value, s->valueAt(secondsOf(*time)), s->dims);
+        putVec(*value, s->valueAt(h.compTimeOf(layer->id, mode, *time).seconds()), s->dims);
         if (type0) *type0 = typeOf(h, StreamRef{StreamRef::LayerProperty, layer->id, which, 0});
         return A_Err_NONE;
     });
@@ -177,10 +177,10 @@ A_Err getExpressionState(AEGP_PluginID, AEGP_StreamRefH stream, A_Boolean* enabl
 
 // ---- the old value types of version 7: same layout, marker as a record handle
 
-A_Err getNewStreamValueOld(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode,
+A_Err getNewStreamValueOld(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_LTimeMode mode,
                            const A_Time* time, A_Boolean, AEGP_StreamValue* value) {
     AEGP_StreamValue2 v{};
-    const A_Err err = newStreamValue(stream, time, value ? &v : nullptr, value);
+    const A_Err err = newStreamValue(stream, mode, time, value ? &v : nullptr, value);
     if (value && v.streamH)
         std::memcpy(value, &v, sizeof v);  // also a value handed out with an error
     return err;

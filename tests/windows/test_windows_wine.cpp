@@ -1,8 +1,9 @@
 // The Windows host's core under Wine loads the very .aex a user installs and must answer as the
 // Linux host does with the .so: result.json equal for the bundled examples, for scenes covering
 // every Position, Scale, Rotation, Opacity and Frames to Render mode, for transformed Sources
-// (tests/scenes/source_transforms.json), for a host the plug-in declines (API 13.0), for hosts
-// without a suite the plug-in needs, and for collage layers with parents.
+// (tests/scenes/source_transforms.json), for layers with times of their own
+// (tests/scenes/layer_time.json), for a host the plug-in declines (API 13.0), for hosts without
+// a suite the plug-in needs, and for collage layers with parents.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -49,10 +50,8 @@ Json readJson(const fs::path& path) {
     return Json::parse(in);
 }
 
-// A scene file read so that it can be written elsewhere: its image paths made absolute.
-Json relocated(const fs::path& file) {
-    Json scene = readJson(file);
-    const fs::path dir = file.parent_path();
+// A scene read from a folder, so that it can be written elsewhere: its image paths absolute.
+Json relocatedFrom(Json scene, const fs::path& dir) {
     for (Json& layer : scene["layers"]) {
         if (layer.contains("image"))
             layer["image"] = fs::weakly_canonical(dir / layer["image"].get<std::string>()).string();
@@ -61,6 +60,25 @@ Json relocated(const fs::path& file) {
             frame["image"] = fs::weakly_canonical(dir / frame["image"].get<std::string>()).string();
     }
     return scene;
+}
+
+Json relocated(const fs::path& file) {
+    return relocatedFrom(readJson(file), file.parent_path());
+}
+
+// tests/scenes/layer_time.json: each case's scene with its layers' time shifts, and without.
+void addLayerTimeScenes(std::vector<Case>& all) {
+    const fs::path dir = fs::path(kSource) / "tests/scenes";
+    const Json table = readJson(dir / "layer_time.json");
+    for (const Json& c : table.at("cases")) {
+        for (const char* side : {"shifted", "reference"}) {
+            Json scene = table.at("base");
+            for (const Json& p : c.at(side))
+                scene[Json::json_pointer(p.at("at").get<std::string>())] = p.at("value");
+            all.push_back({"LayerTime_" + c.at("name").get<std::string>() + "_" + side,
+                           relocatedFrom(scene, dir)});
+        }
+    }
 }
 
 Json& effectParams(Json& scene) {
@@ -137,6 +155,7 @@ std::vector<Case> cases() {
         for (const Json& parent : c["parents"]) scene["layers"].push_back(parent);
         all.push_back({"Parents_" + c["name"].get<std::string>(), scene});
     }
+    addLayerTimeScenes(all);
     Json refused = base;
     refused["host"]["apiVersion"] = {13, 0};
     all.push_back({"HostApi13_0", refused, false});
