@@ -36,6 +36,7 @@ class MyTessaron {
     int32_t pluginId = 0;
 
     // ---- Source image sample (one frame)
+    int32_t alphaThreshold = 0;  // this frame's: pixels with alpha at or below it are not shape
     int32_t imageWidth = 0;
     int32_t imageHeight = 0;
     std::unique_ptr<uint8_t[]> imagePixels;  // alpha, red, green, blue per pixel
@@ -96,6 +97,13 @@ class MyTessaron {
     bool randomSeed = true;   // single value
     std::vector<int32_t> seeds;
     bool removeKeysFirst = false;  // single value
+    // The "Shape" group; a run filled without them (or a frame past their end) takes the
+    // defaults, which leave the collage as it was before they existed.
+    std::vector<int32_t> alphaThresholds;  // alpha at or below it is not shape
+    std::vector<bool> keepInsideShapes;
+    std::vector<float> overhangs;  // share of a grown rectangle allowed off the shape, 0 to 1
+    std::vector<CellShape> cellShapes;
+    std::vector<bool> hideBelowMinSizes;
     bool positionActive = false, scaleActive = false, rotationActive = false, opacityActive = false;
 
     // ---- Working data and results
@@ -105,6 +113,7 @@ class MyTessaron {
     std::vector<std::vector<float>> rotations;    // [layer][frame]
     std::vector<std::vector<float>> scales;       // [layer][frame]
     std::vector<std::vector<float>> opacities;    // [layer][frame]
+    std::vector<float> unhiddenOpacities;         // [layer]: the last frame's, before hiding
     std::vector<std::vector<int32_t>> offsets;    // [layer][frame]
     AssignmentWarmStart assignmentWarmStart;      // Minimum Assignment's last prices and columns
 
@@ -151,6 +160,15 @@ class MyTessaron {
     Point2D imageCentreFullRes() const { return fullResolution(imageCentre()); }
     // Frames the run evaluates: frameList within MaxFrames and within every per-frame setting.
     int evaluatedFrameCount() const;
+    // A setting of the "Shape" group at frame index f, or its default past the list's end.
+    template <class T>
+    static T shapeSetting(const std::vector<T>& perFrame, int f, T dflt) {
+        return f >= 0 && size_t(f) < perFrame.size() ? T(perFrame[size_t(f)]) : dflt;
+    }
+    // Growth at frame f also stops layers at the shape's edge (Keep Inside Shape).
+    bool keepsInsideShape(int f) const;
+    // Prevent Overlap sizes layers at frame f, and those below Min Size are hidden.
+    bool hidesSmallLayers(int f) const;
 
     // ---- Placement
     // reads: positionModes, hasImage, the image, positions (the frame before, after a failed
@@ -167,10 +185,10 @@ class MyTessaron {
     void getOrganicPoints();
     void moveToCentroid(MySitePoint& site) const;
     // Grid (columns) and Radial (rings) sites picked from their candidate points.
-    void getCandidateSites(bool grid, A_Time time);
+    void getCandidateSites(bool grid, A_Time time, int frameIndex);
     // One random point of the shape per layer (Random, and Grid on a shape no grid can fill).
     void getRandomSites();
-    float gridCellAspect(A_Time time);
+    float gridCellAspect(A_Time time, CellShape shape);
     // Sites at the layers' own Position (Use Previous Value, Ignore, frames without shape).
     void getLayerPositionSites(A_Time time, int frameIndex);
     void reportEmptyCells(int excess);
