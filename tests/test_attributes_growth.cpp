@@ -1,11 +1,14 @@
 // The overlap-free growth of the sites' rectangles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 #include <string>
 
 #include "attributes/Growth.h"
+#include "attributes/ShapeLimit.h"
 #include "attributes/SiteSize.h"
 
 namespace {
@@ -230,4 +233,150 @@ TEST(AttributesSiteSize, SeedIsOnePixelWideWithTheLayersProportions) {
     ASSERT_EQ(s.corners.size(), 4u);
     EXPECT_NEAR(s.corners[0].x, 10.25f, 1e-4);  // turned a quarter clockwise
     EXPECT_NEAR(s.corners[0].y, 19.5f, 1e-4);
+}
+
+// ---------------------------------------------------------------- Keep Inside Shape
+namespace {
+
+using Polygon = std::vector<std::array<double, 2>>;
+
+// The part of a convex polygon on the side a * x + b * y <= c (Sutherland-Hodgman).
+Polygon clipped(const Polygon& poly, double a, double b, double c) {
+    Polygon out;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const auto& p = poly[i];
+        const auto& q = poly[(i + 1) % poly.size()];
+        const double dp = a * p[0] + b * p[1] - c, dq = a * q[0] + b * q[1] - c;
+        if (dp <= 0) out.push_back(p);
+        if ((dp < 0 && dq > 0) || (dp > 0 && dq < 0)) {
+            const double t = dp / (dp - dq);
+            out.push_back({p[0] + t * (q[0] - p[0]), p[1] + t * (q[1] - p[1])});
+        }
+    }
+    return out;
+}
+
+double areaOf(const Polygon& poly) {
+    double a = 0;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const auto& p = poly[i];
+        const auto& q = poly[(i + 1) % poly.size()];
+        a += p[0] * q[1] - q[0] * p[1];
+    }
+    return std::fabs(a) / 2;
+}
+
+// The oracle: the share of the rectangle off the shape, from the exact overlap of the rectangle
+// with every shape pixel, clipped one by one (scale: image pixels per site pixel).
+double bruteOffShare(const std::vector<Point2D>& corners, const OpaqueIndex& shape, double scale) {
+    Polygon poly;
+    for (const Point2D& c : corners) poly.push_back({c.x * scale, c.y * scale});
+    const double area = areaOf(poly);
+    if (area <= 1e-12) return 0.0;
+    double inside = 0;
+    for (int y = 0; y < shape.height(); ++y) {
+        for (int x = 0; x < shape.width(); ++x) {
+            if (!shape.opaque(x, y)) continue;
+            Polygon p = clipped(poly, -1, 0, -x);
+            p = clipped(p, 1, 0, x + 1);
+            p = clipped(p, 0, -1, -y);
+            p = clipped(p, 0, 1, y + 1);
+            inside += areaOf(p);
+        }
+    }
+    return 1.0 - inside / area;
+}
+
+// A 48 x 36 shape of a few random discs and bars.
+OpaqueIndex randomShape(std::mt19937& gen) {
+    std::uniform_real_distribution<double> x(0, 48), y(0, 36), r(1, 9);
+    std::vector<std::array<double, 3>> discs(4);
+    for (auto& d : discs) d = {x(gen), y(gen), r(gen)};
+    const double barY = y(gen);
+    OpaqueIndex shape;
+    shape.reset(48, 36);
+    for (int j = 0; j < 36; ++j) {
+        for (int i = 0; i < 48; ++i) {
+            bool in = std::fabs(j + 0.5 - barY) < 1.0 && i > 5;  // a thin limb
+            for (const auto& d : discs) in |= std::hypot(i + 0.5 - d[0], j + 0.5 - d[1]) < d[2];
+            if (in) shape.set(i, j);
+        }
+    }
+    shape.finish();
+    shape.countWords();
+    return shape;
+}
+
+}  // namespace
+
+// The share off the shape is exact: rectangles of every size and turn, across edges, thin limbs
+// and the image's borders, at full and half resolution.
+TEST(AttributesShapeLimit, OffShareMatchesTheClippedPixelOracle) {
+    std::mt19937 gen(21);
+    std::uniform_real_distribution<float> cx(-5, 53), cy(-5, 41), side(0.2f, 30), turn(-180, 180);
+    for (int trial = 0; trial < 40; ++trial) {
+        const OpaqueIndex shape = randomShape(gen);
+        const float scale = trial % 4 == 3 ? 0.5f : 1.0f;  // site pixels are twice the image's
+        const ShapeLimit limit(shape, scale, scale, 0.1f, 0);
+        for (int k = 0; k < 25; ++k) {
+            const float rotation = k % 5 == 0 ? 0.0f : (k % 5 == 1 ? 90.0f : turn(gen));
+            const std::vector<Point2D> corners =
+                getPolygonFromPointSizeRot(Point2D(cx(gen) / scale, cy(gen) / scale),
+                                           side(gen) / scale, side(gen) / scale, rotation);
+            EXPECT_NEAR(limit.offShare(corners), bruteOffShare(corners, shape, scale), 1e-9)
+                << "trial " << trial << " rectangle " << k;
+        }
+    }
+}
+
+// Grown with the limit, no rectangle lies more than the overhang off the shape, the broad phase
+// still gives the all-pairs result, and without the limit the same sites spill far.
+TEST(AttributesShapeLimit, GrowthKeepsEveryRectangleWithinTheOverhang) {
+    std::mt19937 gen(2121);
+    for (int trial = 0; trial < 8; ++trial) {
+        const OpaqueIndex shape = randomShape(gen);
+        const float overhang = trial % 2 ? 0.1f : 0.25f;
+        std::uniform_real_distribution<float> x(0, 48), y(0, 36), turn(-180, 180);
+        std::vector<MySitePoint> sites;
+        while (sites.size() < size_t(2 + trial * 3)) {
+            const Point2D p(x(gen), y(gen));
+            if (!shape.opaque(int(p.x), int(p.y))) continue;
+            const float w = 5 + 20 * float(sites.size() % 3), h = 10;
+            sites.push_back(seeded(p.x, p.y, w, h, trial % 3 ? turn(gen) : 0.0f));
+        }
+        std::vector<MySitePoint> reference = sites, unlimited = sites;
+        const ShapeLimit limit(shape, 1, 1, overhang, sites.size());
+        const std::vector<int32_t> order = inOrder(sites.size());
+        const int rounds = growSites(sites, order, MaxGrowthRounds, &limit);
+        EXPECT_EQ(growSitesAllPairs(reference, order, MaxGrowthRounds, &limit), rounds);
+        growSites(unlimited, order, 200);
+        double worstUnlimited = 0;
+        for (size_t i = 0; i < sites.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "trial " << trial << " site " << i);
+            EXPECT_EQ(sites[i].width, reference[i].width);
+            EXPECT_LE(bruteOffShare(sites[i].corners, shape, 1), overhang + 1e-9);
+            worstUnlimited =
+                std::max(worstUnlimited, bruteOffShare(unlimited[i].corners, shape, 1));
+        }
+        EXPECT_GT(worstUnlimited, overhang) << "trial " << trial;
+    }
+}
+
+// A lone layer grows too, up to the shape's edge: a 10 x 10 square centred in a 20 x 20 block
+// stops when more than the overhang would lie outside.
+TEST(AttributesShapeLimit, ALoneLayerGrowsToTheShapesEdge) {
+    OpaqueIndex shape;
+    shape.reset(40, 40);
+    for (int y = 10; y < 30; ++y)
+        for (int x = 10; x < 30; ++x) shape.set(x, y);
+    shape.finish();
+    shape.countWords();
+    std::vector<MySitePoint> sites = {seeded(20, 20, 10, 10)};
+    const ShapeLimit none(shape, 1, 1, 0.0f, 1);
+    growSites(sites, {0}, MaxGrowthRounds, &none);
+    EXPECT_FLOAT_EQ(sites[0].width, 20.0f);  // 21 would overhang by 9 %
+    sites = {seeded(20, 20, 10, 10)};
+    const ShapeLimit tenth(shape, 1, 1, 0.1f, 1);
+    growSites(sites, {0}, MaxGrowthRounds, &tenth);
+    EXPECT_FLOAT_EQ(sites[0].width, 21.0f);  // 22 overhangs by 17 %
 }
