@@ -10,6 +10,7 @@
 #include "attributes/Growth.h"
 #include "attributes/ShapeLimit.h"
 #include "attributes/SiteSize.h"
+#include "shape_oracle.h"
 
 namespace {
 
@@ -238,53 +239,12 @@ TEST(AttributesSiteSize, SeedIsOnePixelWideWithTheLayersProportions) {
 // ---------------------------------------------------------------- Keep Inside Shape
 namespace {
 
-using Polygon = std::vector<std::array<double, 2>>;
-
-// The part of a convex polygon on the side a * x + b * y <= c (Sutherland-Hodgman).
-Polygon clipped(const Polygon& poly, double a, double b, double c) {
-    Polygon out;
-    for (size_t i = 0; i < poly.size(); ++i) {
-        const auto& p = poly[i];
-        const auto& q = poly[(i + 1) % poly.size()];
-        const double dp = a * p[0] + b * p[1] - c, dq = a * q[0] + b * q[1] - c;
-        if (dp <= 0) out.push_back(p);
-        if ((dp < 0 && dq > 0) || (dp > 0 && dq < 0)) {
-            const double t = dp / (dp - dq);
-            out.push_back({p[0] + t * (q[0] - p[0]), p[1] + t * (q[1] - p[1])});
-        }
-    }
-    return out;
-}
-
-double areaOf(const Polygon& poly) {
-    double a = 0;
-    for (size_t i = 0; i < poly.size(); ++i) {
-        const auto& p = poly[i];
-        const auto& q = poly[(i + 1) % poly.size()];
-        a += p[0] * q[1] - q[0] * p[1];
-    }
-    return std::fabs(a) / 2;
-}
-
-// The oracle: the share of the rectangle off the shape, from the exact overlap of the rectangle
-// with every shape pixel, clipped one by one (scale: image pixels per site pixel).
+// The share of the rectangle off the shape by the oracle (scale: image pixels per site pixel).
 double bruteOffShare(const std::vector<Point2D>& corners, const OpaqueIndex& shape, double scale) {
-    Polygon poly;
+    shape_oracle::Polygon poly;
     for (const Point2D& c : corners) poly.push_back({c.x * scale, c.y * scale});
-    const double area = areaOf(poly);
-    if (area <= 1e-12) return 0.0;
-    double inside = 0;
-    for (int y = 0; y < shape.height(); ++y) {
-        for (int x = 0; x < shape.width(); ++x) {
-            if (!shape.opaque(x, y)) continue;
-            Polygon p = clipped(poly, -1, 0, -x);
-            p = clipped(p, 1, 0, x + 1);
-            p = clipped(p, 0, -1, -y);
-            p = clipped(p, 0, 1, y + 1);
-            inside += areaOf(p);
-        }
-    }
-    return 1.0 - inside / area;
+    return shape_oracle::offShare(poly, shape.width(), shape.height(),
+                                  [&](int x, int y) { return shape.opaque(x, y); });
 }
 
 // A 48 x 36 shape of a few random discs and bars.
