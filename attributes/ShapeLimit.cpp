@@ -34,7 +34,7 @@ ShapeLimit::ShapeLimit(const OpaqueIndex& shape, float toImageX, float toImageY,
       toImageX_(toImageX),
       toImageY_(toImageY),
       overhang_(overhang),
-      clear_(siteCount, -1.0f) {}
+      clear_(siteCount, 0.0f) {}
 
 double ShapeLimit::leftOf(int i, int j, double x) const {
     if (i < 0) return 0.0;
@@ -89,46 +89,42 @@ double ShapeLimit::offShare(const std::vector<Point2D>& corners) const {
     return std::clamp(share, 0.0, 1.0);
 }
 
-float ShapeLimit::clearRadius(const MySitePoint& site) const {
-    const int ci = int(std::floor(double(site.position.x) * toImageX_));
-    const int cj = int(std::floor(double(site.position.y) * toImageY_));
-    // Whether the square of pixels k around the centre's pixel is all shape.
-    auto clear = [&](int k) {
-        if (ci - k < 0 || cj - k < 0 || ci + k >= shape_.width() || cj + k >= shape_.height()) {
+bool ShapeLimit::squareIsShape(const MySitePoint& site, int k) const {
+    const double x = double(site.position.x) * toImageX_, y = double(site.position.y) * toImageY_;
+    if (!(std::fabs(x) < 1e9 && std::fabs(y) < 1e9)) {
+        return false;  // not a finite point, or one far off the image
+    }
+    const int ci = int(std::floor(x)), cj = int(std::floor(y));
+    if (ci - k < 0 || cj - k < 0 || ci + k >= shape_.width() || cj + k >= shape_.height()) {
+        return false;
+    }
+    for (int j = cj - k; j <= cj + k; ++j) {
+        if (shape_.countBefore(ci + k + 1, j) - shape_.countBefore(ci - k, j) !=
+            uint32_t(2 * k + 1)) {
             return false;
         }
-        for (int j = cj - k; j <= cj + k; ++j) {
-            if (shape_.countBefore(ci + k + 1, j) - shape_.countBefore(ci - k, j) !=
-                uint32_t(2 * k + 1)) {
-                return false;
-            }
-        }
-        return true;
-    };
-    if (!std::isfinite(site.position.x) || !std::isfinite(site.position.y) || !clear(0)) {
-        return 0.0f;
     }
-    // Doubling, then halving between the last clear square and the first that is not.
-    int lo = 0, hi = 1;
-    while (clear(hi)) {
-        lo = hi;
-        hi *= 2;
-    }
-    while (hi - lo > 1) {
-        const int mid = lo + (hi - lo) / 2;
-        (clear(mid) ? lo : hi) = mid;
-    }
-    // The centre lies in its pixel, so everything within lo image pixels of it is shape.
-    return float(lo / std::max(toImageX_, toImageY_));
+    return true;
 }
 
 bool ShapeLimit::tooFarOff(int32_t s, const MySitePoint& site) const {
+    // Everything within k image pixels of a centre whose square of pixels k around it is all
+    // shape is shape. A growing rectangle asks for a square a little larger than its reach,
+    // twice as large first, until one is not all shape; from then on it is measured.
     float& clear = clear_[size_t(s)];
-    if (clear < 0.0f) {
-        clear = clearRadius(site);
-    }
     if (site.radius <= clear) {
         return false;
+    }
+    if (clear >= 0.0f) {
+        const double perSitePixel = std::max(toImageX_, toImageY_);
+        const int k = int(std::ceil(double(site.radius) * perSitePixel));
+        for (const int square : {2 * k, k}) {
+            if (squareIsShape(site, square)) {
+                clear = float(square / perSitePixel);
+                return false;
+            }
+        }
+        clear = -1.0f;
     }
     return offShare(site.corners) > overhang_;
 }

@@ -30,11 +30,13 @@ class ShapeLimit {
     double edgeIntegral(double x0, double y0, double x1, double y1) const;
     // Shape pixels of row j left of x, for x inside pixel column i (or beyond the image).
     double leftOf(int i, int j, double x) const;
-    // The radius around the site's centre (site pixels) within which everything is shape.
-    float clearRadius(const MySitePoint& site) const;
+    // Whether the square of image pixels k around the pixel of the site's centre is all shape.
+    bool squareIsShape(const MySitePoint& site, int k) const;
 
     const OpaqueIndex& shape_;
     double toImageX_, toImageY_;
     double overhang_;
-    mutable std::vector<float> clear_;  // clearRadius per site, negative until measured
+    // Per site, a radius (site pixels) within which everything is shape; negative once the
+    // site's rectangle has outgrown the squares of shape around its centre.
+    mutable std::vector<float> clear_;
 };
