@@ -74,6 +74,10 @@ double ShapeLimit::offShare(const std::vector<Point2D>& corners) const {
     for (size_t k = 0; k < n; ++k) {
         x[k] = double(corners[k].x) * toImageX_;
         y[k] = double(corners[k].y) * toImageY_;
+        // Far beyond any Source (or not a point): off the shape, without walking there.
+        if (!(std::fabs(x[k]) < 1e8 && std::fabs(y[k]) < 1e8)) {
+            return 1.0;
+        }
     }
     double area = 0.0, inside = 0.0;
     for (size_t k = 0; k < n; ++k) {
