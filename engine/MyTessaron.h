@@ -125,8 +125,8 @@ class MyTessaron {
     // the frame; evaluatedFrameCount() reads the lengths of the per-frame settings.
 
     // ---- Source image sampling
-    // reads: sourcePixelFormat; writes: imagePixels, imageWidth, imageHeight, opaquePixels,
-    // opaqueBounds, hasImage, pixelAspect
+    // reads: sourcePixelFormat, alphaThreshold; writes: imagePixels, imageWidth, imageHeight,
+    // opaquePixels, opaqueBounds, hasImage, pixelAspect
     void getImageDataAtTime(int frame);
     // The frame's copy of a checked-out layer (appends the frame's hasImage entry).
     void takeImage(const PF_LayerDef& layer);
@@ -206,8 +206,8 @@ class MyTessaron {
     // assignmentIds, sites, the image, rotations (earlier frames); writes: sites' rotation,
     // rotations
     void getRotations(A_Time time, int frameIndex);
-    // reads: opacityModes, minOpacities, maxOpacities, assignmentIds, sites, the image;
-    // writes: sites' opacity, opacities
+    // reads: opacityModes, minOpacities, maxOpacities, hideBelowMinSizes, assignmentIds, sites
+    // (their hidden flags), the image; writes: sites' opacity, opacities, unhiddenOpacities
     void getOpacities(A_Time time, int frameIndex);
     float getOrientTowardsCenterRotation(const Point2D& centre, const Point2D& point) const;
     float getPreviousRotKeyValue(AEGP_StreamRefH stream, A_Time time);
@@ -216,7 +216,8 @@ class MyTessaron {
     // sizes and centre offsets
     void getInitialSitesDimensions(A_Time time, int frameIndex);
     // reads: scaleModes, preventOverlaps, minSizes, maxSizes, rescaleFactors, hasImage,
-    // assignmentIds, sites, the image, scales (earlier frames); writes: sites' sizes, scales
+    // keepInsideShapes, overhangs, hideBelowMinSizes, sitesAreCompPositions, assignmentIds,
+    // sites, the image, scales (earlier frames); writes: sites' sizes and hidden flags, scales
     void getScales(A_Time time, int frameIndex);
     float getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time);
     // Moves each placed layer's Position so that its visible rectangle, not its anchor point, is
