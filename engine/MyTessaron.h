@@ -171,8 +171,8 @@ class MyTessaron {
     bool hidesSmallLayers(int f) const;
 
     // ---- Placement
-    // reads: positionModes, hasImage, the image, positions (the frame before, after a failed
-    // read); writes: sites, sitesAreCompPositions
+    // reads: positionModes, cellShapes, hasImage, the image, positions (the frame before, after a
+    // failed read); writes: sites, sitesAreCompPositions
     void getPoints(A_Time time, int frameIndex);
     void getGridPointsInShape(int columns, float aspect, std::vector<Point2D>& out) const;
     void getRadialPointsInShape(int rings, std::vector<Point2D>& out) const;
