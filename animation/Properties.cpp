@@ -18,7 +18,7 @@ bool propertyIgnoredAt(const MyTessaron& e, int code, int k) {
         case Property_Rotation:
             return e.rotationModes[k] == RotationMode::Ignore;
         default:
-            return e.opacityModes[k] == OpacityMode::Ignore;
+            return e.opacityModes[k] == OpacityMode::Ignore && !e.hidesSmallLayers(k);
     }
 }
 

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "attributes/ShapeLimit.h"
 #include "placement/MySitePoint.h"
 
 // Rounds after which the growth stops whatever the sites' state. A round grows every site by
@@ -16,10 +17,12 @@ bool hasNoArea(const MySitePoint& site);
 // of each layer in layer order (the frame's assignment); sites are grown one at a time in that
 // order, each tested against the other sites' current rectangles. A site with no real neighbour
 // takes its layer's own size. Returns the number of rounds run. Only sites close enough to touch
-// are tested (SiteGrid); the result is exactly growSitesAllPairs's.
+// are tested (SiteGrid); the result is exactly growSitesAllPairs's. With a shape limit (Keep
+// Inside Shape) a site also stops before more than the overhang of its rectangle would lie off
+// the shape, and a lone site grows too.
 int growSites(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
-              int maxRounds = MaxGrowthRounds);
+              int maxRounds = MaxGrowthRounds, const ShapeLimit* shape = nullptr);
 
 // The same growth testing every pair: the reference the fast path is checked against.
 int growSitesAllPairs(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
-                      int maxRounds = MaxGrowthRounds);
+                      int maxRounds = MaxGrowthRounds, const ShapeLimit* shape = nullptr);

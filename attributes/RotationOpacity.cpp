@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "AEGP_SuiteHandler.h"
@@ -115,7 +116,23 @@ void MyTessaron::getRotations(A_Time time, int f) {
 
 void MyTessaron::getOpacities(A_Time time, int f) {
     const OpacityMode mode = opacityModes[f];
+    const bool hides = hidesSmallLayers(f);
+    // What the frame's results would be without hiding (0 where nothing is written).
+    const std::vector<float> lastFrame = unhiddenOpacities;
+    unhiddenOpacities.assign(size_t(std::max(layerCount, 0)), 0.0f);
+    if (mode == OpacityMode::Ignore && !hides) {
+        return;
+    }
     if (mode == OpacityMode::Ignore) {
+        // Keyed only to hide layers: the others keep the opacity they show at the frame.
+        const std::vector<float> shown = readLayerStreams(
+            *this, AEGP_LayerStream_OPACITY,
+            [&](AEGP_StreamRefH s) { return float(valueShownAt(*this, s, time).one_d); });
+        for (int j = 0; j < layerCount; ++j) {
+            const MySitePoint& s = sites[assignmentIds[f][j]];
+            unhiddenOpacities[size_t(j)] = shown[j];
+            opacities[j][f] = s.hidden ? 0.0f : shown[j];
+        }
         return;
     }
     const std::vector<float> previous =
@@ -143,7 +160,12 @@ void MyTessaron::getOpacities(A_Time time, int f) {
             default:
                 break;
         }
+        // Use Previous Value carries the reading, not a frame's hiding.
         const bool carried = f > 0 && mode == OpacityMode::UsePreviousValue;
-        opacities[j][f] = carried ? opacities[j][f - 1] : s.opacity;
+        const float before =
+            size_t(j) < lastFrame.size() ? lastFrame[size_t(j)] : opacities[j][f - (f > 0)];
+        const float value = carried ? before : s.opacity;
+        unhiddenOpacities[size_t(j)] = value;
+        opacities[j][f] = s.hidden ? 0.0f : value;
     }
 }

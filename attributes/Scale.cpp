@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "AEGP_SuiteHandler.h"
 #include "attributes/Growth.h"
@@ -107,8 +108,18 @@ void MyTessaron::getScales(A_Time time, int f) {
         return;
     }
     if (mode == ScaleMode::FromNeighborhood || preventOverlaps[f]) {
-        growSites(sites, std::vector<int32_t>(assignmentIds[f].begin(),
-                                              assignmentIds[f].begin() + layerCount));
+        // The shape is in the Source's pixels, where generated sites are; layers that keep their
+        // own Positions are in the composition's.
+        std::unique_ptr<ShapeLimit> shape;
+        if (keepsInsideShape(f) && hasImage[f] && !sitesAreCompPositions) {
+            opaquePixels.countWords();
+            shape = std::make_unique<ShapeLimit>(opaquePixels, downsampleX, downsampleY,
+                                                 shapeSetting(overhangs, f, 0.1f), sites.size());
+        }
+        growSites(
+            sites,
+            std::vector<int32_t>(assignmentIds[f].begin(), assignmentIds[f].begin() + layerCount),
+            MaxGrowthRounds, shape.get());
     }
     const std::vector<float> previous =
         mode == ScaleMode::UsePreviousValue
@@ -117,6 +128,7 @@ void MyTessaron::getScales(A_Time time, int f) {
                   [&](AEGP_StreamRefH s) { return getPreviousScaKeyValue(s, time); }, &time)
             : std::vector<float>();
     const SizeRange range = {std::min(minSizes[f], maxSizes[f]), maxSizes[f]};
+    const bool hides = hidesSmallLayers(f);
     for (int j = 0; j < layerCount; ++j) {
         MySitePoint& s = sites[assignmentIds[f][j]];
         if (mode == ScaleMode::UsePreviousValue) {
@@ -125,6 +137,8 @@ void MyTessaron::getScales(A_Time time, int f) {
         } else if (mode == ScaleMode::FromAlpha || mode == ScaleMode::FromLuminance ||
                    mode == ScaleMode::Random) {
             setLongerSide(s, sampledSize(*this, mode, s, range, preventOverlaps[f]));
+            // Only the growth brings a size below the range: the layer had no room.
+            s.hidden = hides && !hasNoArea(s) && longerSide(s) < range.lo;
         }
         if (!hasImage[f]) {
             scales[j][f] = 0.0f;  // no shape at this frame

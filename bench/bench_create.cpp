@@ -3,7 +3,7 @@
 // frames, at 500 to 3000 layers, with one Seed and with a Seed per frame. Each iteration runs the
 // fast searches and then the reference ones (kd-tree, Hungarian) on the same composition and
 // reports both per evaluated frame, stage by stage, with their ratio and whether the two collages
-// are equal.
+// are equal. BM_CreateInsideShape measures the fast path with Keep Inside Shape off and on.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -39,7 +39,8 @@ struct Measured {
     sim::Project result;
 };
 
-Measured createOnce(const sim::Project& project, SearchPath path, bool seedPerFrame) {
+Measured createOnce(const sim::Project& project, SearchPath path, bool seedPerFrame,
+                    bool keepInside = false) {
     auto host = bench::appliedHost(project);
     if (seedPerFrame) {  // new sites every frame; else every frame repeats the first one's sites
         host->setParamKeys(PARAM_SEED, {{0.0, 1.0}, {0.04, 2.0}, {0.08, 3.0}});
@@ -50,6 +51,7 @@ Measured createOnce(const sim::Project& project, SearchPath path, bool seedPerFr
     host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
     host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
     host->setParam(PARAM_INTERVAL, 1);
+    host->setParam(PARAM_KEEP_INSIDE_SHAPE, keepInside ? 1 : 0);
     setSearchPath(path);
     resetStageTimes();
     const auto start = std::chrono::steady_clock::now();
@@ -132,6 +134,31 @@ void BM_CreateLargestCollage(benchmark::State& state) {
     state.counters["same_collage"] = same ? 1 : 0;
 }
 
+// The same whole Create, fast path only, a Seed per frame, with Keep Inside Shape off and on
+// (Overhang 10 %): the growth's share of a frame, and what the limit adds to it.
+void BM_CreateInsideShape(benchmark::State& state) {
+    const int layers = static_cast<int>(state.range(0));
+    const bool keepInside = state.range(1) != 0;
+    const std::string image = ellipseSource();
+    const sim::Project project = bench::collage(image, kWidth, kHeight, layers, kFrames);
+    createOnce(project, SearchPath::Fast, true, keepInside);
+    std::vector<Measured> presses;
+    for (auto _ : state) {
+        presses.clear();
+        for (int k = 0; k < kFastPresses; ++k) {
+            presses.push_back(createOnce(project, SearchPath::Fast, true, keepInside));
+        }
+        std::sort(presses.begin(), presses.end(),
+                  [](const Measured& a, const Measured& b) { return a.total < b.total; });
+    }
+    const Measured& m = presses[kFastPresses / 2];
+    const double scale = m.stages[static_cast<int>(Stage::Scale)];
+    std::fprintf(stderr, "csv,%d,%s,%.4f,%.4f\n", layers, keepInside ? "keep inside" : "off", scale,
+                 m.total);
+    state.counters["scale_s_per_frame"] = scale;
+    state.counters["s_per_frame"] = m.total;
+}
+
 // A long run of the fast path: n layers over many evaluated frames (a Seed ramp gives new sites
 // every frame). The seconds per frame stay flat as the run grows when nothing in the plug-in or
 // the host grows with the number of keys already written.
@@ -160,6 +187,11 @@ void BM_CreateLongRun(benchmark::State& state) {
 // Second argument 0: one Seed, so every frame has the first frame's sites; 1: a Seed per frame.
 BENCHMARK(BM_CreateLargestCollage)
     ->ArgsProduct({{500, 1000, 2000, 3000}, {0, 1}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+BENCHMARK(BM_CreateInsideShape)
+    ->ArgsProduct({{300, 3000}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

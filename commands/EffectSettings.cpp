@@ -1,5 +1,8 @@
 #include "commands/EffectSettings.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "host/HostObjects.h"
 
 namespace {
@@ -69,6 +72,25 @@ const SettingRead kFrameSettings[] = {
     {PARAM_RANDOM_SEED, [](MyTessaron& e, double v) { e.randomSeed = v > 0; }},
     {PARAM_SEED, [](MyTessaron& e, double v) { e.seeds.push_back(int32_t(v)); }},
     {PARAM_REMOVE_EXISTING_KEYS, [](MyTessaron& e, double v) { e.removeKeysFirst = v > 0; }},
+    // Alpha is whole numbers: "at or below 31.5" is at or below 31.
+    {PARAM_ALPHA_THRESHOLD,
+     [](MyTessaron& e, double v) {
+         e.alphaThresholds.push_back(int32_t(std::clamp(std::floor(v), 0.0, 255.0)));
+     }},
+    {PARAM_KEEP_INSIDE_SHAPE, [](MyTessaron& e, double v) { e.keepInsideShapes.push_back(v > 0); }},
+    {PARAM_OVERHANG,
+     [](MyTessaron& e, double v) {
+         e.overhangs.push_back(float(std::clamp(v, 0.0, 100.0) / 100.0));
+     }},
+    {PARAM_CELL_SHAPE,
+     [](MyTessaron& e, double v) { e.cellShapes.push_back(popup<CellShape>(v)); }},
+    // Read last: whether it hides layers depends on the frame's Scale and Prevent Overlap. Hidden
+    // layers are keyed on Opacity even where Opacity is Ignore.
+    {PARAM_HIDE_BELOW_MIN_SIZE,
+     [](MyTessaron& e, double v) {
+         e.hideBelowMinSizes.push_back(v > 0);
+         e.opacityActive |= e.hidesSmallLayers(int(e.hideBelowMinSizes.size()) - 1);
+     }},
 };
 
 // The frame's ease values follow its Temporal Interpolation; Custom reads the four sliders.

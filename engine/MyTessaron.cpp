@@ -103,6 +103,19 @@ int MyTessaron::evaluatedFrameCount() const {
     return static_cast<int>(count);
 }
 
+bool MyTessaron::keepsInsideShape(int f) const {
+    return shapeSetting(keepInsideShapes, f, false);
+}
+
+bool MyTessaron::hidesSmallLayers(int f) const {
+    if (!shapeSetting(hideBelowMinSizes, f, false) || size_t(f) >= preventOverlaps.size() ||
+        size_t(f) >= scaleModes.size() || !preventOverlaps[size_t(f)]) {
+        return false;
+    }
+    const ScaleMode m = scaleModes[size_t(f)];
+    return m == ScaleMode::FromAlpha || m == ScaleMode::FromLuminance || m == ScaleMode::Random;
+}
+
 // Source pixels and the layer-to-world mapping's input are both in the Source layer's own
 // pixels, whatever the pixel aspect: only the preview resolution is undone.
 Point2D MyTessaron::fullResolution(const Point2D& p) const {
@@ -172,6 +185,7 @@ void MyTessaron::solve() {
             if (!randomSeed) {
                 seedRandomSources(frameSeed(seeds[i]));
             }
+            alphaThreshold = shapeSetting(alphaThresholds, i, 0);
             const A_Time time = {static_cast<A_long>(int64_t{f} * frameDuration.value),
                                  frameDuration.scale};
             timed(Stage::Image, [&] {

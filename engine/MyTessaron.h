@@ -38,6 +38,7 @@ class MyTessaron {
     int32_t pluginId = 0;
 
     // ---- Source image sample (one frame)
+    int32_t alphaThreshold = 0;  // this frame's: pixels with alpha at or below it are not shape
     int32_t imageWidth = 0;
     int32_t imageHeight = 0;
     std::unique_ptr<uint8_t[]> imagePixels;  // alpha, red, green, blue per pixel
@@ -101,6 +102,13 @@ class MyTessaron {
     bool randomSeed = true;   // single value
     std::vector<int32_t> seeds;
     bool removeKeysFirst = false;  // single value
+    // The "Shape" group; a run filled without them (or a frame past their end) takes the
+    // defaults, which leave the collage as it was before they existed.
+    std::vector<int32_t> alphaThresholds;  // alpha at or below it is not shape
+    std::vector<bool> keepInsideShapes;
+    std::vector<float> overhangs;  // share of a grown rectangle allowed off the shape, 0 to 1
+    std::vector<CellShape> cellShapes;
+    std::vector<bool> hideBelowMinSizes;
     bool positionActive = false, scaleActive = false, rotationActive = false, opacityActive = false;
 
     // ---- Working data and results
@@ -110,6 +118,7 @@ class MyTessaron {
     std::vector<std::vector<float>> rotations;    // [layer][frame]
     std::vector<std::vector<float>> scales;       // [layer][frame]
     std::vector<std::vector<float>> opacities;    // [layer][frame]
+    std::vector<float> unhiddenOpacities;         // [layer]: the last frame's, before hiding
     std::vector<std::vector<int32_t>> offsets;    // [layer][frame]
     AssignmentWarmStart assignmentWarmStart;      // Minimum Assignment's last prices and columns
 
@@ -121,10 +130,10 @@ class MyTessaron {
     // the frame; evaluatedFrameCount() reads the lengths of the per-frame settings.
 
     // ---- Source image sampling
-    // reads: sourcePixelFormat (updated from each check-out; and what shownSource reads); writes:
-    // imagePixels, imageWidth, imageHeight, opaquePixels, opaqueBounds, hasImage, pixelAspect (and
-    // what shownSource writes). Checks the Source out at the composition frame's time in the
-    // effect's own time (effectLayer, frameDuration).
+    // reads: sourcePixelFormat (updated from each check-out; and what shownSource reads),
+    // alphaThreshold; writes: imagePixels, imageWidth, imageHeight, opaquePixels, opaqueBounds,
+    // hasImage, pixelAspect (and what shownSource writes). Checks the Source out at the
+    // composition frame's time in the effect's own time (effectLayer, frameDuration).
     void getImageDataAtTime(int frame);
     A_long effectTimeOfFrame(int frame) const;
     int32_t deliveredFormat(const PF_LayerDef& layer) const;
@@ -175,10 +184,19 @@ class MyTessaron {
     Point2D imageCentreFullRes() const { return fullResolution(imageCentre()); }
     // Frames the run evaluates: frameList within MaxFrames and within every per-frame setting.
     int evaluatedFrameCount() const;
+    // A setting of the "Shape" group at frame index f, or its default past the list's end.
+    template <class T>
+    static T shapeSetting(const std::vector<T>& perFrame, int f, T dflt) {
+        return f >= 0 && size_t(f) < perFrame.size() ? T(perFrame[size_t(f)]) : dflt;
+    }
+    // Growth at frame f also stops layers at the shape's edge (Keep Inside Shape).
+    bool keepsInsideShape(int f) const;
+    // Prevent Overlap sizes layers at frame f, and those below Min Size are hidden.
+    bool hidesSmallLayers(int f) const;
 
     // ---- Placement
-    // reads: positionModes, hasImage, the image, positions (the frame before, after a failed
-    // read); writes: sites, sitesAreCompPositions
+    // reads: positionModes, cellShapes, hasImage, the image, positions (the frame before, after a
+    // failed read); writes: sites, sitesAreCompPositions
     void getPoints(A_Time time, int frameIndex);
     void getGridPointsInShape(int columns, float aspect, std::vector<Point2D>& out) const;
     void getRadialPointsInShape(int rings, std::vector<Point2D>& out) const;
@@ -191,10 +209,10 @@ class MyTessaron {
     void getOrganicPoints();
     void moveToCentroid(MySitePoint& site) const;
     // Grid (columns) and Radial (rings) sites picked from their candidate points.
-    void getCandidateSites(bool grid, A_Time time);
+    void getCandidateSites(bool grid, A_Time time, int frameIndex);
     // One random point of the shape per layer (Random, and Grid on a shape no grid can fill).
     void getRandomSites();
-    float gridCellAspect(A_Time time);
+    float gridCellAspect(A_Time time, CellShape shape);
     // Sites at the layers' own Position (Use Previous Value, Ignore, frames without shape).
     void getLayerPositionSites(A_Time time, int frameIndex);
     void reportEmptyCells(int excess);
@@ -213,8 +231,8 @@ class MyTessaron {
     // assignmentIds, sites, the image, rotations (earlier frames); writes: sites' rotation,
     // rotations
     void getRotations(A_Time time, int frameIndex);
-    // reads: opacityModes, minOpacities, maxOpacities, assignmentIds, sites, the image;
-    // writes: sites' opacity, opacities
+    // reads: opacityModes, minOpacities, maxOpacities, hideBelowMinSizes, assignmentIds, sites
+    // (their hidden flags), the image; writes: sites' opacity, opacities, unhiddenOpacities
     void getOpacities(A_Time time, int frameIndex);
     float getOrientTowardsCenterRotation(const Point2D& centre, const Point2D& point) const;
     float getPreviousRotKeyValue(AEGP_StreamRefH stream, A_Time time);
@@ -223,7 +241,8 @@ class MyTessaron {
     // sizes and centre offsets
     void getInitialSitesDimensions(A_Time time, int frameIndex);
     // reads: scaleModes, preventOverlaps, minSizes, maxSizes, rescaleFactors, hasImage,
-    // assignmentIds, sites, the image, scales (earlier frames); writes: sites' sizes, scales
+    // keepInsideShapes, overhangs, hideBelowMinSizes, sitesAreCompPositions, assignmentIds,
+    // sites, the image, scales (earlier frames); writes: sites' sizes and hidden flags, scales
     void getScales(A_Time time, int frameIndex);
     float getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time);
     // Moves each placed layer's Position so that its visible rectangle, not its anchor point, is

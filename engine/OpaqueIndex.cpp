@@ -42,6 +42,7 @@ void OpaqueIndex::reset(int width, int height) {
     rowStarts_.clear();
     blockStarts_.clear();
     rowGuide_.clear();
+    wordStarts_.clear();
 }
 
 void OpaqueIndex::set(int x, int y) {
@@ -119,4 +120,26 @@ void OpaqueIndex::pick(size_t k, int32_t& x, int32_t& y) const {
         }
         left -= n;
     }
+}
+
+void OpaqueIndex::countWords() {
+    wordStarts_.assign(bits_.size(), 0);
+    for (int y = 0; y < height_; ++y) {
+        uint32_t n = 0;
+        for (size_t w = 0; w < wordsPerRow_; ++w) {
+            wordStarts_[size_t(y) * wordsPerRow_ + w] = n;
+            n += uint32_t(popcount(row(y)[w]));
+        }
+    }
+}
+
+uint32_t OpaqueIndex::countBefore(int x, int y) const {
+    x = std::min(x, width_);
+    if (y < 0 || y >= height_ || x <= 0) return 0;
+    assert(wordStarts_.size() == bits_.size());
+    const size_t w = size_t(x) / 64, at = size_t(y) * wordsPerRow_ + w;
+    if (w == wordsPerRow_) {  // the whole row
+        return wordStarts_[at - 1] + uint32_t(popcount(bits_[at - 1]));
+    }
+    return wordStarts_[at] + uint32_t(popcount(bits_[at] & ((uint64_t(1) << (x % 64)) - 1)));
 }

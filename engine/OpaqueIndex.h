@@ -33,6 +33,13 @@ class OpaqueIndex {
     }
     // The k-th opaque pixel in row-major order; k < count().
     void pick(size_t k, int32_t& x, int32_t& y) const;
+    // Counts the opaque pixels before every word, for countBefore(); call after finish().
+    void countWords();
+    // Opaque pixels of row y left of x (x clamped to the row; 0 for rows outside the image).
+    // Needs countWords().
+    uint32_t countBefore(int x, int y) const;
+    int width() const { return width_; }
+    int height() const { return height_; }
 
   private:
     static constexpr size_t kWordsPerBlock = 8;
@@ -45,5 +52,6 @@ class OpaqueIndex {
     std::vector<uint64_t> rowStarts_;    // opaque pixels before row y; height + 1 entries
     std::vector<uint32_t> blockStarts_;  // opaque pixels of its row before each block
     std::vector<uint32_t> rowGuide_;     // the row of every guideStep_-th opaque pixel
+    std::vector<uint32_t> wordStarts_;   // opaque pixels of its row before each word
     uint64_t guideStep_ = 1;
 };

@@ -192,7 +192,7 @@ void MyTessaron::takeImage(const PF_LayerDef& layer) {
             PF_Pixel p;
             getPixel(layer, x, y, p);
             std::memcpy(row + size_t(x) * 4, &p, 4);
-            if (p.alpha != 0) {
+            if (p.alpha > alphaThreshold) {
                 opaquePixels.set(x, y);
                 first = std::min(first, x);
                 last = x;
@@ -231,13 +231,14 @@ static const uint8_t* imageByteAt(const MyTessaron& e, float x, float y) {
 
 bool MyTessaron::isPointInsideShape(float x, float y) const {
     const uint8_t* p = imageByteAt(*this, x, y);
-    return p != nullptr && p[0] != 0;
+    return p != nullptr && p[0] > alphaThreshold;
 }
 
+// Alpha at or below the threshold is no shape, so it reads as none.
 int MyTessaron::getAlphaAtPoint(float x, float y) const {
     const Point2D at = imagePoint(Point2D(x, y));
     const uint8_t* p = imageByteAt(*this, at.x, at.y);
-    return p ? p[0] : 0;
+    return p && p[0] > alphaThreshold ? p[0] : 0;
 }
 
 // Full-resolution coordinates, like getAlphaAtPoint, so a site reads the pixel it stands on.

@@ -43,6 +43,8 @@ constexpr const char* kOffsetMethodItems =
     "From Left to Right|From Right to Left|From Top to Bottom|From Bottom to Top|"
     "Distance from Comp Center|Distance from Image Center|Random";
 
+constexpr const char* kCellShapeItems = "First Layer|Typical Layer|Square";
+
 constexpr ParamEntry checkbox(const char* name, PF_ParamFlags flags, bool on) {
     return {PF_Param_CHECKBOX, name, flags, "", on ? 1.0 : 0.0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 }
@@ -167,6 +169,15 @@ const std::array<ParamEntry, PARAM_COUNT - 1> kParams = {{
     groupEnd(),
     createButton(),
     checkbox("Remove Existing Keys", kConstant, false),
+    // Added later, at the end so that stored projects keep their ids; the defaults leave their
+    // collages as they were.
+    group("Shape"),
+    floatSlider("Alpha Threshold", kTwirly, 0, 255, 0, 255, 0, 0),
+    checkbox("Keep Inside Shape", kSupervise, false),
+    floatSlider("Overhang (%)", kTwirly, 0, 100, 0, 100, 10, 0),
+    popup("Cell Shape", kNone, kCellShapeItems, 1),
+    checkbox("Hide Below Min Size", kNone, false),
+    groupEnd(),
 }};
 
 void fillFloatSlider(const ParamEntry& entry, PF_FloatSliderDef& fs) {

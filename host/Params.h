@@ -46,7 +46,14 @@ enum ParamIndex : int {
     PARAM_ADVANCED_GROUP_END = 39,
     PARAM_CREATE = 40,
     PARAM_REMOVE_EXISTING_KEYS = 41,
-    PARAM_COUNT = 42  // what the host is told, the input layer included
+    PARAM_SHAPE_GROUP = 42,
+    PARAM_ALPHA_THRESHOLD = 43,
+    PARAM_KEEP_INSIDE_SHAPE = 44,
+    PARAM_OVERHANG = 45,
+    PARAM_CELL_SHAPE = 46,
+    PARAM_HIDE_BELOW_MIN_SIZE = 47,
+    PARAM_SHAPE_GROUP_END = 48,
+    PARAM_COUNT = 49  // what the host is told, the input layer included
 };
 
 // Popup values are the host's 1-based item numbers; a separator item still takes a number.
@@ -133,6 +140,9 @@ enum class OffsetMethod : uint32_t {
     DistanceFromImageCenter = 6,
     Random = 7
 };
+
+// What Grid cells take their width-to-height ratio from.
+enum class CellShape : uint32_t { FirstLayer = 1, TypicalLayer = 2, Square = 3 };
 
 // A popup's value as its enumeration.
 template <class Mode>

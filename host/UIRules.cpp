@@ -25,6 +25,11 @@ bool overlapApplies(const UIControls& c) {
            scaleIs(c, ScaleMode::Random);
 }
 
+// Sizes grow against each other (and, asked to, against the shape's edge).
+bool growthApplies(const UIControls& c) {
+    return scaleIs(c, ScaleMode::FromNeighborhood) || overlapApplies(c);
+}
+
 bool rotationRangeApplies(const UIControls& c) {
     const RotationMode r = asMode<RotationMode>(c.rotation);
     return r != RotationMode::OrientTowardsCenter && r != RotationMode::Ignore;
@@ -70,6 +75,10 @@ std::array<UIRuleState, kUIRuleCount> uiRuleStates(const UIControls& c) {
         {PARAM_OUT_TANGENT, customSpatial(c)},
         {PARAM_IN_TANGENT, customSpatial(c)},
         {PARAM_OFFSET_METHOD, offsetApplies(c)},
+        {PARAM_KEEP_INSIDE_SHAPE, growthApplies(c)},
+        {PARAM_OVERHANG, growthApplies(c) && c.keepInsideShape},
+        {PARAM_CELL_SHAPE, asMode<PositionMode>(c.position) == PositionMode::Grid},
+        {PARAM_HIDE_BELOW_MIN_SIZE, overlapApplies(c)},
     }};
 }
 
@@ -84,6 +93,7 @@ UIControls readUIControls(PF_ParamDef* params[]) {
     c.spatial = params[PARAM_SPATIAL_INTERPOLATION]->u.pd.value;
     c.randomSeed = params[PARAM_RANDOM_SEED]->u.bd.value != 0;
     c.offsetFrames = params[PARAM_OFFSET_FRAMES]->u.fs_d.value;
+    c.keepInsideShape = params[PARAM_KEEP_INSIDE_SHAPE]->u.bd.value != 0;
     return c;
 }
 

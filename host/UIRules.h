@@ -10,6 +10,7 @@ struct UIControls {
     A_long framesToRender, temporal, spatial;
     bool randomSeed;
     double offsetFrames;
+    bool keepInsideShape;
 };
 
 struct UIRuleState {
@@ -17,7 +18,7 @@ struct UIRuleState {
     bool enabled;
 };
 
-constexpr int kUIRuleCount = 20;
+constexpr int kUIRuleCount = 24;
 
 // The dependent parameters in the order they are updated, with their enabled state.
 std::array<UIRuleState, kUIRuleCount> uiRuleStates(const UIControls& c);

@@ -16,6 +16,7 @@ struct MySitePoint {
     float rotation = 0.0f;               // degrees, clockwise on screen
     float opacity = 0.0f;
     bool growing = false;          // the rectangle may still grow
+    bool hidden = false;           // shrunk below Min Size and hidden: it fills no gap
     float growStep = 0.0f;         // growth per step (px)
     float radius = 0.0f;           // reach of the rectangle from position
     std::vector<Point2D> corners;  // rotated corners, see getPolygonFromPointSizeRot

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "AEGP_SuiteHandler.h"
@@ -32,7 +34,7 @@ void MyTessaron::getPoints(A_Time time, int frameIndex) {
         return;
     }
     if (mode == PositionMode::Grid || mode == PositionMode::Radial) {
-        getCandidateSites(mode == PositionMode::Grid, time);
+        getCandidateSites(mode == PositionMode::Grid, time, frameIndex);
     } else if (mode == PositionMode::Organic) {
         getOrganicPoints();
     } else {
@@ -50,14 +52,15 @@ void MyTessaron::getRandomSites() {
     }
 }
 
-void MyTessaron::getCandidateSites(bool grid, A_Time time) {
+void MyTessaron::getCandidateSites(bool grid, A_Time time, int frameIndex) {
     if (grid && !gridReachesShape(opaquePixels, opaqueBounds[1], opaqueBounds[3])) {
         getRandomSites();  // no cell count would ever give enough centres on such a shape
         return;
     }
     std::optional<CandidateChoice> found;
     if (grid) {
-        const float aspect = gridCellAspect(time);
+        const float aspect =
+            gridCellAspect(time, shapeSetting(cellShapes, frameIndex, CellShape::FirstLayer));
         found = chooseCandidates(
             layerCount, 1,
             [&](int k, std::vector<Point2D>& out) { getGridPointsInShape(k, aspect, out); },
@@ -82,29 +85,66 @@ void MyTessaron::getCandidateSites(bool grid, A_Time time) {
     }
 }
 
-// Cells take the first layer's width-to-height ratio; square cells when it cannot be read or a
-// side is empty (a zero height would make the cells endless).
-float MyTessaron::gridCellAspect(A_Time time) {
-    if (layerIndices.empty()) {
-        return 1.0f;
-    }
-    AEGP_SuiteHandler suites(inData->pica_basicP);
-    AEGP_LayerH layer = nullptr;
-    A_FloatRect bounds = {0, 0, 0, 0};
-    A_Err err = suites.LayerSuite7()->AEGP_GetCompLayerByIndex(comp, layerIndices[0], &layer);
-    if (!err) {
-        err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime, &time,
-                                                              &bounds);
-    }
-    if (err) {
-        hostFailures().fellBack("reading the first layer's size", err, 1);
-    }
+namespace {
+
+// A layer's width-to-height ratio from its bounds in whole pixels; 0 when a side is empty.
+float boundsAspect(const A_FloatRect& bounds) {
     const int w = static_cast<int>(bounds.right - bounds.left);
     const int h = static_cast<int>(bounds.bottom - bounds.top);
-    if (err || w <= 0 || h <= 0 || w == h) {
+    return w > 0 && h > 0 ? static_cast<float>(w) / static_cast<float>(h) : 0.0f;
+}
+
+// The middle ratio; between the two middle ones, their geometric mean, so that 2:1 and 1:2
+// meet at 1:1.
+float medianAspect(std::vector<float> aspects) {
+    if (aspects.empty()) {
         return 1.0f;
     }
-    return static_cast<float>(w) / static_cast<float>(h);
+    const size_t half = aspects.size() / 2;
+    std::nth_element(aspects.begin(), aspects.begin() + std::ptrdiff_t(half), aspects.end());
+    const float upper = aspects[half];
+    if (aspects.size() % 2 == 1) {
+        return upper;
+    }
+    const float lower = *std::max_element(aspects.begin(), aspects.begin() + std::ptrdiff_t(half));
+    return static_cast<float>(std::sqrt(double(lower) * double(upper)));
+}
+
+}  // namespace
+
+// Cells take the first layer's width-to-height ratio (Cell Shape First Layer), the median ratio
+// of the layers (Typical Layer) or none (Square); square cells when the ratio cannot be read or
+// a side is empty (a zero height would make the cells endless).
+float MyTessaron::gridCellAspect(A_Time time, CellShape shape) {
+    if (layerIndices.empty() || shape == CellShape::Square) {
+        return 1.0f;
+    }
+    const bool typical = shape == CellShape::TypicalLayer;
+    const int count = typical ? std::min<int>(layerCount, int(layerIndices.size())) : 1;
+    AEGP_SuiteHandler suites(inData->pica_basicP);
+    std::vector<float> aspects;
+    for (int j = 0; j < count; ++j) {
+        AEGP_LayerH layer = nullptr;
+        A_FloatRect bounds = {0, 0, 0, 0};
+        A_Err err = suites.LayerSuite7()->AEGP_GetCompLayerByIndex(comp, layerIndices[j], &layer);
+        if (!err) {
+            err = suites.LayerSuite7()->AEGP_GetLayerMaskedBounds(layer, AEGP_LTimeMode_CompTime,
+                                                                  &time, &bounds);
+        }
+        if (err) {
+            hostFailures().fellBack(
+                typical ? "reading the layers' sizes" : "reading the first layer's size", err,
+                count - j);
+            break;
+        }
+        const float aspect = boundsAspect(bounds);
+        if (aspect > 0.0f) {
+            aspects.push_back(aspect);
+        } else if (!typical) {
+            return 1.0f;
+        }
+    }
+    return medianAspect(std::move(aspects));
 }
 
 void MyTessaron::reportEmptyCells(int excess) {

@@ -1,12 +1,16 @@
 // The overlap-free growth of the sites' rectangles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 #include <string>
 
 #include "attributes/Growth.h"
+#include "attributes/ShapeLimit.h"
 #include "attributes/SiteSize.h"
+#include "shape_oracle.h"
 
 namespace {
 
@@ -230,4 +234,109 @@ TEST(AttributesSiteSize, SeedIsOnePixelWideWithTheLayersProportions) {
     ASSERT_EQ(s.corners.size(), 4u);
     EXPECT_NEAR(s.corners[0].x, 10.25f, 1e-4);  // turned a quarter clockwise
     EXPECT_NEAR(s.corners[0].y, 19.5f, 1e-4);
+}
+
+// ---------------------------------------------------------------- Keep Inside Shape
+namespace {
+
+// The share of the rectangle off the shape by the oracle (scale: image pixels per site pixel).
+double bruteOffShare(const std::vector<Point2D>& corners, const OpaqueIndex& shape, double scale) {
+    shape_oracle::Polygon poly;
+    for (const Point2D& c : corners) poly.push_back({c.x * scale, c.y * scale});
+    return shape_oracle::offShare(poly, shape.width(), shape.height(),
+                                  [&](int x, int y) { return shape.opaque(x, y); });
+}
+
+// A 48 x 36 shape of a few random discs and bars.
+OpaqueIndex randomShape(std::mt19937& gen) {
+    std::uniform_real_distribution<double> x(0, 48), y(0, 36), r(1, 9);
+    std::vector<std::array<double, 3>> discs(4);
+    for (auto& d : discs) d = {x(gen), y(gen), r(gen)};
+    const double barY = y(gen);
+    OpaqueIndex shape;
+    shape.reset(48, 36);
+    for (int j = 0; j < 36; ++j) {
+        for (int i = 0; i < 48; ++i) {
+            bool in = std::fabs(j + 0.5 - barY) < 1.0 && i > 5;  // a thin limb
+            for (const auto& d : discs) in |= std::hypot(i + 0.5 - d[0], j + 0.5 - d[1]) < d[2];
+            if (in) shape.set(i, j);
+        }
+    }
+    shape.finish();
+    shape.countWords();
+    return shape;
+}
+
+}  // namespace
+
+// The share off the shape is exact: rectangles of every size and turn, across edges, thin limbs
+// and the image's borders, at full and half resolution.
+TEST(AttributesShapeLimit, OffShareMatchesTheClippedPixelOracle) {
+    std::mt19937 gen(21);
+    std::uniform_real_distribution<float> cx(-5, 53), cy(-5, 41), side(0.2f, 30), turn(-180, 180);
+    for (int trial = 0; trial < 40; ++trial) {
+        const OpaqueIndex shape = randomShape(gen);
+        const float scale = trial % 4 == 3 ? 0.5f : 1.0f;  // site pixels are twice the image's
+        const ShapeLimit limit(shape, scale, scale, 0.1f, 0);
+        for (int k = 0; k < 25; ++k) {
+            const float rotation = k % 5 == 0 ? 0.0f : (k % 5 == 1 ? 90.0f : turn(gen));
+            const std::vector<Point2D> corners =
+                getPolygonFromPointSizeRot(Point2D(cx(gen) / scale, cy(gen) / scale),
+                                           side(gen) / scale, side(gen) / scale, rotation);
+            EXPECT_NEAR(limit.offShare(corners), bruteOffShare(corners, shape, scale), 1e-9)
+                << "trial " << trial << " rectangle " << k;
+        }
+    }
+}
+
+// Grown with the limit, no rectangle lies more than the overhang off the shape, the broad phase
+// still gives the all-pairs result, and without the limit the same sites spill far.
+TEST(AttributesShapeLimit, GrowthKeepsEveryRectangleWithinTheOverhang) {
+    std::mt19937 gen(2121);
+    for (int trial = 0; trial < 8; ++trial) {
+        const OpaqueIndex shape = randomShape(gen);
+        const float overhang = trial % 2 ? 0.1f : 0.25f;
+        std::uniform_real_distribution<float> x(0, 48), y(0, 36), turn(-180, 180);
+        std::vector<MySitePoint> sites;
+        while (sites.size() < size_t(2 + trial * 3)) {
+            const Point2D p(x(gen), y(gen));
+            if (!shape.opaque(int(p.x), int(p.y))) continue;
+            const float w = 5 + 20 * float(sites.size() % 3), h = 10;
+            sites.push_back(seeded(p.x, p.y, w, h, trial % 3 ? turn(gen) : 0.0f));
+        }
+        std::vector<MySitePoint> reference = sites, unlimited = sites;
+        const ShapeLimit limit(shape, 1, 1, overhang, sites.size());
+        const std::vector<int32_t> order = inOrder(sites.size());
+        const int rounds = growSites(sites, order, MaxGrowthRounds, &limit);
+        EXPECT_EQ(growSitesAllPairs(reference, order, MaxGrowthRounds, &limit), rounds);
+        growSites(unlimited, order, 200);
+        double worstUnlimited = 0;
+        for (size_t i = 0; i < sites.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "trial " << trial << " site " << i);
+            EXPECT_EQ(sites[i].width, reference[i].width);
+            EXPECT_LE(bruteOffShare(sites[i].corners, shape, 1), overhang + 1e-9);
+            worstUnlimited =
+                std::max(worstUnlimited, bruteOffShare(unlimited[i].corners, shape, 1));
+        }
+        EXPECT_GT(worstUnlimited, overhang) << "trial " << trial;
+    }
+}
+
+// A lone layer grows too, up to the shape's edge: a 10 x 10 square centred in a 20 x 20 block
+// stops when more than the overhang would lie outside.
+TEST(AttributesShapeLimit, ALoneLayerGrowsToTheShapesEdge) {
+    OpaqueIndex shape;
+    shape.reset(40, 40);
+    for (int y = 10; y < 30; ++y)
+        for (int x = 10; x < 30; ++x) shape.set(x, y);
+    shape.finish();
+    shape.countWords();
+    std::vector<MySitePoint> sites = {seeded(20, 20, 10, 10)};
+    const ShapeLimit none(shape, 1, 1, 0.0f, 1);
+    growSites(sites, {0}, MaxGrowthRounds, &none);
+    EXPECT_FLOAT_EQ(sites[0].width, 20.0f);  // 21 would overhang by 9 %
+    sites = {seeded(20, 20, 10, 10)};
+    const ShapeLimit tenth(shape, 1, 1, 0.1f, 1);
+    growSites(sites, {0}, MaxGrowthRounds, &tenth);
+    EXPECT_FLOAT_EQ(sites[0].width, 21.0f);  // 22 overhangs by 17 %
 }

@@ -91,7 +91,7 @@ TEST(Cli, ParamsListsWhatThePluginRegisters) {
     const Outcome o = tessaron(dir, "params");
     ASSERT_EQ(o.code, 0) << o.err;
     const std::vector<std::string> all = lines(o.out);
-    ASSERT_EQ(all.size(), 41u);
+    ASSERT_EQ(all.size(), 48u);
     EXPECT_EQ(all[0].substr(0, 40), " 1  \"About\"                   checkbox  ");
     EXPECT_EQ(all[3],
               " 4  \"Position\"                popup         flags 64   7 items, default 2: "
@@ -103,6 +103,9 @@ TEST(Cli, ParamsListsWhatThePluginRegisters) {
               "13  \"Min Rotation\"            angle         flags 32   default -45 degrees");
     EXPECT_EQ(all[39], "40  \"\"                        button        flags 64   label \"Create\"");
     EXPECT_EQ(all[40].substr(0, 40), "41  \"Remove Existing Keys\"    checkbox  ");
+    EXPECT_EQ(all[45],
+              "46  \"Cell Shape\"              popup         flags 0    3 items, default 1: "
+              "First Layer|Typical Layer|Square");
 }
 
 TEST(Cli, RunWritesTheResult) {

@@ -60,6 +60,7 @@ TEST_P(ExampleGolden, WritesBitForBitTheStoredKeys) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, ExampleGolden, ::testing::Values("heart", "word", "ring"));
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleGolden,
+                         ::testing::Values("heart", "word", "ring", "tree"));
 
 }  // namespace

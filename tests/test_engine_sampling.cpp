@@ -412,3 +412,41 @@ TEST(EngineSampling, RedrawnSourceIsTheSameOnAnyThreadsAndStaysWithinItsLimit) {
     EXPECT_EQ(r.left, 450);
     EXPECT_EQ(r.top, 0);
 }
+
+// Alpha at or below the threshold is not shape: not indexed, not in the bounds, not inside, and
+// read as 0 by From Alpha; a frame whose pixels are all that faint has no shape.
+TEST(EngineSampling, AlphaThresholdDecidesWhatIsShape) {
+    struct Row {
+        int threshold;
+        size_t shapePixels;
+        int minX;  // of the bounds
+        std::vector<int> alphaRead;
+    };
+    // One row of pixels with these alphas.
+    const std::vector<uint8_t> alphas = {0, 1, 31, 32, 33, 255, 3};
+    const Row rows[] = {
+        {0, 6, 1, {0, 1, 31, 32, 33, 255, 3}}, {1, 5, 2, {0, 0, 31, 32, 33, 255, 3}},
+        {32, 2, 4, {0, 0, 0, 0, 33, 255, 0}},  {254, 1, 5, {0, 0, 0, 0, 0, 255, 0}},
+        {255, 0, 7, {0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.threshold);
+        MyTessaron e;
+        e.sourcePixelFormat = 0x62677261;
+        e.alphaThreshold = r.threshold;
+        std::vector<PF_Pixel> px;
+        for (uint8_t a : alphas) px.push_back(PF_Pixel{a, 200, 200, 200});
+        e.takeImage(worldOf(px, int(px.size())));
+        EXPECT_EQ(e.opaquePixels.count(), r.shapePixels);
+        EXPECT_EQ(e.hasImage, std::vector<bool>{r.shapePixels > 0});
+        EXPECT_EQ(e.opaqueBounds[0], r.minX);
+        for (size_t x = 0; x < alphas.size(); ++x) {
+            const float at = float(x) + 0.5f;
+            EXPECT_EQ(e.getAlphaAtPoint(at, 0.5f), r.alphaRead[x]) << x;
+            EXPECT_EQ(e.isPointInsideShape(at, 0.5f), r.alphaRead[x] > 0) << x;
+        }
+        for (size_t k = 0; k < e.opaquePixels.count(); ++k) {
+            EXPECT_GT(alphas[size_t(e.opaquePixel(k).x)], r.threshold);
+        }
+    }
+}

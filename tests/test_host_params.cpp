@@ -1,4 +1,4 @@
-// The parameter set: the 41 registered parameters with their kinds, flags, ranges, defaults and
+// The parameter set: the 48 registered parameters with their kinds, flags, ranges, defaults and
 // popups, the custom UI registration, and Params Setup's error rules.
 #include <gtest/gtest.h>
 
@@ -65,6 +65,13 @@ const std::vector<Expected> kExpected = {
     {39, PF_Param_GROUP_END, "", 0},
     {40, PF_Param_BUTTON, "", 64},
     {41, PF_Param_CHECKBOX, "Remove Existing Keys", 2},
+    {42, PF_Param_GROUP_START, "Shape", 0},
+    {43, PF_Param_FLOAT_SLIDER, "Alpha Threshold", 32},
+    {44, PF_Param_CHECKBOX, "Keep Inside Shape", 64},
+    {45, PF_Param_FLOAT_SLIDER, "Overhang (%)", 32},
+    {46, PF_Param_POPUP, "Cell Shape", 0},
+    {47, PF_Param_CHECKBOX, "Hide Below Min Size", 0},
+    {48, PF_Param_GROUP_END, "", 0},
 };
 
 struct ExpectedPopup {
@@ -94,6 +101,7 @@ const std::vector<ExpectedPopup> kPopups = {
      "From Left to Right|From Right to Left|From Top to Bottom|From Bottom to Top|Distance from "
      "Comp Center|Distance from Image Center|Random",
      7, 6},
+    {46, "First Layer|Typical Layer|Square", 3, 1},
 };
 
 struct ExpectedSlider {
@@ -119,11 +127,13 @@ const std::vector<ExpectedSlider> kSliders = {
     {31, -1000000, 1000000, -100, 100, 0, 1, 1},
     {32, 0, 10000, 0, 100, 0, 0, 0},
     {38, -1000000, 1000000, 0, 100, 0, 0, 0},
+    {43, 0, 255, 0, 255, 0, 0, 0},
+    {45, 0, 100, 0, 100, 10, 0, 0},
 };
 
 // Checkbox defaults: on for Prevent Overlap and Random Seed only.
-const std::vector<std::pair<int, int>> kCheckboxes = {{1, 0},  {11, 1}, {23, 0},
-                                                      {34, 0}, {37, 1}, {41, 0}};
+const std::vector<std::pair<int, int>> kCheckboxes = {{1, 0},  {11, 1}, {23, 0}, {34, 0},
+                                                      {37, 1}, {41, 0}, {44, 0}, {47, 0}};
 
 void expectCommon(const PF_ParamDef& def, const Expected& e) {
     SCOPED_TRACE(e.index);

@@ -25,6 +25,7 @@ UIControls defaults() {
     c.spatial = A_long(SpatialPreset::Linear);
     c.randomSeed = true;
     c.offsetFrames = 0.0;
+    c.keepInsideShape = false;
     return c;
 }
 
@@ -37,8 +38,8 @@ std::map<int, bool> statesOf(const UIControls& c) {
 TEST(HostUIRules, ParametersAreUpdatedInTheFixedOrder) {
     std::vector<int> order;
     for (const UIRuleState& r : uiRuleStates(defaults())) order.push_back(r.index);
-    EXPECT_EQ(order, (std::vector<int>{9,  10, 11, 12, 13, 14, 15, 16, 17, 23,
-                                       22, 29, 38, 25, 27, 26, 28, 31, 30, 33}));
+    EXPECT_EQ(order, (std::vector<int>{9,  10, 11, 12, 13, 14, 15, 16, 17, 23, 22, 29,
+                                       38, 25, 27, 26, 28, 31, 30, 33, 44, 45, 46, 47}));
 }
 
 TEST(HostUIRules, OffsetMethodAppliesFromHalfAFrame) {
@@ -75,6 +76,38 @@ TEST(HostUIRules, ScaleModesDecideTheSizeOptions) {
         c.scale = A_long(mode);
         s = statesOf(c);
         EXPECT_TRUE(s[PARAM_MIN_SIZE] && s[PARAM_PREVENT_OVERLAP] && s[PARAM_RESCALE_FACTOR]);
+    }
+}
+
+// Keep Inside Shape and its Overhang apply where sizes grow, Hide Below Min Size where Prevent
+// Overlap does, Cell Shape to Grid cells.
+TEST(HostUIRules, ShapeOptionsFollowGrowthAndGrid) {
+    struct Row {
+        ScaleMode scale;
+        PositionMode position;
+        bool keepInside;
+        bool keepInsideOn, overhangOn, cellShapeOn, hideOn;
+    };
+    const Row rows[] = {
+        {ScaleMode::FromNeighborhood, PositionMode::Organic, false, true, false, false, false},
+        {ScaleMode::FromNeighborhood, PositionMode::Grid, true, true, true, true, false},
+        {ScaleMode::Random, PositionMode::Radial, true, true, true, false, true},
+        {ScaleMode::FromAlpha, PositionMode::Grid, false, true, false, true, true},
+        {ScaleMode::FromLuminance, PositionMode::Random, true, true, true, false, true},
+        {ScaleMode::UsePreviousValue, PositionMode::Grid, true, false, false, true, false},
+        {ScaleMode::Ignore, PositionMode::Ignore, true, false, false, false, false},
+    };
+    for (const Row& r : rows) {
+        UIControls c = defaults();
+        c.scale = A_long(r.scale);
+        c.position = A_long(r.position);
+        c.keepInsideShape = r.keepInside;
+        auto s = statesOf(c);
+        SCOPED_TRACE(int(r.scale) * 10 + int(r.position));
+        EXPECT_EQ(s[PARAM_KEEP_INSIDE_SHAPE], r.keepInsideOn);
+        EXPECT_EQ(s[PARAM_OVERHANG], r.overhangOn);
+        EXPECT_EQ(s[PARAM_CELL_SHAPE], r.cellShapeOn);
+        EXPECT_EQ(s[PARAM_HIDE_BELOW_MIN_SIZE], r.hideOn);
     }
 }
 
@@ -119,7 +152,7 @@ TEST(HostUIRules, RotationOpacityPositionAndPresets) {
     EXPECT_TRUE(s[PARAM_IN_TANGENT] && s[PARAM_OUT_TANGENT] && s[PARAM_SEED]);
 }
 
-// Through the host: the refresh makes the 20 updates each time, and the host keeps the state.
+// Through the host: the refresh makes the 24 updates each time, and the host keeps the state.
 TEST_F(HostTest, RefreshUpdatesTheHostsRecordsEveryTime) {
     setUpEffect();
     host.setParam(PARAM_SCALE, double(ScaleMode::UsePreviousValue));
@@ -140,7 +173,8 @@ TEST_F(HostTest, RefreshUpdatesTheHostsRecordsEveryTime) {
     expectNoLeaks();
 }
 
-// The controls of ARefreshFailingAtRuleK's second state: every rule but Rescale Factor flips.
+// The controls of ARefreshFailingAtRuleK's second state: every rule but Rescale Factor, Keep
+// Inside Shape and Cell Shape flips.
 UIControls flippedControls() {
     UIControls c = defaults();
     c.scale = A_long(ScaleMode::Random);
@@ -152,6 +186,7 @@ UIControls flippedControls() {
     c.spatial = A_long(SpatialPreset::Custom);
     c.randomSeed = false;
     c.offsetFrames = 3;
+    c.keepInsideShape = true;
     return c;
 }
 
@@ -165,6 +200,7 @@ void setControls(sim::Host& host, const UIControls& c) {
     host.setParam(PARAM_SPATIAL_INTERPOLATION, c.spatial);
     host.setParam(PARAM_RANDOM_SEED, c.randomSeed ? 1 : 0);
     host.setParam(PARAM_OFFSET_FRAMES, c.offsetFrames);
+    host.setParam(PARAM_KEEP_INSIDE_SHAPE, c.keepInsideShape ? 1 : 0);
 }
 
 // A failing update at rule k ends the refresh: later parameters keep their earlier state.
@@ -172,7 +208,7 @@ TEST_F(HostTest, ARefreshFailingAtRuleKLeavesLaterRulesUntouched) {
     setUpEffect();
     const auto oldStates = uiRuleStates(defaults());
     const auto newStates = uiRuleStates(flippedControls());
-    for (int k : {1, 2, 7, 13, 20}) {
+    for (int k : {1, 2, 7, 13, 20, 22, 24}) {
         SCOPED_TRACE(k);
         setControls(host, defaults());
         ASSERT_EQ(host.updateParamsUI(), PF_Err_NONE);

@@ -1,6 +1,6 @@
-// Writes the example scenes and their pictures: the Source shapes (a heart, a word, a ring), the
-// shared picture cards, and one scene file per example. The outputs are committed; run this only
-// to change them:  make_examples <examples folder>
+// Writes the example scenes and their pictures: the Source shapes (a heart, a word, a ring, a
+// tree), the shared picture cards, and one scene file per example. The outputs are committed; run
+// this only to change them:  make_examples <examples folder>
 #include <cairo.h>
 
 #include <array>
@@ -102,6 +102,67 @@ void makeRing(const fs::path& path) {
     cairo_pattern_add_color_stop_rgba(g, 1.0, 0.1, 0.7, 0.65, 0.3);
     cairo_set_source(c.cr, g);
     cairo_fill(c.cr);
+    cairo_pattern_destroy(g);
+    c.save(path);
+}
+
+// The tree: a trunk, branches thinning to their tips, and a round crown on most tips, each part
+// filled on its own with the current source, `grow` pixels wider all round.
+void fillTree(cairo_t* cr, double grow) {
+    struct Branch {
+        double x0, y0, x1, y1, w0, w1, crown;
+    };
+    static const Branch branches[] = {
+        {480, 520, 480, 250, 46, 26, 0}, {480, 380, 300, 250, 18, 8, 58},
+        {480, 330, 660, 200, 16, 7, 62}, {480, 250, 380, 110, 12, 6, 52},
+        {480, 250, 560, 80, 12, 5, 48},  {480, 430, 190, 390, 12, 5, 40},
+        {480, 420, 760, 360, 12, 5, 44}, {300, 250, 170, 170, 8, 4, 34},
+        {660, 200, 800, 150, 8, 4, 36},  {480, 250, 480, 130, 16, 10, 56}};
+    for (const Branch& b : branches) {
+        // A tapered limb as a quadrilateral, its ends rounded.
+        const double dx = b.x1 - b.x0, dy = b.y1 - b.y0, len = std::hypot(dx, dy);
+        const double nx = -dy / len, ny = dx / len;
+        const double h0 = b.w0 / 2 + grow, h1 = b.w1 / 2 + grow;
+        cairo_move_to(cr, b.x0 + nx * h0, b.y0 + ny * h0);
+        cairo_line_to(cr, b.x1 + nx * h1, b.y1 + ny * h1);
+        cairo_line_to(cr, b.x1 - nx * h1, b.y1 - ny * h1);
+        cairo_line_to(cr, b.x0 - nx * h0, b.y0 - ny * h0);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        cairo_arc(cr, b.x0, b.y0, h0, 0, 2 * M_PI);
+        cairo_fill(cr);
+        cairo_arc(cr, b.x1, b.y1, b.crown > 0 ? b.crown + grow : h1, 0, 2 * M_PI);
+        cairo_fill(cr);
+    }
+}
+
+// The tree grown by `grow`, as one shape of the colour at the given alpha.
+void paintTree(cairo_t* cr, double grow, unsigned colour, double alpha) {
+    cairo_push_group(cr);
+    rgb(cr, colour);
+    fillTree(cr, grow);
+    cairo_pop_group_to_source(cr);
+    cairo_paint_with_alpha(cr, alpha);
+}
+
+// A tree logo with a soft edge and a faint drop shadow (alpha below 32), as a designer's logo
+// with its shadow baked in: the shadow and the faintest edge are not meant to be filled.
+void makeTree(const fs::path& path) {
+    Canvas c(kCompW, kCompH);
+    cairo_save(c.cr);
+    cairo_translate(c.cr, 7, 9);
+    for (int k = 4; k >= 1; --k) {  // the shadow: four faint layers, widest first
+        paintTree(c.cr, 3.0 * k, 0x1b3a2a, 0.025);
+    }
+    cairo_restore(c.cr);
+    for (int k = 3; k >= 1; --k) {  // the soft edge
+        paintTree(c.cr, 1.5 * k, 0x2d6a4f, 0.12);
+    }
+    cairo_pattern_t* g = cairo_pattern_create_linear(0, 60, 0, 520);
+    cairo_pattern_add_color_stop_rgb(g, 0, 0.32, 0.72, 0.53);
+    cairo_pattern_add_color_stop_rgb(g, 1, 0.18, 0.42, 0.31);
+    cairo_set_source(c.cr, g);
+    fillTree(c.cr, 0);
     cairo_pattern_destroy(g);
     c.save(path);
 }
@@ -332,6 +393,31 @@ void ringScene(const fs::path& dir, const std::vector<Card>& cards) {
     writeScene(dir / "ring.json", comp(2, 2), collageLayers(48, cards, 37), source);
 }
 
+// Organic over a tree with thin branches and a baked-in shadow: the Shape controls keep the
+// layers on the tree (not on its shadow or its faint edge) and stop the layers at the ends of
+// the branches from growing into the sky.
+void treeScene(const fs::path& dir, const std::vector<Card>& cards) {
+    fs::create_directories(dir);
+    makeTree(dir / "tree.png");
+    const json params = {{"Position", "Organic"},
+                         {"Scale", "From Neighborhood"},
+                         {"Rotation", "Random"},
+                         {"Min Rotation", -10},
+                         {"Max Rotation", 10},
+                         {"Opacity", "Ignore"},
+                         {"Layer Order", "Minimum Assignment"},
+                         {"Frames to Render", "Every X Frames (within work area)"},
+                         {"Interval (frames)", 12},
+                         {"Temporal Interpolation", "Ease In and Out"},
+                         {"Random Seed", false},
+                         {"Seed", seedRamp(4, 2)},
+                         {"Alpha Threshold", 32},
+                         {"Keep Inside Shape", true},
+                         {"Overhang (%)", 10}};
+    writeScene(dir / "tree.json", comp(2, 2), collageLayers(80, cards, 41),
+               sourceLayer("Tree", "tree.png", params));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -344,5 +430,6 @@ int main(int argc, char** argv) {
     heartScene(root / "heart", cards);
     wordScene(root / "word", cards);
     ringScene(root / "ring", cards);
+    treeScene(root / "tree", cards);
     return 0;
 }
