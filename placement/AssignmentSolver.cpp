@@ -282,6 +282,12 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
         countAssignmentSolver(AssignmentSolver::StartsAlike);
         return warm.columns;
     }
+    // A first frame from starts crowded into a small area (a corner, a column, far clusters):
+    // every layer wants the same few sites, and the near pairs would only run out their budget.
+    const bool cold = warm.prices.size() != from.size();
+    if (cold && startsNarrowerThanSites(from, to, known)) {
+        return auctionAssignment(from, to, known, warm);
+    }
     TightPairs tight;
     if (auto columns = sparseAssignment(distances, warm, tight)) {
         takeFirstOfLeastTotal(tight, *columns);
