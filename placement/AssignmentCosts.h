@@ -2,8 +2,6 @@
 // The cost matrix of the layers' assignment, shared by the solvers and by the rule that picks
 // one assignment among those of least total.
 #include <cmath>
-#include <cstdint>
-#include <type_traits>
 #include <vector>
 
 #include "engine/Parallel.h"
@@ -27,32 +25,14 @@ Costs<T> costMatrix(const std::vector<Point2D>& from, const std::vector<Point2D>
     c.n = static_cast<int>(from.size());
     c.values.assign(size_t(c.n) * c.n, 0);
     const std::vector<char> starts(known.begin(), known.end());
-    // The sites' coordinates apart, so that a row's loop runs over plain arrays.
-    std::vector<float> xs(size_t(c.n)), ys(size_t(c.n)), zs(size_t(c.n));
-    for (int j = 0; j < c.n; ++j) {
-        xs[size_t(j)] = to[size_t(j)].x;
-        ys[size_t(j)] = to[size_t(j)].y;
-        zs[size_t(j)] = to[size_t(j)].z;
-    }
     parallelFor(size_t(c.n), [&](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
             if (!starts[i]) {
                 continue;
             }
             T* row = &c.values[i * c.n];
-            if constexpr (std::is_same_v<T, int32_t>) {
-                // squaredDistanceCost's float sum in the same order; below 2^31 (the caller
-                // checked the span) truncating it to 32 bits gives the same integer.
-                const float x = from[i].x, y = from[i].y, z = from[i].z;
-                for (int j = 0; j < c.n; ++j) {
-                    const float dx = xs[size_t(j)] - x, dy = ys[size_t(j)] - y,
-                                dz = zs[size_t(j)] - z;
-                    row[j] = static_cast<int32_t>(dx * dx + dy * dy + dz * dz);
-                }
-            } else {
-                for (int j = 0; j < c.n; ++j) {
-                    row[j] = static_cast<T>(squaredDistanceCost(from[i], to[size_t(j)]));
-                }
+            for (int j = 0; j < c.n; ++j) {
+                row[j] = static_cast<T>(squaredDistanceCost(from[i], to[j]));
             }
         }
     });

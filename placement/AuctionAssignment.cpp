@@ -8,9 +8,8 @@ namespace {
 constexpr long long kNone = std::numeric_limits<long long>::max();
 // Columns each row remembers from its last full scan.
 constexpr int kListed = 12;
-// The first epsilon is the highest cost over this; each round divides it by kEpsilonStep. A coarse
-// first round settles the rough shares of layers that all want the same few sites (a corner, a
-// column, a line) in far fewer bids than a finer one.
+// The first epsilon is the highest cost over this, or over an eighth of it for rows that start
+// in a small area; each round divides it by kEpsilonStep.
 constexpr long long kFirstEpsilonDivisor = 64;
 constexpr long long kEpsilonStep = 8;
 
