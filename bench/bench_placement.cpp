@@ -3,12 +3,19 @@
 // the layer count.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <random>
 #include <vector>
 
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "engine/SearchPath.h"
+#include "engine/StageTimes.h"
 #include "placement/MinimumAssignment.h"
 
 namespace {
@@ -94,11 +101,111 @@ void BM_MinimumAssignment(benchmark::State& state) {
     }
 }
 
+// Where the layers start before a first press, over the 1920 x 1080 composition (as in
+// BM_FirstPress, plus one point outside the shape).
+enum StartLayout { Scattered, Grid, Corner, LeftColumn, TwoClusters, Line, OnePointOutside };
+const char* const kStartNames[] = {"scattered",        "grid", "corner",           "left column",
+                                   "two far clusters", "line", "one point outside"};
+
+std::vector<Point2D> starts(StartLayout layout, int n) {
+    std::mt19937 rng{uint32_t(n)};
+    std::uniform_real_distribution<float> u(0, 1);
+    const int columns = int(std::ceil(std::sqrt(n * double(kWidth) / kHeight)));
+    const int rows = (n + columns - 1) / columns;
+    std::vector<Point2D> from;
+    for (int i = 0; i < n; ++i) {
+        const float t = (float(i) + 0.5f) / float(n);
+        switch (layout) {
+            case Scattered:
+                from.emplace_back(kWidth * u(rng), kHeight * u(rng));
+                break;
+            case Grid:
+                from.emplace_back((float(i % columns) + 0.5f) * kWidth / float(columns),
+                                  (float(i / columns) + 0.5f) * kHeight / float(rows));
+                break;
+            case Corner:
+                from.emplace_back(200 * u(rng), 200 * u(rng));
+                break;
+            case LeftColumn:
+                from.emplace_back(20.0f, t * kHeight);
+                break;
+            case TwoClusters:
+                from.emplace_back((i % 2 ? -1500.0f : 3400.0f) + 100 * u(rng), 500 + 100 * u(rng));
+                break;
+            case Line:
+                from.emplace_back(t * kWidth, t * kHeight);
+                break;
+            case OnePointOutside:
+                from.emplace_back(-400.0f, 1300.0f);
+                break;
+        }
+    }
+    return from;
+}
+
+// CPU seconds of every thread of the process: wall times swing with the machine's load.
+double processSeconds() {
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// The first frame's assignment alone, from each starting layout to the Organic sites of the
+// ellipse (3000 layers): the fast solver from cold, CPU seconds of three solves (both threads),
+// with the solver that served. Argument 1 adds the reference (the Hungarian method; minutes under
+// load).
+void BM_FirstAssignment(benchmark::State& state) {
+    const auto layout = static_cast<StartLayout>(state.range(0));
+    MyTessaron engine;
+    engine.layerCount = kLayers;
+    takeEllipse(engine);
+    seedRandomSources(1);
+    engine.getOrganicPoints();
+    std::vector<Point2D> to;
+    for (const auto& site : engine.sites) {
+        to.push_back(site.position);
+    }
+    to.resize(kLayers);
+    const std::vector<Point2D> from = starts(layout, kLayers);
+    const std::vector<bool> known(kLayers, true);
+    std::vector<double> seconds;
+    std::vector<int32_t> fast;
+    for (auto _ : state) {
+        for (int k = 0; k < 3; ++k) {
+            AssignmentWarmStart cold;
+            resetStageTimes();
+            const double begin = processSeconds();
+            fast = shortestPathAssignment(from, to, known, cold);
+            seconds.push_back(processSeconds() - begin);
+        }
+    }
+    std::sort(seconds.begin(), seconds.end());
+    const char* served = assignmentsServed(AssignmentSolver::NearPairs) ? "near pairs"
+                         : assignmentsServed(AssignmentSolver::Auction) ? "auction"
+                         : assignmentsServed(AssignmentSolver::Dense)   ? "dense"
+                                                                        : "starts alike";
+    double reference = 0.0;
+    bool same = true;
+    if (state.range(1)) {
+        const double begin = processSeconds();
+        same = referenceAssignment(from, to, known) == fast;
+        reference = processSeconds() - begin;
+    }
+    std::printf("csv,%d,%s,%.3f,%.3f,%.3f,%s,%.3f,%s\n", kLayers, kStartNames[layout], seconds[0],
+                seconds[1], seconds[2], served, reference, same ? "yes" : "no");
+    std::fflush(stdout);
+    state.counters["fast_s"] = seconds[1];
+}
+
 }  // namespace
 
 // One relaxation or assignment of the largest collage per iteration.
 BENCHMARK(BM_OrganicRelaxation)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_MinimumAssignment)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_FirstAssignment)
+    ->ArgsProduct({{Scattered, Grid, Corner, LeftColumn, TwoClusters, Line, OnePointOutside}, {0}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 // The bench binary's only main (the target links benchmark without its main library).
 BENCHMARK_MAIN();

@@ -228,6 +228,30 @@ bool startsAlike(const std::vector<Point2D>& from, const std::vector<bool>& know
     return true;
 }
 
+// True when the known starts' bounding box covers less than half the sites' box (its area).
+bool startsNarrowerThanSites(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                             const std::vector<bool>& known) {
+    auto area = [](const std::vector<Point2D>& points, auto&& take) {
+        double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+        bool first = true;
+        for (size_t k = 0; k < points.size(); ++k) {
+            if (!take(k)) {
+                continue;
+            }
+            const Point2D& p = points[k];
+            x0 = first ? p.x : std::min(x0, double(p.x));
+            x1 = first ? p.x : std::max(x1, double(p.x));
+            y0 = first ? p.y : std::min(y0, double(p.y));
+            y1 = first ? p.y : std::max(y1, double(p.y));
+            first = false;
+        }
+        return (x1 - x0) * (y1 - y0);
+    };
+    const double starts = area(from, [&](size_t k) { return bool(known[k]); });
+    return starts < 0.5 * area(
+                              to, [](size_t) { return true; });
+}
+
 // Moves a least-total assignment, certified by prices, to the first one in row order.
 template <typename Cost>
 void takeFirst(const Cost& costs, const std::vector<long long>& prices,
@@ -258,6 +282,12 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
         countAssignmentSolver(AssignmentSolver::StartsAlike);
         return warm.columns;
     }
+    // A first frame from starts crowded into a small area (a corner, a column, far clusters):
+    // every layer wants the same few sites, and the near pairs would only run out their budget.
+    const bool cold = warm.prices.size() != from.size();
+    if (cold && startsNarrowerThanSites(from, to, known)) {
+        return auctionAssignment(from, to, known, warm);
+    }
     TightPairs tight;
     if (auto columns = sparseAssignment(distances, warm, tight)) {
         takeFirstOfLeastTotal(tight, *columns);
@@ -274,7 +304,7 @@ std::vector<int32_t> auctionAssignment(const std::vector<Point2D>& from,
     assert(to.size() == from.size() && known.size() == from.size());
     if (costsFit32Bits(from, to)) {
         const Costs<int32_t> costs = costMatrix<int32_t>(from, to, known);
-        AuctionResult auction = solveByAuction(costs);
+        AuctionResult auction = solveByAuction(costs, startsNarrowerThanSites(from, to, known));
         std::vector<int32_t> columns = std::move(auction.columns);
         warm.prices = certifyingPrices(costs, columns, std::move(auction.prices));
         takeFirst(costs, warm.prices, columns);

@@ -8,7 +8,8 @@ namespace {
 constexpr long long kNone = std::numeric_limits<long long>::max();
 // Columns each row remembers from its last full scan.
 constexpr int kListed = 12;
-// The first epsilon is the highest cost over this; each round divides it by kEpsilonStep.
+// The first epsilon is the highest cost over this, or over an eighth of it for rows that start
+// in a small area; each round divides it by kEpsilonStep.
 constexpr long long kFirstEpsilonDivisor = 64;
 constexpr long long kEpsilonStep = 8;
 
@@ -19,8 +20,9 @@ constexpr long long kEpsilonStep = 8;
 // second least is no higher than bound, the list alone gives the bid.
 class Auction {
   public:
-    explicit Auction(const Costs<int32_t>& c)
+    Auction(const Costs<int32_t>& c, long long firstDivisor)
         : c_(c),
+          firstDivisor_(firstDivisor),
           n_(c.n),
           listed_(std::min(kListed, std::max(n_ - 1, 1))),
           scale_(n_ + 1),
@@ -38,7 +40,7 @@ class Auction {
         for (const int32_t v : c_.values) {
             highest = std::max<long long>(highest, v);
         }
-        long long epsilon = std::max(1LL, highest * scale_ / kFirstEpsilonDivisor);
+        long long epsilon = std::max(1LL, highest * scale_ / firstDivisor_);
         for (;;) {
             round(epsilon);
             if (epsilon == 1) {
@@ -153,6 +155,7 @@ class Auction {
     }
 
     const Costs<int32_t>& c_;
+    long long firstDivisor_;
     int n_;
     int listed_;
     long long scale_;
@@ -166,9 +169,9 @@ class Auction {
 
 }  // namespace
 
-AuctionResult solveByAuction(const Costs<int32_t>& costs) {
+AuctionResult solveByAuction(const Costs<int32_t>& costs, bool narrowStarts) {
     if (costs.n == 0) {
         return {};
     }
-    return Auction(costs).run();
+    return Auction(costs, narrowStarts ? kFirstEpsilonDivisor / 8 : kFirstEpsilonDivisor).run();
 }

@@ -477,6 +477,10 @@ const std::vector<Layout>& layouts() {
          }},
         {"on the sites", false,
          [](int i, int n, auto&, const auto& to) { return to[size_t((i * 7 + 3) % n)]; }},
+        {"left column, ring sites", true,
+         [](int i, int n, auto&, auto&) {
+             return Point2D(20, (float(i) + 0.5f) * 1080 / float(n));
+         }},
         {"crowd beside others", false,
          [](int i, int, auto& rng, auto&) {
              std::uniform_real_distribution<float> u(0, 1);
