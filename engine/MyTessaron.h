@@ -104,6 +104,7 @@ class MyTessaron {
     std::vector<float> overhangs;  // share of a grown rectangle allowed off the shape, 0 to 1
     std::vector<CellShape> cellShapes;
     std::vector<bool> hideBelowMinSizes;
+    std::vector<bool> followShapeChanges;  // start from the frame before's layout
     bool positionActive = false, scaleActive = false, rotationActive = false, opacityActive = false;
 
     // ---- Working data and results
@@ -169,6 +170,25 @@ class MyTessaron {
     bool keepsInsideShape(int f) const;
     // Prevent Overlap sizes layers at frame f, and those below Min Size are hidden.
     bool hidesSmallLayers(int f) const;
+
+    // ---- Following the shape (Follow Shape Changes)
+    // Layer j's site at the last evaluated frame, in image coordinates, and that frame's opaque
+    // bounds; empty when the next frame cannot follow it.
+    std::vector<Point2D> followedSites;
+    int32_t followedBounds[4] = {0, 0, 0, 0};
+    int32_t followSampleCells[2] = {1, 1};  // the samples' lattice over the bounds, set afresh
+    bool sitesFollowLayers = false;         // this frame: site j is layer j's, no reassignment
+    // Frame f adapts the frame before's layout: the control is on, that frame left a layout,
+    // and the Seed did not change.
+    bool followsFrameBefore(int f) const;
+    // Keeps (after the assignment) this frame's sites per layer for the next frame.
+    void keepFollowedSites(int frameIndex);
+    // The frame before's sites carried onto this frame's shape; relaxed (Organic) or not.
+    void getFollowingSites(bool relax);
+    // The nearest point on the shape to p (p itself when it is on the shape).
+    Point2D nearestPointOnShape(const Point2D& p) const;
+    // Grid and Radial: the chosen cells taken by the layers nearest to them.
+    void followOntoCandidates(std::vector<Point2D> candidates);
 
     // ---- Placement
     // reads: positionModes, hasImage, the image, positions (the frame before, after a failed

@@ -1,0 +1,185 @@
+// Follow Shape Changes: a frame starts from the frame before's layout instead of new random
+// sites, so that a collage moves with an animated Source instead of reshuffling.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "engine/MyTessaron.h"
+#include "placement/MinimumAssignment.h"
+#include "placement/NearestSite.h"
+
+namespace {
+
+constexpr int kSamplesPerSite = 50;
+constexpr int kRounds = 15;
+
+// A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
+// every frame, and no draw of the random generators is spent on them.
+float jitter(int64_t cx, int64_t cy, uint32_t axis) {
+    uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ull ^ uint64_t(cy) * 0xC2B2AE3D27D4EB4Full ^
+                 (uint64_t(axis) + 1) * 0x165667B19E3779F9ull;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return 0.1f + 0.8f * float(h >> 40) / float(1u << 24);
+}
+
+}  // namespace
+
+bool MyTessaron::followsFrameBefore(int f) const {
+    if (f <= 0 || !shapeSetting(followShapeChanges, f, false) ||
+        followedSites.size() != size_t(layerCount)) {
+        return false;
+    }
+    // A changed Seed is a deliberate reshuffle; with Random Seed on the run has one seed.
+    return randomSeed || (size_t(f) < seeds.size() && seeds[size_t(f)] == seeds[size_t(f) - 1]);
+}
+
+void MyTessaron::keepFollowedSites(int frameIndex) {
+    const bool fresh = !followsFrameBefore(frameIndex);
+    followedSites.clear();
+    if (!shapeSetting(followShapeChanges, frameIndex, false) || sitesAreCompPositions ||
+        assignmentIds.empty() || int(sites.size()) < layerCount) {
+        return;
+    }
+    const std::vector<int32_t>& ids = assignmentIds.back();
+    for (int j = 0; j < layerCount; ++j) {
+        followedSites.push_back(imagePoint(sites[size_t(ids[size_t(j)])].position));
+    }
+    std::copy(opaqueBounds, opaqueBounds + 4, followedBounds);
+    if (fresh) {
+        // The sample lattice is chosen once, so that followed frames keep the same samples.
+        const double perSample = double(opaquePixels.count()) / (kSamplesPerSite * layerCount);
+        const double step = std::max(0.5, std::sqrt(perSample));
+        followSampleCells[0] = int32_t(std::ceil((opaqueBounds[1] + 1 - opaqueBounds[0]) / step));
+        followSampleCells[1] = int32_t(std::ceil((opaqueBounds[3] + 1 - opaqueBounds[2]) / step));
+    }
+}
+
+Point2D MyTessaron::nearestPointOnShape(const Point2D& p) const {
+    if (isPointInsideShape(p.x, p.y) || opaquePixels.count() == 0) {
+        return p;
+    }
+    const int x = int(std::floor(p.x)), y = int(std::floor(p.y));
+    const int reach = std::max(imageWidth, imageHeight) * 2;
+    for (int r = 1; r <= reach; r *= 2) {
+        if (!opaquePixels.anyIn(std::max(0, x - r), std::max(0, y - r),
+                                std::min(imageWidth, x + r + 1),
+                                std::min(imageHeight, y + r + 1))) {
+            continue;
+        }
+        // The nearest opaque pixel lies within r * sqrt(2) of p.
+        const int s = int(std::ceil(r * 1.4143));
+        double best = -1.0;
+        Point2D found = p;
+        for (int yy = std::max(0, y - s); yy < std::min(imageHeight, y + s + 1); ++yy) {
+            for (int xx = std::max(0, x - s); xx < std::min(imageWidth, x + s + 1); ++xx) {
+                if (!opaquePixels.opaque(xx, yy)) {
+                    continue;
+                }
+                const double dx = xx + 0.5 - p.x, dy = yy + 0.5 - p.y;
+                const double d = dx * dx + dy * dy;
+                if (best < 0.0 || d < best) {
+                    best = d;
+                    found = Point2D(float(xx + 0.5), float(yy + 0.5));
+                }
+            }
+        }
+        return found;
+    }
+    return p;
+}
+
+void MyTessaron::getFollowingSites(bool relax) {
+    const int n = layerCount;
+    // Carry the sites with the shape's bounds (a slide or a growth moves them all alike), then
+    // onto the shape where they fell off it.
+    const int32_t* a = followedBounds;
+    const int32_t* b = opaqueBounds;
+    const double sx = double(b[1] + 1 - b[0]) / double(std::max(1, a[1] + 1 - a[0]));
+    const double sy = double(b[3] + 1 - b[2]) / double(std::max(1, a[3] + 1 - a[2]));
+    for (int j = 0; j < n; ++j) {
+        const Point2D& p = followedSites[size_t(j)];
+        const Point2D carried(float(b[0] + (p.x - a[0]) * sx), float(b[2] + (p.y - a[2]) * sy));
+        sites.emplace_back();
+        sites.back().position = nearestPointOnShape(carried);
+    }
+    sitesFollowLayers = true;
+    if (!relax || n == 0) {
+        return;
+    }
+    // Samples carried with the shape: a lattice of fixed cells over its bounds, one sample per
+    // cell at a jitter of its own, weighted by the pixel's alpha so that a crossfade shifts the
+    // sites as gradually as it fades. A slide or a growth carries the samples with the sites.
+    const double stepX = double(b[1] + 1 - b[0]) / followSampleCells[0];
+    const double stepY = double(b[3] + 1 - b[2]) / followSampleCells[1];
+    std::vector<Point2D> at;
+    std::vector<float> weights;
+    for (int32_t cy = 0; cy < followSampleCells[1]; ++cy) {
+        for (int32_t cx = 0; cx < followSampleCells[0]; ++cx) {
+            const float x = float(b[0] + (cx + jitter(cx, cy, 0)) * stepX);
+            const float y = float(b[2] + (cy + jitter(cx, cy, 1)) * stepY);
+            if (!isPointInsideShape(x, y)) {
+                continue;
+            }
+            const uint8_t alpha = imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4];
+            at.push_back(Point2D(x, y));
+            weights.push_back(float(alpha) / 255.0f);
+        }
+    }
+    if (at.empty()) {
+        return;
+    }
+    const OrderedSamples ordered = orderSamples(at, cellOrder(at, n));
+    std::vector<Point2D> positions(static_cast<size_t>(n));
+    const size_t count = static_cast<size_t>(n);
+    std::vector<double> sumX(count), sumY(count), sumW(count);
+    std::vector<int32_t> firstSample(count);
+    for (int round = 0; round < kRounds; ++round) {
+        for (int j = 0; j < n; ++j) {
+            positions[size_t(j)] = sites[size_t(j)].position;
+        }
+        const std::vector<int32_t> nearest = nearestSitesGrid(positions, ordered);
+        std::fill(sumX.begin(), sumX.end(), 0.0);
+        std::fill(sumY.begin(), sumY.end(), 0.0);
+        std::fill(sumW.begin(), sumW.end(), 0.0);
+        std::fill(firstSample.begin(), firstSample.end(), -1);
+        for (size_t s = 0; s < at.size(); ++s) {
+            const size_t j = size_t(nearest[s]);
+            sumX[j] += double(weights[s]) * at[s].x;
+            sumY[j] += double(weights[s]) * at[s].y;
+            sumW[j] += weights[s];
+            if (firstSample[j] < 0) {
+                firstSample[j] = int32_t(s);
+            }
+        }
+        for (int j = 0; j < n; ++j) {
+            if (sumW[size_t(j)] <= 0.0) {
+                continue;  // a site without samples stays where it is
+            }
+            const Point2D mean(float(sumX[size_t(j)] / sumW[size_t(j)]),
+                               float(sumY[size_t(j)] / sumW[size_t(j)]));
+            sites[size_t(j)].position =
+                isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[size_t(j)])];
+        }
+    }
+}
+
+// The least total of squared moves from where the layers were: a cell that is still a candidate
+// keeps its layer, and when the count of cells changes, layers take the nearest new ones. The
+// cells left over are padding rows that cost the same anywhere.
+void MyTessaron::followOntoCandidates(std::vector<Point2D> candidates) {
+    const size_t n = size_t(layerCount);
+    std::vector<Point2D> from(followedSites);
+    from.resize(candidates.size());
+    std::vector<bool> known(candidates.size(), false);
+    std::fill(known.begin(), known.begin() + std::ptrdiff_t(n), true);
+    AssignmentWarmStart warm;
+    const std::vector<int32_t> columns = shortestPathAssignment(from, candidates, known, warm);
+    for (size_t j = 0; j < n; ++j) {
+        sites.emplace_back();
+        sites.back().position = candidates[size_t(columns[j])];
+    }
+    sitesFollowLayers = true;
+}
