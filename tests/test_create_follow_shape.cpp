@@ -7,9 +7,12 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "collage_geometry.h"
 #include "create_fixture.h"
 #include "scoped_switches.h"
 #include "test_host_fixture.h"
@@ -84,19 +87,37 @@ struct FollowRun {
         return p;
     }
 
-    // Each card's position at every frame.
-    std::vector<Path> run(bool follow, int seed, PF_FilterProc linked = nullptr) const {
+    struct Settings {
+        PositionMode position = PositionMode::Organic;
+        ScaleMode scale = ScaleMode::Ignore;
+        int seed = 1;
+        bool follow = true;
+    };
+
+    // A press of Create at every frame; the host keeps the collage.
+    std::unique_ptr<sim::Host> press(const Settings& s, PF_FilterProc linked = nullptr) const {
         auto host = applied(build(), linked);
-        host->setParam(PARAM_POSITION, double(PositionMode::Organic));
-        host->setParam(PARAM_SCALE, double(ScaleMode::Ignore));
+        host->setParam(PARAM_POSITION, double(s.position));
+        host->setParam(PARAM_SCALE, double(s.scale));
+        host->setParam(PARAM_MIN_SIZE, 4);
+        host->setParam(PARAM_MAX_SIZE, 60);
         host->setParam(PARAM_ROTATION, double(RotationMode::Ignore));
         host->setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
         host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
         host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
         host->setParam(PARAM_INTERVAL, 1);
-        host->setParam(PARAM_SEED, seed);
-        host->setParam(PARAM_FOLLOW_SHAPE_CHANGES, follow ? 1 : 0);
+        host->setParam(PARAM_SEED, s.seed);
+        host->setParam(PARAM_FOLLOW_SHAPE_CHANGES, s.follow ? 1 : 0);
         EXPECT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE);
+        return host;
+    }
+
+    // Each card's position at every frame.
+    std::vector<Path> run(bool follow, int seed) const {
+        Settings s;
+        s.follow = follow;
+        s.seed = seed;
+        const auto host = press(s);
         std::vector<Path> paths;
         const auto& layers = host->project().comp.layers;
         for (size_t i = 1; i < layers.size(); ++i) {
@@ -192,4 +213,68 @@ TEST(CreateFollowShape, CardsSpreadWithAGrowingDisk) {
     }
     EXPECT_GE(double(within) / moves, 0.9);
     EXPECT_GE(coherence(paths, 0.0, 1e9).kept, 0.95);
+}
+
+namespace {
+
+// A random animated Source: an ellipse that slides, grows or shrinks, and a second one that
+// fades in or out over it, each at its own speed.
+Animation randomAnimation(std::mt19937& gen) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    const double cx = 70 + 100 * u(gen), cy = 60 + 40 * u(gen), vx = 6 * u(gen) - 3,
+                 vy = 4 * u(gen) - 2, rx = 25 + 25 * u(gen), ry = 20 + 20 * u(gen),
+                 grow = 0.9 + 0.2 * u(gen), bx = 40 + 160 * u(gen), fade = u(gen) < 0.5 ? 1 : -1;
+    return {"random", 6, 0.0, [=](int f, double x, double y) {
+                const double g = std::pow(grow, f);
+                const double first = ellipse(x, y, cx + vx * f, cy + vy * f, rx * g, ry * g);
+                const double second =
+                    ellipse(x, y, bx, 80, 30, 30) * (fade > 0 ? f / 5.0 : 1.0 - f / 5.0);
+                return std::max(first, second);
+            }};
+}
+
+}  // namespace
+
+// Followed frames still keep what every frame does, on random animated Sources and in every mode
+// that lays sites out: each visible rectangle centred on the frame's shape, grown layers
+// overlapping by no more than the growth step, a Seed reproducing the collage, and one worker
+// thread giving what several give.
+TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
+    scenetest::TempDir dir;
+    std::mt19937 gen(2512);
+    const PositionMode modes[] = {PositionMode::Organic, PositionMode::Random, PositionMode::Grid,
+                                  PositionMode::Radial};
+    for (int trial = 0; trial < 4; ++trial) {
+        const Animation anim = randomAnimation(gen);
+        const FollowRun run{dir, anim, 30};
+        FollowRun::Settings s;
+        s.position = modes[trial];
+        s.scale = ScaleMode::FromNeighborhood;
+        s.seed = trial + 10;
+        SCOPED_TRACE(trial);
+        std::string single;
+        {
+            const ScopedWorkerThreads pinned(1);
+            single = fingerprint(run.press(s, &EntryPointFunc)->project());
+        }
+        const ScopedWorkerThreads pinned(2);
+        const auto host = run.press(s, &EntryPointFunc);
+        EXPECT_EQ(fingerprint(host->project()), single);
+        EXPECT_EQ(fingerprint(run.press(s, &EntryPointFunc)->project()), single);
+        for (int f = 0; f < anim.frames; ++f) {
+            const double t = f / 25.0;
+            const collage_geometry::Worst worst =
+                collage_geometry::worstOverlap(host->project(), t);
+            EXPECT_LE(worst.depth, 1.0)
+                << "frame " << f << ": cards " << worst.a + 1 << " and " << worst.b + 1;
+            const auto& layers = host->project().comp.layers;
+            for (size_t i = 1; i < layers.size(); ++i) {
+                const auto c = collage_geometry::visibleRectangle(layers[i], t);
+                const double x = 0.5 * (c[0][0] + c[2][0]), y = 0.5 * (c[0][1] + c[2][1]);
+                // On the shape: some alpha in the pixel the centre lies on.
+                EXPECT_GT(anim.alpha(f, std::floor(x) + 0.5, std::floor(y) + 0.5), 0.0)
+                    << "frame " << f << " card " << i << " at " << x << ", " << y;
+            }
+        }
+    }
 }
