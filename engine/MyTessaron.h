@@ -175,9 +175,11 @@ class MyTessaron {
     // Layer j's site at the last evaluated frame, in image coordinates, and that frame's opaque
     // bounds; empty when the next frame cannot follow it.
     std::vector<Point2D> followedSites;
-    int32_t followedBounds[4] = {0, 0, 0, 0};
-    int32_t followSampleCells[2] = {1, 1};  // the samples' lattice over the bounds, set afresh
-    bool sitesFollowLayers = false;         // this frame: site j is layer j's, no reassignment
+    // The shape's frame at the last evaluated frame: its mean x, y and spread x, y, by alpha.
+    double followedFrame[4] = {0, 0, 1, 1};
+    double followSampleStep[2] = {1, 1};  // the samples' lattice in spreads, set afresh
+    bool sitesFollowLayers = false;       // this frame: site j is layer j's, no reassignment
+    bool sitesSettled = false;            // this fresh frame's sites were settled for following
     // Frame f adapts the frame before's layout: the control is on, that frame left a layout,
     // and the Seed did not change.
     bool followsFrameBefore(int f) const;
@@ -185,6 +187,11 @@ class MyTessaron {
     void keepFollowedSites(int frameIndex);
     // The frame before's sites carried onto this frame's shape; relaxed (Organic) or not.
     void getFollowingSites(bool relax);
+    // This frame's mean and spread of the shape, weighted by alpha.
+    void shapeFrame(double out[4]) const;
+    // Lloyd rounds over samples fixed in the shape's frame (so that they move with it), weighted
+    // by alpha; fresh: the lattice's step is chosen from this frame.
+    void settleOverCarriedSamples(bool fresh);
     // The nearest point on the shape to p (p itself when it is on the shape).
     Point2D nearestPointOnShape(const Point2D& p) const;
     // Grid and Radial: the chosen cells taken by the layers nearest to them.

@@ -25,6 +25,15 @@ float jitter(int64_t cx, int64_t cy, uint32_t axis) {
     return 0.1f + 0.8f * float(h >> 40) / float(1u << 24);
 }
 
+// About kSamplesPerSite samples per site over the frame's shape, as steps in spreads.
+void setSampleStep(const MyTessaron& e, const double frame[4], double step[2]) {
+    const double perSample =
+        double(e.opaquePixels.count()) / (double(kSamplesPerSite) * std::max(1, e.layerCount));
+    const double pixels = std::max(0.5, std::sqrt(perSample));
+    step[0] = pixels / frame[2];
+    step[1] = pixels / frame[3];
+}
+
 }  // namespace
 
 bool MyTessaron::followsFrameBefore(int f) const {
@@ -37,7 +46,7 @@ bool MyTessaron::followsFrameBefore(int f) const {
 }
 
 void MyTessaron::keepFollowedSites(int frameIndex) {
-    const bool fresh = !followsFrameBefore(frameIndex);
+    const bool fresh = !followsFrameBefore(frameIndex) && !sitesSettled;
     followedSites.clear();
     if (!shapeSetting(followShapeChanges, frameIndex, false) || sitesAreCompPositions ||
         assignmentIds.empty() || int(sites.size()) < layerCount) {
@@ -47,14 +56,33 @@ void MyTessaron::keepFollowedSites(int frameIndex) {
     for (int j = 0; j < layerCount; ++j) {
         followedSites.push_back(imagePoint(sites[size_t(ids[size_t(j)])].position));
     }
-    std::copy(opaqueBounds, opaqueBounds + 4, followedBounds);
+    shapeFrame(followedFrame);
     if (fresh) {
-        // The sample lattice is chosen once, so that followed frames keep the same samples.
-        const double perSample = double(opaquePixels.count()) / (kSamplesPerSite * layerCount);
-        const double step = std::max(0.5, std::sqrt(perSample));
-        followSampleCells[0] = int32_t(std::ceil((opaqueBounds[1] + 1 - opaqueBounds[0]) / step));
-        followSampleCells[1] = int32_t(std::ceil((opaqueBounds[3] + 1 - opaqueBounds[2]) / step));
+        setSampleStep(*this, followedFrame, followSampleStep);
     }
+}
+
+void MyTessaron::shapeFrame(double out[4]) const {
+    double w = 0, sx = 0, sy = 0, sxx = 0, syy = 0;
+    opaquePixels.forEach([&](int x, int y) {
+        const double a = imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4];
+        const double cx = x + 0.5, cy = y + 0.5;
+        w += a;
+        sx += a * cx;
+        sy += a * cy;
+        sxx += a * cx * cx;
+        syy += a * cy * cy;
+    });
+    if (w <= 0) {
+        out[0] = out[1] = 0;
+        out[2] = out[3] = 1;
+        return;
+    }
+    out[0] = sx / w;
+    out[1] = sy / w;
+    // A spread of at least half a pixel: a line of pixels still has a frame.
+    out[2] = std::max(0.5, std::sqrt(std::max(0.0, sxx / w - out[0] * out[0])));
+    out[3] = std::max(0.5, std::sqrt(std::max(0.0, syy / w - out[1] * out[1])));
 }
 
 Point2D MyTessaron::nearestPointOnShape(const Point2D& p) const {
@@ -93,33 +121,49 @@ Point2D MyTessaron::nearestPointOnShape(const Point2D& p) const {
 
 void MyTessaron::getFollowingSites(bool relax) {
     const int n = layerCount;
-    // Carry the sites with the shape's bounds (a slide or a growth moves them all alike), then
-    // onto the shape where they fell off it.
-    const int32_t* a = followedBounds;
-    const int32_t* b = opaqueBounds;
-    const double sx = double(b[1] + 1 - b[0]) / double(std::max(1, a[1] + 1 - a[0]));
-    const double sy = double(b[3] + 1 - b[2]) / double(std::max(1, a[3] + 1 - a[2]));
+    // Carry the sites with the shape's frame (a slide or a growth moves them all alike, a fade
+    // as gradually as the alpha changes), then onto the shape where they fell off it.
+    const double* a = followedFrame;
+    double b[4];
+    shapeFrame(b);
     for (int j = 0; j < n; ++j) {
         const Point2D& p = followedSites[size_t(j)];
-        const Point2D carried(float(b[0] + (p.x - a[0]) * sx), float(b[2] + (p.y - a[2]) * sy));
+        const Point2D carried(float(b[0] + (p.x - a[0]) * (b[2] / a[2])),
+                              float(b[1] + (p.y - a[1]) * (b[3] / a[3])));
         sites.emplace_back();
         sites.back().position = nearestPointOnShape(carried);
     }
     sitesFollowLayers = true;
-    if (!relax || n == 0) {
+    if (relax) {
+        settleOverCarriedSamples(false);
+    }
+}
+
+void MyTessaron::settleOverCarriedSamples(bool fresh) {
+    const int n = layerCount;
+    if (n == 0 || int(sites.size()) < n) {
         return;
     }
-    // Samples carried with the shape: a lattice of fixed cells over its bounds, one sample per
-    // cell at a jitter of its own, weighted by the pixel's alpha so that a crossfade shifts the
-    // sites as gradually as it fades. A slide or a growth carries the samples with the sites.
-    const double stepX = double(b[1] + 1 - b[0]) / followSampleCells[0];
-    const double stepY = double(b[3] + 1 - b[2]) / followSampleCells[1];
+    double frame[4];
+    shapeFrame(frame);
+    if (fresh) {
+        setSampleStep(*this, frame, followSampleStep);
+        sitesSettled = true;
+    }
+    // A lattice fixed in the shape's frame, one sample per cell at a jitter of its own, weighted
+    // by the pixel's alpha so that a crossfade shifts the sites as gradually as it fades.
+    const double stepX = followSampleStep[0] * frame[2], stepY = followSampleStep[1] * frame[3];
+    const int32_t* b = opaqueBounds;
+    const int64_t cx0 = int64_t(std::floor((b[0] - frame[0]) / stepX));
+    const int64_t cx1 = int64_t(std::floor((b[1] + 1 - frame[0]) / stepX));
+    const int64_t cy0 = int64_t(std::floor((b[2] - frame[1]) / stepY));
+    const int64_t cy1 = int64_t(std::floor((b[3] + 1 - frame[1]) / stepY));
     std::vector<Point2D> at;
     std::vector<float> weights;
-    for (int32_t cy = 0; cy < followSampleCells[1]; ++cy) {
-        for (int32_t cx = 0; cx < followSampleCells[0]; ++cx) {
-            const float x = float(b[0] + (cx + jitter(cx, cy, 0)) * stepX);
-            const float y = float(b[2] + (cy + jitter(cx, cy, 1)) * stepY);
+    for (int64_t cy = cy0; cy <= cy1; ++cy) {
+        for (int64_t cx = cx0; cx <= cx1; ++cx) {
+            const float x = float(frame[0] + (double(cx) + jitter(cx, cy, 0)) * stepX);
+            const float y = float(frame[1] + (double(cy) + jitter(cx, cy, 1)) * stepY);
             if (!isPointInsideShape(x, y)) {
                 continue;
             }

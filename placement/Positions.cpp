@@ -26,6 +26,7 @@ void MyTessaron::getPoints(A_Time time, int frameIndex) {
     sites.clear();
     sitesAreCompPositions = false;
     sitesFollowLayers = false;
+    sitesSettled = false;
     const PositionMode mode = positionModes[frameIndex];
     // Ignore, Use Previous Value, and a value outside the popup (the separator): every layer
     // still gets a site, so the later stages never index past the list.
@@ -39,6 +40,10 @@ void MyTessaron::getPoints(A_Time time, int frameIndex) {
         getFollowingSites(mode == PositionMode::Organic);
     } else if (mode == PositionMode::Organic) {
         getOrganicPoints();
+        if (shapeSetting(followShapeChanges, frameIndex, false)) {
+            // Settled over the samples the next frames relax over, so that they start at rest.
+            settleOverCarriedSamples(true);
+        }
     } else {
         getRandomSites();
     }
