@@ -92,6 +92,7 @@ struct FollowRun {
         ScaleMode scale = ScaleMode::Ignore;
         int seed = 1;
         bool follow = true;
+        bool randomSeed = false;
     };
 
     // A press of Create at every frame; the host keeps the collage.
@@ -107,6 +108,7 @@ struct FollowRun {
         host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
         host->setParam(PARAM_INTERVAL, 1);
         host->setParam(PARAM_SEED, s.seed);
+        host->setParam(PARAM_RANDOM_SEED, s.randomSeed ? 1 : 0);
         host->setParam(PARAM_FOLLOW_SHAPE_CHANGES, s.follow ? 1 : 0);
         EXPECT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE);
         return host;
@@ -117,6 +119,9 @@ struct FollowRun {
         Settings s;
         s.follow = follow;
         s.seed = seed;
+        return run(s);
+    }
+    std::vector<Path> run(const Settings& s) const {
         const auto host = press(s);
         std::vector<Path> paths;
         const auto& layers = host->project().comp.layers;
@@ -274,6 +279,35 @@ TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
                 // On the shape: some alpha in the pixel the centre lies on.
                 EXPECT_GT(anim.alpha(f, std::floor(x) + 0.5, std::floor(y) + 0.5), 0.0)
                     << "frame " << f << " card " << i << " at " << x << ", " << y;
+            }
+        }
+    }
+}
+
+// Grid and Radial on a still disk with Random Seed on (one clock seed for the run), with more
+// cells than layers: afresh, every frame picks other cells; followed, every layer keeps its cell.
+TEST(CreateFollowShape, GridAndRadialLayersKeepTheirCells) {
+    scenetest::TempDir dir;
+    const Animation still = {
+        "still", 5, 0.0, [](int, double x, double y) { return ellipse(x, y, 120, 80, 40, 40); }};
+    const FollowRun run{dir, still, 45};
+    for (PositionMode mode : {PositionMode::Grid, PositionMode::Radial}) {
+        SCOPED_TRACE(int(mode));
+        FollowRun::Settings s;
+        s.position = mode;
+        s.randomSeed = true;
+        for (bool follow : {true, false}) {
+            s.follow = follow;
+            int moved = 0;
+            for (const Path& p : run.run(s)) {
+                for (size_t f = 0; f + 1 < p.size(); ++f) {
+                    moved += std::hypot(p[f + 1][0] - p[f][0], p[f + 1][1] - p[f][1]) > 1e-3;
+                }
+            }
+            if (follow) {
+                EXPECT_EQ(moved, 0);
+            } else {
+                EXPECT_GT(moved, 0);
             }
         }
     }
