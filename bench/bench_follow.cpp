@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr int kWidth = 960, kHeight = 540, kFrames = 10, kLayers = 120, kInterval = 5;
+constexpr int kWidth = 960, kHeight = 540, kFrames = 10, kInterval = 5;
 constexpr double kCard = 20.0;  // the cards are 20 x 20 px at 100 %
 
 using Vec = std::array<double, 2>;
@@ -150,8 +150,8 @@ struct Outcome {
     double secondsPerFrame = 0;
 };
 
-Outcome press(int source, const std::vector<std::string>& frames, bool follow) {
-    sim::Project p = bench::collage(frames.front(), kWidth, kHeight, kLayers, kFrames * kInterval);
+Outcome press(const std::vector<std::string>& frames, bool follow, int layers = 120) {
+    sim::Project p = bench::collage(frames.front(), kWidth, kHeight, layers, kFrames * kInterval);
     sim::Layer& src = p.comp.layers[0];
     for (int f = 0; f < kFrames; ++f) src.frames.emplace_back(f * 0.2, frames[size_t(f)]);
     for (size_t i = 1; i < p.comp.layers.size(); ++i) {
@@ -175,15 +175,14 @@ Outcome press(int source, const std::vector<std::string>& frames, bool follow) {
     Outcome out;
     out.secondsPerFrame =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / kFrames;
-    (void)source;
-    const auto& layers = host->project().comp.layers;
-    for (size_t i = 1; i < layers.size(); ++i) {
+    const auto& cards = host->project().comp.layers;
+    for (size_t i = 1; i < cards.size(); ++i) {
         Track t;
         for (int f = 0; f < kFrames; ++f) {
             const double s = f * 0.2;
-            const auto v = layers[i].position.valueAt(s);
+            const auto v = cards[i].position.valueAt(s);
             t.at.push_back({v[0], v[1]});
-            t.size.push_back(kCard * layers[i].scale.valueAt(s)[0] / 100.0);
+            t.size.push_back(kCard * cards[i].scale.valueAt(s)[0] / 100.0);
         }
         out.tracks.push_back(t);
     }
@@ -273,7 +272,7 @@ void BM_FollowShape(benchmark::State& state) {
             std::vector<std::string> frames;
             for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
             for (bool follow : {false, true}) {
-                const Row r = measure(s, press(s, frames, follow));
+                const Row r = measure(s, press(frames, follow));
                 std::printf(
                     "| %s | %s | %.2f / %.2f | %.0f %% | %.0f %% | %.1f | %.0f %% | %.2f | "
                     "%.3f |\n",
@@ -296,5 +295,21 @@ void BM_FollowShape(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FollowShape)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The cost alone at 3000 layers: the whole Create per evaluated frame, off and on, for the growing
+// disk and the sliding ellipse.
+void BM_FollowShapeCost(benchmark::State& state) {
+    for (auto _ : state) {
+        for (int s = 0; s < 2; ++s) {
+            std::vector<std::string> frames;
+            for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
+            const double off = press(frames, false, int(state.range(0))).secondsPerFrame;
+            const double on = press(frames, true, int(state.range(0))).secondsPerFrame;
+            std::printf("csv,cost,%s,%d,off %.3f,on %.3f\n", kSources[s].name, int(state.range(0)),
+                        off, on);
+        }
+    }
+}
+BENCHMARK(BM_FollowShapeCost)->Arg(3000)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
