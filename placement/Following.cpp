@@ -90,27 +90,48 @@ Point2D MyTessaron::nearestPointOnShape(const Point2D& p) const {
         return p;
     }
     const int x = int(std::floor(p.x)), y = int(std::floor(p.y));
-    const int reach = std::max(imageWidth, imageHeight) * 2;
-    for (int r = 1; r <= reach; r *= 2) {
+    // Squares doubling around p until one holds shape; one that covers the image always does.
+    for (int r = 1; r < (1 << 30); r *= 2) {
         if (!opaquePixels.anyIn(std::max(0, x - r), std::max(0, y - r),
                                 std::min(imageWidth, x + r + 1),
                                 std::min(imageHeight, y + r + 1))) {
             continue;
         }
-        // The nearest opaque pixel lies within r * sqrt(2) of p.
+        // The nearest opaque pixel lies within r * sqrt(2) of p: rows outwards from p's, each
+        // skipped when it has no opaque pixel near, read outwards from p's column, and the
+        // search ends where no row or column can come nearer than the best.
         const int s = int(std::ceil(r * 1.4143));
-        double best = -1.0;
+        const int x0 = std::max(0, x - s), x1 = std::min(imageWidth, x + s + 1);
+        double best = HUGE_VAL;
         Point2D found = p;
-        for (int yy = std::max(0, y - s); yy < std::min(imageHeight, y + s + 1); ++yy) {
-            for (int xx = std::max(0, x - s); xx < std::min(imageWidth, x + s + 1); ++xx) {
-                if (!opaquePixels.opaque(xx, yy)) {
+        auto visit = [&](int xx, int yy) {
+            const double dx = xx + 0.5 - p.x, dy = yy + 0.5 - p.y;
+            const double d = dx * dx + dy * dy;
+            if (d < best) {
+                best = d;
+                found = Point2D(float(xx + 0.5), float(yy + 0.5));
+            }
+        };
+        for (int k = 0; k <= s; ++k) {
+            const double rowGap = std::max(0.0, k - 1.0);
+            if (rowGap * rowGap >= best) {
+                break;
+            }
+            for (int yy : {y - k, y + k}) {
+                if (yy < 0 || yy >= imageHeight || (k == 0 && yy != y) ||
+                    !opaquePixels.anyIn(x0, yy, x1, yy + 1)) {
                     continue;
                 }
-                const double dx = xx + 0.5 - p.x, dy = yy + 0.5 - p.y;
-                const double d = dx * dx + dy * dy;
-                if (best < 0.0 || d < best) {
-                    best = d;
-                    found = Point2D(float(xx + 0.5), float(yy + 0.5));
+                for (int m = 0; m <= s; ++m) {
+                    const double columnGap = std::max(0.0, m - 1.0);
+                    if (columnGap * columnGap + rowGap * rowGap >= best) {
+                        break;
+                    }
+                    for (int xx : {x - m, x + m}) {
+                        if (xx >= x0 && xx < x1 && opaquePixels.opaque(xx, yy)) {
+                            visit(xx, yy);
+                        }
+                    }
                 }
             }
         }
