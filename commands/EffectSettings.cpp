@@ -84,6 +84,8 @@ const SettingRead kFrameSettings[] = {
      }},
     {PARAM_CELL_SHAPE,
      [](MyTessaron& e, double v) { e.cellShapes.push_back(popup<CellShape>(v)); }},
+    {PARAM_FOLLOW_SHAPE_CHANGES,
+     [](MyTessaron& e, double v) { e.followShapeChanges.push_back(v > 0); }},
     // Read last: whether it hides layers depends on the frame's Scale and Prevent Overlap. Hidden
     // layers are keyed on Opacity even where Opacity is Ignore.
     {PARAM_HIDE_BELOW_MIN_SIZE,

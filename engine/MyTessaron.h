@@ -109,6 +109,7 @@ class MyTessaron {
     std::vector<float> overhangs;  // share of a grown rectangle allowed off the shape, 0 to 1
     std::vector<CellShape> cellShapes;
     std::vector<bool> hideBelowMinSizes;
+    std::vector<bool> followShapeChanges;  // start from the frame before's layout
     bool positionActive = false, scaleActive = false, rotationActive = false, opacityActive = false;
 
     // ---- Working data and results
@@ -193,6 +194,32 @@ class MyTessaron {
     bool keepsInsideShape(int f) const;
     // Prevent Overlap sizes layers at frame f, and those below Min Size are hidden.
     bool hidesSmallLayers(int f) const;
+
+    // ---- Following the shape (Follow Shape Changes)
+    // Layer j's site at the last evaluated frame, in image coordinates, and that frame's opaque
+    // bounds; empty when the next frame cannot follow it.
+    std::vector<Point2D> followedSites;
+    // The shape's frame at the last evaluated frame: its mean x, y and spread x, y, by alpha.
+    double followedFrame[4] = {0, 0, 1, 1};
+    double followSampleStep[2] = {1, 1};  // the samples' lattice in spreads, set afresh
+    bool sitesFollowLayers = false;       // this frame: site j is layer j's, no reassignment
+    bool sitesSettled = false;            // this fresh frame's sites were settled for following
+    // Frame f adapts the frame before's layout: the control is on, that frame left a layout,
+    // and the Seed did not change.
+    bool followsFrameBefore(int f) const;
+    // Keeps (after the assignment) this frame's sites per layer for the next frame.
+    void keepFollowedSites(int frameIndex);
+    // The frame before's sites carried onto this frame's shape; relaxed (Organic) or not.
+    void getFollowingSites(bool relax);
+    // This frame's mean and spread of the shape, weighted by alpha.
+    void shapeFrame(double out[4]) const;
+    // Lloyd rounds over samples fixed in the shape's frame (so that they move with it), weighted
+    // by alpha; fresh: the lattice's step is chosen from this frame.
+    void settleOverCarriedSamples(bool fresh);
+    // The nearest point on the shape to p (p itself when it is on the shape).
+    Point2D nearestPointOnShape(const Point2D& p) const;
+    // Grid and Radial: the chosen cells taken by the layers nearest to them.
+    void followOntoCandidates(std::vector<Point2D> candidates);
 
     // ---- Placement
     // reads: positionModes, cellShapes, hasImage, the image, positions (the frame before, after a

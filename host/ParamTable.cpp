@@ -177,6 +177,7 @@ const std::array<ParamEntry, PARAM_COUNT - 1> kParams = {{
     floatSlider("Overhang (%)", kTwirly, 0, 100, 0, 100, 10, 0),
     popup("Cell Shape", kNone, kCellShapeItems, 1),
     checkbox("Hide Below Min Size", kNone, false),
+    checkbox("Follow Shape Changes", kNone, false),
     groupEnd(),
 }};
 

@@ -52,8 +52,9 @@ enum ParamIndex : int {
     PARAM_OVERHANG = 45,
     PARAM_CELL_SHAPE = 46,
     PARAM_HIDE_BELOW_MIN_SIZE = 47,
-    PARAM_SHAPE_GROUP_END = 48,
-    PARAM_COUNT = 49  // what the host is told, the input layer included
+    PARAM_FOLLOW_SHAPE_CHANGES = 48,
+    PARAM_SHAPE_GROUP_END = 49,
+    PARAM_COUNT = 50  // what the host is told, the input layer included
 };
 
 // Popup values are the host's 1-based item numbers; a separator item still takes a number.

@@ -30,6 +30,12 @@ bool growthApplies(const UIControls& c) {
     return scaleIs(c, ScaleMode::FromNeighborhood) || overlapApplies(c);
 }
 
+bool generatesSites(const UIControls& c) {
+    const PositionMode p = asMode<PositionMode>(c.position);
+    return p == PositionMode::Grid || p == PositionMode::Organic || p == PositionMode::Radial ||
+           p == PositionMode::Random;
+}
+
 bool rotationRangeApplies(const UIControls& c) {
     const RotationMode r = asMode<RotationMode>(c.rotation);
     return r != RotationMode::OrientTowardsCenter && r != RotationMode::Ignore;
@@ -79,6 +85,7 @@ std::array<UIRuleState, kUIRuleCount> uiRuleStates(const UIControls& c) {
         {PARAM_OVERHANG, growthApplies(c) && c.keepInsideShape},
         {PARAM_CELL_SHAPE, asMode<PositionMode>(c.position) == PositionMode::Grid},
         {PARAM_HIDE_BELOW_MIN_SIZE, overlapApplies(c)},
+        {PARAM_FOLLOW_SHAPE_CHANGES, multiFrame && generatesSites(c)},
     }};
 }
 

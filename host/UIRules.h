@@ -18,7 +18,7 @@ struct UIRuleState {
     bool enabled;
 };
 
-constexpr int kUIRuleCount = 24;
+constexpr int kUIRuleCount = 25;
 
 // The dependent parameters in the order they are updated, with their enabled state.
 std::array<UIRuleState, kUIRuleCount> uiRuleStates(const UIControls& c);

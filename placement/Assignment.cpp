@@ -163,7 +163,9 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
     };
 
     // Sites read from the layers' own Positions stay with their layers: site j is layer j's.
-    const auto order = sitesAreCompPositions ? LayerOrder::Random : layerOrders[frameIndex];
+    // So do followed sites (Follow Shape Changes): layer j keeps site j.
+    const auto order =
+        sitesAreCompPositions || sitesFollowLayers ? LayerOrder::Random : layerOrders[frameIndex];
     sortSites(*this, order);
     if (order == LayerOrder::MinimumAssignment && enoughSites && !err) {
         std::vector<Point2D> from, to;
@@ -192,4 +194,5 @@ void MyTessaron::getAssignmentIdsAndPositions(A_Time time, int frameIndex) {
             visibleCentres[i] = positions[i][frameIndex];  // before centring on the site
         }
     }
+    keepFollowedSites(frameIndex);
 }

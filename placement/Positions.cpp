@@ -26,6 +26,8 @@ bool generatesSites(PositionMode mode) {
 void MyTessaron::getPoints(A_Time time, int frameIndex) {
     sites.clear();
     sitesAreCompPositions = false;
+    sitesFollowLayers = false;
+    sitesSettled = false;
     const PositionMode mode = positionModes[frameIndex];
     // Ignore, Use Previous Value, and a value outside the popup (the separator): every layer
     // still gets a site, so the later stages never index past the list.
@@ -35,8 +37,14 @@ void MyTessaron::getPoints(A_Time time, int frameIndex) {
     }
     if (mode == PositionMode::Grid || mode == PositionMode::Radial) {
         getCandidateSites(mode == PositionMode::Grid, time, frameIndex);
+    } else if (followsFrameBefore(frameIndex)) {
+        getFollowingSites(mode == PositionMode::Organic);
     } else if (mode == PositionMode::Organic) {
         getOrganicPoints();
+        if (shapeSetting(followShapeChanges, frameIndex, false)) {
+            // Settled over the samples the next frames relax over, so that they start at rest.
+            settleOverCarriedSamples(true);
+        }
     } else {
         getRandomSites();
     }
@@ -78,6 +86,10 @@ void MyTessaron::getCandidateSites(bool grid, A_Time time, int frameIndex) {
     CandidateChoice& choice = *found;
     if (choice.hadExcess) {
         reportEmptyCells(choice.excess);
+    }
+    if (followsFrameBefore(frameIndex)) {
+        followOntoCandidates(std::move(choice.points));
+        return;
     }
     for (const Point2D& p : pickAtRandom(std::move(choice.points), layerCount)) {
         sites.emplace_back();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -222,5 +223,39 @@ TEST(PlacementOrganic, FastRelaxationMatchesTheReference) {
         const auto reference = relaxed(c.n, SearchPath::Reference, 1, c.image);
         expectSamePoints(relaxed(c.n, SearchPath::Fast, 1, c.image), reference, c.what);
         expectSamePoints(relaxed(c.n, SearchPath::Fast, 2, c.image), reference, c.what);
+    }
+}
+
+// A followed site that fell off the shape goes to the nearest shape pixel's centre: against every
+// pixel, on scattered blobs, from points inside, beside and far outside the image.
+TEST(PlacementOrganic, AFollowedSiteOffTheShapeGoesToTheNearestPixel) {
+    std::mt19937 gen(25);
+    for (int trial = 0; trial < 4; ++trial) {
+        std::uniform_real_distribution<float> cx(0, 120), cy(0, 80), r(1, 9);
+        std::vector<std::array<float, 3>> blobs;
+        for (int b = 0; b < 3 + trial; ++b) blobs.push_back({cx(gen), cy(gen), r(gen)});
+        auto onBlob = [&](int x, int y) {
+            for (const auto& b : blobs)
+                if (std::hypot(x - b[0], y - b[1]) <= b[2]) return true;
+            return false;
+        };
+        MyTessaron e;
+        fixture::setImage(e, 120, 80, onBlob);
+        std::uniform_real_distribution<float> px(-150, 270), py(-100, 180);
+        for (int k = 0; k < 200; ++k) {
+            const Point2D p(px(gen), py(gen));
+            const Point2D q = e.nearestPointOnShape(p);
+            ASSERT_TRUE(e.isPointInsideShape(q.x, q.y));
+            if (e.isPointInsideShape(p.x, p.y)) {
+                EXPECT_EQ(q.x, p.x);
+                continue;
+            }
+            double best = HUGE_VAL;
+            for (int y = 0; y < 80; ++y)
+                for (int x = 0; x < 120; ++x)
+                    if (onBlob(x, y))
+                        best = std::min(best, std::hypot(x + 0.5 - p.x, y + 0.5 - p.y));
+            EXPECT_NEAR(std::hypot(q.x - p.x, q.y - p.y), best, 1e-3) << p.x << ", " << p.y;
+        }
     }
 }

@@ -1,0 +1,315 @@
+// How calmly a collage follows an animated Source, with Follow Shape Changes off and on: 120
+// layers on a 960 x 540 composition, Source footage of 10 frames 0.2 s apart (a growing disk, an
+// ellipse sliding at a fractional speed, an "L" of two bars morphing into a "T", the same two
+// crossfading, one edge pixel switched off), Every X Frames with Interval 5, Position Organic,
+// Scale From Neighborhood, Minimum Assignment, one Seed. Per layer and step between evaluated
+// frames it prints the move over the shape's own motion under the layer (median and p95 over
+// the moves where the shape moved at least a pixel), the coherent share (the move less the
+// shape's is under a quarter of the layer's size), the four nearest neighbours kept, the pairs
+// of paths crossing per step, the size change (p95), the largest move in layer sizes and the
+// seconds a frame; also as CSV lines ("csv,...") for docs/perf/follow-shape.csv.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "host/Params.h"
+
+namespace {
+
+constexpr int kWidth = 960, kHeight = 540, kFrames = 10, kInterval = 5;
+constexpr double kCard = 20.0;  // the cards are 20 x 20 px at 100 %
+
+using Vec = std::array<double, 2>;
+struct Rect {
+    double x0, y0, x1, y1;
+};
+
+double smoothInside(double d) {
+    return std::clamp(0.5 - d, 0.0, 1.0);
+}
+
+double rectAlpha(const Rect& r, double x, double y) {
+    const double d = std::max({r.x0 - x, x - r.x1, r.y0 - y, y - r.y1});
+    return smoothInside(d);
+}
+
+Rect mix(const Rect& a, const Rect& b, double s) {
+    return {a.x0 + (b.x0 - a.x0) * s, a.y0 + (b.y0 - a.y0) * s, a.x1 + (b.x1 - a.x1) * s,
+            a.y1 + (b.y1 - a.y1) * s};
+}
+
+const Rect kL[2] = {{380, 120, 440, 420}, {380, 360, 620, 420}};
+const Rect kT[2] = {{450, 120, 510, 420}, {330, 120, 630, 180}};
+
+// A point's motion with the bars from frame f to f + 1 (the average over the bars it lies on).
+Vec morphMotion(int f, const Vec& p) {
+    Vec sum{0, 0};
+    int on = 0;
+    for (int i = 0; i < 2; ++i) {
+        const Rect a = mix(kL[i], kT[i], f / 9.0), b = mix(kL[i], kT[i], (f + 1) / 9.0);
+        if (rectAlpha(a, p[0], p[1]) <= 0) continue;
+        const double u = (p[0] - a.x0) / (a.x1 - a.x0), v = (p[1] - a.y0) / (a.y1 - a.y0);
+        sum[0] += b.x0 + u * (b.x1 - b.x0) - p[0];
+        sum[1] += b.y0 + v * (b.y1 - b.y0) - p[1];
+        ++on;
+    }
+    return on ? Vec{sum[0] / on, sum[1] / on} : Vec{0, 0};
+}
+
+struct Source {
+    const char* name;
+    std::function<double(int, double, double)> alpha;  // frame, pixel centre
+    std::function<Vec(int, const Vec&)> motion;        // the shape's motion under a point
+};
+
+const Source kSources[] = {
+    {"disk growing 5 % per frame",
+     [](int f, double x, double y) {
+         return smoothInside(std::hypot(x - 480, y - 270) - 110 * std::pow(1.05, f));
+     },
+     [](int, const Vec& p) {
+         return Vec{(p[0] - 480) * 0.05, (p[1] - 270) * 0.05};
+     }},
+    {"ellipse sliding 7.3 px per frame",
+     [](int f, double x, double y) {
+         const double cx = 380 + 7.3 * f;
+         return smoothInside((std::hypot((x - cx) / 170, (y - 270) / 100) - 1) * 100);
+     },
+     [](int, const Vec&) {
+         return Vec{7.3, 0};
+     }},
+    {"L morphing into T",
+     [](int f, double x, double y) {
+         const double s = f / 9.0;
+         return std::max(rectAlpha(mix(kL[0], kT[0], s), x, y),
+                         rectAlpha(mix(kL[1], kT[1], s), x, y));
+     },
+     morphMotion},
+    {"L crossfading into T",
+     [](int f, double x, double y) {
+         const double s = f / 9.0;
+         const double l = std::max(rectAlpha(kL[0], x, y), rectAlpha(kL[1], x, y));
+         const double t = std::max(rectAlpha(kT[0], x, y), rectAlpha(kT[1], x, y));
+         return (1 - s) * l + s * t;
+     },
+     [](int, const Vec&) {
+         return Vec{0, 0};
+     }},
+    {"one edge pixel off",
+     [](int f, double x, double y) {
+         if (f > 0 && int(x) == 480 + 148 && int(y) == 270) return 0.0;
+         return std::hypot(x - 480, y - 270) <= 148.5 ? 1.0 : 0.0;
+     },
+     [](int, const Vec&) {
+         return Vec{0, 0};
+     }},
+};
+
+std::string writeFrame(int source, int f) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("tessaron_bench_follow_" + std::to_string(source) + "_" + std::to_string(f) + ".png"))
+            .string();
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < kHeight; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
+        for (int x = 0; x < kWidth; ++x) {
+            const double a = std::clamp(kSources[source].alpha(f, x + 0.5, y + 0.5), 0.0, 1.0);
+            const auto v = uint32_t(std::lround(a * 255));
+            row[x] = (v << 24) | (v << 16) | (v << 8) | v;
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    const cairo_status_t status = cairo_surface_write_to_png(s, path.c_str());
+    cairo_surface_destroy(s);
+    if (status != CAIRO_STATUS_SUCCESS) throw std::runtime_error(path + ": cannot be written");
+    return path;
+}
+
+struct Track {
+    std::vector<Vec> at;  // [frame]
+    std::vector<double> size;
+};
+
+struct Outcome {
+    std::vector<Track> tracks;
+    double secondsPerFrame = 0;
+};
+
+Outcome press(const std::vector<std::string>& frames, bool follow, int layers = 120) {
+    sim::Project p = bench::collage(frames.front(), kWidth, kHeight, layers, kFrames * kInterval);
+    sim::Layer& src = p.comp.layers[0];
+    for (int f = 0; f < kFrames; ++f) src.frames.emplace_back(f * 0.2, frames[size_t(f)]);
+    for (size_t i = 1; i < p.comp.layers.size(); ++i) {
+        sim::Layer& card = p.comp.layers[i];
+        card.width = card.height = int(kCard);
+        card.maskedBounds = {0, 0, kCard, kCard};
+        card.anchorPoint.value = {kCard / 2, kCard / 2, 0};
+    }
+    auto host = bench::appliedHost(p);
+    host->setParam(PARAM_POSITION, double(PositionMode::Organic));
+    host->setParam(PARAM_SCALE, double(ScaleMode::FromNeighborhood));
+    host->setParam(PARAM_ROTATION, double(RotationMode::Ignore));
+    host->setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
+    host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
+    host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+    host->setParam(PARAM_INTERVAL, kInterval);
+    host->setParam(PARAM_SEED, 5);
+    host->setParam(PARAM_FOLLOW_SHAPE_CHANGES, follow ? 1 : 0);
+    const auto start = std::chrono::steady_clock::now();
+    bench::pressCreate(*host);
+    Outcome out;
+    out.secondsPerFrame =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / kFrames;
+    const auto& cards = host->project().comp.layers;
+    for (size_t i = 1; i < cards.size(); ++i) {
+        Track t;
+        for (int f = 0; f < kFrames; ++f) {
+            const double s = f * 0.2;
+            const auto v = cards[i].position.valueAt(s);
+            t.at.push_back({v[0], v[1]});
+            t.size.push_back(kCard * cards[i].scale.valueAt(s)[0] / 100.0);
+        }
+        out.tracks.push_back(t);
+    }
+    return out;
+}
+
+double quantile(std::vector<double> v, double q) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
+}
+
+double cross(const Vec& o, const Vec& a, const Vec& b) {
+    return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
+}
+
+// Whether the open segments ab and cd cross (touching ends do not count).
+bool crosses(const Vec& a, const Vec& b, const Vec& c, const Vec& d) {
+    const double d1 = cross(a, b, c), d2 = cross(a, b, d), d3 = cross(c, d, a), d4 = cross(c, d, b);
+    return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
+}
+
+std::vector<size_t> nearestFour(const std::vector<Track>& t, size_t i, int f) {
+    std::vector<size_t> o;
+    for (size_t j = 0; j < t.size(); ++j)
+        if (j != i) o.push_back(j);
+    auto d = [&](size_t j) {
+        return std::hypot(t[j].at[f][0] - t[i].at[f][0], t[j].at[f][1] - t[i].at[f][1]);
+    };
+    std::partial_sort(o.begin(), o.begin() + 4, o.end(),
+                      [&](size_t a, size_t b) { return d(a) < d(b); });
+    o.resize(4);
+    std::sort(o.begin(), o.end());
+    return o;
+}
+
+struct Row {
+    double ratioMedian, ratioP95, coherent, kept, crossings, sizeP95, maxMove, seconds;
+};
+
+Row measure(int source, const Outcome& o) {
+    std::vector<double> ratios, sizeChanges;
+    double maxMove = 0;
+    int moves = 0, coherent = 0, neighbours = 0, kept = 0, crossings = 0;
+    const auto& t = o.tracks;
+    for (int f = 0; f + 1 < kFrames; ++f) {
+        for (size_t i = 0; i < t.size(); ++i) {
+            const Vec& a = t[i].at[size_t(f)];
+            const Vec& b = t[i].at[size_t(f) + 1];
+            const Vec shape = kSources[source].motion(f, a);
+            const double move = std::hypot(b[0] - a[0], b[1] - a[1]);
+            const double shapeMove = std::hypot(shape[0], shape[1]);
+            const double size = std::max(1e-3, t[i].size[size_t(f)]);
+            if (shapeMove >= 1.0) ratios.push_back(move / shapeMove);
+            ++moves;
+            coherent += std::hypot(b[0] - a[0] - shape[0], b[1] - a[1] - shape[1]) < size / 4;
+            maxMove = std::max(maxMove, move / size);
+            sizeChanges.push_back(std::abs(t[i].size[size_t(f) + 1] / size - 1));
+            const auto before = nearestFour(t, i, f), after = nearestFour(t, i, f + 1);
+            for (size_t j : before) {
+                ++neighbours;
+                kept += std::count(after.begin(), after.end(), j) > 0;
+            }
+            for (size_t j = i + 1; j < t.size(); ++j) {
+                crossings += crosses(a, b, t[j].at[size_t(f)], t[j].at[size_t(f) + 1]);
+            }
+        }
+    }
+    return {quantile(ratios, 0.5),
+            quantile(ratios, 0.95),
+            double(coherent) / moves,
+            double(kept) / neighbours,
+            double(crossings) / (kFrames - 1),
+            quantile(sizeChanges, 0.95),
+            maxMove,
+            o.secondsPerFrame};
+}
+
+void BM_FollowShape(benchmark::State& state) {
+    for (auto _ : state) {
+        std::printf(
+            "| Source change | Follow | move x shape median / p95 | coherent | neighbours "
+            "kept | crossings per step | size change p95 | largest move (sizes) | s a "
+            "frame |\n|---|---|---|---|---|---|---|---|---|\n");
+        std::vector<std::string> csv;
+        for (int s = 0; s < int(std::size(kSources)); ++s) {
+            std::vector<std::string> frames;
+            for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
+            for (bool follow : {false, true}) {
+                const Row r = measure(s, press(frames, follow));
+                std::printf(
+                    "| %s | %s | %.2f / %.2f | %.0f %% | %.0f %% | %.1f | %.0f %% | %.2f | "
+                    "%.3f |\n",
+                    kSources[s].name, follow ? "on" : "off", r.ratioMedian, r.ratioP95,
+                    100 * r.coherent, 100 * r.kept, r.crossings, 100 * r.sizeP95, r.maxMove,
+                    r.seconds);
+                char line[256];
+                std::snprintf(line, sizeof line,
+                              "csv,%s,%s,%.3f,%.3f,%.3f,%.3f,%.2f,%.3f,%.3f,%.4f\n",
+                              kSources[s].name, follow ? "on" : "off", r.ratioMedian, r.ratioP95,
+                              r.coherent, r.kept, r.crossings, r.sizeP95, r.maxMove, r.seconds);
+                csv.push_back(line);
+            }
+        }
+        std::printf(
+            "csv,source,follow,move_x_shape_median,move_x_shape_p95,coherent,"
+            "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"
+            "seconds_per_frame\n");
+        for (const std::string& l : csv) std::fputs(l.c_str(), stdout);
+    }
+}
+BENCHMARK(BM_FollowShape)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The cost alone at 3000 layers: the whole Create per evaluated frame, off and on, for the growing
+// disk and the sliding ellipse.
+void BM_FollowShapeCost(benchmark::State& state) {
+    for (auto _ : state) {
+        for (int s = 0; s < 2; ++s) {
+            std::vector<std::string> frames;
+            for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
+            const double off = press(frames, false, int(state.range(0))).secondsPerFrame;
+            const double on = press(frames, true, int(state.range(0))).secondsPerFrame;
+            std::printf("csv,cost,%s,%d,off %.3f,on %.3f\n", kSources[s].name, int(state.range(0)),
+                        off, on);
+        }
+    }
+}
+BENCHMARK(BM_FollowShapeCost)->Arg(3000)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace

@@ -1,0 +1,250 @@
+// Follow Shape Changes: a frame starts from the frame before's layout instead of new random
+// sites, so that a collage moves with an animated Source instead of reshuffling.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "engine/MyTessaron.h"
+#include "placement/MinimumAssignment.h"
+#include "placement/NearestSite.h"
+
+namespace {
+
+constexpr int kSamplesPerSite = 50;
+constexpr int kRounds = 15;
+
+// A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
+// every frame, and no draw of the random generators is spent on them.
+float jitter(int64_t cx, int64_t cy, uint32_t axis) {
+    uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ull ^ uint64_t(cy) * 0xC2B2AE3D27D4EB4Full ^
+                 (uint64_t(axis) + 1) * 0x165667B19E3779F9ull;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return 0.1f + 0.8f * float(h >> 40) / float(1u << 24);
+}
+
+// About kSamplesPerSite samples per site over the frame's shape, as steps in spreads.
+void setSampleStep(const MyTessaron& e, const double frame[4], double step[2]) {
+    const double perSample =
+        double(e.opaquePixels.count()) / (double(kSamplesPerSite) * std::max(1, e.layerCount));
+    const double pixels = std::max(0.5, std::sqrt(perSample));
+    step[0] = pixels / frame[2];
+    step[1] = pixels / frame[3];
+}
+
+}  // namespace
+
+bool MyTessaron::followsFrameBefore(int f) const {
+    if (f <= 0 || !shapeSetting(followShapeChanges, f, false) ||
+        followedSites.size() != size_t(layerCount)) {
+        return false;
+    }
+    // A changed Seed is a deliberate reshuffle; with Random Seed on the run has one seed.
+    return randomSeed || (size_t(f) < seeds.size() && seeds[size_t(f)] == seeds[size_t(f) - 1]);
+}
+
+void MyTessaron::keepFollowedSites(int frameIndex) {
+    const bool fresh = !followsFrameBefore(frameIndex) && !sitesSettled;
+    followedSites.clear();
+    if (!shapeSetting(followShapeChanges, frameIndex, false) || sitesAreCompPositions ||
+        assignmentIds.empty() || int(sites.size()) < layerCount) {
+        return;
+    }
+    const std::vector<int32_t>& ids = assignmentIds.back();
+    for (int j = 0; j < layerCount; ++j) {
+        followedSites.push_back(imagePoint(sites[size_t(ids[size_t(j)])].position));
+    }
+    shapeFrame(followedFrame);
+    if (fresh) {
+        setSampleStep(*this, followedFrame, followSampleStep);
+    }
+}
+
+void MyTessaron::shapeFrame(double out[4]) const {
+    double w = 0, sx = 0, sy = 0, sxx = 0, syy = 0;
+    opaquePixels.forEach([&](int x, int y) {
+        const double a = imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4];
+        const double cx = x + 0.5, cy = y + 0.5;
+        w += a;
+        sx += a * cx;
+        sy += a * cy;
+        sxx += a * cx * cx;
+        syy += a * cy * cy;
+    });
+    if (w <= 0) {
+        out[0] = out[1] = 0;
+        out[2] = out[3] = 1;
+        return;
+    }
+    out[0] = sx / w;
+    out[1] = sy / w;
+    // A spread of at least half a pixel: a line of pixels still has a frame.
+    out[2] = std::max(0.5, std::sqrt(std::max(0.0, sxx / w - out[0] * out[0])));
+    out[3] = std::max(0.5, std::sqrt(std::max(0.0, syy / w - out[1] * out[1])));
+}
+
+Point2D MyTessaron::nearestPointOnShape(const Point2D& p) const {
+    if (isPointInsideShape(p.x, p.y) || opaquePixels.count() == 0) {
+        return p;
+    }
+    const int x = int(std::floor(p.x)), y = int(std::floor(p.y));
+    // Squares doubling around p until one holds shape; one that covers the image always does.
+    for (int r = 1; r < (1 << 30); r *= 2) {
+        if (!opaquePixels.anyIn(std::max(0, x - r), std::max(0, y - r),
+                                std::min(imageWidth, x + r + 1),
+                                std::min(imageHeight, y + r + 1))) {
+            continue;
+        }
+        // The nearest opaque pixel lies within r * sqrt(2) of p: rows outwards from p's, each
+        // skipped when it has no opaque pixel near, read outwards from p's column, and the
+        // search ends where no row or column can come nearer than the best.
+        const int s = int(std::ceil(r * 1.4143));
+        const int x0 = std::max(0, x - s), x1 = std::min(imageWidth, x + s + 1);
+        double best = HUGE_VAL;
+        Point2D found = p;
+        auto visit = [&](int xx, int yy) {
+            const double dx = xx + 0.5 - p.x, dy = yy + 0.5 - p.y;
+            const double d = dx * dx + dy * dy;
+            if (d < best) {
+                best = d;
+                found = Point2D(float(xx + 0.5), float(yy + 0.5));
+            }
+        };
+        for (int k = 0; k <= s; ++k) {
+            const double rowGap = std::max(0.0, k - 1.0);
+            if (rowGap * rowGap >= best) {
+                break;
+            }
+            for (int yy : {y - k, y + k}) {
+                if (yy < 0 || yy >= imageHeight || (k == 0 && yy != y) ||
+                    !opaquePixels.anyIn(x0, yy, x1, yy + 1)) {
+                    continue;
+                }
+                for (int m = 0; m <= s; ++m) {
+                    const double columnGap = std::max(0.0, m - 1.0);
+                    if (columnGap * columnGap + rowGap * rowGap >= best) {
+                        break;
+                    }
+                    for (int xx : {x - m, x + m}) {
+                        if (xx >= x0 && xx < x1 && opaquePixels.opaque(xx, yy)) {
+                            visit(xx, yy);
+                        }
+                    }
+                }
+            }
+        }
+        return found;
+    }
+    return p;
+}
+
+void MyTessaron::getFollowingSites(bool relax) {
+    const int n = layerCount;
+    // Carry the sites with the shape's frame (a slide or a growth moves them all alike, a fade
+    // as gradually as the alpha changes), then onto the shape where they fell off it.
+    const double* a = followedFrame;
+    double b[4];
+    shapeFrame(b);
+    for (int j = 0; j < n; ++j) {
+        const Point2D& p = followedSites[size_t(j)];
+        const Point2D carried(float(b[0] + (p.x - a[0]) * (b[2] / a[2])),
+                              float(b[1] + (p.y - a[1]) * (b[3] / a[3])));
+        sites.emplace_back();
+        sites.back().position = nearestPointOnShape(carried);
+    }
+    sitesFollowLayers = true;
+    if (relax) {
+        settleOverCarriedSamples(false);
+    }
+}
+
+void MyTessaron::settleOverCarriedSamples(bool fresh) {
+    const int n = layerCount;
+    if (n == 0 || int(sites.size()) < n) {
+        return;
+    }
+    double frame[4];
+    shapeFrame(frame);
+    if (fresh) {
+        setSampleStep(*this, frame, followSampleStep);
+        sitesSettled = true;
+    }
+    // A lattice fixed in the shape's frame, one sample per cell at a jitter of its own, weighted
+    // by the pixel's alpha so that a crossfade shifts the sites as gradually as it fades.
+    const double stepX = followSampleStep[0] * frame[2], stepY = followSampleStep[1] * frame[3];
+    const int32_t* b = opaqueBounds;
+    const int64_t cx0 = int64_t(std::floor((b[0] - frame[0]) / stepX));
+    const int64_t cx1 = int64_t(std::floor((b[1] + 1 - frame[0]) / stepX));
+    const int64_t cy0 = int64_t(std::floor((b[2] - frame[1]) / stepY));
+    const int64_t cy1 = int64_t(std::floor((b[3] + 1 - frame[1]) / stepY));
+    std::vector<Point2D> at;
+    std::vector<float> weights;
+    for (int64_t cy = cy0; cy <= cy1; ++cy) {
+        for (int64_t cx = cx0; cx <= cx1; ++cx) {
+            const float x = float(frame[0] + (double(cx) + jitter(cx, cy, 0)) * stepX);
+            const float y = float(frame[1] + (double(cy) + jitter(cx, cy, 1)) * stepY);
+            if (!isPointInsideShape(x, y)) {
+                continue;
+            }
+            const uint8_t alpha = imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4];
+            at.push_back(Point2D(x, y));
+            weights.push_back(float(alpha) / 255.0f);
+        }
+    }
+    if (at.empty()) {
+        return;
+    }
+    const OrderedSamples ordered = orderSamples(at, cellOrder(at, n));
+    std::vector<Point2D> positions(static_cast<size_t>(n));
+    const size_t count = static_cast<size_t>(n);
+    std::vector<double> sumX(count), sumY(count), sumW(count);
+    std::vector<int32_t> firstSample(count);
+    for (int round = 0; round < kRounds; ++round) {
+        for (int j = 0; j < n; ++j) {
+            positions[size_t(j)] = sites[size_t(j)].position;
+        }
+        const std::vector<int32_t> nearest = nearestSitesGrid(positions, ordered);
+        std::fill(sumX.begin(), sumX.end(), 0.0);
+        std::fill(sumY.begin(), sumY.end(), 0.0);
+        std::fill(sumW.begin(), sumW.end(), 0.0);
+        std::fill(firstSample.begin(), firstSample.end(), -1);
+        for (size_t s = 0; s < at.size(); ++s) {
+            const size_t j = size_t(nearest[s]);
+            sumX[j] += double(weights[s]) * at[s].x;
+            sumY[j] += double(weights[s]) * at[s].y;
+            sumW[j] += weights[s];
+            if (firstSample[j] < 0) {
+                firstSample[j] = int32_t(s);
+            }
+        }
+        for (int j = 0; j < n; ++j) {
+            if (sumW[size_t(j)] <= 0.0) {
+                continue;  // a site without samples stays where it is
+            }
+            const Point2D mean(float(sumX[size_t(j)] / sumW[size_t(j)]),
+                               float(sumY[size_t(j)] / sumW[size_t(j)]));
+            sites[size_t(j)].position =
+                isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[size_t(j)])];
+        }
+    }
+}
+
+// The least total of squared moves from where the layers were: a cell that is still a candidate
+// keeps its layer, and when the count of cells changes, layers take the nearest new ones. The
+// cells left over are padding rows that cost the same anywhere.
+void MyTessaron::followOntoCandidates(std::vector<Point2D> candidates) {
+    const size_t n = size_t(layerCount);
+    std::vector<Point2D> from(followedSites);
+    from.resize(candidates.size());
+    std::vector<bool> known(candidates.size(), false);
+    std::fill(known.begin(), known.begin() + std::ptrdiff_t(n), true);
+    AssignmentWarmStart warm;
+    const std::vector<int32_t> columns = shortestPathAssignment(from, candidates, known, warm);
+    for (size_t j = 0; j < n; ++j) {
+        sites.emplace_back();
+        sites.back().position = candidates[size_t(columns[j])];
+    }
+    sitesFollowLayers = true;
+}

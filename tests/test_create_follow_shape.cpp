@@ -1,0 +1,314 @@
+// Follow Shape Changes through whole Create presses over animated Source footage: with it on the
+// collage moves with the shape (each layer about as far as the shape, keeping its neighbours);
+// laid out afresh at every frame it reshuffles.
+#include <cairo.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "collage_geometry.h"
+#include "create_fixture.h"
+#include "scoped_switches.h"
+#include "test_host_fixture.h"
+#include "test_sim_scene_fixture.h"
+
+namespace {
+
+using namespace create_fixture;
+using Alpha = std::function<double(int frame, double x, double y)>;  // 0 .. 1
+using Path = std::vector<std::array<double, 2>>;                     // a layer's frames
+
+constexpr int kWidth = 240, kHeight = 160;
+
+void writeFrame(const std::string& path, int frame, const Alpha& alpha) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < kHeight; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
+        for (int x = 0; x < kWidth; ++x) {
+            const auto a =
+                uint32_t(std::lround(std::clamp(alpha(frame, x + 0.5, y + 0.5), 0.0, 1.0) * 255));
+            row[x] = (a << 24) | (a << 16) | (a << 8) | a;  // premultiplied white
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    ASSERT_EQ(cairo_surface_write_to_png(s, path.c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(s);
+}
+
+// A filled ellipse with an edge softened over a pixel.
+double ellipse(double x, double y, double cx, double cy, double rx, double ry) {
+    const double d = (std::hypot((x - cx) / rx, (y - cy) / ry) - 1.0) * std::min(rx, ry);
+    return std::clamp(0.5 - d, 0.0, 1.0);
+}
+
+struct Animation {
+    const char* name;
+    int frames;
+    double dx;  // the shape's own motion per frame (0: it changes in place)
+    Alpha alpha;
+};
+
+// The footage (frame f at f / 25 s) carries the effect; cards of 12 x 12 px.
+struct FollowRun {
+    scenetest::TempDir& dir;
+    const Animation& anim;
+    int cards;
+
+    sim::Project build() const {
+        sim::Project p = project(0, anim.frames);
+        p.comp.width = kWidth;
+        p.comp.height = kHeight;
+        sim::Layer& source = p.comp.layers[0];
+        source.type = sim::LayerType::Footage;
+        for (int f = 0; f < anim.frames; ++f) {
+            const std::string png = dir.file(std::string(anim.name) + std::to_string(f) + ".png");
+            writeFrame(png, f, anim.alpha);
+            source.frames.emplace_back(f / 25.0, png);
+        }
+        source.imagePath = source.frames.front().second;
+        source.width = kWidth;
+        source.height = kHeight;
+        source.maskedBounds = {0, 0, double(kWidth), double(kHeight)};
+        source.anchorPoint.value = {kWidth / 2.0, kHeight / 2.0, 0};
+        source.position.value = source.anchorPoint.value;
+        for (int i = 0; i < cards; ++i) {
+            p.comp.layers.push_back(
+                solidLayer(i + 2, "Card " + std::to_string(i + 1), 12, 12, 10, 10));
+        }
+        return p;
+    }
+
+    struct Settings {
+        PositionMode position = PositionMode::Organic;
+        ScaleMode scale = ScaleMode::Ignore;
+        int seed = 1;
+        bool follow = true;
+        bool randomSeed = false;
+    };
+
+    // A press of Create at every frame; the host keeps the collage.
+    std::unique_ptr<sim::Host> press(const Settings& s, PF_FilterProc linked = nullptr) const {
+        auto host = applied(build(), linked);
+        host->setParam(PARAM_POSITION, double(s.position));
+        host->setParam(PARAM_SCALE, double(s.scale));
+        host->setParam(PARAM_MIN_SIZE, 4);
+        host->setParam(PARAM_MAX_SIZE, 60);
+        host->setParam(PARAM_ROTATION, double(RotationMode::Ignore));
+        host->setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
+        host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
+        host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+        host->setParam(PARAM_INTERVAL, 1);
+        host->setParam(PARAM_SEED, s.seed);
+        host->setParam(PARAM_RANDOM_SEED, s.randomSeed ? 1 : 0);
+        host->setParam(PARAM_FOLLOW_SHAPE_CHANGES, s.follow ? 1 : 0);
+        EXPECT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE);
+        return host;
+    }
+
+    // Each card's position at every frame.
+    std::vector<Path> run(bool follow, int seed) const {
+        Settings s;
+        s.follow = follow;
+        s.seed = seed;
+        return run(s);
+    }
+    std::vector<Path> run(const Settings& s) const {
+        const auto host = press(s);
+        std::vector<Path> paths;
+        const auto& layers = host->project().comp.layers;
+        for (size_t i = 1; i < layers.size(); ++i) {
+            Path path;
+            for (int f = 0; f < anim.frames; ++f) {
+                const auto v = layers[i].position.valueAt(f / 25.0);
+                path.push_back({v[0], v[1]});
+            }
+            paths.push_back(path);
+        }
+        return paths;
+    }
+};
+
+// The four nearest cards of card i at frame f.
+std::vector<size_t> nearestFour(const std::vector<Path>& paths, size_t i, int f) {
+    std::vector<size_t> others;
+    for (size_t j = 0; j < paths.size(); ++j) {
+        if (j != i) others.push_back(j);
+    }
+    auto d = [&](size_t j) {
+        return std::hypot(paths[j][f][0] - paths[i][f][0], paths[j][f][1] - paths[i][f][1]);
+    };
+    std::partial_sort(others.begin(), others.begin() + 4, others.end(),
+                      [&](size_t a, size_t b) { return d(a) < d(b); });
+    others.resize(4);
+    std::sort(others.begin(), others.end());
+    return others;
+}
+
+struct Coherence {
+    double coherent = 0;  // share of moves within a quarter of the spacing of the shape's
+    double kept = 0;      // share of the four nearest neighbours kept
+};
+
+Coherence coherence(const std::vector<Path>& paths, double dx, double spacing) {
+    int moves = 0, coherent = 0, neighbours = 0, kept = 0;
+    const int frames = int(paths.front().size());
+    for (int f = 0; f + 1 < frames; ++f) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            const double rx = paths[i][f + 1][0] - paths[i][f][0] - dx;
+            const double ry = paths[i][f + 1][1] - paths[i][f][1];
+            ++moves;
+            coherent += std::hypot(rx, ry) <= 0.25 * spacing;
+            const auto before = nearestFour(paths, i, f), after = nearestFour(paths, i, f + 1);
+            for (size_t j : before) {
+                ++neighbours;
+                kept += std::count(after.begin(), after.end(), j) > 0;
+            }
+        }
+    }
+    return {double(coherent) / moves, double(kept) / neighbours};
+}
+
+const Animation kSlidingEllipse = {"slide", 8, 2.5, [](int f, double x, double y) {
+                                       return ellipse(x, y, 70 + 2.5 * f, 80, 50, 38);
+                                   }};
+const Animation kGrowingDisk = {"grow", 8, 0.0, [](int f, double x, double y) {
+                                    return ellipse(x, y, 120, 80, 30 * std::pow(1.05, f),
+                                                   30 * std::pow(1.05, f));
+                                }};
+
+}  // namespace
+
+// A shape sliding 2.5 px a frame: followed, every card moves with it and keeps its neighbours;
+// laid out afresh (off), most cards jump about.
+TEST(CreateFollowShape, CardsMoveWithASlidingShape) {
+    scenetest::TempDir dir;
+    const FollowRun run{dir, kSlidingEllipse, 40};
+    const double spacing = std::sqrt(M_PI * 50 * 38 / 40);
+    const Coherence on = coherence(run.run(true, 7), kSlidingEllipse.dx, spacing);
+    const Coherence off = coherence(run.run(false, 7), kSlidingEllipse.dx, spacing);
+    EXPECT_GE(on.coherent, 0.9) << "off " << off.coherent;
+    EXPECT_GE(on.kept, 0.95) << "off " << off.kept;
+    // What the control is for: afresh, a third of the moves or more are jumps.
+    EXPECT_LT(off.coherent, 0.7) << "on " << on.coherent;
+    EXPECT_LT(off.kept, 0.9) << "on " << on.kept;
+}
+
+// A growing disk: each card moves outwards with the shape under it, by about its distance from
+// the centre times the growth, and keeps its neighbours.
+TEST(CreateFollowShape, CardsSpreadWithAGrowingDisk) {
+    scenetest::TempDir dir;
+    const FollowRun run{dir, kGrowingDisk, 40};
+    const std::vector<Path> paths = run.run(true, 3);
+    int within = 0, moves = 0;
+    for (const Path& p : paths) {
+        for (size_t f = 0; f + 1 < p.size(); ++f) {
+            const double ex = 120 + (p[f][0] - 120) * 1.05, ey = 80 + (p[f][1] - 80) * 1.05;
+            ++moves;
+            within += std::hypot(p[f + 1][0] - ex, p[f + 1][1] - ey) <= 2.5;
+        }
+    }
+    EXPECT_GE(double(within) / moves, 0.9);
+    EXPECT_GE(coherence(paths, 0.0, 1e9).kept, 0.95);
+}
+
+namespace {
+
+// A random animated Source: an ellipse that slides, grows or shrinks, and a second one that
+// fades in or out over it, each at its own speed.
+Animation randomAnimation(std::mt19937& gen) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    const double cx = 70 + 100 * u(gen), cy = 60 + 40 * u(gen), vx = 6 * u(gen) - 3,
+                 vy = 4 * u(gen) - 2, rx = 25 + 25 * u(gen), ry = 20 + 20 * u(gen),
+                 grow = 0.9 + 0.2 * u(gen), bx = 40 + 160 * u(gen), fade = u(gen) < 0.5 ? 1 : -1;
+    return {"random", 6, 0.0, [=](int f, double x, double y) {
+                const double g = std::pow(grow, f);
+                const double first = ellipse(x, y, cx + vx * f, cy + vy * f, rx * g, ry * g);
+                const double second =
+                    ellipse(x, y, bx, 80, 30, 30) * (fade > 0 ? f / 5.0 : 1.0 - f / 5.0);
+                return std::max(first, second);
+            }};
+}
+
+}  // namespace
+
+// Followed frames still keep what every frame does, on random animated Sources and in every mode
+// that lays sites out: each visible rectangle centred on the frame's shape, grown layers
+// overlapping by no more than the growth step, a Seed reproducing the collage, and one worker
+// thread giving what several give.
+TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
+    scenetest::TempDir dir;
+    std::mt19937 gen(2512);
+    const PositionMode modes[] = {PositionMode::Organic, PositionMode::Random, PositionMode::Grid,
+                                  PositionMode::Radial};
+    for (int trial = 0; trial < 4; ++trial) {
+        const Animation anim = randomAnimation(gen);
+        const FollowRun run{dir, anim, 30};
+        FollowRun::Settings s;
+        s.position = modes[trial];
+        s.scale = ScaleMode::FromNeighborhood;
+        s.seed = trial + 10;
+        SCOPED_TRACE(trial);
+        std::string single;
+        {
+            const ScopedWorkerThreads pinned(1);
+            single = fingerprint(run.press(s, &EntryPointFunc)->project());
+        }
+        const ScopedWorkerThreads pinned(2);
+        const auto host = run.press(s, &EntryPointFunc);
+        EXPECT_EQ(fingerprint(host->project()), single);
+        EXPECT_EQ(fingerprint(run.press(s, &EntryPointFunc)->project()), single);
+        for (int f = 0; f < anim.frames; ++f) {
+            const double t = f / 25.0;
+            const collage_geometry::Worst worst =
+                collage_geometry::worstOverlap(host->project(), t);
+            EXPECT_LE(worst.depth, 1.0)
+                << "frame " << f << ": cards " << worst.a + 1 << " and " << worst.b + 1;
+            const auto& layers = host->project().comp.layers;
+            for (size_t i = 1; i < layers.size(); ++i) {
+                const auto c = collage_geometry::visibleRectangle(layers[i], t);
+                const double x = 0.5 * (c[0][0] + c[2][0]), y = 0.5 * (c[0][1] + c[2][1]);
+                // On the shape: some alpha in the pixel the centre lies on.
+                EXPECT_GT(anim.alpha(f, std::floor(x) + 0.5, std::floor(y) + 0.5), 0.0)
+                    << "frame " << f << " card " << i << " at " << x << ", " << y;
+            }
+        }
+    }
+}
+
+// Grid and Radial on a still disk with Random Seed on (one clock seed for the run), with more
+// cells than layers: afresh, every frame picks other cells; followed, every layer keeps its cell.
+TEST(CreateFollowShape, GridAndRadialLayersKeepTheirCells) {
+    scenetest::TempDir dir;
+    const Animation still = {
+        "still", 5, 0.0, [](int, double x, double y) { return ellipse(x, y, 120, 80, 40, 40); }};
+    const FollowRun run{dir, still, 45};
+    for (PositionMode mode : {PositionMode::Grid, PositionMode::Radial}) {
+        SCOPED_TRACE(int(mode));
+        FollowRun::Settings s;
+        s.position = mode;
+        s.randomSeed = true;
+        for (bool follow : {true, false}) {
+            s.follow = follow;
+            int moved = 0;
+            for (const Path& p : run.run(s)) {
+                for (size_t f = 0; f + 1 < p.size(); ++f) {
+                    moved += std::hypot(p[f + 1][0] - p[f][0], p[f + 1][1] - p[f][1]) > 1e-3;
+                }
+            }
+            if (follow) {
+                EXPECT_EQ(moved, 0);
+            } else {
+                EXPECT_GT(moved, 0);
+            }
+        }
+    }
+}
