@@ -1,7 +1,6 @@
 // Follow Shape Changes through whole Create presses over animated Source footage: with it on the
 // collage moves with the shape (each layer about as far as the shape, keeping its neighbours);
 // laid out afresh at every frame it reshuffles.
-#include <cairo.h>
 
 #include <algorithm>
 #include <array>
@@ -27,21 +26,9 @@ using Path = std::vector<std::array<double, 2>>;                     // a layer'
 constexpr int kWidth = 240, kHeight = 160;
 
 void writeFrame(const std::string& path, int frame, const Alpha& alpha) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    cairo_surface_flush(s);
-    unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
-        for (int x = 0; x < kWidth; ++x) {
-            const auto a =
-                uint32_t(std::lround(std::clamp(alpha(frame, x + 0.5, y + 0.5), 0.0, 1.0) * 255));
-            row[x] = (a << 24) | (a << 16) | (a << 8) | a;  // premultiplied white
-        }
-    }
-    cairo_surface_mark_dirty(s);
-    ASSERT_EQ(cairo_surface_write_to_png(s, path.c_str()), CAIRO_STATUS_SUCCESS);
-    cairo_surface_destroy(s);
+    scenetest::writeAlphaPng(path, kWidth, kHeight, [&](int x, int y) {
+        return uint32_t(std::lround(std::clamp(alpha(frame, x + 0.5, y + 0.5), 0.0, 1.0) * 255));
+    });
 }
 
 // A filled ellipse with an edge softened over a pixel.

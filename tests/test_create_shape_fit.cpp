@@ -1,7 +1,6 @@
 // The "Shape" controls through whole Create presses: on a soft-edged figure with thin limbs and a
 // faint drop shadow the collage keeps to what reads as the shape; Grid cells take the layers'
 // typical proportions; layers Prevent Overlap shrank below Min Size are hidden.
-#include <cairo.h>
 
 #include <algorithm>
 #include <array>
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "collage_geometry.h"
 #include "create_fixture.h"
 #include "shape_oracle.h"
 #include "test_sim_scene_fixture.h"
@@ -16,7 +16,8 @@
 namespace {
 
 using namespace create_fixture;
-using Corners = std::array<std::array<double, 2>, 4>;
+using collage_geometry::Corners;
+using collage_geometry::visibleRectangle;
 
 constexpr int kWidth = 480, kHeight = 360;
 
@@ -54,23 +55,6 @@ std::vector<uint8_t> figureAlpha() {
     return alpha;
 }
 
-void writeAlphaPng(const std::string& path, const std::vector<uint8_t>& alpha) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    cairo_surface_flush(s);
-    unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
-        for (int x = 0; x < kWidth; ++x) {
-            const uint32_t a = alpha[size_t(y) * kWidth + x];  // premultiplied white
-            row[x] = (a << 24) | (a << 16) | (a << 8) | a;
-        }
-    }
-    cairo_surface_mark_dirty(s);
-    ASSERT_EQ(cairo_surface_write_to_png(s, path.c_str()), CAIRO_STATUS_SUCCESS);
-    cairo_surface_destroy(s);
-}
-
 // The figure as footage carrying the effect, and layers of aspect 1:2 to 21:9.
 sim::Project figureProject(const std::string& png, int layers) {
     sim::Project p = project(0);
@@ -91,19 +75,6 @@ sim::Project figureProject(const std::string& png, int layers) {
         p.comp.layers.push_back(solidLayer(i + 2, "Card " + std::to_string(i + 1), w, h, 10, 10));
     }
     return p;
-}
-
-// The layer's visible rectangle (its bounds) in composition pixels at t.
-Corners visibleRectangle(const sim::Layer& l, double t) {
-    const auto m = sim::layerToWorld(l, t);
-    const auto& b = l.maskedBounds;
-    const double xs[] = {b[0], b[2], b[2], b[0]}, ys[] = {b[1], b[1], b[3], b[3]};
-    Corners c;
-    for (int i = 0; i < 4; ++i) {
-        c[i] = {xs[i] * m[0][0] + ys[i] * m[1][0] + m[3][0],
-                xs[i] * m[0][1] + ys[i] * m[1][1] + m[3][1]};
-    }
-    return c;
 }
 
 bool visible(const sim::Layer& l, double t) {
@@ -195,7 +166,8 @@ TEST(CreateShapeFit, SoftEdgedFigureKeepsItsLayersOnTheShape) {
     scenetest::TempDir dir;
     const std::vector<uint8_t> alpha = figureAlpha();
     const std::string png = dir.file("figure.png");
-    writeAlphaPng(png, alpha);
+    scenetest::writeAlphaPng(png, kWidth, kHeight,
+                             [&](int x, int y) { return alpha[size_t(y) * kWidth + x]; });
     for (int seed : {1, 2, 3}) {
         SCOPED_TRACE(seed);
         const Measure before = figureCollage(png, alpha, false, seed);

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -67,6 +68,26 @@ inline void writePng(const std::string& path, int w, int h) {
     cairo_destroy(cr);
     ASSERT_EQ(cairo_surface_write_to_png(s, path.c_str()), CAIRO_STATUS_SUCCESS);
     cairo_surface_destroy(s);
+}
+
+// A white picture whose alpha (0..255) at pixel (x, y) is alphaAt(x, y).
+inline void writeAlphaPng(const std::string& path, int w, int h,
+                          const std::function<uint32_t(int x, int y)>& alphaAt) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
+        for (int x = 0; x < w; ++x) {
+            const uint32_t a = alphaAt(x, y);
+            row[x] = (a << 24) | (a << 16) | (a << 8) | a;  // premultiplied white
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    const cairo_status_t status = cairo_surface_write_to_png(s, path.c_str());
+    cairo_surface_destroy(s);
+    ASSERT_EQ(status, CAIRO_STATUS_SUCCESS);
 }
 
 // ---------------------------------------------------------------- the stand-in plug-in
