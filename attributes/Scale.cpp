@@ -120,6 +120,7 @@ void MyTessaron::getScales(A_Time time, int f) {
             sites,
             std::vector<int32_t>(assignmentIds[f].begin(), assignmentIds[f].begin() + layerCount),
             MaxGrowthRounds, shape.get());
+        limitFollowedGrowth(f);
     }
     const std::vector<float> previous =
         mode == ScaleMode::UsePreviousValue

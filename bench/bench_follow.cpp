@@ -108,7 +108,7 @@ const Source kSources[] = {
      }},
     {"one edge pixel off",
      [](int f, double x, double y) {
-         if (f > 0 && int(x) == 480 + 148 && int(y) == 270) return 0.0;
+         if (f > 0 && int(x) == 480 + 147 && int(y) == 270) return 0.0;  // the rightmost
          return std::hypot(x - 480, y - 270) <= 148.5 ? 1.0 : 0.0;
      },
      [](int, const Vec&) {

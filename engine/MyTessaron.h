@@ -10,6 +10,7 @@
 #include "engine/Point2D.h"
 #include "host/Params.h"
 #include "placement/Candidates.h"
+#include "placement/Following.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/MySitePoint.h"
 
@@ -204,6 +205,7 @@ class MyTessaron {
     double followSampleStep[2] = {1, 1};  // the samples' lattice in spreads, set afresh
     bool sitesFollowLayers = false;       // this frame: site j is layer j's, no reassignment
     bool sitesSettled = false;            // this fresh frame's sites were settled for following
+    FollowState follow;
     // Frame f adapts the frame before's layout: the control is on, that frame left a layout,
     // and the Seed did not change.
     bool followsFrameBefore(int f) const;
@@ -216,6 +218,13 @@ class MyTessaron {
     // Lloyd rounds over samples fixed in the shape's frame (so that they move with it), weighted
     // by alpha; fresh: the lattice's step is chosen from this frame.
     void settleOverCarriedSamples(bool fresh);
+    // The Lloyd rounds of settleOverCarriedSamples over follow.lattice; a followed frame keeps
+    // each site's offset from its cell's centroid (scaled by the carry's scale).
+    void relaxOverLattice(bool fresh, const double scale[2]);
+    // Whether the shape moved with its frame (else it changed in place) since the frame before.
+    bool carriesWithFrame(const double a[4], const double b[4]) const;
+    // After the growth: a followed layer grows a bounded step over its size the frame before.
+    void limitFollowedGrowth(int f);
     // The nearest point on the shape to p (p itself when it is on the shape).
     Point2D nearestPointOnShape(const Point2D& p) const;
     // Grid and Radial: the chosen cells taken by the layers nearest to them.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "attributes/SiteSize.h"
 #include "engine/MyTessaron.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/NearestSite.h"
@@ -13,6 +14,8 @@ namespace {
 
 constexpr int kSamplesPerSite = 50;
 constexpr int kRounds = 15;
+// A followed layer's size a frame at most, over its size at the frame before.
+constexpr float kMostGrowth = 1.1f;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -59,6 +62,21 @@ void MyTessaron::keepFollowedSites(int frameIndex) {
     shapeFrame(followedFrame);
     if (fresh) {
         setSampleStep(*this, followedFrame, followSampleStep);
+    }
+    FollowState& st = follow;
+    st.offsets.clear();
+    if (st.siteOffsets.size() == sites.size()) {
+        for (int j = 0; j < layerCount; ++j) {
+            st.offsets.push_back(st.siteOffsets[size_t(ids[size_t(j)])]);
+        }
+    }
+    st.width = imageWidth;
+    st.height = imageHeight;
+    std::copy(opaqueBounds, opaqueBounds + 4, st.bounds);
+    st.alpha.resize(size_t(imageWidth) * size_t(imageHeight));
+    for (size_t p = 0; p < st.alpha.size(); ++p) {
+        const uint8_t v = imagePixels[p * 4];
+        st.alpha[p] = v > alphaThreshold ? v : 0;
     }
 }
 
@@ -140,51 +158,119 @@ Point2D MyTessaron::nearestPointOnShape(const Point2D& p) const {
     return p;
 }
 
+bool MyTessaron::carriesWithFrame(const double a[4], const double b[4]) const {
+    const FollowState& st = follow;
+    if (st.width != imageWidth || st.height != imageHeight ||
+        st.alpha.size() != size_t(imageWidth) * size_t(imageHeight)) {
+        return true;
+    }
+    // Which explains the new alpha better, the old one carried with the frame or left in place:
+    // a slide or a growth moves the frame with the shape, a fade moves it without any motion.
+    const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, layerCount));
+    const int stride = std::max(1, int(spacing / 3));
+    const auto carried = [&](double x, double y, int axis) {
+        return axis == 0 ? b[0] + (x - a[0]) * (b[2] / a[2]) : b[1] + (y - a[1]) * (b[3] / a[3]);
+    };
+    const int32_t* o = st.bounds;
+    const int32_t x0 = std::max(
+        0, int32_t(
+               std::floor(std::min({double(opaqueBounds[0]), double(o[0]), carried(o[0], 0, 0)}))));
+    const int32_t x1 =
+        std::min(imageWidth - 1, int32_t(std::ceil(std::max({double(opaqueBounds[1]), double(o[1]),
+                                                             carried(o[1] + 1, 0, 0)}))));
+    const int32_t y0 = std::max(
+        0, int32_t(
+               std::floor(std::min({double(opaqueBounds[2]), double(o[2]), carried(0, o[2], 1)}))));
+    const int32_t y1 =
+        std::min(imageHeight - 1, int32_t(std::ceil(std::max({double(opaqueBounds[3]), double(o[3]),
+                                                              carried(0, o[3] + 1, 1)}))));
+    const auto before = [&](double x, double y) -> int {
+        if (x < 0 || y < 0 || x >= imageWidth || y >= imageHeight) {
+            return 0;
+        }
+        return st.alpha[size_t(y) * size_t(imageWidth) + size_t(x)];
+    };
+    int64_t stay = 0, carry = 0;
+    for (int32_t y = y0; y <= y1; y += stride) {
+        for (int32_t x = x0; x <= x1; x += stride) {
+            const uint8_t v = imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4];
+            const int now = v > alphaThreshold ? v : 0;
+            const double cx = x + 0.5, cy = y + 0.5;
+            stay += std::abs(now - before(cx, cy));
+            carry += std::abs(now - before(a[0] + (cx - b[0]) * (a[2] / b[2]),
+                                           a[1] + (cy - b[1]) * (a[3] / b[3])));
+        }
+    }
+    return carry < stay;
+}
+
 void MyTessaron::getFollowingSites(bool relax) {
     const int n = layerCount;
-    // Carry the sites with the shape's frame (a slide or a growth moves them all alike, a fade
-    // as gradually as the alpha changes), then onto the shape where they fell off it.
+    // Carry the sites with the shape's frame (a slide or a growth moves them all alike) unless
+    // the shape fades in place, then onto the shape where they fell off it.
     const double* a = followedFrame;
     double b[4];
     shapeFrame(b);
+    const bool carry = carriesWithFrame(a, b);
+    std::vector<Point2D> carried(followedSites);
+    if (carry) {
+        for (Point2D& p : carried) {
+            p = Point2D(float(b[0] + (p.x - a[0]) * (b[2] / a[2])),
+                        float(b[1] + (p.y - a[1]) * (b[3] / a[3])));
+        }
+    }
     for (int j = 0; j < n; ++j) {
-        const Point2D& p = followedSites[size_t(j)];
-        const Point2D carried(float(b[0] + (p.x - a[0]) * (b[2] / a[2])),
-                              float(b[1] + (p.y - a[1]) * (b[3] / a[3])));
         sites.emplace_back();
-        sites.back().position = nearestPointOnShape(carried);
+        sites.back().position = nearestPointOnShape(carried[size_t(j)]);
     }
     sitesFollowLayers = true;
-    if (relax) {
-        settleOverCarriedSamples(false);
+    if (!relax) {
+        return;
     }
+    double* l = follow.lattice;
+    double scale[2] = {1, 1};
+    if (carry) {
+        scale[0] = b[2] / a[2];
+        scale[1] = b[3] / a[3];
+        l[0] = b[0] + (l[0] - a[0]) * scale[0];
+        l[1] = b[1] + (l[1] - a[1]) * scale[1];
+        l[2] *= scale[0];
+        l[3] *= scale[1];
+    }
+    relaxOverLattice(false, scale);
 }
 
 void MyTessaron::settleOverCarriedSamples(bool fresh) {
+    const double scale[2] = {1, 1};
+    relaxOverLattice(fresh, scale);
+}
+
+void MyTessaron::relaxOverLattice(bool fresh, const double scale[2]) {
     const int n = layerCount;
+    follow.siteOffsets.clear();
     if (n == 0 || int(sites.size()) < n) {
         return;
     }
-    double frame[4];
-    shapeFrame(frame);
     if (fresh) {
-        setSampleStep(*this, frame, followSampleStep);
+        shapeFrame(follow.lattice);
+        setSampleStep(*this, follow.lattice, followSampleStep);
         sitesSettled = true;
     }
-    // A lattice fixed in the shape's frame, one sample per cell at a jitter of its own, weighted
-    // by the pixel's alpha so that a crossfade shifts the sites as gradually as it fades.
-    const double stepX = followSampleStep[0] * frame[2], stepY = followSampleStep[1] * frame[3];
+    // A lattice carried with the sites, one sample per cell at a jitter of its own, weighted by
+    // the pixel's alpha so that a crossfade shifts the sites as gradually as it fades.
+    const double* l = follow.lattice;
+    const double stepX = followSampleStep[0] * l[2], stepY = followSampleStep[1] * l[3];
     const int32_t* b = opaqueBounds;
-    const int64_t cx0 = int64_t(std::floor((b[0] - frame[0]) / stepX));
-    const int64_t cx1 = int64_t(std::floor((b[1] + 1 - frame[0]) / stepX));
-    const int64_t cy0 = int64_t(std::floor((b[2] - frame[1]) / stepY));
-    const int64_t cy1 = int64_t(std::floor((b[3] + 1 - frame[1]) / stepY));
+    const int64_t cx0 = int64_t(std::floor((b[0] - l[0]) / stepX));
+    const int64_t cx1 = int64_t(std::floor((b[1] + 1 - l[0]) / stepX));
+    const int64_t cy0 = int64_t(std::floor((b[2] - l[1]) / stepY));
+    const int64_t cy1 = int64_t(std::floor((b[3] + 1 - l[1]) / stepY));
     std::vector<Point2D> at;
     std::vector<float> weights;
     for (int64_t cy = cy0; cy <= cy1; ++cy) {
         for (int64_t cx = cx0; cx <= cx1; ++cx) {
-            const float x = float(frame[0] + (double(cx) + jitter(cx, cy, 0)) * stepX);
-            const float y = float(frame[1] + (double(cy) + jitter(cx, cy, 1)) * stepY);
+            const float x = float(l[0] + (double(cx) + jitter(cx, cy, 0)) * stepX);
+            const float y = float(l[1] + (double(cy) + jitter(cx, cy, 1)) * stepY);
             if (!isPointInsideShape(x, y)) {
                 continue;
             }
@@ -196,14 +282,23 @@ void MyTessaron::settleOverCarriedSamples(bool fresh) {
     if (at.empty()) {
         return;
     }
-    const OrderedSamples ordered = orderSamples(at, cellOrder(at, n));
-    std::vector<Point2D> positions(static_cast<size_t>(n));
     const size_t count = static_cast<size_t>(n);
+    // Each cell's centroid stays where it was from its site: on an unchanged shape nothing moves
+    // (the rounds left off where the frame before's did), and a change moves the sites near it,
+    // as far as it moves the mass under them.
+    std::vector<Point2D> offsets(count);
+    const bool carried = !fresh && follow.offsets.size() == count;
+    for (size_t j = 0; carried && j < count; ++j) {
+        offsets[j] =
+            Point2D(float(follow.offsets[j].x * scale[0]), float(follow.offsets[j].y * scale[1]));
+    }
+    const OrderedSamples ordered = orderSamples(at, cellOrder(at, n));
+    std::vector<Point2D> positions(count);
     std::vector<double> sumX(count), sumY(count), sumW(count);
     std::vector<int32_t> firstSample(count);
-    for (int round = 0; round < kRounds; ++round) {
-        for (int j = 0; j < n; ++j) {
-            positions[size_t(j)] = sites[size_t(j)].position;
+    const auto assign = [&] {
+        for (size_t j = 0; j < count; ++j) {
+            positions[j] = sites[j].position;
         }
         const std::vector<int32_t> nearest = nearestSitesGrid(positions, ordered);
         std::fill(sumX.begin(), sumX.end(), 0.0);
@@ -219,14 +314,49 @@ void MyTessaron::settleOverCarriedSamples(bool fresh) {
                 firstSample[j] = int32_t(s);
             }
         }
-        for (int j = 0; j < n; ++j) {
-            if (sumW[size_t(j)] <= 0.0) {
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        assign();
+        for (size_t j = 0; j < count; ++j) {
+            if (sumW[j] <= 0.0) {
                 continue;  // a site without samples stays where it is
             }
-            const Point2D mean(float(sumX[size_t(j)] / sumW[size_t(j)]),
-                               float(sumY[size_t(j)] / sumW[size_t(j)]));
-            sites[size_t(j)].position =
-                isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[size_t(j)])];
+            const Point2D mean(float(sumX[j] / sumW[j] - offsets[j].x),
+                               float(sumY[j] / sumW[j] - offsets[j].y));
+            sites[j].position =
+                isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[j])];
+        }
+    }
+    if (!carried) {
+        // The layout at rest: the offsets its cells' centroids have now.
+        assign();
+        for (size_t j = 0; j < count; ++j) {
+            if (sumW[j] > 0) {
+                offsets[j] = Point2D(float(sumX[j] / sumW[j] - sites[j].position.x),
+                                     float(sumY[j] / sumW[j] - sites[j].position.y));
+            }
+        }
+    }
+    follow.siteOffsets = std::move(offsets);
+}
+
+void MyTessaron::limitFollowedGrowth(int f) {
+    const std::vector<int32_t>& ids = assignmentIds[size_t(f)];
+    if (sitesFollowLayers && follow.sizes.size() == size_t(layerCount)) {
+        // Only shrinking is free (it never makes an overlap); a layer grows a bounded step.
+        for (int j = 0; j < layerCount; ++j) {
+            MySitePoint& s = sites[size_t(ids[size_t(j)])];
+            const float most = kMostGrowth * follow.sizes[size_t(j)];
+            if (follow.sizes[size_t(j)] > 0 && longerSide(s) > most) {
+                setLongerSide(s, most);
+                s.placeRectangle();
+            }
+        }
+    }
+    follow.sizes.clear();
+    if (shapeSetting(followShapeChanges, f, false)) {
+        for (int j = 0; j < layerCount; ++j) {
+            follow.sizes.push_back(longerSide(sites[size_t(ids[size_t(j)])]));
         }
     }
 }

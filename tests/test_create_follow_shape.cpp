@@ -253,6 +253,15 @@ TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
         const auto host = run.press(s, &EntryPointFunc);
         EXPECT_EQ(fingerprint(host->project()), single);
         EXPECT_EQ(fingerprint(run.press(s, &EntryPointFunc)->project()), single);
+        const auto& cards = host->project().comp.layers;
+        for (size_t i = 1; i < cards.size(); ++i) {
+            for (int f = 1; f < anim.frames; ++f) {
+                // Shrinking is free; a followed card grows at most a tenth a frame.
+                EXPECT_LE(cards[i].scale.valueAt(f / 25.0)[0],
+                          1.1 * cards[i].scale.valueAt((f - 1) / 25.0)[0] + 1e-3)
+                    << "frame " << f << " card " << i;
+            }
+        }
         for (int f = 0; f < anim.frames; ++f) {
             const double t = f / 25.0;
             const collage_geometry::Worst worst =
@@ -267,6 +276,31 @@ TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
                 EXPECT_GT(anim.alpha(f, std::floor(x) + 0.5, std::floor(y) + 0.5), 0.0)
                     << "frame " << f << " card " << i << " at " << x << ", " << y;
             }
+        }
+    }
+}
+
+// One edge pixel of a disk switched off: followed, the cards near it settle by a hair and the
+// others not at all; no card moves a tenth of its size at any frame.
+TEST(CreateFollowShape, OnePixelMovesNoCardFar) {
+    scenetest::TempDir dir;
+    const Animation pixel = {"pixel", 5, 0.0, [](int f, double x, double y) {
+                                 if (f > 0 && int(x) == 120 + 58 && int(y) == 80) return 0.0;
+                                 return std::hypot(x - 120, y - 80) <= 59.5 ? 1.0 : 0.0;
+                             }};
+    const FollowRun run{dir, pixel, 60};
+    FollowRun::Settings s;
+    s.scale = ScaleMode::FromNeighborhood;
+    s.seed = 4;
+    const auto host = run.press(s);
+    const auto& cards = host->project().comp.layers;
+    for (size_t i = 1; i < cards.size(); ++i) {
+        for (int f = 0; f + 1 < pixel.frames; ++f) {
+            const auto a = cards[i].position.valueAt(f / 25.0);
+            const auto b = cards[i].position.valueAt((f + 1) / 25.0);
+            const double size = 12 * cards[i].scale.valueAt(f / 25.0)[0] / 100;
+            EXPECT_LE(std::hypot(b[0] - a[0], b[1] - a[1]), 0.1 * size)
+                << "frame " << f << " card " << i;
         }
     }
 }

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "engine/Point2D.h"
+
+// What a followed frame takes over from the evaluated frame before, besides the sites.
+struct FollowState {
+    // Per layer, kept after the assignment: the offset of its cell's centroid from its site at
+    // rest, and its longer side.
+    std::vector<Point2D> offsets;
+    std::vector<float> sizes;
+    // The offsets per site while a frame is relaxed, before the assignment orders them by layer.
+    std::vector<Point2D> siteOffsets;
+    // The samples' lattice (origin and unit per axis), moved with the sites between frames.
+    double lattice[4] = {0, 0, 1, 1};
+    // The frame before's alpha and opaque bounds, to tell a motion from a fade.
+    std::vector<uint8_t> alpha;
+    int32_t bounds[4] = {0, 0, 0, 0};
+    int32_t width = 0, height = 0;
+};
