@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "attributes/SiteSize.h"
 #include "engine/MyTessaron.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/NearestSite.h"
@@ -14,8 +13,6 @@ namespace {
 
 constexpr int kSamplesPerSite = 50;
 constexpr int kRounds = 15;
-// A followed layer's size a frame at most, over its size at the frame before.
-constexpr float kMostGrowth = 1.1f;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -51,6 +48,9 @@ bool MyTessaron::followsFrameBefore(int f) const {
 void MyTessaron::keepFollowedSites(int frameIndex) {
     const bool fresh = !followsFrameBefore(frameIndex) && !sitesSettled;
     followedSites.clear();
+    // This frame's offsets, by site: taken (or dropped) once.
+    const std::vector<Point2D> siteOffsets = std::move(follow.siteOffsets);
+    follow.siteOffsets.clear();
     if (!shapeSetting(followShapeChanges, frameIndex, false) || sitesAreCompPositions ||
         assignmentIds.empty() || int(sites.size()) < layerCount) {
         return;
@@ -65,15 +65,15 @@ void MyTessaron::keepFollowedSites(int frameIndex) {
     }
     FollowState& st = follow;
     st.offsets.clear();
-    if (st.siteOffsets.size() == sites.size()) {
+    if (siteOffsets.size() == sites.size()) {
         for (int j = 0; j < layerCount; ++j) {
-            st.offsets.push_back(st.siteOffsets[size_t(ids[size_t(j)])]);
+            st.offsets.push_back(siteOffsets[size_t(ids[size_t(j)])]);
         }
     }
     st.width = imageWidth;
     st.height = imageHeight;
     std::copy(opaqueBounds, opaqueBounds + 4, st.bounds);
-    st.alpha.resize(size_t(imageWidth) * size_t(imageHeight));
+    st.alpha.resize(imagePixels ? size_t(imageWidth) * size_t(imageHeight) : 0);
     for (size_t p = 0; p < st.alpha.size(); ++p) {
         const uint8_t v = imagePixels[p * 4];
         st.alpha[p] = v > alphaThreshold ? v : 0;
@@ -251,8 +251,13 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2]) {
     if (n == 0 || int(sites.size()) < n) {
         return;
     }
-    if (fresh) {
+    const size_t count = static_cast<size_t>(n);
+    const bool carried = !fresh && follow.offsets.size() == count;
+    if (!carried) {
+        // Fresh, or the frame before was not relaxed (Random): the lattice starts in this frame.
         shapeFrame(follow.lattice);
+    }
+    if (fresh) {
         setSampleStep(*this, follow.lattice, followSampleStep);
         sitesSettled = true;
     }
@@ -282,12 +287,10 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2]) {
     if (at.empty()) {
         return;
     }
-    const size_t count = static_cast<size_t>(n);
     // Each cell's centroid stays where it was from its site: on an unchanged shape nothing moves
     // (the rounds left off where the frame before's did), and a change moves the sites near it,
     // as far as it moves the mass under them.
     std::vector<Point2D> offsets(count);
-    const bool carried = !fresh && follow.offsets.size() == count;
     for (size_t j = 0; carried && j < count; ++j) {
         offsets[j] =
             Point2D(float(follow.offsets[j].x * scale[0]), float(follow.offsets[j].y * scale[1]));
@@ -338,27 +341,6 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2]) {
         }
     }
     follow.siteOffsets = std::move(offsets);
-}
-
-void MyTessaron::limitFollowedGrowth(int f) {
-    const std::vector<int32_t>& ids = assignmentIds[size_t(f)];
-    if (sitesFollowLayers && follow.sizes.size() == size_t(layerCount)) {
-        // Only shrinking is free (it never makes an overlap); a layer grows a bounded step.
-        for (int j = 0; j < layerCount; ++j) {
-            MySitePoint& s = sites[size_t(ids[size_t(j)])];
-            const float most = kMostGrowth * follow.sizes[size_t(j)];
-            if (follow.sizes[size_t(j)] > 0 && longerSide(s) > most) {
-                setLongerSide(s, most);
-                s.placeRectangle();
-            }
-        }
-    }
-    follow.sizes.clear();
-    if (shapeSetting(followShapeChanges, f, false)) {
-        for (int j = 0; j < layerCount; ++j) {
-            follow.sizes.push_back(longerSide(sites[size_t(ids[size_t(j)])]));
-        }
-    }
 }
 
 // The least total of squared moves from where the layers were: a cell that is still a candidate
