@@ -110,6 +110,7 @@ class MyTessaron {
     std::vector<CellShape> cellShapes;
     std::vector<bool> hideBelowMinSizes;
     std::vector<bool> followShapeChanges;  // start from the frame before's layout
+    std::vector<bool> fillGaps;            // after the growth, move and regrow layers into gaps
     bool positionActive = false, scaleActive = false, rotationActive = false, opacityActive = false;
 
     // ---- Working data and results
