@@ -23,6 +23,8 @@ constexpr float kMoveShare = 0.25f;
 constexpr float kClearance = 0.05f;
 // A layer that failed this many attempts in a row has no room left and is not visited again.
 constexpr int kFailuresToRest = 3;
+// At most these many neighbours are shoved to make room for one layer.
+constexpr size_t kShoved = 3;
 // Samples per side of the grid over a rectangle that finds its part off the shape.
 constexpr int kShapeSamples = 8;
 
@@ -97,14 +99,69 @@ Point2D awayFromEdge(const MySitePoint& s, const ShapeLimit& shape) {
 struct Filler {
     std::vector<MySitePoint>& sites;
     const FillLimits& limits;
-    std::vector<Point2D> anchors;  // where the growth left each site
+    std::vector<Point2D> anchors;     // where the growth left each site
+    std::vector<Point2D> roundStart;  // where each site was when the round's grid was made
     float step = 1.0f;
+
+    // Whether site k may take the place of moved: within its slides and drift, and on the shape.
+    bool mayMoveTo(int32_t k, const MySitePoint& moved) const {
+        const float longer = longerSide(moved);
+        const Point2D& from = roundStart[size_t(k)];
+        const Point2D& a = anchors[size_t(k)];
+        if (!(std::hypot(moved.position.x - from.x, moved.position.y - from.y) <=
+              maxMoveFor(longer)) ||
+            !(std::hypot(moved.position.x - a.x, moved.position.y - a.y) <= kDriftShare * longer)) {
+            return false;
+        }
+        if (!limits.shape) return true;
+        limits.shape->moved(k);
+        const bool fits =
+            limits.shape->onShape(moved.position) && !limits.shape->tooFarOff(k, moved);
+        limits.shape->moved(k);
+        return fits;
+    }
+
+    // Whether the neighbours that trial (site s one step larger, in place) meets can each be
+    // shoved off it into room of their own; they are moved there. A layer held between two
+    // neighbours cannot slide, but they often can.
+    bool shove(int32_t s, const MySitePoint& trial, const SiteGrid& grid) {
+        std::vector<int32_t> blockers;
+        grid.forEachNear(sites, s, [&](int32_t k) {
+            if (trial.intersect(sites[k])) blockers.push_back(k);
+            return blockers.size() <= kShoved;
+        });
+        if (blockers.empty() || blockers.size() > kShoved || !mayMoveTo(s, trial)) return false;
+        std::vector<MySitePoint> moved;
+        auto current = [&](int32_t k) -> const MySitePoint& {
+            for (size_t i = 0; i < moved.size(); ++i) {
+                if (blockers[i] == k) return moved[i];
+            }
+            return sites[k];
+        };
+        for (int32_t k : blockers) {
+            MySitePoint m = sites[k];
+            const Point2D away = separation(m, trial);
+            m.position = Point2D(m.position.x + away.x, m.position.y + away.y);
+            m.placeRectangle();
+            bool free = mayMoveTo(k, m);
+            if (free) {
+                grid.forEachNear(sites, k, [&](int32_t o) {
+                    free = o == s || !m.intersect(current(o));
+                    return free;
+                });
+            }
+            if (!free) return false;
+            moved.push_back(std::move(m));
+        }
+        for (size_t i = 0; i < blockers.size(); ++i) sites[blockers[i]] = std::move(moved[i]);
+        return true;
+    }
 
     // Whether trial (site s one step larger) can be slid into room of its own; it is left there.
     bool settle(int32_t s, MySitePoint& trial, const SiteGrid& grid) const {
         const float longer = longerSide(trial);
         const float maxMove = maxMoveFor(longer);
-        const Point2D start = trial.position;
+        const Point2D start = roundStart[size_t(s)];
         for (int slide = 0; slide <= kSlides; ++slide) {
             double px = 0.0, py = 0.0;
             bool blocked = false;
@@ -149,7 +206,8 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
         if (!hasNoArea(sites[s]) && longerSide(sites[s]) > 0.0f) members.push_back(s);
     }
     if (members.size() < 2) return 0;
-    Filler filler{sites, limits, std::vector<Point2D>(sites.size())};
+    Filler filler{sites, limits, std::vector<Point2D>(sites.size()),
+                  std::vector<Point2D>(sites.size())};
     std::vector<float> sides;
     for (int32_t s : members) {
         filler.anchors[size_t(s)] = sites[s].position;
@@ -168,6 +226,7 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
         float largest = 0.0f;
         for (int32_t s : members) largest = std::max(largest, longerSide(sites[s]));
         SiteGrid grid(sites, members, 2.0 * double(maxMoveFor(largest + filler.step)));
+        for (int32_t s : members) filler.roundStart[size_t(s)] = sites[s].position;
         for (int32_t s : members) {
             if (failures[size_t(s)] >= kFailuresToRest) continue;
             MySitePoint& site = sites[s];
@@ -181,8 +240,13 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
             setLongerSide(trial, next);
             trial.placeRectangle();
             grid.noteRadius(s, trial.radius);
+            MySitePoint inPlace = trial;
             if (filler.settle(s, trial, grid)) {
                 site = std::move(trial);
+                failures[size_t(s)] = 0;
+                grew = true;
+            } else if (filler.shove(s, inPlace, grid)) {
+                site = std::move(inPlace);
                 failures[size_t(s)] = 0;
                 grew = true;
             } else {
