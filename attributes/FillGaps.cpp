@@ -21,7 +21,8 @@ constexpr int kSlides = 8;
 constexpr float kMoveShare = 0.25f;
 // Beyond the exact contact, so that the single-precision overlap test sees a gap.
 constexpr float kClearance = 0.05f;
-// A layer that failed this many attempts in a row has no room left and is not visited again.
+// A layer that failed this many attempts in a row (each with half the step of the one before)
+// has no room left and is not visited again.
 constexpr int kFailuresToRest = 3;
 // At most these many neighbours are shoved to make room for one layer.
 constexpr size_t kShoved = 3;
@@ -232,7 +233,9 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
             MySitePoint& site = sites[s];
             MySitePoint trial = site;
             const float longer = longerSide(site);
-            const float next = std::min(longer + filler.step, limits.maxLongerSide);
+            // After a failure the step is halved: the last of a room is narrower than a step.
+            const float step = filler.step / float(1 << failures[size_t(s)]);
+            const float next = std::min(longer + step, limits.maxLongerSide);
             if (!(next > longer)) {
                 failures[size_t(s)] = kFailuresToRest;
                 continue;
