@@ -2,7 +2,8 @@
 // Fill Gaps: after the growth every layer has stopped at its first touch, often with room all
 // around it. Rounds of visits then take each layer one step larger and slide it off what the
 // larger rectangle meets (its neighbours, and with a shape limit the shape's edge) until it fits
-// again; a layer that cannot fit keeps its place and size for that round. Layers keep their
+// again, or else shove the neighbours it meets off it; a layer that finds no room keeps its
+// place and size for that round and tries a smaller step in the next. Layers keep their
 // rotations and proportions; the visits go in a fixed order, so the result depends on the sites
 // alone.
 #include <cstdint>

@@ -269,8 +269,10 @@ class MyTessaron {
     // sizes and centre offsets
     void getInitialSitesDimensions(A_Time time, int frameIndex);
     // reads: scaleModes, preventOverlaps, minSizes, maxSizes, rescaleFactors, hasImage,
-    // keepInsideShapes, overhangs, hideBelowMinSizes, sitesAreCompPositions, assignmentIds,
-    // sites, the image, scales (earlier frames); writes: sites' sizes and hidden flags, scales
+    // keepInsideShapes, overhangs, hideBelowMinSizes, fillGaps, sitesAreCompPositions,
+    // assignmentIds, placedAtSite, sites, the image, scales (earlier frames); writes: sites' sizes
+    // and hidden flags, scales; with Fill Gaps also sites' positions and the frame's positions
+    // and visibleCentres of the layers placed at them
     void getScales(A_Time time, int frameIndex);
     float getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time);
     // Moves each placed layer's Position so that its visible rectangle, not its anchor point, is
