@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numeric>
 #include <random>
 
 #include "collage_geometry.h"
@@ -141,6 +142,10 @@ TEST(CreateCollageInvariants, FilledLayersKeepTheGrowthInvariants) {
             }
         }
         EXPECT_EQ(prints[0], prints[1]) << "trial " << trial;
+        // And the room left between grown layers is filled: layers do end larger.
+        EXPECT_GT(std::accumulate(scales[1].begin(), scales[1].end(), 0.0),
+                  1.05 * std::accumulate(scales[0].begin(), scales[0].end(), 0.0))
+            << "trial " << trial;
     }
 }
 
