@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "AEGP_SuiteHandler.h"
+#include "attributes/FillGaps.h"
 #include "attributes/Growth.h"
 #include "attributes/Sampling.h"
 #include "attributes/SiteSize.h"
@@ -46,6 +47,25 @@ float carriedScale(const MyTessaron& e, int j, int f, float reading) {
         }
     }
     return reading;
+}
+
+// Layers placed at their sites follow the sites Fill Gaps slid. A generated site reaches the
+// composition by a translation (a Source shown scaled or turned is redrawn first), so the slide
+// carries over as it is.
+void moveFilledLayers(MyTessaron& e, int f, const std::vector<Point2D>& grown) {
+    for (int j = 0; j < e.layerCount && j < int(e.placedAtSite.size()); ++j) {
+        if (!e.placedAtSite[size_t(j)]) continue;
+        const size_t s = size_t(e.assignmentIds[size_t(f)][size_t(j)]);
+        const float dx = e.sites[s].position.x - grown[s].x;
+        const float dy = e.sites[s].position.y - grown[s].y;
+        if (dx == 0.0f && dy == 0.0f) continue;
+        Point2D& p = e.positions[size_t(j)][size_t(f)];
+        p = Point2D(p.x + dx, p.y + dy);
+        if (size_t(j) < e.visibleCentres.size()) {
+            Point2D& c = e.visibleCentres[size_t(j)];
+            c = Point2D(c.x + dx, c.y + dy);
+        }
+    }
 }
 
 }  // namespace
@@ -111,15 +131,33 @@ void MyTessaron::getScales(A_Time time, int f) {
         // The shape is in the Source's pixels, where generated sites are; layers that keep their
         // own Positions are in the composition's.
         std::unique_ptr<ShapeLimit> shape;
-        if (keepsInsideShape(f) && hasImage[f] && !sitesAreCompPositions) {
+        const bool ownSites = hasImage[f] && !sitesAreCompPositions;
+        if (keepsInsideShape(f) && ownSites) {
             opaquePixels.countWords();
             shape = std::make_unique<ShapeLimit>(opaquePixels, downsampleX, downsampleY,
                                                  shapeSetting(overhangs, f, 0.1f), sites.size());
         }
-        growSites(
-            sites,
-            std::vector<int32_t>(assignmentIds[f].begin(), assignmentIds[f].begin() + layerCount),
-            MaxGrowthRounds, shape.get());
+        const std::vector<int32_t> order(assignmentIds[f].begin(),
+                                         assignmentIds[f].begin() + layerCount);
+        growSites(sites, order, MaxGrowthRounds, shape.get());
+        // Layers slide only on sites of the run's own: those that keep their Positions stay.
+        if (shapeSetting(fillGaps, f, false) && ownSites) {
+            if (!shape) {
+                opaquePixels.countWords();
+                shape = std::make_unique<ShapeLimit>(opaquePixels, downsampleX, downsampleY,
+                                                     kFillOverhang, sites.size());
+            }
+            FillLimits limits;
+            limits.shape = shape.get();
+            if (mode != ScaleMode::FromNeighborhood) {
+                limits.maxLongerSide = maxSizes[f];  // the size is capped by it anyway
+            }
+            std::vector<Point2D> grown(sites.size());
+            for (size_t s = 0; s < sites.size(); ++s) grown[s] = sites[s].position;
+            ::fillGaps(sites, order, limits);
+            moveFilledLayers(*this, f, grown);
+        }
+        // After the fill: the cap bounds the size shown, and the next frame's cap starts from it.
         limitFollowedGrowth(f);
     }
     const std::vector<float> previous =

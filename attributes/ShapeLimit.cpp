@@ -111,6 +111,12 @@ bool ShapeLimit::squareIsShape(const MySitePoint& site, int k) const {
     return true;
 }
 
+bool ShapeLimit::onShape(const Point2D& p) const {
+    const double x = std::floor(double(p.x) * toImageX_), y = std::floor(double(p.y) * toImageY_);
+    return x >= 0.0 && y >= 0.0 && x < shape_.width() && y < shape_.height() &&
+           shape_.opaque(int(x), int(y));
+}
+
 bool ShapeLimit::tooFarOff(int32_t s, const MySitePoint& site) const {
     // Everything within k image pixels of a centre whose square of pixels k around it is all
     // shape is shape. A growing rectangle asks for a square a little larger than its reach,

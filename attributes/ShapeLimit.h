@@ -20,6 +20,10 @@ class ShapeLimit {
 
     // True when more than the overhang of site s's rectangle (its corners) lies off the shape.
     bool tooFarOff(int32_t s, const MySitePoint& site) const;
+    // Site s's centre moved: what was known clear around it no longer holds.
+    void moved(int32_t s) { clear_[size_t(s)] = 0.0f; }
+    // Whether the image pixel under a site point is shape.
+    bool onShape(const Point2D& p) const;
 
     // The share of the convex polygon (site pixels, in order around it) off the shape, 0 to 1;
     // 0 for a polygon without area.

@@ -18,8 +18,9 @@ int clampedCell(double v, int count) {
 
 }  // namespace
 
-SiteGrid::SiteGrid(const std::vector<MySitePoint>& sites, const std::vector<int32_t>& members)
-    : cellOf_(sites.size(), -1) {
+SiteGrid::SiteGrid(const std::vector<MySitePoint>& sites, const std::vector<int32_t>& members,
+                   double slack)
+    : slack_(slack), cellOf_(sites.size(), -1) {
     double right = 0.0, bottom = 0.0;
     bool first = true;
     size_t placed = 0;

@@ -10,7 +10,9 @@
 class SiteGrid {
   public:
     // Buckets the members (indices into sites); about one cell per member over their bounds.
-    SiteGrid(const std::vector<MySitePoint>& sites, const std::vector<int32_t>& members);
+    // slack: how far (pixels) two members' centres may have moved towards each other since.
+    SiteGrid(const std::vector<MySitePoint>& sites, const std::vector<int32_t>& members,
+             double slack = 0.0);
 
     // Calls f(k) for every member k other than s whose rectangle may touch site s's current
     // one (by the members' radii noted so far), until f returns false. Members whose centre is
@@ -29,7 +31,7 @@ class SiteGrid {
     // Distance from (x, y) to cell (cx, cy), 0 inside it.
     double distanceToCell(double x, double y, int cx, int cy) const;
 
-    double left_ = 0.0, top_ = 0.0, cell_ = 1.0;
+    double left_ = 0.0, top_ = 0.0, cell_ = 1.0, slack_ = 0.0;
     int columns_ = 1, rows_ = 1;
     std::vector<int32_t> start_;     // members of cell c: items_[start_[c] .. start_[c + 1])
     std::vector<int32_t> items_;     // member site indices by cell
@@ -53,12 +55,13 @@ void SiteGrid::forEachNear(const std::vector<MySitePoint>& sites, int32_t s, F&&
     const MySitePoint& site = sites[s];
     const double x = site.position.x, y = site.position.y;
     const bool anywhere = cellOf_[s] < 0;  // a stray may touch anything
-    const double reach = double(site.radius) + double(maxRadius_) + kSiteGridMargin;
+    const double reach = double(site.radius) + double(maxRadius_) + kSiteGridMargin + slack_;
     const Range r = anywhere ? Range{0, columns_ - 1, 0, rows_ - 1} : cellsWithin(x, y, reach);
     for (int cy = r.y0; cy <= r.y1; ++cy) {
         for (int cx = r.x0; cx <= r.x1; ++cx) {
             const int c = cy * columns_ + cx;
-            const double cellReach = double(site.radius) + double(cellRadius_[c]) + kSiteGridMargin;
+            const double cellReach =
+                double(site.radius) + double(cellRadius_[c]) + kSiteGridMargin + slack_;
             if (!anywhere && distanceToCell(x, y, cx, cy) > cellReach) {
                 continue;
             }

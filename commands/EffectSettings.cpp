@@ -86,6 +86,7 @@ const SettingRead kFrameSettings[] = {
      [](MyTessaron& e, double v) { e.cellShapes.push_back(popup<CellShape>(v)); }},
     {PARAM_FOLLOW_SHAPE_CHANGES,
      [](MyTessaron& e, double v) { e.followShapeChanges.push_back(v > 0); }},
+    {PARAM_FILL_GAPS, [](MyTessaron& e, double v) { e.fillGaps.push_back(v > 0); }},
     // Read last: whether it hides layers depends on the frame's Scale and Prevent Overlap. Hidden
     // layers are keyed on Opacity even where Opacity is Ignore.
     {PARAM_HIDE_BELOW_MIN_SIZE,

@@ -111,6 +111,7 @@ class MyTessaron {
     std::vector<CellShape> cellShapes;
     std::vector<bool> hideBelowMinSizes;
     std::vector<bool> followShapeChanges;  // start from the frame before's layout
+    std::vector<bool> fillGaps;            // after the growth, move and regrow layers into gaps
     bool positionActive = false, scaleActive = false, rotationActive = false, opacityActive = false;
 
     // ---- Working data and results
@@ -277,8 +278,10 @@ class MyTessaron {
     // sizes and centre offsets
     void getInitialSitesDimensions(A_Time time, int frameIndex);
     // reads: scaleModes, preventOverlaps, minSizes, maxSizes, rescaleFactors, hasImage,
-    // keepInsideShapes, overhangs, hideBelowMinSizes, sitesAreCompPositions, assignmentIds,
-    // sites, the image, scales (earlier frames); writes: sites' sizes and hidden flags, scales
+    // keepInsideShapes, overhangs, hideBelowMinSizes, fillGaps, sitesAreCompPositions,
+    // assignmentIds, placedAtSite, sites, the image, scales (earlier frames); writes: sites' sizes
+    // and hidden flags, scales; with Fill Gaps also sites' positions and the frame's positions
+    // and visibleCentres of the layers placed at them
     void getScales(A_Time time, int frameIndex);
     float getPreviousScaKeyValue(AEGP_StreamRefH stream, A_Time time);
     // Moves each placed layer's Position so that its visible rectangle, not its anchor point, is

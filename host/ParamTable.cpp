@@ -179,6 +179,7 @@ const std::array<ParamEntry, PARAM_COUNT - 1> kParams = {{
     checkbox("Hide Below Min Size", kNone, false),
     checkbox("Follow Shape Changes", kNone, false),
     groupEnd(),
+    checkbox("Fill Gaps", kNone, false),
 }};
 
 void fillFloatSlider(const ParamEntry& entry, PF_FloatSliderDef& fs) {

@@ -54,7 +54,8 @@ enum ParamIndex : int {
     PARAM_HIDE_BELOW_MIN_SIZE = 47,
     PARAM_FOLLOW_SHAPE_CHANGES = 48,
     PARAM_SHAPE_GROUP_END = 49,
-    PARAM_COUNT = 50  // what the host is told, the input layer included
+    PARAM_FILL_GAPS = 50,
+    PARAM_COUNT = 51  // what the host is told, the input layer included
 };
 
 // Popup values are the host's 1-based item numbers; a separator item still takes a number.

@@ -86,6 +86,7 @@ std::array<UIRuleState, kUIRuleCount> uiRuleStates(const UIControls& c) {
         {PARAM_CELL_SHAPE, asMode<PositionMode>(c.position) == PositionMode::Grid},
         {PARAM_HIDE_BELOW_MIN_SIZE, overlapApplies(c)},
         {PARAM_FOLLOW_SHAPE_CHANGES, multiFrame && generatesSites(c)},
+        {PARAM_FILL_GAPS, growthApplies(c)},
     }};
 }
 

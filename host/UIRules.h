@@ -18,7 +18,7 @@ struct UIRuleState {
     bool enabled;
 };
 
-constexpr int kUIRuleCount = 25;
+constexpr int kUIRuleCount = 26;
 
 // The dependent parameters in the order they are updated, with their enabled state.
 std::array<UIRuleState, kUIRuleCount> uiRuleStates(const UIControls& c);

@@ -91,7 +91,7 @@ TEST(Cli, ParamsListsWhatThePluginRegisters) {
     const Outcome o = tessaron(dir, "params");
     ASSERT_EQ(o.code, 0) << o.err;
     const std::vector<std::string> all = lines(o.out);
-    ASSERT_EQ(all.size(), 49u);
+    ASSERT_EQ(all.size(), 50u);
     EXPECT_EQ(all[0].substr(0, 40), " 1  \"About\"                   checkbox  ");
     EXPECT_EQ(all[3],
               " 4  \"Position\"                popup         flags 64   7 items, default 2: "

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numeric>
 #include <random>
 
 #include "collage_geometry.h"
@@ -94,6 +95,57 @@ TEST(CreateCollageInvariants, GrownLayersOverlapByNoMoreThanTheGrowthStep) {
             EXPECT_TRUE(cx >= 0 && cx <= kSourceWidth && cy >= 0 && cy <= kSourceHeight)
                 << "trial " << trial << " card " << i << " at " << cx << ", " << cy;
         }
+    }
+}
+
+// Fill Gaps slides layers and grows them again: on random collages they still overlap by no more
+// than the step, keep their proportions, stay centred on the Source, and none ends smaller than
+// without it (From Neighborhood, and Random sizes capped by a larger room); the same Seed gives
+// the same collage.
+TEST(CreateCollageInvariants, FilledLayersKeepTheGrowthInvariants) {
+    std::mt19937 gen(123);
+    for (int trial = 0; trial < 6; ++trial) {
+        const sim::Project p = randomCollage(gen, 60);
+        std::string prints[2];
+        std::vector<double> scales[2];
+        for (int pass = 0; pass < 3; ++pass) {
+            const bool fill = pass > 0;
+            auto host = applied(p);
+            const PositionMode positions[] = {PositionMode::Random, PositionMode::Organic,
+                                              PositionMode::Grid};
+            host->setParam(PARAM_POSITION, double(positions[trial % 3]));
+            host->setParam(PARAM_ROTATION, double(RotationMode::Random));
+            host->setParam(PARAM_FILL_GAPS, fill ? 1 : 0);
+            ASSERT_EQ(createGrowing(*host, trial >= 4, trial), PF_Err_NONE);
+            const auto& layers = host->project().comp.layers;
+            if (pass == 2) {
+                prints[1] = fingerprint(host->project());
+                break;
+            }
+            for (size_t i = 1; i < layers.size(); ++i) {
+                const auto scale = layers[i].scale.valueAt(0.0);
+                scales[pass].push_back(scale[0]);
+                EXPECT_EQ(scale[0], scale[1]) << "trial " << trial << " card " << i;
+            }
+            if (!fill) continue;
+            prints[0] = fingerprint(host->project());
+            const Worst worst = worstOverlap(host->project(), 0.0);
+            EXPECT_LE(worst.depth, kGrowthStep)
+                << "trial " << trial << ": cards " << worst.a + 1 << " and " << worst.b + 1;
+            for (size_t i = 1; i < layers.size(); ++i) {
+                const Corners c = visibleRectangle(layers[i], 0.0);
+                const double cx = 0.5 * (c[0][0] + c[2][0]), cy = 0.5 * (c[0][1] + c[2][1]);
+                EXPECT_TRUE(cx >= 0 && cx <= kSourceWidth && cy >= 0 && cy <= kSourceHeight)
+                    << "trial " << trial << " card " << i << " at " << cx << ", " << cy;
+                EXPECT_GE(scales[1][i - 1], scales[0][i - 1] * (1 - 1e-6))
+                    << "trial " << trial << " card " << i;
+            }
+        }
+        EXPECT_EQ(prints[0], prints[1]) << "trial " << trial;
+        // And the room left between grown layers is filled: layers do end larger.
+        EXPECT_GT(std::accumulate(scales[1].begin(), scales[1].end(), 0.0),
+                  1.05 * std::accumulate(scales[0].begin(), scales[0].end(), 0.0))
+            << "trial " << trial;
     }
 }
 

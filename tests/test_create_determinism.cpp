@@ -10,9 +10,10 @@ namespace {
 
 using namespace create_fixture;
 
-std::string runEveryRandomMode(PF_FilterProc linked = nullptr, int cards = 12) {
+std::string runEveryRandomMode(PF_FilterProc linked = nullptr, int cards = 12, bool fill = false) {
     auto host = applied(project(cards, 60), linked);
     everyModeActive(*host, 20, 6);
+    host->setParam(PARAM_FILL_GAPS, fill ? 1 : 0);
     host->setParam(PARAM_OFFSET_METHOD, double(OffsetMethod::Random));
     host->setParam(PARAM_SPATIAL_INTERPOLATION, double(SpatialPreset::Random));
     host->setParam(PARAM_SEED, 42);
@@ -31,18 +32,25 @@ TEST(CreateDeterminism, SameSeedsWriteTheSameKeys) {
 // The whole press through the host, with the plug-in linked in so that the pinned thread count
 // reaches it; 200 cards make the Organic samples (50 a site) enough to split four ways. The
 // built library (the machine's cores) writes the same keys too.
+// With Fill Gaps too.
 TEST(CreateDeterminism, OneThreadAndSeveralWriteTheSameKeys) {
     const int cards = 200;
-    std::string single;
-    {
-        const ScopedWorkerThreads pinned(1);
-        single = runEveryRandomMode(&EntryPointFunc, cards);
+    for (bool fill : {false, true}) {
+        std::string single;
+        {
+            const ScopedWorkerThreads pinned(1);
+            single = runEveryRandomMode(&EntryPointFunc, cards, fill);
+        }
+        for (int threads : {2, 3, 4}) {
+            const ScopedWorkerThreads pinned(threads);
+            EXPECT_EQ(runEveryRandomMode(&EntryPointFunc, cards, fill), single)
+                << threads << " threads, fill " << fill;
+        }
+        EXPECT_EQ(runEveryRandomMode(nullptr, cards, fill), single) << "the built library";
+        if (fill) {
+            EXPECT_NE(single, runEveryRandomMode(&EntryPointFunc, cards, false));
+        }
     }
-    for (int threads : {2, 3, 4}) {
-        const ScopedWorkerThreads pinned(threads);
-        EXPECT_EQ(runEveryRandomMode(&EntryPointFunc, cards), single) << threads << " threads";
-    }
-    EXPECT_EQ(runEveryRandomMode(nullptr, cards), single) << "the built library";
 }
 
 TEST(CreateDeterminism, AnotherSeedWritesOtherKeys) {

@@ -143,8 +143,8 @@ TEST(CreateHostFailures, AFailedSettingReadKeepsTheLastValueReadForThatSetting) 
     const Calls calls = pressCalls();
     const int positionRead =
         ordinalAfter(calls, "AEGP_GetNewLayerStream", "AEGP_GetNewStreamValue");
-    // 31 settings are read per frame (no Custom ease); Min Size is the fifth, Max Size the sixth.
-    const int minSizeAtSecondFrame = positionRead + 31 + 5;
+    // 32 settings are read per frame (no Custom ease); Min Size is the fifth, Max Size the sixth.
+    const int minSizeAtSecondFrame = positionRead + 32 + 5;
 
     auto host = twoFrameHost();
     const auto held = host->leaks();

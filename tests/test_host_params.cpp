@@ -73,6 +73,7 @@ const std::vector<Expected> kExpected = {
     {47, PF_Param_CHECKBOX, "Hide Below Min Size", 0},
     {48, PF_Param_CHECKBOX, "Follow Shape Changes", 0},
     {49, PF_Param_GROUP_END, "", 0},
+    {50, PF_Param_CHECKBOX, "Fill Gaps", 0},
 };
 
 struct ExpectedPopup {
@@ -134,7 +135,7 @@ const std::vector<ExpectedSlider> kSliders = {
 
 // Checkbox defaults: on for Prevent Overlap and Random Seed only.
 const std::vector<std::pair<int, int>> kCheckboxes = {{1, 0},  {11, 1}, {23, 0}, {34, 0}, {37, 1},
-                                                      {41, 0}, {44, 0}, {47, 0}, {48, 0}};
+                                                      {41, 0}, {44, 0}, {47, 0}, {48, 0}, {50, 0}};
 
 void expectCommon(const PF_ParamDef& def, const Expected& e) {
     SCOPED_TRACE(e.index);

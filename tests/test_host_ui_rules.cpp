@@ -39,7 +39,7 @@ TEST(HostUIRules, ParametersAreUpdatedInTheFixedOrder) {
     std::vector<int> order;
     for (const UIRuleState& r : uiRuleStates(defaults())) order.push_back(r.index);
     EXPECT_EQ(order, (std::vector<int>{9,  10, 11, 12, 13, 14, 15, 16, 17, 23, 22, 29, 38,
-                                       25, 27, 26, 28, 31, 30, 33, 44, 45, 46, 47, 48}));
+                                       25, 27, 26, 28, 31, 30, 33, 44, 45, 46, 47, 48, 50}));
 }
 
 TEST(HostUIRules, OffsetMethodAppliesFromHalfAFrame) {
@@ -108,6 +108,7 @@ TEST(HostUIRules, ShapeOptionsFollowGrowthAndGrid) {
         EXPECT_EQ(s[PARAM_OVERHANG], r.overhangOn);
         EXPECT_EQ(s[PARAM_CELL_SHAPE], r.cellShapeOn);
         EXPECT_EQ(s[PARAM_HIDE_BELOW_MIN_SIZE], r.hideOn);
+        EXPECT_EQ(s[PARAM_FILL_GAPS], r.keepInsideOn);  // wherever sizes grow
         // Following needs a frame before and sites of the plug-in's own.
         EXPECT_FALSE(s[PARAM_FOLLOW_SHAPE_CHANGES]);
         c.framesToRender = A_long(FramesToRender::FromLayerMarkers);

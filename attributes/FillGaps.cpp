@@ -1,0 +1,262 @@
+#include "attributes/FillGaps.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+#include "attributes/Growth.h"
+#include "attributes/SiteGrid.h"
+#include "attributes/SiteSize.h"
+
+namespace {
+
+// A step is a fiftieth of the median layer's longer side, at least a pixel, the same for every
+// layer, so that small layers catch up with large ones as they do in the growth.
+constexpr float kStepShare = 0.02f;
+// How far a layer may slide from where the growth left it, in its longer sides: enough to leave
+// a corner it stopped at, not so far that the layout (and what moves between frames) changes.
+constexpr float kDriftShare = 0.5f;
+// Per attempt, at most these many slides, together at most this share of the longer side.
+constexpr int kSlides = 8;
+constexpr float kMoveShare = 0.25f;
+// Beyond the exact contact, so that the single-precision overlap test sees a gap.
+constexpr float kClearance = 0.05f;
+// A layer that failed this many attempts in a row (each with half the step of the one before)
+// has no room left and is not visited again.
+constexpr int kFailuresToRest = 3;
+// At most these many neighbours are shoved to make room for one layer.
+constexpr size_t kShoved = 3;
+// Samples per side of the grid over a rectangle that finds its part off the shape.
+constexpr int kShapeSamples = 8;
+
+float maxMoveFor(float longer) {
+    return kMoveShare * longer + 1.0f;
+}
+
+// The shortest move of a off b along the four edge normals of the two rectangles (the
+// separating-axis test's least penetration), with a little clearance; zero when they are apart.
+Point2D separation(const MySitePoint& a, const MySitePoint& b) {
+    double best = HUGE_VAL, nx = 0.0, ny = 0.0;
+    for (const std::vector<Point2D>* poly : {&a.corners, &b.corners}) {
+        for (int i = 0; i < 2; ++i) {
+            const Point2D& p = (*poly)[i];
+            const Point2D& q = (*poly)[i + 1];
+            double ex = double(q.x) - p.x, ey = double(q.y) - p.y;
+            const double length = std::hypot(ex, ey);
+            if (!(length > 0.0)) continue;
+            ex /= length;
+            ey /= length;
+            const double ux = -ey, uy = ex;  // the edge's normal
+            double aLo = HUGE_VAL, aHi = -HUGE_VAL, bLo = HUGE_VAL, bHi = -HUGE_VAL;
+            for (int k = 0; k < 4; ++k) {
+                const double pa = ux * a.corners[k].x + uy * a.corners[k].y;
+                const double pb = ux * b.corners[k].x + uy * b.corners[k].y;
+                aLo = std::min(aLo, pa);
+                aHi = std::max(aHi, pa);
+                bLo = std::min(bLo, pb);
+                bHi = std::max(bHi, pb);
+            }
+            // Out the nearer way: past b's far side or back past its near side.
+            const double forward = bHi - aLo, backward = aHi - bLo;
+            const double depth = std::min(forward, backward);
+            if (depth < 0.0) return Point2D();
+            if (depth < best) {
+                best = depth;
+                const double sign = forward < backward ? 1.0 : -1.0;
+                nx = sign * ux;
+                ny = sign * uy;
+            }
+        }
+    }
+    const double move = best + kClearance;
+    return Point2D(float(nx * move), float(ny * move));
+}
+
+// The direction from the part of the rectangle off the shape towards its part on it (a unit
+// vector), or zero when the samples see none off it.
+Point2D awayFromEdge(const MySitePoint& s, const ShapeLimit& shape) {
+    const Point2D& c0 = s.corners[0];
+    const Point2D& c1 = s.corners[1];
+    const Point2D& c3 = s.corners[3];
+    double ox = 0.0, oy = 0.0;
+    int off = 0;
+    for (int j = 0; j < kShapeSamples; ++j) {
+        for (int i = 0; i < kShapeSamples; ++i) {
+            const double u = (i + 0.5) / kShapeSamples, v = (j + 0.5) / kShapeSamples;
+            const Point2D p(float(c0.x + u * (c1.x - c0.x) + v * (c3.x - c0.x)),
+                            float(c0.y + u * (c1.y - c0.y) + v * (c3.y - c0.y)));
+            if (!shape.onShape(p)) {
+                ox += double(p.x) - s.position.x;
+                oy += double(p.y) - s.position.y;
+                ++off;
+            }
+        }
+    }
+    const double length = std::hypot(ox, oy);
+    if (off == 0 || !(length > 0.0)) return Point2D();
+    return Point2D(float(-ox / length), float(-oy / length));
+}
+
+struct Filler {
+    std::vector<MySitePoint>& sites;
+    const FillLimits& limits;
+    std::vector<Point2D> anchors;     // where the growth left each site
+    std::vector<Point2D> roundStart;  // where each site was when the round's grid was made
+    float step = 1.0f;
+
+    // Whether site k may take the place of moved: within its slides and drift, and on the shape.
+    bool mayMoveTo(int32_t k, const MySitePoint& moved) const {
+        const float longer = longerSide(moved);
+        const Point2D& from = roundStart[size_t(k)];
+        const Point2D& a = anchors[size_t(k)];
+        if (!(std::hypot(moved.position.x - from.x, moved.position.y - from.y) <=
+              maxMoveFor(longer)) ||
+            !(std::hypot(moved.position.x - a.x, moved.position.y - a.y) <= kDriftShare * longer)) {
+            return false;
+        }
+        if (!limits.shape) return true;
+        limits.shape->moved(k);
+        const bool fits =
+            limits.shape->onShape(moved.position) && !limits.shape->tooFarOff(k, moved);
+        limits.shape->moved(k);
+        return fits;
+    }
+
+    // Whether the neighbours that trial (site s one step larger, in place) meets can each be
+    // shoved off it into room of their own; they are moved there. A layer held between two
+    // neighbours cannot slide, but they often can.
+    bool shove(int32_t s, const MySitePoint& trial, const SiteGrid& grid) {
+        std::vector<int32_t> blockers;
+        grid.forEachNear(sites, s, [&](int32_t k) {
+            if (trial.intersect(sites[k])) blockers.push_back(k);
+            return blockers.size() <= kShoved;
+        });
+        if (blockers.empty() || blockers.size() > kShoved || !mayMoveTo(s, trial)) return false;
+        std::vector<MySitePoint> moved;
+        auto current = [&](int32_t k) -> const MySitePoint& {
+            for (size_t i = 0; i < moved.size(); ++i) {
+                if (blockers[i] == k) return moved[i];
+            }
+            return sites[k];
+        };
+        for (int32_t k : blockers) {
+            MySitePoint m = sites[k];
+            const Point2D away = separation(m, trial);
+            m.position = Point2D(m.position.x + away.x, m.position.y + away.y);
+            m.placeRectangle();
+            bool free = mayMoveTo(k, m);
+            if (free) {
+                grid.forEachNear(sites, k, [&](int32_t o) {
+                    free = o == s || !m.intersect(current(o));
+                    return free;
+                });
+            }
+            if (!free) return false;
+            moved.push_back(std::move(m));
+        }
+        for (size_t i = 0; i < blockers.size(); ++i) sites[blockers[i]] = std::move(moved[i]);
+        return true;
+    }
+
+    // Whether trial (site s one step larger) can be slid into room of its own; it is left there.
+    bool settle(int32_t s, MySitePoint& trial, const SiteGrid& grid) const {
+        const float longer = longerSide(trial);
+        const float maxMove = maxMoveFor(longer);
+        const Point2D start = roundStart[size_t(s)];
+        for (int slide = 0; slide <= kSlides; ++slide) {
+            double px = 0.0, py = 0.0;
+            bool blocked = false;
+            grid.forEachNear(sites, s, [&](int32_t k) {
+                if (trial.intersect(sites[k])) {
+                    const Point2D m = separation(trial, sites[k]);
+                    px += m.x;
+                    py += m.y;
+                    blocked = true;
+                }
+                return true;
+            });
+            if (!blocked && limits.shape) {
+                limits.shape->moved(s);
+                if (limits.shape->tooFarOff(s, trial)) {
+                    const Point2D d = awayFromEdge(trial, *limits.shape);
+                    px = double(d.x) * step;
+                    py = double(d.y) * step;
+                    blocked = true;
+                }
+            }
+            if (!blocked) break;
+            if (slide == kSlides || !(std::hypot(px, py) > 0.0)) return false;
+            trial.position = Point2D(float(trial.position.x + px), float(trial.position.y + py));
+            trial.placeRectangle();
+            const float moved = std::hypot(trial.position.x - start.x, trial.position.y - start.y);
+            const Point2D& a = anchors[size_t(s)];
+            const float drift = std::hypot(trial.position.x - a.x, trial.position.y - a.y);
+            if (!(moved <= maxMove) || !(drift <= kDriftShare * longer)) return false;
+        }
+        return !limits.shape || limits.shape->onShape(trial.position);
+    }
+};
+
+}  // namespace
+
+int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
+             const FillLimits& limits) {
+    std::vector<int32_t> members;
+    for (int32_t s : visitOrder) {
+        assert(s >= 0 && size_t(s) < sites.size());
+        if (!hasNoArea(sites[s]) && longerSide(sites[s]) > 0.0f) members.push_back(s);
+    }
+    if (members.size() < 2) return 0;
+    Filler filler{sites, limits, std::vector<Point2D>(sites.size()),
+                  std::vector<Point2D>(sites.size())};
+    std::vector<float> sides;
+    for (int32_t s : members) {
+        filler.anchors[size_t(s)] = sites[s].position;
+        sides.push_back(longerSide(sites[s]));
+    }
+    std::nth_element(sides.begin(), sides.begin() + ptrdiff_t(sides.size() / 2), sides.end());
+    filler.step = std::max(1.0f, kStepShare * sides[sides.size() / 2]);
+    std::vector<int> failures(sites.size(), 0);
+    int rounds = 0;
+    bool grew = true;
+    while (grew && rounds < limits.maxRounds) {
+        ++rounds;
+        grew = false;
+        // Within a round each site moves at most its own largest slide, so pairs nearer than
+        // twice the largest are still found by centres bucketed at the round's start.
+        float largest = 0.0f;
+        for (int32_t s : members) largest = std::max(largest, longerSide(sites[s]));
+        SiteGrid grid(sites, members, 2.0 * double(maxMoveFor(largest + filler.step)));
+        for (int32_t s : members) filler.roundStart[size_t(s)] = sites[s].position;
+        for (int32_t s : members) {
+            if (failures[size_t(s)] >= kFailuresToRest) continue;
+            MySitePoint& site = sites[s];
+            MySitePoint trial = site;
+            const float longer = longerSide(site);
+            // After a failure the step is halved: the last of a room is narrower than a step.
+            const float step = filler.step / float(1 << failures[size_t(s)]);
+            const float next = std::min(longer + step, limits.maxLongerSide);
+            if (!(next > longer)) {
+                failures[size_t(s)] = kFailuresToRest;
+                continue;
+            }
+            setLongerSide(trial, next);
+            trial.placeRectangle();
+            grid.noteRadius(s, trial.radius);
+            MySitePoint inPlace = trial;
+            if (filler.settle(s, trial, grid)) {
+                site = std::move(trial);
+                failures[size_t(s)] = 0;
+                grew = true;
+            } else if (filler.shove(s, inPlace, grid)) {
+                site = std::move(inPlace);
+                failures[size_t(s)] = 0;
+                grew = true;
+            } else {
+                ++failures[size_t(s)];
+                if (limits.shape) limits.shape->moved(s);
+            }
+        }
+    }
+    return rounds;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Fill Gaps: after the growth every layer has stopped at its first touch, often with room all
+// around it. Rounds of visits then take each layer one step larger and slide it off what the
+// larger rectangle meets (its neighbours, and with a shape limit the shape's edge) until it fits
+// again, or else shove the neighbours it meets off it; a layer that finds no room keeps its
+// place and size for that round and tries a smaller step in the next. Layers keep their
+// rotations and proportions; the visits go in a fixed order, so the result depends on the sites
+// alone.
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "attributes/ShapeLimit.h"
+#include "placement/MySitePoint.h"
+
+// Without Keep Inside Shape, the share of a rectangle filling may leave off the shape.
+constexpr float kFillOverhang = 0.25f;
+
+// Rounds after which filling stops whatever the sites' state.
+constexpr int MaxFillRounds = 400;
+
+struct FillLimits {
+    // The shape the layers keep to (their centres on it, at most its overhang of each rectangle
+    // off it), or none: layers that keep their own Positions only grow into free room.
+    ShapeLimit* shape = nullptr;
+    // No rectangle's longer side grows past it (Max Size, where the size is capped by it).
+    float maxLongerSide = std::numeric_limits<float>::infinity();
+    int maxRounds = MaxFillRounds;
+};
+
+// Grows and slides the grown sites (those of visitOrder with area) until none can take another
+// step. Returns the number of rounds run. Sites that overlapped nothing keep overlapping nothing.
+int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
+             const FillLimits& limits);

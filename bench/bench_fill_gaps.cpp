@@ -1,0 +1,298 @@
+// What Fill Gaps does to a collage, off and on: three Sources (a soft-edged figure with five thin
+// limbs and a faint drop shadow, the bold word "TESSARON", a ring), 80 and 300 layers of aspect
+// 1:2 to 21:9, Organic, Scale From Neighborhood, turns of up to 15 degrees either way, Minimum
+// Assignment, one Seed; without the Shape controls and with Alpha Threshold 32, Keep Inside
+// Shape and Overhang 10 %. Per collage it prints the share of the Source's non-transparent
+// pixels covered, the spill (share of the layers' area off them), pairs overlapping by more than
+// 1 px, the smallest layer over the median, the layers under a quarter of the median, and the
+// seconds of the whole Create; also as CSV lines ("csv,...") for docs/perf/fill-gaps.csv. The
+// motion benchmark keys the Seed over three evaluated frames and prints the mean move per layer
+// between them, in layer sizes; the cost benchmark times 3000 layers.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "host/Params.h"
+#include "sim/model/ImageFile.h"
+#include "sim/result/FrameSummary.h"
+
+namespace {
+
+struct Shape {
+    const char* name;
+    int width, height;
+    std::function<double(double, double)> alpha;  // 0 to 1 at a pixel centre
+};
+
+double smoothInside(double d, double soft) {
+    return std::clamp(0.5 - d / soft, 0.0, 1.0);
+}
+
+// Signed distance to a body with five limbs that thin towards their tips (negative inside), on
+// a 960 x 720 picture.
+double figureDistance(double x, double y) {
+    double d = std::hypot(x - 440, y - 340) - 124;
+    struct Limb {
+        double x1, y1, r0, r1;
+    };
+    const Limb limbs[] = {{880, 120, 40, 12}, {120, 80, 36, 12}, {80, 600, 32, 12},
+                          {840, 640, 44, 14}, {500, 20, 28, 10}, {600, 700, 24, 10}};
+    for (const Limb& l : limbs) {
+        const double vx = l.x1 - 440, vy = l.y1 - 340;
+        const double t =
+            std::clamp(((x - 440) * vx + (y - 340) * vy) / (vx * vx + vy * vy), 0.0, 1.0);
+        d = std::min(d,
+                     std::hypot(x - 440 - t * vx, y - 340 - t * vy) - (l.r0 + (l.r1 - l.r0) * t));
+    }
+    return d;
+}
+
+// The word drawn once with cairo's bold sans face, its alpha read back.
+std::vector<uint8_t> wordAlpha(int w, int h) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+    cairo_t* cr = cairo_create(s);
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, 210);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, "TESSARON", &e);
+    cairo_move_to(cr, (w - e.width) / 2 - e.x_bearing, (h - e.height) / 2 - e.y_bearing);
+    cairo_show_text(cr, "TESSARON");
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    std::vector<uint8_t> alpha(size_t(w) * h);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < h; ++y) {
+        std::copy(data + size_t(y) * stride, data + size_t(y) * stride + w,
+                  alpha.begin() + ptrdiff_t(y) * w);
+    }
+    cairo_surface_destroy(s);
+    return alpha;
+}
+
+const std::vector<uint8_t>& theWord() {
+    static const std::vector<uint8_t> alpha = wordAlpha(1280, 400);
+    return alpha;
+}
+
+const Shape kShapes[] = {
+    {"figure with thin limbs", 960, 720,
+     [](double x, double y) {
+         const double core = smoothInside(figureDistance(x, y), 8.0);
+         const double shadow = std::clamp(1.0 - figureDistance(x - 6, y - 6) / 8.0, 0.0, 1.0);
+         return std::max(core, shadow * 24.0 / 255.0);
+     }},
+    {"bold word", 1280, 400,
+     [](double x, double y) { return theWord()[size_t(y) * 1280 + size_t(x)] / 255.0; }},
+    {"ring", 960, 720,
+     [](double x, double y) {
+         const double r = std::hypot(x - 480, y - 360);
+         return smoothInside(std::max(r - 330, 170 - r), 3.0);
+     }},
+};
+
+// The Source picture (premultiplied white of the shape's alpha), written once per shape.
+std::string sourcePicture(const Shape& shape) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("tessaron_bench_fill_" + std::to_string(shape.width) + "_" +
+                               std::to_string(std::hash<std::string>()(shape.name)) + ".png"))
+                                 .string();
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, shape.width, shape.height);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < shape.height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
+        for (int x = 0; x < shape.width; ++x) {
+            const uint32_t a = uint32_t(std::lround(255.0 * shape.alpha(x + 0.5, y + 0.5)));
+            row[x] = (a << 24) | (a << 16) | (a << 8) | a;
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    const cairo_status_t status = cairo_surface_write_to_png(s, path.c_str());
+    cairo_surface_destroy(s);
+    if (status != CAIRO_STATUS_SUCCESS) throw std::runtime_error(path + ": cannot be written");
+    return path;
+}
+
+struct Setup {
+    int layers = 80;
+    bool keepInside = false;
+    bool fill = false;
+    int frames = 1;  // evaluated frames, the Seed keyed over them
+};
+
+// The collage of aspect 1:2 to 21:9 cards on the shape, pressed once.
+std::unique_ptr<sim::Host> press(const Shape& shape, const std::string& png, const Setup& s,
+                                 double* seconds) {
+    const int frameCount = s.frames > 1 ? 10 * (s.frames - 1) + 1 : 1;
+    sim::Project p = bench::collage(png, shape.width, shape.height, s.layers, frameCount);
+    const std::pair<int, int> sizes[] = {{50, 100}, {100, 100}, {120, 90},
+                                         {160, 90}, {210, 90},  {90, 120}};
+    for (int i = 0; i < s.layers; ++i) {
+        sim::Layer& card = p.comp.layers[size_t(i) + 1];
+        const auto [w, h] = sizes[i % 6];
+        card.width = w;
+        card.height = h;
+        card.maskedBounds = {0, 0, double(w), double(h)};
+        card.anchorPoint.value = {w / 2.0, h / 2.0, 0};
+    }
+    auto host = bench::appliedHost(p);
+    host->setParam(PARAM_POSITION, double(PositionMode::Organic));
+    host->setParam(PARAM_SCALE, double(ScaleMode::FromNeighborhood));
+    host->setParam(PARAM_ROTATION, double(RotationMode::Random));
+    host->setParam(PARAM_MIN_ROTATION, -15);
+    host->setParam(PARAM_MAX_ROTATION, 15);
+    host->setParam(PARAM_OPACITY, double(OpacityMode::Ignore));
+    host->setParam(PARAM_LAYER_ORDER, double(LayerOrder::MinimumAssignment));
+    if (s.frames > 1) {
+        host->setParam(PARAM_FRAMES_TO_RENDER, double(FramesToRender::EveryXFrames));
+        host->setParam(PARAM_INTERVAL, 10);
+        std::vector<std::pair<double, double>> keys;
+        for (int f = 0; f < s.frames; ++f) keys.push_back({f * 10 / 25.0, 1.0 + f});
+        host->setParamKeys(PARAM_SEED, keys);
+    } else {
+        host->setParam(PARAM_SEED, 1);
+    }
+    if (s.keepInside) {
+        host->setParam(PARAM_ALPHA_THRESHOLD, 32);
+        host->setParam(PARAM_KEEP_INSIDE_SHAPE, 1);
+        host->setParam(PARAM_OVERHANG, 10);
+    }
+    host->setParam(PARAM_FILL_GAPS, s.fill ? 1 : 0);
+    const auto start = std::chrono::steady_clock::now();
+    bench::pressCreate(*host);
+    *seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / s.frames;
+    return host;
+}
+
+struct Row {
+    double covered, spill, smallestOverMedian, seconds;
+    int deep, belowQuarter;
+};
+
+Row measure(sim::Host& host, const std::string& png, double seconds) {
+    const sim::Comp& comp = host.project().comp;
+    std::vector<int> placed;
+    for (int i = 1; i < int(comp.layers.size()); ++i) placed.push_back(i);
+    const sim::Image picture = sim::loadImage(png);
+    const sim::FrameSummary f = sim::summariseFrame(comp, placed, {&comp.layers[0], &picture}, 0);
+    std::vector<double> sizes;
+    for (int i : placed) {
+        const sim::Layer& l = comp.layers[size_t(i)];
+        sizes.push_back(l.scale.valueAt(0)[0] / 100.0 * std::max(l.width, l.height));
+    }
+    std::sort(sizes.begin(), sizes.end());
+    const double median = sizes[sizes.size() / 2];
+    const int below =
+        int(std::count_if(sizes.begin(), sizes.end(), [&](double v) { return v < median / 4; }));
+    return {f.covered, f.spill, sizes.front() / median, seconds, f.deepOverlaps, below};
+}
+
+void BM_FillGaps(benchmark::State& state) {
+    for (auto _ : state) {
+        std::printf(
+            "| Source | layers | Shape controls | Fill Gaps | covered | spill | overlaps > 1 px "
+            "| smallest / median | under a quarter | s a frame |\n"
+            "|---|---:|---|---|---:|---:|---:|---:|---:|---:|\n");
+        std::vector<std::string> csv;
+        for (const Shape& shape : kShapes) {
+            const std::string png = sourcePicture(shape);
+            for (int layers : {80, 300}) {
+                for (bool keepInside : {false, true}) {
+                    for (bool fill : {false, true}) {
+                        double seconds = 0;
+                        Setup s;
+                        s.layers = layers;
+                        s.keepInside = keepInside;
+                        s.fill = fill;
+                        const auto host = press(shape, png, s, &seconds);
+                        const Row r = measure(*host, png, seconds);
+                        std::printf("| %s | %d | %s | %s | %.3f | %.3f | %d | %.2f | %d | %.3f |\n",
+                                    shape.name, layers, keepInside ? "on" : "off",
+                                    fill ? "on" : "off", r.covered, r.spill, r.deep,
+                                    r.smallestOverMedian, r.belowQuarter, r.seconds);
+                        char line[256];
+                        std::snprintf(line, sizeof line,
+                                      "csv,%s,%d,%s,%s,%.4f,%.4f,%d,%.3f,%d,%.4f\n", shape.name,
+                                      layers, keepInside ? "on" : "off", fill ? "on" : "off",
+                                      r.covered, r.spill, r.deep, r.smallestOverMedian,
+                                      r.belowQuarter, r.seconds);
+                        csv.push_back(line);
+                    }
+                }
+            }
+        }
+        std::printf(
+            "csv,source,layers,shape_controls,fill_gaps,covered,spill,overlaps_over_1px,"
+            "smallest_over_median,under_quarter_median,seconds_per_frame\n");
+        for (const std::string& l : csv) std::fputs(l.c_str(), stdout);
+    }
+}
+BENCHMARK(BM_FillGaps)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Mean move per layer between evaluated frames, in the layer's size, with the Seed keyed over
+// three frames (a deliberate reshuffle that Minimum Assignment keeps short), off and on.
+void BM_FillGapsMotion(benchmark::State& state) {
+    for (auto _ : state) {
+        for (const Shape& shape : kShapes) {
+            const std::string png = sourcePicture(shape);
+            for (bool fill : {false, true}) {
+                double seconds = 0;
+                Setup s;
+                s.layers = 80;
+                s.fill = fill;
+                s.frames = 3;
+                const auto host = press(shape, png, s, &seconds);
+                const auto& layers = host->project().comp.layers;
+                double sum = 0;
+                int moves = 0;
+                for (size_t i = 1; i < layers.size(); ++i) {
+                    const sim::Layer& l = layers[i];
+                    for (int f = 0; f + 1 < s.frames; ++f) {
+                        const double t0 = f * 10 / 25.0, t1 = (f + 1) * 10 / 25.0;
+                        const auto a = l.position.valueAt(t0), b = l.position.valueAt(t1);
+                        const double size = std::max(
+                            1e-3, l.scale.valueAt(t0)[0] / 100.0 * std::max(l.width, l.height));
+                        sum += std::hypot(b[0] - a[0], b[1] - a[1]) / size;
+                        ++moves;
+                    }
+                }
+                std::printf("csv,motion,%s,%s,%.3f\n", shape.name, fill ? "on" : "off",
+                            sum / moves);
+            }
+        }
+    }
+}
+BENCHMARK(BM_FillGapsMotion)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The whole Create of 3000 layers on the figure, a frame, off and on.
+void BM_FillGapsCost(benchmark::State& state) {
+    for (auto _ : state) {
+        const std::string png = sourcePicture(kShapes[0]);
+        for (bool fill : {false, true}) {
+            double seconds = 0;
+            Setup s;
+            s.layers = int(state.range(0));
+            s.fill = fill;
+            const auto host = press(kShapes[0], png, s, &seconds);
+            const Row r = measure(*host, png, seconds);
+            std::printf("csv,cost,%d,%s,%.3f,covered %.3f\n", s.layers, fill ? "on" : "off",
+                        seconds, r.covered);
+        }
+    }
+}
+BENCHMARK(BM_FillGapsCost)->Arg(3000)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
