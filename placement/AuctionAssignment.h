@@ -15,9 +15,10 @@ struct AuctionResult {
     std::vector<long long> prices;  // column prices near certifying it (reduced cost c - price)
 };
 
-// Least total over costs whose values fit 32 bits; exact: the costs are scaled by n + 1, so that
+// Least total over squared distances that fit 32 bits (costsFit32Bits), computed as the scans
+// need them; exact: the costs are scaled by n + 1, so that
 // the last round's epsilon of one leaves less than one unit of the original costs over the whole
 // assignment. narrowStarts: the rows start in a much smaller area than their columns (a corner, a
 // column, far clusters), so that they all rank the columns nearly alike; a coarser first round
 // then settles their shares in fewer bids.
-AuctionResult solveByAuction(const Costs<int32_t>& costs, bool narrowStarts = false);
+AuctionResult solveByAuction(const DistanceCosts& costs, bool narrowStarts = false);
