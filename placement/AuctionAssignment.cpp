@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <cmath>
 
 #include "engine/Parallel.h"
 
@@ -61,6 +62,9 @@ class Auction {
         // Values in doubles are exact below 2^53; prices stay below about twice the highest.
         packed_ = highest * scale_ < (1LL << 50);
         long long epsilon = std::max(1LL, highest * scale_ / firstDivisor_);
+        if (const long long near = pricesAlongLine(); near > 0) {
+            epsilon = std::min(epsilon, near * scale_);
+        }
         for (;;) {
             round(epsilon);
             if (epsilon == 1) {
@@ -134,6 +138,89 @@ class Auction {
             }
         }
         return highest;
+    }
+
+    // Starts on one line (a column of layers, a diagonal): every row ranks the columns by much
+    // the same measure, and from zero prices the bids would creep up by epsilon for ages. With
+    // the starts at t along the line's direction and the sites at beta along it, the squared
+    // distance is t^2 - 2 t beta + |site|^2 (from the starts' mean): rows in order of t taking
+    // the sites in order of beta is least, and prices convex in beta make each row's own site
+    // its cheapest. Those prices start the auction at an epsilon of the costs the line leaves
+    // out (the starts' distances off it), or none when the starts are not on one line; returns
+    // that epsilon, unscaled.
+    long long pricesAlongLine() {
+        const std::vector<Point2D>& from = c_.from;
+        const std::vector<Point2D>& to = c_.to;
+        double mx = 0, my = 0;
+        for (int i = 0; i < n_; ++i) {
+            if (!c_.known[size_t(i)] || from[size_t(i)].z != from[0].z ||
+                to[size_t(i)].z != to[0].z) {
+                return 0;
+            }
+            mx += from[size_t(i)].x;
+            my += from[size_t(i)].y;
+        }
+        mx /= n_;
+        my /= n_;
+        double sxx = 0, sxy = 0, syy = 0;
+        for (const Point2D& a : from) {
+            sxx += (a.x - mx) * (a.x - mx);
+            sxy += (a.x - mx) * (a.y - my);
+            syy += (a.y - my) * (a.y - my);
+        }
+        // The spread's axes: along the line (major) and across it.
+        const double half = (sxx + syy) / 2;
+        const double major = half + std::sqrt(std::max(0.0, half * half - (sxx * syy - sxy * sxy)));
+        if (!(major > 0) || sxx + syy - major > 0.0025 * major) {
+            return 0;
+        }
+        double dx = sxx >= syy ? major - syy : sxy, dy = sxx >= syy ? sxy : major - sxx;
+        const double length = std::hypot(dx, dy);
+        if (!(length > 0)) {
+            return 0;
+        }
+        dx /= length;
+        dy /= length;
+        const size_t n = from.size();
+        std::vector<double> t(n), beta(n), price(n);
+        std::vector<int32_t> rows(n), columns(n);
+        double off = 0, across = 0;
+        for (size_t k = 0; k < n; ++k) {
+            t[k] = (from[k].x - mx) * dx + (from[k].y - my) * dy;
+            beta[k] = (to[k].x - mx) * dx + (to[k].y - my) * dy;
+            off = std::max(off, std::abs((from[k].y - my) * dx - (from[k].x - mx) * dy));
+            across = std::max(across, std::abs((to[k].y - my) * dx - (to[k].x - mx) * dy));
+            rows[k] = columns[k] = int32_t(k);
+        }
+        std::sort(rows.begin(), rows.end(),
+                  [&](int a, int b) { return t[size_t(a)] < t[size_t(b)]; });
+        std::sort(columns.begin(), columns.end(),
+                  [&](int a, int b) { return beta[size_t(a)] < beta[size_t(b)]; });
+        double w = 0, lowest = 0;
+        for (size_t k = 0; k < n; ++k) {
+            const size_t j = size_t(columns[k]);
+            if (k > 0) {
+                // Between the slopes of the rows on either side: each keeps its own site.
+                w += (t[size_t(rows[k - 1])] + t[size_t(rows[k])]) *
+                     (beta[j] - beta[size_t(columns[k - 1])]);
+            }
+            const double bx = to[j].x - mx, by = to[j].y - my;
+            price[j] = w - (bx * bx + by * by);
+            lowest = k == 0 ? price[j] : std::min(lowest, price[j]);
+        }
+        double highestPrice = 0;
+        for (size_t j = 0; j < n; ++j) {
+            highestPrice = std::max(highestPrice, price[j] - lowest);
+        }
+        if (!(highestPrice * double(scale_) < double(1LL << 48))) {
+            return 0;
+        }
+        // Prices from zero up, so that no value is negative.
+        for (size_t j = 0; j < n; ++j) {
+            p_[j] = std::llround(price[j] - lowest) * scale_;
+            pd_[j] = double(p_[j]);
+        }
+        return 1 + static_cast<long long>(2 * off * across);
     }
 
     // Lists row i's columns of least value and the least value of the others. Costs come from
