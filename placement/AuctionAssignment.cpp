@@ -64,6 +64,8 @@ class Auction {
         long long epsilon = std::max(1LL, highest * scale_ / firstDivisor_);
         if (const long long near = pricesAlongLine(); near > 0) {
             epsilon = std::min(epsilon, near * scale_);
+        } else if (const long long spread = pricesAroundStarts(highest); spread > 0) {
+            epsilon = std::min(epsilon, std::max(1LL, spread * scale_ / firstDivisor_));
         }
         for (;;) {
             round(epsilon);
@@ -140,6 +142,22 @@ class Auction {
         return highest;
     }
 
+    // The starts' mean in x and y; false when a start is unknown or the starts or the sites
+    // differ in z (the prices below model x and y alone).
+    bool flatStartsMean(double& mx, double& my) const {
+        for (int i = 0; i < n_; ++i) {
+            if (!c_.known[size_t(i)] || c_.from[size_t(i)].z != c_.from[0].z ||
+                c_.to[size_t(i)].z != c_.to[0].z) {
+                return false;
+            }
+            mx += c_.from[size_t(i)].x;
+            my += c_.from[size_t(i)].y;
+        }
+        mx /= n_;
+        my /= n_;
+        return true;
+    }
+
     // Starts on one line (a column of layers, a diagonal): every row ranks the columns by much
     // the same measure, and from zero prices the bids would creep up by epsilon for ages. With
     // the starts at t along the line's direction and the sites at beta along it, the squared
@@ -152,16 +170,9 @@ class Auction {
         const std::vector<Point2D>& from = c_.from;
         const std::vector<Point2D>& to = c_.to;
         double mx = 0, my = 0;
-        for (int i = 0; i < n_; ++i) {
-            if (!c_.known[size_t(i)] || from[size_t(i)].z != from[0].z ||
-                to[size_t(i)].z != to[0].z) {
-                return 0;
-            }
-            mx += from[size_t(i)].x;
-            my += from[size_t(i)].y;
+        if (!flatStartsMean(mx, my)) {
+            return 0;
         }
-        mx /= n_;
-        my /= n_;
         double sxx = 0, sxy = 0, syy = 0;
         for (const Point2D& a : from) {
             sxx += (a.x - mx) * (a.x - mx);
@@ -221,6 +232,36 @@ class Auction {
             pd_[j] = double(p_[j]);
         }
         return 1 + static_cast<long long>(2 * off * across);
+    }
+
+    // Starts in a small area (a corner), far from most sites: every row's cost is mostly the
+    // site's squared distance d^2 from the starts' mean m, less 2 (start - m) . (site - m),
+    // which spans at most 2 r d for starts within r of m. Prices of d^2 leave the auction that
+    // span to settle; returns it (unscaled), or none when it is not much below the highest
+    // cost.
+    long long pricesAroundStarts(long long highest) {
+        const std::vector<Point2D>& from = c_.from;
+        const std::vector<Point2D>& to = c_.to;
+        double mx = 0, my = 0;
+        if (!flatStartsMean(mx, my)) {
+            return 0;
+        }
+        double r = 0, d = 0;
+        for (size_t k = 0; k < from.size(); ++k) {
+            r = std::max(r, std::hypot(from[k].x - mx, from[k].y - my));
+            d = std::max(d, std::hypot(to[k].x - mx, to[k].y - my));
+        }
+        const double spread = 2 * r * d + 1;
+        if (!(spread * 4 < double(highest)) || !(d * d * double(scale_) < double(1LL << 48))) {
+            return 0;
+        }
+        // d^2 at most: prices from zero up, so that no value is negative.
+        for (size_t j = 0; j < from.size(); ++j) {
+            const double bx = to[j].x - mx, by = to[j].y - my;
+            p_[j] = std::llround(d * d - (bx * bx + by * by)) * scale_;
+            pd_[j] = double(p_[j]);
+        }
+        return static_cast<long long>(spread);
     }
 
     // Lists row i's columns of least value and the least value of the others. Costs come from
