@@ -309,11 +309,15 @@ class Auction {
                 packedCosts(ax, ay, az, j, low, high);
                 low = _mm_add_pd(_mm_mul_pd(low, scale), _mm_loadu_pd(&pd_[size_t(j)]));
                 high = _mm_add_pd(_mm_mul_pd(high, scale), _mm_loadu_pd(&pd_[size_t(j) + 2]));
-                if (_mm_movemask_pd(_mm_cmplt_pd(_mm_min_pd(low, high), top)) == 0) {
+                const int below = _mm_movemask_pd(_mm_cmplt_pd(low, top)) |
+                                  _mm_movemask_pd(_mm_cmplt_pd(high, top)) << 2;
+                if (below == 0) {
                     continue;
                 }
-                for (int k = j; k < j + 4; ++k) {
-                    consider(k);
+                for (int k = 0; k < 4; ++k) {
+                    if (below >> k & 1) {
+                        consider(j + k);
+                    }
                 }
                 top = _mm_set1_pd(double(heap_.front().first));
             }
