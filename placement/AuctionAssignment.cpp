@@ -59,7 +59,8 @@ class Auction {
             return {{0}, {0}};
         }
         const long long highest = highestCost();
-        // Values in doubles are exact below 2^53; prices stay below about twice the highest.
+        // Values in doubles are exact below 2^53: costs below 2^50 and prices below 2^51 (bids
+        // that raise one further end the packed scans).
         packed_ = highest * scale_ < (1LL << 50);
         long long epsilon = std::max(1LL, highest * scale_ / firstDivisor_);
         if (const long long near = pricesAlongLine(); near > 0) {
@@ -369,6 +370,9 @@ class Auction {
         }
         p_[size_t(best)] += second - first + epsilon;
         pd_[size_t(best)] = double(p_[size_t(best)]);
+        if (p_[size_t(best)] >= (1LL << 51)) {
+            packed_ = false;  // values in doubles would soon round
+        }
         const int previous = rowOf_[size_t(best)];
         if (previous >= 0) {
             colOf_[size_t(previous)] = -1;
