@@ -1,14 +1,12 @@
 #include "placement/AuctionAssignment.h"
 
 #include <algorithm>
-#include <limits>
 #include <cmath>
-
-#include "engine/Parallel.h"
+#include <limits>
 
 // Packed single precision gives the scalar costs' very roundings only where the compiler fuses
-// no multiply-add in the scalar ones.
-#if (defined(__x86_64__) || defined(_M_X64)) && !defined(__FMA__)
+// no multiply-add in the scalar ones (no FMA instructions to fuse into).
+#if (defined(__x86_64__) || defined(_M_X64)) && !defined(__FMA__) && !defined(__AVX2__)
 #include <emmintrin.h>
 #define TESSARON_PACKED_COSTS 1
 #endif
@@ -259,7 +257,7 @@ class Auction {
         // d^2 at most: prices from zero up, so that no value is negative.
         for (size_t j = 0; j < from.size(); ++j) {
             const double bx = to[j].x - mx, by = to[j].y - my;
-            p_[j] = std::llround(d * d - (bx * bx + by * by)) * scale_;
+            p_[j] = std::llround(std::max(0.0, d * d - (bx * bx + by * by))) * scale_;
             pd_[j] = double(p_[j]);
         }
         return static_cast<long long>(spread);
