@@ -103,9 +103,20 @@ void BM_MinimumAssignment(benchmark::State& state) {
 
 // Where the layers start before a first press, over the 1920 x 1080 composition (as in
 // BM_FirstPress, plus one point outside the shape).
-enum StartLayout { Scattered, Grid, Corner, LeftColumn, TwoClusters, Line, OnePointOutside };
-const char* const kStartNames[] = {"scattered",        "grid", "corner",           "left column",
-                                   "two far clusters", "line", "one point outside"};
+enum StartLayout {
+    Scattered,
+    Grid,
+    Corner,
+    LeftColumn,
+    TwoClusters,
+    Line,
+    OnePointOutside,
+    RingSites,
+    OnTheSites
+};
+const char* const kStartNames[] = {
+    "scattered",         "grid",       "corner",      "left column", "two far clusters", "line",
+    "one point outside", "ring sites", "on the sites"};
 
 std::vector<Point2D> starts(StartLayout layout, int n) {
     std::mt19937 rng{uint32_t(n)};
@@ -138,6 +149,11 @@ std::vector<Point2D> starts(StartLayout layout, int n) {
             case OnePointOutside:
                 from.emplace_back(-400.0f, 1300.0f);
                 break;
+            case RingSites:  // scattered starts; the sites are on a ring
+                from.emplace_back(kWidth * u(rng), kHeight * u(rng));
+                break;
+            case OnTheSites:  // the sites below, taken in another order
+                break;
         }
     }
     return from;
@@ -151,9 +167,9 @@ double processSeconds() {
 }
 
 // The first frame's assignment alone, from each starting layout to the Organic sites of the
-// ellipse (3000 layers): the fast solver from cold, CPU seconds of three solves (both threads),
-// with the solver that served. Argument 1 adds the reference (the Hungarian method; minutes under
-// load).
+// ellipse (or to a thin ring of sites; 3000 layers): the fast solver from cold, CPU seconds of
+// three solves (both threads), with the solver that served. Argument 1 adds the reference (the
+// Hungarian method; minutes under load): filter on /0 for the fast side alone.
 void BM_FirstAssignment(benchmark::State& state) {
     const auto layout = static_cast<StartLayout>(state.range(0));
     MyTessaron engine;
@@ -166,7 +182,21 @@ void BM_FirstAssignment(benchmark::State& state) {
         to.push_back(site.position);
     }
     to.resize(kLayers);
-    const std::vector<Point2D> from = starts(layout, kLayers);
+    if (layout == RingSites) {
+        // A ring 4 px wide around the composition's centre.
+        std::mt19937 rng{7};
+        std::uniform_real_distribution<float> u(0, 1);
+        for (Point2D& p : to) {
+            const float a = 6.2831853f * u(rng), r = 500.0f + 4.0f * u(rng);
+            p = Point2D(kWidth / 2.0f + r * std::cos(a), kHeight / 2.0f + r * std::sin(a));
+        }
+    }
+    std::vector<Point2D> from = starts(layout, kLayers);
+    if (layout == OnTheSites) {
+        for (int i = 0; i < kLayers; ++i) {
+            from.push_back(to[size_t((i * 7 + 3) % kLayers)]);
+        }
+    }
     const std::vector<bool> known(kLayers, true);
     std::vector<double> seconds;
     std::vector<int32_t> fast;
@@ -203,7 +233,9 @@ void BM_FirstAssignment(benchmark::State& state) {
 BENCHMARK(BM_OrganicRelaxation)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_MinimumAssignment)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_FirstAssignment)
-    ->ArgsProduct({{Scattered, Grid, Corner, LeftColumn, TwoClusters, Line, OnePointOutside}, {0}})
+    ->ArgsProduct({{Scattered, Grid, Corner, LeftColumn, TwoClusters, Line, OnePointOutside,
+                    RingSites, OnTheSites},
+                   {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

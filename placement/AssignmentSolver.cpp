@@ -303,7 +303,7 @@ std::vector<int32_t> auctionAssignment(const std::vector<Point2D>& from,
                                        const std::vector<bool>& known, AssignmentWarmStart& warm) {
     assert(to.size() == from.size() && known.size() == from.size());
     if (costsFit32Bits(from, to)) {
-        const Costs<int32_t> costs = costMatrix<int32_t>(from, to, known);
+        const DistanceCosts costs{from, to, std::vector<char>(known.begin(), known.end())};
         AuctionResult auction = solveByAuction(costs, startsNarrowerThanSites(from, to, known));
         std::vector<int32_t> columns = std::move(auction.columns);
         warm.prices = certifyingPrices(costs, columns, std::move(auction.prices));

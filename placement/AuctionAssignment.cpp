@@ -1,7 +1,15 @@
 #include "placement/AuctionAssignment.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+
+// Packed single precision gives the scalar costs' very roundings only where the compiler fuses
+// no multiply-add in the scalar ones (no FMA instructions to fuse into).
+#if (defined(__x86_64__) || defined(_M_X64)) && !defined(__FMA__) && !defined(__AVX2__)
+#include <emmintrin.h>
+#define TESSARON_PACKED_COSTS 1
+#endif
 
 namespace {
 
@@ -20,27 +28,44 @@ constexpr long long kEpsilonStep = 8;
 // second least is no higher than bound, the list alone gives the bid.
 class Auction {
   public:
-    Auction(const Costs<int32_t>& c, long long firstDivisor)
+    Auction(const DistanceCosts& c, long long firstDivisor)
         : c_(c),
           firstDivisor_(firstDivisor),
-          n_(c.n),
+          n_(int(c.from.size())),
           listed_(std::min(kListed, std::max(n_ - 1, 1))),
           scale_(n_ + 1),
           p_(n_, 0),
           colOf_(n_, -1),
           rowOf_(n_, -1),
-          list_(size_t(n_) * listed_),
-          bound_(n_, -1) {}
+          list_(size_t(n_) * listed_, -1),
+          listedCost_(size_t(n_) * listed_),
+          bound_(n_, -1),
+          x_(size_t(n_), 0.0f),
+          y_(size_t(n_), 0.0f),
+          z_(size_t(n_), 0.0f),
+          pd_(size_t(n_), 0.0),
+          seed_(size_t(n_), 0) {
+        for (int j = 0; j < n_; ++j) {
+            x_[size_t(j)] = c.to[size_t(j)].x;
+            y_[size_t(j)] = c.to[size_t(j)].y;
+            z_[size_t(j)] = c.to[size_t(j)].z;
+        }
+    }
 
     AuctionResult run() {
         if (n_ == 1) {
             return {{0}, {0}};
         }
-        long long highest = 0;
-        for (const int32_t v : c_.values) {
-            highest = std::max<long long>(highest, v);
-        }
+        const long long highest = highestCost();
+        // Values in doubles are exact below 2^53: costs below 2^50 and prices below 2^51 (bids
+        // that raise one further end the packed scans).
+        packed_ = highest * scale_ < (1LL << 50);
         long long epsilon = std::max(1LL, highest * scale_ / firstDivisor_);
+        if (const long long near = pricesAlongLine(); near > 0) {
+            epsilon = std::min(epsilon, near * scale_);
+        } else if (const long long spread = pricesAroundStarts(highest); spread > 0) {
+            epsilon = std::min(epsilon, std::max(1LL, spread * scale_ / firstDivisor_));
+        }
         for (;;) {
             round(epsilon);
             if (epsilon == 1) {
@@ -56,27 +81,209 @@ class Auction {
     }
 
   private:
-    long long value(const int32_t* row, int j) const { return row[j] * scale_ + p_[size_t(j)]; }
+    long long cost(int i, int j) const { return c_(i, j); }
+    long long listedValue(size_t at) const {
+        return listedCost_[at] * scale_ + p_[size_t(list_[at])];
+    }
 
     // The least listed value; kNone when the list may not hold the row's least.
     long long leastListed(int i) const {
         if (bound_[size_t(i)] < 0) {
             return kNone;
         }
-        const int32_t* row = &c_.values[size_t(i) * n_];
         long long least = kNone;
         for (int q = 0; q < listed_; ++q) {
-            least = std::min(least, value(row, list_[size_t(i) * listed_ + q]));
+            least = std::min(least, listedValue(size_t(i) * listed_ + q));
         }
         return least <= bound_[size_t(i)] ? least : kNone;
     }
 
-    // Lists row i's columns of least value and the least value of the others.
+#ifdef TESSARON_PACKED_COSTS
+    // Row i's costs of columns j .. j + 3, as the scalar costs (squared distances in single
+    // precision, truncated), in doubles.
+    void packedCosts(const __m128& ax, const __m128& ay, const __m128& az, int j, __m128d& low,
+                     __m128d& high) const {
+        const __m128 dx = _mm_sub_ps(_mm_loadu_ps(&x_[size_t(j)]), ax);
+        const __m128 dy = _mm_sub_ps(_mm_loadu_ps(&y_[size_t(j)]), ay);
+        const __m128 dz = _mm_sub_ps(_mm_loadu_ps(&z_[size_t(j)]), az);
+        const __m128 d =
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+        low = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_cvtps_pd(d)));
+        high = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_cvtps_pd(_mm_movehl_ps(d, d))));
+    }
+#endif
+
+    // The highest cost of any pair (the first epsilon's measure).
+    long long highestCost() const {
+        long long highest = 0;
+        for (int i = 0; i < n_; ++i) {
+            if (!c_.known[size_t(i)]) {
+                continue;
+            }
+            int j = 0;
+#ifdef TESSARON_PACKED_COSTS
+            const Point2D& a = c_.from[size_t(i)];
+            const __m128 ax = _mm_set1_ps(a.x), ay = _mm_set1_ps(a.y), az = _mm_set1_ps(a.z);
+            __m128d most = _mm_setzero_pd();
+            for (; j + 4 <= n_; j += 4) {
+                __m128d low, high;
+                packedCosts(ax, ay, az, j, low, high);
+                most = _mm_max_pd(most, _mm_max_pd(low, high));
+            }
+            double lanes[2];
+            _mm_storeu_pd(lanes, most);
+            highest = std::max(highest, static_cast<long long>(std::max(lanes[0], lanes[1])));
+#endif
+            for (; j < n_; ++j) {
+                highest = std::max(highest, cost(i, j));
+            }
+        }
+        return highest;
+    }
+
+    // The starts' mean in x and y; false when a start is unknown or the starts or the sites
+    // differ in z (the prices below model x and y alone).
+    bool flatStartsMean(double& mx, double& my) const {
+        for (int i = 0; i < n_; ++i) {
+            if (!c_.known[size_t(i)] || c_.from[size_t(i)].z != c_.from[0].z ||
+                c_.to[size_t(i)].z != c_.to[0].z) {
+                return false;
+            }
+            mx += c_.from[size_t(i)].x;
+            my += c_.from[size_t(i)].y;
+        }
+        mx /= n_;
+        my /= n_;
+        return true;
+    }
+
+    // Starts on one line (a column of layers, a diagonal): every row ranks the columns by much
+    // the same measure, and from zero prices the bids would creep up by epsilon for ages. With
+    // the starts at t along the line's direction and the sites at beta along it, the squared
+    // distance is t^2 - 2 t beta + |site|^2 (from the starts' mean): rows in order of t taking
+    // the sites in order of beta is least, and prices convex in beta make each row's own site
+    // its cheapest. Those prices start the auction at an epsilon of the costs the line leaves
+    // out (the starts' distances off it), or none when the starts are not on one line; returns
+    // that epsilon, unscaled.
+    long long pricesAlongLine() {
+        const std::vector<Point2D>& from = c_.from;
+        const std::vector<Point2D>& to = c_.to;
+        double mx = 0, my = 0;
+        if (!flatStartsMean(mx, my)) {
+            return 0;
+        }
+        double sxx = 0, sxy = 0, syy = 0;
+        for (const Point2D& a : from) {
+            sxx += (a.x - mx) * (a.x - mx);
+            sxy += (a.x - mx) * (a.y - my);
+            syy += (a.y - my) * (a.y - my);
+        }
+        // The spread's axes: along the line (major) and across it.
+        const double half = (sxx + syy) / 2;
+        const double major = half + std::sqrt(std::max(0.0, half * half - (sxx * syy - sxy * sxy)));
+        if (!(major > 0) || sxx + syy - major > 0.0025 * major) {
+            return 0;
+        }
+        double dx = sxx >= syy ? major - syy : sxy, dy = sxx >= syy ? sxy : major - sxx;
+        const double length = std::hypot(dx, dy);
+        if (!(length > 0)) {
+            return 0;
+        }
+        dx /= length;
+        dy /= length;
+        const size_t n = from.size();
+        std::vector<double> t(n), beta(n), price(n);
+        std::vector<int32_t> rows(n), columns(n);
+        double off = 0, across = 0;
+        for (size_t k = 0; k < n; ++k) {
+            t[k] = (from[k].x - mx) * dx + (from[k].y - my) * dy;
+            beta[k] = (to[k].x - mx) * dx + (to[k].y - my) * dy;
+            off = std::max(off, std::abs((from[k].y - my) * dx - (from[k].x - mx) * dy));
+            across = std::max(across, std::abs((to[k].y - my) * dx - (to[k].x - mx) * dy));
+            rows[k] = columns[k] = int32_t(k);
+        }
+        std::sort(rows.begin(), rows.end(),
+                  [&](int a, int b) { return t[size_t(a)] < t[size_t(b)]; });
+        std::sort(columns.begin(), columns.end(),
+                  [&](int a, int b) { return beta[size_t(a)] < beta[size_t(b)]; });
+        double w = 0, lowest = 0;
+        for (size_t k = 0; k < n; ++k) {
+            const size_t j = size_t(columns[k]);
+            if (k > 0) {
+                // Between the slopes of the rows on either side: each keeps its own site.
+                w += (t[size_t(rows[k - 1])] + t[size_t(rows[k])]) *
+                     (beta[j] - beta[size_t(columns[k - 1])]);
+            }
+            const double bx = to[j].x - mx, by = to[j].y - my;
+            price[j] = w - (bx * bx + by * by);
+            lowest = k == 0 ? price[j] : std::min(lowest, price[j]);
+        }
+        double highestPrice = 0;
+        for (size_t j = 0; j < n; ++j) {
+            highestPrice = std::max(highestPrice, price[j] - lowest);
+        }
+        if (!(highestPrice * double(scale_) < double(1LL << 48))) {
+            return 0;
+        }
+        // Prices from zero up, so that no value is negative.
+        for (size_t j = 0; j < n; ++j) {
+            p_[j] = std::llround(price[j] - lowest) * scale_;
+            pd_[j] = double(p_[j]);
+        }
+        return 1 + static_cast<long long>(2 * off * across);
+    }
+
+    // Starts in a small area (a corner), far from most sites: every row's cost is mostly the
+    // site's squared distance d^2 from the starts' mean m, less 2 (start - m) . (site - m),
+    // which spans at most 2 r d for starts within r of m. Prices of d^2 leave the auction that
+    // span to settle; returns it (unscaled), or none when it is not much below the highest
+    // cost.
+    long long pricesAroundStarts(long long highest) {
+        const std::vector<Point2D>& from = c_.from;
+        const std::vector<Point2D>& to = c_.to;
+        double mx = 0, my = 0;
+        if (!flatStartsMean(mx, my)) {
+            return 0;
+        }
+        double r = 0, d = 0;
+        for (size_t k = 0; k < from.size(); ++k) {
+            r = std::max(r, std::hypot(from[k].x - mx, from[k].y - my));
+            d = std::max(d, std::hypot(to[k].x - mx, to[k].y - my));
+        }
+        const double spread = 2 * r * d + 1;
+        if (!(spread * 4 < double(highest)) || !(d * d * double(scale_) < double(1LL << 48))) {
+            return 0;
+        }
+        // d^2 at most: prices from zero up, so that no value is negative.
+        for (size_t j = 0; j < from.size(); ++j) {
+            const double bx = to[j].x - mx, by = to[j].y - my;
+            p_[j] = std::llround(std::max(0.0, d * d - (bx * bx + by * by))) * scale_;
+            pd_[j] = double(p_[j]);
+        }
+        return static_cast<long long>(spread);
+    }
+
+    // Lists row i's columns of least value and the least value of the others. Costs come from
+    // the points, four columns at a time where they can: rereading them from a whole matrix
+    // would wait on memory.
     void scan(int i) {
-        const int32_t* row = &c_.values[size_t(i) * n_];
         heap_.clear();
-        for (int j = 0; j < n_; ++j) {
-            const long long v = value(row, j);
+        // The columns listed last time are likely among the least still: starting from them,
+        // few others displace one.
+        const size_t at = size_t(i) * listed_;
+        const bool again = list_[at] >= 0;
+        if (again) {
+            for (int q = 0; q < listed_; ++q) {
+                heap_.emplace_back(listedValue(at + q), list_[at + q]);
+                seed_[size_t(list_[at + q])] = 1;
+            }
+            std::make_heap(heap_.begin(), heap_.end());
+        }
+        auto consider = [&](int j) {
+            if (seed_[size_t(j)]) {
+                return;
+            }
+            const long long v = cost(i, j) * scale_ + p_[size_t(j)];
             if (int(heap_.size()) <= listed_) {
                 heap_.emplace_back(v, j);
                 std::push_heap(heap_.begin(), heap_.end());
@@ -85,16 +292,54 @@ class Auction {
                 heap_.back() = {v, j};
                 std::push_heap(heap_.begin(), heap_.end());
             }
+        };
+        int j = 0;
+        for (; j < n_ && int(heap_.size()) <= listed_; ++j) {
+            consider(j);
+        }
+#ifdef TESSARON_PACKED_COSTS
+        if (packed_ && c_.known[size_t(i)]) {
+            const Point2D& a = c_.from[size_t(i)];
+            const __m128 ax = _mm_set1_ps(a.x), ay = _mm_set1_ps(a.y), az = _mm_set1_ps(a.z);
+            const __m128d scale = _mm_set1_pd(double(scale_));
+            __m128d top = _mm_set1_pd(double(heap_.front().first));
+            for (; j + 4 <= n_; j += 4) {
+                __m128d low, high;
+                packedCosts(ax, ay, az, j, low, high);
+                low = _mm_add_pd(_mm_mul_pd(low, scale), _mm_loadu_pd(&pd_[size_t(j)]));
+                high = _mm_add_pd(_mm_mul_pd(high, scale), _mm_loadu_pd(&pd_[size_t(j) + 2]));
+                const int below = _mm_movemask_pd(_mm_cmplt_pd(low, top)) |
+                                  _mm_movemask_pd(_mm_cmplt_pd(high, top)) << 2;
+                if (below == 0) {
+                    continue;
+                }
+                for (int k = 0; k < 4; ++k) {
+                    if (below >> k & 1) {
+                        consider(j + k);
+                    }
+                }
+                top = _mm_set1_pd(double(heap_.front().first));
+            }
+        }
+#endif
+        for (; j < n_; ++j) {
+            consider(j);
+        }
+        if (again) {
+            for (int q = 0; q < listed_; ++q) {
+                seed_[size_t(list_[at + q])] = 0;
+            }
         }
         std::pop_heap(heap_.begin(), heap_.end());
         bound_[size_t(i)] = heap_.back().first;
         for (int q = 0; q < listed_; ++q) {
-            list_[size_t(i) * listed_ + q] = heap_[size_t(q)].second;
+            const int column = heap_[size_t(q)].second;
+            list_[at + q] = column;
+            listedCost_[at + q] = int32_t(cost(i, column));
         }
     }
 
     void bid(int i, long long epsilon) {
-        const int32_t* row = &c_.values[size_t(i) * n_];
         long long first = kNone, second = kNone;
         int best = -1;
         for (;;) {
@@ -105,7 +350,7 @@ class Auction {
             first = second = kNone;
             for (int q = 0; q < listed_; ++q) {
                 const int j = list_[size_t(i) * listed_ + q];
-                const long long v = value(row, j);
+                const long long v = listedValue(size_t(i) * listed_ + q);
                 if (v < second) {
                     second = v < first ? first : v;
                     best = v < first ? j : best;
@@ -122,6 +367,10 @@ class Auction {
             bound_[size_t(i)] = -1;  // the others may now be cheaper: scan again
         }
         p_[size_t(best)] += second - first + epsilon;
+        pd_[size_t(best)] = double(p_[size_t(best)]);
+        if (p_[size_t(best)] >= (1LL << 51)) {
+            packed_ = false;  // values in doubles would soon round
+        }
         const int previous = rowOf_[size_t(best)];
         if (previous >= 0) {
             colOf_[size_t(previous)] = -1;
@@ -139,7 +388,7 @@ class Auction {
             const int j = colOf_[size_t(i)];
             if (j >= 0) {
                 const long long least = leastListed(i);
-                if (least != kNone && value(&c_.values[size_t(i) * n_], j) <= least + epsilon) {
+                if (least != kNone && cost(i, j) * scale_ + p_[size_t(j)] <= least + epsilon) {
                     continue;
                 }
                 rowOf_[size_t(j)] = -1;
@@ -154,7 +403,7 @@ class Auction {
         }
     }
 
-    const Costs<int32_t>& c_;
+    const DistanceCosts& c_;
     long long firstDivisor_;
     int n_;
     int listed_;
@@ -162,15 +411,20 @@ class Auction {
     std::vector<long long> p_;
     std::vector<int32_t> colOf_, rowOf_;
     std::vector<int32_t> list_;
-    std::vector<long long> bound_;  // -1: the row's list is not current
+    std::vector<int32_t> listedCost_;  // row i's cost of each listed column: bids read no costs
+    std::vector<long long> bound_;     // -1: the row's list is not current
     std::vector<std::pair<long long, int32_t>> heap_;
     std::vector<int32_t> queue_;
+    std::vector<float> x_, y_, z_;  // the columns' points
+    std::vector<double> pd_;        // p_ again, for the packed scans
+    std::vector<char> seed_;        // the columns the scan started from
+    bool packed_ = false;
 };
 
 }  // namespace
 
-AuctionResult solveByAuction(const Costs<int32_t>& costs, bool narrowStarts) {
-    if (costs.n == 0) {
+AuctionResult solveByAuction(const DistanceCosts& costs, bool narrowStarts) {
+    if (costs.from.empty()) {
         return {};
     }
     return Auction(costs, narrowStarts ? kFirstEpsilonDivisor / 8 : kFirstEpsilonDivisor).run();

@@ -40,9 +40,9 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
                                             const std::vector<bool>& known,
                                             AssignmentWarmStart& warm);
 
-// The same first least-total assignment over the whole cost matrix: by auction when every cost
-// fits 32 bits, else by shortest augmenting paths. The shortest-path solver asks it when its
-// near pairs do not settle quickly (the first frame, from wherever the layers start).
+// The same first least-total assignment over every pair: by auction when every cost fits 32
+// bits, else by shortest augmenting paths over the cost matrix. The shortest-path solver asks it
+// when its near pairs do not settle quickly (the first frame, from wherever the layers start).
 std::vector<int32_t> auctionAssignment(const std::vector<Point2D>& from,
                                        const std::vector<Point2D>& to,
                                        const std::vector<bool>& known, AssignmentWarmStart& warm);

@@ -7,18 +7,9 @@
 #include <optional>
 #include <vector>
 
+#include "placement/AssignmentCosts.h"
 #include "placement/AssignmentTies.h"
 #include "placement/MinimumAssignment.h"
-
-// Squared-distance costs computed on demand, as the cost matrix holds them.
-struct DistanceCosts {
-    const std::vector<Point2D>& from;
-    const std::vector<Point2D>& to;
-    std::vector<char> known;
-    long long operator()(int i, int j) const {
-        return known[size_t(i)] ? squaredDistanceCost(from[size_t(i)], to[size_t(j)]) : 0;
-    }
-};
 
 // Columns of a least total and the prices certifying them (warm supplies the start and receives
 // both), with every pair at zero reduced cost in tight; nothing when a start is unknown or the

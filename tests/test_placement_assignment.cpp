@@ -470,6 +470,13 @@ const std::vector<Layout>& layouts() {
              const float t = (float(i) + 0.5f) / float(n);
              return Point2D(1920 * t, 1080 * t);
          }},
+        {"line with jitter", false,
+         [](int i, int n, auto& rng, auto&) {
+             // Off the line by up to 3 px: the prices along it start the auction only roughly.
+             std::uniform_real_distribution<float> u(-3, 3);
+             const float t = (float(i) + 0.5f) / float(n), off = u(rng);
+             return Point2D(1920 * t - 0.49f * off, 1080 * t + 0.87f * off);
+         }},
         {"ring sites", true,
          [](int, int, auto& rng, auto&) {
              std::uniform_real_distribution<float> u(0, 1);
