@@ -45,9 +45,7 @@ void MyTessaron::getOrganicPoints() {
         sites.back().position = generatePointInsideShape();
     }
     std::vector<Point2D> at(static_cast<size_t>(kSamplesPerSite) * n);
-    for (Point2D& sample : at) {
-        sample = generatePointInsideShape();
-    }
+    generatePointsInsideShape(at);
     // The samples never move: one visiting order, by cells of about one site each, and one
     // grouping by query cells serve every round.
     const OrderedSamples ordered = orderSamples(at, cellOrder(at, n), size_t(std::max(n, 0)));
