@@ -151,6 +151,8 @@ class MyTessaron {
     int getAlphaAtPoint(float x, float y) const;
     int getLuminanceAtPoint(float x, float y) const;
     Point2D generatePointInsideShape() const;
+    // Fills points with points generated one after the other as above.
+    void generatePointsInsideShape(std::vector<Point2D>& points) const;
     static float remap(float v, float a, float b, float c, float d, bool clamp);
 
     // ---- The Source as the composition shows it (one frame). A Source that is scaled, turned

@@ -8,6 +8,7 @@
 #include "AE_EffectCBSuites.h"
 #include "AE_EffectPixelFormat.h"
 #include "engine/MyTessaron.h"
+#include "engine/Parallel.h"
 #include "engine/Random.h"
 #include "engine/SourceInComp.h"
 #include "host/HostObjects.h"
@@ -262,6 +263,30 @@ Point2D MyTessaron::generatePointInsideShape() const {
     const double jy = jitter(uniform53f());
     const Point2D pixel = opaquePixel(k);
     return Point2D(static_cast<float>(pixel.x + jx), static_cast<float>(pixel.y + jy));
+}
+
+void MyTessaron::generatePointsInsideShape(std::vector<Point2D>& points) const {
+    const size_t n = opaquePixels.count();
+    if (n == 0) {
+        std::fill(points.begin(), points.end(), shapeCentre());
+        return;
+    }
+    // The draws in the order one point at a time makes them; the pixels they pick, the longer
+    // part, split over the cores.
+    std::vector<size_t> picks(points.size());
+    std::vector<double> jitters(2 * points.size());
+    for (size_t s = 0; s < points.size(); ++s) {
+        picks[s] = randomIndex(n);
+        jitters[2 * s] = jitter(uniform53f());
+        jitters[2 * s + 1] = jitter(uniform53f());
+    }
+    parallelFor(points.size(), [&](size_t begin, size_t end) {
+        for (size_t s = begin; s < end; ++s) {
+            const Point2D pixel = opaquePixel(picks[s]);
+            points[s] = Point2D(static_cast<float>(pixel.x + jitters[2 * s]),
+                                static_cast<float>(pixel.y + jitters[2 * s + 1]));
+        }
+    });
 }
 
 float MyTessaron::remap(float v, float a, float b, float c, float d, bool clamp) {

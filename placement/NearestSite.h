@@ -2,6 +2,7 @@
 // Nearest-site searches of the Organic relaxation. Distances are squared, over x and y in double
 // ((qx - sx)^2 then + (qy - sy)^2); among equally near sites the lowest index wins, so both
 // searches return the same index for every sample.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -37,13 +38,28 @@ class NearestSiteGrid {
 // bottom), so that consecutive queries touch the same sites.
 std::vector<uint32_t> cellOrder(const std::vector<Point2D>& points, int cells);
 
+// Samples grouped by the square query cells of a search over `sites` sites, about two cells per
+// site over the samples' bounds; the cells depend only on the samples' bounds and the count of
+// sites, so one grouping serves every round over the same samples.
+struct SampleCells {
+    size_t sites = 0;  // 0: not grouped
+    double x0 = 0.0, y0 = 0.0, cell = 1.0, inverseCell = 1.0;
+    int columns = 1, rows = 1;
+    std::vector<int32_t> start;    // samples of cell c: entries start[c] .. start[c + 1] - 1
+    std::vector<double> xs, ys;    // their coordinates, by cell
+    std::vector<uint32_t> sample;  // their indices as the samples were before ordering
+};
+
 // Samples laid out in their visiting order, once for every search over them: `points`[k] is
-// sample `order`[k], so a search reads them front to back.
+// sample `order`[k], so a search reads them front to back. With a count of sites, also grouped
+// for searches over that many sites (others group them on every search).
 struct OrderedSamples {
     std::vector<Point2D> points;
     std::vector<uint32_t> order;
+    SampleCells cells;
 };
-OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uint32_t> order);
+OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uint32_t> order,
+                            size_t sites = 0);
 
 // The nearest site of every sample (indexed as the samples were before ordering), through a
 // NearestSiteGrid, the samples split over the worker threads.

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <mutex>
 #include <stdexcept>
 #include <utility>
 
@@ -14,6 +13,9 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // Keeps a site from being skipped when rounding puts it in the neighbouring cell.
 constexpr double kGapMargin = 1e-6;
+// Each query cell lists its candidates once a round and its samples compare themselves with all
+// of them side by side: two cells a site balance the listing against the comparisons.
+constexpr double kQueryCellsPerSite = 2.0;
 
 double squaredDistance(double x, double y, double sx, double sy) {
     double t = x - sx;
@@ -173,111 +175,67 @@ void NearestSiteGrid::sitesWithin(double x, double y, double radius,
 
 namespace {
 
-// Square query cells, about four per site, over the samples' bounds, each with the sites that
-// can be nearest to some point of it: within the distance from the cell's centre to its nearest
-// site plus the cell's diagonal. A sample then compares itself with a handful of sites, listed
-// with their coordinates side by side.
-class QueryCells {
-  public:
-    QueryCells(const NearestSiteGrid& grid, const std::vector<Point2D>& sites,
-               const std::vector<Point2D>& samples) {
-        const PointBounds bounds = boundsOf(samples);
-        x0_ = bounds.x0;
-        y0_ = bounds.y0;
-        const double w = bounds.width, h = bounds.height, cells = 4.0 * double(sites.size());
-        cell_ = std::max({std::sqrt(w * h / cells), std::max(w, h) / cells, 1e-6});
-        inverseCell_ = 1.0 / cell_;
-        columns_ = int(w / cell_) + 1;
-        rows_ = int(h / cell_) + 1;
-        std::vector<char> used(size_t(columns_) * rows_, 0);
-        for (const Point2D& p : samples) {
-            used[cellOf(p.x, p.y)] = 1;
-        }
-        list(grid, sites, used);
+// Square query cells, about two per site, over the samples' bounds.
+SampleCells groupSamples(const OrderedSamples& samples, size_t sites) {
+    SampleCells g;
+    const PointBounds bounds = boundsOf(samples.points);
+    g.sites = sites;
+    g.x0 = bounds.x0;
+    g.y0 = bounds.y0;
+    const double w = bounds.width, h = bounds.height, cells = kQueryCellsPerSite * double(sites);
+    g.cell = std::max({std::sqrt(w * h / cells), std::max(w, h) / cells, 1e-6});
+    g.inverseCell = 1.0 / g.cell;
+    g.columns = int(w / g.cell) + 1;
+    g.rows = int(h / g.cell) + 1;
+    std::vector<int32_t> cellOf(samples.points.size());
+    for (size_t k = 0; k < cellOf.size(); ++k) {
+        const Point2D& p = samples.points[k];
+        const int cx = std::min(std::max(int((p.x - g.x0) * g.inverseCell), 0), g.columns - 1);
+        const int cy = std::min(std::max(int((p.y - g.y0) * g.inverseCell), 0), g.rows - 1);
+        cellOf[k] = cy * g.columns + cx;
     }
-
-    int32_t nearest(double x, double y) const {
-        const size_t c = cellOf(x, y);
-        double best = kInfinity;
-        int32_t bestId = -1;
-        for (int32_t k = start_[c]; k < start_[c + 1]; ++k) {
-            const double d = squaredDistance(x, y, xs_[k], ys_[k]);
-            if (d < best || (d == best && ids_[k] < bestId)) {
-                best = d;
-                bestId = ids_[k];
-            }
-        }
-        return bestId;
+    CellBuckets buckets = bucketByCell(cellOf, size_t(g.columns) * size_t(g.rows));
+    g.start = std::move(buckets.start);
+    g.xs.resize(cellOf.size());
+    g.ys.resize(cellOf.size());
+    g.sample.resize(cellOf.size());
+    for (size_t k = 0; k < cellOf.size(); ++k) {
+        const auto at = size_t(buckets.order[k]);
+        g.xs[k] = samples.points[at].x;
+        g.ys[k] = samples.points[at].y;
+        g.sample[k] = samples.order[at];
     }
+    return g;
+}
 
-  private:
-    size_t cellOf(double x, double y) const {
-        const int cx = std::min(std::max(int((x - x0_) * inverseCell_), 0), columns_ - 1);
-        const int cy = std::min(std::max(int((y - y0_) * inverseCell_), 0), rows_ - 1);
-        return size_t(cy) * columns_ + cx;
-    }
-
-    // Appends the sites of cell c to out.
-    void candidates(const NearestSiteGrid& grid, const std::vector<Point2D>& sites, size_t c,
-                    std::vector<int32_t>& out) const {
-        const double x = x0_ + (double(c % columns_) + 0.5) * cell_;
-        const double y = y0_ + (double(c / columns_) + 0.5) * cell_;
-        const Point2D& s = sites[grid.nearest(x, y)];
-        const double reach = std::sqrt(squaredDistance(x, y, s.x, s.y));
-        // A point of the cell (or one rounding put there) is within the half diagonal of the
-        // centre, so a site nearer to it than the centre's nearest lies within two of them.
-        const double margin = kGapMargin * (1.0 + cell_ + reach);
-        grid.sitesWithin(x, y, reach + std::sqrt(2.0) * cell_ + margin, out);
-    }
-
-    // Each thread lists its range of the used cells on its own; the ranges are then joined in
-    // cell order.
-    void list(const NearestSiteGrid& grid, const std::vector<Point2D>& sites,
-              const std::vector<char>& used) {
-        start_.assign(used.size() + 1, 0);
-        std::mutex joining;
-        std::vector<std::pair<size_t, std::vector<int32_t>>> ranges;
-        parallelFor(used.size(), [&](size_t begin, size_t end) {
-            std::vector<int32_t> found;
-            for (size_t c = begin; c < end; ++c) {
-                const size_t before = found.size();
-                if (used[c]) candidates(grid, sites, c, found);
-                start_[c + 1] = int32_t(found.size() - before);
-            }
-            const std::lock_guard<std::mutex> lock(joining);
-            ranges.emplace_back(begin, std::move(found));
-        });
-        std::sort(ranges.begin(), ranges.end());
-        for (size_t c = 0; c < used.size(); ++c) {
-            start_[c + 1] += start_[c];
-        }
-        ids_.clear();
-        for (const auto& range : ranges) {
-            ids_.insert(ids_.end(), range.second.begin(), range.second.end());
-        }
-        xs_.resize(ids_.size());
-        ys_.resize(ids_.size());
-        for (size_t k = 0; k < ids_.size(); ++k) {
-            xs_[k] = sites[size_t(ids_[k])].x;
-            ys_[k] = sites[size_t(ids_[k])].y;
-        }
-    }
-
-    double x0_ = 0, y0_ = 0, cell_ = 1, inverseCell_ = 1;
-    int columns_ = 1, rows_ = 1;
-    std::vector<int32_t> start_, ids_;
-    std::vector<double> xs_, ys_;
-};
+// Appends the sites that can be nearest to some point of cell c, lowest index first: those
+// within the distance from the cell's centre to its nearest site plus the cell's diagonal.
+void candidates(const SampleCells& g, const NearestSiteGrid& grid,
+                const std::vector<Point2D>& sites, size_t c, std::vector<int32_t>& out) {
+    const double x = g.x0 + (double(c % size_t(g.columns)) + 0.5) * g.cell;
+    const double y = g.y0 + (double(c / size_t(g.columns)) + 0.5) * g.cell;
+    const Point2D& s = sites[size_t(grid.nearest(x, y))];
+    const double reach = std::sqrt(squaredDistance(x, y, s.x, s.y));
+    // A point of the cell (or one rounding put there) is within the half diagonal of the
+    // centre, so a site nearer to it than the centre's nearest lies within two of them.
+    const double margin = kGapMargin * (1.0 + g.cell + reach);
+    grid.sitesWithin(x, y, reach + std::sqrt(2.0) * g.cell + margin, out);
+    std::sort(out.begin(), out.end());
+}
 
 }  // namespace
 
-OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uint32_t> order) {
+OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uint32_t> order,
+                            size_t sites) {
     OrderedSamples ordered;
     ordered.points.reserve(order.size());
     for (const uint32_t s : order) {
         ordered.points.push_back(samples[s]);
     }
     ordered.order = std::move(order);
+    if (sites > 0 && !ordered.points.empty()) {
+        ordered.cells = groupSamples(ordered, sites);
+    }
     return ordered;
 }
 
@@ -287,12 +245,44 @@ std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
     if (sites.empty() || samples.points.empty()) {
         return nearest;
     }
+    SampleCells grouped;
+    if (samples.cells.sites != sites.size()) {
+        grouped = groupSamples(samples, sites.size());
+    }
+    const SampleCells& g = samples.cells.sites == sites.size() ? samples.cells : grouped;
     const NearestSiteGrid grid(sites);
-    const QueryCells cells(grid, sites, samples.points);
-    parallelFor(samples.points.size(), [&](size_t begin, size_t end) {
-        for (size_t k = begin; k < end; ++k) {
-            const Point2D& p = samples.points[k];
-            nearest[samples.order[k]] = cells.nearest(p.x, p.y);
+    // Cell by cell, every sample of the cell against each candidate in turn: the candidates in
+    // ascending order and only a strictly nearer one replacing the best, so that the lowest
+    // index wins among equally near sites.
+    parallelFor(g.start.size() - 1, [&](size_t begin, size_t end) {
+        std::vector<int32_t> found;
+        std::vector<double> best, bestId;  // the ids as doubles: both vectors in the same lanes
+        for (size_t c = begin; c < end; ++c) {
+            const auto first = size_t(g.start[c]), last = size_t(g.start[c + 1]);
+            if (first == last) {
+                continue;
+            }
+            found.clear();
+            candidates(g, grid, sites, c, found);
+            const size_t m = last - first;
+            best.assign(m, kInfinity);
+            bestId.assign(m, -1.0);
+            const double* __restrict xs = g.xs.data() + first;
+            const double* __restrict ys = g.ys.data() + first;
+            double* __restrict b = best.data();
+            double* __restrict ids = bestId.data();
+            for (const int32_t id : found) {
+                const double sx = sites[size_t(id)].x, sy = sites[size_t(id)].y, at = id;
+                for (size_t k = 0; k < m; ++k) {
+                    const double d = squaredDistance(xs[k], ys[k], sx, sy);
+                    const double nearer = d < b[k] ? 1.0 : 0.0;
+                    ids[k] = ids[k] + (at - ids[k]) * nearer;  // whole numbers: exact
+                    b[k] = std::min(b[k], d);
+                }
+            }
+            for (size_t k = 0; k < m; ++k) {
+                nearest[g.sample[first + k]] = int32_t(ids[k]);
+            }
         }
     });
     return nearest;

@@ -88,6 +88,13 @@ struct SiteCells {
     }
 };
 
+// A row's pair: a column and its cost, side by side for the searches (the near pairs serve only
+// costs that fit 32 bits).
+struct Pair {
+    int32_t column;
+    int32_t cost;
+};
+
 // Shortest augmenting paths over the near pairs, with column prices v: a matched row sits at the
 // smallest reduced cost c(i, j) - v[j] over its pairs.
 class SparseSolver {
@@ -97,8 +104,7 @@ class SparseSolver {
         : c_(c),
           cells_(cells),
           n_(int(pairs.size())),
-          pairs_(std::move(pairs)),
-          pairCosts_(pairs_.size()),
+          pairs_(pairs.size()),
           v_(n_, 0),
           colOf_(n_, -1),
           rowOf_(n_, -1),
@@ -106,7 +112,10 @@ class SparseSolver {
           pred_(n_),
           done_(n_, 0) {
         for (int i = 0; i < n_; ++i) {
-            costPairs(i, 0);
+            pairs_[size_t(i)].reserve(pairs[size_t(i)].size());
+            for (const int32_t j : pairs[size_t(i)]) {
+                addPair(i, j);
+            }
         }
     }
 
@@ -115,13 +124,10 @@ class SparseSolver {
     // every column (layers crowded on one point share their near sites).
     void augment(int row) {
         if (!search(row)) {
-            auto& p = pairs_[size_t(row)];
-            p.resize(size_t(n_));
+            pairs_[size_t(row)].clear();
             for (int j = 0; j < n_; ++j) {
-                p[size_t(j)] = j;
+                addPair(row, j);
             }
-            pairCosts_[size_t(row)].clear();
-            costPairs(row, 0);
             work_ += n_;
             const bool found = search(row);
             assert(found);
@@ -133,8 +139,8 @@ class SparseSolver {
         reduceRows(
             n_, c_,
             [&](int i, auto&& visit) {
-                for (const int32_t j : pairs_[size_t(i)]) {
-                    visit(j);
+                for (const Pair& p : pairs_[size_t(i)]) {
+                    visit(p.column);
                 }
             },
             v_, colOf_, rowOf_);
@@ -152,13 +158,8 @@ class SparseSolver {
         rowOf_[j] = i;
     }
     long long reduced(int i, int j) const { return c_(i, j) - v_[j]; }
-    // Costs of row i's pairs from the from-th on: the searches read them many times.
-    void costPairs(int i, size_t from) {
-        auto& costs = pairCosts_[size_t(i)];
-        for (size_t k = from; k < pairs_[size_t(i)].size(); ++k) {
-            costs.push_back(c_(i, pairs_[size_t(i)][k]));
-        }
-    }
+    // Row i's pair with column j, its cost kept beside it: the searches read it many times.
+    void addPair(int i, int32_t j) { pairs_[size_t(i)].push_back(Pair{j, int32_t(c_(i, j))}); }
     int cheapest(int i) const;
     bool search(int row);
     bool matchWarm(const AssignmentWarmStart& warm);
@@ -166,8 +167,7 @@ class SparseSolver {
     const DistanceCosts& c_;
     const SiteCells& cells_;
     int n_;
-    std::vector<std::vector<int32_t>> pairs_;
-    std::vector<std::vector<long long>> pairCosts_;  // the cost of each of pairs_
+    std::vector<std::vector<Pair>> pairs_;
     std::vector<long long> v_;
     std::vector<int32_t> colOf_, rowOf_;
     std::vector<long long> d_;
@@ -181,10 +181,11 @@ class SparseSolver {
 int SparseSolver::cheapest(int i) const {
     int best = -1;
     long long lowest = kUnreached;
-    for (const int32_t j : pairs_[size_t(i)]) {
-        if (reduced(i, j) < lowest) {
-            lowest = reduced(i, j);
-            best = j;
+    for (const Pair& p : pairs_[size_t(i)]) {
+        const long long h = p.cost - v_[p.column];
+        if (h < lowest) {
+            lowest = h;
+            best = p.column;
         }
     }
     return best;
@@ -210,10 +211,10 @@ void SparseSolver::start(const AssignmentWarmStart& warm) {
     if (int(warm.prices.size()) == n_ && int(warm.columns.size()) == n_) {
         for (int i = 0; i < n_; ++i) {  // last frame's column is a pair of its row
             const int j = warm.columns[size_t(i)];
-            auto& p = pairs_[size_t(i)];
-            if (j >= 0 && j < n_ && std::find(p.begin(), p.end(), j) == p.end()) {
-                p.push_back(j);
-                costPairs(i, p.size() - 1);
+            const auto& p = pairs_[size_t(i)];
+            if (j >= 0 && j < n_ &&
+                std::none_of(p.begin(), p.end(), [&](const Pair& q) { return q.column == j; })) {
+                addPair(i, j);
             }
         }
         if (matchWarm(warm)) {
@@ -225,8 +226,8 @@ void SparseSolver::start(const AssignmentWarmStart& warm) {
     // Each column priced at its cheapest pair; each row takes its cheapest column if still free.
     std::fill(v_.begin(), v_.end(), kUnreached);
     for (int i = 0; i < n_; ++i) {
-        for (const int32_t j : pairs_[size_t(i)]) {
-            v_[j] = std::min(v_[j], c_(i, j));
+        for (const Pair& p : pairs_[size_t(i)]) {
+            v_[p.column] = std::min(v_[p.column], static_cast<long long>(p.cost));
         }
     }
     for (long long& price : v_) {
@@ -245,8 +246,8 @@ void SparseSolver::start(const AssignmentWarmStart& warm) {
 bool SparseSolver::search(int row) {
     // Distances only grow from the least first reach, which is the heap's zero.
     long long base = kUnreached;
-    for (size_t k = 0; k < pairs_[size_t(row)].size(); ++k) {
-        base = std::min(base, pairCosts_[size_t(row)][k] - v_[pairs_[size_t(row)][k]]);
+    for (const Pair& p : pairs_[size_t(row)]) {
+        base = std::min(base, p.cost - v_[p.column]);
     }
     heap_.clear();
     auto reach = [&](int j, long long dist, int from) {
@@ -260,9 +261,8 @@ bool SparseSolver::search(int row) {
             heap_.push(uint64_t(dist - base), j);
         }
     };
-    for (size_t k = 0; k < pairs_[size_t(row)].size(); ++k) {
-        const int32_t j = pairs_[size_t(row)][k];
-        reach(j, pairCosts_[size_t(row)][k] - v_[j], row);
+    for (const Pair& p : pairs_[size_t(row)]) {
+        reach(p.column, p.cost - v_[p.column], row);
     }
     int end = -1;
     long long mu = 0;
@@ -281,18 +281,18 @@ bool SparseSolver::search(int row) {
         scanned_.push_back(j);
         const int r = rowOf_[j];
         const long long h = reduced(r, j);
-        const std::vector<int32_t>& columns = pairs_[size_t(r)];
-        const std::vector<long long>& costs = pairCosts_[size_t(r)];
-        work_ += static_cast<long long>(columns.size());
-        for (size_t q = 0; q < columns.size(); ++q) {
-            const int32_t k = columns[q];
+        const std::vector<Pair>& pairs = pairs_[size_t(r)];
+        work_ += static_cast<long long>(pairs.size());
+        for (const Pair& p : pairs) {
+            const int32_t k = p.column;
+            const long long reducedCost = p.cost - v_[k];
             // Distances only grow along a path when a matched row sits at its least reduced cost.
-            if (costs[q] - v_[k] < h) {
+            if (reducedCost < h) {
                 throw std::logic_error(
                     "near-pairs search: a matched row is not at its least reduced cost");
             }
             if (!done_[k]) {
-                reach(k, mu + costs[q] - v_[k] - h, r);
+                reach(k, mu + reducedCost - h, r);
             }
         }
     }
@@ -335,9 +335,9 @@ bool SparseSolver::admitCheaperPairs(TightPairs& tight) {
     for (int i = 0; i < n_; ++i) {
         if (!cheaper[size_t(i)].empty()) {
             any = true;
-            auto& p = pairs_[size_t(i)];
-            p.insert(p.end(), cheaper[size_t(i)].begin(), cheaper[size_t(i)].end());
-            costPairs(i, p.size() - cheaper[size_t(i)].size());
+            for (const int32_t j : cheaper[size_t(i)]) {
+                addPair(i, j);
+            }
             rowOf_[colOf_[i]] = -1;
             colOf_[i] = -1;
         }

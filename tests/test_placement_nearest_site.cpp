@@ -16,15 +16,19 @@ std::vector<Point2D> randomPoints(std::mt19937& rng, int count, float w, float h
     return points;
 }
 
-// The grid search with 1 and with 3 threads, checked against the kd-tree reference.
+// The grid search with 1 and with 3 threads, the samples grouped on every search and once for
+// all, checked against the kd-tree reference.
 void expectSameAsReference(const std::vector<Point2D>& sites, const std::vector<Point2D>& samples,
                            const char* what) {
     const std::vector<int32_t> reference = nearestSitesKdTree(sites, samples);
-    const OrderedSamples ordered =
-        orderSamples(samples, cellOrder(samples, static_cast<int>(sites.size())));
-    for (int threads : {1, 3}) {
-        const ScopedWorkerThreads pinned(threads);
-        EXPECT_EQ(nearestSitesGrid(sites, ordered), reference) << what << " " << threads;
+    const std::vector<uint32_t> order = cellOrder(samples, static_cast<int>(sites.size()));
+    for (size_t grouped : {size_t(0), sites.size()}) {
+        const OrderedSamples ordered = orderSamples(samples, order, grouped);
+        for (int threads : {1, 3}) {
+            const ScopedWorkerThreads pinned(threads);
+            EXPECT_EQ(nearestSitesGrid(sites, ordered), reference)
+                << what << " " << threads << " " << grouped;
+        }
     }
 }
 
