@@ -34,6 +34,209 @@ void setSampleStep(const MyTessaron& e, const double frame[4], double step[2]) {
     step[1] = pixels / frame[3];
 }
 
+// The alpha mass's motion between two frames on a coarse grid: an entropic optimal transport
+// (Sinkhorn, a fixed count of rounds in doubles) from the frame before's mass to this frame's,
+// read as each cell's mean destination less the one its mass has when sent onto itself, so that
+// an unchanged shape moves nothing and the blur does not pull the edges inwards.
+class MassTransport {
+  public:
+    static constexpr int kCells = 32;
+    static constexpr int kIterations = 100;
+    static constexpr double kBlur = 5.0;  // in squared cells
+
+    MassTransport(double x0, double y0, double x1, double y1) : x0_(x0), y0_(y0) {
+        h_ = std::max(1.0, std::max(x1 - x0, y1 - y0) / kCells);
+        nx_ = std::max(1, std::min(kCells, int(std::ceil((x1 - x0) / h_))));
+        ny_ = std::max(1, std::min(kCells, int(std::ceil((y1 - y0) / h_))));
+        before_.assign(size_t(nx_ * ny_), 0.0);
+        now_.assign(size_t(nx_ * ny_), 0.0);
+    }
+    void addBefore(double x, double y, double m) { before_[cell(x, y)] += m; }
+    void addNow(double x, double y, double m) { now_[cell(x, y)] += m; }
+
+    // Solves the transport; false when either frame has no mass or the rounds did not stay finite.
+    bool solve() {
+        if (!normalise(before_) || !normalise(now_)) {
+            return false;
+        }
+        kernel(nx_, kx_);
+        kernel(ny_, ky_);
+        std::vector<double> toNowX, toNowY, selfX, selfY;
+        if (!destinations(now_, toNowX, toNowY) || !destinations(before_, selfX, selfY)) {
+            return false;
+        }
+        dx_.assign(before_.size(), 0.0);
+        dy_.assign(before_.size(), 0.0);
+        for (size_t i = 0; i < before_.size(); ++i) {
+            if (before_[i] > 0) {
+                dx_[i] = (toNowX[i] - selfX[i]) * h_;
+                dy_[i] = (toNowY[i] - selfY[i]) * h_;
+            }
+        }
+        return true;
+    }
+
+    // The motion at p: the cells' around it, weighted by their mass before and the distance.
+    Point2D displacement(const Point2D& p) const {
+        const double gx = (p.x - x0_) / h_ - 0.5, gy = (p.y - y0_) / h_ - 0.5;
+        const int ix = int(std::floor(gx)), iy = int(std::floor(gy));
+        double w = 0, sx = 0, sy = 0;
+        for (int cy = iy; cy <= iy + 1; ++cy) {
+            for (int cx = ix; cx <= ix + 1; ++cx) {
+                if (cx < 0 || cy < 0 || cx >= nx_ || cy >= ny_) {
+                    continue;
+                }
+                const size_t i = size_t(cy * nx_ + cx);
+                const double k = (1 - std::abs(gx - cx)) * (1 - std::abs(gy - cy)) * before_[i];
+                w += k;
+                sx += k * dx_[i];
+                sy += k * dy_[i];
+            }
+        }
+        return w > 0 ? Point2D(float(sx / w), float(sy / w)) : Point2D(0, 0);
+    }
+
+  private:
+    size_t cell(double x, double y) const {
+        const int cx = std::max(0, std::min(nx_ - 1, int(std::floor((x - x0_) / h_))));
+        const int cy = std::max(0, std::min(ny_ - 1, int(std::floor((y - y0_) / h_))));
+        return size_t(cy * nx_ + cx);
+    }
+    static bool normalise(std::vector<double>& m) {
+        double s = 0;
+        for (double v : m) {
+            s += v;
+        }
+        if (!(s > 0)) {
+            return false;
+        }
+        for (double& v : m) {
+            v /= s;
+        }
+        return true;
+    }
+    static void kernel(int n, std::vector<double>& k) {
+        k.resize(size_t(n * n));
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < n; ++j) {
+                k[size_t(i * n + j)] = std::exp(-double((i - j) * (i - j)) / kBlur);
+            }
+        }
+    }
+    // out = K in, the kernel being separable (rows, then columns).
+    void apply(const std::vector<double>& in, std::vector<double>& out) const {
+        tmp_.assign(in.size(), 0.0);
+        for (int y = 0; y < ny_; ++y) {
+            const double* row = &in[size_t(y * nx_)];
+            for (int x = 0; x < nx_; ++x) {
+                const double* k = &kx_[size_t(x * nx_)];
+                double s = 0;
+                for (int j = 0; j < nx_; ++j) {
+                    s += k[j] * row[j];
+                }
+                tmp_[size_t(y * nx_ + x)] = s;
+            }
+        }
+        out.assign(in.size(), 0.0);
+        for (int y = 0; y < ny_; ++y) {
+            const double* k = &ky_[size_t(y * ny_)];
+            for (int j = 0; j < ny_; ++j) {
+                if (k[j] == 0) {
+                    continue;
+                }
+                const double* row = &tmp_[size_t(j * nx_)];
+                double* o = &out[size_t(y * nx_)];
+                for (int x = 0; x < nx_; ++x) {
+                    o[x] += k[j] * row[x];
+                }
+            }
+        }
+    }
+    // Each cell of the mass before: the mean cell its mass goes to in the transport onto `to`.
+    bool destinations(const std::vector<double>& to, std::vector<double>& mx,
+                      std::vector<double>& my) const {
+        const size_t n = before_.size();
+        std::vector<double> u(n, 0.0), v(n, 1.0), kv, ku;
+        for (int it = 0; it < kIterations; ++it) {
+            apply(v, kv);
+            for (size_t i = 0; i < n; ++i) {
+                u[i] = before_[i] > 0 ? before_[i] / kv[i] : 0.0;
+            }
+            apply(u, ku);
+            for (size_t i = 0; i < n; ++i) {
+                v[i] = to[i] > 0 ? to[i] / ku[i] : 0.0;
+            }
+        }
+        std::vector<double> vx(n), vy(n), kx, ky;
+        for (size_t i = 0; i < n; ++i) {
+            vx[i] = v[i] * (double(i % size_t(nx_)) + 0.5);
+            vy[i] = v[i] * (double(i / size_t(nx_)) + 0.5);
+        }
+        apply(v, kv);
+        apply(vx, kx);
+        apply(vy, ky);
+        mx.assign(n, 0.0);
+        my.assign(n, 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            if (before_[i] <= 0) {
+                continue;
+            }
+            if (!(kv[i] > 0) || !std::isfinite(kx[i] / kv[i]) || !std::isfinite(ky[i] / kv[i])) {
+                return false;
+            }
+            mx[i] = kx[i] / kv[i];
+            my[i] = ky[i] / kv[i];
+        }
+        return true;
+    }
+
+    double x0_, y0_, h_ = 1;
+    int nx_ = 1, ny_ = 1;
+    std::vector<double> before_, now_, kx_, ky_, dx_, dy_;
+    mutable std::vector<double> tmp_;
+};
+
+// Moves the (carried) sites with what is left of the alpha mass's motion: the frame before's
+// alpha, carried as the sites were, sent onto this frame's on a coarse grid.
+void transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
+                    std::vector<Point2D>& carried) {
+    const FollowState& st = e.follow;
+    const int32_t imageWidth = e.imageWidth, imageHeight = e.imageHeight;
+    const int32_t* opaqueBounds = e.opaqueBounds;
+    if (st.width != imageWidth || st.height != imageHeight ||
+        st.alpha.size() != size_t(imageWidth) * size_t(imageHeight) ||
+        e.opaquePixels.count() == 0) {
+        return;
+    }
+    const double sx = carry ? b[2] / a[2] : 1.0, sy = carry ? b[3] / a[3] : 1.0;
+    const auto moveX = [&](double x) { return carry ? b[0] + (x - a[0]) * sx : x; };
+    const auto moveY = [&](double y) { return carry ? b[1] + (y - a[1]) * sy : y; };
+    const int32_t* o = st.bounds;
+    const double x0 = std::min(double(opaqueBounds[0]), moveX(o[0]));
+    const double x1 = std::max(double(opaqueBounds[1] + 1), moveX(o[1] + 1));
+    const double y0 = std::min(double(opaqueBounds[2]), moveY(o[2]));
+    const double y1 = std::max(double(opaqueBounds[3] + 1), moveY(o[3] + 1));
+    MassTransport t(x0, y0, x1, y1);
+    for (int32_t y = o[2]; y <= o[3]; ++y) {
+        for (int32_t x = o[0]; x <= o[1]; ++x) {
+            const uint8_t v = st.alpha[size_t(y) * size_t(imageWidth) + size_t(x)];
+            if (v > 0) {
+                t.addBefore(moveX(x + 0.5), moveY(y + 0.5), v);
+            }
+        }
+    }
+    e.opaquePixels.forEach([&](int x, int y) {
+        t.addNow(x + 0.5, y + 0.5, e.imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4]);
+    });
+    if (!t.solve()) {
+        return;
+    }
+    for (Point2D& p : carried) {
+        const Point2D d = t.displacement(p);
+        p = Point2D(p.x + d.x, p.y + d.y);
+    }
+}
+
 }  // namespace
 
 bool MyTessaron::followsFrameBefore(int f) const {
@@ -218,6 +421,9 @@ void MyTessaron::getFollowingSites(bool relax) {
             p = Point2D(float(b[0] + (p.x - a[0]) * (b[2] / a[2])),
                         float(b[1] + (p.y - a[1]) * (b[3] / a[3])));
         }
+    }
+    if (carry) {
+        transportSites(*this, a, b, carry, carried);
     }
     for (int j = 0; j < n; ++j) {
         sites.emplace_back();
