@@ -57,13 +57,13 @@ std::map<int64_t, std::vector<int>> evaluatedFrames(const Project& before, const
             for (const Key& k : s->keys) times.insert(frameTime(comp, k.time.seconds()).value);
         }
     }
+    std::vector<const Layer*> earlier;  // each layer as it was before the run, or nullptr
+    for (const Layer& l : comp.layers) earlier.push_back(layerWithId(before.comp, l.id));
     std::map<int64_t, std::vector<int>> frames;
     for (int64_t v : times) {
         const Time t{int32_t(v), comp.frameDuration.scale};
         for (size_t i = 0; i < comp.layers.size(); ++i) {
-            const Layer& l = comp.layers[i];
-            if (placedAt(layerWithId(before.comp, l.id), l, t, v == now))
-                frames[v].push_back(int(i));
+            if (placedAt(earlier[i], comp.layers[i], t, v == now)) frames[v].push_back(int(i));
         }
     }
     return frames;
