@@ -3,6 +3,8 @@
 // the spacing of the evaluated frames.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <random>
 #include <string>
 
@@ -19,9 +21,9 @@ double asWritten(float v) {
     return std::stod(formatNumber(v));
 }
 
-const sim::Key* keyAt(const sim::Stream& s, const A_Time& t) {
+std::optional<sim::Key> keyAt(const sim::Stream& s, const A_Time& t) {
     const int i = s.keyIndexAt(sim::Time{t.value, t.scale});
-    return i < 0 ? nullptr : &s.keys[i];
+    return i < 0 ? std::nullopt : std::optional<sim::Key>(s.keys[size_t(i)]);
 }
 
 struct FullRun : fixture::HostedEngine {
@@ -71,7 +73,7 @@ int expectEasedAsPresets(fixture::HostedEngine& run) {
                 if (!propertyActive(e, p) || propertyIgnoredAt(e, p, k)) {
                     continue;
                 }
-                const sim::Key* key = keyAt(*streams[p], times[k]);
+                const std::optional<sim::Key> key = keyAt(*streams[p], times[k]);
                 SCOPED_TRACE("layer " + std::to_string(i) + " frame " + std::to_string(k) +
                              " property " + std::to_string(p));
                 if (!key) {

@@ -148,7 +148,7 @@ TEST(AnimationWriter, SpatialTangentsFollowEachPairsPreset) {
     w.engine.outTangents = {0, 1.0f, 0};
     w.engine.inTangents = {0, -1.0f, 0};
     w.writeAll();
-    const std::vector<sim::Key>& keys = w.collageLayer(0).position.keys;
+    const sim::KeyList& keys = w.collageLayer(0).position.keys;
     ASSERT_EQ(keys.size(), 3u);
     // Chords of 100 px along x: arm 4/3 x 50 along n = (0, -1).
     const double arm = double(1.3333334f * 50.0f);
@@ -250,7 +250,7 @@ const double kArm = double(1.3333334f * 50.0f);
 TEST(AnimationWriter, KeysOfLaterFramesStayAfterAShiftedKeyWithTheirTangents) {
     ReorderedWriter w;
     w.writeAll();
-    const std::vector<sim::Key>& keys = w.collageLayer(0).position.keys;
+    const sim::KeyList& keys = w.collageLayer(0).position.keys;
     ASSERT_EQ(keys.size(), 3u);
     EXPECT_EQ(keys[0].time.value, 140000);
     EXPECT_EQ(keys[1].time.value, 144000);
@@ -267,7 +267,7 @@ TEST(AnimationWriter, KeysOfLaterFramesStayAfterAShiftedKeyWithTheirTangents) {
     EXPECT_EQ(keys[2].style().outTangent, (sim::Vec3{0, 0, 0}));
     EXPECT_EQ(w.collageLayer(0).opacity.keys.at(2).time.value, 148000);
 
-    const std::vector<sim::Key>& plain = w.collageLayer(1).position.keys;
+    const sim::KeyList& plain = w.collageLayer(1).position.keys;
     ASSERT_EQ(plain.size(), 3u);
     EXPECT_EQ(plain[1].time.value, 80000);
     EXPECT_EQ(plain[0].style().outTangent, (sim::Vec3{0, -kArm, 0}));
@@ -286,7 +286,7 @@ TEST(AnimationWriter, KeysAlreadyOnTheStreamKeepTheirTangents) {
         position.keys[size_t(q)].edit().outTangent = {3, 4, 0};
     }
     w.writeAll();
-    const std::vector<sim::Key>& keys = position.keys;
+    const sim::KeyList& keys = position.keys;
     ASSERT_EQ(keys.size(), 7u);  // 0.2, 1.0, 1.4, 1.42, 1.44, 1.48, 2.0 s
     for (size_t q : {0u, 1u, 3u, 6u}) {
         EXPECT_EQ(keys[q].style().inTangent, (sim::Vec3{1, 2, 0})) << q;
@@ -343,7 +343,7 @@ TEST(AnimationWriter, APositionPairTakesThePresetOfItsFirstKeysFrame) {
     e.spatialPresets = {SpatialPreset::OuterHalfCircle, SpatialPreset::ZigZag,
                         SpatialPreset::Linear, SpatialPreset::InnerHalfCircle};
     w.writeAll();
-    const std::vector<sim::Key>& keys = w.collageLayer(0).position.keys;
+    const sim::KeyList& keys = w.collageLayer(0).position.keys;
     ASSERT_EQ(keys.size(), 3u);  // frames 10, 30 and 40
     EXPECT_EQ(keys[0].time.value, 40000);
     EXPECT_EQ(keys[1].time.value, 120000);

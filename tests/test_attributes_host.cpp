@@ -183,7 +183,7 @@ TEST(AttributesHost, ScaleUsePreviousValueWritesTheKeyValueExactly) {
     a.engine.getScales(kAt1_48, 0);
     EXPECT_EQ(a.engine.scales[0][0], 37.3f);  // the horizontal scale, no Rescale Factor
     EXPECT_FLOAT_EQ(a.engine.sites[0].width, 0.373f * 200.0f);
-    a.collageLayer(0).scale.keys[0].value = {90, 90, 100};
+    a.collageLayer(0).scale.keys.setValue(0, {90, 90, 100});
     a.engine.getInitialSitesDimensions(kAt3, 1);
     a.engine.getScales(kAt3, 1);
     EXPECT_EQ(a.engine.scales[0][1], 37.3f);
@@ -232,7 +232,7 @@ TEST(AttributesHost, ScaleUsePreviousValueCarriesTheReadingPastAnEmptyFrame) {
     a.engine.getInitialSitesDimensions(kAt1_48, 0);
     a.engine.getScales(kAt1_48, 0);
     EXPECT_EQ(a.engine.scales[0][0], 0.0f);
-    a.collageLayer(0).scale.keys[0].value = {90, 90, 100};
+    a.collageLayer(0).scale.keys.setValue(0, {90, 90, 100});
     a.engine.getInitialSitesDimensions(kAt3, 1);
     a.engine.getScales(kAt3, 1);
     EXPECT_EQ(a.engine.scales[0][1], 90.0f);  // the first reading with a shape
@@ -247,7 +247,7 @@ TEST(AttributesHost, ScaleUsePreviousValueSkipsEmptyFramesBackToTheReading) {
     const A_Time times[] = {kAt1_48, kAt3, {100, 25}};
     const float expected[] = {40.0f, 0.0f, 40.0f};
     for (int f = 0; f < 3; ++f) {
-        a.collageLayer(0).scale.keys[0].value = {40.0 + f, 40, 100};
+        a.collageLayer(0).scale.keys.setValue(0, {40.0 + f, 40, 100});
         a.engine.getInitialSitesDimensions(times[f], f);
         a.engine.getScales(times[f], f);
         EXPECT_EQ(a.engine.scales[0][f], expected[f]) << f;

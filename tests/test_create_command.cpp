@@ -268,7 +268,7 @@ TEST(CreateCommand, PositionIgnoredAtSomeFramesIsKeyedOnlyAtTheOthers) {
         SCOPED_TRACE(layer.name);
         expectKeysNear(keyTimes(layer.position), frames({0, 10, 20}));
         expectKeysNear(keyTimes(layer.scale), frames({0, 5, 10, 15, 20}));
-        const std::vector<sim::Key>& keys = layer.position.keys;
+        const sim::KeyList& keys = layer.position.keys;
         ASSERT_EQ(keys.size(), 3u);
         EXPECT_EQ(keys[1].style().outTangent, (sim::Vec3{0, 0, 0}));
         EXPECT_EQ(keys[2].style().inTangent, (sim::Vec3{0, 0, 0}));

@@ -76,6 +76,49 @@ TEST(FrameSummary, CountsWhatADesignerChecks) {
     EXPECT_EQ(s.largest.size, 10.0);
 }
 
+// Bare cells against a walk of every cell and every layer: turned layers of one size (cells of
+// 10 px), then with a layer flattened to a line along a row of cell centres, and one shrunk to a
+// point (which contains() holds everywhere): the cells under those count as covered too.
+TEST(FrameSummary, BareCellsMatchAWalkOfEveryLayer) {
+    for (const char* extra : {"none", "line", "point"}) {
+        sim::Comp comp;
+        comp.width = 200;
+        comp.height = 100;
+        comp.layers = {solid(1, "Source", 200, 100, 100, 50)};
+        std::vector<int> placed;
+        uint32_t state = 7;
+        const auto next = [&](double lo, double hi) {
+            state = state * 1664525u + 1013904223u;
+            return lo + (hi - lo) * double(state >> 8) / double(1u << 24);
+        };
+        for (int i = 0; i < 40; ++i) {
+            comp.layers.push_back(solid(i + 2, "L", 10, 10, next(-5, 205), next(-5, 105)));
+            comp.layers.back().rotation.value = {next(0, 360), 0, 0};
+            placed.push_back(i + 1);
+        }
+        if (std::string(extra) != "none") {
+            comp.layers.push_back(solid(50, "Flat", 10, 10, 100, 45));
+            comp.layers.back().scale.value = {std::string(extra) == "line" ? 100.0 : 0.0, 0, 100};
+            placed.push_back(int(comp.layers.size()) - 1);
+        }
+        const sim::FrameSummary s =
+            sim::summariseFrame(comp, placed, {&comp.layers[0], nullptr}, 0);
+        int walked = 0;
+        for (double cy = 5; cy < 100; cy += 10) {
+            for (double cx = 5; cx < 200; cx += 10) {
+                bool under = false;
+                for (int i : placed)
+                    under |=
+                        sim::contains(sim::visibleQuad(comp.layers[size_t(i)], comp, 0), cx, cy);
+                walked += !under;
+            }
+        }
+        EXPECT_EQ(s.cellSize, 10.0) << extra;
+        EXPECT_EQ(s.bareCells, walked) << extra;
+        EXPECT_GT(walked, std::string(extra) == "point" ? -1 : 50) << extra;
+    }
+}
+
 // The exact share of a convex polygon's area at x > edge (the half-plane off a shape whose
 // right side is at x = edge), by clipping: the oracle for the sampled share.
 double exactOffShare(const sim::Quad& q, double edge) {

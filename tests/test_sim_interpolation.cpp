@@ -75,9 +75,12 @@ Stream twoKeys(const Segment& seg) {
 }
 
 void ease(Stream& s, const Side& out, const Side& in) {
-    s.keys[0].edit().outInterp = s.keys[1].edit().inInterp = Interp::Bezier;
-    for (auto& e : s.keys[0].edit().outEase) e = {out.speed, out.influence};
-    for (auto& e : s.keys[1].edit().inEase) e = {in.speed, in.influence};
+    sim::KeyStyle first = s.keys.style(0), second = s.keys.style(1);
+    first.outInterp = second.inInterp = Interp::Bezier;
+    for (auto& e : first.outEase) e = {out.speed, out.influence};
+    for (auto& e : second.inEase) e = {in.speed, in.influence};
+    s.keys.setStyle(0, first);
+    s.keys.setStyle(1, second);
 }
 
 TEST(SimInterpolation, HoldAndLinearSegments) {

@@ -62,20 +62,20 @@ TEST(SimModelKeys, NewKeysHaveOneEasePerTemporalDimension) {
     EXPECT_EQ(s.keys[0].style().inInterp, Interp::Linear);
 }
 
-// Keys keep their seldom-changed parts out of line, shared by keys alike: a copy of the
-// project (an undo snapshot) shares them until one side changes a key.
+// Keys keep their seldom-changed parts in the property's table of distinct styles, shared by
+// keys alike wherever they are: a copy of the project (an undo snapshot) keeps its styles
+// whatever the original's keys are given later, and an entry no key uses is reused.
 TEST(SimModelKeys, KeysShareStylesAndACopyIsUnchangedByEditsOfTheOriginal) {
-    EXPECT_LE(sizeof(sim::Key), 48u);
     Stream s;
     s.easeDims = 3;
     for (int32_t f = 0; f < 4; ++f) s.addKey(Time{f, 25}, {1, 2, 3});
     EXPECT_TRUE(s.keys[0].sharesStyleWith(s.keys[3]));
     const Stream snapshot = s;
     for (size_t i = 0; i < s.keys.size(); ++i) {
-        sim::KeyStyle& style = s.keys[i].edit();
+        sim::KeyStyle style = s.keys.style(i);
         style.outInterp = Interp::Bezier;
         style.outEase[2] = {0, 33.3333};
-        s.shareStyle(i);
+        s.keys.setStyle(i, style);
     }
     EXPECT_EQ(snapshot.keys[1].style().outInterp, Interp::Linear);
     EXPECT_EQ(snapshot.keys[1].style().outEase[2].influence, sim::Ease().influence);
@@ -83,9 +83,32 @@ TEST(SimModelKeys, KeysShareStylesAndACopyIsUnchangedByEditsOfTheOriginal) {
     EXPECT_FALSE(s.keys[0].sharesStyleWith(snapshot.keys[0]));
     // A style that differs in a zero's sign only is not shared.
     s.keys[3].edit().inEase[0].speed = -0.0;
-    s.shareStyle(3);
     EXPECT_FALSE(s.keys[3].sharesStyleWith(s.keys[2]));
     EXPECT_TRUE(std::signbit(s.keys[3].style().inEase[0].speed));
+    EXPECT_EQ(s.keys.style(3).inEase[0].speed, 0.0);
+    // Keys alike apart (A B A) share one entry; keys given another style leave theirs.
+    s.keys[1].edit().inInterp = Interp::Hold;
+    s.keys[2].edit().inInterp = Interp::Hold;
+    s.keys[3].edit().inEase[0].speed = 0.0;
+    EXPECT_TRUE(s.keys[0].sharesStyleWith(s.keys[3]));
+    EXPECT_TRUE(s.keys[1].sharesStyleWith(s.keys[2]));
+    EXPECT_FALSE(s.keys[0].sharesStyleWith(s.keys[1]));
+    EXPECT_EQ(s.keys.styleId(0), s.keys.styleId(3));
+    EXPECT_NE(s.keys.styleId(0), s.keys.styleId(1));
+    // Every key restyled one by one, three times: the entries freed are reused, so the table
+    // holds no more than the four styles in use at once (two old, two new).
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < s.keys.size(); ++i) s.keys[i].edit().outEase[0].speed = round + 1.0;
+        for (size_t i = 0; i < s.keys.size(); ++i) EXPECT_LT(s.keys.styleId(i), 4u);
+    }
+    EXPECT_TRUE(s.keys[0].sharesStyleWith(s.keys[3]));
+    EXPECT_EQ(s.keys[2].style().outEase[0].speed, 3.0);
+    EXPECT_EQ(snapshot.keys[2].style().outEase[0].speed, 0.0);
+    // Removing and keying over keys keeps the others' styles.
+    s.keys.erase(0);
+    EXPECT_EQ(s.addKey(Time{2, 25}, {7, 7, 7}), 1);
+    EXPECT_EQ(s.keys[1].value[0], 7.0);
+    EXPECT_EQ(s.keys[1].style().outEase[0].speed, 3.0);
 }
 
 // The binary-search insertion against a map keyed by exact time, on random input.

@@ -44,12 +44,14 @@ sim::Project awkwardProject() {
     a.rotation.value = {kAwkward[0], 0, 0};
     int32_t t = 0;
     for (double v : kAwkward) {
-        sim::Key& k = a.position.keys[size_t(a.position.addKey({t, 100000}, {v, -v, 0}))];
-        k.edit().inTangent = {v, 1, 0};
-        k.edit().outTangent = {-v, 2, 0};
-        k.edit().inEase = {{v, 33.333328}};
-        k.edit().outEase = {{1.0 / 7.0, 0.1 + std::fabs(std::fmod(v, 99.0))}};  // a valid influence
-        k.edit().outInterp = sim::Interp::Hold;
+        const size_t i = size_t(a.position.addKey({t, 100000}, {v, -v, 0}));
+        sim::KeyStyle k = a.position.keys.style(i);
+        k.inTangent = {v, 1, 0};
+        k.outTangent = {-v, 2, 0};
+        k.inEase = {{v, 33.333328}};
+        k.outEase = {{1.0 / 7.0, 0.1 + std::fabs(std::fmod(v, 99.0))}};  // a valid influence
+        k.outInterp = sim::Interp::Hold;
+        a.position.keys.setStyle(i, k);
         t += 48000;
     }
     a.opacity.addKey({0, 100000}, {kAwkward[1], 0, 0});

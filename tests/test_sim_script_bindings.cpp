@@ -14,8 +14,8 @@ namespace {
 
 using sim::Interp;
 
-sim::Key& addKey(sim::Stream& s, int32_t value, double v) {
-    return s.keys[size_t(s.addKey(sim::Time{value, 100000}, sim::Vec3{v, v, v}))];
+void addKey(sim::Stream& s, int32_t value, double v) {
+    s.addKey(sim::Time{value, 100000}, sim::Vec3{v, v, v});
 }
 
 bool sameEases(const std::vector<sim::Ease>& a, const std::vector<sim::Ease>& b) {
@@ -56,7 +56,7 @@ class ScriptBindings : public ::testing::Test {
         return sim::executeScript(project, records, check + body, version);
     }
 
-    const sim::Key& key(int layer, const sim::Stream sim::Layer::*stream, size_t k) {
+    sim::Key key(int layer, const sim::Stream sim::Layer::*stream, size_t k) const {
         return (project.comp.layers[size_t(layer)].*stream).keys[k];
     }
 

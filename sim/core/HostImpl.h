@@ -74,10 +74,16 @@ struct EffectRef {
 // An add-keyframes batch: a working copy of the stream's keys into which keys are added, so
 // that indices are those of the keys in time order; only keys marked added reach the stream,
 // and only when the batch ends with adding.
+// A key of a batch: only time and value reach the stream.
+struct BatchKey {
+    Time time;
+    Vec3 value{0, 0, 0};
+};
+
 struct Batch {
     void* stream = nullptr;  // the stream handle the batch was started on
     StreamRef target;
-    std::vector<Key> keys;
+    std::vector<BatchKey> keys;
     std::vector<bool> added;
 };
 

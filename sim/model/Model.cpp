@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 namespace sim {
 
@@ -82,17 +83,23 @@ double easedValue(double v0, double v1, double dt, EaseSide out, EaseSide in, do
     return cubic(v0, y1, y2, v1, 0.5 * (lo + hi));
 }
 
+// A key as interpolation reads it, without copying its style.
+struct KeyView {
+    Vec3 value;
+    const KeyStyle& style;
+};
+
 EaseSide sideOf(Interp interp, const std::vector<Ease>& eases, size_t dim, double meanSpeed) {
     if (interp != Interp::Bezier || eases.empty()) return {meanSpeed, kLinearInfluence};
     const Ease& e = eases[std::min(dim, eases.size() - 1)];
     return {e.speed, e.influence / 100.0};
 }
 
-Vec3 bezierPoint(const Key& a, const Key& b, double s) {
+Vec3 bezierPoint(const KeyView& a, const KeyView& b, double s) {
     Vec3 r{};
     for (int d = 0; d < 3; ++d) {
-        r[d] = cubic(a.value[d], a.value[d] + a.style().outTangent[d],
-                     b.value[d] + b.style().inTangent[d], b.value[d], s);
+        r[d] = cubic(a.value[d], a.value[d] + a.style.outTangent[d],
+                     b.value[d] + b.style.inTangent[d], b.value[d], s);
     }
     return r;
 }
@@ -102,13 +109,13 @@ double distance(const Vec3& p, const Vec3& q) {
                      (p[2] - q[2]) * (p[2] - q[2]));
 }
 
-bool hasTangents(const Key& a, const Key& b) {
+bool hasTangents(const KeyView& a, const KeyView& b) {
     const Vec3 zero{0, 0, 0};
-    return a.style().outTangent != zero || b.style().inTangent != zero;
+    return a.style.outTangent != zero || b.style.inTangent != zero;
 }
 
 // Cumulative arc lengths of the segment's spatial curve at kPathSamples + 1 parameter values.
-std::vector<double> pathLengths(const Key& a, const Key& b) {
+std::vector<double> pathLengths(const KeyView& a, const KeyView& b) {
     std::vector<double> lengths(kPathSamples + 1, 0.0);
     Vec3 prev = a.value;
     for (int i = 1; i <= kPathSamples; ++i) {
@@ -120,7 +127,8 @@ std::vector<double> pathLengths(const Key& a, const Key& b) {
 }
 
 // The point at a fraction of the path's length.
-Vec3 pointAtFraction(const Key& a, const Key& b, const std::vector<double>& lengths, double f) {
+Vec3 pointAtFraction(const KeyView& a, const KeyView& b, const std::vector<double>& lengths,
+                     double f) {
     const double target = f * lengths.back();
     const auto it = std::lower_bound(lengths.begin(), lengths.end(), target);
     const int i = std::max(1, int(it - lengths.begin()));
@@ -130,11 +138,11 @@ Vec3 pointAtFraction(const Key& a, const Key& b, const std::vector<double>& leng
     return bezierPoint(a, b, (i - 1 + local) / kPathSamples);
 }
 
-bool isEased(const Key& a, const Key& b) {
-    return a.style().outInterp == Interp::Bezier || b.style().inInterp == Interp::Bezier;
+bool isEased(const KeyView& a, const KeyView& b) {
+    return a.style.outInterp == Interp::Bezier || b.style.inInterp == Interp::Bezier;
 }
 
-Vec3 spatialValue(const Key& a, const Key& b, double dt, double x) {
+Vec3 spatialValue(const KeyView& a, const KeyView& b, double dt, double x) {
     const bool curved = hasTangents(a, b);
     const std::vector<double> lengths =
         curved ? pathLengths(a, b) : std::vector<double>{0.0, distance(a.value, b.value)};
@@ -143,22 +151,22 @@ Vec3 spatialValue(const Key& a, const Key& b, double dt, double x) {
     if (isEased(a, b) && length > 0.0) {
         const double mean = length / dt;
         const double travelled =
-            easedValue(0.0, length, dt, sideOf(a.style().outInterp, a.style().outEase, 0, mean),
-                       sideOf(b.style().inInterp, b.style().inEase, 0, mean), x);
+            easedValue(0.0, length, dt, sideOf(a.style.outInterp, a.style.outEase, 0, mean),
+                       sideOf(b.style.inInterp, b.style.inEase, 0, mean), x);
         // A speed that would overshoot stops at the path's end: the path has nothing beyond.
         fraction = std::clamp(travelled / length, 0.0, 1.0);
     }
     return curved ? pointAtFraction(a, b, lengths, fraction) : lerp(a.value, b.value, fraction);
 }
 
-Vec3 temporalValue(const Key& a, const Key& b, int dims, double dt, double x) {
+Vec3 temporalValue(const KeyView& a, const KeyView& b, int dims, double dt, double x) {
     if (!isEased(a, b)) return lerp(a.value, b.value, x / dt);
     Vec3 r = a.value;
     for (int d = 0; d < dims; ++d) {
         const double mean = (b.value[d] - a.value[d]) / dt;
         r[d] = easedValue(a.value[d], b.value[d], dt,
-                          sideOf(a.style().outInterp, a.style().outEase, d, mean),
-                          sideOf(b.style().inInterp, b.style().inEase, d, mean), x);
+                          sideOf(a.style.outInterp, a.style.outEase, d, mean),
+                          sideOf(b.style.inInterp, b.style.inEase, d, mean), x);
     }
     return r;
 }
@@ -169,37 +177,66 @@ Vec3 temporalValue(const Key& a, const Key& b, int dims, double dt, double x) {
 
 Vec3 Stream::valueAt(double seconds) const {
     if (keys.empty()) return value;
-    if (seconds <= keys.front().time.seconds()) return keys.front().value;
-    if (seconds >= keys.back().time.seconds()) return keys.back().value;
+    if (seconds <= keys.seconds(0)) return keys.value(0);
+    const size_t last = keys.size() - 1;
+    if (seconds >= keys.seconds(last)) return keys.value(last);
     // The first key after the time; the segment starts at the key before it.
-    const auto next = std::upper_bound(keys.begin(), keys.end(), seconds,
-                                       [](double t, const Key& k) { return t < k.time.seconds(); });
-    const Key& a = *(next - 1);
-    const Key& b = *next;
-    const double x = seconds - a.time.seconds();
-    const double dt = b.time.seconds() - a.time.seconds();
-    if (x <= 0.0 || a.style().outInterp == Interp::Hold) return a.value;
+    size_t lo = 0, hi = last;  // keys[lo] at or before the time, keys[hi] after it
+    while (hi - lo > 1) {
+        const size_t mid = lo + (hi - lo) / 2;
+        (seconds < keys.seconds(mid) ? hi : lo) = mid;
+    }
+    const KeyView a{keys.value(lo), keys.style(lo)};
+    const KeyView b{keys.value(hi), keys.style(hi)};
+    const double x = seconds - keys.seconds(lo);
+    const double dt = keys.seconds(hi) - keys.seconds(lo);
+    if (x <= 0.0 || a.style.outInterp == Interp::Hold) return a.value;
     if (spatial) return spatialValue(a, b, dt, x);
     return temporalValue(a, b, dims, dt, x);
 }
 
 namespace {
 
-// A new key's style: linear, with a default ease per temporal dimension; new keys share it.
-std::shared_ptr<KeyStyle> defaultStyle(int easeDims) {
-    static const auto make = [](int dims) {
-        auto style = std::make_shared<KeyStyle>();
-        style->inEase.assign(size_t(dims), Ease());
-        style->outEase = style->inEase;
-        return style;
-    };
-    static const std::shared_ptr<KeyStyle> one = make(1), three = make(3);
-    return easeDims == 3 ? three : easeDims <= 1 ? one : make(easeDims);
+// The first key not earlier than t.
+size_t firstNotEarlier(const KeyList& keys, const Time& t) {
+    size_t lo = 0, hi = keys.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (earlier(keys.time(mid), t))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
 }
 
-std::vector<Key>::const_iterator firstNotEarlier(const std::vector<Key>& keys, const Time& t) {
-    return std::lower_bound(keys.begin(), keys.end(), t,
-                            [](const Key& k, const Time& time) { return earlier(k.time, time); });
+uint64_t mix(uint64_t h, const void* data, size_t n) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;  // FNV-1a
+    return h;
+}
+
+// Over the bits sameStyle compares.
+uint64_t hashOf(const KeyStyle& k) {
+    uint64_t h = 14695981039346656037ull;
+    h = mix(h, &k.inInterp, sizeof k.inInterp);
+    h = mix(h, &k.outInterp, sizeof k.outInterp);
+    h = mix(h, k.inTangent.data(), sizeof k.inTangent);
+    h = mix(h, k.outTangent.data(), sizeof k.outTangent);
+    for (const auto* eases : {&k.inEase, &k.outEase}) {
+        const size_t n = eases->size();
+        h = mix(h, &n, sizeof n);
+        for (const Ease& e : *eases) {
+            h = mix(h, &e.speed, sizeof e.speed);
+            h = mix(h, &e.influence, sizeof e.influence);
+        }
+    }
+    return h;
+}
+
+const KeyStyle& noStyle() {
+    static const KeyStyle none;
+    return none;
 }
 
 }  // namespace
@@ -221,48 +258,172 @@ bool sameStyle(const KeyStyle& a, const KeyStyle& b) {
            sameEases(a.inEase, b.inEase) && sameEases(a.outEase, b.outEase);
 }
 
+// ---------------------------------------------------------------- keys
+
 const KeyStyle& Key::style() const {
-    static const KeyStyle none;
-    return style_ ? *style_ : none;
+    return style_ ? *style_ : noStyle();
 }
 
 KeyStyle& Key::edit() {
-    if (!style_ || style_.use_count() > 1) style_ = std::make_shared<KeyStyle>(style());
-    return *style_;
+    auto own = std::make_shared<KeyStyle>(style());
+    KeyStyle& editable = *own;
+    style_ = std::move(own);
+    return editable;
 }
 
-void Stream::shareStyle(size_t index) {
-    Key& key = keys.at(index);
-    for (size_t other : {index - 1, index + 1}) {
-        if (other >= keys.size() || key.sharesStyleWith(keys[other])) continue;
-        if (sameStyle(key.style(), keys[other].style())) {
-            key.style_ = keys[other].style_;
-            return;
+KeyRef::KeyRef(KeyList& list, size_t index)
+    : time(list.time(index)), value(list.value(index)), list_(list), index_(index) {}
+
+KeyRef::~KeyRef() {
+    if (edited_) list_.setStyle(index_, *edited_);
+}
+
+const KeyStyle& KeyRef::style() const {
+    return edited_ ? *edited_ : list_.style(index_);
+}
+
+KeyStyle& KeyRef::edit() {
+    if (!edited_) edited_ = std::make_unique<KeyStyle>(list_.style(index_));
+    return *edited_;
+}
+
+KeyRef::operator Key() const {
+    Key k = static_cast<const KeyList&>(list_)[index_];
+    if (edited_) k.edit() = *edited_;
+    return k;
+}
+
+Vec3 KeyList::value(size_t i) const {
+    const double* v = values_.data() + i * size_t(width_);
+    return width_ == 1 ? Vec3{v[0], 0, 0} : Vec3{v[0], v[1], v[2]};
+}
+
+const KeyStyle& KeyList::style(size_t i) const {
+    return *styles_[styleIds_[i]];
+}
+
+Key KeyList::operator[](size_t i) const {
+    Key k;
+    k.time = time(i);
+    k.value = value(i);
+    k.style_ = styles_[styleIds_[i]];
+    return k;
+}
+
+Key KeyList::at(size_t i) const {
+    if (i >= size()) throw std::out_of_range("KeyList::at");
+    return (*this)[i];
+}
+
+void KeyList::fit(const Vec3& v) {
+    const Vec3 zero{0, 0, 0};
+    if (width_ == 3 || std::memcmp(&v[1], &zero[1], 2 * sizeof(double)) == 0) return;
+    std::vector<double> wide;
+    wide.reserve(std::max(values_.capacity(), size()) * 3);
+    for (double x : values_) wide.insert(wide.end(), {x, 0.0, 0.0});
+    values_ = std::move(wide);
+    width_ = 3;
+}
+
+void KeyList::reserve(size_t n) {
+    times_.reserve(n);
+    if (!scales_.empty()) scales_.reserve(n);
+    values_.reserve(n * size_t(width_));
+    styleIds_.reserve(n);
+}
+
+void KeyList::setValue(size_t i, const Vec3& v) {
+    fit(v);
+    std::copy(v.begin(), v.begin() + width_, values_.begin() + long(i * size_t(width_)));
+}
+
+uint32_t KeyList::styleIdOf(const KeyStyle& style) {
+    const uint64_t h = hashOf(style);
+    const auto [from, to] = byHash_.equal_range(h);
+    for (auto it = from; it != to; ++it) {
+        if (sameStyle(*styles_[it->second], style)) {
+            ++uses_[it->second];
+            return it->second;
         }
     }
+    uint32_t id;
+    if (!free_.empty()) {
+        id = free_.back();
+        free_.pop_back();
+        styles_[id] = std::make_shared<const KeyStyle>(style);
+    } else {
+        id = uint32_t(styles_.size());
+        styles_.push_back(std::make_shared<const KeyStyle>(style));
+        uses_.push_back(0);
+    }
+    uses_[id] = 1;
+    byHash_.emplace(h, id);
+    return id;
+}
+
+void KeyList::release(uint32_t id) {
+    if (--uses_[id] > 0) return;
+    const auto [from, to] = byHash_.equal_range(hashOf(*styles_[id]));
+    for (auto it = from; it != to; ++it) {
+        if (it->second == id) {
+            byHash_.erase(it);
+            break;
+        }
+    }
+    styles_[id].reset();  // keys handed out keep theirs
+    free_.push_back(id);
+}
+
+void KeyList::setStyle(size_t i, const KeyStyle& style) {
+    const uint32_t old = styleIds_[i];
+    if (sameStyle(*styles_[old], style)) return;
+    styleIds_[i] = styleIdOf(style);
+    release(old);
+}
+
+void KeyList::insert(size_t i, const Time& t, const Vec3& v, const KeyStyle& style) {
+    if (empty() && scales_.empty()) scale_ = t.scale;
+    if (scales_.empty() && t.scale != scale_) scales_.assign(size(), scale_);
+    if (!scales_.empty()) scales_.insert(scales_.begin() + long(i), t.scale);
+    fit(v);
+    times_.insert(times_.begin() + long(i), t.value);
+    values_.insert(values_.begin() + long(i * size_t(width_)), v.begin(), v.begin() + width_);
+    styleIds_.insert(styleIds_.begin() + long(i), styleIdOf(style));
+}
+
+void KeyList::erase(size_t i) {
+    release(styleIds_[i]);
+    times_.erase(times_.begin() + long(i));
+    if (!scales_.empty()) scales_.erase(scales_.begin() + long(i));
+    const auto v = values_.begin() + long(i * size_t(width_));
+    values_.erase(v, v + width_);
+    styleIds_.erase(styleIds_.begin() + long(i));
+}
+
+// ---------------------------------------------------------------- streams
+
+KeyStyle Stream::newKeyStyle() const {
+    KeyStyle style;
+    style.inEase.assign(size_t(std::max(easeDims, 1)), Ease());
+    style.outEase = style.inEase;
+    return style;
 }
 
 int Stream::keyIndexAt(const Time& t) const {
-    const auto it = firstNotEarlier(keys, t);
-    return it != keys.end() && sameTime(it->time, t) ? int(it - keys.begin()) : -1;
+    const size_t i = firstNotEarlier(keys, t);
+    return i < keys.size() && sameTime(keys.time(i), t) ? int(i) : -1;
 }
 
 // A key at an existing key's time takes the new value and keeps that key's interpolation,
 // eases and tangents, as the host does when a value is keyed over an existing key.
 int Stream::addKey(const Time& t, const Vec3& v) {
-    const int existing = keyIndexAt(t);
-    if (existing >= 0) {
-        keys[existing].value = v;
-        return existing;
+    const size_t i = firstNotEarlier(keys, t);
+    if (i < keys.size() && sameTime(keys.time(i), t)) {
+        keys.setValue(i, v);
+        return int(i);
     }
-    const auto pos = keys.begin() + (firstNotEarlier(keys, t) - keys.cbegin());
-    Key key;
-    key.time = t;
-    key.value = v;
-    key.style_ = defaultStyle(easeDims);
-    const auto inserted = keys.insert(pos, key);
-    assert(inserted == keys.begin() || earlier((inserted - 1)->time, t));
-    return int(inserted - keys.begin());
+    keys.insert(i, t, v, newKeyStyle());
+    return int(i);
 }
 
 double ParamValue::at(double seconds) const {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace sim {
@@ -32,7 +33,7 @@ struct Ease {
 using Vec3 = std::array<double, 3>;
 
 // What a key seldom changes from its defaults. A run writes millions of keys, mostly alike
-// within a property, so keys keep this out of line and keys alike share one.
+// within a property, so a property keeps each distinct style once and its keys an index.
 struct KeyStyle {
     Vec3 inTangent{0, 0, 0};  // spatial, Position only
     Vec3 outTangent{0, 0, 0};
@@ -44,17 +45,107 @@ struct KeyStyle {
 // Bit for bit, so that styles differing only in the sign of a zero stay apart.
 bool sameStyle(const KeyStyle& a, const KeyStyle& b);
 
+// A key as a property hands it out: a copy of its time and value, and its style.
 struct Key {
     Time time;
     Vec3 value{0, 0, 0};
 
     const KeyStyle& style() const;  // the defaults without eases when none was set
-    KeyStyle& edit();               // the key's own copy of its style, to change
+    KeyStyle& edit();               // this copy's own style, to change
     bool sharesStyleWith(const Key& other) const { return style_ == other.style_; }
 
   private:
-    friend struct Stream;
-    std::shared_ptr<KeyStyle> style_;  // copied keys share it until one is edited
+    friend class KeyList;
+    std::shared_ptr<const KeyStyle> style_;
+};
+
+class KeyList;
+
+// A key of a property to read or restyle in place: changes made through edit() reach the
+// property when this goes (at the end of the statement for s.keys[i].edit().x = ...).
+class KeyRef {
+  public:
+    KeyRef(KeyList& list, size_t index);
+    KeyRef(const KeyRef&) = delete;
+    KeyRef& operator=(const KeyRef&) = delete;
+    ~KeyRef();
+    const Time time;
+    const Vec3 value;
+    const KeyStyle& style() const;
+    KeyStyle& edit();
+    bool sharesStyleWith(const Key& other) const { return Key(*this).sharesStyleWith(other); }
+    operator Key() const;
+
+  private:
+    KeyList& list_;
+    size_t index_;
+    std::unique_ptr<KeyStyle> edited_;
+};
+
+// A property's keys in time order, stored compactly: time values on one time scale (a key on
+// another scale keeps its own), one value component while every value's others are zero (as a
+// one-dimensional property's are) else three, and an index into the property's table of
+// distinct styles, each counted by its keys.
+class KeyList {
+  public:
+    size_t size() const { return times_.size(); }
+    bool empty() const { return times_.empty(); }
+    Time time(size_t i) const { return {times_[i], scales_.empty() ? scale_ : scales_[i]}; }
+    double seconds(size_t i) const { return time(i).seconds(); }
+    Vec3 value(size_t i) const;
+    const KeyStyle& style(size_t i) const;
+    uint32_t styleId(size_t i) const { return styleIds_[i]; }  // equal ids: equal styles
+    Key operator[](size_t i) const;
+    KeyRef operator[](size_t i) { return KeyRef(*this, i); }
+    Key at(size_t i) const;
+    Key front() const { return at(0); }
+    Key back() const { return at(size() - 1); }
+
+    void reserve(size_t n);
+    void setValue(size_t i, const Vec3& v);
+    void setStyle(size_t i, const KeyStyle& style);
+    void insert(size_t i, const Time& t, const Vec3& v, const KeyStyle& style);
+    void push_back(const Key& key) { insert(size(), key.time, key.value, key.style()); }
+    void erase(size_t i);
+    void clear() { *this = KeyList(); }
+
+    class const_iterator {
+      public:
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = Key;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = Key;
+        const_iterator(const KeyList* list, size_t i) : list_(list), i_(i) {}
+        Key operator*() const { return (*list_)[i_]; }
+        const_iterator& operator++() { return ++i_, *this; }
+        bool operator!=(const const_iterator& o) const { return i_ != o.i_; }
+        bool operator==(const const_iterator& o) const { return i_ == o.i_; }
+
+      private:
+        const KeyList* list_;
+        size_t i_;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+  private:
+    void fit(const Vec3& v);                    // three components from now on when v needs them
+    uint32_t styleIdOf(const KeyStyle& style);  // an entry of the table, counted once more
+    void release(uint32_t id);
+
+    std::vector<int32_t> times_;
+    uint32_t scale_ = 0;            // the time scale of every key, while they share one
+    std::vector<uint32_t> scales_;  // each key's, once they do not
+    int width_ = 1;
+    std::vector<double> values_;  // width_ per key
+    std::vector<uint32_t> styleIds_;
+    // The table: each style (shared with the keys handed out), how many keys use it, the
+    // entries free for reuse, and the entries by a hash of their bits.
+    std::vector<std::shared_ptr<const KeyStyle>> styles_;
+    std::vector<uint32_t> uses_;
+    std::vector<uint32_t> free_;
+    std::unordered_multimap<uint64_t, uint32_t> byHash_;
 };
 
 // A property: a static value or keys sorted by time.
@@ -65,13 +156,13 @@ struct Stream {
     int easeDims = 1;       // temporal ease dimensions (Scale: 3, others 1)
     bool spatial = false;   // Position
     Vec3 value{0, 0, 0};    // the value when there are no keys
-    std::vector<Key> keys;
+    KeyList keys;
 
     Vec3 valueAt(double seconds) const;        // interpolated, see Model.cpp
     int keyIndexAt(const Time& t) const;       // index of a key at exactly that time, or -1
     int addKey(const Time& t, const Vec3& v);  // inserts in time order or replaces; returns index
-    // Lets the key at index share a neighbour's equal style, so that keys alike cost one style.
-    void shareStyle(size_t index);
+    // The key style a new key takes: linear, with a default ease per temporal dimension.
+    KeyStyle newKeyStyle() const;
 };
 
 enum class LayerType { Footage, Solid, Text, Shape, Null, Camera, Light };

@@ -182,19 +182,69 @@ double medianSide(const std::vector<Quad>& quads) {
     return std::sqrt(areas[areas.size() / 2]);
 }
 
+// Whether contains() may hold for a point outside the quad's box: a quad flattened to a line or
+// a point, or one with a coordinate that is not finite, meets every cross product with zero.
+bool mayContainAnything(const Quad& q) {
+    const double ux = q[1][0] - q[0][0], uy = q[1][1] - q[0][1];
+    const double vx = q[3][0] - q[0][0], vy = q[3][1] - q[0][1];
+    const double twiceArea = std::fabs(ux * vy - uy * vx);
+    return !std::isfinite(twiceArea) ||
+           !(twiceArea > 1e-9 * (ux * ux + uy * uy + vx * vx + vy * vy));
+}
+
 // Cells of the given side over the Source's footprint whose centres are on the shape but under
-// no visible placed layer.
+// no visible placed layer. Each centre is tested only against the quads whose boxes (widened by
+// a pixel) reach it, and the flattened ones.
 int bareCells(const ShapeGrid& grid, const Comp& comp, const std::vector<Quad>& shown,
               double side) {
     if (side < 1.0) return 0;
     // At most about 40000 cells, however small the layers.
     side = std::max(side, std::sqrt(double(comp.width) * comp.height / 40000.0));
+    std::vector<double> xs, ys;  // the centres, stepped as the cells are walked
+    for (double cx = side / 2.0; cx < comp.width; cx += side) xs.push_back(cx);
+    for (double cy = side / 2.0; cy < comp.height; cy += side) ys.push_back(cy);
+    const auto span = [](const std::vector<double>& centres, double lo, double hi) {
+        return std::pair<size_t, size_t>(
+            size_t(std::lower_bound(centres.begin(), centres.end(), lo) - centres.begin()),
+            size_t(std::upper_bound(centres.begin(), centres.end(), hi) - centres.begin()));
+    };
+    // The quads reaching each cell, cell by cell (row-major): counted, then filled.
+    std::vector<size_t> first(xs.size() * ys.size() + 1, 0);
+    std::vector<const Quad*> everywhere;
+    std::vector<std::array<size_t, 4>> spans(shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (mayContainAnything(shown[i])) {
+            everywhere.push_back(&shown[i]);
+            spans[i] = {0, 0, 0, 0};
+            continue;
+        }
+        const Box b = boxOf(shown[i]);
+        const auto [c0, c1] = span(xs, b.left - 1.0, b.right + 1.0);
+        const auto [r0, r1] = span(ys, b.top - 1.0, b.bottom + 1.0);
+        spans[i] = {c0, c1, r0, r1};
+        for (size_t r = r0; r < r1; ++r) {
+            for (size_t c = c0; c < c1; ++c) ++first[r * xs.size() + c + 1];
+        }
+    }
+    for (size_t k = 1; k < first.size(); ++k) first[k] += first[k - 1];
+    std::vector<const Quad*> reaching(first.back());
+    std::vector<size_t> next(first.begin(), first.end() - 1);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const auto& [c0, c1, r0, r1] = spans[i];
+        for (size_t r = r0; r < r1; ++r) {
+            for (size_t c = c0; c < c1; ++c) reaching[next[r * xs.size() + c]++] = &shown[i];
+        }
+    }
     int empty = 0;
-    for (double cy = side / 2.0; cy < comp.height; cy += side) {
-        for (double cx = side / 2.0; cx < comp.width; cx += side) {
+    for (size_t r = 0; r < ys.size(); ++r) {
+        for (size_t c = 0; c < xs.size(); ++c) {
+            const double cx = xs[c], cy = ys[r];
             if (grid.alphaAt(cx, cy) == 0) continue;
-            const bool under = std::any_of(shown.begin(), shown.end(),
-                                           [&](const Quad& q) { return contains(q, cx, cy); });
+            const auto in = [&](const Quad* q) { return contains(*q, cx, cy); };
+            const size_t cell = r * xs.size() + c;
+            const bool under = std::any_of(reaching.begin() + long(first[cell]),
+                                           reaching.begin() + long(first[cell + 1]), in) ||
+                               std::any_of(everywhere.begin(), everywhere.end(), in);
             empty += !under;
         }
     }

@@ -61,24 +61,27 @@ Json timeJson(const Time& t, uint32_t scale) {
 // Each key: [time, value, style], and for Position keys with spatial tangents also
 // inTangent and outTangent; styles hold each distinct interpolation and ease once.
 void addKeys(const Stream& s, Json& property) {
-    const uint32_t scale = s.keys.front().time.scale;
+    const KeyList& list = s.keys;
+    const uint32_t scale = list.time(0).scale;
     Json styles = Json::array(), keys = Json::array();
     std::map<std::string, size_t> known;  // a style's text -> its index
-    size_t style = 0;
-    for (size_t i = 0; i < s.keys.size(); ++i) {
-        const Key& k = s.keys[i];
-        // Keys alike mostly share one style; the text finds the same one among the others.
-        if (i == 0 ||
-            !(k.sharesStyleWith(s.keys[i - 1]) || sameStyle(k.style(), s.keys[i - 1].style()))) {
-            Json text = styleJson(k.style());
+    std::vector<size_t> written;          // by the property's style id: its index, or npos
+    for (size_t i = 0; i < list.size(); ++i) {
+        const uint32_t id = list.styleId(i);
+        if (written.size() <= id) written.resize(id + 1, std::string::npos);
+        const KeyStyle& k = list.style(i);
+        // Styles differing in their tangents only are written once.
+        if (written[id] == std::string::npos) {
+            Json text = styleJson(k);
             const auto [it, added] = known.emplace(text.dump(), styles.size());
             if (added) styles.push_back(std::move(text));
-            style = it->second;
+            written[id] = it->second;
         }
-        Json key = Json::array({timeJson(k.time, scale), valueJson(s, k.value), style});
-        if (s.spatial && !(isZero(k.style().inTangent) && isZero(k.style().outTangent))) {
-            key.push_back(valueJson(s, k.style().inTangent));
-            key.push_back(valueJson(s, k.style().outTangent));
+        Json key =
+            Json::array({timeJson(list.time(i), scale), valueJson(s, list.value(i)), written[id]});
+        if (s.spatial && !(isZero(k.inTangent) && isZero(k.outTangent))) {
+            key.push_back(valueJson(s, k.inTangent));
+            key.push_back(valueJson(s, k.outTangent));
         }
         keys.push_back(std::move(key));
     }

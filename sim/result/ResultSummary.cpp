@@ -28,7 +28,7 @@ bool setAt(const Stream* before, const Stream& after, const Time& t, bool now) {
     const int i = after.keyIndexAt(t);
     if (i < 0) return now && after.keys.empty() && before && before->value != after.value;
     const int j = before ? before->keyIndexAt(t) : -1;
-    return j < 0 || before->keys[size_t(j)].value != after.keys[size_t(i)].value;
+    return j < 0 || before->keys.value(size_t(j)) != after.keys.value(size_t(i));
 }
 
 const Layer* layerWithId(const Comp& comp, int id) {
@@ -54,16 +54,17 @@ std::map<int64_t, std::vector<int>> evaluatedFrames(const Project& before, const
     std::set<int64_t> times{now};
     for (const Layer& l : comp.layers) {
         for (const Stream* s : animated(l)) {
-            for (const Key& k : s->keys) times.insert(frameTime(comp, k.time.seconds()).value);
+            for (size_t k = 0; k < s->keys.size(); ++k)
+                times.insert(frameTime(comp, s->keys.seconds(k)).value);
         }
     }
+    std::vector<const Layer*> earlier;  // each layer as it was before the run, or nullptr
+    for (const Layer& l : comp.layers) earlier.push_back(layerWithId(before.comp, l.id));
     std::map<int64_t, std::vector<int>> frames;
     for (int64_t v : times) {
         const Time t{int32_t(v), comp.frameDuration.scale};
         for (size_t i = 0; i < comp.layers.size(); ++i) {
-            const Layer& l = comp.layers[i];
-            if (placedAt(layerWithId(before.comp, l.id), l, t, v == now))
-                frames[v].push_back(int(i));
+            if (placedAt(earlier[i], comp.layers[i], t, v == now)) frames[v].push_back(int(i));
         }
     }
     return frames;

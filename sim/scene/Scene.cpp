@@ -327,22 +327,22 @@ std::vector<Ease> easeList(const LayerContext& cx, const Stream& s, const Json& 
 
 // The optional parts of a key, in the same form result.json writes them.
 void readKeyDetails(const LayerContext& cx, const Stream& s, const Json& k, const std::string& f,
-                    Key& key) {
+                    KeyStyle& key) {
     if (const Json* v = cx.in.find(k, "inTangent"))
-        key.edit().inTangent = cx.in.vector(*v, member(f, "inTangent"), 0);
+        key.inTangent = cx.in.vector(*v, member(f, "inTangent"), 0);
     if (const Json* v = cx.in.find(k, "outTangent"))
-        key.edit().outTangent = cx.in.vector(*v, member(f, "outTangent"), 0);
+        key.outTangent = cx.in.vector(*v, member(f, "outTangent"), 0);
     if (const Json* v = cx.in.find(k, "interpolation")) {
         const std::string g = member(f, "interpolation");
-        key.edit().inInterp = interpNamed(
-            cx, cx.in.require(cx.in.objectOf(*v, g, {"in", "out"}), g, "in"), member(g, "in"));
-        key.edit().outInterp = interpNamed(cx, cx.in.require(*v, g, "out"), member(g, "out"));
+        key.inInterp = interpNamed(cx, cx.in.require(cx.in.objectOf(*v, g, {"in", "out"}), g, "in"),
+                                   member(g, "in"));
+        key.outInterp = interpNamed(cx, cx.in.require(*v, g, "out"), member(g, "out"));
     }
     if (const Json* v = cx.in.find(k, "ease")) {
         const std::string g = member(f, "ease");
-        key.edit().inEase = easeList(
-            cx, s, cx.in.require(cx.in.objectOf(*v, g, {"in", "out"}), g, "in"), member(g, "in"));
-        key.edit().outEase = easeList(cx, s, cx.in.require(*v, g, "out"), member(g, "out"));
+        key.inEase = easeList(cx, s, cx.in.require(cx.in.objectOf(*v, g, {"in", "out"}), g, "in"),
+                              member(g, "in"));
+        key.outEase = easeList(cx, s, cx.in.require(*v, g, "out"), member(g, "out"));
     }
 }
 
@@ -385,16 +385,16 @@ void readResultKeys(const LayerContext& cx, Stream& s, const Json& property, con
             cx.in.fail(item(g, 2), "no style " + std::to_string(style) + " (the property has " +
                                        std::to_string(styles.size()) + ")");
         const size_t index = size_t(s.addKey(t, v));
-        Key& key = s.keys[index];
+        KeyStyle key = s.keys.style(index);
         const std::string styleField = item(member(f, "styles"), size_t(style));
         readKeyDetails(
             cx, s, cx.in.objectOf(styles.at(size_t(style)), styleField, {"interpolation", "ease"}),
             styleField, key);
         if (k.size() == 5) {
-            key.edit().inTangent = cx.in.vector(k[3], item(g, 3), 0);
-            key.edit().outTangent = cx.in.vector(k[4], item(g, 4), 0);
+            key.inTangent = cx.in.vector(k[3], item(g, 3), 0);
+            key.outTangent = cx.in.vector(k[4], item(g, 4), 0);
         }
-        s.shareStyle(index);
+        s.keys.setStyle(index, key);
     }
 }
 
@@ -407,7 +407,10 @@ void readStreamKeys(const LayerContext& cx, Stream& s, const Json& keys, const s
         Time t = cx.in.time(cx.in.require(k, g, "time"), member(g, "time"), cx.comp);
         if (s.keyIndexAt(t) >= 0) cx.in.fail(member(g, "time"), "a second key on the same frame");
         Vec3 v = streamValue(cx, s, cx.in.require(k, g, "value"), member(g, "value"));
-        readKeyDetails(cx, s, k, g, s.keys[size_t(s.addKey(t, v))]);
+        const size_t index = size_t(s.addKey(t, v));
+        KeyStyle style = s.keys.style(index);
+        readKeyDetails(cx, s, k, g, style);
+        s.keys.setStyle(index, style);
     }
 }
 

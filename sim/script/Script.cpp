@@ -169,16 +169,21 @@ const char* const kLanguage = R"JS(
 int nearestKey(const Stream& stream, double seconds) {
     // Keys are in time order: the nearest is the first at or after the time or the one before
     // it, the earlier on a tie. A search per call keeps a script over long runs linear.
-    const auto& keys = stream.keys;
+    const KeyList& keys = stream.keys;
     if (keys.empty()) return -1;
-    const auto after =
-        std::lower_bound(keys.begin(), keys.end(), seconds,
-                         [](const Key& k, double t) { return k.time.seconds() < t; });
-    const size_t i = size_t(after - keys.begin());
+    size_t lo = 0, hi = keys.size();  // the first key not before the time
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (keys.seconds(mid) < seconds)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const size_t i = lo;
     if (i == 0) return 0;
     if (i == keys.size()) return int(i - 1);
-    const double before = std::fabs(keys[i - 1].time.seconds() - seconds);
-    return std::fabs(keys[i].time.seconds() - seconds) < before ? int(i) : int(i - 1);
+    const double before = std::fabs(keys.seconds(i - 1) - seconds);
+    return std::fabs(keys.seconds(i) - seconds) < before ? int(i) : int(i - 1);
 }
 
 struct ScriptFault : std::runtime_error {
@@ -433,7 +438,7 @@ duk_ret_t nativePropName(duk_context* ctx) {
 duk_ret_t nativeKeyTime(duk_context* ctx) {
     return guarded(ctx, [](duk_context* c) {
         const Stream& s = thisStream(c);
-        duk_push_number(c, s.keys[keyArg(c, s, 0, "keyTime")].time.seconds());
+        duk_push_number(c, s.keys.seconds(keyArg(c, s, 0, "keyTime")));
         return duk_ret_t(1);
     });
 }
@@ -454,10 +459,10 @@ duk_ret_t nativeSetInterp(duk_context* ctx) {
         const size_t index = keyArg(c, s, 0, "setInterpolationTypeAtKey");
         Interp in = interpOf(c, 1);
         Interp out = duk_get_top(c) < 3 ? in : interpOf(c, 2);
-        KeyStyle& style = s.keys[index].edit();
+        KeyStyle style = s.keys.style(index);
         style.inInterp = in;
         style.outInterp = out;
-        s.shareStyle(index);
+        s.keys.setStyle(index, style);
         return duk_ret_t(0);
     });
 }
@@ -469,11 +474,11 @@ duk_ret_t nativeSetEase(duk_context* ctx) {
         const size_t index = keyArg(c, s, 0, "setTemporalEaseAtKey");
         std::vector<Ease> in = easeArray(c, 1, s.easeDims);
         std::vector<Ease> out = easeArray(c, duk_get_top(c) < 3 ? 1 : 2, s.easeDims);
-        KeyStyle& style = s.keys[index].edit();
+        KeyStyle style = s.keys.style(index);
         style.inEase = std::move(in);
         style.outEase = std::move(out);
         style.inInterp = style.outInterp = Interp::Bezier;
-        s.shareStyle(index);
+        s.keys.setStyle(index, style);
         return duk_ret_t(0);
     });
 }

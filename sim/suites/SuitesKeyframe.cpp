@@ -50,12 +50,16 @@ A_Err onKey(const char* op, AEGP_StreamRefH stream, AEGP_KeyframeIndex index, F&
     });
 }
 
-// Runs body on a key of a layer property stream (tangents, eases, interpolation, values).
+// Runs body on the style of a key of a layer property stream (tangents, eases, interpolation);
+// what body changes in it becomes the key's style when it succeeds.
 template <class F>
 A_Err onPropertyKey(const char* op, AEGP_StreamRefH stream, AEGP_KeyframeIndex index, F&& body) {
     return onKey(op, stream, index, [&](Impl& h, const StreamRef& ref, KeyAccess& keys) -> A_Err {
         if (!keys.stream) return A_Err_PARAMETER;
-        return body(h, ref, *keys.stream, keys.stream->keys[index]);
+        KeyStyle style = keys.stream->keys.style(size_t(index));
+        const A_Err err = body(h, ref, *keys.stream, style);
+        if (!err) keys.stream->keys.setStyle(size_t(index), style);
+        return err;
     });
 }
 
@@ -73,7 +77,7 @@ A_Err getKeyframeTime(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, AEGP_LTi
     if (!time) return serve("AEGP_GetKeyframeTime", [](Impl&) { return A_Err(A_Err_PARAMETER); });
     return onKey(
         "AEGP_GetKeyframeTime", stream, index, [&](Impl& h, const StreamRef& ref, KeyAccess& keys) {
-            const Time t = keys.stream    ? keys.stream->keys[index].time
+            const Time t = keys.stream    ? keys.stream->keys.time(size_t(index))
                            : keys.markers ? (*keys.markers)[index]
                                           : Time::fromSeconds(keys.param->keys[index].first);
             *time = h.timeIn(ref.layerId, mode, t);
@@ -99,8 +103,8 @@ A_Err deleteKeyframe(AEGP_StreamRefH stream, AEGP_KeyframeIndex index) {
     return onKey("AEGP_DeleteKeyframe", stream, index,
                  [&](Impl& h, const StreamRef& ref, KeyAccess& keys) {
                      if (keys.stream) {
-                         forgetInBatches(h, ref, keys.stream->keys[index].time);
-                         keys.stream->keys.erase(keys.stream->keys.begin() + index);
+                         forgetInBatches(h, ref, keys.stream->keys.time(size_t(index)));
+                         keys.stream->keys.erase(size_t(index));
                      } else if (keys.markers) {
                          keys.markers->erase(keys.markers->begin() + index);
                      } else {
@@ -131,7 +135,7 @@ A_Err getNewKeyframeValue(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_KeyframeIn
                  [&](Impl& h, const StreamRef& ref, KeyAccess& keys) {
                      AEGP_StreamValue2 v{stream, {}};
                      if (keys.stream) {
-                         putVec(v.val, keys.stream->keys[index].value, keys.stream->dims);
+                         putVec(v.val, keys.stream->keys.value(size_t(index)), keys.stream->dims);
                      } else if (keys.markers) {
                          v.val.markerP = static_cast<AEGP_MarkerValP>(newMarker(h));
                      } else {
@@ -149,7 +153,8 @@ A_Err setKeyframeValue(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                  [&](Impl& h, const StreamRef& ref, KeyAccess& keys) -> A_Err {
                      if (!value || keys.markers) return A_Err_PARAMETER;
                      if (keys.stream) {
-                         keys.stream->keys[index].value = vecOf(value->val, keys.stream->dims);
+                         keys.stream->keys.setValue(size_t(index),
+                                                    vecOf(value->val, keys.stream->dims));
                      } else {
                          const bool layer = typeOf(h, ref) == AEGP_StreamType_LAYER_ID;
                          keys.param->keys[index].second =
@@ -179,48 +184,45 @@ A_Err getTemporalDimensionality(AEGP_StreamRefH stream, A_short* dims) {
 
 A_Err getNewSpatialTangents(AEGP_PluginID, AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                             AEGP_StreamValue2* in0, AEGP_StreamValue2* out0) {
-    return onPropertyKey(
-        "AEGP_GetNewKeyframeSpatialTangents", stream, index,
-        [&](Impl& h, const StreamRef&, Stream& s, Key& key) -> A_Err {
-            if (!s.spatial) return A_Err_PARAMETER;
-            for (auto [target, tangent] : {std::pair{in0, &key.style().inTangent},
-                                           std::pair{out0, &key.style().outTangent}}) {
-                if (!target) continue;
-                *target = AEGP_StreamValue2{stream, {}};
-                putVec(target->val, *tangent, 3);
-                h.accounting.acquire("value", target);
-            }
-            return A_Err_NONE;
-        });
+    return onPropertyKey("AEGP_GetNewKeyframeSpatialTangents", stream, index,
+                         [&](Impl& h, const StreamRef&, Stream& s, KeyStyle& key) -> A_Err {
+                             if (!s.spatial) return A_Err_PARAMETER;
+                             for (auto [target, tangent] : {std::pair{in0, &key.inTangent},
+                                                            std::pair{out0, &key.outTangent}}) {
+                                 if (!target) continue;
+                                 *target = AEGP_StreamValue2{stream, {}};
+                                 putVec(target->val, *tangent, 3);
+                                 h.accounting.acquire("value", target);
+                             }
+                             return A_Err_NONE;
+                         });
 }
 
 A_Err setSpatialTangents(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                          const AEGP_StreamValue2* in0, const AEGP_StreamValue2* out0) {
     return onPropertyKey("AEGP_SetKeyframeSpatialTangents", stream, index,
-                         [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
+                         [&](Impl&, const StreamRef&, Stream& s, KeyStyle& key) -> A_Err {
                              if (!s.spatial) return A_Err_PARAMETER;
-                             if (in0) key.edit().inTangent = vecOf(in0->val, 3);
-                             if (out0) key.edit().outTangent = vecOf(out0->val, 3);
-                             s.shareStyle(size_t(index));
+                             if (in0) key.inTangent = vecOf(in0->val, 3);
+                             if (out0) key.outTangent = vecOf(out0->val, 3);
                              return A_Err_NONE;
                          });
 }
 
 // Keys made elsewhere may lack the lists of eases; they are made when first used.
-void fillEases(Key& key, const Stream& s) {
-    if (int(key.style().inEase.size()) < s.easeDims) key.edit().inEase.resize(size_t(s.easeDims));
-    if (int(key.style().outEase.size()) < s.easeDims) key.edit().outEase.resize(size_t(s.easeDims));
+void fillEases(KeyStyle& key, const Stream& s) {
+    if (int(key.inEase.size()) < s.easeDims) key.inEase.resize(size_t(s.easeDims));
+    if (int(key.outEase.size()) < s.easeDims) key.outEase.resize(size_t(s.easeDims));
 }
 
 A_Err getTemporalEase(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, A_long dim,
                       AEGP_KeyframeEase* in0, AEGP_KeyframeEase* out0) {
     return onPropertyKey("AEGP_GetKeyframeTemporalEase", stream, index,
-                         [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
+                         [&](Impl&, const StreamRef&, Stream& s, KeyStyle& key) -> A_Err {
                              if (dim < 0 || dim >= s.easeDims) return A_Err_PARAMETER;
                              fillEases(key, s);
-                             s.shareStyle(size_t(index));
-                             const Ease in = key.style().inEase[size_t(dim)];
-                             const Ease out = key.style().outEase[size_t(dim)];
+                             const Ease in = key.inEase[size_t(dim)];
+                             const Ease out = key.outEase[size_t(dim)];
                              if (in0) *in0 = AEGP_KeyframeEase{in.speed, in.influence};
                              if (out0) *out0 = AEGP_KeyframeEase{out.speed, out.influence};
                              return A_Err_NONE;
@@ -229,22 +231,21 @@ A_Err getTemporalEase(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, A_long d
 
 A_Err setTemporalEase(AEGP_StreamRefH stream, AEGP_KeyframeIndex index, A_long dim,
                       const AEGP_KeyframeEase* in0, const AEGP_KeyframeEase* out0) {
-    return onPropertyKey(
-        "AEGP_SetKeyframeTemporalEase", stream, index,
-        [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
-            if (dim < 0 || dim >= s.easeDims) return A_Err_PARAMETER;
-            fillEases(key, s);
-            if (in0) key.edit().inEase[size_t(dim)] = Ease{in0->speedF, in0->influenceF};
-            if (out0) key.edit().outEase[size_t(dim)] = Ease{out0->speedF, out0->influenceF};
-            s.shareStyle(size_t(index));
-            return A_Err_NONE;
-        });
+    return onPropertyKey("AEGP_SetKeyframeTemporalEase", stream, index,
+                         [&](Impl&, const StreamRef&, Stream& s, KeyStyle& key) -> A_Err {
+                             if (dim < 0 || dim >= s.easeDims) return A_Err_PARAMETER;
+                             fillEases(key, s);
+                             if (in0) key.inEase[size_t(dim)] = Ease{in0->speedF, in0->influenceF};
+                             if (out0)
+                                 key.outEase[size_t(dim)] = Ease{out0->speedF, out0->influenceF};
+                             return A_Err_NONE;
+                         });
 }
 
 A_Err getKeyframeFlags(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                        AEGP_KeyframeFlags* flags) {
     return onPropertyKey("AEGP_GetKeyframeFlags", stream, index,
-                         [&](Impl&, const StreamRef&, Stream&, Key&) -> A_Err {
+                         [&](Impl&, const StreamRef&, Stream&, KeyStyle&) -> A_Err {
                              if (!flags) return A_Err_PARAMETER;
                              *flags = AEGP_KeyframeFlag_NONE;
                              return A_Err_NONE;
@@ -254,10 +255,9 @@ A_Err getKeyframeFlags(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
 A_Err getInterpolation(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                        AEGP_KeyframeInterpolationType* in0, AEGP_KeyframeInterpolationType* out0) {
     return onPropertyKey("AEGP_GetKeyframeInterpolation", stream, index,
-                         [&](Impl&, const StreamRef&, Stream&, Key& key) -> A_Err {
-                             if (in0) *in0 = AEGP_KeyframeInterpolationType(key.style().inInterp);
-                             if (out0)
-                                 *out0 = AEGP_KeyframeInterpolationType(key.style().outInterp);
+                         [&](Impl&, const StreamRef&, Stream&, KeyStyle& key) -> A_Err {
+                             if (in0) *in0 = AEGP_KeyframeInterpolationType(key.inInterp);
+                             if (out0) *out0 = AEGP_KeyframeInterpolationType(key.outInterp);
                              return A_Err_NONE;
                          });
 }
@@ -269,11 +269,10 @@ bool validInterp(AEGP_KeyframeInterpolationType t) {
 A_Err setInterpolation(AEGP_StreamRefH stream, AEGP_KeyframeIndex index,
                        AEGP_KeyframeInterpolationType in, AEGP_KeyframeInterpolationType out) {
     return onPropertyKey("AEGP_SetKeyframeInterpolation", stream, index,
-                         [&](Impl&, const StreamRef&, Stream& s, Key& key) -> A_Err {
+                         [&](Impl&, const StreamRef&, Stream&, KeyStyle& key) -> A_Err {
                              if (!validInterp(in) || !validInterp(out)) return A_Err_PARAMETER;
-                             key.edit().inInterp = Interp(in);
-                             key.edit().outInterp = Interp(out);
-                             s.shareStyle(size_t(index));
+                             key.inInterp = Interp(in);
+                             key.outInterp = Interp(out);
                              return A_Err_NONE;
                          });
 }
@@ -285,7 +284,10 @@ A_Err startAddKeyframes(AEGP_StreamRefH stream, AEGP_AddKeyframesInfoH* batch) {
                     [&](Impl& h, const StreamRef& ref) -> A_Err {
                         Stream* s = h.layerStream(ref);
                         if (!s) return A_Err_PARAMETER;
-                        Batch b{stream, ref, s->keys, std::vector<bool>(s->keys.size(), false)};
+                        Batch b{stream, ref, {}, std::vector<bool>(s->keys.size(), false)};
+                        b.keys.reserve(s->keys.size());
+                        for (size_t i = 0; i < s->keys.size(); ++i)
+                            b.keys.push_back({s->keys.time(i), s->keys.value(i)});
                         *batch = static_cast<AEGP_AddKeyframesInfoH>(h.batches.add(std::move(b)));
                         return A_Err_NONE;
                     });
@@ -302,13 +304,10 @@ A_Err addKeyframes(AEGP_AddKeyframesInfoH batchH, AEGP_LTimeMode mode, const A_T
         const Time t = h.compTimeOf(b->target.layerId, mode, *time);
         const auto pos =
             std::lower_bound(b->keys.begin(), b->keys.end(), t,
-                             [](const Key& k, const Time& x) { return earlier(k.time, x); });
+                             [](const BatchKey& k, const Time& x) { return earlier(k.time, x); });
         const size_t i = size_t(pos - b->keys.begin());
         if (pos == b->keys.end() || !sameTime(pos->time, t)) {
-            Key key;
-            key.time = t;
-            key.value = s->valueAt(t.seconds());  // only time and value reach the stream
-            b->keys.insert(pos, key);
+            b->keys.insert(pos, BatchKey{t, s->valueAt(t.seconds())});
             b->added.insert(b->added.begin() + long(i), true);
         }
         b->added[i] = true;
@@ -338,6 +337,9 @@ A_Err endAddKeyframes(A_Boolean add, AEGP_AddKeyframesInfoH batchH) {
         }
         Batch* b = h.batches.find(batchH);
         Stream* s = h.layerStream(b->target);
+        if (add && s)
+            s->keys.reserve(s->keys.size() +
+                            size_t(std::count(b->added.begin(), b->added.end(), true)));
         for (size_t i = 0; add && s && i < b->keys.size(); ++i) {
             if (b->added[i]) s->addKey(b->keys[i].time, b->keys[i].value);
         }
