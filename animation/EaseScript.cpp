@@ -1,8 +1,12 @@
 #include "animation/EaseScript.h"
 
+#include <algorithm>
 #include <cassert>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
 
 #include "AEGP_SuiteHandler.h"
 #include "animation/KeyTime.h"
@@ -16,7 +20,8 @@
 // release the plug-in accepts: itemByID where the host has it, else a walk of the items. Each
 // layer has its own guard; the completion value is "<eased> <planned>[ <first error>]".
 const char EASE_SCRIPT[] =
-    "(function(){var compId=%s;var layerIndices=%s;var propIndices=%s;var keyTimes=%s;"
+    "(function(){var compId=%s;var layerIndices=%s;var propIndices=%s;var keyTimeRows=%s;"
+    "var layerKeyRows=%s;"
     "var speedInVals=%s;var influenceInVals=%s;var speedOutVals=%s;var influenceOutVals=%s;"
     "var interpolationVals=%s;var ignorePropKeyVals=%s;"
     "var eased=0,planned=0,firstError=null,comp=null,i,easeCache=[];"
@@ -35,7 +40,7 @@ const char EASE_SCRIPT[] =
     "if(!comp)throw new Error('composition '+compId+' not found');"
     "}catch(e){note(e);comp=null;}"
     "for(var layerId=0;layerId<layerIndices.length;layerId++){"
-    "var times=keyTimes[layerId],propId;"
+    "var times=keyTimeRows[layerKeyRows[layerId]],propId;"
     "for(propId=0;propId<propIndices.length;propId++)planned+=keysOf(propId,times.length);"
     "if(!comp)continue;"
     "try{var layer=comp.layer(layerIndices[layerId]);"
@@ -71,6 +76,34 @@ std::string arrayOf(const std::vector<T>& values, F&& format) {
 std::string integer(int64_t v) {
     return std::to_string(v);
 }
+
+// Rows are the same only when every time is bitwise the same (0 and -0 are not).
+struct BitwiseLess {
+    bool operator()(const std::vector<double>* a, const std::vector<double>* b) const {
+        const size_t n = std::min(a->size(), b->size());
+        for (size_t i = 0; i < n; ++i) {
+            uint64_t x, y;
+            std::memcpy(&x, &(*a)[i], sizeof x);
+            std::memcpy(&y, &(*b)[i], sizeof y);
+            if (x != y) return x < y;
+        }
+        return a->size() < b->size();
+    }
+};
+
+// Each layer's row of key times given once: the distinct rows in order of first use, and per
+// layer the index of its row.
+struct DistinctRows {
+    std::vector<const std::vector<double>*> rows;
+    std::vector<int32_t> layerRows;
+    std::map<const std::vector<double>*, int32_t, BitwiseLess> index;
+
+    void add(const std::vector<double>& row) {
+        const auto found = index.emplace(&row, int32_t(rows.size()));
+        if (found.second) rows.push_back(&row);
+        layerRows.push_back(found.first->second);
+    }
+};
 
 std::string numbers(const std::vector<float>& values) {
     return arrayOf(values, [](float v) { return formatNumber(v); });
@@ -118,21 +151,25 @@ std::vector<std::string> easeScriptArguments(const EaseScriptTables& t) {
     auto presets = [](const std::vector<TemporalPreset>& row) {
         return arrayOf(row, [](TemporalPreset p) { return integer(static_cast<uint32_t>(p)); });
     };
-    auto times = [](const std::vector<double>& row) {
-        return arrayOf(row, [](double v) { return formatExactNumber(v); });
+    auto times = [](const std::vector<double>* row) {
+        return arrayOf(*row, [](double v) { return formatExactNumber(v); });
     };
-    return {integer(t.compItemId),      ints(t.layerNumbers),     ints(t.propertyCodes),
-            arrayOf(t.keyTimes, times), numbers(t.speedsIn),      numbers(t.influencesIn),
-            numbers(t.speedsOut),       numbers(t.influencesOut), presets(t.presets),
+    DistinctRows distinct;
+    for (const std::vector<double>& row : t.keyTimes) distinct.add(row);
+    return {integer(t.compItemId),      ints(t.layerNumbers),
+            ints(t.propertyCodes),      arrayOf(distinct.rows, times),
+            ints(distinct.layerRows),   numbers(t.speedsIn),
+            numbers(t.influencesIn),    numbers(t.speedsOut),
+            numbers(t.influencesOut),   presets(t.presets),
             arrayOf(t.ignoreRows, ints)};
 }
 
 std::string buildEaseScript(const EaseScriptTables& tables) {
     const std::vector<std::string> a = easeScriptArguments(tables);
-    assert(a.size() == 10);
+    assert(a.size() == 11);
     return string_format(EASE_SCRIPT, a[0].c_str(), a[1].c_str(), a[2].c_str(), a[3].c_str(),
                          a[4].c_str(), a[5].c_str(), a[6].c_str(), a[7].c_str(), a[8].c_str(),
-                         a[9].c_str());
+                         a[9].c_str(), a[10].c_str());
 }
 
 std::vector<EaseScriptTables> layerBatches(const EaseScriptTables& tables, size_t maxTimes) {
@@ -140,13 +177,18 @@ std::vector<EaseScriptTables> layerBatches(const EaseScriptTables& tables, size_
     shell.layerNumbers.clear();
     shell.keyTimes.clear();
     std::vector<EaseScriptTables> batches{shell};
+    // A row already in the batch adds no times: the script carries each distinct row once.
+    std::set<const std::vector<double>*, BitwiseLess> batchRows;
     size_t times = 0;
     for (size_t i = 0; i < tables.layerNumbers.size(); ++i) {
-        const size_t own = tables.keyTimes[i].size();
+        const std::vector<double>& row = tables.keyTimes[i];
+        const size_t own = batchRows.count(&row) ? 0 : row.size();
         if (times > 0 && times + own > maxTimes) {
             batches.push_back(shell);
+            batchRows.clear();
             times = 0;
         }
+        batchRows.insert(&row);
         batches.back().layerNumbers.push_back(tables.layerNumbers[i]);
         batches.back().keyTimes.push_back(tables.keyTimes[i]);
         times += own;

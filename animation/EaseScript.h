@@ -9,14 +9,15 @@
 // The temporal-ease script handed to the host's scripting engine, in ECMAScript 3 for every host
 // version the plug-in accepts. Its completion value (what the host hands back as the script's
 // result) is "<keys eased> <keys planned>", then " <first error>" when one was met: a layer
-// that fails leaves its keys uneased and the next layer still runs. Its ten %s take, in order:
+// that fails leaves its keys uneased and the next layer still runs. Its eleven %s take, in order:
 // the item id of the composition the run wrote (whatever item is active when the script runs),
 // the layer numbers (1-based), the property codes (0 Position, 1 Scale, 2 Rotation, 3 Opacity),
-// the key times per layer [layer][frame] in seconds, speed in, influence in, speed out and
-// influence out [frame], the Temporal Interpolation preset [frame] and the ignore rows
-// [property][frame]. Each layer's keys are looked up at that layer's own key times, written
-// exactly, so a time offset of any size and a time of any size still reach the key its frame
-// wrote.
+// the distinct rows of key times [row][frame] in seconds, each layer's row [layer], speed in,
+// influence in, speed out and influence out [frame], the Temporal Interpolation preset [frame]
+// and the ignore rows [property][frame]. Layers with the same times (no time offset, or the
+// same one) share a row, so a long run carries a few rows rather than one per layer. Each
+// layer's keys are looked up at its row's times, written exactly, so a time offset of any size
+// and a time of any size still reach the key its frame wrote.
 extern const char EASE_SCRIPT[];
 
 // printf-style formatting into a text of the needed size. Starts at twice the format's length
@@ -71,15 +72,16 @@ std::vector<std::string> easeScriptArguments(const EaseScriptTables& tables);
 // EASE_SCRIPT with the tables filled in.
 std::string buildEaseScript(const EaseScriptTables& tables);
 
-// Key times one ease script carries at most. Every key time is a number literal of its own, and
-// a script engine compiles only so many into one script (the simulated host's keeps 65 535
-// constants a function, with room here for the per-frame numbers); a long run of many layers
-// has millions.
+// Distinct key times one ease script carries at most. Every time in a distinct row is a number
+// literal of its own, and a script engine compiles only so many into one script (the simulated
+// host's keeps 65 535 constants a function, with room here for the per-frame numbers); a long
+// run of layers with many different offsets has millions.
 constexpr size_t kEaseScriptKeyTimes = 40000;
 
-// The tables split by layers, in order, into batches whose key times add up to at most
-// maxTimes (a layer with more makes a batch of its own); every batch keeps the run's other
-// tables. One batch, the tables themselves, when they fit.
+// The tables split by layers, in order, into batches whose distinct rows of key times add up to
+// at most maxTimes times (a layer whose row alone has more makes a batch of its own; a row
+// already in the batch adds none); every batch keeps the run's other tables. One batch, the
+// tables themselves, when they fit.
 std::vector<EaseScriptTables> layerBatches(const EaseScriptTables& tables, size_t maxTimes);
 
 // Keys a script of these tables is to ease: each layer's frames that do not ignore an active

@@ -155,8 +155,9 @@ TEST(AnimationRun, ScriptListsEachLayersOwnKeyTimes) {
     FullRun run;
     run.engine.solve();
     const std::string& script = run.host.records().scripts.at(0);
-    EXPECT_NE(script.find("var layerIndices=[3,4,5,6];var propIndices=[0,1,2,3];var keyTimes=[["),
-              std::string::npos);
+    EXPECT_NE(
+        script.find("var layerIndices=[3,4,5,6];var propIndices=[0,1,2,3];var keyTimeRows=[["),
+        std::string::npos);
     EXPECT_NE(script.find("var interpolationVals=[1,8,4,9];"), std::string::npos);
     EXPECT_NE(script.find("var ignorePropKeyVals=[[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,1,0]];"),
               std::string::npos);
@@ -189,9 +190,9 @@ TEST(AnimationRun, ScriptListsTheActivePropertiesAndTheShiftedKeyTimes) {
     }
     e.setTemporalInterpolationWithScript();
     const std::string& script = run.host.records().scripts.at(0);
-    EXPECT_NE(script.find("var propIndices=[0,3];var keyTimes=[[0.2,0.28,0.36,0.44],"
+    EXPECT_NE(script.find("var propIndices=[0,3];var keyTimeRows=[[0.2,0.28,0.36,0.44],"
                           "[0.13333,0.21333,0.29333,0.37333],[0.06667,0.14667,0.22667,0.30667],"
-                          "[0,0.08,0.16,0.24]];"),
+                          "[0,0.08,0.16,0.24]];var layerKeyRows=[0,1,2,3];"),
               std::string::npos)
         << script.substr(0, 300);
     EXPECT_NE(script.find("var ignorePropKeyVals=[[0,0,0,0],[0,0,1,0]];"), std::string::npos);

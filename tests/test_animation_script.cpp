@@ -1,6 +1,7 @@
 // The temporal-ease script text and its array literals.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "animation/EaseScript.h"
@@ -36,13 +37,14 @@ EaseScriptTables twoLayersThreeFrames() {
 
 TEST(AnimationScript, TemplateLooksUpEachLayersOwnKeyTimesInTheCompositionById) {
     const std::string text = EASE_SCRIPT;
-    EXPECT_EQ(count(text, "%s"), 10u);
-    EXPECT_EQ(count(text, "%"), 10u);
+    EXPECT_EQ(count(text, "%s"), 11u);
+    EXPECT_EQ(count(text, "%"), 11u);
     EXPECT_EQ(text.rfind("(function(){var compId=%s;var layerIndices=%s;", 0), 0u);
     EXPECT_EQ(count(text, "activeItem"), 0u);
     // itemByID where the host has it, else a walk of the project's items.
     EXPECT_EQ(count(text, "if(project.itemByID){comp=project.itemByID(compId);}"), 1u);
     EXPECT_EQ(count(text, "for(i=1;i<=project.numItems;i++){var item=project.item(i);"), 1u);
+    EXPECT_EQ(count(text, "var times=keyTimeRows[layerKeyRows[layerId]]"), 1u);
     EXPECT_EQ(count(text, "k<times.length"), 1u);
     EXPECT_EQ(count(text, "prop.nearestKeyIndex(times[k])"), 1u);
     EXPECT_EQ(count(text, "prop.keyTime(keyId)<times[k]-0.005"), 1u);
@@ -125,19 +127,47 @@ TEST(AnimationScript, NumbersKeepADotDecimalPointInAnyLocale) {
     EXPECT_EQ(withDotDecimalPoint("0.48", ""), "0.48");
 }
 
-TEST(AnimationScript, ItemIdAndNineArraysInPlaceholderOrder) {
+TEST(AnimationScript, ItemIdAndTenArraysInPlaceholderOrder) {
     const std::vector<std::string> a = easeScriptArguments(twoLayersThreeFrames());
-    ASSERT_EQ(a.size(), 10u);
+    ASSERT_EQ(a.size(), 11u);
     EXPECT_EQ(a[0], "42");
     EXPECT_EQ(a[1], "[3,4]");
     EXPECT_EQ(a[2], "[0,3]");
     EXPECT_EQ(a[3], "[[0,0.04,0.08],[0.02,0.06,0.1]]");
-    EXPECT_EQ(a[4], "[0,0,0]");
-    EXPECT_EQ(a[5], "[0.1,33.3333,100]");
-    EXPECT_EQ(a[6], "[0,0,12.5]");
-    EXPECT_EQ(a[7], "[0.1,0.1,33.3333]");
-    EXPECT_EQ(a[8], "[1,2,8]");
-    EXPECT_EQ(a[9], "[[0,0,0],[0,1,0]]");
+    EXPECT_EQ(a[4], "[0,1]");
+    EXPECT_EQ(a[5], "[0,0,0]");
+    EXPECT_EQ(a[6], "[0.1,33.3333,100]");
+    EXPECT_EQ(a[7], "[0,0,12.5]");
+    EXPECT_EQ(a[8], "[0.1,0.1,33.3333]");
+    EXPECT_EQ(a[9], "[1,2,8]");
+    EXPECT_EQ(a[10], "[[0,0,0],[0,1,0]]");
+}
+
+// Layers with bitwise-equal key times share one row, in order of first use; any other layer
+// (an offset of its own, or a time differing only in its last bit or its sign) has its own.
+TEST(AnimationScript, KeyTimeRowsAreTheDistinctRowsInOrderOfFirstUse) {
+    const double next = std::nextafter(0.04, 1.0);
+    const struct {
+        std::vector<std::vector<double>> layers;
+        std::string rows, layerRows;
+    } cases[] = {
+        {{{0, 0.04}, {0, 0.04}, {0, 0.04}}, "[[0,0.04]]", "[0,0,0]"},
+        {{{0.5, 1}, {0, 0.04}, {0.5, 1}, {0.25, 1}, {0, 0.04}},
+         "[[0.5,1],[0,0.04],[0.25,1]]",
+         "[0,1,0,2,1]"},
+        {{{0, 0.04}, {0, next}, {-0.0, 0.04}, {0, 0.04, 0.08}},
+         "[[0,0.04],[0," + formatExactNumber(next) + "],[-0,0.04],[0,0.04,0.08]]",
+         "[0,1,2,3]"},
+        {{{}, {}}, "[[]]", "[0,0]"},
+    };
+    for (const auto& c : cases) {
+        EaseScriptTables t;
+        t.keyTimes = c.layers;
+        t.layerNumbers.assign(c.layers.size(), 1);
+        const std::vector<std::string> a = easeScriptArguments(t);
+        EXPECT_EQ(a[3], c.rows) << c.layerRows;
+        EXPECT_EQ(a[4], c.layerRows) << c.rows;
+    }
 }
 
 TEST(AnimationScript, EmptyTablesGiveEmptyArrays) {
@@ -151,7 +181,8 @@ TEST(AnimationScript, EmptyTablesGiveEmptyArrays) {
 TEST(AnimationScript, FilledScriptCarriesTheArrays) {
     const std::string script = buildEaseScript(twoLayersThreeFrames());
     EXPECT_EQ(script.rfind("(function(){var compId=42;var layerIndices=[3,4];"
-                           "var propIndices=[0,3];var keyTimes=[[0,0.04,0.08],[0.02,0.06,0.1]];",
+                           "var propIndices=[0,3];var keyTimeRows=[[0,0.04,0.08],[0.02,0.06,0.1]];"
+                           "var layerKeyRows=[0,1];",
                            0),
               0u);
     EXPECT_NE(script.find("var ignorePropKeyVals=[[0,0,0],[0,1,0]];"), std::string::npos);
@@ -193,6 +224,33 @@ TEST(AnimationScript, LayerBatchesSplitTheLayersInOrder) {
     t.layerNumbers.clear();
     t.keyTimes.clear();
     EXPECT_EQ(layerBatches(t, 3).size(), 1u);  // no layers: one script, as always
+
+    // A row already in the batch adds no times; rows equal only bitwise.
+    const std::vector<double> a{0, 1}, b{0.5, 1.5}, c{0, 1, 2}, minusZero{-0.0, 1};
+    const struct {
+        std::vector<std::vector<double>> times;
+        size_t maxTimes;
+        std::vector<std::vector<int32_t>> layers;
+    } shared[] = {
+        {{a, a, a, a, a}, 2, {{1, 2, 3, 4, 5}}},
+        {{a, b, a, b, c, a}, 4, {{1, 2, 3, 4}, {5}, {6}}},
+        {{a, b, a, c, c, b}, 5, {{1, 2, 3}, {4, 5, 6}}},
+        {{a, minusZero, minusZero}, 3, {{1}, {2, 3}}},
+        {{c, a, c}, 2, {{1}, {2}, {3}}},
+    };
+    for (const auto& s : shared) {
+        t.keyTimes = s.times;
+        t.layerNumbers.clear();
+        for (size_t i = 0; i < s.times.size(); ++i) t.layerNumbers.push_back(int32_t(i + 1));
+        std::vector<std::vector<int32_t>> got;
+        for (const EaseScriptTables& batch : layerBatches(t, s.maxTimes)) {
+            got.push_back(batch.layerNumbers);
+            for (size_t i = 0; i < batch.layerNumbers.size(); ++i) {
+                EXPECT_EQ(batch.keyTimes[i], s.times[size_t(batch.layerNumbers[i] - 1)]);
+            }
+        }
+        EXPECT_EQ(got, s.layers) << "limit " << s.maxTimes;
+    }
 }
 
 // A long run of many layers: 100 layers with a key at each of 1000 frames. The whole script
@@ -212,6 +270,7 @@ TEST(AnimationScript, EachBatchOfALongRunCompilesWhereTheWholeScriptDoesNot) {
         project.comp.layers[size_t(i)].id = i + 1;
         t.layerNumbers.push_back(i + 1);
         t.keyTimes.push_back(times);
+        times[0] += 1e-9;  // every layer's own row: offsets that differ
     }
     sim::Records records;
     EXPECT_FALSE(sim::executeScript(project, records, buildEaseScript(t)) &&

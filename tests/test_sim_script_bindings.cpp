@@ -452,23 +452,34 @@ TEST_F(ScriptBindings, GeneratedEaseScriptReachesShiftedKeys) {
     }
 
     // A layer that fails stops only itself; the count says how many keys went uneased and why.
-    // Layer 1's Rotation has no keys (a plain value): nothing to ease there.
+    // Layer 1's Rotation has no keys (a plain value): nothing to ease there. Layers with
+    // different offsets share rows of key times where theirs are the same; layer 1 looked up at
+    // layer 2's shifted times would run past its last key.
+    const std::vector<double> unshifted{0, 0.48, 1}, shifted{0.04, 0.52, 1.04};
     const struct {
         std::vector<int32_t> layers;
         std::vector<int32_t> codes;
         float influence;
         std::string value;
+        std::vector<std::vector<double>> times;  // none: unshifted for every layer
     } cases[] = {
-        {{9, 2}, {0, 1}, 33.3333f, "5 10 Error: layer: layer index 9 out of range 1..2"},
-        {{2, 1}, {0, 1}, 0.05f, "2 10 Error: KeyframeEase: influence must be between 0.1 and 100"},
-        {{1, 2}, {2, 0}, 33.3333f, "4 4"},
+        {{9, 2}, {0, 1}, 33.3333f, "5 10 Error: layer: layer index 9 out of range 1..2", {}},
+        {{2, 1},
+         {0, 1},
+         0.05f,
+         "2 10 Error: KeyframeEase: influence must be between 0.1 and 100",
+         {}},
+        {{1, 2}, {2, 0}, 33.3333f, "4 4", {}},
+        {{2, 1, 2, 1}, {0, 1}, 33.3333f, "20 20", {shifted, unshifted, shifted, unshifted}},
+        {{1, 2, 2}, {0, 1}, 33.3333f, "15 15", {unshifted, shifted, unshifted}},
     };
     for (const auto& c : cases) {
         project = before;
         records = sim::Records{};
         EaseScriptTables bad = t;
         bad.layerNumbers = c.layers;
-        bad.keyTimes.assign(c.layers.size(), {0, 0.48, 1});
+        bad.keyTimes = c.times;
+        if (c.times.empty()) bad.keyTimes.assign(c.layers.size(), unshifted);
         bad.propertyCodes = c.codes;
         bad.influencesIn[1] = c.influence;
         std::string value;
