@@ -160,6 +160,14 @@ Measure figureCollage(const std::string& png, const std::vector<uint8_t>& alpha,
     return measure(host->project(), alpha, 32);
 }
 
+// The figure written as footage in the folder; its path.
+std::string writeFigure(scenetest::TempDir& dir, const std::vector<uint8_t>& alpha) {
+    const std::string png = dir.file("figure.png");
+    scenetest::writeAlphaPng(png, kWidth, kHeight,
+                             [&](int x, int y) { return alpha[size_t(y) * kWidth + x]; });
+    return png;
+}
+
 }  // namespace
 
 // Alpha Threshold 32, Keep Inside Shape, Overhang 10 %: little spill, no layer more than the
@@ -167,9 +175,7 @@ Measure figureCollage(const std::string& png, const std::vector<uint8_t>& alpha,
 TEST(CreateShapeFit, SoftEdgedFigureKeepsItsLayersOnTheShape) {
     scenetest::TempDir dir;
     const std::vector<uint8_t> alpha = figureAlpha();
-    const std::string png = dir.file("figure.png");
-    scenetest::writeAlphaPng(png, kWidth, kHeight,
-                             [&](int x, int y) { return alpha[size_t(y) * kWidth + x]; });
+    const std::string png = writeFigure(dir, alpha);
     for (int seed : {1, 2, 3}) {
         SCOPED_TRACE(seed);
         const Measure before = figureCollage(png, alpha, false, seed);
@@ -190,9 +196,7 @@ TEST(CreateShapeFit, SoftEdgedFigureKeepsItsLayersOnTheShape) {
 TEST(CreateShapeFit, FillGapsCoversTheFigureDensely) {
     scenetest::TempDir dir;
     const std::vector<uint8_t> alpha = figureAlpha();
-    const std::string png = dir.file("figure.png");
-    scenetest::writeAlphaPng(png, kWidth, kHeight,
-                             [&](int x, int y) { return alpha[size_t(y) * kWidth + x]; });
+    const std::string png = writeFigure(dir, alpha);
     for (int seed : {1, 2, 3}) {
         SCOPED_TRACE(seed);
         const Measure grown = figureCollage(png, alpha, true, seed);
