@@ -103,26 +103,10 @@ const Shape kShapes[] = {
 
 // The Source picture (premultiplied white of the shape's alpha), written once per shape.
 std::string sourcePicture(const Shape& shape) {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("tessaron_bench_fill_" + std::to_string(shape.width) + "_" +
-                               std::to_string(std::hash<std::string>()(shape.name)) + ".png"))
-                                 .string();
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, shape.width, shape.height);
-    cairo_surface_flush(s);
-    unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < shape.height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
-        for (int x = 0; x < shape.width; ++x) {
-            const uint32_t a = uint32_t(std::lround(255.0 * shape.alpha(x + 0.5, y + 0.5)));
-            row[x] = (a << 24) | (a << 16) | (a << 8) | a;
-        }
-    }
-    cairo_surface_mark_dirty(s);
-    const cairo_status_t status = cairo_surface_write_to_png(s, path.c_str());
-    cairo_surface_destroy(s);
-    if (status != CAIRO_STATUS_SUCCESS) throw std::runtime_error(path + ": cannot be written");
-    return path;
+    return bench::alphaPng("fill_" + std::to_string(shape.width) + "_" +
+                               std::to_string(std::hash<std::string>()(shape.name)),
+                           shape.width, shape.height,
+                           [&](int x, int y) { return shape.alpha(x + 0.5, y + 0.5); });
 }
 
 struct Setup {

@@ -9,16 +9,13 @@
 // of paths crossing per step, the size change (p95), the largest move in layer sizes and the
 // seconds a frame; also as CSV lines ("csv,...") for docs/perf/follow-shape.csv.
 #include <benchmark/benchmark.h>
-#include <cairo.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -117,27 +114,9 @@ const Source kSources[] = {
 };
 
 std::string writeFrame(int source, int f) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("tessaron_bench_follow_" + std::to_string(source) + "_" + std::to_string(f) + ".png"))
-            .string();
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    cairo_surface_flush(s);
-    unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
-        for (int x = 0; x < kWidth; ++x) {
-            const double a = std::clamp(kSources[source].alpha(f, x + 0.5, y + 0.5), 0.0, 1.0);
-            const auto v = uint32_t(std::lround(a * 255));
-            row[x] = (v << 24) | (v << 16) | (v << 8) | v;
-        }
-    }
-    cairo_surface_mark_dirty(s);
-    const cairo_status_t status = cairo_surface_write_to_png(s, path.c_str());
-    cairo_surface_destroy(s);
-    if (status != CAIRO_STATUS_SUCCESS) throw std::runtime_error(path + ": cannot be written");
-    return path;
+    return bench::alphaPng(
+        "follow_" + std::to_string(source) + "_" + std::to_string(f), kWidth, kHeight,
+        [&](int x, int y) { return kSources[source].alpha(f, x + 0.5, y + 0.5); });
 }
 
 struct Track {

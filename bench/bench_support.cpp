@@ -2,6 +2,9 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 
@@ -12,8 +15,8 @@ extern "C" PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out
 
 namespace bench {
 
-std::string sourcePng(const std::string& name, int width, int height,
-                      const std::function<bool(int, int)>& opaque) {
+std::string alphaPng(const std::string& name, int width, int height,
+                     const std::function<double(int, int)>& alpha) {
     const std::string path =
         (std::filesystem::temp_directory_path() / ("tessaron_bench_" + name + ".png")).string();
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -23,7 +26,8 @@ std::string sourcePng(const std::string& name, int width, int height,
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
         for (int x = 0; x < width; ++x) {
-            row[x] = opaque(x, y) ? 0xffffffffu : 0u;
+            const auto v = uint32_t(std::lround(std::clamp(alpha(x, y), 0.0, 1.0) * 255));
+            row[x] = (v << 24) | (v << 16) | (v << 8) | v;  // premultiplied white
         }
     }
     cairo_surface_mark_dirty(surface);
@@ -33,6 +37,11 @@ std::string sourcePng(const std::string& name, int width, int height,
         throw std::runtime_error(path + ": cannot be written");
     }
     return path;
+}
+
+std::string sourcePng(const std::string& name, int width, int height,
+                      const std::function<bool(int, int)>& opaque) {
+    return alphaPng(name, width, height, [&](int x, int y) { return opaque(x, y) ? 1.0 : 0.0; });
 }
 
 sim::Project collage(const std::string& imagePath, int width, int height, int cards, int frames) {

@@ -15,6 +15,11 @@ namespace bench {
 std::string sourcePng(const std::string& name, int width, int height,
                       const std::function<bool(int, int)>& opaque);
 
+// Writes a width x height PNG, white of alpha(x, y) (0 to 1, clamped) at each pixel, into the
+// temporary folder under "tessaron_bench_<name>.png" and returns its path.
+std::string alphaPng(const std::string& name, int width, int height,
+                     const std::function<double(int, int)>& alpha);
+
 // Layer 1: the Source (footage of the image, carrying the effect); then `cards` 40 x 30 solids.
 sim::Project collage(const std::string& imagePath, int width, int height, int cards, int frames);
 
