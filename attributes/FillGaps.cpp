@@ -24,10 +24,27 @@ constexpr float kClearance = 0.05f;
 // A layer that failed this many attempts in a row (each with half the step of the one before)
 // has no room left and is not visited again.
 constexpr int kFailuresToRest = 3;
-// At most these many neighbours are shoved to make room for one layer.
+// A layer shoves at most these many neighbours out of its way, they theirs, and so on down a
+// chain of at most kChainDepth links and kChainBudget layers: room left between layers further
+// on is passed along to the one that grows.
 constexpr size_t kShoved = 3;
+constexpr int kChainDepth = 4;
+constexpr size_t kChainBudget = 12;
 // Samples per side of the grid over a rectangle that finds its part off the shape.
 constexpr int kShapeSamples = 8;
+// Filling, trading places between neighbours and filling again: at most this many fills.
+constexpr int kFills = 3;
+// A layer trading places grows at its new place to at most this many times the larger of the
+// two longer sides, found to within kFitPrecision pixels.
+constexpr float kTradeReach = 2.0f;
+constexpr float kFitPrecision = 0.5f;
+
+// A rectangle's reach from its centre is at most this share of its longer side.
+constexpr float kHalfDiagonal = 0.7072f;
+
+float distance(const Point2D& a, const Point2D& b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
 
 float maxMoveFor(float longer) {
     return kMoveShare * longer + 1.0f;
@@ -122,39 +139,169 @@ struct Filler {
         return fits;
     }
 
-    // Whether the neighbours that trial (site s one step larger, in place) meets can each be
-    // shoved off it into room of their own; they are moved there. A layer held between two
-    // neighbours cannot slide, but they often can.
-    bool shove(int32_t s, const MySitePoint& trial, const SiteGrid& grid) {
-        std::vector<int32_t> blockers;
-        grid.forEachNear(sites, s, [&](int32_t k) {
-            if (trial.intersect(sites[k])) blockers.push_back(k);
-            return blockers.size() <= kShoved;
-        });
-        if (blockers.empty() || blockers.size() > kShoved || !mayMoveTo(s, trial)) return false;
-        std::vector<MySitePoint> moved;
+    std::vector<float> grownSide;  // each site's longer side as the growth left it
+
+    // Whether site s placed as trial meets none of near (nor other, when given) and keeps to the
+    // shape.
+    bool fitsAmong(int32_t s, const MySitePoint& trial, const std::vector<int32_t>& near,
+                   const MySitePoint* other) const {
+        if (other && trial.intersect(*other)) return false;
+        for (int32_t k : near) {
+            if (trial.intersect(sites[k])) return false;
+        }
+        if (!limits.shape) return true;
+        limits.shape->moved(s);
+        const bool fits = !limits.shape->tooFarOff(s, trial);
+        limits.shape->moved(s);
+        return fits;
+    }
+
+    // Site s's rectangle centred at p at the largest longer side, not under its grown one nor
+    // over hi, at which it fits; false when it does not fit even at its grown size.
+    bool largestAt(int32_t s, const Point2D& p, const std::vector<int32_t>& near,
+                   const MySitePoint* other, float hi, MySitePoint& placed) const {
+        placed = sites[s];
+        placed.position = p;
+        float lo = grownSide[size_t(s)];
+        setLongerSide(placed, lo);
+        placed.placeRectangle();
+        if (!fitsAmong(s, placed, near, other)) return false;
+        hi = std::min(hi, limits.maxLongerSide);
+        MySitePoint trial = placed;
+        while (hi - lo > kFitPrecision) {
+            const float mid = 0.5f * (lo + hi);
+            setLongerSide(trial, mid);
+            trial.placeRectangle();
+            if (fitsAmong(s, trial, near, other)) {
+                lo = mid;
+                placed = trial;
+            } else {
+                hi = mid;
+            }
+        }
+        return true;
+    }
+
+    // Neighbours a and b trade places when each then fits at its new place at least at its grown
+    // size and the two, each as large as it then fits, cover more than before: a wide layer in
+    // a wide room, a tall one in a tall room. Each keeps its rotation and proportions. near: the
+    // sites other than a and b that either may meet there.
+    bool trade(int32_t a, int32_t b, const std::vector<int32_t>& near) {
+        MySitePoint& sa = sites[a];
+        MySitePoint& sb = sites[b];
+        if (sa.aspect == sb.aspect) return false;
+        const float hi = kTradeReach * std::max(longerSide(sa), longerSide(sb));
+        MySitePoint na, nb;
+        if (!largestAt(a, sb.position, near, nullptr, hi, na) ||
+            !largestAt(b, sa.position, near, &na, hi, nb) ||
+            !(na.width * na.height + nb.width * nb.height >
+              sa.width * sa.height + sb.width * sb.height)) {
+            return false;
+        }
+        std::swap(anchors[size_t(a)], anchors[size_t(b)]);
+        sa = std::move(na);
+        sb = std::move(nb);
+        if (limits.shape) {
+            limits.shape->moved(a);
+            limits.shape->moved(b);
+        }
+        return true;
+    }
+
+    // One sweep of trades in the members' order, each site trading at most once; how many.
+    int tradePlaces(const std::vector<int32_t>& members) {
+        float largest = 0.0f;
+        for (int32_t s : members) largest = std::max(largest, longerSide(sites[s]));
+        // Since the bucketing a traded site has moved at most two radii (under 1.5 largest
+        // sides), and a trial rectangle reaches kHalfDiagonal kTradeReach largest sides from
+        // its centre, a neighbour's radius further from where it is.
+        SiteGrid grid(sites, members, (2.5 + kTradeReach) * double(largest));
+        std::vector<char> traded(sites.size(), 0);
+        std::vector<int32_t> around, near;
+        int count = 0;
+        for (int32_t s : members) {
+            if (traded[size_t(s)]) continue;
+            const MySitePoint& site = sites[s];
+            around.clear();
+            grid.forEachNear(sites, s, [&](int32_t k) {
+                around.push_back(k);
+                return true;
+            });
+            for (int32_t k : around) {
+                const MySitePoint& other = sites[k];
+                if (traded[size_t(k)] ||
+                    !(distance(other.position, site.position) <= other.radius + site.radius)) {
+                    continue;
+                }
+                // What a rectangle of either at either place may meet.
+                const float reach =
+                    kHalfDiagonal * kTradeReach * std::max(longerSide(site), longerSide(other));
+                near.clear();
+                for (int32_t o : around) {
+                    const float r = reach + sites[o].radius;
+                    if (o != k && (distance(sites[o].position, site.position) <= r ||
+                                   distance(sites[o].position, other.position) <= r)) {
+                        near.push_back(o);
+                    }
+                }
+                if (trade(s, k, near)) {
+                    traded[size_t(s)] = traded[size_t(k)] = 1;
+                    grid.noteRadius(s, sites[s].radius);
+                    grid.noteRadius(k, sites[k].radius);
+                    ++count;
+                    break;
+                }
+            }
+        }
+        return count;
+    }
+
+    // Chain shove: trial (site s's new rectangle) pushes what it meets off it along the contact
+    // normals, and those push what they then meet, up to depth links and budget sites in all.
+    // Moves are kept in moved (site, new rectangle) and applied only when the whole chain fits.
+    bool push(int32_t s, const MySitePoint& trial, const SiteGrid& grid, int depth,
+              std::vector<std::pair<int32_t, MySitePoint>>& moved, size_t budget) const {
         auto current = [&](int32_t k) -> const MySitePoint& {
-            for (size_t i = 0; i < moved.size(); ++i) {
-                if (blockers[i] == k) return moved[i];
+            for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
+                if (it->first == k) return it->second;
             }
             return sites[k];
         };
+        std::vector<int32_t> blockers;
+        grid.forEachNear(sites, s, [&](int32_t k) {
+            if (trial.intersect(current(k))) blockers.push_back(k);
+            return blockers.size() <= kShoved;
+        });
+        if (blockers.size() > kShoved) return false;
         for (int32_t k : blockers) {
-            MySitePoint m = sites[k];
+            if (!trial.intersect(current(k))) continue;  // moved away by an earlier push
+            if (depth == 0 || moved.size() >= budget) return false;
+            for (const auto& m : moved) {
+                if (m.first == k) return false;  // pushed once in this chain already
+            }
+            MySitePoint m = current(k);
             const Point2D away = separation(m, trial);
             m.position = Point2D(m.position.x + away.x, m.position.y + away.y);
             m.placeRectangle();
-            bool free = mayMoveTo(k, m);
-            if (free) {
-                grid.forEachNear(sites, k, [&](int32_t o) {
-                    free = o == s || !m.intersect(current(o));
-                    return free;
-                });
-            }
-            if (!free) return false;
-            moved.push_back(std::move(m));
+            if (!mayMoveTo(k, m)) return false;
+            moved.emplace_back(k, m);
+            if (!push(k, m, grid, depth - 1, moved, budget)) return false;
         }
-        for (size_t i = 0; i < blockers.size(); ++i) sites[blockers[i]] = std::move(moved[i]);
+        return true;
+    }
+
+    // Whether the neighbours that trial (site s one step larger, in place) meets can be shoved
+    // out of its way, down the chain; they are moved there. A layer held between two
+    // neighbours cannot slide, but they, or theirs, often can.
+    bool shove(int32_t s, const MySitePoint& trial, const SiteGrid& grid) {
+        if (!mayMoveTo(s, trial)) return false;
+        std::vector<std::pair<int32_t, MySitePoint>> moved;
+        moved.emplace_back(s, trial);
+        if (!push(s, trial, grid, kChainDepth, moved, kChainBudget)) return false;
+        for (size_t i = 1; i < moved.size(); ++i) {
+            sites[moved[i].first] = std::move(moved[i].second);
+            if (limits.shape) limits.shape->moved(moved[i].first);
+        }
         return true;
     }
 
@@ -207,54 +354,67 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
         if (!hasNoArea(sites[s]) && longerSide(sites[s]) > 0.0f) members.push_back(s);
     }
     if (members.size() < 2) return 0;
-    Filler filler{sites, limits, std::vector<Point2D>(sites.size()),
-                  std::vector<Point2D>(sites.size())};
+    Filler filler{sites,
+                  limits,
+                  std::vector<Point2D>(sites.size()),
+                  std::vector<Point2D>(sites.size()),
+                  1.0f,
+                  std::vector<float>(sites.size())};
     std::vector<float> sides;
     for (int32_t s : members) {
         filler.anchors[size_t(s)] = sites[s].position;
+        filler.grownSide[size_t(s)] = longerSide(sites[s]);
         sides.push_back(longerSide(sites[s]));
     }
     std::nth_element(sides.begin(), sides.begin() + ptrdiff_t(sides.size() / 2), sides.end());
     filler.step = std::max(1.0f, kStepShare * sides[sides.size() / 2]);
     std::vector<int> failures(sites.size(), 0);
     int rounds = 0;
-    bool grew = true;
-    while (grew && rounds < limits.maxRounds) {
-        ++rounds;
-        grew = false;
-        // Within a round each site moves at most its own largest slide, so pairs nearer than
-        // twice the largest are still found by centres bucketed at the round's start.
-        float largest = 0.0f;
-        for (int32_t s : members) largest = std::max(largest, longerSide(sites[s]));
-        SiteGrid grid(sites, members, 2.0 * double(maxMoveFor(largest + filler.step)));
-        for (int32_t s : members) filler.roundStart[size_t(s)] = sites[s].position;
-        for (int32_t s : members) {
-            if (failures[size_t(s)] >= kFailuresToRest) continue;
-            MySitePoint& site = sites[s];
-            MySitePoint trial = site;
-            const float longer = longerSide(site);
-            // After a failure the step is halved: the last of a room is narrower than a step.
-            const float step = filler.step / float(1 << failures[size_t(s)]);
-            const float next = std::min(longer + step, limits.maxLongerSide);
-            if (!(next > longer)) {
-                failures[size_t(s)] = kFailuresToRest;
-                continue;
-            }
-            setLongerSide(trial, next);
-            trial.placeRectangle();
-            grid.noteRadius(s, trial.radius);
-            MySitePoint inPlace = trial;
-            if (filler.settle(s, trial, grid)) {
-                site = std::move(trial);
-                failures[size_t(s)] = 0;
-                grew = true;
-            } else if (filler.shove(s, inPlace, grid)) {
-                site = std::move(inPlace);
-                failures[size_t(s)] = 0;
-                grew = true;
-            } else {
-                ++failures[size_t(s)];
-                if (limits.shape) limits.shape->moved(s);
+    for (int fill = 0; fill < kFills && rounds < limits.maxRounds; ++fill) {
+        // After the first fill, neighbours trade places where that lets them grow; the layers
+        // that rested then try again.
+        if (fill > 0) {
+            if (filler.tradePlaces(members) == 0) break;
+            std::fill(failures.begin(), failures.end(), 0);
+        }
+        bool grew = true;
+        while (grew && rounds < limits.maxRounds) {
+            ++rounds;
+            grew = false;
+            // Within a round each site moves at most its own largest slide, so pairs nearer
+            // than twice the largest are still found by centres bucketed at the round's start.
+            float largest = 0.0f;
+            for (int32_t s : members) largest = std::max(largest, longerSide(sites[s]));
+            SiteGrid grid(sites, members, 2.0 * double(maxMoveFor(largest + filler.step)));
+            for (int32_t s : members) filler.roundStart[size_t(s)] = sites[s].position;
+            for (int32_t s : members) {
+                if (failures[size_t(s)] >= kFailuresToRest) continue;
+                MySitePoint& site = sites[s];
+                MySitePoint trial = site;
+                const float longer = longerSide(site);
+                // After a failure the step is halved: the last of a room is narrower than a step.
+                const float step = filler.step / float(1 << failures[size_t(s)]);
+                const float next = std::min(longer + step, limits.maxLongerSide);
+                if (!(next > longer)) {
+                    failures[size_t(s)] = kFailuresToRest;
+                    continue;
+                }
+                setLongerSide(trial, next);
+                trial.placeRectangle();
+                grid.noteRadius(s, trial.radius);
+                MySitePoint inPlace = trial;
+                if (filler.settle(s, trial, grid)) {
+                    site = std::move(trial);
+                    failures[size_t(s)] = 0;
+                    grew = true;
+                } else if (filler.shove(s, inPlace, grid)) {
+                    site = std::move(inPlace);
+                    failures[size_t(s)] = 0;
+                    grew = true;
+                } else {
+                    ++failures[size_t(s)];
+                    if (limits.shape) limits.shape->moved(s);
+                }
             }
         }
     }

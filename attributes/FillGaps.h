@@ -2,10 +2,12 @@
 // Fill Gaps: after the growth every layer has stopped at its first touch, often with room all
 // around it. Rounds of visits then take each layer one step larger and slide it off what the
 // larger rectangle meets (its neighbours, and with a shape limit the shape's edge) until it fits
-// again, or else shove the neighbours it meets off it; a layer that finds no room keeps its
-// place and size for that round and tries a smaller step in the next. Layers keep their
-// rotations and proportions; the visits go in a fixed order, so the result depends on the sites
-// alone.
+// again, or else shove the neighbours it meets off it (and those theirs, down a short chain); a
+// layer that finds no room keeps its place and size for that round and tries a smaller step in
+// the next. When no layer grows any more, touching neighbours of different proportions trade
+// places where both then fit larger (a wide layer into a wide room), and the rounds run again.
+// Layers keep their rotations and proportions; the visits go in a fixed order, so the result
+// depends on the sites alone.
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -28,7 +30,8 @@ struct FillLimits {
     int maxRounds = MaxFillRounds;
 };
 
-// Grows and slides the grown sites (those of visitOrder with area) until none can take another
-// step. Returns the number of rounds run. Sites that overlapped nothing keep overlapping nothing.
+// Grows, slides and trades the grown sites (those of visitOrder with area) until none can take
+// another step; none ends smaller than it was grown. Returns the number of rounds run. Sites that
+// overlapped nothing keep overlapping nothing.
 int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
              const FillLimits& limits);
