@@ -10,9 +10,10 @@
 
 namespace {
 
-// A step is a fiftieth of the median layer's longer side, at least a pixel, the same for every
-// layer, so that small layers catch up with large ones as they do in the growth.
-constexpr float kStepShare = 0.02f;
+// A step is a twenty-fifth of the median layer's longer side, at least a pixel, the same for
+// every layer, so that small layers catch up with large ones as they do in the growth. A large
+// first step carries a layer over narrow places; the halved ones fill what is left.
+constexpr float kStepShare = 0.04f;
 // How far a layer may slide from where the growth left it, in its longer sides: enough to leave
 // a corner it stopped at, not so far that the layout (and what moves between frames) changes.
 constexpr float kDriftShare = 0.5f;
@@ -21,9 +22,9 @@ constexpr int kSlides = 8;
 constexpr float kMoveShare = 0.25f;
 // Beyond the exact contact, so that the single-precision overlap test sees a gap.
 constexpr float kClearance = 0.05f;
-// A layer that failed this many attempts in a row (each with half the step of the one before)
-// has no room left and is not visited again.
-constexpr int kFailuresToRest = 3;
+// A layer that failed this many attempts in a row (each with half the step of the one before,
+// down to a two-hundredth of the median) has no room left and is not visited again.
+constexpr int kFailuresToRest = 4;
 // A layer shoves at most these many neighbours out of its way, they theirs, and so on down a
 // chain of at most kChainDepth links and kChainBudget layers: room left between layers further
 // on is passed along to the one that grows.
