@@ -205,10 +205,11 @@ TEST(CreateShapeFit, FillGapsCoversTheFigureDensely) {
         EXPECT_LE(filled.spill, 0.12);
         EXPECT_LE(filled.worstOff, 0.10 + 1e-3);
         EXPECT_EQ(filled.faintCentres, 0);
-        // Grown alone 0.55 to 0.57 of the figure, filled 0.66 to 0.68.
-        EXPECT_GE(filled.coverage, 0.64) << "grown " << grown.coverage;
-        EXPECT_GE(filled.coverage, grown.coverage + 0.08);
-        // Without the Shape controls, filled 0.72 to 0.77 (the layers may pass the edge a bit).
+        // Grown alone 0.55 to 0.57 of the figure, filled 0.68 to 0.70 (0.66 to 0.68 with slides
+        // and single shoves alone, without the chains of shoves and the trades).
+        EXPECT_GE(filled.coverage, 0.67) << "grown " << grown.coverage;
+        EXPECT_GE(filled.coverage, grown.coverage + 0.10);
+        // Without the Shape controls, filled 0.74 to 0.79 (the layers may pass the edge a bit).
         EXPECT_GE(figureCollage(png, alpha, false, seed, true).coverage, 0.70);
     }
 }
