@@ -225,8 +225,22 @@ void SparseSolver::bidForPrices() {
     const auto last = std::max<long long>(1, static_cast<long long>(spacing * kLastBidStep));
     std::vector<long long> p(size_t(n_), 0);
     std::vector<int32_t> owner(p.size()), waiting;
+    // A row's cheapest pair at the prices p, and the gap to its second cheapest (0 alone),
+    // without branches: which pair is cheaper is not predictable.
+    auto cheapestAt = [&](int i) {
+        long long best = kUnreached, second = kUnreached;
+        int j1 = -1;
+        for (const Pair& q : pairs_[size_t(i)]) {
+            const long long w = q.cost + p[size_t(q.column)];
+            second = std::min(second, std::max(best, w));
+            j1 = w < best ? q.column : j1;
+            best = std::min(best, w);
+        }
+        return std::make_pair(j1, second == kUnreached ? 0 : second - best);
+    };
     for (auto eps = std::max<long long>(1, static_cast<long long>(spacing * kFirstBidStep));;
          eps = std::max<long long>(eps / kBidStepFall, 1)) {
+        // Every row bids again at each epsilon: keeping the rows still within it took more bids.
         std::fill(owner.begin(), owner.end(), -1);
         waiting.resize(size_t(n_));
         std::iota(waiting.begin(), waiting.end(), 0);
@@ -235,20 +249,11 @@ void SparseSolver::bidForPrices() {
         for (long long bids = 0; !waiting.empty() && bids < kBidsPerLayer * n_; ++bids) {
             const int i = waiting.back();
             waiting.pop_back();
-            long long best = kUnreached, second = kUnreached;
-            int j1 = -1;
-            for (const Pair& q : pairs_[size_t(i)]) {
-                const long long w = q.cost + p[size_t(q.column)];
-                if (w < second) {
-                    second = w < best ? best : w;
-                    j1 = w < best ? q.column : j1;
-                    best = std::min(best, w);
-                }
-            }
+            const auto [j1, gap] = cheapestAt(i);
             if (j1 < 0) {
                 continue;  // a row without pairs
             }
-            p[size_t(j1)] += (second == kUnreached ? 0 : second - best) + eps;
+            p[size_t(j1)] += gap + eps;
             if (owner[size_t(j1)] >= 0) {
                 waiting.push_back(owner[size_t(j1)]);
             }
