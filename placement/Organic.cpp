@@ -64,8 +64,9 @@ void MyTessaron::getOrganicPoints() {
             sums[size_t(nearest[s])].add(at[s], s);
         }
         if (round == kRounds - 1) {  // the last round's samples stay with their sites
-            for (MySitePoint& site : sites) {
-                site.densityPoints.clear();
+            for (size_t j = 0; j < sites.size(); ++j) {  // each list allocated once, at its size
+                sites[j].densityPoints.clear();
+                sites[j].densityPoints.reserve(sums[j].count);
             }
             for (size_t s = 0; s < at.size(); ++s) {
                 sites[size_t(nearest[s])].densityPoints.push_back(at[s]);

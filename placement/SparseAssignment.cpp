@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <numeric>
 #include <stdexcept>
 
 #include "engine/Parallel.h"
@@ -18,6 +19,12 @@ namespace {
 
 constexpr long long kUnreached = std::numeric_limits<long long>::max() / 4;
 constexpr int kNearSites = 16;
+// Bidding for the starting prices when the sites moved: epsilon from 8 spacings squared down by
+// quarters to a 32nd of one, each round's bids bounded.
+constexpr double kFirstBidStep = 8.0;
+constexpr double kLastBidStep = 1.0 / 32.0;
+constexpr long long kBidStepFall = 4;
+constexpr long long kBidsPerLayer = 50;
 // Rounds of checking and solving again before the dense solver is asked instead.
 constexpr int kMaxRounds = 40;
 // Pairs the searches of a first frame may read per layer before the whole-matrix solver is asked
@@ -163,6 +170,7 @@ class SparseSolver {
     int cheapest(int i) const;
     bool search(int row);
     bool matchWarm(const AssignmentWarmStart& warm);
+    void bidForPrices();
 
     const DistanceCosts& c_;
     const SiteCells& cells_;
@@ -207,6 +215,59 @@ bool SparseSolver::matchWarm(const AssignmentWarmStart& warm) {
     return matched == n_;
 }
 
+// New sites (a Seed per frame) need prices that lean across the whole shape, where a layer's
+// nearest sites are not its share: the shortest paths build that lean one search at a time, each
+// settling most columns. An auction over the near pairs with epsilon scaling, stopped at an
+// epsilon of a fraction of the sites' spacing squared, finds it in a few bids a layer; the paths
+// then only settle what is left, and the answer and its certificate are theirs as before.
+void SparseSolver::bidForPrices() {
+    const double spacing = cells_.cell * cells_.cell / 2.0;  // the cells hold about two sites
+    const auto last = std::max<long long>(1, static_cast<long long>(spacing * kLastBidStep));
+    std::vector<long long> p(size_t(n_), 0);
+    std::vector<int32_t> owner(p.size()), waiting;
+    // A row's cheapest pair at the prices p, and the gap to its second cheapest (0 alone),
+    // without branches: which pair is cheaper is not predictable.
+    auto cheapestAt = [&](int i) {
+        long long best = kUnreached, second = kUnreached;
+        int j1 = -1;
+        for (const Pair& q : pairs_[size_t(i)]) {
+            const long long w = q.cost + p[size_t(q.column)];
+            second = std::min(second, std::max(best, w));
+            j1 = w < best ? q.column : j1;
+            best = std::min(best, w);
+        }
+        return std::make_pair(j1, second == kUnreached ? 0 : second - best);
+    };
+    for (auto eps = std::max<long long>(1, static_cast<long long>(spacing * kFirstBidStep));;
+         eps = std::max<long long>(eps / kBidStepFall, 1)) {
+        // Every row bids again at each epsilon: keeping the rows still within it took more bids.
+        std::fill(owner.begin(), owner.end(), -1);
+        waiting.resize(size_t(n_));
+        std::iota(waiting.begin(), waiting.end(), 0);
+        // Each bid frees at most one row; the rows still waiting when the bids run out are left
+        // to the shortest paths.
+        for (long long bids = 0; !waiting.empty() && bids < kBidsPerLayer * n_; ++bids) {
+            const int i = waiting.back();
+            waiting.pop_back();
+            const auto [j1, gap] = cheapestAt(i);
+            if (j1 < 0) {
+                continue;  // a row without pairs
+            }
+            p[size_t(j1)] += gap + eps;
+            if (owner[size_t(j1)] >= 0) {
+                waiting.push_back(owner[size_t(j1)]);
+            }
+            owner[size_t(j1)] = i;
+        }
+        if (eps <= last) {
+            break;
+        }
+    }
+    for (int j = 0; j < n_; ++j) {
+        v_[size_t(j)] = -p[size_t(j)];
+    }
+}
+
 void SparseSolver::start(const AssignmentWarmStart& warm) {
     if (int(warm.prices.size()) == n_ && int(warm.columns.size()) == n_) {
         for (int i = 0; i < n_; ++i) {  // last frame's column is a pair of its row
@@ -222,6 +283,14 @@ void SparseSolver::start(const AssignmentWarmStart& warm) {
         }
         std::fill(colOf_.begin(), colOf_.end(), -1);
         std::fill(rowOf_.begin(), rowOf_.end(), -1);
+        bidForPrices();
+        for (int i = 0; i < n_; ++i) {
+            const int j = cheapest(i);
+            if (j >= 0 && rowOf_[j] < 0) {
+                match(i, j);
+            }
+        }
+        return;
     }
     // Each column priced at its cheapest pair; each row takes its cheapest column if still free.
     std::fill(v_.begin(), v_.end(), kUnreached);

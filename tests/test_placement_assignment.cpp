@@ -281,25 +281,31 @@ TEST(PlacementAssignmentFast, EquidistantLatticesSettleAlike) {
 
 // A warm start from the last frame's prices and columns gives the cold answer, whether the
 // sites stayed (every pair still tight) or moved.
+// Moved sites start from bids over the near pairs; sites on a lattice tie everywhere.
 TEST(PlacementAssignmentFast, WarmStartGivesTheColdAnswer) {
-    std::mt19937 rng(6);
-    const int n = 200;
-    const std::vector<bool> known(n, true);
-    AssignmentWarmStart warm;
-    auto from = scatter(rng, n, 800);
-    auto to = scatter(rng, n, 800);
-    fastSettled(from, to, known, warm);
-    for (int frame = 0; frame < 3; ++frame) {
-        std::vector<Point2D> next = frame == 1 ? to : scatter(rng, n, 800);
-        const auto columns = warm.columns;
-        for (int i = 0; i < n; ++i) {
-            from[i] = to[columns[i]];
+    for (const int n : {1, 2, 5, 49, 200}) {
+        std::mt19937 rng(6 + n);
+        const std::vector<bool> known(n, true);
+        AssignmentWarmStart warm;
+        auto from = scatter(rng, n, 800);
+        auto to = scatter(rng, n, 800);
+        fastSettled(from, to, known, warm);
+        for (int frame = 0; frame < 4; ++frame) {
+            std::vector<Point2D> next = frame == 1 ? to : scatter(rng, n, 800);
+            if (frame == 3) {
+                next = lattice(n, 10.0f);
+                std::shuffle(next.begin(), next.end(), rng);
+            }
+            const auto columns = warm.columns;
+            for (int i = 0; i < n; ++i) {
+                from[i] = to[columns[i]];
+            }
+            to = next;
+            AssignmentWarmStart cold;
+            const auto expected = fastSettled(from, to, known, cold);
+            EXPECT_EQ(fastSettled(from, to, known, warm), expected) << n << " " << frame;
+            EXPECT_EQ(expected, referenceSettled(from, to, known)) << n << " " << frame;
         }
-        to = next;
-        AssignmentWarmStart cold;
-        const auto expected = fastSettled(from, to, known, cold);
-        EXPECT_EQ(fastSettled(from, to, known, warm), expected) << frame;
-        EXPECT_EQ(expected, referenceSettled(from, to, known)) << frame;
     }
 }
 
