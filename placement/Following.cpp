@@ -249,7 +249,7 @@ class FadeTransport {
   public:
     static constexpr int kCells = 32;
     static constexpr int kIterations = 100;
-    static constexpr double kBlur = 5.0;  // in squared cells
+    static constexpr double kBlur = 1.5;  // in squared cells
 
     FadeTransport(double x0, double y0, double x1, double y1) : x0_(x0), y0_(y0) {
         h_ = std::max(1.0, std::max(x1 - x0, y1 - y0) / kCells);
