@@ -285,10 +285,24 @@ class FadeTransport {
             a[i] = before_[size_t(cells_[i])];
             b[i] = end_[size_t(cells_[i])];
         }
+        distances(index);
+        // Mass stays in its part of the shape: a part that fades out whole, apart from the rest
+        // (a crossfade between shapes that do not touch), keeps its sites, and one that appears
+        // apart takes none; each part sends its share of the mass before onto its mass at the end.
+        std::vector<double> partA(n, 0.0), partB(n, 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            partA[size_t(part_[i])] += a[i];
+            partB[size_t(part_[i])] += b[i];
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const size_t p = size_t(part_[i]);
+            const bool both = partA[p] > 0 && partB[p] > 0;
+            b[i] = both ? b[i] / partB[p] * partA[p] : 0.0;
+            a[i] = both ? a[i] : 0.0;
+        }
         if (!normalise(a) || !normalise(b)) {
             return false;
         }
-        distances(index);
         kernel_.resize(n * n);
         for (size_t k = 0; k < n * n; ++k) {
             kernel_[k] =
@@ -385,6 +399,12 @@ class FadeTransport {
                     }
                 }
             }
+        }
+        // The parts of the shape that paths join, each named by its first cell.
+        part_.assign(n, 0);
+        for (size_t s = 0; s < n; ++s) {
+            const float* d = &dist_[s * n];
+            part_[s] = int(std::find_if(d, d + n, [](float v) { return std::isfinite(v); }) - d);
         }
     }
     Point2D centre(int c) const {
@@ -489,7 +509,7 @@ class FadeTransport {
     int nx_ = 1, ny_ = 1;
     std::vector<double> before_, end_, kernel_, dx_, dy_, mass_;
     std::vector<bool> inside_;
-    std::vector<int> cells_;
+    std::vector<int> cells_, part_;
     std::vector<float> dist_;
 };
 
