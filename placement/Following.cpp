@@ -267,7 +267,6 @@ class FadeTransport {
         end_[cell(x, y)] += m;
         inside_[cell(x, y)] = true;
     }
-    void addInside(double x, double y) { inside_[cell(x, y)] = true; }
 
     // Solves the transport and each cell's move for a share q of the way; false when either
     // side has no mass or the rounds did not stay finite.
@@ -561,7 +560,6 @@ void fadeSites(const MyTessaron& e, std::vector<Point2D>& carried) {
             if (after > 0) {
                 // Where the fade ends: what fades is gone, what appears is whole.
                 t.addEnd(x + 0.5, y + 0.5, after < before ? 0 : after > before ? 255 : after);
-                t.addInside(x + 0.5, y + 0.5);
             }
         }
     }
