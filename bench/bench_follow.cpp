@@ -276,10 +276,10 @@ void BM_FollowShape(benchmark::State& state) {
 BENCHMARK(BM_FollowShape)->Iterations(1)->Unit(benchmark::kSecond);
 
 // The cost alone at 3000 layers: the whole Create per evaluated frame, off and on, for the growing
-// disk and the sliding ellipse.
+// disk, the sliding ellipse and the crossfade.
 void BM_FollowShapeCost(benchmark::State& state) {
     for (auto _ : state) {
-        for (int s = 0; s < 2; ++s) {
+        for (int s : {0, 1, 3}) {
             std::vector<std::string> frames;
             for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
             const double off = press(frames, false, int(state.range(0))).secondsPerFrame;

@@ -222,8 +222,9 @@ class MyTessaron {
     // by alpha; fresh: the lattice's step is chosen from this frame.
     void settleOverCarriedSamples(bool fresh);
     // The Lloyd rounds of settleOverCarriedSamples over follow.lattice; a followed frame keeps
-    // each site's offset from its cell's centroid (scaled by the carry's scale).
-    void relaxOverLattice(bool fresh, const double scale[2]);
+    // each site's offset from its cell's centroid (scaled by the carry's scale); no site ends
+    // farther than mostMove from where it started.
+    void relaxOverLattice(bool fresh, const double scale[2], double mostMove = HUGE_VAL);
     // Whether the shape moved with its frame (else it changed in place) since the frame before.
     bool carriesWithFrame(const double a[4], const double b[4]) const;
     // After the growth: a followed layer grows a bounded step over its size the frame before.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/MyTessaron.h"
@@ -13,6 +14,8 @@ namespace {
 
 constexpr int kSamplesPerSite = 50;
 constexpr int kRounds = 15;
+// How far the rounds may move a site at a frame that fades in place, in spacings.
+constexpr double kFadeSettle = 0.5;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -237,6 +240,338 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
     }
 }
 
+// A fade's transport along the shape: the frame before's alpha sent onto the alpha the fade ends
+// with (fading pixels gone, appearing ones whole), with distances measured inside the union of
+// both frames' shapes (cells joined to their eight neighbours), so that mass leaving a part that
+// fades goes round, not across, a gap. Each cell moves a share of the way along the shortest
+// paths its mass takes, less what its mass does when sent onto itself (the blur's pull).
+class FadeTransport {
+  public:
+    static constexpr int kCells = 32;
+    static constexpr int kIterations = 100;
+    static constexpr double kBlur = 1.5;  // in squared cells
+
+    FadeTransport(double x0, double y0, double x1, double y1) : x0_(x0), y0_(y0) {
+        h_ = std::max(1.0, std::max(x1 - x0, y1 - y0) / kCells);
+        nx_ = std::max(1, std::min(kCells, int(std::ceil((x1 - x0) / h_))));
+        ny_ = std::max(1, std::min(kCells, int(std::ceil((y1 - y0) / h_))));
+        before_.assign(size_t(nx_ * ny_), 0.0);
+        end_.assign(size_t(nx_ * ny_), 0.0);
+        inside_.assign(size_t(nx_ * ny_), false);
+    }
+    void addBefore(double x, double y, double m) {
+        before_[cell(x, y)] += m;
+        inside_[cell(x, y)] = true;
+    }
+    void addEnd(double x, double y, double m) {
+        end_[cell(x, y)] += m;
+        inside_[cell(x, y)] = true;
+    }
+
+    // Solves the transport and each cell's move for a share q of the way; false when either
+    // side has no mass or the rounds did not stay finite.
+    bool solve(double q) {
+        std::vector<int> index(inside_.size(), -1);
+        for (size_t i = 0; i < inside_.size(); ++i) {
+            if (inside_[i]) {
+                index[i] = int(cells_.size());
+                cells_.push_back(int(i));
+            }
+        }
+        const size_t n = cells_.size();
+        std::vector<double> a(n), b(n);
+        for (size_t i = 0; i < n; ++i) {
+            a[i] = before_[size_t(cells_[i])];
+            b[i] = end_[size_t(cells_[i])];
+        }
+        distances(index);
+        // Mass stays in its part of the shape: a part that fades out whole, apart from the rest
+        // (a crossfade between shapes that do not touch), keeps its sites, and one that appears
+        // apart takes none; each part sends its share of the mass before onto its mass at the end.
+        std::vector<double> partA(n, 0.0), partB(n, 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            partA[size_t(part_[i])] += a[i];
+            partB[size_t(part_[i])] += b[i];
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const size_t p = size_t(part_[i]);
+            const bool both = partA[p] > 0 && partB[p] > 0;
+            b[i] = both ? b[i] / partB[p] * partA[p] : 0.0;
+            a[i] = both ? a[i] : 0.0;
+        }
+        if (!normalise(a) || !normalise(b)) {
+            return false;
+        }
+        kernel_.resize(n * n);
+        for (size_t k = 0; k < n * n; ++k) {
+            kernel_[k] =
+                std::isfinite(dist_[k]) ? std::exp(-double(dist_[k]) * dist_[k] / kBlur) : 0.0;
+        }
+        std::vector<double> toEndX, toEndY, selfX, selfY;
+        if (!moves(a, b, q, index, toEndX, toEndY) || !moves(a, a, q, index, selfX, selfY)) {
+            return false;
+        }
+        dx_.assign(before_.size(), 0.0);
+        dy_.assign(before_.size(), 0.0);
+        mass_.assign(before_.size(), 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            const size_t c = size_t(cells_[i]);
+            dx_[c] = toEndX[i] - selfX[i];
+            dy_[c] = toEndY[i] - selfY[i];
+            mass_[c] = a[i];
+        }
+        return true;
+    }
+
+    // The move at p: the cells' around it, weighted by their mass before and the distance.
+    Point2D displacement(const Point2D& p) const {
+        const double gx = (p.x - x0_) / h_ - 0.5, gy = (p.y - y0_) / h_ - 0.5;
+        const int ix = int(std::floor(gx)), iy = int(std::floor(gy));
+        double w = 0, sx = 0, sy = 0;
+        for (int cy = iy; cy <= iy + 1; ++cy) {
+            for (int cx = ix; cx <= ix + 1; ++cx) {
+                if (cx < 0 || cy < 0 || cx >= nx_ || cy >= ny_) {
+                    continue;
+                }
+                const size_t i = size_t(cy * nx_ + cx);
+                const double k = (1 - std::abs(gx - cx)) * (1 - std::abs(gy - cy)) * mass_[i];
+                w += k;
+                sx += k * dx_[i];
+                sy += k * dy_[i];
+            }
+        }
+        return w > 0 ? Point2D(float(sx / w), float(sy / w)) : Point2D(0, 0);
+    }
+
+  private:
+    size_t cell(double x, double y) const {
+        const int cx = std::max(0, std::min(nx_ - 1, int(std::floor((x - x0_) / h_))));
+        const int cy = std::max(0, std::min(ny_ - 1, int(std::floor((y - y0_) / h_))));
+        return size_t(cy * nx_ + cx);
+    }
+    static bool normalise(std::vector<double>& m) {
+        double s = 0;
+        for (double v : m) {
+            s += v;
+        }
+        if (!(s > 0)) {
+            return false;
+        }
+        for (double& v : m) {
+            v /= s;
+        }
+        return true;
+    }
+    // The shortest paths between the cells inside, in cells (Dijkstra from each).
+    void distances(const std::vector<int>& index) {
+        const size_t n = cells_.size();
+        dist_.assign(n * n, INFINITY);
+        std::vector<std::pair<float, int>> heap;
+        for (size_t s = 0; s < n; ++s) {
+            float* d = &dist_[s * n];
+            d[s] = 0;
+            heap.assign(1, {0.0f, int(s)});
+            while (!heap.empty()) {
+                std::pop_heap(heap.begin(), heap.end(), std::greater<>());
+                const auto [du, u] = heap.back();
+                heap.pop_back();
+                if (du > d[u]) {
+                    continue;
+                }
+                const int c = cells_[size_t(u)], cx = c % nx_, cy = c / nx_;
+                for (int oy = -1; oy <= 1; ++oy) {
+                    for (int ox = -1; ox <= 1; ++ox) {
+                        const int x = cx + ox, y = cy + oy;
+                        if ((ox == 0 && oy == 0) || x < 0 || y < 0 || x >= nx_ || y >= ny_) {
+                            continue;
+                        }
+                        const int v = index[size_t(y * nx_ + x)];
+                        if (v < 0) {
+                            continue;
+                        }
+                        const float dv = du + (ox != 0 && oy != 0 ? 1.41421356f : 1.0f);
+                        if (dv < d[v]) {
+                            d[v] = dv;
+                            heap.push_back({dv, v});
+                            std::push_heap(heap.begin(), heap.end(), std::greater<>());
+                        }
+                    }
+                }
+            }
+        }
+        // The parts of the shape that paths join, each named by its first cell.
+        part_.assign(n, 0);
+        for (size_t s = 0; s < n; ++s) {
+            const float* d = &dist_[s * n];
+            part_[s] = int(std::find_if(d, d + n, [](float v) { return std::isfinite(v); }) - d);
+        }
+    }
+    Point2D centre(int c) const {
+        return Point2D(float((c % nx_ + 0.5) * h_), float((c / nx_ + 0.5) * h_));
+    }
+    // The point a share q of the way along a shortest path from cell i to cell j, from i's centre.
+    Point2D along(size_t i, size_t j, double q, const std::vector<int>& index) const {
+        const size_t n = cells_.size();
+        const float* toJ = &dist_[j * n];
+        const double target = q * toJ[i];
+        size_t at = i;
+        double walked = 0;
+        while (walked < target && at != j) {
+            const int c = cells_[at], cx = c % nx_, cy = c / nx_;
+            size_t next = at;
+            double nextStep = 0, best = toJ[at];
+            for (int oy = -1; oy <= 1; ++oy) {
+                for (int ox = -1; ox <= 1; ++ox) {
+                    const int x = cx + ox, y = cy + oy;
+                    if ((ox == 0 && oy == 0) || x < 0 || y < 0 || x >= nx_ || y >= ny_) {
+                        continue;
+                    }
+                    const int v = index[size_t(y * nx_ + x)];
+                    const double step = ox != 0 && oy != 0 ? 1.41421356 : 1.0;
+                    if (v >= 0 && toJ[v] + step < best + 1e-4 && toJ[v] < toJ[at]) {
+                        best = toJ[v] + step;
+                        next = size_t(v);
+                        nextStep = step;
+                    }
+                }
+            }
+            if (next == at) {
+                break;
+            }
+            if (walked + nextStep >= target) {
+                const double s = (target - walked) / nextStep;
+                const Point2D p = centre(cells_[at]), r = centre(cells_[next]);
+                const Point2D o = centre(cells_[i]);
+                return Point2D(float(p.x + (r.x - p.x) * s - o.x),
+                               float(p.y + (r.y - p.y) * s - o.y));
+            }
+            walked += nextStep;
+            at = next;
+        }
+        const Point2D p = centre(cells_[at]), o = centre(cells_[i]);
+        return Point2D(p.x - o.x, p.y - o.y);
+    }
+    // Each cell's mean move a share q of the way along its mass's paths in the transport a -> b.
+    bool moves(const std::vector<double>& a, const std::vector<double>& b, double q,
+               const std::vector<int>& index, std::vector<double>& mx,
+               std::vector<double>& my) const {
+        const size_t n = cells_.size();
+        std::vector<double> u(n, 0.0), v(n, 1.0);
+        const auto apply = [&](const std::vector<double>& in, size_t i) {
+            const double* k = &kernel_[i * n];
+            double s = 0;
+            for (size_t j = 0; j < n; ++j) {
+                s += k[j] * in[j];
+            }
+            return s;
+        };
+        for (int it = 0; it < kIterations; ++it) {
+            for (size_t i = 0; i < n; ++i) {
+                u[i] = a[i] > 0 ? a[i] / apply(v, i) : 0.0;
+            }
+            for (size_t j = 0; j < n; ++j) {
+                v[j] = b[j] > 0 ? b[j] / apply(u, j) : 0.0;
+            }
+        }
+        mx.assign(n, 0.0);
+        my.assign(n, 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            if (a[i] <= 0) {
+                continue;
+            }
+            const double* k = &kernel_[i * n];
+            double total = 0, most = 0;
+            for (size_t j = 0; j < n; ++j) {
+                most = std::max(most, k[j] * v[j]);
+            }
+            double sx = 0, sy = 0;
+            for (size_t j = 0; j < n; ++j) {
+                const double w = k[j] * v[j];
+                if (!(w > most * 1e-4)) {
+                    continue;
+                }
+                const Point2D d = along(i, j, q, index);
+                total += w;
+                sx += w * d.x;
+                sy += w * d.y;
+            }
+            if (!(total > 0) || !std::isfinite(sx / total) || !std::isfinite(sy / total)) {
+                return false;
+            }
+            mx[i] = sx / total;
+            my[i] = sy / total;
+        }
+        return true;
+    }
+
+    double x0_, y0_, h_ = 1;
+    int nx_ = 1, ny_ = 1;
+    std::vector<double> before_, end_, kernel_, dx_, dy_, mass_;
+    std::vector<bool> inside_;
+    std::vector<int> cells_, part_;
+    std::vector<float> dist_;
+};
+
+// A followed frame that fades in place: the sites move with the fade's transport, each step the
+// share of the way that the fading alpha lost since the frame before (a ninth of what is left at
+// a fade over nine steps), so that the sites leave a part that fades out evenly over its fade
+// instead of when its alpha reaches zero.
+void fadeSites(const MyTessaron& e, std::vector<Point2D>& carried) {
+    const FollowState& st = e.follow;
+    const int32_t w = e.imageWidth, h = e.imageHeight;
+    if (st.width != w || st.height != h || st.alpha.size() != size_t(w) * size_t(h) ||
+        e.opaquePixels.count() == 0) {
+        return;
+    }
+    const int32_t* o = st.bounds;
+    const int32_t* b = e.opaqueBounds;
+    const int32_t x0 = std::max(0, std::min(o[0], b[0])),
+                  x1 = std::min(w - 1, std::max(o[1], b[1]));
+    const int32_t y0 = std::max(0, std::min(o[2], b[2])),
+                  y1 = std::min(h - 1, std::max(o[3], b[3]));
+    if (x1 < x0 || y1 < y0) {
+        return;
+    }
+    const auto now = [&](int32_t x, int32_t y) -> int {
+        const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
+        return v > e.alphaThreshold ? v : 0;
+    };
+    double lost = 0, fading = 0;
+    for (int32_t y = y0; y <= y1; ++y) {
+        for (int32_t x = x0; x <= x1; ++x) {
+            const int before = st.alpha[size_t(y) * size_t(w) + size_t(x)], after = now(x, y);
+            if (after < before) {
+                lost += before - after;
+                fading += before;
+            }
+        }
+    }
+    if (!(lost > 0)) {
+        return;
+    }
+    const double q = std::min(1.0, lost / fading);
+    FadeTransport t(x0, y0, x1 + 1, y1 + 1);
+    for (int32_t y = y0; y <= y1; ++y) {
+        for (int32_t x = x0; x <= x1; ++x) {
+            const int before = st.alpha[size_t(y) * size_t(w) + size_t(x)], after = now(x, y);
+            if (before > 0) {
+                t.addBefore(x + 0.5, y + 0.5, before);
+            }
+            if (after > 0) {
+                // Where the fade ends: what fades is gone, what appears is whole.
+                t.addEnd(x + 0.5, y + 0.5, after < before ? 0 : after > before ? 255 : after);
+            }
+        }
+    }
+    if (!t.solve(q)) {
+        return;
+    }
+    for (Point2D& p : carried) {
+        const Point2D d = t.displacement(p);
+        p = Point2D(p.x + d.x, p.y + d.y);
+    }
+}
+
 }  // namespace
 
 bool MyTessaron::followsFrameBefore(int f) const {
@@ -424,6 +759,8 @@ void MyTessaron::getFollowingSites(bool relax) {
     }
     if (carry) {
         transportSites(*this, a, b, carry, carried);
+    } else {
+        fadeSites(*this, carried);
     }
     for (int j = 0; j < n; ++j) {
         sites.emplace_back();
@@ -443,7 +780,9 @@ void MyTessaron::getFollowingSites(bool relax) {
         l[2] *= scale[0];
         l[3] *= scale[1];
     }
-    relaxOverLattice(false, scale);
+    // A fade moves the sites with its transport; the rounds only settle them where they are.
+    const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
+    relaxOverLattice(false, scale, carry ? HUGE_VAL : kFadeSettle * spacing);
 }
 
 void MyTessaron::settleOverCarriedSamples(bool fresh) {
@@ -451,7 +790,7 @@ void MyTessaron::settleOverCarriedSamples(bool fresh) {
     relaxOverLattice(fresh, scale);
 }
 
-void MyTessaron::relaxOverLattice(bool fresh, const double scale[2]) {
+void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double mostMove) {
     const int n = layerCount;
     follow.siteOffsets.clear();
     if (n == 0 || int(sites.size()) < n) {
@@ -524,6 +863,10 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2]) {
             }
         }
     };
+    std::vector<Point2D> start(count);
+    for (size_t j = 0; j < count; ++j) {
+        start[j] = sites[j].position;
+    }
     for (int round = 0; round < kRounds; ++round) {
         assign();
         for (size_t j = 0; j < count; ++j) {
@@ -532,8 +875,18 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2]) {
             }
             const Point2D mean(float(sumX[j] / sumW[j] - offsets[j].x),
                                float(sumY[j] / sumW[j] - offsets[j].y));
-            sites[j].position =
-                isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[j])];
+            Point2D to = isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[j])];
+            const double dx = to.x - start[j].x, dy = to.y - start[j].y, d = std::hypot(dx, dy);
+            if (d > mostMove) {
+                const Point2D bounded(float(start[j].x + dx * mostMove / d),
+                                      float(start[j].y + dy * mostMove / d));
+                if (isPointInsideShape(bounded.x, bounded.y)) {
+                    to = bounded;
+                } else {
+                    continue;
+                }
+            }
+            sites[j].position = to;
         }
     }
     if (!carried) {

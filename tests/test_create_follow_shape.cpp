@@ -280,27 +280,52 @@ TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
     }
 }
 
-// One edge pixel of a disk switched off: followed, the cards near it settle by a hair and the
-// others not at all; no card moves a tenth of its size at any frame.
-TEST(CreateFollowShape, OnePixelMovesNoCardFar) {
+namespace {
+
+double bar(double x, double y, double x0, double y0, double x1, double y1) {
+    return std::clamp(0.5 - std::max({x0 - x, x - x1, y0 - y, y - y1}), 0.0, 1.0);
+}
+
+// An "L" of two bars crossfading into a "T" over nine frames.
+double crossfade(int f, double x, double y) {
+    const double l = std::max(bar(x, y, 80, 20, 110, 140), bar(x, y, 80, 110, 200, 140));
+    const double t = std::max(bar(x, y, 115, 20, 145, 140), bar(x, y, 55, 20, 205, 50));
+    return (1 - f / 9.0) * l + f / 9.0 * t;
+}
+
+}  // namespace
+
+// Followed frames that change in place move each card a bounded part of its size a frame: one
+// edge pixel of a disk switched off moves the cards near it by a hair and the others not at all;
+// a crossfade moves the cards over its frames instead of all at once where the fading part's
+// alpha reaches zero.
+TEST(CreateFollowShape, ChangesInPlaceMoveCardsABoundedStep) {
     scenetest::TempDir dir;
     const Animation pixel = {"pixel", 5, 0.0, [](int f, double x, double y) {
                                  if (f > 0 && int(x) == 120 + 58 && int(y) == 80) return 0.0;
                                  return std::hypot(x - 120, y - 80) <= 59.5 ? 1.0 : 0.0;
                              }};
-    const FollowRun run{dir, pixel, 60};
-    FollowRun::Settings s;
-    s.scale = ScaleMode::FromNeighborhood;
-    s.seed = 4;
-    const auto host = run.press(s);
-    const auto& cards = host->project().comp.layers;
-    for (size_t i = 1; i < cards.size(); ++i) {
-        for (int f = 0; f + 1 < pixel.frames; ++f) {
-            const auto a = cards[i].position.valueAt(f / 25.0);
-            const auto b = cards[i].position.valueAt((f + 1) / 25.0);
-            const double size = 12 * cards[i].scale.valueAt(f / 25.0)[0] / 100;
-            EXPECT_LE(std::hypot(b[0] - a[0], b[1] - a[1]), 0.1 * size)
-                << "frame " << f << " card " << i;
+    const Animation fade = {"crossfade", 10, 0.0, crossfade};
+    const struct {
+        const Animation& anim;
+        double most;  // the largest move a frame, in the card's size
+    } cases[] = {{pixel, 0.1}, {fade, 4.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.anim.name);
+        const FollowRun run{dir, c.anim, 60};
+        FollowRun::Settings s;
+        s.scale = ScaleMode::FromNeighborhood;
+        s.seed = 4;
+        const auto host = run.press(s);
+        const auto& cards = host->project().comp.layers;
+        for (size_t i = 1; i < cards.size(); ++i) {
+            for (int f = 0; f + 1 < c.anim.frames; ++f) {
+                const auto a = cards[i].position.valueAt(f / 25.0);
+                const auto b = cards[i].position.valueAt((f + 1) / 25.0);
+                const double size = 12 * cards[i].scale.valueAt(f / 25.0)[0] / 100;
+                EXPECT_LE(std::hypot(b[0] - a[0], b[1] - a[1]), c.most * size)
+                    << "frame " << f << " card " << i;
+            }
         }
     }
 }
