@@ -45,6 +45,7 @@ class Accounting {
     // Counts a call of op and returns the error code an injected fault gives it before the call
     // acts (0: none). A fault due after the call acts waits in takeAfterFault().
     int enter(const std::string& op);
+    int enter(const char* op);  // the same, counted through a cache by the name's address
     // The code of a fault injected to follow the call just entered (0: none); taken once.
     int takeAfterFault();
     long callCount(const std::string& op) const;
@@ -74,6 +75,9 @@ class Accounting {
     std::vector<Misuse> misuse_;
     std::string current_;  // the operation being served
     std::unordered_map<std::string, long> calls_;
+    // Entries of calls_ by the address of the name last counted there (checked by its text).
+    std::unordered_map<const char*, std::pair<const std::string, long>*> byAddress_;
+    int faultsDue(const std::string& op);
     std::vector<Fault> faults_;
     int afterCode_ = 0;
 };
