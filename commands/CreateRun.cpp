@@ -267,6 +267,7 @@ void fillRunIdentity(Run& run, const FramePlan& plan) {
     e.upsampleY = run.global.upsampleY;
     e.firstFrame = plan.firstFrame;
     e.endFrame = plan.endFrame;
+    e.releaseRowsOnceKeyed = true;  // the engine goes with the command
 }
 
 // Gathers everything, then runs the engine. Returns the command's error code.

@@ -72,6 +72,13 @@ void MyTessaron::init() {
     }
 }
 
+void MyTessaron::releaseKeyedRows(int j) {
+    std::vector<Point2D>().swap(positions[j]);
+    std::vector<float>().swap(rotations[j]);
+    std::vector<float>().swap(scales[j]);
+    std::vector<float>().swap(opacities[j]);
+}
+
 int MyTessaron::evaluatedFrameCount() const {
     size_t count = std::min(frameList.size(), static_cast<size_t>(MaxFrames));
     limitTo(count, positionModes);
@@ -203,9 +210,15 @@ void MyTessaron::solve() {
             timed(Stage::Opacity, [&] { getOpacities(time, i); });
             timed(Stage::Offsets, [&] { getOffsets(time, i); });
         }
+        if (releaseRowsOnceKeyed) {
+            std::vector<std::vector<int32_t>>().swap(assignmentIds);
+        }
         timed(Stage::Keys, [&] {
             for (int j = 0; j < layerCount; ++j) {
                 keyframeLayer(j);
+                if (releaseRowsOnceKeyed) {
+                    releaseKeyedRows(j);
+                }
             }
         });
         timed(Stage::Ease, [&] { setTemporalInterpolationWithScript(); });

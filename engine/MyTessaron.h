@@ -124,6 +124,9 @@ class MyTessaron {
     std::vector<float> unhiddenOpacities;         // [layer]: the last frame's, before hiding
     std::vector<std::vector<int32_t>> offsets;    // [layer][frame]
     AssignmentWarmStart assignmentWarmStart;      // Minimum Assignment's last prices and columns
+    // The command reads no result after the run: each layer's rows go once its keys are
+    // written, and the assignments once the last frame is done (a long run's largest tables).
+    bool releaseRowsOnceKeyed = false;
 
     // The stages below say which fields they read and write. Beyond those, every stage reads the
     // host context (inData, pluginId, comp, layerIndices, layerCount); "the image" is
@@ -300,6 +303,8 @@ class MyTessaron {
     // compCurrentTime, frameList, frameSeconds, offsetFrames, offsets, positions, scales,
     // rotations, opacities, spatialPresets, outTangents, inTangents; writes: nothing
     void keyframeLayer(int layer);
+    // Frees layer j's positions, rotations, scales and opacities (the ease script reads offsets).
+    void releaseKeyedRows(int j);
     void setSpatialInterpolation(int layer, std::vector<int> keyIndices);
     // reads: compItemId, the four modes and active flags, frameList, frameSeconds, offsetFrames,
     // offsets, speedsIn, influencesIn, speedsOut, influencesOut, temporalPresets; writes: nothing

@@ -51,6 +51,20 @@ std::map<std::string, long> Accounting::leaks() const {
 int Accounting::enter(const std::string& op) {
     ++calls_[op];
     current_ = op;
+    return faultsDue(op);
+}
+
+int Accounting::enter(const char* op) {
+    auto cached = byAddress_.find(op);
+    if (cached == byAddress_.end() || cached->second->first != op) {
+        cached = byAddress_.insert_or_assign(op, &*calls_.try_emplace(op, 0).first).first;
+    }
+    ++cached->second->second;
+    current_ = op;
+    return faultsDue(current_);
+}
+
+int Accounting::faultsDue(const std::string& op) {
     int code = 0;
     afterCode_ = 0;
     for (Fault& f : faults_) {

@@ -2,9 +2,12 @@
 // Bookkeeping of the simulated host: objects handed out and not yet given back, each by its
 // identity (the handle, or the address the host wrote a value to), the number of calls of every
 // host operation, injected faults, and the misuse of handles the plug-in made.
+#include <cstdint>
+#include <functional>
 #include <map>
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -42,6 +45,7 @@ class Accounting {
     // Counts a call of op and returns the error code an injected fault gives it before the call
     // acts (0: none). A fault due after the call acts waits in takeAfterFault().
     int enter(const std::string& op);
+    int enter(const char* op);  // the same, counted through a cache by the name's address
     // The code of a fault injected to follow the call just entered (0: none); taken once.
     int takeAfterFault();
     long callCount(const std::string& op) const;
@@ -59,11 +63,21 @@ class Accounting {
         int seen;
     };
     using Key = std::pair<std::string, const void*>;
-    std::map<Key, long> held_;
-    std::set<Key> released_;  // given back and not handed out again
+    // Hashed: a long run hands out and takes back millions of objects.
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            return std::hash<std::string>()(k.first) ^
+                   (size_t(reinterpret_cast<uintptr_t>(k.second)) * 0x9e3779b97f4a7c15ull);
+        }
+    };
+    std::unordered_map<Key, long, KeyHash> held_;
+    std::unordered_set<Key, KeyHash> released_;  // given back and not handed out again
     std::vector<Misuse> misuse_;
     std::string current_;  // the operation being served
-    std::map<std::string, long> calls_;
+    std::unordered_map<std::string, long> calls_;
+    // Entries of calls_ by the address of the name last counted there (checked by its text).
+    std::unordered_map<const char*, std::pair<const std::string, long>*> byAddress_;
+    int faultsDue(const std::string& op);
     std::vector<Fault> faults_;
     int afterCode_ = 0;
 };

@@ -101,10 +101,22 @@ void fillRect(World& world, const std::array<double, 4>& rect, const std::array<
         const double centre = double(i) * downsample + 0.5;
         return centre >= lo && centre < hi;
     };
+    // The columns inside are one run: the first row's pixels are copied to the others.
+    int x0 = 0;
+    while (x0 < world.def.width && !inside(x0, rect[0], rect[2])) ++x0;
+    int x1 = x0;
+    while (x1 < world.def.width && inside(x1, rect[0], rect[2])) ++x1;
+    if (x0 == x1) return;
+    const size_t bpp = size_t(bytesPerPixel(world.format));
+    const uint8_t* first = nullptr;
     for (int y = 0; y < world.def.height; ++y) {
         if (!inside(y, rect[1], rect[3])) continue;
-        for (int x = 0; x < world.def.width; ++x) {
-            if (inside(x, rect[0], rect[2])) putPixel(world, x, y, rgba.data());
+        uint8_t* row = pixelAt(world.def, int(bpp), x0, y);
+        if (!first) {
+            for (int x = x0; x < x1; ++x) putPixel(world, x, y, rgba.data());
+            first = row;
+        } else {
+            std::memcpy(row, first, size_t(x1 - x0) * bpp);
         }
     }
 }

@@ -354,8 +354,11 @@ FrameSummary summariseFrame(const Comp& comp, const std::vector<int>& placed,
     if (!source.layer) return s;
     s.hasShape = true;
     ShapeGrid grid(comp, source, seconds);
+    size_t next = 0;  // shownLayers follows placed: a shown layer's quad is at hand
     for (int i : placed) {
-        const Point c = centreOf(visibleQuad(comp.layers[size_t(i)], comp, seconds));
+        const bool isShown = next < shownLayers.size() && shownLayers[next] == i;
+        const Point c =
+            centreOf(isShown ? shown[next++] : visibleQuad(comp.layers[size_t(i)], comp, seconds));
         s.outside += grid.alphaAt(c[0], c[1]) == 0;
     }
     for (const Quad& q : shown) grid.cover(q);

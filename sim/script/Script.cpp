@@ -261,8 +261,8 @@ Stream& thisStream(duk_context* ctx) {
     duk_push_this(ctx);
     const bool object = duk_is_object(ctx, -1);
     if (object) {
-        duk_get_prop_string(ctx, -1, "_l");
-        duk_get_prop_string(ctx, -2, "_s");
+        duk_get_prop_literal(ctx, -1, "_l");
+        duk_get_prop_literal(ctx, -2, "_s");
     }
     const bool named = object && duk_is_number(ctx, -2) && duk_is_number(ctx, -1);
     const int layer = named ? duk_get_int(ctx, -2) : -1, stream = named ? duk_get_int(ctx, -1) : -1;
@@ -286,8 +286,8 @@ Interp interpOf(duk_context* ctx, duk_idx_t i) {
                       duk_safe_to_string(ctx, i));
 }
 
+// The field's value, pushed by the caller (literal keys are looked up through a cache).
 double easeField(duk_context* ctx, const char* field) {
-    duk_get_prop_string(ctx, -1, field);
     bool ok = duk_is_number(ctx, -1);
     double v = duk_get_number(ctx, -1);
     duk_pop(ctx);
@@ -311,7 +311,12 @@ std::vector<Ease> easeArray(duk_context* ctx, duk_idx_t i, int dims) {
         duk_get_prop_index(ctx, i, duk_uarridx_t(d));
         bool isObject = duk_is_object(ctx, -1);
         Ease e;
-        if (isObject) e = Ease{easeField(ctx, "speed"), easeField(ctx, "influence")};
+        if (isObject) {
+            duk_get_prop_literal(ctx, -1, "speed");
+            e.speed = easeField(ctx, "speed");
+            duk_get_prop_literal(ctx, -1, "influence");
+            e.influence = easeField(ctx, "influence");
+        }
         duk_pop(ctx);
         if (!isObject) throw ScriptFault("setTemporalEaseAtKey: KeyframeEase expected");
         if (e.influence < 0.1 || e.influence > 100) {
