@@ -439,7 +439,7 @@ class Auction {
     // One round at epsilon: rows whose column is within epsilon of their least keep it, the
     // others bid until every row holds a column.
     void round(long long epsilon) {
-        // Prices only rise: each cell's least price now stays below its columns' all round.
+        // Prices only rise: each cell's least price now stays at most its columns' all round.
         for (size_t k = 0; k + 1 < cellStart_.size(); ++k) {
             long long least = kNone;
             for (int j = cellStart_[k]; j < cellStart_[k + 1]; ++j) {
@@ -542,10 +542,7 @@ AuctionResult solveByAuction(const DistanceCosts& costs, bool narrowStarts) {
         sorted[size_t(at)] = to[size_t(j)];
     }
     const DistanceCosts grouped{costs.from, sorted, costs.known};
-    AuctionResult byCell =
-        Auction(grouped, narrowStarts ? kFirstEpsilonDivisor / 8 : kFirstEpsilonDivisor,
-                std::move(cellStart))
-            .run();
+    AuctionResult byCell = Auction(grouped, divisor, std::move(cellStart)).run();
     AuctionResult result{std::vector<int32_t>(size_t(n)), std::vector<long long>(size_t(n))};
     for (int i = 0; i < n; ++i) {
         result.columns[size_t(i)] = order[size_t(byCell.columns[size_t(i)])];
