@@ -3,8 +3,9 @@
 // From Neighborhood, Rotation Random, Layer Order Minimum Assignment, the layers starting at the
 // composition's centre, scattered, on a grid, in a corner, in a column at the left edge, and on
 // the adversarial layouts. Each case presses the fast path three times (the median is kept) and
-// the reference once, side by side, and prints the whole Create, the assignment stage and
-// whether the two collages are equal, also as a CSV line ("csv,...") for docs/perf/.
+// the reference once, side by side, and prints the whole Create, the assignment stage, whether
+// the two collages are equal and the CPU seconds of the whole Create, also as a CSV line
+// ("csv,...") for docs/perf/.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,8 +79,16 @@ sim::Vec3 start(Layout layout, int i, int n, std::mt19937& rng) {
 struct Press {
     double total = 0.0;       // seconds, the whole Create of one frame
     double assignment = 0.0;  // seconds in the assignment stage
+    double cpu = 0.0;         // CPU seconds of the whole Create, every thread
     sim::Project result;
 };
+
+// CPU seconds of every thread of the process: under load they move far less than wall seconds.
+double processSeconds() {
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
 
 Press press(const sim::Project& project, SearchPath path) {
     auto host = bench::appliedHost(project);
@@ -90,10 +100,12 @@ Press press(const sim::Project& project, SearchPath path) {
     setSearchPath(path);
     resetStageTimes();
     const auto begin = std::chrono::steady_clock::now();
+    const double cpuBegin = processSeconds();
     bench::pressCreate(*host);
+    const double cpu = processSeconds() - cpuBegin;
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - begin;
     setSearchPath(SearchPath::Fast);
-    return {spent.count(), stageSeconds(Stage::Assignment), host->project()};
+    return {spent.count(), stageSeconds(Stage::Assignment), cpu, host->project()};
 }
 
 bool samePositions(const sim::Project& a, const sim::Project& b) {
@@ -150,16 +162,19 @@ void BM_FirstPress(benchmark::State& state) {
     }
     std::sort(assignments.begin(), assignments.end());
     const bool same = withReference && samePositions(median.result, reference.result);
-    std::printf("csv,%d,%s,%.3f,%.3f,%.3f,%.3f,%s\n", layers, kLayoutNames[layout], median.total,
-                assignments[kFastPresses / 2], reference.total, reference.assignment,
+    std::printf("csv,%d,%s,%.3f,%.3f,%.3f,%.3f,%s,%.3f,%.3f\n", layers, kLayoutNames[layout],
+                median.total, assignments[kFastPresses / 2], reference.total, reference.assignment,
                 !withReference ? "not compared"
                 : same         ? "yes"
-                               : "no");
+                               : "no",
+                median.cpu, reference.cpu);
     std::fflush(stdout);
     state.counters["fast_s"] = median.total;
     state.counters["fast_assignment_s"] = assignments[kFastPresses / 2];
     state.counters["reference_s"] = reference.total;
     state.counters["reference_assignment_s"] = reference.assignment;
+    state.counters["fast_cpu_s"] = median.cpu;
+    state.counters["reference_cpu_s"] = reference.cpu;
     state.counters["same_collage"] = same ? 1 : 0;
 }
 

@@ -252,6 +252,44 @@ bool startsNarrowerThanSites(const std::vector<Point2D>& from, const std::vector
                               to, [](size_t) { return true; });
 }
 
+// True when the sites fill less than half as many cells of a grid over the starts and the sites
+// (about four points to a cell) as the known starts do: sites on a thin ring or a small shape,
+// starts spread around them. Most layers then start far from every site and want the same few.
+bool sitesNarrowerThanStarts(const std::vector<Point2D>& from, const std::vector<Point2D>& to,
+                             const std::vector<bool>& known) {
+    double x0 = to[0].x, x1 = to[0].x, y0 = to[0].y, y1 = to[0].y;
+    for (size_t k = 0; k < from.size(); ++k) {
+        for (const Point2D* p : {&from[k], &to[k]}) {
+            if (p == &from[k] && !known[k]) {
+                continue;
+            }
+            x0 = std::min(x0, double(p->x));
+            x1 = std::max(x1, double(p->x));
+            y0 = std::min(y0, double(p->y));
+            y1 = std::max(y1, double(p->y));
+        }
+    }
+    const int side = std::max(1, int(std::lround(std::sqrt(double(from.size()) / 4))));
+    auto cellOf = [&](const Point2D& p) {
+        const int cx = x1 > x0 ? std::min(side - 1, int((p.x - x0) / (x1 - x0) * side)) : 0;
+        const int cy = y1 > y0 ? std::min(side - 1, int((p.y - y0) / (y1 - y0) * side)) : 0;
+        return size_t(std::max(0, cy) * side + std::max(0, cx));
+    };
+    std::vector<char> filled(size_t(side) * side, 0);
+    int starts = 0, sites = 0;
+    for (size_t k = 0; k < from.size(); ++k) {
+        if (known[k] && !(filled[cellOf(from[k])] & 1)) {
+            filled[cellOf(from[k])] |= 1;
+            ++starts;
+        }
+        if (!(filled[cellOf(to[k])] & 2)) {
+            filled[cellOf(to[k])] |= 2;
+            ++sites;
+        }
+    }
+    return 2 * sites < starts;
+}
+
 // Moves a least-total assignment, certified by prices, to the first one in row order.
 template <typename Cost>
 void takeFirst(const Cost& costs, const std::vector<long long>& prices,
@@ -282,10 +320,12 @@ std::vector<int32_t> shortestPathAssignment(const std::vector<Point2D>& from,
         countAssignmentSolver(AssignmentSolver::StartsAlike);
         return warm.columns;
     }
-    // A first frame from starts crowded into a small area (a corner, a column, far clusters):
-    // every layer wants the same few sites, and the near pairs would only run out their budget.
+    // A first frame from starts crowded into a small area (a corner, a column, far clusters), or
+    // spread around sites in a small area (a thin ring): every layer wants the same few sites,
+    // and the near pairs would only run out their budget.
     const bool cold = warm.prices.size() != from.size();
-    if (cold && startsNarrowerThanSites(from, to, known)) {
+    if (cold &&
+        (startsNarrowerThanSites(from, to, known) || sitesNarrowerThanStarts(from, to, known))) {
         return auctionAssignment(from, to, known, warm);
     }
     TightPairs tight;

@@ -20,6 +20,8 @@ constexpr int kListed = 12;
 // in a small area; each round divides it by kEpsilonStep.
 constexpr long long kFirstEpsilonDivisor = 64;
 constexpr long long kEpsilonStep = 8;
+// Sites to a cell of the scans' grid (a full box; fewer where the sites leave cells empty).
+constexpr double kPerCell = 32;
 
 // Forward auction for the least total: a row's value for column j is its scaled cost plus the
 // column's price, and it bids for the column of least value, raising its price by the gap to the
@@ -28,7 +30,7 @@ constexpr long long kEpsilonStep = 8;
 // second least is no higher than bound, the list alone gives the bid.
 class Auction {
   public:
-    Auction(const DistanceCosts& c, long long firstDivisor)
+    Auction(const DistanceCosts& c, long long firstDivisor, std::vector<int32_t> cellStart)
         : c_(c),
           firstDivisor_(firstDivisor),
           n_(int(c.from.size())),
@@ -44,11 +46,30 @@ class Auction {
           y_(size_t(n_), 0.0f),
           z_(size_t(n_), 0.0f),
           pd_(size_t(n_), 0.0),
-          seed_(size_t(n_), 0) {
+          held_(size_t(n_), 0),
+          cellStart_(std::move(cellStart)) {
         for (int j = 0; j < n_; ++j) {
             x_[size_t(j)] = c.to[size_t(j)].x;
             y_[size_t(j)] = c.to[size_t(j)].y;
             z_[size_t(j)] = c.to[size_t(j)].z;
+        }
+        const size_t cells = cellStart_.size() - 1;
+        for (auto* bounds : {&x0_, &x1_, &y0_, &y1_, &z0_, &z1_, &cellPrice_, &cellBound_}) {
+            bounds->resize(cells);
+        }
+        for (size_t k = 0; k < cells; ++k) {
+            const size_t j0 = size_t(cellStart_[k]);
+            x0_[k] = x1_[k] = x_[j0];
+            y0_[k] = y1_[k] = y_[j0];
+            z0_[k] = z1_[k] = z_[j0];
+            for (size_t j = j0; j < size_t(cellStart_[k + 1]); ++j) {
+                x0_[k] = std::min(x0_[k], double(x_[j]));
+                x1_[k] = std::max(x1_[k], double(x_[j]));
+                y0_[k] = std::min(y0_[k], double(y_[j]));
+                y1_[k] = std::max(y1_[k], double(y_[j]));
+                z0_[k] = std::min(z0_[k], double(z_[j]));
+                z1_[k] = std::max(z1_[k], double(z_[j]));
+            }
         }
     }
 
@@ -275,60 +296,95 @@ class Auction {
         if (again) {
             for (int q = 0; q < listed_; ++q) {
                 heap_.emplace_back(listedValue(at + q), list_[at + q]);
-                seed_[size_t(list_[at + q])] = 1;
+                held_[size_t(list_[at + q])] = 1;
             }
             std::make_heap(heap_.begin(), heap_.end());
         }
+        // A column in the heap is marked, so that one considered again is not listed twice.
         auto consider = [&](int j) {
-            if (seed_[size_t(j)]) {
+            if (held_[size_t(j)]) {
                 return;
             }
             const long long v = cost(i, j) * scale_ + p_[size_t(j)];
             if (int(heap_.size()) <= listed_) {
                 heap_.emplace_back(v, j);
                 std::push_heap(heap_.begin(), heap_.end());
+                held_[size_t(j)] = 1;
             } else if (v < heap_.front().first) {
                 std::pop_heap(heap_.begin(), heap_.end());
+                held_[size_t(heap_.back().second)] = 0;
                 heap_.back() = {v, j};
                 std::push_heap(heap_.begin(), heap_.end());
+                held_[size_t(j)] = 1;
             }
         };
-        int j = 0;
-        for (; j < n_ && int(heap_.size()) <= listed_; ++j) {
-            consider(j);
+        const int cells = int(cellStart_.size()) - 1;
+        // Cells are passed over only while values in doubles are exact.
+        const bool pruned = packed_ && c_.known[size_t(i)];
+        int first = 0;
+        if (pruned) {
+            // Each cell's least value: its least price plus the least cost to its box, less a
+            // unit and a little more for the costs' roundings in single precision.
+            const Point2D& a = c_.from[size_t(i)];
+            const double ax = a.x, ay = a.y, az = a.z, scale = double(scale_);
+            for (int k = 0; k < cells; ++k) {
+                const double dx = std::max(0.0, std::max(x0_[size_t(k)] - ax, ax - x1_[size_t(k)]));
+                const double dy = std::max(0.0, std::max(y0_[size_t(k)] - ay, ay - y1_[size_t(k)]));
+                const double dz = std::max(0.0, std::max(z0_[size_t(k)] - az, az - z1_[size_t(k)]));
+                const double d = (dx * dx + dy * dy + dz * dz) * (1 - 1e-5) - 1;
+                cellBound_[size_t(k)] = std::max(0.0, d) * scale + cellPrice_[size_t(k)];
+            }
+            first =
+                int(std::min_element(cellBound_.begin(), cellBound_.end()) - cellBound_.begin());
         }
 #ifdef TESSARON_PACKED_COSTS
-        if (packed_ && c_.known[size_t(i)]) {
-            const Point2D& a = c_.from[size_t(i)];
-            const __m128 ax = _mm_set1_ps(a.x), ay = _mm_set1_ps(a.y), az = _mm_set1_ps(a.z);
-            const __m128d scale = _mm_set1_pd(double(scale_));
-            __m128d top = _mm_set1_pd(double(heap_.front().first));
-            for (; j + 4 <= n_; j += 4) {
-                __m128d low, high;
-                packedCosts(ax, ay, az, j, low, high);
-                low = _mm_add_pd(_mm_mul_pd(low, scale), _mm_loadu_pd(&pd_[size_t(j)]));
-                high = _mm_add_pd(_mm_mul_pd(high, scale), _mm_loadu_pd(&pd_[size_t(j) + 2]));
-                const int below = _mm_movemask_pd(_mm_cmplt_pd(low, top)) |
-                                  _mm_movemask_pd(_mm_cmplt_pd(high, top)) << 2;
-                if (below == 0) {
-                    continue;
-                }
-                for (int k = 0; k < 4; ++k) {
-                    if (below >> k & 1) {
-                        consider(j + k);
-                    }
-                }
-                top = _mm_set1_pd(double(heap_.front().first));
-            }
-        }
+        const bool packed = pruned;
+        const Point2D& a = c_.from[size_t(i)];
+        const __m128 ax = _mm_set1_ps(a.x), ay = _mm_set1_ps(a.y), az = _mm_set1_ps(a.z);
+        const __m128d scale = _mm_set1_pd(double(scale_));
 #endif
-        for (; j < n_; ++j) {
-            consider(j);
-        }
-        if (again) {
-            for (int q = 0; q < listed_; ++q) {
-                seed_[size_t(list_[at + q])] = 0;
+        // The cell of least bound first, so that the list's bound falls early.
+        for (int step = 0; step < cells; ++step) {
+            const int k = step == 0 ? first : step <= first ? step - 1 : step;
+            if (pruned && int(heap_.size()) > listed_ &&
+                cellBound_[size_t(k)] >= double(heap_.front().first)) {
+                continue;
             }
+            const int end = cellStart_[size_t(k) + 1];
+            int j = cellStart_[size_t(k)];
+            for (; j < end && int(heap_.size()) <= listed_; ++j) {
+                consider(j);
+            }
+#ifdef TESSARON_PACKED_COSTS
+            if (packed) {
+                __m128d top = _mm_set1_pd(double(heap_.front().first));
+                for (; j < end && j + 4 <= n_; j += 4) {
+                    __m128d low, high;
+                    packedCosts(ax, ay, az, j, low, high);
+                    low = _mm_add_pd(_mm_mul_pd(low, scale), _mm_loadu_pd(&pd_[size_t(j)]));
+                    high = _mm_add_pd(_mm_mul_pd(high, scale), _mm_loadu_pd(&pd_[size_t(j) + 2]));
+                    // Lanes past the cell's end read the next cell's first columns: any
+                    // column's value may be listed, once.
+                    const int below = _mm_movemask_pd(_mm_cmplt_pd(low, top)) |
+                                      _mm_movemask_pd(_mm_cmplt_pd(high, top)) << 2;
+                    if (below == 0) {
+                        continue;
+                    }
+                    for (int q = 0; q < 4; ++q) {
+                        if (below >> q & 1) {
+                            consider(j + q);
+                        }
+                    }
+                    top = _mm_set1_pd(double(heap_.front().first));
+                }
+            }
+#endif
+            for (; j < end; ++j) {
+                consider(j);
+            }
+        }
+        for (const auto& held : heap_) {
+            held_[size_t(held.second)] = 0;
         }
         std::pop_heap(heap_.begin(), heap_.end());
         bound_[size_t(i)] = heap_.back().first;
@@ -383,6 +439,14 @@ class Auction {
     // One round at epsilon: rows whose column is within epsilon of their least keep it, the
     // others bid until every row holds a column.
     void round(long long epsilon) {
+        // Prices only rise: each cell's least price now stays at most its columns' all round.
+        for (size_t k = 0; k + 1 < cellStart_.size(); ++k) {
+            long long least = kNone;
+            for (int j = cellStart_[k]; j < cellStart_[k + 1]; ++j) {
+                least = std::min(least, p_[size_t(j)]);
+            }
+            cellPrice_[k] = double(least);
+        }
         queue_.clear();
         for (int i = n_ - 1; i >= 0; --i) {
             const int j = colOf_[size_t(i)];
@@ -417,8 +481,16 @@ class Auction {
     std::vector<int32_t> queue_;
     std::vector<float> x_, y_, z_;  // the columns' points
     std::vector<double> pd_;        // p_ again, for the packed scans
-    std::vector<char> seed_;        // the columns the scan started from
+    std::vector<char> held_;        // the columns in the scan's heap
     bool packed_ = false;
+    // The columns come grouped by cells of the sites' plane: cell k holds columns
+    // cellStart_[k] .. cellStart_[k + 1], within x0_[k] .. x1_[k] and so on; a scan passes over
+    // a cell whose least cost from the row plus its least price cannot come below the values
+    // already listed.
+    std::vector<int32_t> cellStart_;
+    std::vector<double> x0_, x1_, y0_, y1_, z0_, z1_;
+    std::vector<double> cellPrice_;  // at most each cell's least price
+    std::vector<double> cellBound_;  // the scanned row's least value in each cell, at most
 };
 
 }  // namespace
@@ -427,5 +499,54 @@ AuctionResult solveByAuction(const DistanceCosts& costs, bool narrowStarts) {
     if (costs.from.empty()) {
         return {};
     }
-    return Auction(costs, narrowStarts ? kFirstEpsilonDivisor / 8 : kFirstEpsilonDivisor).run();
+    const long long divisor = narrowStarts ? kFirstEpsilonDivisor / 8 : kFirstEpsilonDivisor;
+    const std::vector<Point2D>& to = costs.to;
+    const int n = int(to.size());
+    if (narrowStarts) {
+        // Seen from a small area far off, the sites of a cell differ in cost too much for its
+        // box to pass over any: one cell, the sites in their order.
+        return Auction(costs, divisor, {0, n}).run();
+    }
+    // The sites by cells of a grid over their box, about kPerCell to a cell of a full box.
+    double x0 = to[0].x, x1 = to[0].x, y0 = to[0].y, y1 = to[0].y;
+    for (const Point2D& p : to) {
+        x0 = std::min(x0, double(p.x));
+        x1 = std::max(x1, double(p.x));
+        y0 = std::min(y0, double(p.y));
+        y1 = std::max(y1, double(p.y));
+    }
+    const int side = std::max(1, int(std::lround(std::sqrt(double(n) / kPerCell))));
+    auto cellOf = [&](const Point2D& p) {
+        const int cx = x1 > x0 ? std::min(side - 1, int((p.x - x0) / (x1 - x0) * side)) : 0;
+        const int cy = y1 > y0 ? std::min(side - 1, int((p.y - y0) / (y1 - y0) * side)) : 0;
+        return std::max(0, cy) * side + std::max(0, cx);
+    };
+    std::vector<int32_t> count(size_t(side) * side + 1, 0), order(static_cast<size_t>(n));
+    for (const Point2D& p : to) {
+        ++count[size_t(cellOf(p)) + 1];
+    }
+    for (size_t k = 1; k < count.size(); ++k) {
+        count[k] += count[k - 1];
+    }
+    std::vector<int32_t> cellStart;
+    for (size_t k = 0; k < count.size(); ++k) {
+        if (k == 0 || count[k] != count[k - 1]) {
+            cellStart.push_back(count[k]);  // empty cells left out
+        }
+    }
+    std::vector<int32_t> next(count.begin(), count.end() - 1);
+    std::vector<Point2D> sorted(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        const int32_t at = next[size_t(cellOf(to[size_t(j)]))]++;
+        order[size_t(at)] = j;
+        sorted[size_t(at)] = to[size_t(j)];
+    }
+    const DistanceCosts grouped{costs.from, sorted, costs.known};
+    AuctionResult byCell = Auction(grouped, divisor, std::move(cellStart)).run();
+    AuctionResult result{std::vector<int32_t>(size_t(n)), std::vector<long long>(size_t(n))};
+    for (int i = 0; i < n; ++i) {
+        result.columns[size_t(i)] = order[size_t(byCell.columns[size_t(i)])];
+        result.prices[size_t(order[size_t(i)])] = byCell.prices[size_t(i)];
+    }
+    return result;
 }

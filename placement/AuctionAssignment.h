@@ -1,11 +1,13 @@
 #pragma once
 // The layers' assignment by auction with epsilon scaling over every pair: rows bid for columns,
 // raising their prices, until every row holds one. Each row's costs are computed from the points
-// whenever it scans them (no cost matrix: reading 36 MB again for every scan waits on memory). It
-// serves the first assignment from where the layers happen to start (crowded in a corner, along one
-// edge, far from the shape), where every layer wants the same few sites: shortest augmenting paths
-// then search nearly every column for each row, while the auction's early rounds with a coarse
-// epsilon settle the rough shares at once and the later ones refine them.
+// whenever it scans them (no cost matrix: reading 36 MB again for every scan waits on memory),
+// passing over cells of sites too far in cost and price to be among its least. It serves the
+// first assignment from where the layers happen to start (crowded in a corner, along one edge, far
+// from the shape, around a thin ring of sites), where every layer wants the same few sites:
+// shortest augmenting paths then search nearly every column for each row, while the auction's
+// early rounds with a coarse epsilon settle the rough shares at once and the later ones refine
+// them.
 #include <cstdint>
 #include <vector>
 
