@@ -45,8 +45,8 @@ constexpr float kHalfDiagonal = 0.7072f;
 
 // The squeeze before the fill: every layer grows by a common factor, first this share of its
 // longer side, and the overlaps are pushed apart together; when they do not clear within
-// kSqueezeIterations sweeps, the layout goes back to the last clear one and the share halves,
-// down to kSqueezeLeast.
+// kSqueezeIterations sweeps, the layout goes back to the last clear one, the layers still in
+// conflict stop growing and, when there were none new, the share halves, down to kSqueezeLeast.
 constexpr double kSqueezeShare = 0.02;
 constexpr double kSqueezeLeast = 0.0025;
 constexpr int kSqueezeIterations = 24;
@@ -420,9 +420,9 @@ struct Filler {
         return false;
     }
 
-    // Layers jammed one by one can often all grow together: squeeze while the overlaps clear,
-    // halving the common growth when they do not; the layout ends as the last clear one. How
-    // many growths were kept.
+    // Layers jammed one by one can often all grow together: squeeze while the overlaps clear;
+    // when they do not, the layers in conflict stop growing (or the common growth halves). The
+    // layout ends as the last clear one. How many growths were kept.
     int squeeze(const std::vector<int32_t>& members) {
         std::vector<int> rank(sites.size(), 0);
         for (size_t i = 0; i < members.size(); ++i) rank[size_t(members[i])] = int(i);
