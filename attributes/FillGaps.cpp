@@ -43,6 +43,18 @@ constexpr float kFitPrecision = 0.5f;
 // A rectangle's reach from its centre is at most this share of its longer side.
 constexpr float kHalfDiagonal = 0.7072f;
 
+// The squeeze before the fill: every layer grows by a common factor, first this share of its
+// longer side, and the overlaps are pushed apart together; when they do not clear within
+// kSqueezeIterations sweeps, the layout goes back to the last clear one, the layers still in
+// conflict stop growing and, when there were none new, the share halves, down to kSqueezeLeast.
+constexpr double kSqueezeShare = 0.02;
+constexpr double kSqueezeLeast = 0.0025;
+constexpr int kSqueezeIterations = 24;
+constexpr int kSqueezeGrowths = 160;
+// The squeeze stops after this many layer visits of its sweeps (a few hundred growths of 300
+// layers; a few of 3000, where the time goes to the fill).
+constexpr size_t kSqueezeWork = 250000;
+
 float distance(const Point2D& a, const Point2D& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
 }
@@ -141,6 +153,8 @@ struct Filler {
     }
 
     std::vector<float> grownSide;  // each site's longer side as the growth left it
+    std::vector<char> fixed;       // sites the squeeze leaves where they are
+    size_t work = 0;               // layer visits of the squeeze's sweeps
 
     // Whether site s placed as trial meets none of near (nor other, when given) and keeps to the
     // shape.
@@ -306,6 +320,159 @@ struct Filler {
         return true;
     }
 
+    // One growth of the squeeze: every member not over Max Size grows by share of its longer
+    // side, then sweeps in the members' order push each overlapping pair apart along its
+    // shortest separating move (the smaller layer moving more), pull layers too far off the
+    // shape back onto it and keep each within its drift. True when a sweep finds nothing to do:
+    // then no pair meets (the grid is made from the positions the sweep saw) and every layer
+    // keeps to the shape.
+    bool squeezeOnce(const std::vector<int32_t>& members, const std::vector<int>& rank,
+                     double share, const std::vector<char>& frozen, std::vector<int32_t>& stuck) {
+        stuck.clear();
+        float largest = 0.0f;
+        for (int32_t s : members) {
+            MySitePoint& site = sites[s];
+            const float longer = longerSide(site);
+            const float next = std::min(float(longer * (1.0 + share)), limits.maxLongerSide);
+            if (!frozen[size_t(s)] && !fixed[size_t(s)] && next > longer) {
+                setLongerSide(site, next);
+                site.placeRectangle();
+                if (limits.shape) limits.shape->moved(s);
+            }
+            largest = std::max(largest, longerSide(site));
+        }
+        const double pull = share * double(largest) + 0.5;
+        for (int sweep = 0; sweep < kSqueezeIterations; ++sweep) {
+            work += members.size();
+            if (work > kSqueezeWork) return false;
+            SiteGrid grid(sites, members, 4.0 * pull);
+            bool changed = false;
+            for (int32_t s : members) {
+                grid.forEachNear(sites, s, [&](int32_t k) {
+                    if (rank[size_t(k)] < rank[size_t(s)]) return true;
+                    MySitePoint& a = sites[s];
+                    MySitePoint& b = sites[k];
+                    if ((fixed[size_t(s)] && fixed[size_t(k)]) || !a.intersect(b)) return true;
+                    const Point2D m = separation(a, b);
+                    const double areaA = double(a.width) * a.height;
+                    const double areaB = double(b.width) * b.height;
+                    const double shareA = fixed[size_t(s)]   ? 0.0
+                                          : fixed[size_t(k)] ? 1.0
+                                                             : areaB / (areaA + areaB);
+                    const double shareB = 1.0 - shareA;
+                    a.position = Point2D(float(a.position.x + shareA * m.x),
+                                         float(a.position.y + shareA * m.y));
+                    b.position = Point2D(float(b.position.x - shareB * m.x),
+                                         float(b.position.y - shareB * m.y));
+                    a.placeRectangle();
+                    b.placeRectangle();
+                    if (limits.shape) {
+                        limits.shape->moved(s);
+                        limits.shape->moved(k);
+                    }
+                    changed = true;
+                    if (sweep + 1 == kSqueezeIterations) {
+                        stuck.push_back(s);
+                        stuck.push_back(k);
+                    }
+                    return true;
+                });
+            }
+            for (int32_t s : members) {
+                if (fixed[size_t(s)]) continue;
+                MySitePoint& site = sites[s];
+                const float longer = longerSide(site);
+                bool moved = false;
+                if (limits.shape &&
+                    (!limits.shape->onShape(site.position) || limits.shape->tooFarOff(s, site))) {
+                    const Point2D d = awayFromEdge(site, *limits.shape);
+                    const double step = share * double(longer) + 0.5;
+                    if (std::hypot(d.x, d.y) > 0.0) {
+                        site.position = Point2D(float(site.position.x + d.x * step),
+                                                float(site.position.y + d.y * step));
+                        moved = true;
+                    } else {
+                        // Centre off the shape but no sample off it: back towards its anchor.
+                        const Point2D& a = anchors[size_t(s)];
+                        site.position = Point2D(float(0.5 * (double(site.position.x) + a.x)),
+                                                float(0.5 * (double(site.position.y) + a.y)));
+                        moved = true;
+                    }
+                }
+                const Point2D& a = anchors[size_t(s)];
+                const double dx = double(site.position.x) - a.x, dy = double(site.position.y) - a.y;
+                const double drift = std::hypot(dx, dy);
+                const double reach = 0.999 * kDriftShare * double(longer);
+                if (drift > reach) {
+                    site.position = Point2D(float(a.x + dx * (reach / drift)),
+                                            float(a.y + dy * (reach / drift)));
+                    moved = true;
+                }
+                if (moved) {
+                    site.placeRectangle();
+                    if (limits.shape) limits.shape->moved(s);
+                    changed = true;
+                    if (sweep + 1 == kSqueezeIterations) stuck.push_back(s);
+                }
+            }
+            if (!changed) return true;
+        }
+        return false;
+    }
+
+    // Layers jammed one by one can often all grow together: squeeze while the overlaps clear;
+    // when they do not, the layers in conflict stop growing (or the common growth halves). The
+    // layout ends as the last clear one. How many growths were kept.
+    int squeeze(const std::vector<int32_t>& members) {
+        std::vector<int> rank(sites.size(), 0);
+        for (size_t i = 0; i < members.size(); ++i) rank[size_t(members[i])] = int(i);
+        std::vector<Point2D> goodPosition(sites.size());
+        std::vector<float> goodSide(sites.size());
+        auto keep = [&] {
+            for (int32_t s : members) {
+                goodPosition[size_t(s)] = sites[s].position;
+                goodSide[size_t(s)] = longerSide(sites[s]);
+            }
+        };
+        keep();
+        // Layers the growth left further off the shape than the fill allows neither grow nor
+        // move here: no move of theirs would be allowed.
+        fixed.assign(sites.size(), 0);
+        for (int32_t s : members) {
+            fixed[size_t(s)] = limits.shape && (!limits.shape->onShape(sites[s].position) ||
+                                                limits.shape->tooFarOff(s, sites[s]));
+        }
+        int kept = 0;
+        double share = kSqueezeShare;
+        std::vector<char> frozen(sites.size(), 0);
+        std::vector<int32_t> stuck;
+        for (int growth = 0;
+             growth < kSqueezeGrowths && share >= kSqueezeLeast && work < kSqueezeWork; ++growth) {
+            if (squeezeOnce(members, rank, share, frozen, stuck)) {
+                keep();
+                ++kept;
+                continue;
+            }
+            for (int32_t s : members) {
+                MySitePoint& site = sites[s];
+                site.position = goodPosition[size_t(s)];
+                setLongerSide(site, goodSide[size_t(s)]);
+                site.placeRectangle();
+                if (limits.shape) limits.shape->moved(s);
+            }
+            // Layers still in conflict at the end stop growing; with none new, the share halves.
+            bool froze = false;
+            for (int32_t s : stuck) {
+                if (!frozen[size_t(s)]) {
+                    frozen[size_t(s)] = 1;
+                    froze = true;
+                }
+            }
+            if (!froze) share *= 0.5;
+        }
+        return kept;
+    }
+
     // Whether trial (site s one step larger) can be slid into room of its own; it is left there.
     bool settle(int32_t s, MySitePoint& trial, const SiteGrid& grid) const {
         const float longer = longerSide(trial);
@@ -360,7 +527,9 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
                   std::vector<Point2D>(sites.size()),
                   std::vector<Point2D>(sites.size()),
                   1.0f,
-                  std::vector<float>(sites.size())};
+                  std::vector<float>(sites.size()),
+                  std::vector<char>(),
+                  0};
     std::vector<float> sides;
     for (int32_t s : members) {
         filler.anchors[size_t(s)] = sites[s].position;
@@ -369,55 +538,101 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
     }
     std::nth_element(sides.begin(), sides.begin() + ptrdiff_t(sides.size() / 2), sides.end());
     filler.step = std::max(1.0f, kStepShare * sides[sides.size() / 2]);
-    std::vector<int> failures(sites.size(), 0);
-    int rounds = 0;
-    for (int fill = 0; fill < kFills && rounds < limits.maxRounds; ++fill) {
-        // After the first fill, neighbours trade places where that lets them grow; the layers
-        // that rested then try again.
-        if (fill > 0) {
-            if (filler.tradePlaces(members) == 0) break;
-            std::fill(failures.begin(), failures.end(), 0);
+    struct Geometry {
+        Point2D position;
+        float width, height, radius;
+        std::vector<Point2D> corners;
+    };
+    auto save = [&] {
+        std::vector<Geometry> g;
+        for (int32_t s : members) {
+            const MySitePoint& x = sites[s];
+            g.push_back({x.position, x.width, x.height, x.radius, x.corners});
         }
-        bool grew = true;
-        while (grew && rounds < limits.maxRounds) {
-            ++rounds;
-            grew = false;
-            // Within a round each site moves at most its own largest slide, so pairs nearer
-            // than twice the largest are still found by centres bucketed at the round's start.
-            float largest = 0.0f;
-            for (int32_t s : members) largest = std::max(largest, longerSide(sites[s]));
-            SiteGrid grid(sites, members, 2.0 * double(maxMoveFor(largest + filler.step)));
-            for (int32_t s : members) filler.roundStart[size_t(s)] = sites[s].position;
-            for (int32_t s : members) {
-                if (failures[size_t(s)] >= kFailuresToRest) continue;
-                MySitePoint& site = sites[s];
-                MySitePoint trial = site;
-                const float longer = longerSide(site);
-                // After a failure the step is halved: the last of a room is narrower than a step.
-                const float step = filler.step / float(1 << failures[size_t(s)]);
-                const float next = std::min(longer + step, limits.maxLongerSide);
-                if (!(next > longer)) {
-                    failures[size_t(s)] = kFailuresToRest;
-                    continue;
-                }
-                setLongerSide(trial, next);
-                trial.placeRectangle();
-                grid.noteRadius(s, trial.radius);
-                MySitePoint inPlace = trial;
-                if (filler.settle(s, trial, grid)) {
-                    site = std::move(trial);
-                    failures[size_t(s)] = 0;
-                    grew = true;
-                } else if (filler.shove(s, inPlace, grid)) {
-                    site = std::move(inPlace);
-                    failures[size_t(s)] = 0;
-                    grew = true;
-                } else {
-                    ++failures[size_t(s)];
-                    if (limits.shape) limits.shape->moved(s);
+        return g;
+    };
+    auto restore = [&](const std::vector<Geometry>& g) {
+        for (size_t i = 0; i < members.size(); ++i) {
+            MySitePoint& x = sites[members[i]];
+            x.position = g[i].position;
+            x.width = g[i].width;
+            x.height = g[i].height;
+            x.radius = g[i].radius;
+            x.corners = g[i].corners;
+            if (limits.shape) limits.shape->moved(members[i]);
+        }
+    };
+    auto covered = [&] {
+        double area = 0.0;
+        for (int32_t s : members) area += double(sites[s].width) * sites[s].height;
+        return area;
+    };
+    int rounds = 0;
+    auto fill = [&] {
+        rounds = 0;
+        std::vector<int> failures(sites.size(), 0);
+        for (int pass = 0; pass < kFills && rounds < limits.maxRounds; ++pass) {
+            // After the first fill, neighbours trade places where that lets them grow; the layers
+            // that rested then try again.
+            if (pass > 0) {
+                if (filler.tradePlaces(members) == 0) break;
+                std::fill(failures.begin(), failures.end(), 0);
+            }
+            bool grew = true;
+            while (grew && rounds < limits.maxRounds) {
+                ++rounds;
+                grew = false;
+                // Within a round each site moves at most its own largest slide, so pairs nearer
+                // than twice the largest are still found by centres bucketed at the round's start.
+                float largest = 0.0f;
+                for (int32_t s : members) largest = std::max(largest, longerSide(sites[s]));
+                SiteGrid grid(sites, members, 2.0 * double(maxMoveFor(largest + filler.step)));
+                for (int32_t s : members) filler.roundStart[size_t(s)] = sites[s].position;
+                for (int32_t s : members) {
+                    if (failures[size_t(s)] >= kFailuresToRest) continue;
+                    MySitePoint& site = sites[s];
+                    MySitePoint trial = site;
+                    const float longer = longerSide(site);
+                    // After a failure the step is halved: the last of a room is narrower than a
+                    // step.
+                    const float step = filler.step / float(1 << failures[size_t(s)]);
+                    const float next = std::min(longer + step, limits.maxLongerSide);
+                    if (!(next > longer)) {
+                        failures[size_t(s)] = kFailuresToRest;
+                        continue;
+                    }
+                    setLongerSide(trial, next);
+                    trial.placeRectangle();
+                    grid.noteRadius(s, trial.radius);
+                    MySitePoint inPlace = trial;
+                    if (filler.settle(s, trial, grid)) {
+                        site = std::move(trial);
+                        failures[size_t(s)] = 0;
+                        grew = true;
+                    } else if (filler.shove(s, inPlace, grid)) {
+                        site = std::move(inPlace);
+                        failures[size_t(s)] = 0;
+                        grew = true;
+                    } else {
+                        ++failures[size_t(s)];
+                        if (limits.shape) limits.shape->moved(s);
+                    }
                 }
             }
         }
-    }
-    return rounds;
+    };
+    // Squeezed and filled, or filled alone, whichever layout covers more: the squeeze helps
+    // where many layers can grow together, but can leave the fill less to do near the edge.
+    const std::vector<Geometry> grown = save();
+    const std::vector<Point2D> anchors = filler.anchors;
+    filler.squeeze(members);
+    fill();
+    const int squeezedRounds = rounds;
+    const double squeezed = covered();
+    const std::vector<Geometry> result = save();
+    restore(grown);
+    filler.anchors = anchors;
+    fill();
+    if (squeezed > covered()) restore(result);
+    return squeezedRounds + rounds;
 }

@@ -1,13 +1,15 @@
 #pragma once
 // Fill Gaps: after the growth every layer has stopped at its first touch, often with room all
-// around it. Rounds of visits then take each layer one step larger and slide it off what the
-// larger rectangle meets (its neighbours, and with a shape limit the shape's edge) until it fits
-// again, or else shove the neighbours it meets off it (and those theirs, down a short chain); a
-// layer that finds no room keeps its place and size for that round and tries a smaller step in
-// the next. When no layer grows any more, touching neighbours of different proportions trade
-// places where both then fit larger (a wide layer into a wide room), and the rounds run again.
-// Layers keep their rotations and proportions; the visits go in a fixed order, so the result
-// depends on the sites alone.
+// around it. First all layers grow together by a common share and the overlaps are pushed apart
+// together (a squeeze), while that clears; then rounds of visits take each layer one step
+// larger and slide it off what the larger rectangle meets (its neighbours, and with a shape limit
+// the shape's edge) until it fits again, or else shove the neighbours it meets off it (and those
+// theirs, down a short chain); a layer that finds no room keeps its place and size for that round
+// and tries a smaller step in the next. When no layer grows any more, touching neighbours of
+// different proportions trade places where both then fit larger (a wide layer into a wide room),
+// and the rounds run again. The layout kept is that of the squeeze and the fill or of the fill
+// alone, whichever covers more. Layers keep their rotations and proportions; the visits go in a
+// fixed order, so the result depends on the sites alone.
 #include <cstdint>
 #include <limits>
 #include <vector>
