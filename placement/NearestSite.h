@@ -62,9 +62,12 @@ OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uin
                             size_t sites = 0);
 
 // The nearest site of every sample (indexed as the samples were before ordering), through a
-// NearestSiteGrid, the samples split over the worker threads.
+// NearestSiteGrid, the samples split over the worker threads. With centreSites, each query
+// cell's centre's nearest site of the search before (any index, or -1) spares this search that
+// cell's own search for it, and is replaced by this search's: for rounds whose sites move little.
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
-                                      const OrderedSamples& samples);
+                                      const OrderedSamples& samples,
+                                      std::vector<int32_t>* centreSites = nullptr);
 
 // The same through a kd-tree of the sites (the reference): exact searches for the two nearest,
 // and a scan of every site when those two are equally near.

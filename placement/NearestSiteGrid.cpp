@@ -209,18 +209,32 @@ SampleCells groupSamples(const OrderedSamples& samples, size_t sites) {
 }
 
 // Appends the sites that can be nearest to some point of cell c, lowest index first: those
-// within the distance from the cell's centre to its nearest site plus the cell's diagonal.
-void candidates(const SampleCells& g, const NearestSiteGrid& grid,
-                const std::vector<Point2D>& sites, size_t c, std::vector<int32_t>& out) {
+// within the distance from the cell's centre to a site plus the cell's diagonal. The site is
+// `near` (any site bounds the distance to the nearest; one that was nearest before moved
+// little) or, without one, the nearest. Returns the centre's nearest among the candidates.
+int32_t candidates(const SampleCells& g, const NearestSiteGrid& grid,
+                   const std::vector<Point2D>& sites, size_t c, int32_t near,
+                   std::vector<int32_t>& out) {
     const double x = g.x0 + (double(c % size_t(g.columns)) + 0.5) * g.cell;
     const double y = g.y0 + (double(c / size_t(g.columns)) + 0.5) * g.cell;
-    const Point2D& s = sites[size_t(grid.nearest(x, y))];
+    const bool known = near >= 0 && size_t(near) < sites.size();
+    const Point2D& s = sites[size_t(known ? near : grid.nearest(x, y))];
     const double reach = std::sqrt(squaredDistance(x, y, s.x, s.y));
     // A point of the cell (or one rounding put there) is within the half diagonal of the
     // centre, so a site nearer to it than the centre's nearest lies within two of them.
     const double margin = kGapMargin * (1.0 + g.cell + reach);
     grid.sitesWithin(x, y, reach + std::sqrt(2.0) * g.cell + margin, out);
     std::sort(out.begin(), out.end());
+    double best = kInfinity;
+    int32_t bestId = -1;
+    for (const int32_t id : out) {
+        const double d = squaredDistance(x, y, sites[size_t(id)].x, sites[size_t(id)].y);
+        if (d < best) {
+            best = d;
+            bestId = id;
+        }
+    }
+    return bestId;
 }
 
 }  // namespace
@@ -240,7 +254,8 @@ OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uin
 }
 
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
-                                      const OrderedSamples& samples) {
+                                      const OrderedSamples& samples,
+                                      std::vector<int32_t>* centreSites) {
     std::vector<int32_t> nearest(samples.points.size(), -1);
     if (sites.empty() || samples.points.empty()) {
         return nearest;
@@ -251,6 +266,9 @@ std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
     }
     const SampleCells& g = samples.cells.sites == sites.size() ? samples.cells : grouped;
     const NearestSiteGrid grid(sites);
+    if (centreSites) {
+        centreSites->resize(g.start.size() - 1, -1);
+    }
     // Cell by cell, every sample of the cell against each candidate in turn: the candidates in
     // ascending order and only a strictly nearer one replacing the best, so that the lowest
     // index wins among equally near sites.
@@ -263,7 +281,11 @@ std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
                 continue;
             }
             found.clear();
-            candidates(g, grid, sites, c, found);
+            const int32_t near =
+                candidates(g, grid, sites, c, centreSites ? (*centreSites)[c] : -1, found);
+            if (centreSites) {
+                (*centreSites)[c] = near;
+            }
             const size_t m = last - first;
             best.assign(m, kInfinity);
             bestId.assign(m, -1.0);

@@ -51,13 +51,15 @@ void MyTessaron::getOrganicPoints() {
     const OrderedSamples ordered = orderSamples(at, cellOrder(at, n), size_t(std::max(n, 0)));
     std::vector<Point2D> positions(sites.size());
     std::vector<SampleSums> sums(sites.size());
+    std::vector<int32_t> centreSites;  // each query cell's centre's nearest, round to round
     for (int round = 0; n > 0 && round < kRounds; ++round) {
         for (size_t j = 0; j < sites.size(); ++j) {
             positions[j] = sites[j].position;
         }
-        const std::vector<int32_t> nearest = searchPath() == SearchPath::Reference
-                                                 ? nearestSitesKdTree(positions, at)
-                                                 : nearestSitesGrid(positions, ordered);
+        const std::vector<int32_t> nearest =
+            searchPath() == SearchPath::Reference
+                ? nearestSitesKdTree(positions, at)
+                : nearestSitesGrid(positions, ordered, &centreSites);
         // Each site sums its samples in sample order, whatever order the search visited them in.
         std::fill(sums.begin(), sums.end(), SampleSums());
         for (size_t s = 0; s < at.size(); ++s) {

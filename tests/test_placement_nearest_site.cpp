@@ -24,10 +24,16 @@ void expectSameAsReference(const std::vector<Point2D>& sites, const std::vector<
     const std::vector<uint32_t> order = cellOrder(samples, static_cast<int>(sites.size()));
     for (size_t grouped : {size_t(0), sites.size()}) {
         const OrderedSamples ordered = orderSamples(samples, order, grouped);
+        // The centres' sites of the search before: none, then those of the sites reversed.
+        std::vector<int32_t> centres;
+        std::vector<Point2D> reversed(sites.rbegin(), sites.rend());
+        nearestSitesGrid(reversed, ordered, &centres);
         for (int threads : {1, 3}) {
             const ScopedWorkerThreads pinned(threads);
             EXPECT_EQ(nearestSitesGrid(sites, ordered), reference)
                 << what << " " << threads << " " << grouped;
+            EXPECT_EQ(nearestSitesGrid(sites, ordered, &centres), reference)
+                << what << " " << threads << " " << grouped << " from the centres' sites";
         }
     }
 }

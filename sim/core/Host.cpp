@@ -238,7 +238,11 @@ std::unique_ptr<World> Host::Impl::sourceWorld(const Layer& layer, double second
         described->def.rowbytes = 0;
         return described;
     }
-    auto world = newWorld((w + ds - 1) / ds, (h + ds - 1) / ds, format);
+    const int width = (w + ds - 1) / ds, height = (h + ds - 1) / ds;
+    // A picture that covers the whole world sets every pixel: no need to clear it first.
+    const bool covered = picture && (picture->width + ds - 1) / ds >= width &&
+                         (picture->height + ds - 1) / ds >= height;
+    auto world = newWorld(width, height, format, !covered);
     world->def.pix_aspect_ratio =
         PF_RationalScale{project.comp.pixelAspectNum, project.comp.pixelAspectDen};
     if (picture) {

@@ -27,12 +27,22 @@ PF_PixelFormat formatForDepth(int bitsPerChannel) {
     return PF_PixelFormat_ARGB32;
 }
 
-std::unique_ptr<World> newWorld(int width, int height, PF_PixelFormat format) {
+std::unique_ptr<World> newWorld(int width, int height, PF_PixelFormat format, bool cleared) {
     assert(bytesPerPixel(format) > 0 && width >= 0 && height >= 0);
     auto world = std::make_unique<World>();
     world->format = format;
     const int rowbytes = (width * bytesPerPixel(format) + 15) / 16 * 16;
-    world->pixels.assign(size_t(rowbytes) * size_t(height) + 16, 0);
+    const size_t bytes = size_t(rowbytes) * size_t(height) + 16;
+    if (cleared) {
+        world->pixels.assign(bytes, 0);
+    } else {
+        world->pixels.resize(bytes);
+        const size_t used = size_t(width) * size_t(bytesPerPixel(format));
+        for (int y = 0; y < height && used < size_t(rowbytes); ++y) {
+            std::memset(world->pixels.data() + size_t(y) * rowbytes + used, 0, rowbytes - used);
+        }
+        std::memset(world->pixels.data() + bytes - 16, 0, 16);
+    }
     PF_EffectWorld& d = world->def;
     d.world_flags =
         PF_WorldFlag_WRITEABLE | (format == PF_PixelFormat_ARGB64 ? PF_WorldFlag_DEEP : 0);
@@ -125,6 +135,20 @@ void drawImage(World& world, const Image& image, int downsample) {
     assert(downsample >= 1);
     const int width = std::min(world.def.width, (image.width + downsample - 1) / downsample);
     const int height = std::min(world.def.height, (image.height + downsample - 1) / downsample);
+    if (world.format == PF_PixelFormat_ARGB32) {  // the bytes reordered, row by row
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* from = &image.rgba[size_t(y) * downsample * image.width * 4];
+            uint8_t* to = pixelAt(world.def, 4, 0, y);
+            const size_t step = size_t(downsample) * 4;
+            for (int x = 0; x < width; ++x, to += 4, from += step) {
+                to[0] = from[3];
+                to[1] = from[0];
+                to[2] = from[1];
+                to[3] = from[2];
+            }
+        }
+        return;
+    }
     for (int y = 0; y < height; ++y) {
         const uint8_t* from = &image.rgba[size_t(y) * downsample * image.width * 4];
         for (int x = 0; x < width; ++x) putPixel(world, x, y, from + size_t(x) * downsample * 4);

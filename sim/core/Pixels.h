@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "AE_Effect.h"
@@ -14,16 +16,38 @@
 namespace sim {
 
 // A world and the memory behind it; def.data points into pixels and stays valid while it lives.
+// Leaves the bytes a vector grows by as they were: a world about to be drawn over whole is not
+// cleared first.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible<U>::value) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+
 struct World {
     PF_EffectWorld def{};
     PF_PixelFormat format = PF_PixelFormat_ARGB32;
-    std::vector<uint8_t> pixels;
+    std::vector<uint8_t, UninitialisedAllocator<uint8_t>> pixels;
 };
 
 int bytesPerPixel(PF_PixelFormat format);           // 0 for an unknown format
 PF_PixelFormat formatForDepth(int bitsPerChannel);  // 8, 16 or 32
-// A cleared world (every channel 0); rows are padded to a multiple of 16 bytes.
-std::unique_ptr<World> newWorld(int width, int height, PF_PixelFormat format);
+// A cleared world (every channel 0); rows are padded to a multiple of 16 bytes. Not cleared,
+// only the rows' padding and the bytes past the last row are 0: the caller sets every pixel.
+std::unique_ptr<World> newWorld(int width, int height, PF_PixelFormat format, bool cleared = true);
 
 // Stores a straight 8-bit RGBA colour at (x, y) in the world's depth: 16 bits as 0..32768,
 // float as 0..1.
