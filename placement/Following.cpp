@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "engine/MyTessaron.h"
@@ -572,6 +573,84 @@ void fadeSites(const MyTessaron& e, std::vector<Point2D>& carried) {
     }
 }
 
+// Whether the open paths ab and cd cross (touching ends do not count).
+bool pathsCross(const Point2D& a, const Point2D& b, const Point2D& c, const Point2D& d) {
+    const auto side = [](const Point2D& o, const Point2D& p, const Point2D& q) {
+        const double v =
+            (double(p.x) - o.x) * (double(q.y) - o.y) - (double(p.y) - o.y) * (double(q.x) - o.x);
+        return (v > 0) - (v < 0);
+    };
+    return side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0;
+}
+
+// Swaps the new sites (and their cells' offsets) of layers whose paths from where they were
+// cross: the swapped paths never cross and are shorter in all, so the passes end; candidate
+// pairs come from a grid over the paths' boxes, taken in a fixed order.
+void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& sites,
+                  std::vector<Point2D>& offsets) {
+    constexpr int kPasses = 16;
+    const size_t n = std::min(from.size(), sites.size());
+    const bool withOffsets = offsets.size() == n;
+    if (n < 2) {
+        return;
+    }
+    std::vector<std::pair<int32_t, int32_t>> pairs;
+    std::vector<std::vector<int32_t>> cells;
+    for (int pass = 0; pass < kPasses; ++pass) {
+        double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
+        for (size_t j = 0; j < n; ++j) {
+            const Point2D &a = from[j], &b = sites[j].position;
+            x0 = std::min({x0, double(a.x), double(b.x)});
+            y0 = std::min({y0, double(a.y), double(b.y)});
+            x1 = std::max({x1, double(a.x), double(b.x)});
+            y1 = std::max({y1, double(a.y), double(b.y)});
+            extent += std::max(std::abs(double(b.x) - a.x), std::abs(double(b.y) - a.y));
+        }
+        if (!std::isfinite(x0 + y0 + x1 + y1)) {
+            return;
+        }
+        // Cells about a path's mean extent wide, and about as many as there are paths at most.
+        const double side =
+            std::max({extent / double(n), std::sqrt((x1 - x0) * (y1 - y0) / double(n)), 1e-3});
+        const int nx = std::max(1, std::min(4096, int((x1 - x0) / side) + 1));
+        const int ny = std::max(1, std::min(4096, int((y1 - y0) / side) + 1));
+        cells.assign(size_t(nx) * size_t(ny), {});
+        const auto column = [&](double x) { return std::min(nx - 1, int((x - x0) / side)); };
+        const auto row = [&](double y) { return std::min(ny - 1, int((y - y0) / side)); };
+        pairs.clear();
+        for (size_t j = 0; j < n; ++j) {
+            const Point2D &a = from[j], &b = sites[j].position;
+            const int cx0 = column(std::min(a.x, b.x)), cx1 = column(std::max(a.x, b.x));
+            const int cy0 = row(std::min(a.y, b.y)), cy1 = row(std::max(a.y, b.y));
+            for (int cy = cy0; cy <= cy1; ++cy) {
+                for (int cx = cx0; cx <= cx1; ++cx) {
+                    std::vector<int32_t>& c = cells[size_t(cy) * size_t(nx) + size_t(cx)];
+                    for (int32_t k : c) {
+                        pairs.emplace_back(k, int32_t(j));
+                    }
+                    c.push_back(int32_t(j));
+                }
+            }
+        }
+        std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+        bool swapped = false;
+        for (const auto& [i, j] : pairs) {
+            if (pathsCross(from[size_t(i)], sites[size_t(i)].position, from[size_t(j)],
+                           sites[size_t(j)].position)) {
+                std::swap(sites[size_t(i)].position, sites[size_t(j)].position);
+                if (withOffsets) {
+                    std::swap(offsets[size_t(i)], offsets[size_t(j)]);
+                }
+                swapped = true;
+            }
+        }
+        if (!swapped) {
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 bool MyTessaron::followsFrameBefore(int f) const {
@@ -768,6 +847,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     }
     sitesFollowLayers = true;
     if (!relax) {
+        uncrossPaths(followedSites, sites, follow.siteOffsets);
         return;
     }
     double* l = follow.lattice;
@@ -783,6 +863,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     // A fade moves the sites with its transport; the rounds only settle them where they are.
     const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
     relaxOverLattice(false, scale, carry ? HUGE_VAL : kFadeSettle * spacing);
+    uncrossPaths(followedSites, sites, follow.siteOffsets);
 }
 
 void MyTessaron::settleOverCarriedSamples(bool fresh) {
