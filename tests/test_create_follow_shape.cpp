@@ -225,6 +225,17 @@ Animation randomAnimation(std::mt19937& gen) {
             }};
 }
 
+// Whether the open paths ab and cd cross (touching ends do not count).
+bool pathsCross(const std::array<double, 2>& a, const std::array<double, 2>& b,
+                const std::array<double, 2>& c, const std::array<double, 2>& d) {
+    const auto side = [](const std::array<double, 2>& o, const std::array<double, 2>& p,
+                         const std::array<double, 2>& q) {
+        const double v = (p[0] - o[0]) * (q[1] - o[1]) - (p[1] - o[1]) * (q[0] - o[0]);
+        return (v > 0) - (v < 0);
+    };
+    return side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0;
+}
+
 }  // namespace
 
 // Followed frames still keep what every frame does, on random animated Sources and in every mode
@@ -234,13 +245,19 @@ Animation randomAnimation(std::mt19937& gen) {
 TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
     scenetest::TempDir dir;
     std::mt19937 gen(2512);
-    const PositionMode modes[] = {PositionMode::Organic, PositionMode::Random, PositionMode::Grid,
-                                  PositionMode::Radial};
+    // Organic and Random keep a layer on its site, so no two layers' paths cross in a step.
+    const struct {
+        PositionMode mode;
+        bool uncrossed;
+    } modes[] = {{PositionMode::Organic, true},
+                 {PositionMode::Random, true},
+                 {PositionMode::Grid, false},
+                 {PositionMode::Radial, false}};
     for (int trial = 0; trial < 4; ++trial) {
         const Animation anim = randomAnimation(gen);
         const FollowRun run{dir, anim, 30};
         FollowRun::Settings s;
-        s.position = modes[trial];
+        s.position = modes[trial].mode;
         s.scale = ScaleMode::FromNeighborhood;
         s.seed = trial + 10;
         SCOPED_TRACE(trial);
@@ -260,6 +277,18 @@ TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
                 EXPECT_LE(cards[i].scale.valueAt(f / 25.0)[0],
                           1.1 * cards[i].scale.valueAt((f - 1) / 25.0)[0] + 1e-3)
                     << "frame " << f << " card " << i;
+            }
+        }
+        for (int f = 0; modes[trial].uncrossed && f + 1 < anim.frames; ++f) {
+            const auto at = [&](size_t i, int g) {
+                const auto v = cards[i].position.valueAt(g / 25.0);
+                return std::array<double, 2>{v[0], v[1]};
+            };
+            for (size_t i = 1; i < cards.size(); ++i) {
+                for (size_t j = i + 1; j < cards.size(); ++j) {
+                    EXPECT_FALSE(pathsCross(at(i, f), at(i, f + 1), at(j, f), at(j, f + 1)))
+                        << "frame " << f << ": cards " << i << " and " << j;
+                }
             }
         }
         for (int f = 0; f < anim.frames; ++f) {
