@@ -38,20 +38,72 @@ void setSampleStep(const MyTessaron& e, const double frame[4], double step[2]) {
     step[1] = pixels / frame[3];
 }
 
+// A coarse grid of at most kCells cells a side over a frame's bounds, shared by the transports.
+class CellGrid {
+  protected:
+    static constexpr int kCells = 32;
+
+    CellGrid(double x0, double y0, double x1, double y1) : x0_(x0), y0_(y0) {
+        h_ = std::max(1.0, std::max(x1 - x0, y1 - y0) / kCells);
+        nx_ = std::max(1, std::min(kCells, int(std::ceil((x1 - x0) / h_))));
+        ny_ = std::max(1, std::min(kCells, int(std::ceil((y1 - y0) / h_))));
+    }
+
+    size_t cell(double x, double y) const {
+        const int cx = std::max(0, std::min(nx_ - 1, int(std::floor((x - x0_) / h_))));
+        const int cy = std::max(0, std::min(ny_ - 1, int(std::floor((y - y0_) / h_))));
+        return size_t(cy * nx_ + cx);
+    }
+
+    // The move at p: the cells' around it, weighted by their mass and the distance.
+    Point2D moveAt(const Point2D& p, const std::vector<double>& mass, const std::vector<double>& dx,
+                   const std::vector<double>& dy) const {
+        const double gx = (p.x - x0_) / h_ - 0.5, gy = (p.y - y0_) / h_ - 0.5;
+        const int ix = int(std::floor(gx)), iy = int(std::floor(gy));
+        double w = 0, sx = 0, sy = 0;
+        for (int cy = iy; cy <= iy + 1; ++cy) {
+            for (int cx = ix; cx <= ix + 1; ++cx) {
+                if (cx < 0 || cy < 0 || cx >= nx_ || cy >= ny_) {
+                    continue;
+                }
+                const size_t i = size_t(cy * nx_ + cx);
+                const double k = (1 - std::abs(gx - cx)) * (1 - std::abs(gy - cy)) * mass[i];
+                w += k;
+                sx += k * dx[i];
+                sy += k * dy[i];
+            }
+        }
+        return w > 0 ? Point2D(float(sx / w), float(sy / w)) : Point2D(0, 0);
+    }
+
+    static bool normalise(std::vector<double>& m) {
+        double s = 0;
+        for (double v : m) {
+            s += v;
+        }
+        if (!(s > 0)) {
+            return false;
+        }
+        for (double& v : m) {
+            v /= s;
+        }
+        return true;
+    }
+
+    double x0_, y0_, h_ = 1;
+    int nx_ = 1, ny_ = 1;
+};
+
 // The alpha mass's motion between two frames on a coarse grid: an entropic optimal transport
 // (Sinkhorn, a fixed count of rounds in doubles) from the frame before's mass to this frame's,
 // read as each cell's mean destination less the one its mass has when sent onto itself, so that
 // an unchanged shape moves nothing and the blur does not pull the edges inwards.
-class MassTransport {
+class MassTransport : CellGrid {
   public:
-    static constexpr int kCells = 32;
     static constexpr int kIterations = 100;
     static constexpr double kBlur = 5.0;  // in squared cells
 
-    MassTransport(double x0, double y0, double x1, double y1) : x0_(x0), y0_(y0) {
-        h_ = std::max(1.0, std::max(x1 - x0, y1 - y0) / kCells);
-        nx_ = std::max(1, std::min(kCells, int(std::ceil((x1 - x0) / h_))));
-        ny_ = std::max(1, std::min(kCells, int(std::ceil((y1 - y0) / h_))));
+    MassTransport(double x0, double y0, double x1, double y1) : CellGrid(x0, y0, x1, y1) {
         before_.assign(size_t(nx_ * ny_), 0.0);
         now_.assign(size_t(nx_ * ny_), 0.0);
     }
@@ -80,45 +132,9 @@ class MassTransport {
         return true;
     }
 
-    // The motion at p: the cells' around it, weighted by their mass before and the distance.
-    Point2D displacement(const Point2D& p) const {
-        const double gx = (p.x - x0_) / h_ - 0.5, gy = (p.y - y0_) / h_ - 0.5;
-        const int ix = int(std::floor(gx)), iy = int(std::floor(gy));
-        double w = 0, sx = 0, sy = 0;
-        for (int cy = iy; cy <= iy + 1; ++cy) {
-            for (int cx = ix; cx <= ix + 1; ++cx) {
-                if (cx < 0 || cy < 0 || cx >= nx_ || cy >= ny_) {
-                    continue;
-                }
-                const size_t i = size_t(cy * nx_ + cx);
-                const double k = (1 - std::abs(gx - cx)) * (1 - std::abs(gy - cy)) * before_[i];
-                w += k;
-                sx += k * dx_[i];
-                sy += k * dy_[i];
-            }
-        }
-        return w > 0 ? Point2D(float(sx / w), float(sy / w)) : Point2D(0, 0);
-    }
+    Point2D displacement(const Point2D& p) const { return moveAt(p, before_, dx_, dy_); }
 
   private:
-    size_t cell(double x, double y) const {
-        const int cx = std::max(0, std::min(nx_ - 1, int(std::floor((x - x0_) / h_))));
-        const int cy = std::max(0, std::min(ny_ - 1, int(std::floor((y - y0_) / h_))));
-        return size_t(cy * nx_ + cx);
-    }
-    static bool normalise(std::vector<double>& m) {
-        double s = 0;
-        for (double v : m) {
-            s += v;
-        }
-        if (!(s > 0)) {
-            return false;
-        }
-        for (double& v : m) {
-            v /= s;
-        }
-        return true;
-    }
     static void kernel(int n, std::vector<double>& k) {
         k.resize(size_t(n * n));
         for (int i = 0; i < n; ++i) {
@@ -194,8 +210,6 @@ class MassTransport {
         return true;
     }
 
-    double x0_, y0_, h_ = 1;
-    int nx_ = 1, ny_ = 1;
     std::vector<double> before_, now_, kx_, ky_, dx_, dy_;
     mutable std::vector<double> tmp_;
 };
@@ -246,16 +260,12 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
 // both frames' shapes (cells joined to their eight neighbours), so that mass leaving a part that
 // fades goes round, not across, a gap. Each cell moves a share of the way along the shortest
 // paths its mass takes, less what its mass does when sent onto itself (the blur's pull).
-class FadeTransport {
+class FadeTransport : CellGrid {
   public:
-    static constexpr int kCells = 32;
     static constexpr int kIterations = 100;
     static constexpr double kBlur = 1.5;  // in squared cells
 
-    FadeTransport(double x0, double y0, double x1, double y1) : x0_(x0), y0_(y0) {
-        h_ = std::max(1.0, std::max(x1 - x0, y1 - y0) / kCells);
-        nx_ = std::max(1, std::min(kCells, int(std::ceil((x1 - x0) / h_))));
-        ny_ = std::max(1, std::min(kCells, int(std::ceil((y1 - y0) / h_))));
+    FadeTransport(double x0, double y0, double x1, double y1) : CellGrid(x0, y0, x1, y1) {
         before_.assign(size_t(nx_ * ny_), 0.0);
         end_.assign(size_t(nx_ * ny_), 0.0);
         inside_.assign(size_t(nx_ * ny_), false);
@@ -324,45 +334,9 @@ class FadeTransport {
         return true;
     }
 
-    // The move at p: the cells' around it, weighted by their mass before and the distance.
-    Point2D displacement(const Point2D& p) const {
-        const double gx = (p.x - x0_) / h_ - 0.5, gy = (p.y - y0_) / h_ - 0.5;
-        const int ix = int(std::floor(gx)), iy = int(std::floor(gy));
-        double w = 0, sx = 0, sy = 0;
-        for (int cy = iy; cy <= iy + 1; ++cy) {
-            for (int cx = ix; cx <= ix + 1; ++cx) {
-                if (cx < 0 || cy < 0 || cx >= nx_ || cy >= ny_) {
-                    continue;
-                }
-                const size_t i = size_t(cy * nx_ + cx);
-                const double k = (1 - std::abs(gx - cx)) * (1 - std::abs(gy - cy)) * mass_[i];
-                w += k;
-                sx += k * dx_[i];
-                sy += k * dy_[i];
-            }
-        }
-        return w > 0 ? Point2D(float(sx / w), float(sy / w)) : Point2D(0, 0);
-    }
+    Point2D displacement(const Point2D& p) const { return moveAt(p, mass_, dx_, dy_); }
 
   private:
-    size_t cell(double x, double y) const {
-        const int cx = std::max(0, std::min(nx_ - 1, int(std::floor((x - x0_) / h_))));
-        const int cy = std::max(0, std::min(ny_ - 1, int(std::floor((y - y0_) / h_))));
-        return size_t(cy * nx_ + cx);
-    }
-    static bool normalise(std::vector<double>& m) {
-        double s = 0;
-        for (double v : m) {
-            s += v;
-        }
-        if (!(s > 0)) {
-            return false;
-        }
-        for (double& v : m) {
-            v /= s;
-        }
-        return true;
-    }
     // The shortest paths between the cells inside, in cells (Dijkstra from each).
     void distances(const std::vector<int>& index) {
         const size_t n = cells_.size();
@@ -505,8 +479,6 @@ class FadeTransport {
         return true;
     }
 
-    double x0_, y0_, h_ = 1;
-    int nx_ = 1, ny_ = 1;
     std::vector<double> before_, end_, kernel_, dx_, dy_, mass_;
     std::vector<bool> inside_;
     std::vector<int> cells_, part_;
