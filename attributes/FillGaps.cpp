@@ -65,7 +65,7 @@ constexpr size_t kSqueezeWork = 250000;
 // at the hole, then the neighbours of its old place, take up to kRelocationRounds growth rounds;
 // a move is kept when the layers concerned cover more of the shape by kRelocationGain median
 // squares.
-constexpr double kHoleCells = 12.0;
+constexpr double kHoleCells = 24.0;
 constexpr float kHoleLeast = 2.0f;
 constexpr size_t kDonors = 10;
 constexpr float kRelocationReach = 1.5f;
