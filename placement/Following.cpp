@@ -907,10 +907,10 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
         offsets[j] =
             Point2D(float(follow.offsets[j].x * scale[0]), float(follow.offsets[j].y * scale[1]));
     }
-    // The samples stay put over the rounds: one grouping by query cells, and each cell's
-    // nearest site of the round before bounds its search in the next.
+    // The samples stay put over the rounds: one grouping by query cells, and a round searches
+    // again only where the sites moved.
     const OrderedSamples ordered = orderSamples(at, cellOrder(at, n), count);
-    std::vector<int32_t> centreSites;
+    NearestSiteRounds rounds(ordered, count);
     std::vector<Point2D> positions(count);
     std::vector<double> sumX(count), sumY(count), sumW(count);
     std::vector<int32_t> firstSample(count);
@@ -918,7 +918,7 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
         for (size_t j = 0; j < count; ++j) {
             positions[j] = sites[j].position;
         }
-        const std::vector<int32_t> nearest = nearestSitesGrid(positions, ordered, &centreSites);
+        const std::vector<int32_t>& nearest = rounds.search(positions);
         std::fill(sumX.begin(), sumX.end(), 0.0);
         std::fill(sumY.begin(), sumY.end(), 0.0);
         std::fill(sumW.begin(), sumW.end(), 0.0);

@@ -69,6 +69,29 @@ std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
                                       const OrderedSamples& samples,
                                       std::vector<int32_t>* centreSites = nullptr);
 
+// Rounds of nearest-site searches over the same samples whose sites move little: a round
+// searches again only the query cells that a site moved since the round before could reach,
+// where it was or where it is; the other cells keep their samples' nearest sites, which are the
+// same as a new search would find (the same candidates at the same places).
+class NearestSiteRounds {
+  public:
+    // Groups the samples for searches over `sites` sites, unless they are grouped so.
+    NearestSiteRounds(const OrderedSamples& samples, size_t sites);
+    // The nearest site of every sample (indexed as the samples were before ordering), as
+    // nearestSitesGrid finds it.
+    const std::vector<int32_t>& search(const std::vector<Point2D>& sites);
+
+  private:
+    const OrderedSamples& samples_;
+    SampleCells grouped_;
+    const SampleCells* cells_;
+    std::vector<Point2D> searched_;     // the sites of the round before
+    std::vector<int32_t> centreSites_;  // per query cell, its centre's nearest site
+    std::vector<double> reach_;         // per query cell, the radius its candidates came from
+    std::vector<int32_t> nearest_;
+    std::vector<uint8_t> again_;  // per query cell, whether this round searches it
+};
+
 // The same through a kd-tree of the sites (the reference): exact searches for the two nearest,
 // and a scan of every site when those two are equally near.
 std::vector<int32_t> nearestSitesKdTree(const std::vector<Point2D>& sites,
