@@ -17,6 +17,8 @@ class NearestSiteGrid {
     int32_t nearest(double x, double y) const;
     // Appends the index of every site within radius of (x, y).
     void sitesWithin(double x, double y, double radius, std::vector<int32_t>& out) const;
+    // Whether any site is within radius of (x, y), as sitesWithin would find it.
+    bool anyWithin(double x, double y, double radius) const;
 
   private:
     int cellX(double x) const;
@@ -89,7 +91,6 @@ class NearestSiteRounds {
     std::vector<int32_t> centreSites_;  // per query cell, its centre's nearest site
     std::vector<double> reach_;         // per query cell, the radius its candidates came from
     std::vector<int32_t> nearest_;
-    std::vector<uint8_t> again_;  // per query cell, whether this round searches it
 };
 
 // The same through a kd-tree of the sites (the reference): exact searches for the two nearest,

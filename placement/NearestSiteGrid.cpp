@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -171,6 +172,25 @@ void NearestSiteGrid::sitesWithin(double x, double y, double radius,
             }
         }
     }
+}
+
+bool NearestSiteGrid::anyWithin(double x, double y, double radius) const {
+    if (ids_.empty()) {
+        return false;
+    }
+    const int left = cellX(x - radius), right = cellX(x + radius);
+    const int top = cellY(y - radius), bottom = cellY(y + radius);
+    for (int cy = top; cy <= bottom; ++cy) {
+        for (int cx = left; cx <= right; ++cx) {
+            const int c = cellIndex(cx, cy);
+            for (int32_t k = cellStart_[c]; k < cellStart_[c + 1]; ++k) {
+                if (squaredDistance(x, y, xs_[k], ys_[k]) <= radius * radius) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
 }
 
 namespace {
@@ -348,45 +368,35 @@ const std::vector<int32_t>& NearestSiteRounds::search(const std::vector<Point2D>
         return nearest_;
     }
     const size_t cellCount = g.start.size() - 1;
+    // The sites moved since the round before, where they were and where they are: a cell none
+    // of them is within its candidates' radius of keeps its candidates and its nearest.
     const bool carried =
         searched_.size() == sites.size() && nearest_.size() == samples_.points.size();
-    again_.assign(cellCount, 1);
-    if (carried) {
-        // The sites moved since the round before, where they were and where they are: a cell
-        // none of them is within its candidates' radius of keeps its candidates and its nearest.
-        std::vector<Point2D> moved;
-        for (size_t j = 0; j < sites.size(); ++j) {
-            if (sites[j].x != searched_[j].x || sites[j].y != searched_[j].y ||
-                std::signbit(sites[j].x) != std::signbit(searched_[j].x) ||
-                std::signbit(sites[j].y) != std::signbit(searched_[j].y)) {
-                moved.push_back(searched_[j]);
-                moved.push_back(sites[j]);
-            }
+    std::vector<Point2D> moved;
+    for (size_t j = 0; carried && j < sites.size(); ++j) {
+        if (std::memcmp(&sites[j].x, &searched_[j].x, sizeof(float)) != 0 ||
+            std::memcmp(&sites[j].y, &searched_[j].y, sizeof(float)) != 0) {
+            moved.push_back(searched_[j]);
+            moved.push_back(sites[j]);
         }
-        const NearestSiteGrid movedGrid(moved);
-        for (size_t c = 0; c < cellCount; ++c) {
-            if (g.start[c] == g.start[c + 1] || centreSites_[c] < 0) {
-                continue;
-            }
-            double x, y;
-            cellCentre(g, c, x, y);
-            const int32_t m = movedGrid.nearest(x, y);
-            again_[c] = m >= 0 && squaredDistance(x, y, moved[size_t(m)].x, moved[size_t(m)].y) <=
-                                      reach_[c] * reach_[c];
-        }
-    } else {
+    }
+    if (!carried) {
         nearest_.assign(samples_.points.size(), -1);
         centreSites_.assign(cellCount, -1);
         reach_.assign(cellCount, 0.0);
     }
-    const NearestSiteGrid grid(sites);
+    const NearestSiteGrid grid(sites), movedGrid(moved);
     parallelFor(cellCount, [&](size_t begin, size_t end) {
         CellSearch search;
         for (size_t c = begin; c < end; ++c) {
-            if (again_[c]) {
-                centreSites_[c] =
-                    search.run(g, grid, sites, c, centreSites_[c], nearest_, &reach_[c]);
+            if (carried && centreSites_[c] >= 0) {
+                double x, y;
+                cellCentre(g, c, x, y);
+                if (!movedGrid.anyWithin(x, y, reach_[c])) {
+                    continue;
+                }
             }
+            centreSites_[c] = search.run(g, grid, sites, c, centreSites_[c], nearest_, &reach_[c]);
         }
     });
     searched_ = sites;
