@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -884,6 +885,11 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
     const int64_t cy1 = int64_t(std::floor((b[3] + 1 - l[1]) / stepY));
     std::vector<Point2D> at;
     std::vector<float> weights;
+    // About kSamplesPerSite a site fall on the shape: room for them, or for every cell.
+    const auto room = size_t(std::min<double>(double(cx1 - cx0 + 1) * double(cy1 - cy0 + 1),
+                                              2.0 * kSamplesPerSite * double(count)));
+    at.reserve(room);
+    weights.reserve(room);
     for (int64_t cy = cy0; cy <= cy1; ++cy) {
         for (int64_t cx = cx0; cx <= cx1; ++cx) {
             const float x = float(l[0] + (double(cx) + jitter(cx, cy, 0)) * stepX);
@@ -909,7 +915,9 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
     }
     // The samples stay put over the rounds: one grouping by query cells, and a round searches
     // again only where the sites moved.
-    const OrderedSamples ordered = orderSamples(at, cellOrder(at, n), count);
+    std::vector<uint32_t> inOrder(at.size());  // the lattice's rows: near samples together
+    std::iota(inOrder.begin(), inOrder.end(), 0u);
+    const OrderedSamples ordered = orderSamples(at, std::move(inOrder), count);
     NearestSiteRounds rounds(ordered, count);
     std::vector<Point2D> positions(count);
     std::vector<double> sumX(count), sumY(count), sumW(count);
