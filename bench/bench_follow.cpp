@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -23,7 +22,6 @@
 
 #include "bench/bench_support.h"
 #include "host/Params.h"
-#include "engine/StageTimes.h"
 
 namespace {
 
@@ -289,13 +287,8 @@ void BM_FollowShapeCost(benchmark::State& state) {
         for (int s : {0, 1, 3}) {
             std::vector<std::string> frames;
             for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
-            const Outcome off = std::getenv("COST_ON_ONLY") ? Outcome{} : press(frames, false, int(state.range(0)));
-            resetStageTimes();
+            const Outcome off = press(frames, false, int(state.range(0)));
             const Outcome on = press(frames, true, int(state.range(0)));
-            if (std::getenv("COST_ON_ONLY")) {
-                for (int k = 0; k < kStageCount; ++k) std::printf("%s %.4f ", stageName(Stage(k)), stageSeconds(Stage(k)) / kFrames);
-                std::printf("\n");
-            }
             std::printf("csv,cost,%s,%d,off %.3f,on %.3f,cpu off %.3f,cpu on %.3f\n",
                         kSources[s].name, int(state.range(0)), off.secondsPerFrame,
                         on.secondsPerFrame, off.cpuSecondsPerFrame, on.cpuSecondsPerFrame);
