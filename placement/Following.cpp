@@ -17,6 +17,12 @@ constexpr int kSamplesPerSite = 50;
 constexpr int kRounds = 15;
 // How far the rounds may move a site at a frame that fades in place, in spacings.
 constexpr double kFadeSettle = 0.5;
+// How far (RMS, in spacings) the transport's moves may stray from one affine map before they are
+// read as parts of the shape moving apart.
+constexpr double kPartTolerance = 0.1;
+// A cell whose move differs from its neighbours' by more than this over their distance lies where
+// the transport blends parts; the parts' maps are fitted mostly to the other cells.
+constexpr double kSteep = 0.06;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -134,6 +140,30 @@ class MassTransport : CellGrid {
 
     Point2D displacement(const Point2D& p) const { return moveAt(p, before_, dx_, dy_); }
 
+    // Each cell with mass before: its centre, its mass, its move and how steeply the move
+    // changes to the cells beside it (the largest difference over the distance).
+    template <class F>
+    void forEachCell(F&& f) const {
+        for (size_t i = 0; i < before_.size(); ++i) {
+            if (!(before_[i] > 0)) {
+                continue;
+            }
+            const int cx = int(i % size_t(nx_)), cy = int(i / size_t(nx_));
+            double steep = 0;
+            for (const auto& [ox, oy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                const int x = cx + ox, y = cy + oy;
+                if (x < 0 || y < 0 || x >= nx_ || y >= ny_) {
+                    continue;
+                }
+                const size_t k = size_t(y * nx_ + x);
+                if (before_[k] > 0) {
+                    steep = std::max(steep, std::hypot(dx_[k] - dx_[i], dy_[k] - dy_[i]) / h_);
+                }
+            }
+            f(x0_ + (cx + 0.5) * h_, y0_ + (cy + 0.5) * h_, before_[i], dx_[i], dy_[i], steep);
+        }
+    }
+
   private:
     static void kernel(int n, std::vector<double>& k) {
         k.resize(size_t(n * n));
@@ -214,6 +244,163 @@ class MassTransport : CellGrid {
     mutable std::vector<double> tmp_;
 };
 
+// The transport's moves read as a few parts of the shape each moving as one (an affine map
+// each). A transport's map cannot shear: where one part slides along another (a bar sliding
+// through a stem) it blends their motions over a band about as wide as the slide, and the sites
+// there move with neither part. The maps are fitted to the cells whose moves change slowly, and
+// a site takes the motion of the part whose move at it is nearest the transport's. A shape whose
+// moves one map explains keeps the transport's moves as they are.
+class PartMotions {
+  public:
+    static constexpr int kMostParts = 3;
+    static constexpr int kRounds = 12;
+
+    void add(double x, double y, double m, double dx, double dy) {
+        cells_.push_back({x, y, m, dx, dy});
+    }
+
+    // Finds the parts; false when one map explains the moves within `tolerance` (RMS, px).
+    bool solve(double tolerance) {
+        if (cells_.size() < 6) {
+            return false;
+        }
+        std::vector<int> part(cells_.size(), 0);
+        maps_.assign(1, fit(part, 0));
+        if (!(error(part) > tolerance)) {
+            return false;
+        }
+        while (int(maps_.size()) < kMostParts) {
+            // A new part from the cell the maps explain worst (by mass), then rounds of each
+            // cell to its nearest map and each map refitted to its cells.
+            size_t worst = 0;
+            double most = -1;
+            for (size_t i = 0; i < cells_.size(); ++i) {
+                const double r = cells_[i].m * residual(maps_[size_t(part[i])], cells_[i]);
+                if (r > most) {
+                    most = r;
+                    worst = i;
+                }
+            }
+            Map seed{};
+            seed.t[0] = cells_[worst].dx;
+            seed.t[1] = cells_[worst].dy;
+            maps_.push_back(seed);
+            for (int round = 0; round < kRounds; ++round) {
+                nearest(part);
+                for (size_t k = 0; k < maps_.size(); ++k) {
+                    maps_[k] = fit(part, int(k));
+                }
+            }
+            nearest(part);
+            if (!(error(part) > tolerance)) {
+                break;
+            }
+        }
+        return maps_.size() > 1;
+    }
+
+    // The part's move at p whose move is nearest `move` (the transport's at p).
+    Point2D motion(const Point2D& p, const Point2D& move) const {
+        double best = HUGE_VAL;
+        Point2D out = move;
+        for (const Map& m : maps_) {
+            const double x = m.at(p.x, p.y, 0), y = m.at(p.x, p.y, 1);
+            const double d = std::hypot(x - move.x, y - move.y);
+            if (d < best) {
+                best = d;
+                out = Point2D(float(x), float(y));
+            }
+        }
+        return out;
+    }
+
+  private:
+    struct Cell {
+        double x, y, m, dx, dy;
+    };
+    // The move at (x, y): a[axis] . (x - cx, y - cy) + t[axis].
+    struct Map {
+        double cx = 0, cy = 0, a[2][2] = {{0, 0}, {0, 0}}, t[2] = {0, 0};
+        double at(double x, double y, int axis) const {
+            return a[axis][0] * (x - cx) + a[axis][1] * (y - cy) + t[axis];
+        }
+    };
+
+    static double residual(const Map& m, const Cell& c) {
+        return std::hypot(m.at(c.x, c.y, 0) - c.dx, m.at(c.x, c.y, 1) - c.dy);
+    }
+    void nearest(std::vector<int>& part) const {
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            double best = HUGE_VAL;
+            for (size_t k = 0; k < maps_.size(); ++k) {
+                const double r = residual(maps_[k], cells_[i]);
+                if (r < best) {
+                    best = r;
+                    part[i] = int(k);
+                }
+            }
+        }
+    }
+    // The mass-weighted RMS of the moves less their part's map.
+    double error(const std::vector<int>& part) const {
+        double s = 0, w = 0;
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            const double r = residual(maps_[size_t(part[i])], cells_[i]);
+            s += cells_[i].m * r * r;
+            w += cells_[i].m;
+        }
+        return w > 0 ? std::sqrt(s / w) : 0.0;
+    }
+    // The least-squares affine map of the cells in part k (by mass); a shift alone when they are
+    // too few or lie on a line.
+    Map fit(const std::vector<int>& part, int k) const {
+        Map m;
+        double w = 0;
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            if (part[i] == k) {
+                w += cells_[i].m;
+                m.cx += cells_[i].m * cells_[i].x;
+                m.cy += cells_[i].m * cells_[i].y;
+            }
+        }
+        if (!(w > 0)) {
+            return m;
+        }
+        m.cx /= w;
+        m.cy /= w;
+        double sxx = 0, sxy = 0, syy = 0, sx[2] = {0, 0}, sy[2] = {0, 0};
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            if (part[i] != k) {
+                continue;
+            }
+            const Cell& c = cells_[i];
+            const double x = c.x - m.cx, y = c.y - m.cy;
+            sxx += c.m * x * x;
+            sxy += c.m * x * y;
+            syy += c.m * y * y;
+            const double d[2] = {c.dx, c.dy};
+            for (int axis = 0; axis < 2; ++axis) {
+                m.t[axis] += c.m * d[axis];
+                sx[axis] += c.m * x * d[axis];
+                sy[axis] += c.m * y * d[axis];
+            }
+        }
+        m.t[0] /= w;
+        m.t[1] /= w;
+        const double det = sxx * syy - sxy * sxy;
+        if (det > 1e-9 * (sxx * syy + 1e-12) && det > 0) {
+            for (int axis = 0; axis < 2; ++axis) {
+                m.a[axis][0] = (syy * sx[axis] - sxy * sy[axis]) / det;
+                m.a[axis][1] = (sxx * sy[axis] - sxy * sx[axis]) / det;
+            }
+        }
+        return m;
+    }
+
+    std::vector<Cell> cells_;
+    std::vector<Map> maps_;
+};
+
 // Moves the (carried) sites with what is left of the alpha mass's motion: the frame before's
 // alpha, carried as the sites were, sent onto this frame's on a coarse grid.
 void transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
@@ -249,8 +436,19 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
     if (!t.solve()) {
         return;
     }
+    PartMotions parts;
+    t.forEachCell([&](double x, double y, double m, double dx, double dy, double steep) {
+        // Where the moves change steeply the transport blends parts; the maps come from the rest.
+        const double s = steep / kSteep;
+        parts.add(x, y, m / (1 + s * s * s * s), dx, dy);
+    });
+    const double spacing = std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount));
+    const bool inParts = parts.solve(kPartTolerance * spacing);
     for (Point2D& p : carried) {
-        const Point2D d = t.displacement(p);
+        Point2D d = t.displacement(p);
+        if (inParts) {
+            d = parts.motion(p, d);
+        }
         p = Point2D(p.x + d.x, p.y + d.y);
     }
 }
