@@ -23,6 +23,11 @@ constexpr double kPartTolerance = 0.1;
 // A cell whose move differs from its neighbours' by more than this over their distance lies where
 // the transport blends parts; the parts' maps are fitted mostly to the other cells.
 constexpr double kSteep = 0.06;
+// Where the transport's moves are read as parts, how far the rounds may move a site that its
+// part's motion did not crowd, in spacings, and what crowding is: its nearest neighbour nearer
+// by more than this share than before the motion.
+constexpr double kPartSettle = 0.05;
+constexpr double kCrowding = 0.1;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -401,10 +406,58 @@ class PartMotions {
     std::vector<Map> maps_;
 };
 
+// Each point's distance to its nearest other (the larger of the two axes' gaps, as rectangles
+// grown around them meet), searched up to `most`; HUGE_VAL for a point with none that near.
+std::vector<double> nearestGaps(const std::vector<Point2D>& at, double most) {
+    std::vector<double> gap(at.size(), HUGE_VAL);
+    if (at.size() < 2 || !(most > 0)) {
+        return gap;
+    }
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (const Point2D& p : at) {
+        x0 = std::min(x0, double(p.x));
+        y0 = std::min(y0, double(p.y));
+        x1 = std::max(x1, double(p.x));
+        y1 = std::max(y1, double(p.y));
+    }
+    if (!std::isfinite(x0 + y0 + x1 + y1)) {
+        return gap;
+    }
+    const int nx = std::max(1, std::min(4096, int((x1 - x0) / most) + 1));
+    const int ny = std::max(1, std::min(4096, int((y1 - y0) / most) + 1));
+    const double cw = std::max(most, (x1 - x0) / nx), ch = std::max(most, (y1 - y0) / ny);
+    const auto column = [&](double x) { return std::min(nx - 1, int((x - x0) / cw)); };
+    const auto row = [&](double y) { return std::min(ny - 1, int((y - y0) / ch)); };
+    std::vector<std::vector<int32_t>> cells(size_t(nx) * size_t(ny));
+    for (size_t i = 0; i < at.size(); ++i) {
+        cells[size_t(row(at[i].y)) * size_t(nx) + size_t(column(at[i].x))].push_back(int32_t(i));
+    }
+    for (size_t i = 0; i < at.size(); ++i) {
+        const int cx = column(at[i].x), cy = row(at[i].y);
+        for (int y = std::max(0, cy - 1); y <= std::min(ny - 1, cy + 1); ++y) {
+            for (int x = std::max(0, cx - 1); x <= std::min(nx - 1, cx + 1); ++x) {
+                for (int32_t j : cells[size_t(y) * size_t(nx) + size_t(x)]) {
+                    if (size_t(j) == i) {
+                        continue;
+                    }
+                    const double d = std::max(std::abs(double(at[size_t(j)].x) - at[i].x),
+                                              std::abs(double(at[size_t(j)].y) - at[i].y));
+                    if (d <= most) {
+                        gap[i] = std::min(gap[i], d);
+                    }
+                }
+            }
+        }
+    }
+    return gap;
+}
+
 // Moves the (carried) sites with what is left of the alpha mass's motion: the frame before's
-// alpha, carried as the sites were, sent onto this frame's on a coarse grid.
+// alpha, carried as the sites were, sent onto this frame's on a coarse grid. Where the moves are
+// read as parts, `settle` says how far the rounds may move each site: a site its part's motion
+// crowded as far as the frame allows, the others a little (so that the parts' motion stays).
 void transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
-                    std::vector<Point2D>& carried) {
+                    std::vector<Point2D>& carried, std::vector<float>& settle) {
     const FollowState& st = e.follow;
     const int32_t imageWidth = e.imageWidth, imageHeight = e.imageHeight;
     const int32_t* opaqueBounds = e.opaqueBounds;
@@ -444,12 +497,22 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
     });
     const double spacing = std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount));
     const bool inParts = parts.solve(kPartTolerance * spacing);
+    const std::vector<Point2D> before = carried;
     for (Point2D& p : carried) {
         Point2D d = t.displacement(p);
         if (inParts) {
             d = parts.motion(p, d);
         }
         p = Point2D(p.x + d.x, p.y + d.y);
+    }
+    if (inParts) {
+        const std::vector<double> was = nearestGaps(before, 2 * spacing),
+                                  now = nearestGaps(carried, 2 * spacing);
+        settle.resize(carried.size());
+        for (size_t j = 0; j < carried.size(); ++j) {
+            settle[j] =
+                now[j] < (1 - kCrowding) * was[j] ? HUGE_VALF : float(kPartSettle * spacing);
+        }
     }
 }
 
@@ -1006,8 +1069,9 @@ void MyTessaron::getFollowingSites(bool relax) {
                         float(b[1] + (p.y - a[1]) * (b[3] / a[3])));
         }
     }
+    follow.settle.clear();
     if (carry) {
-        transportSites(*this, a, b, carry, carried);
+        transportSites(*this, a, b, carry, carried, follow.settle);
     } else {
         fadeSites(*this, carried);
     }
@@ -1033,6 +1097,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     // A fade moves the sites with its transport; the rounds only settle them where they are.
     const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
     relaxOverLattice(false, scale, carry ? HUGE_VAL : kFadeSettle * spacing);
+    follow.settle.clear();
     uncrossPaths(followedSites, sites, follow.siteOffsets);
 }
 
@@ -1128,9 +1193,12 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
                                float(sumY[j] / sumW[j] - offsets[j].y));
             Point2D to = isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[j])];
             const double dx = to.x - start[j].x, dy = to.y - start[j].y, d = std::hypot(dx, dy);
-            if (d > mostMove) {
-                const Point2D bounded(float(start[j].x + dx * mostMove / d),
-                                      float(start[j].y + dy * mostMove / d));
+            const double most = follow.settle.size() == count
+                                    ? std::min(mostMove, double(follow.settle[j]))
+                                    : mostMove;
+            if (d > most) {
+                const Point2D bounded(float(start[j].x + dx * most / d),
+                                      float(start[j].y + dy * most / d));
                 if (isPointInsideShape(bounded.x, bounded.y)) {
                     to = bounded;
                 } else {
