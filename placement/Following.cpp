@@ -20,6 +20,8 @@ constexpr double kFadeSettle = 0.5;
 // How far (RMS, in spacings) the transport's moves may stray from one affine map before they are
 // read as parts of the shape moving apart.
 constexpr double kPartTolerance = 0.1;
+// How far (in spacings) a cell's move may be off its part's map and still count half in the fit.
+constexpr double kPartSpread = 0.3;
 // A cell whose move differs from its neighbours' by more than this over their distance lies where
 // the transport blends parts; the parts' maps are fitted mostly to the other cells.
 constexpr double kSteep = 0.06;
@@ -264,11 +266,13 @@ class PartMotions {
         cells_.push_back({x, y, m, dx, dy});
     }
 
-    // Finds the parts; false when one map explains the moves within `tolerance` (RMS, px).
-    bool solve(double tolerance) {
+    // Finds the parts; false when one map explains the moves within `tolerance` (RMS, px). A
+    // cell's move `spread` px off its part's map counts half in the part's next fit.
+    bool solve(double tolerance, double spread) {
         if (cells_.size() < 6) {
             return false;
         }
+        spread_ = spread;
         std::vector<int> part(cells_.size(), 0);
         maps_.assign(1, fit(part, 0));
         if (!(error(part) > tolerance)) {
@@ -293,7 +297,8 @@ class PartMotions {
             for (int round = 0; round < kRounds; ++round) {
                 nearest(part);
                 for (size_t k = 0; k < maps_.size(); ++k) {
-                    maps_[k] = fit(part, int(k));
+                    const Map was = maps_[k];
+                    maps_[k] = fit(part, int(k), round > 0 ? &was : nullptr);
                 }
             }
             nearest(part);
@@ -358,14 +363,23 @@ class PartMotions {
     }
     // The least-squares affine map of the cells in part k (by mass); a shift alone when they are
     // too few or lie on a line.
-    Map fit(const std::vector<int>& part, int k) const {
+    Map fit(const std::vector<int>& part, int k, const Map* was = nullptr) const {
         Map m;
+        // Cells far off the map they had count less (the blend between parts).
+        const auto mass = [&](size_t i) {
+            if (!was || !(spread_ > 0)) {
+                return cells_[i].m;
+            }
+            const double r = residual(*was, cells_[i]) / spread_;
+            return cells_[i].m / (1 + r * r);
+        };
         double w = 0;
         for (size_t i = 0; i < cells_.size(); ++i) {
             if (part[i] == k) {
-                w += cells_[i].m;
-                m.cx += cells_[i].m * cells_[i].x;
-                m.cy += cells_[i].m * cells_[i].y;
+                const double cm = mass(i);
+                w += cm;
+                m.cx += cm * cells_[i].x;
+                m.cy += cm * cells_[i].y;
             }
         }
         if (!(w > 0)) {
@@ -379,15 +393,16 @@ class PartMotions {
                 continue;
             }
             const Cell& c = cells_[i];
+            const double cm = mass(i);
             const double x = c.x - m.cx, y = c.y - m.cy;
-            sxx += c.m * x * x;
-            sxy += c.m * x * y;
-            syy += c.m * y * y;
+            sxx += cm * x * x;
+            sxy += cm * x * y;
+            syy += cm * y * y;
             const double d[2] = {c.dx, c.dy};
             for (int axis = 0; axis < 2; ++axis) {
-                m.t[axis] += c.m * d[axis];
-                sx[axis] += c.m * x * d[axis];
-                sy[axis] += c.m * y * d[axis];
+                m.t[axis] += cm * d[axis];
+                sx[axis] += cm * x * d[axis];
+                sy[axis] += cm * y * d[axis];
             }
         }
         m.t[0] /= w;
@@ -404,6 +419,7 @@ class PartMotions {
 
     std::vector<Cell> cells_;
     std::vector<Map> maps_;
+    double spread_ = 0;
 };
 
 // Each point's distance to its nearest other (the larger of the two axes' gaps, as rectangles
@@ -496,7 +512,7 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
         parts.add(x, y, m / (1 + s * s * s * s), dx, dy);
     });
     const double spacing = std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount));
-    const bool inParts = parts.solve(kPartTolerance * spacing);
+    const bool inParts = parts.solve(kPartTolerance * spacing, kPartSpread * spacing);
     const std::vector<Point2D> before = carried;
     for (Point2D& p : carried) {
         Point2D d = t.displacement(p);
