@@ -1097,6 +1097,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     }
     sitesFollowLayers = true;
     if (!relax) {
+        follow.settle.clear();
         uncrossPaths(followedSites, sites, follow.siteOffsets);
         return;
     }
