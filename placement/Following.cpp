@@ -472,7 +472,8 @@ std::vector<double> nearestGaps(const std::vector<Point2D>& at, double most) {
 // alpha, carried as the sites were, sent onto this frame's on a coarse grid. Where the moves are
 // read as parts, `settle` says how far the rounds may move each site: a site its part's motion
 // crowded as far as the frame allows, the others a little (so that the parts' motion stays).
-void transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
+// True when the moves were read as parts.
+bool transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
                     std::vector<Point2D>& carried, std::vector<float>& settle) {
     const FollowState& st = e.follow;
     const int32_t imageWidth = e.imageWidth, imageHeight = e.imageHeight;
@@ -480,7 +481,7 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
     if (st.width != imageWidth || st.height != imageHeight ||
         st.alpha.size() != size_t(imageWidth) * size_t(imageHeight) ||
         e.opaquePixels.count() == 0) {
-        return;
+        return false;
     }
     const double sx = carry ? b[2] / a[2] : 1.0, sy = carry ? b[3] / a[3] : 1.0;
     const auto moveX = [&](double x) { return carry ? b[0] + (x - a[0]) * sx : x; };
@@ -503,7 +504,7 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
         t.addNow(x + 0.5, y + 0.5, e.imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4]);
     });
     if (!t.solve()) {
-        return;
+        return false;
     }
     PartMotions parts;
     t.forEachCell([&](double x, double y, double m, double dx, double dy, double steep) {
@@ -530,6 +531,7 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
                 now[j] < (1 - kCrowding) * was[j] ? HUGE_VALF : float(kPartSettle * spacing);
         }
     }
+    return inParts;
 }
 
 // A fade's transport along the shape: the frame before's alpha sent onto the alpha the fade ends
@@ -1086,8 +1088,21 @@ void MyTessaron::getFollowingSites(bool relax) {
         }
     }
     follow.settle.clear();
+    // Whether the lattice and the offsets move with the frame.
+    bool carryLattice = carry;
     if (carry) {
-        transportSites(*this, a, b, carry, carried, follow.settle);
+        // A shape that moves in parts: the frame's carry is no part's motion (a bar sliding up
+        // through a stem moves the frame up, not the stem), so the parts are read from the sites
+        // and the alpha where they were.
+        if (transportSites(*this, a, b, true, carried, follow.settle)) {
+            std::vector<Point2D> uncarried(followedSites);
+            std::vector<float> settle;
+            if (transportSites(*this, a, b, false, uncarried, settle)) {
+                carried = std::move(uncarried);
+                follow.settle = std::move(settle);
+                carryLattice = false;
+            }
+        }
     } else {
         fadeSites(*this, carried);
     }
@@ -1103,7 +1118,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     }
     double* l = follow.lattice;
     double scale[2] = {1, 1};
-    if (carry) {
+    if (carryLattice) {
         scale[0] = b[2] / a[2];
         scale[1] = b[3] / a[3];
         l[0] = b[0] + (l[0] - a[0]) * scale[0];
