@@ -25,10 +25,8 @@ constexpr double kPartSpread = 0.3;
 // A cell whose move differs from its neighbours' by more than this over their distance lies where
 // the transport blends parts; the parts' maps are fitted mostly to the other cells.
 constexpr double kSteep = 0.06;
-// Where the transport's moves are read as parts, how far the rounds may move a site that its
-// part's motion did not crowd, in spacings, and what crowding is: its nearest neighbour nearer
-// by more than this share than before the motion.
-constexpr double kPartSettle = 0.05;
+// Where the transport's moves are read as parts, the rounds move only the sites that their part's
+// motion crowded: their nearest neighbour nearer by more than this share than before the motion.
 constexpr double kCrowding = 0.1;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
@@ -471,7 +469,7 @@ std::vector<double> nearestGaps(const std::vector<Point2D>& at, double most) {
 // Moves the (carried) sites with what is left of the alpha mass's motion: the frame before's
 // alpha, carried as the sites were, sent onto this frame's on a coarse grid. Where the moves are
 // read as parts, `settle` says how far the rounds may move each site: a site its part's motion
-// crowded as far as the frame allows, the others a little (so that the parts' motion stays).
+// crowded as far as the frame allows, the others not at all (so that the parts' motion stays).
 // True when the moves were read as parts.
 bool transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
                     std::vector<Point2D>& carried, std::vector<float>& settle) {
@@ -527,8 +525,7 @@ bool transportSites(const MyTessaron& e, const double a[4], const double b[4], b
                                   now = nearestGaps(carried, 2 * spacing);
         settle.resize(carried.size());
         for (size_t j = 0; j < carried.size(); ++j) {
-            settle[j] =
-                now[j] < (1 - kCrowding) * was[j] ? HUGE_VALF : float(kPartSettle * spacing);
+            settle[j] = now[j] < (1 - kCrowding) * was[j] ? HUGE_VALF : 0.0f;
         }
     }
     return inParts;
