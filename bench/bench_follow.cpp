@@ -5,9 +5,11 @@
 // Scale From Neighborhood, Minimum Assignment, one Seed. Per layer and step between evaluated
 // frames it prints the move over the shape's own motion under the layer (median and p95 over
 // the moves where the shape moved at least a pixel), the coherent share (the move less the
-// shape's is under a quarter of the layer's size), the four nearest neighbours kept, the pairs
-// of paths crossing per step, the size change (p95), the largest move in layer sizes and the
-// seconds a frame; also as CSV lines ("csv,...") for docs/perf/follow-shape.csv.
+// shape's is under a quarter of the layer's size; where the morph's bars overlap, the shape moves
+// with both, and the shape's motion is the bar's nearest the layer's move, not their average), the
+// four nearest neighbours kept, the pairs of paths crossing per step, the size change (p95), the
+// largest move in layer sizes and the seconds a frame; also as CSV lines ("csv,...") for
+// docs/perf/follow-shape.csv.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -50,25 +52,26 @@ Rect mix(const Rect& a, const Rect& b, double s) {
 const Rect kL[2] = {{380, 120, 440, 420}, {380, 360, 620, 420}};
 const Rect kT[2] = {{450, 120, 510, 420}, {330, 120, 630, 180}};
 
-// A point's motion with the bars from frame f to f + 1 (the average over the bars it lies on).
-Vec morphMotion(int f, const Vec& p) {
-    Vec sum{0, 0};
-    int on = 0;
+// A point's motion with the bars from frame f to f + 1: one candidate for each bar it lies on.
+// Where the bars overlap the shape moves two ways at once, and a layer moving with either bar
+// moves with the shape; `measure` takes the candidate nearest the layer's own move.
+std::vector<Vec> morphMotion(int f, const Vec& p) {
+    std::vector<Vec> out;
     for (int i = 0; i < 2; ++i) {
         const Rect a = mix(kL[i], kT[i], f / 9.0), b = mix(kL[i], kT[i], (f + 1) / 9.0);
         if (rectAlpha(a, p[0], p[1]) <= 0) continue;
         const double u = (p[0] - a.x0) / (a.x1 - a.x0), v = (p[1] - a.y0) / (a.y1 - a.y0);
-        sum[0] += b.x0 + u * (b.x1 - b.x0) - p[0];
-        sum[1] += b.y0 + v * (b.y1 - b.y0) - p[1];
-        ++on;
+        out.push_back({b.x0 + u * (b.x1 - b.x0) - p[0], b.y0 + v * (b.y1 - b.y0) - p[1]});
     }
-    return on ? Vec{sum[0] / on, sum[1] / on} : Vec{0, 0};
+    if (out.empty()) out.push_back({0, 0});
+    return out;
 }
 
 struct Source {
     const char* name;
     std::function<double(int, double, double)> alpha;  // frame, pixel centre
-    std::function<Vec(int, const Vec&)> motion;        // the shape's motion under a point
+    // The shape's motion under a point (more than one where parts moving apart overlap).
+    std::function<std::vector<Vec>(int, const Vec&)> motion;
 };
 
 const Source kSources[] = {
@@ -77,7 +80,7 @@ const Source kSources[] = {
          return smoothInside(std::hypot(x - 480, y - 270) - 110 * std::pow(1.05, f));
      },
      [](int, const Vec& p) {
-         return Vec{(p[0] - 480) * 0.05, (p[1] - 270) * 0.05};
+         return std::vector<Vec>{{(p[0] - 480) * 0.05, (p[1] - 270) * 0.05}};
      }},
     {"ellipse sliding 7.3 px per frame",
      [](int f, double x, double y) {
@@ -85,7 +88,7 @@ const Source kSources[] = {
          return smoothInside((std::hypot((x - cx) / 170, (y - 270) / 100) - 1) * 100);
      },
      [](int, const Vec&) {
-         return Vec{7.3, 0};
+         return std::vector<Vec>{{7.3, 0}};
      }},
     {"L morphing into T",
      [](int f, double x, double y) {
@@ -102,7 +105,7 @@ const Source kSources[] = {
          return (1 - s) * l + s * t;
      },
      [](int, const Vec&) {
-         return Vec{0, 0};
+         return std::vector<Vec>{{0, 0}};
      }},
     {"one edge pixel off",
      [](int f, double x, double y) {
@@ -110,7 +113,7 @@ const Source kSources[] = {
          return std::hypot(x - 480, y - 270) <= 148.5 ? 1.0 : 0.0;
      },
      [](int, const Vec&) {
-         return Vec{0, 0};
+         return std::vector<Vec>{{0, 0}};
      }},
 };
 
@@ -215,7 +218,16 @@ Row measure(int source, const Outcome& o) {
         for (size_t i = 0; i < t.size(); ++i) {
             const Vec& a = t[i].at[size_t(f)];
             const Vec& b = t[i].at[size_t(f) + 1];
-            const Vec shape = kSources[source].motion(f, a);
+            // Where the shape moves more than one way under the layer, the way nearest its move.
+            Vec shape{0, 0};
+            double nearest = HUGE_VAL;
+            for (const Vec& m : kSources[source].motion(f, a)) {
+                const double d = std::hypot(b[0] - a[0] - m[0], b[1] - a[1] - m[1]);
+                if (d < nearest) {
+                    nearest = d;
+                    shape = m;
+                }
+            }
             const double move = std::hypot(b[0] - a[0], b[1] - a[1]);
             const double shapeMove = std::hypot(shape[0], shape[1]);
             const double size = std::max(1e-3, t[i].size[size_t(f)]);

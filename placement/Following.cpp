@@ -18,6 +18,17 @@ constexpr int kSamplesPerSite = 50;
 constexpr int kRounds = 15;
 // How far the rounds may move a site at a frame that fades in place, in spacings.
 constexpr double kFadeSettle = 0.5;
+// How far (RMS, in spacings) the transport's moves may stray from one affine map before they are
+// read as parts of the shape moving apart.
+constexpr double kPartTolerance = 0.1;
+// How far (in spacings) a cell's move may be off its part's map and still count half in the fit.
+constexpr double kPartSpread = 0.3;
+// A cell whose move differs from its neighbours' by more than this over their distance lies where
+// the transport blends parts; the parts' maps are fitted mostly to the other cells.
+constexpr double kSteep = 0.06;
+// Where the transport's moves are read as parts, the rounds move only the sites that their part's
+// motion crowded: their nearest neighbour nearer by more than this share than before the motion.
+constexpr double kCrowding = 0.1;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -135,6 +146,30 @@ class MassTransport : CellGrid {
 
     Point2D displacement(const Point2D& p) const { return moveAt(p, before_, dx_, dy_); }
 
+    // Each cell with mass before: its centre, its mass, its move and how steeply the move
+    // changes to the cells beside it (the largest difference over the distance).
+    template <class F>
+    void forEachCell(F&& f) const {
+        for (size_t i = 0; i < before_.size(); ++i) {
+            if (!(before_[i] > 0)) {
+                continue;
+            }
+            const int cx = int(i % size_t(nx_)), cy = int(i / size_t(nx_));
+            double steep = 0;
+            for (const auto& [ox, oy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                const int x = cx + ox, y = cy + oy;
+                if (x < 0 || y < 0 || x >= nx_ || y >= ny_) {
+                    continue;
+                }
+                const size_t k = size_t(y * nx_ + x);
+                if (before_[k] > 0) {
+                    steep = std::max(steep, std::hypot(dx_[k] - dx_[i], dy_[k] - dy_[i]) / h_);
+                }
+            }
+            f(x0_ + (cx + 0.5) * h_, y0_ + (cy + 0.5) * h_, before_[i], dx_[i], dy_[i], steep);
+        }
+    }
+
   private:
     static void kernel(int n, std::vector<double>& k) {
         k.resize(size_t(n * n));
@@ -215,17 +250,237 @@ class MassTransport : CellGrid {
     mutable std::vector<double> tmp_;
 };
 
+// The transport's moves read as a few parts of the shape each moving as one (an affine map
+// each). A transport's map cannot shear: where one part slides along another (a bar sliding
+// through a stem) it blends their motions over a band about as wide as the slide, and the sites
+// there move with neither part. The maps are fitted to the cells whose moves change slowly, and
+// a site takes the motion of the part whose move at it is nearest the transport's. A shape whose
+// moves one map explains keeps the transport's moves as they are.
+class PartMotions {
+  public:
+    static constexpr int kMostParts = 3;
+    static constexpr int kRounds = 12;
+
+    void add(double x, double y, double m, double dx, double dy) {
+        cells_.push_back({x, y, m, dx, dy});
+    }
+
+    // Finds the parts; false when one map explains the moves within `tolerance` (RMS, px). A
+    // cell's move `spread` px off its part's map counts half in the part's next fit.
+    bool solve(double tolerance, double spread) {
+        if (cells_.size() < 6) {
+            return false;
+        }
+        spread_ = spread;
+        std::vector<int> part(cells_.size(), 0);
+        maps_.assign(1, fit(part, 0));
+        if (!(error(part) > tolerance)) {
+            return false;
+        }
+        while (int(maps_.size()) < kMostParts) {
+            // A new part from the cell the maps explain worst (by mass), then rounds of each
+            // cell to its nearest map and each map refitted to its cells.
+            size_t worst = 0;
+            double most = -1;
+            for (size_t i = 0; i < cells_.size(); ++i) {
+                const double r = cells_[i].m * residual(maps_[size_t(part[i])], cells_[i]);
+                if (r > most) {
+                    most = r;
+                    worst = i;
+                }
+            }
+            Map seed{};
+            seed.t[0] = cells_[worst].dx;
+            seed.t[1] = cells_[worst].dy;
+            maps_.push_back(seed);
+            for (int round = 0; round < kRounds; ++round) {
+                nearest(part);
+                for (size_t k = 0; k < maps_.size(); ++k) {
+                    const Map was = maps_[k];
+                    maps_[k] = fit(part, int(k), round > 0 ? &was : nullptr);
+                }
+            }
+            nearest(part);
+            if (!(error(part) > tolerance)) {
+                break;
+            }
+        }
+        return maps_.size() > 1;
+    }
+
+    // The part's move at p whose move is nearest `move` (the transport's at p).
+    Point2D motion(const Point2D& p, const Point2D& move) const {
+        double best = HUGE_VAL;
+        Point2D out = move;
+        for (const Map& m : maps_) {
+            const double x = m.at(p.x, p.y, 0), y = m.at(p.x, p.y, 1);
+            const double d = std::hypot(x - move.x, y - move.y);
+            if (d < best) {
+                best = d;
+                out = Point2D(float(x), float(y));
+            }
+        }
+        return out;
+    }
+
+  private:
+    struct Cell {
+        double x, y, m, dx, dy;
+    };
+    // The move at (x, y): a[axis] . (x - cx, y - cy) + t[axis].
+    struct Map {
+        double cx = 0, cy = 0, a[2][2] = {{0, 0}, {0, 0}}, t[2] = {0, 0};
+        double at(double x, double y, int axis) const {
+            return a[axis][0] * (x - cx) + a[axis][1] * (y - cy) + t[axis];
+        }
+    };
+
+    static double residual(const Map& m, const Cell& c) {
+        return std::hypot(m.at(c.x, c.y, 0) - c.dx, m.at(c.x, c.y, 1) - c.dy);
+    }
+    void nearest(std::vector<int>& part) const {
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            double best = HUGE_VAL;
+            for (size_t k = 0; k < maps_.size(); ++k) {
+                const double r = residual(maps_[k], cells_[i]);
+                if (r < best) {
+                    best = r;
+                    part[i] = int(k);
+                }
+            }
+        }
+    }
+    // The mass-weighted RMS of the moves less their part's map.
+    double error(const std::vector<int>& part) const {
+        double s = 0, w = 0;
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            const double r = residual(maps_[size_t(part[i])], cells_[i]);
+            s += cells_[i].m * r * r;
+            w += cells_[i].m;
+        }
+        return w > 0 ? std::sqrt(s / w) : 0.0;
+    }
+    // The least-squares affine map of the cells in part k (by mass); a shift alone when they are
+    // too few or lie on a line.
+    Map fit(const std::vector<int>& part, int k, const Map* was = nullptr) const {
+        Map m;
+        // Cells far off the map they had count less (the blend between parts).
+        const auto mass = [&](size_t i) {
+            if (!was || !(spread_ > 0)) {
+                return cells_[i].m;
+            }
+            const double r = residual(*was, cells_[i]) / spread_;
+            return cells_[i].m / (1 + r * r);
+        };
+        double w = 0;
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            if (part[i] == k) {
+                const double cm = mass(i);
+                w += cm;
+                m.cx += cm * cells_[i].x;
+                m.cy += cm * cells_[i].y;
+            }
+        }
+        if (!(w > 0)) {
+            return m;
+        }
+        m.cx /= w;
+        m.cy /= w;
+        double sxx = 0, sxy = 0, syy = 0, sx[2] = {0, 0}, sy[2] = {0, 0};
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            if (part[i] != k) {
+                continue;
+            }
+            const Cell& c = cells_[i];
+            const double cm = mass(i);
+            const double x = c.x - m.cx, y = c.y - m.cy;
+            sxx += cm * x * x;
+            sxy += cm * x * y;
+            syy += cm * y * y;
+            const double d[2] = {c.dx, c.dy};
+            for (int axis = 0; axis < 2; ++axis) {
+                m.t[axis] += cm * d[axis];
+                sx[axis] += cm * x * d[axis];
+                sy[axis] += cm * y * d[axis];
+            }
+        }
+        m.t[0] /= w;
+        m.t[1] /= w;
+        const double det = sxx * syy - sxy * sxy;
+        if (det > 1e-9 * (sxx * syy + 1e-12) && det > 0) {
+            for (int axis = 0; axis < 2; ++axis) {
+                m.a[axis][0] = (syy * sx[axis] - sxy * sy[axis]) / det;
+                m.a[axis][1] = (sxx * sy[axis] - sxy * sx[axis]) / det;
+            }
+        }
+        return m;
+    }
+
+    std::vector<Cell> cells_;
+    std::vector<Map> maps_;
+    double spread_ = 0;
+};
+
+// Each point's distance to its nearest other (the larger of the two axes' gaps, as rectangles
+// grown around them meet), searched up to `most`; HUGE_VAL for a point with none that near.
+std::vector<double> nearestGaps(const std::vector<Point2D>& at, double most) {
+    std::vector<double> gap(at.size(), HUGE_VAL);
+    if (at.size() < 2 || !(most > 0)) {
+        return gap;
+    }
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (const Point2D& p : at) {
+        x0 = std::min(x0, double(p.x));
+        y0 = std::min(y0, double(p.y));
+        x1 = std::max(x1, double(p.x));
+        y1 = std::max(y1, double(p.y));
+    }
+    if (!std::isfinite(x0 + y0 + x1 + y1)) {
+        return gap;
+    }
+    const int nx = std::max(1, std::min(4096, int((x1 - x0) / most) + 1));
+    const int ny = std::max(1, std::min(4096, int((y1 - y0) / most) + 1));
+    const double cw = std::max(most, (x1 - x0) / nx), ch = std::max(most, (y1 - y0) / ny);
+    const auto column = [&](double x) { return std::min(nx - 1, int((x - x0) / cw)); };
+    const auto row = [&](double y) { return std::min(ny - 1, int((y - y0) / ch)); };
+    std::vector<std::vector<int32_t>> cells(size_t(nx) * size_t(ny));
+    for (size_t i = 0; i < at.size(); ++i) {
+        cells[size_t(row(at[i].y)) * size_t(nx) + size_t(column(at[i].x))].push_back(int32_t(i));
+    }
+    for (size_t i = 0; i < at.size(); ++i) {
+        const int cx = column(at[i].x), cy = row(at[i].y);
+        for (int y = std::max(0, cy - 1); y <= std::min(ny - 1, cy + 1); ++y) {
+            for (int x = std::max(0, cx - 1); x <= std::min(nx - 1, cx + 1); ++x) {
+                for (int32_t j : cells[size_t(y) * size_t(nx) + size_t(x)]) {
+                    if (size_t(j) == i) {
+                        continue;
+                    }
+                    const double d = std::max(std::abs(double(at[size_t(j)].x) - at[i].x),
+                                              std::abs(double(at[size_t(j)].y) - at[i].y));
+                    if (d <= most) {
+                        gap[i] = std::min(gap[i], d);
+                    }
+                }
+            }
+        }
+    }
+    return gap;
+}
+
 // Moves the (carried) sites with what is left of the alpha mass's motion: the frame before's
-// alpha, carried as the sites were, sent onto this frame's on a coarse grid.
-void transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
-                    std::vector<Point2D>& carried) {
+// alpha, carried as the sites were, sent onto this frame's on a coarse grid. Where the moves are
+// read as parts, `settle` says how far the rounds may move each site: a site its part's motion
+// crowded as far as the frame allows, the others not at all (so that the parts' motion stays).
+// True when the moves were read as parts.
+bool transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
+                    std::vector<Point2D>& carried, std::vector<float>& settle) {
     const FollowState& st = e.follow;
     const int32_t imageWidth = e.imageWidth, imageHeight = e.imageHeight;
     const int32_t* opaqueBounds = e.opaqueBounds;
     if (st.width != imageWidth || st.height != imageHeight ||
         st.alpha.size() != size_t(imageWidth) * size_t(imageHeight) ||
         e.opaquePixels.count() == 0) {
-        return;
+        return false;
     }
     const double sx = carry ? b[2] / a[2] : 1.0, sy = carry ? b[3] / a[3] : 1.0;
     const auto moveX = [&](double x) { return carry ? b[0] + (x - a[0]) * sx : x; };
@@ -248,12 +503,33 @@ void transportSites(const MyTessaron& e, const double a[4], const double b[4], b
         t.addNow(x + 0.5, y + 0.5, e.imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4]);
     });
     if (!t.solve()) {
-        return;
+        return false;
     }
+    PartMotions parts;
+    t.forEachCell([&](double x, double y, double m, double dx, double dy, double steep) {
+        // Where the moves change steeply the transport blends parts; the maps come from the rest.
+        const double s = steep / kSteep;
+        parts.add(x, y, m / (1 + s * s * s * s), dx, dy);
+    });
+    const double spacing = std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount));
+    const bool inParts = parts.solve(kPartTolerance * spacing, kPartSpread * spacing);
+    const std::vector<Point2D> before = carried;
     for (Point2D& p : carried) {
-        const Point2D d = t.displacement(p);
+        Point2D d = t.displacement(p);
+        if (inParts) {
+            d = parts.motion(p, d);
+        }
         p = Point2D(p.x + d.x, p.y + d.y);
     }
+    if (inParts) {
+        const std::vector<double> was = nearestGaps(before, 2 * spacing),
+                                  now = nearestGaps(carried, 2 * spacing);
+        settle.resize(carried.size());
+        for (size_t j = 0; j < carried.size(); ++j) {
+            settle[j] = now[j] < (1 - kCrowding) * was[j] ? HUGE_VALF : 0.0f;
+        }
+    }
+    return inParts;
 }
 
 // A fade's transport along the shape: the frame before's alpha sent onto the alpha the fade ends
@@ -823,8 +1099,22 @@ void MyTessaron::getFollowingSites(bool relax) {
                         float(b[1] + (p.y - a[1]) * (b[3] / a[3])));
         }
     }
+    follow.settle.clear();
+    // Whether the lattice and the offsets move with the frame.
+    bool carryLattice = carry;
     if (carry) {
-        transportSites(*this, a, b, carry, carried);
+        // A shape that moves in parts: the frame's carry is no part's motion (a bar sliding up
+        // through a stem moves the frame up, not the stem), so the parts are read from the sites
+        // and the alpha where they were.
+        if (transportSites(*this, a, b, true, carried, follow.settle)) {
+            std::vector<Point2D> uncarried(followedSites);
+            std::vector<float> settle;
+            if (transportSites(*this, a, b, false, uncarried, settle)) {
+                carried = std::move(uncarried);
+                follow.settle = std::move(settle);
+                carryLattice = false;
+            }
+        }
     } else {
         fadeSites(*this, carried);
     }
@@ -834,12 +1124,13 @@ void MyTessaron::getFollowingSites(bool relax) {
     }
     sitesFollowLayers = true;
     if (!relax) {
+        follow.settle.clear();
         uncrossPaths(followedSites, sites, follow.siteOffsets);
         return;
     }
     double* l = follow.lattice;
     double scale[2] = {1, 1};
-    if (carry) {
+    if (carryLattice) {
         scale[0] = b[2] / a[2];
         scale[1] = b[3] / a[3];
         l[0] = b[0] + (l[0] - a[0]) * scale[0];
@@ -850,6 +1141,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     // A fade moves the sites with its transport; the rounds only settle them where they are.
     const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
     relaxOverLattice(false, scale, carry ? HUGE_VAL : kFadeSettle * spacing);
+    follow.settle.clear();
     uncrossPaths(followedSites, sites, follow.siteOffsets);
 }
 
@@ -955,9 +1247,12 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
                                float(sumY[j] / sumW[j] - offsets[j].y));
             Point2D to = isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[j])];
             const double dx = to.x - start[j].x, dy = to.y - start[j].y, d = std::hypot(dx, dy);
-            if (d > mostMove) {
-                const Point2D bounded(float(start[j].x + dx * mostMove / d),
-                                      float(start[j].y + dy * mostMove / d));
+            const double most = follow.settle.size() == count
+                                    ? std::min(mostMove, double(follow.settle[j]))
+                                    : mostMove;
+            if (d > most) {
+                const Point2D bounded(float(start[j].x + dx * most / d),
+                                      float(start[j].y + dy * most / d));
                 if (isPointInsideShape(bounded.x, bounded.y)) {
                     to = bounded;
                 } else {

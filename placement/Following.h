@@ -12,6 +12,9 @@ struct FollowState {
     std::vector<float> sizes;
     // The offsets per site while a frame is relaxed, before the assignment orders them by layer.
     std::vector<Point2D> siteOffsets;
+    // How far the rounds may move each site at this frame, in pixels (empty: as far as the
+    // frame allows).
+    std::vector<float> settle;
     // The samples' lattice (origin and unit per axis), moved with the sites between frames.
     double lattice[4] = {0, 0, 1, 1};
     // The frame before's alpha and opaque bounds, to tell a motion from a fade.
