@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <memory>
 
 #include "attributes/Growth.h"
 #include "attributes/SiteGrid.h"
@@ -54,6 +55,34 @@ constexpr int kSqueezeGrowths = 160;
 // The squeeze stops after this many layer visits of its sweeps (a few hundred growths of 300
 // layers; a few of 3000, where the time goes to the fill).
 constexpr size_t kSqueezeWork = 250000;
+
+// Relocation after the fill: the largest holes are found on a raster of kHoleCells cells per
+// median longer side (peaks of the distance to the nearest covered or bare cell, at least
+// kHoleLeast cells); for each, the kDonors layers nearest to it that the growth left within
+// kRelocationReach median sides of it (further moves would show between frames) try to move
+// there, at their grown size, slid up to kInsertReach times a fill's slide and drift. The layer
+// at the hole, then the neighbours of its old place, take up to kRelocationRounds growth rounds;
+// a move is kept when the layers concerned cover more of the shape by kRelocationGain median
+// squares.
+constexpr double kHoleCells = 24.0;
+constexpr double kHoleRasterCells = 4e6;
+constexpr float kHoleLeast = 2.0f;
+constexpr size_t kDonors = 10;
+constexpr float kRelocationReach = 1.5f;
+constexpr float kInsertReach = 3.0f;
+constexpr int kRelocationRounds = 16;
+constexpr double kRelocationGain = 0.001;
+// Up to kRelocations attempts a layer, at most kRelocationWork in all; relocations and fills
+// alternate up to kRelocationCycles times.
+constexpr size_t kRelocations = 12;
+constexpr size_t kRelocationWork = 6000;
+constexpr int kRelocationCycles = 3;
+// Sites relocated since the broad phase was made are tested one by one, up to this many.
+constexpr size_t kStrays = 32;
+// Up to this many layers the fill runs after a squeeze and alone, and the better is kept; more
+// layers are filled alone (after relocation the squeeze changed 300 layers' coverage by -0.001
+// to +0.007 at about twice the time).
+constexpr size_t kSqueezeLayers = 150;
 
 float distance(const Point2D& a, const Point2D& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
@@ -155,6 +184,24 @@ struct Filler {
     std::vector<float> grownSide;  // each site's longer side as the growth left it
     std::vector<char> fixed;       // sites the squeeze leaves where they are
     size_t work = 0;               // layer visits of the squeeze's sweeps
+    // Sites relocated since the broad phase was made, which it may not find where they are now:
+    // each is tested on its own (none outside relocation).
+    std::vector<int32_t> strays;
+    std::vector<char> stray;
+    std::vector<Point2D> origins;  // where the growth left each site
+
+    // Calls f(k) for every site k other than s that may touch site s: those the broad phase
+    // finds, and the strays.
+    template <typename F>
+    void forEachNear(const SiteGrid& grid, int32_t s, F&& f) const {
+        grid.forEachNear(sites, s, [&](int32_t k) {
+            if (stray.empty() || !stray[size_t(k)]) f(k);
+            return true;
+        });
+        for (int32_t k : strays) {
+            if (k != s) f(k);
+        }
+    }
 
     // Whether site s placed as trial meets none of near (nor other, when given) and keeps to the
     // shape.
@@ -474,21 +521,20 @@ struct Filler {
     }
 
     // Whether trial (site s one step larger) can be slid into room of its own; it is left there.
-    bool settle(int32_t s, MySitePoint& trial, const SiteGrid& grid) const {
+    bool settle(int32_t s, MySitePoint& trial, const SiteGrid& grid, float reach = 1.0f) const {
         const float longer = longerSide(trial);
-        const float maxMove = maxMoveFor(longer);
+        const float maxMove = reach * maxMoveFor(longer);
         const Point2D start = roundStart[size_t(s)];
         for (int slide = 0; slide <= kSlides; ++slide) {
             double px = 0.0, py = 0.0;
             bool blocked = false;
-            grid.forEachNear(sites, s, [&](int32_t k) {
+            forEachNear(grid, s, [&](int32_t k) {
                 if (trial.intersect(sites[k])) {
                     const Point2D m = separation(trial, sites[k]);
                     px += m.x;
                     py += m.y;
                     blocked = true;
                 }
-                return true;
             });
             if (!blocked && limits.shape) {
                 limits.shape->moved(s);
@@ -506,9 +552,289 @@ struct Filler {
             const float moved = std::hypot(trial.position.x - start.x, trial.position.y - start.y);
             const Point2D& a = anchors[size_t(s)];
             const float drift = std::hypot(trial.position.x - a.x, trial.position.y - a.y);
-            if (!(moved <= maxMove) || !(drift <= kDriftShare * longer)) return false;
+            if (!(moved <= maxMove) || !(drift <= reach * kDriftShare * longer)) return false;
         }
         return !limits.shape || limits.shape->onShape(trial.position);
+    }
+
+    // The area of rectangle x on the shape (all of it without a shape).
+    double areaOnShape(const MySitePoint& x) const {
+        const double area = double(x.width) * x.height;
+        return limits.shape ? area * (1.0 - limits.shape->offShare(x.corners)) : area;
+    }
+
+    // The fill's rounds for the visited sites alone: each takes a step larger and slides into
+    // room of its own, the step halving after each failure, until none grows or after rounds.
+    void growLocally(const std::vector<int32_t>& visit, SiteGrid& grid, int rounds) {
+        std::vector<int> failures(visit.size(), 0);
+        for (int round = 0; round < rounds; ++round) {
+            bool grew = false;
+            for (size_t i = 0; i < visit.size(); ++i) {
+                if (failures[i] >= kFailuresToRest) continue;
+                const int32_t s = visit[i];
+                MySitePoint& site = sites[s];
+                roundStart[size_t(s)] = site.position;
+                const float longer = longerSide(site);
+                const float next =
+                    std::min(longer + step / float(1 << failures[i]), limits.maxLongerSide);
+                if (!(next > longer)) {
+                    failures[i] = kFailuresToRest;
+                    continue;
+                }
+                MySitePoint trial = site;
+                setLongerSide(trial, next);
+                trial.placeRectangle();
+                grid.noteRadius(s, trial.radius);
+                if (settle(s, trial, grid)) {
+                    site = std::move(trial);
+                    failures[i] = 0;
+                    grew = true;
+                } else {
+                    ++failures[i];
+                    if (limits.shape) limits.shape->moved(s);
+                }
+            }
+            if (!grew) break;
+        }
+    }
+
+    // The centres of the largest holes: the free shape points (on the shape, under no layer)
+    // of a raster over the layers, by their distance to the nearest covered or bare point, the
+    // peaks of that distance from the largest down, none within the reach of a larger one.
+    std::vector<Point2D> holes(const std::vector<int32_t>& members, float median, float largest,
+                               size_t most) const {
+        double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+        for (int32_t s : members) {
+            const Point2D& p = sites[s].position;
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
+            x0 = std::min(x0, double(p.x));
+            y0 = std::min(y0, double(p.y));
+            x1 = std::max(x1, double(p.x));
+            y1 = std::max(y1, double(p.y));
+        }
+        x0 -= largest;
+        y0 -= largest;
+        x1 += largest;
+        y1 += largest;
+        if (!limits.shape || !(x1 > x0 && y1 > y0 && x1 - x0 < HUGE_VAL && y1 - y0 < HUGE_VAL)) {
+            return {};
+        }
+        // Coarser where tiny layers lie on a large Source: the raster stays within its size.
+        const double cell = std::max({1.0, double(median) / kHoleCells,
+                                      std::sqrt((x1 - x0) * (y1 - y0) / kHoleRasterCells)});
+        const int columns = int(std::ceil((x1 - x0) / cell)) + 1;
+        const int rows = int(std::ceil((y1 - y0) / cell)) + 1;
+        if (columns <= 2 || rows <= 2) return {};
+        auto centre = [&](int i, int j) {
+            return Point2D(float(x0 + (i + 0.5) * cell), float(y0 + (j + 0.5) * cell));
+        };
+        constexpr float kFar = 1e9f;
+        std::vector<float> d(size_t(columns) * size_t(rows), 0.0f);
+        for (int j = 0; j < rows; ++j) {
+            for (int i = 0; i < columns; ++i) {
+                if (limits.shape->onShape(centre(i, j))) d[size_t(j) * columns + i] = kFar;
+            }
+        }
+        for (int32_t s : members) {
+            const std::vector<Point2D>& c = sites[s].corners;
+            double bx0 = HUGE_VAL, by0 = HUGE_VAL, bx1 = -HUGE_VAL, by1 = -HUGE_VAL;
+            for (const Point2D& q : c) {
+                bx0 = std::min(bx0, double(q.x));
+                by0 = std::min(by0, double(q.y));
+                bx1 = std::max(bx1, double(q.x));
+                by1 = std::max(by1, double(q.y));
+            }
+            const int i0 = std::max(0, int(std::floor((bx0 - x0) / cell)));
+            const int i1 = std::min(columns - 1, int(std::floor((bx1 - x0) / cell)));
+            const int j0 = std::max(0, int(std::floor((by0 - y0) / cell)));
+            const int j1 = std::min(rows - 1, int(std::floor((by1 - y0) / cell)));
+            for (int j = j0; j <= j1; ++j) {
+                for (int i = i0; i <= i1; ++i) {
+                    const double px = x0 + (i + 0.5) * cell, py = y0 + (j + 0.5) * cell;
+                    bool in = true;
+                    for (int e = 0; e < 4 && in; ++e) {
+                        const Point2D& a = c[size_t(e)];
+                        const Point2D& b = c[size_t((e + 1) % 4)];
+                        const double cross =
+                            (double(b.x) - a.x) * (py - a.y) - (double(b.y) - a.y) * (px - a.x);
+                        in = cross >= 0.0;
+                    }
+                    if (in) d[size_t(j) * columns + i] = 0.0f;
+                }
+            }
+        }
+        // Two passes of the chamfer distance, in cells; beyond the raster counts as covered.
+        auto at = [&](int i, int j) {
+            return i < 0 || j < 0 || i >= columns || j >= rows ? 0.0f : d[size_t(j) * columns + i];
+        };
+        constexpr float kDiagonal = 1.4142135f;
+        for (int j = 0; j < rows; ++j) {
+            for (int i = 0; i < columns; ++i) {
+                float& v = d[size_t(j) * columns + i];
+                if (v == 0.0f) continue;
+                v = std::min({v, at(i - 1, j) + 1.0f, at(i, j - 1) + 1.0f,
+                              at(i - 1, j - 1) + kDiagonal, at(i + 1, j - 1) + kDiagonal});
+            }
+        }
+        for (int j = rows - 1; j >= 0; --j) {
+            for (int i = columns - 1; i >= 0; --i) {
+                float& v = d[size_t(j) * columns + i];
+                if (v == 0.0f) continue;
+                v = std::min({v, at(i + 1, j) + 1.0f, at(i, j + 1) + 1.0f,
+                              at(i + 1, j + 1) + kDiagonal, at(i - 1, j + 1) + kDiagonal});
+            }
+        }
+        struct Peak {
+            float value;
+            int i, j;
+        };
+        std::vector<Peak> peaks;
+        for (int j = 0; j < rows; ++j) {
+            for (int i = 0; i < columns; ++i) {
+                const float v = d[size_t(j) * columns + i];
+                if (v < kHoleLeast) continue;
+                // A plateau's first point in raster order stands for it.
+                bool peak = true;
+                for (int dj = -1; dj <= 1 && peak; ++dj) {
+                    for (int di = -1; di <= 1 && peak; ++di) {
+                        const float w = at(i + di, j + dj);
+                        const bool before = dj < 0 || (dj == 0 && di < 0);
+                        peak = (dj == 0 && di == 0) || (before ? v > w : v >= w);
+                    }
+                }
+                if (peak) peaks.push_back({v, i, j});
+            }
+        }
+        std::stable_sort(peaks.begin(), peaks.end(),
+                         [](const Peak& a, const Peak& b) { return a.value > b.value; });
+        std::vector<Peak> kept;
+        for (const Peak& p : peaks) {
+            if (kept.size() >= most) break;
+            bool near = false;
+            for (const Peak& k : kept) {
+                const float di = float(p.i - k.i), dj = float(p.j - k.j);
+                near = near || std::hypot(di, dj) < k.value;
+            }
+            if (!near) kept.push_back(p);
+        }
+        std::vector<Point2D> out;
+        for (const Peak& p : kept) out.push_back(centre(p.i, p.j));
+        return out;
+    }
+
+    // Relocation: a layer near a hole is taken out, put at the hole at its grown size, slid
+    // into room there and grown, and the neighbours of its old place grow into it; kept when the
+    // layers concerned then cover more of the shape. Holes are visited from the largest down,
+    // each layer near one from the nearest; passes over the holes found anew run while they
+    // keep a move. Spends at most budget attempts; returns how many moves were kept.
+    int relocate(const std::vector<int32_t>& members, size_t& budget) {
+        std::vector<float> sides;
+        float largest = 0.0f;
+        for (int32_t s : members) {
+            sides.push_back(longerSide(sites[s]));
+            largest = std::max(largest, longerSide(sites[s]));
+        }
+        std::nth_element(sides.begin(), sides.begin() + ptrdiff_t(sides.size() / 2), sides.end());
+        const float median = sides[sides.size() / 2];
+        stray.assign(sites.size(), 0);
+        int kept = 0;
+        while (budget > 0) {
+            const std::vector<Point2D> found = holes(members, median, largest, budget);
+            if (found.empty()) break;
+            // Every site stays within its drift of its anchor, so none moves further than two
+            // of the largest sides from where the broad phase saw it, except a relocated one.
+            std::unique_ptr<SiteGrid> grid =
+                std::make_unique<SiteGrid>(sites, members, 2.0 * double(largest));
+            strays.clear();
+            int keptThisPass = 0;
+            std::vector<std::pair<double, int32_t>> donors;
+            for (const Point2D& hole : found) {
+                if (budget == 0) break;
+                donors.clear();
+                for (int32_t s : members) {
+                    const MySitePoint& x = sites[s];
+                    if (distance(origins[size_t(s)], hole) <= kRelocationReach * median) {
+                        donors.emplace_back(distance(x.position, hole), s);
+                    }
+                }
+                std::stable_sort(donors.begin(), donors.end(),
+                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+                if (donors.size() > kDonors) donors.resize(kDonors);
+                for (const auto& donor : donors) {
+                    if (budget == 0) break;
+                    --budget;
+                    if (tryRelocation(donor.second, hole, *grid, median)) {
+                        ++kept;
+                        ++keptThisPass;
+                        if (!stray[size_t(donor.second)]) {
+                            stray[size_t(donor.second)] = 1;
+                            strays.push_back(donor.second);
+                        }
+                        if (strays.size() >= kStrays) {
+                            grid =
+                                std::make_unique<SiteGrid>(sites, members, 2.0 * double(largest));
+                            for (int32_t k : strays) stray[size_t(k)] = 0;
+                            strays.clear();
+                        }
+                        break;
+                    }
+                }
+            }
+            for (int32_t k : strays) stray[size_t(k)] = 0;
+            strays.clear();
+            if (keptThisPass == 0) break;
+        }
+        return kept;
+    }
+
+    // Site s moved to the hole and grown there, its old neighbours grown into its place; undone
+    // unless together they then cover more of the shape.
+    bool tryRelocation(int32_t s, const Point2D& hole, SiteGrid& grid, float median) {
+        const MySitePoint old = sites[s];
+        std::vector<int32_t> neighbours;
+        forEachNear(grid, s, [&](int32_t k) {
+            if (distance(sites[k].position, old.position) <= sites[k].radius + old.radius + step) {
+                neighbours.push_back(k);
+            }
+        });
+        std::vector<MySitePoint> before;
+        double coveredBefore = areaOnShape(old);
+        for (int32_t k : neighbours) {
+            before.push_back(sites[k]);
+            coveredBefore += areaOnShape(sites[k]);
+        }
+        const Point2D oldAnchor = anchors[size_t(s)];
+        auto undo = [&] {
+            sites[s] = old;
+            anchors[size_t(s)] = oldAnchor;
+            if (limits.shape) limits.shape->moved(s);
+            for (size_t i = 0; i < neighbours.size(); ++i) {
+                sites[neighbours[i]] = before[i];
+                if (limits.shape) limits.shape->moved(neighbours[i]);
+            }
+        };
+        MySitePoint& site = sites[s];
+        site.position = hole;
+        setLongerSide(site, grownSide[size_t(s)]);
+        site.placeRectangle();
+        anchors[size_t(s)] = hole;
+        roundStart[size_t(s)] = hole;
+        if (limits.shape) limits.shape->moved(s);
+        grid.noteRadius(s, site.radius);
+        MySitePoint trial = site;
+        if (!settle(s, trial, grid, kInsertReach)) {
+            undo();
+            return false;
+        }
+        site = std::move(trial);
+        anchors[size_t(s)] = site.position;
+        growLocally({s}, grid, kRelocationRounds);
+        growLocally(neighbours, grid, kRelocationRounds);
+        double coveredAfter = areaOnShape(sites[s]);
+        for (int32_t k : neighbours) coveredAfter += areaOnShape(sites[k]);
+        if (coveredAfter > coveredBefore + kRelocationGain * median * median) return true;
+        undo();
+        return false;
     }
 };
 
@@ -529,7 +855,10 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
                   1.0f,
                   std::vector<float>(sites.size()),
                   std::vector<char>(),
-                  0};
+                  0,
+                  std::vector<int32_t>(),
+                  std::vector<char>(),
+                  std::vector<Point2D>()};
     std::vector<float> sides;
     for (int32_t s : members) {
         filler.anchors[size_t(s)] = sites[s].position;
@@ -625,14 +954,32 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
     // where many layers can grow together, but can leave the fill less to do near the edge.
     const std::vector<Geometry> grown = save();
     const std::vector<Point2D> anchors = filler.anchors;
-    filler.squeeze(members);
-    fill();
-    const int squeezedRounds = rounds;
-    const double squeezed = covered();
-    const std::vector<Geometry> result = save();
-    restore(grown);
-    filler.anchors = anchors;
-    fill();
-    if (squeezed > covered()) restore(result);
+    filler.origins = anchors;
+    int squeezedRounds = 0;
+    if (members.size() <= kSqueezeLayers) {
+        filler.squeeze(members);
+        fill();
+        squeezedRounds = rounds;
+        const double squeezed = covered();
+        const std::vector<Geometry> result = save();
+        const std::vector<Point2D> squeezedAnchors = filler.anchors;
+        restore(grown);
+        filler.anchors = anchors;
+        fill();
+        if (squeezed > covered()) {
+            restore(result);
+            filler.anchors = squeezedAnchors;
+        }
+    } else {
+        fill();
+    }
+    // Then layers move into the largest holes left, and the fill runs again.
+    size_t budget = std::min(kRelocations * members.size(), kRelocationWork);
+    for (int cycle = 0; cycle < kRelocationCycles && budget > 0; ++cycle) {
+        if (filler.relocate(members, budget) == 0) break;
+        const int before = rounds;
+        fill();
+        rounds += before;
+    }
     return squeezedRounds + rounds;
 }

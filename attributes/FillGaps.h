@@ -7,9 +7,11 @@
 // theirs, down a short chain); a layer that finds no room keeps its place and size for that round
 // and tries a smaller step in the next. When no layer grows any more, touching neighbours of
 // different proportions trade places where both then fit larger (a wide layer into a wide room),
-// and the rounds run again. The layout kept is that of the squeeze and the fill or of the fill
-// alone, whichever covers more. Layers keep their rotations and proportions; the visits go in a
-// fixed order, so the result depends on the sites alone.
+// and the rounds run again. For small collages the layout kept is that of the squeeze and the
+// fill or of the fill alone, whichever covers more; larger ones are filled alone. Then layers
+// near the largest holes left move into them where the neighbours of their old places grow into
+// those and the shape is more covered, and the fill runs again. Layers keep their rotations and
+// proportions; the visits go in a fixed order, so the result depends on the sites alone.
 #include <cstdint>
 #include <limits>
 #include <vector>

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -610,7 +611,8 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
     if (n < 2) {
         return;
     }
-    std::vector<std::pair<int32_t, int32_t>> pairs;
+    std::vector<std::pair<int32_t, int32_t>> pairs, ordered;
+    std::vector<size_t> bucket;
     std::vector<std::vector<int32_t>> cells;
     for (int pass = 0; pass < kPasses; ++pass) {
         double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
@@ -648,8 +650,21 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
                 }
             }
         }
-        std::sort(pairs.begin(), pairs.end());
-        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+        // The pairs come by their later path, ascending: counted out by their earlier one (a
+        // stable pass), they are in order, each pair's repeats side by side.
+        bucket.assign(n + 1, 0);
+        for (const auto& pair : pairs) {
+            ++bucket[size_t(pair.first) + 1];
+        }
+        for (size_t i = 0; i < n; ++i) {
+            bucket[i + 1] += bucket[i];
+        }
+        ordered.resize(pairs.size());
+        for (const auto& pair : pairs) {
+            ordered[bucket[size_t(pair.first)]++] = pair;
+        }
+        ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
+        pairs.swap(ordered);
         bool swapped = false;
         for (const auto& [i, j] : pairs) {
             if (pathsCross(from[size_t(i)], sites[size_t(i)].position, from[size_t(j)],
@@ -914,6 +929,11 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
     const int64_t cy1 = int64_t(std::floor((b[3] + 1 - l[1]) / stepY));
     std::vector<Point2D> at;
     std::vector<float> weights;
+    // About kSamplesPerSite a site fall on the shape: room for them, or for every cell.
+    const auto room = size_t(std::min<double>(double(cx1 - cx0 + 1) * double(cy1 - cy0 + 1),
+                                              2.0 * kSamplesPerSite * double(count)));
+    at.reserve(room);
+    weights.reserve(room);
     for (int64_t cy = cy0; cy <= cy1; ++cy) {
         for (int64_t cx = cx0; cx <= cx1; ++cx) {
             const float x = float(l[0] + (double(cx) + jitter(cx, cy, 0)) * stepX);
@@ -937,7 +957,12 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
         offsets[j] =
             Point2D(float(follow.offsets[j].x * scale[0]), float(follow.offsets[j].y * scale[1]));
     }
-    const OrderedSamples ordered = orderSamples(at, cellOrder(at, n));
+    // The samples stay put over the rounds: one grouping by query cells, and a round searches
+    // again only where the sites moved.
+    std::vector<uint32_t> inOrder(at.size());  // the lattice's rows: near samples together
+    std::iota(inOrder.begin(), inOrder.end(), 0u);
+    const OrderedSamples ordered = orderSamples(at, std::move(inOrder), count);
+    NearestSiteRounds rounds(ordered, count);
     std::vector<Point2D> positions(count);
     std::vector<double> sumX(count), sumY(count), sumW(count);
     std::vector<int32_t> firstSample(count);
@@ -945,7 +970,7 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
         for (size_t j = 0; j < count; ++j) {
             positions[j] = sites[j].position;
         }
-        const std::vector<int32_t> nearest = nearestSitesGrid(positions, ordered);
+        const std::vector<int32_t>& nearest = rounds.search(positions);
         std::fill(sumX.begin(), sumX.end(), 0.0);
         std::fill(sumY.begin(), sumY.end(), 0.0);
         std::fill(sumW.begin(), sumW.end(), 0.0);

@@ -17,6 +17,8 @@ class NearestSiteGrid {
     int32_t nearest(double x, double y) const;
     // Appends the index of every site within radius of (x, y).
     void sitesWithin(double x, double y, double radius, std::vector<int32_t>& out) const;
+    // Whether any site is within radius of (x, y), as sitesWithin would find it.
+    bool anyWithin(double x, double y, double radius) const;
 
   private:
     int cellX(double x) const;
@@ -68,6 +70,28 @@ OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uin
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
                                       const OrderedSamples& samples,
                                       std::vector<int32_t>* centreSites = nullptr);
+
+// Rounds of nearest-site searches over the same samples whose sites move little: a round
+// searches again only the query cells that a site moved since the round before could reach,
+// where it was or where it is; the other cells keep their samples' nearest sites, which are the
+// same as a new search would find (the same candidates at the same places).
+class NearestSiteRounds {
+  public:
+    // Groups the samples for searches over `sites` sites, unless they are grouped so.
+    NearestSiteRounds(const OrderedSamples& samples, size_t sites);
+    // The nearest site of every sample (indexed as the samples were before ordering), as
+    // nearestSitesGrid finds it.
+    const std::vector<int32_t>& search(const std::vector<Point2D>& sites);
+
+  private:
+    const OrderedSamples& samples_;
+    SampleCells grouped_;
+    const SampleCells* cells_;
+    std::vector<Point2D> searched_;     // the sites of the round before
+    std::vector<int32_t> centreSites_;  // per query cell, its centre's nearest site
+    std::vector<double> reach_;         // per query cell, the radius its candidates came from
+    std::vector<int32_t> nearest_;
+};
 
 // The same through a kd-tree of the sites (the reference): exact searches for the two nearest,
 // and a scan of every site when those two are equally near.

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -173,6 +174,25 @@ void NearestSiteGrid::sitesWithin(double x, double y, double radius,
     }
 }
 
+bool NearestSiteGrid::anyWithin(double x, double y, double radius) const {
+    if (ids_.empty()) {
+        return false;
+    }
+    const int left = cellX(x - radius), right = cellX(x + radius);
+    const int top = cellY(y - radius), bottom = cellY(y + radius);
+    for (int cy = top; cy <= bottom; ++cy) {
+        for (int cx = left; cx <= right; ++cx) {
+            const int c = cellIndex(cx, cy);
+            for (int32_t k = cellStart_[c]; k < cellStart_[c + 1]; ++k) {
+                if (squaredDistance(x, y, xs_[k], ys_[k]) <= radius * radius) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
 namespace {
 
 // Square query cells, about two per site, over the samples' bounds.
@@ -208,22 +228,32 @@ SampleCells groupSamples(const OrderedSamples& samples, size_t sites) {
     return g;
 }
 
+void cellCentre(const SampleCells& g, size_t c, double& x, double& y) {
+    x = g.x0 + (double(c % size_t(g.columns)) + 0.5) * g.cell;
+    y = g.y0 + (double(c / size_t(g.columns)) + 0.5) * g.cell;
+}
+
 // Appends the sites that can be nearest to some point of cell c, lowest index first: those
-// within the distance from the cell's centre to a site plus the cell's diagonal. The site is
-// `near` (any site bounds the distance to the nearest; one that was nearest before moved
-// little) or, without one, the nearest. Returns the centre's nearest among the candidates.
+// within the distance from the cell's centre to a site plus the cell's diagonal (that radius in
+// `radius`). The site is `near` (any site bounds the distance to the nearest; one that was
+// nearest before moved little) or, without one, the nearest. Returns the centre's nearest among
+// the candidates.
 int32_t candidates(const SampleCells& g, const NearestSiteGrid& grid,
                    const std::vector<Point2D>& sites, size_t c, int32_t near,
-                   std::vector<int32_t>& out) {
-    const double x = g.x0 + (double(c % size_t(g.columns)) + 0.5) * g.cell;
-    const double y = g.y0 + (double(c / size_t(g.columns)) + 0.5) * g.cell;
+                   std::vector<int32_t>& out, double* radius = nullptr) {
+    double x, y;
+    cellCentre(g, c, x, y);
     const bool known = near >= 0 && size_t(near) < sites.size();
     const Point2D& s = sites[size_t(known ? near : grid.nearest(x, y))];
     const double reach = std::sqrt(squaredDistance(x, y, s.x, s.y));
     // A point of the cell (or one rounding put there) is within the half diagonal of the
     // centre, so a site nearer to it than the centre's nearest lies within two of them.
     const double margin = kGapMargin * (1.0 + g.cell + reach);
-    grid.sitesWithin(x, y, reach + std::sqrt(2.0) * g.cell + margin, out);
+    const double r = reach + std::sqrt(2.0) * g.cell + margin;
+    if (radius) {
+        *radius = r;
+    }
+    grid.sitesWithin(x, y, r, out);
     std::sort(out.begin(), out.end());
     double best = kInfinity;
     int32_t bestId = -1;
@@ -236,6 +266,46 @@ int32_t candidates(const SampleCells& g, const NearestSiteGrid& grid,
     }
     return bestId;
 }
+
+// One query cell's search: every sample of the cell against each candidate in turn, the
+// candidates in ascending order and only a strictly nearer one replacing the best, so that the
+// lowest index wins among equally near sites. Returns the cell centre's nearest site (-1 for a
+// cell without samples, which is not searched).
+struct CellSearch {
+    std::vector<int32_t> found;
+    std::vector<double> best, bestId;  // the ids as doubles: both vectors in the same lanes
+
+    int32_t run(const SampleCells& g, const NearestSiteGrid& grid,
+                const std::vector<Point2D>& sites, size_t c, int32_t near,
+                std::vector<int32_t>& nearest, double* radius = nullptr) {
+        const auto first = size_t(g.start[c]), last = size_t(g.start[c + 1]);
+        if (first == last) {
+            return near;
+        }
+        found.clear();
+        const int32_t centre = candidates(g, grid, sites, c, near, found, radius);
+        const size_t m = last - first;
+        best.assign(m, kInfinity);
+        bestId.assign(m, -1.0);
+        const double* __restrict xs = g.xs.data() + first;
+        const double* __restrict ys = g.ys.data() + first;
+        double* __restrict b = best.data();
+        double* __restrict ids = bestId.data();
+        for (const int32_t id : found) {
+            const double sx = sites[size_t(id)].x, sy = sites[size_t(id)].y, at = id;
+            for (size_t k = 0; k < m; ++k) {
+                const double d = squaredDistance(xs[k], ys[k], sx, sy);
+                const double nearer = d < b[k] ? 1.0 : 0.0;
+                ids[k] = ids[k] + (at - ids[k]) * nearer;  // whole numbers: exact
+                b[k] = std::min(b[k], d);
+            }
+        }
+        for (size_t k = 0; k < m; ++k) {
+            nearest[g.sample[first + k]] = int32_t(ids[k]);
+        }
+        return centre;
+    }
+};
 
 }  // namespace
 
@@ -269,43 +339,66 @@ std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,
     if (centreSites) {
         centreSites->resize(g.start.size() - 1, -1);
     }
-    // Cell by cell, every sample of the cell against each candidate in turn: the candidates in
-    // ascending order and only a strictly nearer one replacing the best, so that the lowest
-    // index wins among equally near sites.
     parallelFor(g.start.size() - 1, [&](size_t begin, size_t end) {
-        std::vector<int32_t> found;
-        std::vector<double> best, bestId;  // the ids as doubles: both vectors in the same lanes
+        CellSearch search;
         for (size_t c = begin; c < end; ++c) {
-            const auto first = size_t(g.start[c]), last = size_t(g.start[c + 1]);
-            if (first == last) {
-                continue;
-            }
-            found.clear();
             const int32_t near =
-                candidates(g, grid, sites, c, centreSites ? (*centreSites)[c] : -1, found);
+                search.run(g, grid, sites, c, centreSites ? (*centreSites)[c] : -1, nearest);
             if (centreSites) {
                 (*centreSites)[c] = near;
-            }
-            const size_t m = last - first;
-            best.assign(m, kInfinity);
-            bestId.assign(m, -1.0);
-            const double* __restrict xs = g.xs.data() + first;
-            const double* __restrict ys = g.ys.data() + first;
-            double* __restrict b = best.data();
-            double* __restrict ids = bestId.data();
-            for (const int32_t id : found) {
-                const double sx = sites[size_t(id)].x, sy = sites[size_t(id)].y, at = id;
-                for (size_t k = 0; k < m; ++k) {
-                    const double d = squaredDistance(xs[k], ys[k], sx, sy);
-                    const double nearer = d < b[k] ? 1.0 : 0.0;
-                    ids[k] = ids[k] + (at - ids[k]) * nearer;  // whole numbers: exact
-                    b[k] = std::min(b[k], d);
-                }
-            }
-            for (size_t k = 0; k < m; ++k) {
-                nearest[g.sample[first + k]] = int32_t(ids[k]);
             }
         }
     });
     return nearest;
+}
+
+NearestSiteRounds::NearestSiteRounds(const OrderedSamples& samples, size_t sites)
+    : samples_(samples), cells_(&samples.cells) {
+    if (samples.cells.sites != sites && sites > 0 && !samples.points.empty()) {
+        grouped_ = groupSamples(samples, sites);
+        cells_ = &grouped_;
+    }
+}
+
+const std::vector<int32_t>& NearestSiteRounds::search(const std::vector<Point2D>& sites) {
+    const SampleCells& g = *cells_;
+    if (sites.empty() || samples_.points.empty() || g.sites != sites.size()) {
+        nearest_ = nearestSitesGrid(sites, samples_);
+        searched_.clear();
+        return nearest_;
+    }
+    const size_t cellCount = g.start.size() - 1;
+    // The sites moved since the round before, where they were and where they are: a cell none
+    // of them is within its candidates' radius of keeps its candidates and its nearest.
+    const bool carried =
+        searched_.size() == sites.size() && nearest_.size() == samples_.points.size();
+    std::vector<Point2D> moved;
+    for (size_t j = 0; carried && j < sites.size(); ++j) {
+        if (std::memcmp(&sites[j].x, &searched_[j].x, sizeof(float)) != 0 ||
+            std::memcmp(&sites[j].y, &searched_[j].y, sizeof(float)) != 0) {
+            moved.push_back(searched_[j]);
+            moved.push_back(sites[j]);
+        }
+    }
+    if (!carried) {
+        nearest_.assign(samples_.points.size(), -1);
+        centreSites_.assign(cellCount, -1);
+        reach_.assign(cellCount, 0.0);
+    }
+    const NearestSiteGrid grid(sites), movedGrid(moved);
+    parallelFor(cellCount, [&](size_t begin, size_t end) {
+        CellSearch search;
+        for (size_t c = begin; c < end; ++c) {
+            if (carried && centreSites_[c] >= 0) {
+                double x, y;
+                cellCentre(g, c, x, y);
+                if (!movedGrid.anyWithin(x, y, reach_[c])) {
+                    continue;
+                }
+            }
+            centreSites_[c] = search.run(g, grid, sites, c, centreSites_[c], nearest_, &reach_[c]);
+        }
+    });
+    searched_ = sites;
+    return nearest_;
 }

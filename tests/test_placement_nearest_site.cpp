@@ -34,6 +34,24 @@ void expectSameAsReference(const std::vector<Point2D>& sites, const std::vector<
                 << what << " " << threads << " " << grouped;
             EXPECT_EQ(nearestSitesGrid(sites, ordered, &centres), reference)
                 << what << " " << threads << " " << grouped << " from the centres' sites";
+            // Rounds: from the sites reversed (all moved), then back from a third of them moved
+            // a little and one far, so that only some cells are searched again.
+            std::vector<Point2D> moved(sites);
+            for (size_t j = 0; j < moved.size(); j += 3) {
+                moved[j].x += 0.7f * float(j % 5) - 1.4f;
+                moved[j].y -= 0.3f * float(j % 7);
+            }
+            if (moved.size() > 1) {
+                const Point2D& far = sites[sites.size() / 2];
+                moved[1] = Point2D(far.x + 0.5f, far.y - 0.5f);
+            }
+            NearestSiteRounds rounds(ordered, sites.size());
+            rounds.search(reversed);
+            EXPECT_EQ(rounds.search(sites), reference) << what << " " << threads << " rounds";
+            EXPECT_EQ(rounds.search(moved), nearestSitesKdTree(moved, samples))
+                << what << " " << threads << " rounds, moved";
+            EXPECT_EQ(rounds.search(sites), reference)
+                << what << " " << threads << " rounds, moved back";
         }
     }
 }
