@@ -9,7 +9,8 @@
 // with both, and the shape's motion is the bar's nearest the layer's move, not their average), the
 // four nearest neighbours kept, the pairs of paths crossing per step, the size change (p95), the
 // largest move in layer sizes and the seconds a frame; also as CSV lines ("csv,...") for
-// docs/perf/follow-shape.csv.
+// docs/perf/follow-shape.csv. For the crossfade followed, it also prints the least moves any
+// layout needs from its first frame's layer positions to its last's, beside the measured ones.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -256,6 +258,138 @@ Row measure(int source, const Outcome& o) {
             o.secondsPerFrame};
 }
 
+// The least total cost of a perfect matching of rows to columns (a plain O(n^3) Hungarian).
+double leastMatching(const std::vector<std::vector<double>>& cost) {
+    const size_t n = cost.size();
+    std::vector<double> u(n + 1, 0), v(n + 1, 0), least(n + 1);
+    std::vector<size_t> match(n + 1, 0), way(n + 1, 0);
+    for (size_t i = 1; i <= n; ++i) {
+        match[0] = i;
+        size_t j0 = 0;
+        std::fill(least.begin(), least.end(), INFINITY);
+        std::vector<bool> used(n + 1, false);
+        do {
+            used[j0] = true;
+            const size_t i0 = match[j0];
+            double delta = INFINITY;
+            size_t j1 = 0;
+            for (size_t j = 1; j <= n; ++j) {
+                if (used[j]) continue;
+                const double c = cost[i0 - 1][j - 1] - u[i0] - v[j];
+                if (c < least[j]) {
+                    least[j] = c;
+                    way[j] = j0;
+                }
+                if (least[j] < delta) {
+                    delta = least[j];
+                    j1 = j;
+                }
+            }
+            for (size_t j = 0; j <= n; ++j) {
+                if (used[j]) {
+                    u[match[j]] += delta;
+                    v[j] -= delta;
+                } else {
+                    least[j] -= delta;
+                }
+            }
+            j0 = j1;
+        } while (match[j0] != 0);
+        do {
+            const size_t j1 = way[j0];
+            match[j0] = match[j1];
+            j0 = j1;
+        } while (j0 != 0);
+    }
+    double total = 0;
+    for (size_t j = 1; j <= n; ++j) total += cost[match[j] - 1][j - 1];
+    return total;
+}
+
+// Whether the rows can be matched to the columns through the allowed pairs (Kuhn's augmenting
+// paths).
+bool perfectMatching(const std::vector<std::vector<bool>>& allowed) {
+    const size_t n = allowed.size();
+    std::vector<int> rowOf(n, -1);
+    for (size_t i = 0; i < n; ++i) {
+        std::vector<bool> seen(n, false);
+        const std::function<bool(size_t)> augment = [&](size_t r) {
+            for (size_t j = 0; j < n; ++j) {
+                if (!allowed[r][j] || seen[j]) continue;
+                seen[j] = true;
+                if (rowOf[j] < 0 || augment(size_t(rowOf[j]))) {
+                    rowOf[j] = int(r);
+                    return true;
+                }
+            }
+            return false;
+        };
+        if (!augment(i)) return false;
+    }
+    return true;
+}
+
+// What any layout must move to take the first frame's layer positions onto the last's (the
+// crossfade's shapes do not move, so the layers must), with the sizes this run gives the layer
+// that ends at each last position: the least mean move a step (a matching of least total
+// distance, over the layers and steps, in mean layer sizes); the least largest move in a step (a
+// layer that goes d px over steps of sizes s_f moves at least d / sum(s_f) of a size in one of
+// them; the matching whose worst such figure is least); and the best coherent share with no
+// step over a size (steps under a quarter size, the rest at most a size, the largest sizes
+// taken first: the least count of the other steps, summed over the matching that needs fewest).
+struct Bound {
+    double meanMove, largestMove, measuredMean, bestCoherent;
+};
+
+Bound leastMoves(const Outcome& o) {
+    const auto& t = o.tracks;
+    const size_t n = t.size();
+    const int steps = kFrames - 1;
+    double sizes = 0, moved = 0;
+    for (const Track& k : t) {
+        for (int f = 0; f < steps; ++f) {
+            sizes += k.size[size_t(f)];
+            moved += std::hypot(k.at[size_t(f) + 1][0] - k.at[size_t(f)][0],
+                                k.at[size_t(f) + 1][1] - k.at[size_t(f)][1]);
+        }
+    }
+    const double meanSize = sizes / double(n * size_t(steps));
+    std::vector<std::vector<double>> distance(n), perSize(n), incoherent(n);
+    std::vector<double> all;
+    for (size_t i = 0; i < n; ++i) {
+        for (size_t j = 0; j < n; ++j) {
+            const double d =
+                std::hypot(t[j].at.back()[0] - t[i].at[0][0], t[j].at.back()[1] - t[i].at[0][1]);
+            std::vector<double> s(t[j].size.begin(), t[j].size.begin() + steps);
+            std::sort(s.rbegin(), s.rend());
+            double reach = 0;
+            for (double v : s) reach += v / 4;
+            int k = 0;
+            while (k < steps && reach <= d) reach += 0.75 * s[size_t(k++)];
+            distance[i].push_back(d);
+            perSize[i].push_back(d / std::accumulate(s.begin(), s.end(), 0.0));
+            incoherent[i].push_back(k);
+            all.push_back(perSize[i].back());
+        }
+    }
+    std::sort(all.begin(), all.end());
+    size_t lo = 0, hi = all.size() - 1;
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        std::vector<std::vector<bool>> allowed(n, std::vector<bool>(n));
+        for (size_t i = 0; i < n; ++i)
+            for (size_t j = 0; j < n; ++j) allowed[i][j] = perSize[i][j] <= all[mid];
+        if (perfectMatching(allowed)) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    const double unit = meanSize * double(n) * steps;
+    return {leastMatching(distance) / unit, all[lo], moved / unit,
+            1 - leastMatching(incoherent) / (double(n) * steps)};
+}
+
 void BM_FollowShape(benchmark::State& state) {
     for (auto _ : state) {
         std::printf(
@@ -263,11 +397,14 @@ void BM_FollowShape(benchmark::State& state) {
             "kept | crossings per step | size change p95 | largest move (sizes) | s a "
             "frame |\n|---|---|---|---|---|---|---|---|---|\n");
         std::vector<std::string> csv;
+        Bound bound{};
+        Row measured{};
         for (int s = 0; s < int(std::size(kSources)); ++s) {
             std::vector<std::string> frames;
             for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
             for (bool follow : {false, true}) {
-                const Row r = measure(s, press(frames, follow));
+                const Outcome o = press(frames, follow);
+                const Row r = measure(s, o);
                 std::printf(
                     "| %s | %s | %.2f / %.2f | %.0f %% | %.0f %% | %.1f | %.0f %% | %.2f | "
                     "%.3f |\n",
@@ -280,8 +417,18 @@ void BM_FollowShape(benchmark::State& state) {
                               kSources[s].name, follow ? "on" : "off", r.ratioMedian, r.ratioP95,
                               r.coherent, r.kept, r.crossings, r.sizeP95, r.maxMove, r.seconds);
                 csv.push_back(line);
+                if (follow && kSources[s].name == std::string("L crossfading into T")) {
+                    bound = leastMoves(o);
+                    measured = r;
+                }
             }
         }
+        std::printf(
+            "\nCrossfade, on, per step in layer sizes: least mean move %.2f (measured %.2f), "
+            "least largest move %.2f (measured %.2f); best coherent share with no step over a "
+            "size %.0f %% (measured %.0f %%)\n",
+            bound.meanMove, bound.measuredMean, bound.largestMove, measured.maxMove,
+            100 * bound.bestCoherent, 100 * measured.coherent);
         std::printf(
             "csv,source,follow,move_x_shape_median,move_x_shape_p95,coherent,"
             "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"

@@ -542,7 +542,12 @@ class FadeTransport : CellGrid {
     static constexpr int kIterations = 100;
     static constexpr double kBlur = 1.5;  // in squared cells
 
-    FadeTransport(double x0, double y0, double x1, double y1) : CellGrid(x0, y0, x1, y1) {
+    FadeTransport(double x0, double y0, double x1, double y1, FollowState::FadePaths& paths)
+        : CellGrid(x0, y0, x1, y1),
+          paths_(paths),
+          kernel_(paths.kernel),
+          part_(paths.parts),
+          dist_(paths.distances) {
         before_.assign(size_t(nx_ * ny_), 0.0);
         end_.assign(size_t(nx_ * ny_), 0.0);
         inside_.assign(size_t(nx_ * ny_), false);
@@ -572,7 +577,21 @@ class FadeTransport : CellGrid {
             a[i] = before_[size_t(cells_[i])];
             b[i] = end_[size_t(cells_[i])];
         }
-        distances(index);
+        // The shortest paths and the kernel are the frame before's while the grid and its cells
+        // inside are.
+        const double grid[5] = {x0_, y0_, h_, double(nx_), double(ny_)};
+        const bool kept = paths_.cells == cells_ && std::equal(grid, grid + 5, paths_.grid);
+        if (!kept) {
+            paths_.cells.clear();
+            distances(index);
+            kernel_.resize(n * n);
+            for (size_t k = 0; k < n * n; ++k) {
+                kernel_[k] =
+                    std::isfinite(dist_[k]) ? std::exp(-double(dist_[k]) * dist_[k] / kBlur) : 0.0;
+            }
+            paths_.cells = cells_;
+            std::copy(grid, grid + 5, paths_.grid);
+        }
         // Mass stays in its part of the shape: a part that fades out whole, apart from the rest
         // (a crossfade between shapes that do not touch), keeps its sites, and one that appears
         // apart takes none; each part sends its share of the mass before onto its mass at the end.
@@ -589,11 +608,6 @@ class FadeTransport : CellGrid {
         }
         if (!normalise(a) || !normalise(b)) {
             return false;
-        }
-        kernel_.resize(n * n);
-        for (size_t k = 0; k < n * n; ++k) {
-            kernel_[k] =
-                std::isfinite(dist_[k]) ? std::exp(-double(dist_[k]) * dist_[k] / kBlur) : 0.0;
         }
         std::vector<double> toEndX, toEndY, selfX, selfY;
         if (!moves(a, b, q, index, toEndX, toEndY) || !moves(a, a, q, index, selfX, selfY)) {
@@ -704,45 +718,72 @@ class FadeTransport : CellGrid {
         return Point2D(p.x - o.x, p.y - o.y);
     }
     // Each cell's mean move a share q of the way along its mass's paths in the transport a -> b.
+    // The rounds run over the kernel's block between the two masses' cells only (the other terms
+    // are zero).
     bool moves(const std::vector<double>& a, const std::vector<double>& b, double q,
                const std::vector<int>& index, std::vector<double>& mx,
                std::vector<double>& my) const {
         const size_t n = cells_.size();
-        std::vector<double> u(n, 0.0), v(n, 1.0);
-        const auto apply = [&](const std::vector<double>& in, size_t i) {
-            const double* k = &kernel_[i * n];
-            double s = 0;
-            for (size_t j = 0; j < n; ++j) {
-                s += k[j] * in[j];
+        std::vector<size_t> from, to;
+        for (size_t i = 0; i < n; ++i) {
+            if (a[i] > 0) {
+                from.push_back(i);
             }
-            return s;
+            if (b[i] > 0) {
+                to.push_back(i);
+            }
+        }
+        const size_t na = from.size(), nb = to.size();
+        // The kernel from the cells of a to those of b, and its transpose.
+        std::vector<double> ab(na * nb), ba(nb * na);
+        for (size_t r = 0; r < na; ++r) {
+            const double* k = &kernel_[from[r] * n];
+            for (size_t c = 0; c < nb; ++c) {
+                ab[r * nb + c] = ba[c * na + r] = k[to[c]];
+            }
+        }
+        // Four running sums, so that the products can be summed a vector at a time.
+        const auto dot = [](const double* k, const std::vector<double>& in, size_t m) {
+            double s[4] = {0, 0, 0, 0};
+            size_t j = 0;
+            for (; j + 4 <= m; j += 4) {
+                s[0] += k[j] * in[j];
+                s[1] += k[j + 1] * in[j + 1];
+                s[2] += k[j + 2] * in[j + 2];
+                s[3] += k[j + 3] * in[j + 3];
+            }
+            for (; j < m; ++j) {
+                s[j & 3] += k[j] * in[j];
+            }
+            return (s[0] + s[1]) + (s[2] + s[3]);
         };
+        // The first round starts from v = 1 on every cell.
+        std::vector<double> u(na, 0.0), v(nb, 1.0), ones(n, 1.0);
         for (int it = 0; it < kIterations; ++it) {
-            for (size_t i = 0; i < n; ++i) {
-                u[i] = a[i] > 0 ? a[i] / apply(v, i) : 0.0;
+            for (size_t r = 0; r < na; ++r) {
+                u[r] = a[from[r]] /
+                       (it == 0 ? dot(&kernel_[from[r] * n], ones, n) : dot(&ab[r * nb], v, nb));
             }
-            for (size_t j = 0; j < n; ++j) {
-                v[j] = b[j] > 0 ? b[j] / apply(u, j) : 0.0;
+            for (size_t c = 0; c < nb; ++c) {
+                v[c] = b[to[c]] / dot(&ba[c * na], u, na);
             }
         }
         mx.assign(n, 0.0);
         my.assign(n, 0.0);
-        for (size_t i = 0; i < n; ++i) {
-            if (a[i] <= 0) {
-                continue;
-            }
-            const double* k = &kernel_[i * n];
+        for (size_t r = 0; r < na; ++r) {
+            const size_t i = from[r];
+            const double* k = &ab[r * nb];
             double total = 0, most = 0;
-            for (size_t j = 0; j < n; ++j) {
-                most = std::max(most, k[j] * v[j]);
+            for (size_t c = 0; c < nb; ++c) {
+                most = std::max(most, k[c] * v[c]);
             }
             double sx = 0, sy = 0;
-            for (size_t j = 0; j < n; ++j) {
-                const double w = k[j] * v[j];
+            for (size_t c = 0; c < nb; ++c) {
+                const double w = k[c] * v[c];
                 if (!(w > most * 1e-4)) {
                     continue;
                 }
-                const Point2D d = along(i, j, q, index);
+                const Point2D d = along(i, to[c], q, index);
                 total += w;
                 sx += w * d.x;
                 sy += w * d.y;
@@ -756,17 +797,20 @@ class FadeTransport : CellGrid {
         return true;
     }
 
-    std::vector<double> before_, end_, kernel_, dx_, dy_, mass_;
+    FollowState::FadePaths& paths_;
+    std::vector<double> before_, end_, dx_, dy_, mass_;
+    std::vector<double>& kernel_;
     std::vector<bool> inside_;
-    std::vector<int> cells_, part_;
-    std::vector<float> dist_;
+    std::vector<int> cells_;
+    std::vector<int>& part_;
+    std::vector<float>& dist_;
 };
 
 // A followed frame that fades in place: the sites move with the fade's transport, each step the
 // share of the way that the fading alpha lost since the frame before (a ninth of what is left at
 // a fade over nine steps), so that the sites leave a part that fades out evenly over its fade
 // instead of when its alpha reaches zero.
-void fadeSites(const MyTessaron& e, std::vector<Point2D>& carried) {
+void fadeSites(const MyTessaron& e, FollowState::FadePaths& paths, std::vector<Point2D>& carried) {
     const FollowState& st = e.follow;
     const int32_t w = e.imageWidth, h = e.imageHeight;
     if (st.width != w || st.height != h || st.alpha.size() != size_t(w) * size_t(h) ||
@@ -800,7 +844,7 @@ void fadeSites(const MyTessaron& e, std::vector<Point2D>& carried) {
         return;
     }
     const double q = std::min(1.0, lost / fading);
-    FadeTransport t(x0, y0, x1 + 1, y1 + 1);
+    FadeTransport t(x0, y0, x1 + 1, y1 + 1, paths);
     for (int32_t y = y0; y <= y1; ++y) {
         for (int32_t x = x0; x <= x1; ++x) {
             const int before = st.alpha[size_t(y) * size_t(w) + size_t(x)], after = now(x, y);
@@ -1116,7 +1160,7 @@ void MyTessaron::getFollowingSites(bool relax) {
             }
         }
     } else {
-        fadeSites(*this, carried);
+        fadeSites(*this, follow.fadePaths, carried);
     }
     for (int j = 0; j < n; ++j) {
         sites.emplace_back();

@@ -21,4 +21,12 @@ struct FollowState {
     std::vector<uint8_t> alpha;
     int32_t bounds[4] = {0, 0, 0, 0};
     int32_t width = 0, height = 0;
+    // A fade's shortest paths and kernel over its grid's cells, kept for the next frame of the
+    // fade (the union of the two frames' shapes stays the same while a crossfade runs).
+    struct FadePaths {
+        double grid[5] = {0, 0, 0, 0, 0};  // origin, cell side, cells across and down
+        std::vector<int> cells, parts;
+        std::vector<float> distances;
+        std::vector<double> kernel;
+    } fadePaths;
 };
