@@ -7,6 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
 
 #include "host/Params.h"
 
@@ -15,10 +20,28 @@ extern "C" PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out
 
 namespace bench {
 
+namespace {
+
+// The Sources drawn by this process, removed when it ends.
+struct DrawnSources {
+    std::vector<std::string> paths;
+    ~DrawnSources() {
+        for (const std::string& p : paths) {
+            std::error_code ignored;
+            std::filesystem::remove(p, ignored);
+        }
+    }
+};
+DrawnSources drawn;
+
+}  // namespace
+
 std::string alphaPng(const std::string& name, int width, int height,
                      const std::function<double(int, int)>& alpha) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("tessaron_bench_" + name + ".png")).string();
+    // The process id keeps two benchmarks run at once from drawing over each other's Sources.
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("tessaron_bench_" + std::to_string(getpid()) + "_" + name + ".png"))
+                                 .string();
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
@@ -35,6 +58,9 @@ std::string alphaPng(const std::string& name, int width, int height,
     cairo_surface_destroy(surface);
     if (status != CAIRO_STATUS_SUCCESS) {
         throw std::runtime_error(path + ": cannot be written");
+    }
+    if (std::find(drawn.paths.begin(), drawn.paths.end(), path) == drawn.paths.end()) {
+        drawn.paths.push_back(path);
     }
     return path;
 }

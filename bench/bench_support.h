@@ -16,7 +16,7 @@ std::string sourcePng(const std::string& name, int width, int height,
                       const std::function<bool(int, int)>& opaque);
 
 // Writes a width x height PNG, white of alpha(x, y) (0 to 1, clamped) at each pixel, into the
-// temporary folder under "tessaron_bench_<name>.png" and returns its path.
+// temporary folder under "tessaron_bench_<process id>_<name>.png" and returns its path.
 std::string alphaPng(const std::string& name, int width, int height,
                      const std::function<double(int, int)>& alpha);
 
