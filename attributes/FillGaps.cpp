@@ -74,7 +74,7 @@ constexpr int kRelocationRounds = 16;
 constexpr double kRelocationGain = 0.001;
 // Up to kRelocations attempts a layer, at most kRelocationWork in all; relocations and fills
 // alternate up to kRelocationCycles times.
-constexpr size_t kRelocations = 12;
+constexpr size_t kRelocations = 16;
 constexpr size_t kRelocationWork = 6000;
 constexpr int kRelocationCycles = 3;
 // Leaning into holes: the kLeaners layers nearest each hole try kLeanPoints points towards it,
