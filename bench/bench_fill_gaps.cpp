@@ -8,7 +8,8 @@
 // 1 px, the smallest layer over the median, the layers under a quarter of the median, and the
 // CPU seconds of the whole Create; also as CSV lines ("csv,...") for docs/perf/fill-gaps.csv. The
 // motion benchmark keys the Seed over three evaluated frames and prints the mean move per layer
-// between them, in layer sizes; the cost benchmark times 3000 layers.
+// between them, in layer sizes; the cost benchmark times 3000 layers; the seeds benchmark gives
+// the coverage with Fill Gaps on for Seeds 1 to 4.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
