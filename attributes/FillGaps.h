@@ -21,7 +21,7 @@
 #include "placement/MySitePoint.h"
 
 // Without Keep Inside Shape, the share of a rectangle filling may leave off the shape.
-constexpr float kFillOverhang = 0.35f;
+constexpr float kFillOverhang = 0.375f;
 
 // Rounds after which filling stops whatever the sites' state.
 constexpr int MaxFillRounds = 400;
