@@ -74,9 +74,14 @@ constexpr int kRelocationRounds = 16;
 constexpr double kRelocationGain = 0.001;
 // Up to kRelocations attempts a layer, at most kRelocationWork in all; relocations and fills
 // alternate up to kRelocationCycles times.
-constexpr size_t kRelocations = 12;
+constexpr size_t kRelocations = 16;
 constexpr size_t kRelocationWork = 6000;
 constexpr int kRelocationCycles = 3;
+// Leaning into holes: the kLeaners layers nearest each hole try kLeanPoints points towards it,
+// growing there up to kLeanGrowth times their longer side.
+constexpr size_t kLeaners = 6;
+constexpr int kLeanPoints = 8;
+constexpr float kLeanGrowth = 1.5f;
 // Sites relocated since the broad phase was made are tested one by one, up to this many.
 constexpr size_t kStrays = 32;
 // Up to this many layers the fill runs after a squeeze and alone, and the better is kept; more
@@ -602,7 +607,7 @@ struct Filler {
     // of a raster over the layers, by their distance to the nearest covered or bare point, the
     // peaks of that distance from the largest down, none within the reach of a larger one.
     std::vector<Point2D> holes(const std::vector<int32_t>& members, float median, float largest,
-                               size_t most) const {
+                               size_t most, std::vector<float>* radii = nullptr) const {
         double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
         for (int32_t s : members) {
             const Point2D& p = sites[s].position;
@@ -718,8 +723,109 @@ struct Filler {
             if (!near) kept.push_back(p);
         }
         std::vector<Point2D> out;
-        for (const Peak& p : kept) out.push_back(centre(p.i, p.j));
+        for (const Peak& p : kept) {
+            out.push_back(centre(p.i, p.j));
+            if (radii) radii->push_back(float(p.value * cell));
+        }
         return out;
+    }
+
+    // Site s centred at p at the largest longer side between its current one and hi at which
+    // it meets none of near and keeps to the shape; 0 when it does not fit at its current size.
+    float largestHere(int32_t s, const Point2D& p, const std::vector<int32_t>& near, float hi,
+                      MySitePoint& placed) const {
+        if (limits.shape && !limits.shape->onShape(p)) return 0.0f;
+        placed = sites[s];
+        placed.position = p;
+        float lo = longerSide(placed);
+        placed.placeRectangle();
+        if (!fitsAmong(s, placed, near, nullptr)) return 0.0f;
+        hi = std::min(hi, limits.maxLongerSide);
+        MySitePoint trial = placed;
+        while (hi - lo > kFitPrecision) {
+            const float mid = 0.5f * (lo + hi);
+            setLongerSide(trial, mid);
+            trial.placeRectangle();
+            if (fitsAmong(s, trial, near, nullptr)) {
+                lo = mid;
+                placed = trial;
+            } else {
+                hi = mid;
+            }
+        }
+        return lo;
+    }
+
+    // The layers beside each hole left lean into it: each of the nearest is tried at points
+    // along the line from its centre towards the hole (within its drift), as large as it fits
+    // there, and takes the one where it is largest when that beats its size in place. How many
+    // grew.
+    int leanIntoHoles(const std::vector<int32_t>& members, size_t most) {
+        std::vector<float> sides;
+        float largest = 0.0f;
+        for (int32_t s : members) {
+            sides.push_back(longerSide(sites[s]));
+            largest = std::max(largest, longerSide(sites[s]));
+        }
+        std::nth_element(sides.begin(), sides.begin() + ptrdiff_t(sides.size() / 2), sides.end());
+        const float median = sides[sides.size() / 2];
+        std::vector<float> radii;
+        const std::vector<Point2D> found = holes(members, median, largest, most, &radii);
+        if (found.empty()) return 0;
+        SiteGrid grid(sites, members, 2.0 * double(largest));
+        int grew = 0;
+        std::vector<std::pair<double, int32_t>> beside;
+        std::vector<int32_t> near;
+        for (size_t h = 0; h < found.size(); ++h) {
+            const Point2D& hole = found[h];
+            beside.clear();
+            for (int32_t s : members) {
+                const double d = distance(sites[s].position, hole);
+                if (d <= sites[s].radius + radii[h] + step) beside.emplace_back(d, s);
+            }
+            std::stable_sort(beside.begin(), beside.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            if (beside.size() > kLeaners) beside.resize(kLeaners);
+            for (const auto& b : beside) {
+                const int32_t s = b.second;
+                const MySitePoint& site = sites[s];
+                const float longer = longerSide(site);
+                const float hi = kLeanGrowth * longer;
+                const Point2D& a = anchors[size_t(s)];
+                const double dx = double(hole.x) - site.position.x;
+                const double dy = double(hole.y) - site.position.y;
+                const double length = std::hypot(dx, dy);
+                if (!(length > 0.0)) continue;
+                const double reach = std::min(length, double(kDriftShare) * longer);
+                // Whatever a rectangle of up to hi anywhere along the way may meet.
+                MySitePoint wide = site;
+                wide.radius = float(reach) + kHalfDiagonal * hi;
+                std::swap(sites[s], wide);
+                near.clear();
+                forEachNear(grid, s, [&](int32_t k) { near.push_back(k); });
+                std::swap(sites[s], wide);
+                MySitePoint best, placed;
+                float bestSide = longer + kFitPrecision;
+                for (int i = 1; i <= kLeanPoints; ++i) {
+                    const double t = reach * i / kLeanPoints;
+                    const Point2D p(float(site.position.x + dx / length * t),
+                                    float(site.position.y + dy / length * t));
+                    if (!(distance(p, a) <= kDriftShare * longer)) break;
+                    const float side = largestHere(s, p, near, hi, placed);
+                    if (side > bestSide) {
+                        bestSide = side;
+                        best = placed;
+                    }
+                }
+                if (bestSide > longer + kFitPrecision) {
+                    sites[s] = std::move(best);
+                    grid.noteRadius(s, sites[s].radius);
+                    if (limits.shape) limits.shape->moved(s);
+                    ++grew;
+                }
+            }
+        }
+        return grew;
     }
 
     // Relocation: a layer near a hole is taken out, put at the hole at its grown size, slid
@@ -977,6 +1083,12 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
     size_t budget = std::min(kRelocations * members.size(), kRelocationWork);
     for (int cycle = 0; cycle < kRelocationCycles && budget > 0; ++cycle) {
         if (filler.relocate(members, budget) == 0) break;
+        const int before = rounds;
+        fill();
+        rounds += before;
+    }
+    // Last, the layers beside the holes still left lean into them, and the fill runs again.
+    if (filler.leanIntoHoles(members, members.size()) > 0) {
         const int before = rounds;
         fill();
         rounds += before;

@@ -10,7 +10,8 @@
 // and the rounds run again. For small collages the layout kept is that of the squeeze and the
 // fill or of the fill alone, whichever covers more; larger ones are filled alone. Then layers
 // near the largest holes left move into them where the neighbours of their old places grow into
-// those and the shape is more covered, and the fill runs again. Layers keep their rotations and
+// those and the shape is more covered, and the fill runs again; last, the layers beside the holes
+// still left lean into them where they then fit larger. Layers keep their rotations and
 // proportions; the visits go in a fixed order, so the result depends on the sites alone.
 #include <cstdint>
 #include <limits>
@@ -20,7 +21,7 @@
 #include "placement/MySitePoint.h"
 
 // Without Keep Inside Shape, the share of a rectangle filling may leave off the shape.
-constexpr float kFillOverhang = 0.25f;
+constexpr float kFillOverhang = 0.375f;
 
 // Rounds after which filling stops whatever the sites' state.
 constexpr int MaxFillRounds = 400;

@@ -8,7 +8,8 @@
 // 1 px, the smallest layer over the median, the layers under a quarter of the median, and the
 // CPU seconds of the whole Create; also as CSV lines ("csv,...") for docs/perf/fill-gaps.csv. The
 // motion benchmark keys the Seed over three evaluated frames and prints the mean move per layer
-// between them, in layer sizes; the cost benchmark times 3000 layers.
+// between them, in layer sizes; the cost benchmark times 3000 layers; the seeds benchmark gives
+// the coverage with Fill Gaps on for Seeds 1 to 4.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -115,6 +116,7 @@ struct Setup {
     bool keepInside = false;
     bool fill = false;
     int frames = 1;  // evaluated frames, the Seed keyed over them
+    int seed = 1;
 };
 
 // The collage of aspect 1:2 to 21:9 cards on the shape, pressed once.
@@ -147,7 +149,7 @@ std::unique_ptr<sim::Host> press(const Shape& shape, const std::string& png, con
         for (int f = 0; f < s.frames; ++f) keys.push_back({f * 10 / 25.0, 1.0 + f});
         host->setParamKeys(PARAM_SEED, keys);
     } else {
-        host->setParam(PARAM_SEED, 1);
+        host->setParam(PARAM_SEED, s.seed);
     }
     if (s.keepInside) {
         host->setParam(PARAM_ALPHA_THRESHOLD, 32);
@@ -264,6 +266,40 @@ void BM_FillGaps(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FillGaps)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Fill Gaps on with Seeds 1 to 4: covered and covered, alpha 32+ per Seed, and the least of each.
+void BM_FillGapsSeeds(benchmark::State& state) {
+    for (auto _ : state) {
+        for (const Shape& shape : kShapes) {
+            const std::string png = sourcePicture(shape);
+            for (int layers : {80, 300}) {
+                for (bool keepInside : {false, true}) {
+                    std::string line = "csv,seeds," + std::string(shape.name) + "," +
+                                       std::to_string(layers) + (keepInside ? ",on" : ",off");
+                    double least = 1.0, leastAbove = 1.0, seconds = 0, most = 0;
+                    for (int seed = 1; seed <= 4; ++seed) {
+                        Setup s;
+                        s.layers = layers;
+                        s.keepInside = keepInside;
+                        s.fill = true;
+                        s.seed = seed;
+                        const auto host = press(shape, png, s, &seconds);
+                        const Row r = measure(*host, png, seconds);
+                        char cell[64];
+                        std::snprintf(cell, sizeof cell, ",%.3f/%.3f", r.covered, r.coveredAbove);
+                        line += cell;
+                        least = std::min(least, r.covered);
+                        leastAbove = std::min(leastAbove, r.coveredAbove);
+                        most = std::max(most, seconds);
+                    }
+                    std::printf("%s,least %.3f/%.3f,slowest %.3f\n", line.c_str(), least,
+                                leastAbove, most);
+                }
+            }
+        }
+    }
+}
+BENCHMARK(BM_FillGapsSeeds)->Iterations(1)->Unit(benchmark::kSecond);
 
 // Mean move per layer between evaluated frames, in the layer's size, with the Seed keyed over
 // three frames (a deliberate reshuffle that Minimum Assignment keeps short), off and on.
