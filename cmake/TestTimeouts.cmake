@@ -9,6 +9,9 @@ set(_tessaron_slow_tests
     "^Shards/CreateFaultSweep\\."                                 40     # 8-10 each
     "^AnimationScript\\.EachBatchOfALongRunCompiles"              40     # 6-8
     "^CliOutputs\\.AKilledRunLeavesNothingThatLooksComplete$"     60     # 8-13: eight runs
+    "^CreateCollageInvariants\\.FilledLayersKeepTheGrowthInvariants$" 40  # 5-6
+    "^CreateDeterminism\\.OneThreadAndSeveralWriteTheSameKeys$"  40     # 4-5
+    "^PlacementNearestSite\\.GridMatchesKdTreeOnRandomPoints$"    40     # 4-5
 )
 foreach(_name IN LISTS unit_tests_TESTS)
   set(_rest ${_tessaron_slow_tests})
