@@ -133,10 +133,13 @@ void keepFollowedSizes(std::vector<MySitePoint>& sites, const std::vector<int32_
     std::vector<float> grown(order.size(), 0.0f);
     for (size_t i = 0; i < order.size(); ++i) {
         MySitePoint& site = sites[order[i]];
-        if (hasNoArea(site) || !(previous[i] > 0.0f)) {
+        if (hasNoArea(site)) {
             continue;
         }
-        members.push_back(order[i]);
+        members.push_back(order[i]);  // in the way of the others, with or without a size before
+        if (!(previous[i] > 0.0f)) {
+            continue;
+        }
         grown[i] = longerSide(site);
         // Every site at the smaller of its two sizes: only shrinking, so nothing new overlaps.
         if (previous[i] < grown[i]) {
