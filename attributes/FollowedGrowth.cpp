@@ -1,13 +1,7 @@
 // Follow Shape Changes, after the growth: a followed layer grows a bounded step a frame.
+#include "attributes/Growth.h"
 #include "attributes/SiteSize.h"
 #include "engine/MyTessaron.h"
-
-namespace {
-
-// A followed layer's size a frame at most, over its size at the frame before.
-constexpr float kMostGrowth = 1.1f;
-
-}  // namespace
 
 void MyTessaron::limitFollowedGrowth(int f) {
     const std::vector<int32_t>& ids = assignmentIds[size_t(f)];
@@ -15,7 +9,7 @@ void MyTessaron::limitFollowedGrowth(int f) {
         // Only shrinking is free (it never makes an overlap); a layer grows a bounded step.
         for (int j = 0; j < layerCount; ++j) {
             MySitePoint& s = sites[size_t(ids[size_t(j)])];
-            const float most = kMostGrowth * follow.sizes[size_t(j)];
+            const float most = kMostFollowedGrowth * follow.sizes[size_t(j)];
             if (follow.sizes[size_t(j)] > 0 && longerSide(s) > most) {
                 setLongerSide(s, most);
                 s.placeRectangle();

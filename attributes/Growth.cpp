@@ -125,3 +125,92 @@ int growSitesAllPairs(std::vector<MySitePoint>& sites, const std::vector<int32_t
         }
     });
 }
+
+void keepFollowedSizes(std::vector<MySitePoint>& sites, const std::vector<int32_t>& order,
+                       const std::vector<float>& previous, const ShapeLimit* shape) {
+    assert(previous.size() == order.size());
+    std::vector<int32_t> members;
+    std::vector<float> grown(order.size(), 0.0f);
+    for (size_t i = 0; i < order.size(); ++i) {
+        MySitePoint& site = sites[order[i]];
+        if (hasNoArea(site)) {
+            continue;
+        }
+        members.push_back(order[i]);  // in the way of the others, with or without a size before
+        if (!(previous[i] > 0.0f)) {
+            continue;
+        }
+        grown[i] = longerSide(site);
+        // Every site at the smaller of its two sizes: only shrinking, so nothing new overlaps.
+        if (previous[i] < grown[i]) {
+            setLongerSide(site, previous[i]);
+            site.placeRectangle();
+        }
+    }
+    if (members.empty()) {
+        return;
+    }
+    SiteGrid grid(sites, members);
+    for (int32_t s : members) {
+        grid.noteRadius(s, sites[s].radius);
+    }
+    // Whether site s fits at longer side `size`, against the others as they are now.
+    auto fits = [&](int32_t s, float size) {
+        MySitePoint& site = sites[s];
+        setLongerSide(site, size);
+        site.placeRectangle();
+        grid.noteRadius(s, site.radius);
+        bool clear = !(shape && shape->tooFarOff(s, site));
+        if (clear) {
+            grid.forEachNear(sites, s, [&](int32_t k) {
+                clear = !site.intersect(sites[k]);
+                return clear;
+            });
+        }
+        return clear;
+    };
+    // From `from` (where it fits) towards `to`: the largest size found that fits; whether `to`
+    // fits.
+    auto comeBack = [&](int32_t s, float from, float to) {
+        if (fits(s, to)) {
+            return true;
+        }
+        float lo = from, hi = to;
+        for (int step = 0; step < 10; ++step) {
+            const float mid = 0.5f * (lo + hi);
+            (fits(s, mid) ? lo : hi) = mid;
+        }
+        fits(s, lo);
+        return false;
+    };
+    // The sites that shrank come back level by level: at each level every site still coming back
+    // shrinks at most that share of its size before, so that sites competing for the same room
+    // end up shrunk by about the same share rather than the first in order taking it all.
+    std::vector<size_t> shrank;
+    float deepest = 0.0f;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (grown[i] > 0.0f && grown[i] < previous[i]) {
+            shrank.push_back(i);
+            deepest = std::max(deepest, 1.0f - grown[i] / previous[i]);
+        }
+    }
+    constexpr int kLevels = 32;
+    for (int level = kLevels - 1; level >= 0 && !shrank.empty(); --level) {
+        const float share = deepest * float(level) / float(kLevels);
+        size_t kept = 0;
+        for (size_t i : shrank) {
+            const float size = longerSide(sites[order[i]]);
+            const float to = previous[i] * (1.0f - share);
+            if (to <= size || comeBack(order[i], size, to)) {
+                shrank[kept++] = i;  // still coming back
+            }
+        }
+        shrank.resize(kept);
+    }
+    // Then those that grew, in order, into the room left.
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (grown[i] > 0.0f && grown[i] > previous[i]) {
+            comeBack(order[i], previous[i], std::min(grown[i], kMostFollowedGrowth * previous[i]));
+        }
+    }
+}

@@ -140,6 +140,9 @@ void MyTessaron::getScales(A_Time time, int f) {
         const std::vector<int32_t> order(assignmentIds[f].begin(),
                                          assignmentIds[f].begin() + layerCount);
         growSites(sites, order, MaxGrowthRounds, shape.get());
+        if (sitesFollowLayers && follow.sizes.size() == size_t(layerCount)) {
+            keepFollowedSizes(sites, order, follow.sizes, shape.get());
+        }
         // Layers slide only on sites of the run's own: those that keep their Positions stay.
         if (shapeSetting(fillGaps, f, false) && ownSites) {
             if (!shape) {

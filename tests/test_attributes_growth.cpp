@@ -340,3 +340,71 @@ TEST(AttributesShapeLimit, ALoneLayerGrowsToTheShapesEdge) {
     growSites(sites, {0}, MaxGrowthRounds, &tenth);
     EXPECT_FLOAT_EQ(sites[0].width, 21.0f);  // 22 overhangs by 17 %
 }
+
+// A followed frame's sizes, on random sites with and without a shape limit, against the frame
+// before's sizes from 0.6 to 1.5 times the grown ones: no pair touches that the growth left
+// apart, nothing more than the overhang off the shape, a site that shrank stays between its
+// grown size and its size before, one that grew between its size before and a tenth more (and
+// its grown size), one without a size before as grown, and without a shape a site below its size
+// before cannot take 1 % more.
+TEST(AttributesShapeLimit, FollowedSizesComeBackOnlyAsFarAsTheyFit) {
+    std::mt19937 gen(2525);
+    for (int trial = 0; trial < 12; ++trial) {
+        const OpaqueIndex shape = randomShape(gen);
+        const bool limited = trial % 2 == 0;
+        std::uniform_real_distribution<float> x(0, 48), y(0, 36), turn(-180, 180),
+            ratio(0.6f, 1.5f);
+        std::vector<MySitePoint> sites;
+        while (sites.size() < size_t(4 + trial * 2)) {
+            const Point2D p(x(gen), y(gen));
+            if (!shape.opaque(int(p.x), int(p.y))) continue;
+            const float w = 5 + 20 * float(sites.size() % 3), h = 10;
+            sites.push_back(seeded(p.x, p.y, w, h, trial % 3 ? turn(gen) : 0.0f));
+        }
+        const ShapeLimit limit(shape, 1, 1, 0.1f, sites.size());
+        const ShapeLimit* shapeLimit = limited ? &limit : nullptr;
+        std::vector<int32_t> order = inOrder(sites.size());
+        std::shuffle(order.begin(), order.end(), gen);
+        growSites(sites, order, MaxGrowthRounds, shapeLimit);
+        const std::vector<MySitePoint> grown = sites;
+        std::vector<float> before(order.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            const float size = longerSide(sites[order[i]]);
+            before[i] = i % 5 == 0 ? size : i % 7 == 3 ? 0.0f : std::floor(ratio(gen) * size);
+        }
+        keepFollowedSizes(sites, order, before, shapeLimit);
+        for (size_t i = 0; i < order.size(); ++i) {
+            const int32_t s = order[i];
+            SCOPED_TRACE(testing::Message() << "trial " << trial << " site " << s);
+            const float size = longerSide(sites[s]), was = longerSide(grown[s]);
+            if (before[i] <= 0.0f) {
+                EXPECT_EQ(size, was);  // no size before: as grown
+            } else if (was < before[i]) {
+                EXPECT_GE(size, was);
+                EXPECT_LE(size, before[i] * 1.0001f);
+            } else {
+                EXPECT_GE(size, before[i] * 0.9999f);
+                EXPECT_LE(size, std::min(was, 1.1f * before[i]) * 1.0001f);
+            }
+            if (limited) {
+                EXPECT_LE(bruteOffShare(sites[s].corners, shape, 1), 0.1 + 1e-9);
+            }
+            for (size_t k = 0; k < sites.size(); ++k) {
+                if (int32_t(k) != s && !grown[s].intersect(grown[k])) {
+                    EXPECT_FALSE(sites[s].intersect(sites[k])) << "and site " << k;
+                }
+            }
+            const float most = was < before[i] ? before[i] : std::min(was, 1.1f * before[i]);
+            if (!limited && before[i] > 0.0f && size < most * 0.999f) {
+                MySitePoint larger = sites[s];
+                setLongerSide(larger, 1.002f * size);
+                larger.placeRectangle();
+                bool touches = false;
+                for (size_t k = 0; k < sites.size(); ++k) {
+                    touches = touches || (int32_t(k) != s && larger.intersect(sites[k]));
+                }
+                EXPECT_TRUE(touches);
+            }
+        }
+    }
+}
