@@ -734,12 +734,12 @@ class FadeTransport : CellGrid {
             }
         }
         const size_t na = from.size(), nb = to.size();
-        // The kernel from the cells of a to those of b, and its transpose.
-        std::vector<double> ab(na * nb), ba(nb * na);
+        // The kernel from the cells of a to those of b.
+        std::vector<double> ab(na * nb);
         for (size_t r = 0; r < na; ++r) {
             const double* k = &kernel_[from[r] * n];
             for (size_t c = 0; c < nb; ++c) {
-                ab[r * nb + c] = ba[c * na + r] = k[to[c]];
+                ab[r * nb + c] = k[to[c]];
             }
         }
         // Four running sums, so that the products can be summed a vector at a time.
@@ -757,15 +757,29 @@ class FadeTransport : CellGrid {
             }
             return (s[0] + s[1]) + (s[2] + s[3]);
         };
-        // The first round starts from v = 1 on every cell.
-        std::vector<double> u(na, 0.0), v(nb, 1.0), ones(n, 1.0);
+        // The first round starts from v = 1 on every cell. A column's sum is taken a row at a
+        // time while the row is at hand, in dot's four sums (row r adds to sum r % 4, in the
+        // same order), so the kernel is read once a round.
+        std::vector<double> u(na, 0.0), v(nb, 1.0), ones(n, 1.0), sums(4 * nb);
+        for (size_t r = 0; r < na; ++r) {
+            u[r] = a[from[r]] / dot(&kernel_[from[r] * n], ones, n);
+        }
         for (int it = 0; it < kIterations; ++it) {
+            std::fill(sums.begin(), sums.end(), 0.0);
             for (size_t r = 0; r < na; ++r) {
-                u[r] = a[from[r]] /
-                       (it == 0 ? dot(&kernel_[from[r] * n], ones, n) : dot(&ab[r * nb], v, nb));
+                const double* k = &ab[r * nb];
+                if (it > 0) {
+                    u[r] = a[from[r]] / dot(k, v, nb);
+                }
+                const double ur = u[r];
+                double* sum = &sums[(r & 3) * nb];
+                for (size_t c = 0; c < nb; ++c) {
+                    sum[c] += k[c] * ur;
+                }
             }
             for (size_t c = 0; c < nb; ++c) {
-                v[c] = b[to[c]] / dot(&ba[c * na], u, na);
+                v[c] =
+                    b[to[c]] / ((sums[c] + sums[nb + c]) + (sums[2 * nb + c] + sums[3 * nb + c]));
             }
         }
         mx.assign(n, 0.0);
