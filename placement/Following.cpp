@@ -922,7 +922,11 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
             std::max({extent / double(n), std::sqrt((x1 - x0) * (y1 - y0) / double(n)), 1e-3});
         const int nx = std::max(1, std::min(4096, int((x1 - x0) / side) + 1));
         const int ny = std::max(1, std::min(4096, int((y1 - y0) / side) + 1));
-        cells.assign(size_t(nx) * size_t(ny), {});
+        // Emptied, not freed: their room serves the next pass.
+        cells.resize(size_t(nx) * size_t(ny));
+        for (std::vector<int32_t>& c : cells) {
+            c.clear();
+        }
         const auto column = [&](double x) { return std::min(nx - 1, int((x - x0) / side)); };
         const auto row = [&](double y) { return std::min(ny - 1, int((y - y0) / side)); };
         pairs.clear();
