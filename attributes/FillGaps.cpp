@@ -233,6 +233,14 @@ struct Filler {
         setLongerSide(placed, lo);
         placed.placeRectangle();
         if (!fitsAmong(s, placed, near, other)) return false;
+        growWhileItFits(s, near, other, lo, hi, placed);
+        return true;
+    }
+
+    // Grows placed (site s, fitting at longer side lo) by halving the step up to hi (capped by
+    // Max Size) to the largest side at which it still fits; returns that side.
+    float growWhileItFits(int32_t s, const std::vector<int32_t>& near, const MySitePoint* other,
+                          float lo, float hi, MySitePoint& placed) const {
         hi = std::min(hi, limits.maxLongerSide);
         MySitePoint trial = placed;
         while (hi - lo > kFitPrecision) {
@@ -246,7 +254,7 @@ struct Filler {
                 hi = mid;
             }
         }
-        return true;
+        return lo;
     }
 
     // Neighbours a and b trade places when each then fits at its new place at least at its grown
@@ -740,20 +748,7 @@ struct Filler {
         float lo = longerSide(placed);
         placed.placeRectangle();
         if (!fitsAmong(s, placed, near, nullptr)) return 0.0f;
-        hi = std::min(hi, limits.maxLongerSide);
-        MySitePoint trial = placed;
-        while (hi - lo > kFitPrecision) {
-            const float mid = 0.5f * (lo + hi);
-            setLongerSide(trial, mid);
-            trial.placeRectangle();
-            if (fitsAmong(s, trial, near, nullptr)) {
-                lo = mid;
-                placed = trial;
-            } else {
-                hi = mid;
-            }
-        }
-        return lo;
+        return growWhileItFits(s, near, nullptr, lo, hi, placed);
     }
 
     // The layers beside each hole left lean into it: each of the nearest is tried at points
