@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "attributes/Growth.h"
 #include "attributes/SiteGrid.h"
@@ -751,11 +752,8 @@ struct Filler {
         return growWhileItFits(s, near, nullptr, lo, hi, placed);
     }
 
-    // The layers beside each hole left lean into it: each of the nearest is tried at points
-    // along the line from its centre towards the hole (within its drift), as large as it fits
-    // there, and takes the one where it is largest when that beats its size in place. How many
-    // grew.
-    int leanIntoHoles(const std::vector<int32_t>& members, size_t most) {
+    // The members' median and largest longer sides.
+    std::pair<float, float> medianAndLargestSide(const std::vector<int32_t>& members) const {
         std::vector<float> sides;
         float largest = 0.0f;
         for (int32_t s : members) {
@@ -763,7 +761,15 @@ struct Filler {
             largest = std::max(largest, longerSide(sites[s]));
         }
         std::nth_element(sides.begin(), sides.begin() + ptrdiff_t(sides.size() / 2), sides.end());
-        const float median = sides[sides.size() / 2];
+        return {sides[sides.size() / 2], largest};
+    }
+
+    // The layers beside each hole left lean into it: each of the nearest is tried at points
+    // along the line from its centre towards the hole (within its drift), as large as it fits
+    // there, and takes the one where it is largest when that beats its size in place. How many
+    // grew.
+    int leanIntoHoles(const std::vector<int32_t>& members, size_t most) {
+        const auto [median, largest] = medianAndLargestSide(members);
         std::vector<float> radii;
         const std::vector<Point2D> found = holes(members, median, largest, most, &radii);
         if (found.empty()) return 0;
@@ -829,14 +835,7 @@ struct Filler {
     // each layer near one from the nearest; passes over the holes found anew run while they
     // keep a move. Spends at most budget attempts; returns how many moves were kept.
     int relocate(const std::vector<int32_t>& members, size_t& budget) {
-        std::vector<float> sides;
-        float largest = 0.0f;
-        for (int32_t s : members) {
-            sides.push_back(longerSide(sites[s]));
-            largest = std::max(largest, longerSide(sites[s]));
-        }
-        std::nth_element(sides.begin(), sides.begin() + ptrdiff_t(sides.size() / 2), sides.end());
-        const float median = sides[sides.size() / 2];
+        const auto [median, largest] = medianAndLargestSide(members);
         stray.assign(sites.size(), 0);
         int kept = 0;
         while (budget > 0) {

@@ -11,6 +11,7 @@
 #include "engine/MyTessaron.h"
 #include "placement/MinimumAssignment.h"
 #include "placement/NearestSite.h"
+#include "placement/PointCells.h"
 
 namespace {
 
@@ -428,19 +429,14 @@ std::vector<double> nearestGaps(const std::vector<Point2D>& at, double most) {
     if (at.size() < 2 || !(most > 0)) {
         return gap;
     }
-    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
-    for (const Point2D& p : at) {
-        x0 = std::min(x0, double(p.x));
-        y0 = std::min(y0, double(p.y));
-        x1 = std::max(x1, double(p.x));
-        y1 = std::max(y1, double(p.y));
-    }
-    if (!std::isfinite(x0 + y0 + x1 + y1)) {
+    const PointBounds b = boundsOf(at);
+    const double x0 = b.x0, y0 = b.y0;
+    if (!std::isfinite(x0 + y0 + b.width + b.height)) {
         return gap;
     }
-    const int nx = std::max(1, std::min(4096, int((x1 - x0) / most) + 1));
-    const int ny = std::max(1, std::min(4096, int((y1 - y0) / most) + 1));
-    const double cw = std::max(most, (x1 - x0) / nx), ch = std::max(most, (y1 - y0) / ny);
+    const int nx = std::max(1, std::min(4096, int(b.width / most) + 1));
+    const int ny = std::max(1, std::min(4096, int(b.height / most) + 1));
+    const double cw = std::max(most, b.width / nx), ch = std::max(most, b.height / ny);
     const auto column = [&](double x) { return std::min(nx - 1, int((x - x0) / cw)); };
     const auto row = [&](double y) { return std::min(ny - 1, int((y - y0) / ch)); };
     std::vector<std::vector<int32_t>> cells(size_t(nx) * size_t(ny));
