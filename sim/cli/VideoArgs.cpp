@@ -1,6 +1,5 @@
 #include "sim/cli/VideoArgs.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <filesystem>
 
 #include "sim/model/CompTime.h"
+#include "sim/model/OutputFile.h"
 
 namespace sim {
 namespace {
@@ -87,14 +87,8 @@ void checkWritable(const std::string& file) {
         throw VideoError(file + ": cannot be written: " + dir.string() + " is not a folder");
     if (fs::exists(file, ec) && ::access(file.c_str(), W_OK) != 0)
         throw VideoError(file + ": cannot be written: " + std::strerror(errno));
-    const std::string probe = (dir / ".tessaron-video-probe").string();
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) {
-        if (errno == EEXIST) return;  // someone's file of that name: leave it be
-        throw VideoError(file + ": cannot be written: " + std::strerror(errno));
-    }
-    ::close(fd);
-    ::unlink(probe.c_str());
+    const std::string reason = cannotCreateIn(dir);
+    if (!reason.empty()) throw VideoError(file + ": cannot be written: " + reason);
 }
 
 bool even(int n) {

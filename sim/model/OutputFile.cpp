@@ -116,32 +116,44 @@ bool running(long pid) {
 
 }  // namespace
 
-OutputFile::OutputFile(const fs::path& target) : target_(target) {
+namespace {
+
+// Creates a fresh temporary in folder, listed for the signal handler before it exists so that
+// no signal leaves it behind. Returns its stream, or null with errno set.
+std::FILE* createTemporary(const fs::path& folder, std::string& path, int& slot) {
     static std::atomic<long> counter{0};
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    for (int attempt = 0; attempt < 100 && !stream_; ++attempt) {
-        const std::string name =
-            kPrefix + std::to_string(processId()) + "-" + std::to_string(counter++) + kSuffix;
-        temporary_ = (folder / name).string();
-        // Listed for the signal handler before it exists, so that no signal leaves it behind.
-        slot_ = claimSlot(temporary_);
-        const int fd = createFresh(temporary_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = (folder /
+                (kPrefix + std::to_string(processId()) + "-" + std::to_string(counter++) + kSuffix))
+                   .string();
+        slot = claimSlot(path);
+        const int fd = createFresh(path);
         if (fd < 0) {
             const int createError = errno;
-            releaseSlot(slot_);
-            slot_ = -1;
+            releaseSlot(slot);
+            slot = -1;
             errno = createError;
             if (createError == EEXIST) continue;
-            break;
+            return nullptr;
         }
-        stream_ = streamOf(fd);
-        if (!stream_) {
-            removeNow(temporary_.c_str());
-            releaseSlot(slot_);
-            slot_ = -1;
-            break;
+        std::FILE* stream = streamOf(fd);
+        if (!stream) {
+            const int openError = errno;
+            removeNow(path.c_str());
+            releaseSlot(slot);
+            slot = -1;
+            errno = openError;
         }
+        return stream;
     }
+    return nullptr;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const fs::path& target) : target_(target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    stream_ = createTemporary(folder, temporary_, slot_);
     if (!stream_)
         throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(errno));
 }
@@ -191,6 +203,17 @@ void removeStaleTemporaries(const fs::path& folder) {
         if (stale && !fs::is_directory(fs::symlink_status(it->path(), ignored)))
             fs::remove(it->path(), ignored);
     }
+}
+
+std::string cannotCreateIn(const fs::path& folder) {
+    std::string path;
+    int slot = -1;
+    std::FILE* stream = createTemporary(folder, path, slot);
+    if (!stream) return std::strerror(errno);
+    std::fclose(stream);
+    removeNow(path.c_str());
+    releaseSlot(slot);
+    return {};
 }
 
 void removeTemporariesOnSignals() {

@@ -44,6 +44,11 @@ std::string frameFileName(long frame);
 // .result.json.tmp). Links are removed, not followed; folders are left alone.
 void removeStaleTemporaries(const std::filesystem::path& folder);
 
+// Whether a file can be created in folder, found by making a temporary there and removing it
+// (so a signal or a kill meanwhile leaves only what the next run clears). Empty when it can,
+// otherwise the reason.
+std::string cannotCreateIn(const std::filesystem::path& folder);
+
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporaries being written, then end the
 // process as the signal would have.
 void removeTemporariesOnSignals();
