@@ -10,7 +10,8 @@
 // four nearest neighbours kept, the pairs of paths crossing per step, the size change (p95), the
 // largest move in layer sizes and the seconds a frame; also as CSV lines ("csv,...") for
 // docs/perf/follow-shape.csv. For the crossfade followed, it also prints the least moves any
-// layout needs from its first frame's layer positions to its last's, beside the measured ones.
+// layout needs from its first frame's layer positions to its last's, beside the measured ones,
+// and by step its largest move and how many layers move more than their size.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -390,6 +391,29 @@ Bound leastMoves(const Outcome& o) {
             1 - leastMatching(incoherent) / (double(n) * steps)};
 }
 
+// Per step, the largest move in the layer's sizes before it and how many layers move more than
+// their size: where in the fade a layout breaks the one-size bound, and how many layers do.
+std::string stepMoves(const Outcome& o) {
+    std::string largest, over;
+    for (int f = 0; f + 1 < kFrames; ++f) {
+        double most = 0;
+        int count = 0;
+        for (const Track& k : o.tracks) {
+            const Vec &a = k.at[size_t(f)], &b = k.at[size_t(f) + 1];
+            const double m =
+                std::hypot(b[0] - a[0], b[1] - a[1]) / std::max(1e-3, k.size[size_t(f)]);
+            most = std::max(most, m);
+            count += m > 1;
+        }
+        char v[32];
+        std::snprintf(v, sizeof v, " %.2f", most);
+        largest += v;
+        std::snprintf(v, sizeof v, " %d", count);
+        over += v;
+    }
+    return "largest move" + largest + "; layers moving more than a size" + over;
+}
+
 void BM_FollowShape(benchmark::State& state) {
     for (auto _ : state) {
         std::printf(
@@ -399,6 +423,7 @@ void BM_FollowShape(benchmark::State& state) {
         std::vector<std::string> csv;
         Bound bound{};
         Row measured{};
+        std::string steps;
         for (int s = 0; s < int(std::size(kSources)); ++s) {
             std::vector<std::string> frames;
             for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
@@ -420,6 +445,7 @@ void BM_FollowShape(benchmark::State& state) {
                 if (follow && kSources[s].name == std::string("L crossfading into T")) {
                     bound = leastMoves(o);
                     measured = r;
+                    steps = stepMoves(o);
                 }
             }
         }
@@ -429,6 +455,7 @@ void BM_FollowShape(benchmark::State& state) {
             "size %.0f %% (measured %.0f %%)\n",
             bound.meanMove, bound.measuredMean, bound.largestMove, measured.maxMove,
             100 * bound.bestCoherent, 100 * measured.coherent);
+        std::printf("Crossfade, on, by step: %s\n", steps.c_str());
         std::printf(
             "csv,source,follow,move_x_shape_median,move_x_shape_p95,coherent,"
             "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"
