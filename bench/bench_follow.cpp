@@ -194,18 +194,68 @@ bool crosses(const Vec& a, const Vec& b, const Vec& c, const Vec& d) {
     return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
 }
 
-std::vector<size_t> nearestFour(const std::vector<Track>& t, size_t i, int f) {
+// The shape's motion under a layer moving from a to b between frames f and f + 1; where the
+// shape moves more than one way under it, the way nearest its move.
+Vec shapeMotion(int source, int f, const Vec& a, const Vec& b) {
+    Vec shape{0, 0};
+    double nearest = HUGE_VAL;
+    for (const Vec& m : kSources[source].motion(f, a)) {
+        const double d = std::hypot(b[0] - a[0] - m[0], b[1] - a[1] - m[1]);
+        if (d < nearest) {
+            nearest = d;
+            shape = m;
+        }
+    }
+    return shape;
+}
+
+// The four points nearest point i, by index.
+std::vector<size_t> nearestFourOf(const std::vector<Vec>& p, size_t i) {
     std::vector<size_t> o;
-    for (size_t j = 0; j < t.size(); ++j)
+    for (size_t j = 0; j < p.size(); ++j)
         if (j != i) o.push_back(j);
-    auto d = [&](size_t j) {
-        return std::hypot(t[j].at[f][0] - t[i].at[f][0], t[j].at[f][1] - t[i].at[f][1]);
-    };
+    auto d = [&](size_t j) { return std::hypot(p[j][0] - p[i][0], p[j][1] - p[i][1]); };
     std::partial_sort(o.begin(), o.begin() + 4, o.end(),
                       [&](size_t a, size_t b) { return d(a) < d(b); });
     o.resize(4);
     std::sort(o.begin(), o.end());
     return o;
+}
+
+std::vector<Vec> positionsAt(const std::vector<Track>& t, int f) {
+    std::vector<Vec> p;
+    for (const Track& k : t) p.push_back(k.at[size_t(f)]);
+    return p;
+}
+
+std::vector<size_t> nearestFour(const std::vector<Track>& t, size_t i, int f) {
+    return nearestFourOf(positionsAt(t, f), i);
+}
+
+// The share of the four nearest neighbours kept if every layer had moved exactly with the shape
+// under it (the way nearest its own move, where the shape moves more than one way): what a
+// perfectly coherent collage keeps, whatever its overlaps. Parts of a shape that slide through
+// each other take their layers past the other part's, so this is below 100 %.
+double carriedNeighboursKept(int source, const Outcome& o) {
+    int neighbours = 0, kept = 0;
+    for (int f = 0; f + 1 < kFrames; ++f) {
+        const std::vector<Vec> before = positionsAt(o.tracks, f),
+                               after = positionsAt(o.tracks, f + 1);
+        std::vector<Vec> carried;
+        for (size_t i = 0; i < before.size(); ++i) {
+            const Vec &a = before[i], &b = after[i];
+            const Vec shape = shapeMotion(source, f, a, b);
+            carried.push_back({a[0] + shape[0], a[1] + shape[1]});
+        }
+        for (size_t i = 0; i < before.size(); ++i) {
+            const auto was = nearestFourOf(before, i), is = nearestFourOf(carried, i);
+            for (size_t j : was) {
+                ++neighbours;
+                kept += std::count(is.begin(), is.end(), j) > 0;
+            }
+        }
+    }
+    return double(kept) / neighbours;
 }
 
 struct Row {
@@ -221,16 +271,7 @@ Row measure(int source, const Outcome& o) {
         for (size_t i = 0; i < t.size(); ++i) {
             const Vec& a = t[i].at[size_t(f)];
             const Vec& b = t[i].at[size_t(f) + 1];
-            // Where the shape moves more than one way under the layer, the way nearest its move.
-            Vec shape{0, 0};
-            double nearest = HUGE_VAL;
-            for (const Vec& m : kSources[source].motion(f, a)) {
-                const double d = std::hypot(b[0] - a[0] - m[0], b[1] - a[1] - m[1]);
-                if (d < nearest) {
-                    nearest = d;
-                    shape = m;
-                }
-            }
+            const Vec shape = shapeMotion(source, f, a, b);
             const double move = std::hypot(b[0] - a[0], b[1] - a[1]);
             const double shapeMove = std::hypot(shape[0], shape[1]);
             const double size = std::max(1e-3, t[i].size[size_t(f)]);
@@ -424,6 +465,7 @@ void BM_FollowShape(benchmark::State& state) {
         Bound bound{};
         Row measured{};
         std::string steps;
+        double morphCarried = 0, morphKept = 0;
         for (int s = 0; s < int(std::size(kSources)); ++s) {
             std::vector<std::string> frames;
             for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
@@ -447,6 +489,10 @@ void BM_FollowShape(benchmark::State& state) {
                     measured = r;
                     steps = stepMoves(o);
                 }
+                if (follow && kSources[s].name == std::string("L morphing into T")) {
+                    morphCarried = carriedNeighboursKept(s, o);
+                    morphKept = r.kept;
+                }
             }
         }
         std::printf(
@@ -456,6 +502,10 @@ void BM_FollowShape(benchmark::State& state) {
             bound.meanMove, bound.measuredMean, bound.largestMove, measured.maxMove,
             100 * bound.bestCoherent, 100 * measured.coherent);
         std::printf("Crossfade, on, by step: %s\n", steps.c_str());
+        std::printf(
+            "Morph, on: neighbours kept %.0f %%; %.0f %% had every layer moved exactly with the "
+            "shape under it\n",
+            100 * morphKept, 100 * morphCarried);
         std::printf(
             "csv,source,follow,move_x_shape_median,move_x_shape_p95,coherent,"
             "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"
