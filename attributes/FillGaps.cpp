@@ -89,6 +89,15 @@ constexpr size_t kStrays = 32;
 // layers are filled alone (after relocation the squeeze changed 300 layers' coverage by -0.001
 // to +0.007 at about twice the time).
 constexpr size_t kSqueezeLayers = 150;
+// With Keep Inside Shape, a layer that does not fit at a hole at its grown size is tried there
+// smaller, down to kShrinkLeast of the median layer's longer side (so that it stays above a
+// quarter of the median once the others have grown) and to no less than a kShrinkReach-th of its
+// move from where the growth left it (in its own sizes, a small layer moving far shows between
+// frames), the largest size that fits found by kShrinkHalvings bisections: the holes the
+// Overhang leaves are slivers and thin limbs narrower than any layer at its grown size.
+constexpr float kShrinkLeast = 0.3f;
+constexpr float kShrinkReach = 2.0f;
+constexpr int kShrinkHalvings = 5;
 
 float distance(const Point2D& a, const Point2D& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
@@ -829,11 +838,12 @@ struct Filler {
         return grew;
     }
 
-    // Relocation: a layer near a hole is taken out, put at the hole at its grown size, slid
-    // into room there and grown, and the neighbours of its old place grow into it; kept when the
-    // layers concerned then cover more of the shape. Holes are visited from the largest down,
-    // each layer near one from the nearest; passes over the holes found anew run while they
-    // keep a move. Spends at most budget attempts; returns how many moves were kept.
+    // Relocation: a layer near a hole is taken out, put at the hole at its grown size (or
+    // smaller, see kShrinkLeast), slid into room there and grown, and the neighbours of its old
+    // place grow into it; kept when the layers concerned then cover more of the shape. Holes are
+    // visited from the largest down, each layer near one from the nearest; passes over the holes
+    // found anew run while they keep a move. Spends at most budget attempts; returns how many moves
+    // were kept.
     int relocate(const std::vector<int32_t>& members, size_t& budget) {
         const auto [median, largest] = medianAndLargestSide(members);
         stray.assign(sites.size(), 0);
@@ -904,8 +914,10 @@ struct Filler {
             coveredBefore += areaOnShape(sites[k]);
         }
         const Point2D oldAnchor = anchors[size_t(s)];
+        const float grownBefore = grownSide[size_t(s)];
         auto undo = [&] {
             sites[s] = old;
+            grownSide[size_t(s)] = grownBefore;
             anchors[size_t(s)] = oldAnchor;
             if (limits.shape) limits.shape->moved(s);
             for (size_t i = 0; i < neighbours.size(); ++i) {
@@ -922,7 +934,37 @@ struct Filler {
         if (limits.shape) limits.shape->moved(s);
         grid.noteRadius(s, site.radius);
         MySitePoint trial = site;
-        if (!settle(s, trial, grid, kInsertReach)) {
+        bool fits = settle(s, trial, grid, kInsertReach);
+        if (!fits && limits.keepInside) {
+            auto fitsAt = [&](float side, MySitePoint& placed) {
+                site.position = hole;
+                setLongerSide(site, side);
+                site.placeRectangle();
+                if (limits.shape) limits.shape->moved(s);
+                placed = site;
+                return settle(s, placed, grid, kInsertReach);
+            };
+            // The least size first: at most holes the layer does not fit even then.
+            float lo =
+                std::max(kShrinkLeast * median, distance(origins[size_t(s)], hole) / kShrinkReach);
+            float hi = grownBefore;
+            if (lo < hi && fitsAt(lo, trial)) {
+                fits = true;
+                MySitePoint placed;
+                for (int i = 0; i < kShrinkHalvings; ++i) {
+                    const float mid = 0.5f * (lo + hi);
+                    if (fitsAt(mid, placed)) {
+                        lo = mid;
+                        trial = placed;
+                    } else {
+                        hi = mid;
+                    }
+                }
+                // The fill keeps it at least this large from now on.
+                grownSide[size_t(s)] = lo;
+            }
+        }
+        if (!fits) {
             undo();
             return false;
         }

@@ -10,7 +10,9 @@
 // and the rounds run again. For small collages the layout kept is that of the squeeze and the
 // fill or of the fill alone, whichever covers more; larger ones are filled alone. Then layers
 // near the largest holes left move into them where the neighbours of their old places grow into
-// those and the shape is more covered, and the fill runs again; last, the layers beside the holes
+// those and the shape is more covered (with Keep Inside Shape smaller than they were grown where
+// the hole is too narrow for that, within bounds), and the fill runs again; last, the layers
+// beside the holes
 // still left lean into them where they then fit larger. Layers keep their rotations and
 // proportions; the visits go in a fixed order, so the result depends on the sites alone.
 #include <cstdint>
@@ -33,10 +35,13 @@ struct FillLimits {
     // No rectangle's longer side grows past it (Max Size, where the size is capped by it).
     float maxLongerSide = std::numeric_limits<float>::infinity();
     int maxRounds = MaxFillRounds;
+    // The shape's limit is Keep Inside Shape's own Overhang, not the fill's looser one.
+    bool keepInside = false;
 };
 
 // Grows, slides and trades the grown sites (those of visitOrder with area) until none can take
-// another step; none ends smaller than it was grown. Returns the number of rounds run. Sites that
-// overlapped nothing keep overlapping nothing.
+// another step; none ends smaller than it was grown, but for those moved into narrow holes with
+// keepInside (none under three tenths of the median longer side at the time). Returns the
+// number of rounds run. Sites that overlapped nothing keep overlapping nothing.
 int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
              const FillLimits& limits);

@@ -145,12 +145,13 @@ void MyTessaron::getScales(A_Time time, int f) {
         }
         // Layers slide only on sites of the run's own: those that keep their Positions stay.
         if (shapeSetting(fillGaps, f, false) && ownSites) {
+            FillLimits limits;
+            limits.keepInside = shape != nullptr;
             if (!shape) {
                 opaquePixels.countWords();
                 shape = std::make_unique<ShapeLimit>(opaquePixels, downsampleX, downsampleY,
                                                      kFillOverhang, sites.size());
             }
-            FillLimits limits;
             limits.shape = shape.get();
             if (mode != ScaleMode::FromNeighborhood) {
                 limits.maxLongerSide = maxSizes[f];  // the size is capped by it anyway
