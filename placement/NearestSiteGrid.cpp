@@ -284,6 +284,7 @@ int32_t candidates(const SampleCells& g, const NearestSiteGrid& grid,
 // cell without samples, which is not searched).
 struct CellSearch {
     std::vector<int32_t> found;
+    std::vector<double> toCorners;     // per candidate, its squared distances to the box's corners
     std::vector<double> best, bestId;  // the ids as doubles: both vectors in the same lanes
 
     int32_t run(const SampleCells& g, const NearestSiteGrid& grid,
@@ -318,9 +319,10 @@ struct CellSearch {
         return centre;
     }
 
-    // Drops the candidates farther than the centre's nearest from every corner of the box of the
-    // cell's samples, by a margin well above rounding: the difference of two squared distances
-    // is affine, so such a candidate is farther from every sample and never nearest or tied.
+    // Drops the candidates farther than another from every corner of the box of the cell's
+    // samples, by a margin well above rounding: the difference of two squared distances is
+    // affine, so such a candidate is farther from every sample and never nearest or tied. The
+    // others it is held against, the centre's nearest and each corner's, are kept.
     void dropFarther(const double* xs, const double* ys, size_t m,
                      const std::vector<Point2D>& sites, int32_t centre) {
         if (centre < 0 || found.size() < 2) {
@@ -333,27 +335,47 @@ struct CellSearch {
             y0 = std::min(y0, ys[k]);
             y1 = std::max(y1, ys[k]);
         }
-        const double cx = sites[size_t(centre)].x, cy = sites[size_t(centre)].y;
         const double corners[4][2] = {{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}};
-        double toCentre[4];
-        for (int q = 0; q < 4; ++q) {
-            toCentre[q] = squaredDistance(corners[q][0], corners[q][1], cx, cy);
+        const size_t count = found.size();
+        toCorners.resize(4 * count);
+        size_t held[5] = {0, 0, 0, 0, 0};
+        for (size_t i = 0; i < count; ++i) {
+            const Point2D& s = sites[size_t(found[i])];
+            for (int q = 0; q < 4; ++q) {
+                toCorners[4 * i + size_t(q)] =
+                    squaredDistance(corners[q][0], corners[q][1], s.x, s.y);
+                if (toCorners[4 * i + size_t(q)] < toCorners[4 * held[q] + size_t(q)]) {
+                    held[q] = i;
+                }
+            }
+            if (found[i] == centre) {
+                held[4] = i;
+            }
         }
         size_t kept = 0;
-        for (const int32_t id : found) {
-            const double sx = sites[size_t(id)].x, sy = sites[size_t(id)].y;
-            bool farther = id != centre;
-            double d[4], most = 0;
-            for (int q = 0; farther && q < 4; ++q) {
-                d[q] = squaredDistance(corners[q][0], corners[q][1], sx, sy);
-                farther = d[q] > toCentre[q];
-                most = std::max(most, d[q] + toCentre[q]);
-            }
-            for (int q = 0; farther && q < 4; ++q) {
-                farther = d[q] - toCentre[q] > kFartherMargin * most;
+        for (size_t i = 0; i < count; ++i) {
+            bool farther = false;
+            for (const size_t t : held) {
+                if (t == i) {
+                    farther = false;
+                    break;
+                }
+                if (farther) {
+                    continue;
+                }
+                const double* d = &toCorners[4 * i];
+                const double* e = &toCorners[4 * t];
+                double most = 0;
+                for (int q = 0; q < 4; ++q) {
+                    most = std::max(most, d[q] + e[q]);
+                }
+                farther = true;
+                for (int q = 0; farther && q < 4; ++q) {
+                    farther = d[q] - e[q] > kFartherMargin * most;
+                }
             }
             if (!farther) {
-                found[kept++] = id;
+                found[kept++] = found[i];
             }
         }
         found.resize(kept);
