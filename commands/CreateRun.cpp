@@ -301,7 +301,9 @@ A_Err gatherAndRun(Run& run, PF_Err refreshErr) {
     ERR(noted("reading the effect's settings", readSettings(run, plan)));
     if (!err) {
         fillRunIdentity(run, plan);
-        run.engine.init();
+        // Rows for the frames the run evaluates only: at thousands of layers the full tables
+        // are tens of MB of fresh pages a press.
+        run.engine.init(run.engine.evaluatedFrameCount());
         run.engine.solve();
     }
     return err;

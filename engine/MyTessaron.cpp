@@ -54,21 +54,22 @@ void limitTo(size_t& count, const std::vector<T>& perFrame) {
 MyTessaron::MyTessaron() = default;
 MyTessaron::~MyTessaron() = default;
 
-void MyTessaron::init() {
+void MyTessaron::init(int frames) {
     const StageTimer timer(Stage::Tables);
     // The tables hold MaxLayers layers; a larger count would index past them.
     layerCount = std::clamp(layerCount, 0, static_cast<int32_t>(MaxLayers));
+    const auto row = static_cast<size_t>(std::clamp(frames, 0, static_cast<int>(MaxFrames)));
     positions.assign(MaxLayers, {});
     rotations.assign(MaxLayers, {});
     scales.assign(MaxLayers, {});
     opacities.assign(MaxLayers, {});
     offsets.assign(MaxLayers, {});
     for (int j = 0; j < layerCount; ++j) {
-        positions[j].assign(MaxFrames, Point2D());
-        rotations[j].assign(MaxFrames, 0.0f);
-        scales[j].assign(MaxFrames, 0.0f);
-        opacities[j].assign(MaxFrames, 0.0f);
-        offsets[j].assign(MaxFrames, 0);
+        positions[j].assign(row, Point2D());
+        rotations[j].assign(row, 0.0f);
+        scales[j].assign(row, 0.0f);
+        opacities[j].assign(row, 0.0f);
+        offsets[j].assign(row, 0);
     }
 }
 

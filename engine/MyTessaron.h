@@ -28,8 +28,9 @@ class MyTessaron {
     MyTessaron(const MyTessaron&) = delete;
     MyTessaron& operator=(const MyTessaron&) = delete;
 
-    // Sizes the result tables; call after the settings and layerCount are filled.
-    void init();
+    // Sizes the result tables, `frames` evaluated frames a layer (at most MaxFrames); call after
+    // the settings and layerCount are filled.
+    void init(int frames = MaxFrames);
     // The run: undo group, key removal, the frame loop, keyframes and the ease script.
     void solve();
 

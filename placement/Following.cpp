@@ -730,8 +730,9 @@ class FadeTransport : CellGrid {
             }
         }
         const size_t na = from.size(), nb = to.size();
-        // The kernel from the cells of a to those of b.
-        std::vector<double> ab(na * nb);
+        // The kernel from the cells of a to those of b (in the room of the frame before's).
+        std::vector<double>& ab = paths_.block;
+        ab.resize(na * nb);
         for (size_t r = 0; r < na; ++r) {
             const double* k = &kernel_[from[r] * n];
             for (size_t c = 0; c < nb; ++c) {
@@ -900,6 +901,7 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
     std::vector<std::pair<int32_t, int32_t>> pairs, ordered;
     std::vector<size_t> bucket;
     std::vector<std::vector<int32_t>> cells;
+    std::vector<int32_t> firstColumn(n), firstRow(n);
     for (int pass = 0; pass < kPasses; ++pass) {
         double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
         for (size_t j = 0; j < n; ++j) {
@@ -930,18 +932,24 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
             const Point2D &a = from[j], &b = sites[j].position;
             const int cx0 = column(std::min(a.x, b.x)), cx1 = column(std::max(a.x, b.x));
             const int cy0 = row(std::min(a.y, b.y)), cy1 = row(std::max(a.y, b.y));
+            firstColumn[j] = cx0;
+            firstRow[j] = cy0;
             for (int cy = cy0; cy <= cy1; ++cy) {
                 for (int cx = cx0; cx <= cx1; ++cx) {
                     std::vector<int32_t>& c = cells[size_t(cy) * size_t(nx) + size_t(cx)];
                     for (int32_t k : c) {
-                        pairs.emplace_back(k, int32_t(j));
+                        // Once a pair: in the first cell that both paths' cells share.
+                        if (cx == std::max(cx0, firstColumn[size_t(k)]) &&
+                            cy == std::max(cy0, firstRow[size_t(k)])) {
+                            pairs.emplace_back(k, int32_t(j));
+                        }
                     }
                     c.push_back(int32_t(j));
                 }
             }
         }
         // The pairs come by their later path, ascending: counted out by their earlier one (a
-        // stable pass), they are in order, each pair's repeats side by side.
+        // stable pass), they are in order.
         bucket.assign(n + 1, 0);
         for (const auto& pair : pairs) {
             ++bucket[size_t(pair.first) + 1];
@@ -953,7 +961,6 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
         for (const auto& pair : pairs) {
             ordered[bucket[size_t(pair.first)]++] = pair;
         }
-        ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
         pairs.swap(ordered);
         bool swapped = false;
         for (const auto& [i, j] : pairs) {
@@ -1233,8 +1240,12 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
     const int64_t cx1 = int64_t(std::floor((b[1] + 1 - l[0]) / stepX));
     const int64_t cy0 = int64_t(std::floor((b[2] - l[1]) / stepY));
     const int64_t cy1 = int64_t(std::floor((b[3] + 1 - l[1]) / stepY));
-    std::vector<Point2D> at;
-    std::vector<float> weights;
+    // Drawn into the frame before's room, in the lattice's row order (near samples together).
+    OrderedSamples& ordered = follow.samples;
+    std::vector<Point2D>& at = ordered.points;
+    std::vector<float>& weights = follow.weights;
+    at.clear();
+    weights.clear();
     // About kSamplesPerSite a site fall on the shape: room for them, or for every cell.
     const auto room = size_t(std::min<double>(double(cx1 - cx0 + 1) * double(cy1 - cy0 + 1),
                                               2.0 * kSamplesPerSite * double(count)));
@@ -1265,10 +1276,10 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
     }
     // The samples stay put over the rounds: one grouping by query cells, and a round searches
     // again only where the sites moved.
-    std::vector<uint32_t> inOrder(at.size());  // the lattice's rows: near samples together
-    std::iota(inOrder.begin(), inOrder.end(), 0u);
-    const OrderedSamples ordered = orderSamples(at, std::move(inOrder), count);
-    NearestSiteRounds rounds(ordered, count);
+    ordered.order.resize(at.size());
+    std::iota(ordered.order.begin(), ordered.order.end(), 0u);
+    regroupSamples(ordered, count);
+    NearestSiteRounds rounds(ordered, count, std::move(follow.nearest));
     std::vector<Point2D> positions(count);
     std::vector<double> sumX(count), sumY(count), sumW(count);
     std::vector<int32_t> firstSample(count);
@@ -1331,6 +1342,7 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
         }
     }
     follow.siteOffsets = std::move(offsets);
+    follow.nearest = rounds.release();
 }
 
 // The least total of squared moves from where the layers were: a cell that is still a candidate

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/Point2D.h"
+#include "placement/NearestSite.h"
 
 // What a followed frame takes over from the evaluated frame before, besides the sites.
 struct FollowState {
@@ -28,5 +29,11 @@ struct FollowState {
         std::vector<int> cells, parts;
         std::vector<float> distances;
         std::vector<double> kernel;
+        std::vector<double> block;  // the kernel's block that a transport's rounds read
     } fadePaths;
+    // The relaxation's samples and their weights, drawn anew every frame into the frame
+    // before's room (a few MB at thousands of layers, which fresh pages would cost again).
+    OrderedSamples samples;
+    std::vector<float> weights;
+    std::vector<int32_t> nearest;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Point2D.h"
+#include "placement/PointCells.h"
 
 // Uniform grid of sites, about one site per cell; queries are exact and read-only, so threads
 // may share one grid.
@@ -59,9 +60,15 @@ struct OrderedSamples {
     std::vector<Point2D> points;
     std::vector<uint32_t> order;
     SampleCells cells;
+    // The grouping's own work, kept with the samples so that a regrouping reuses its room.
+    std::vector<int32_t> cellOf;
+    CellBuckets buckets;
 };
 OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uint32_t> order,
                             size_t sites = 0);
+// Groups samples already in their visiting order (`points` and `order` filled) for searches
+// over `sites` sites, in the room of an earlier grouping: for samples drawn anew every frame.
+void regroupSamples(OrderedSamples& ordered, size_t sites);
 
 // The nearest site of every sample (indexed as the samples were before ordering), through a
 // NearestSiteGrid, the samples split over the worker threads. With centreSites, each query
@@ -79,6 +86,14 @@ class NearestSiteRounds {
   public:
     // Groups the samples for searches over `sites` sites, unless they are grouped so.
     NearestSiteRounds(const OrderedSamples& samples, size_t sites);
+    // The same, its results written into `room` (an earlier search's, from release).
+    NearestSiteRounds(const OrderedSamples& samples, size_t sites, std::vector<int32_t> room)
+        : NearestSiteRounds(samples, sites) {
+        nearest_ = std::move(room);
+        nearest_.clear();
+    }
+    // The results' room, for the next rounds; the rounds are done.
+    std::vector<int32_t> release() { return std::move(nearest_); }
     // The nearest site of every sample (indexed as the samples were before ordering), as
     // nearestSitesGrid finds it.
     const std::vector<int32_t>& search(const std::vector<Point2D>& sites);

@@ -14,6 +14,9 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // Keeps a site from being skipped when rounding puts it in the neighbouring cell.
 constexpr double kGapMargin = 1e-6;
+// A candidate counts as farther than another from a box of samples when it is by this share of
+// their squared distances' sum, far above the rounding of a squared distance (a few ulps).
+constexpr double kFartherMargin = 1e-9;
 // Each query cell lists its candidates once a round and its samples compare themselves with all
 // of them side by side: two cells a site balance the listing against the comparisons.
 constexpr double kQueryCellsPerSite = 2.0;
@@ -195,9 +198,10 @@ bool NearestSiteGrid::anyWithin(double x, double y, double radius) const {
 
 namespace {
 
-// Square query cells, about two per site, over the samples' bounds.
-SampleCells groupSamples(const OrderedSamples& samples, size_t sites) {
-    SampleCells g;
+// Square query cells, about two per site, over the samples' bounds, into g (its room kept);
+// cellOf and buckets are the grouping's work.
+void groupSamples(const OrderedSamples& samples, size_t sites, SampleCells& g,
+                  std::vector<int32_t>& cellOf, CellBuckets& buckets) {
     const PointBounds bounds = boundsOf(samples.points);
     g.sites = sites;
     g.x0 = bounds.x0;
@@ -207,15 +211,15 @@ SampleCells groupSamples(const OrderedSamples& samples, size_t sites) {
     g.inverseCell = 1.0 / g.cell;
     g.columns = int(w / g.cell) + 1;
     g.rows = int(h / g.cell) + 1;
-    std::vector<int32_t> cellOf(samples.points.size());
+    cellOf.resize(samples.points.size());
     for (size_t k = 0; k < cellOf.size(); ++k) {
         const Point2D& p = samples.points[k];
         const int cx = std::min(std::max(int((p.x - g.x0) * g.inverseCell), 0), g.columns - 1);
         const int cy = std::min(std::max(int((p.y - g.y0) * g.inverseCell), 0), g.rows - 1);
         cellOf[k] = cy * g.columns + cx;
     }
-    CellBuckets buckets = bucketByCell(cellOf, size_t(g.columns) * size_t(g.rows));
-    g.start = std::move(buckets.start);
+    bucketByCell(cellOf, size_t(g.columns) * size_t(g.rows), buckets);
+    g.start.swap(buckets.start);
     g.xs.resize(cellOf.size());
     g.ys.resize(cellOf.size());
     g.sample.resize(cellOf.size());
@@ -225,6 +229,13 @@ SampleCells groupSamples(const OrderedSamples& samples, size_t sites) {
         g.ys[k] = samples.points[at].y;
         g.sample[k] = samples.order[at];
     }
+}
+
+SampleCells groupSamples(const OrderedSamples& samples, size_t sites) {
+    SampleCells g;
+    std::vector<int32_t> cellOf;
+    CellBuckets buckets;
+    groupSamples(samples, sites, g, cellOf, buckets);
     return g;
 }
 
@@ -273,6 +284,7 @@ int32_t candidates(const SampleCells& g, const NearestSiteGrid& grid,
 // cell without samples, which is not searched).
 struct CellSearch {
     std::vector<int32_t> found;
+    std::vector<double> toCorners;     // per candidate, its squared distances to the box's corners
     std::vector<double> best, bestId;  // the ids as doubles: both vectors in the same lanes
 
     int32_t run(const SampleCells& g, const NearestSiteGrid& grid,
@@ -289,6 +301,7 @@ struct CellSearch {
         bestId.assign(m, -1.0);
         const double* __restrict xs = g.xs.data() + first;
         const double* __restrict ys = g.ys.data() + first;
+        dropFarther(xs, ys, m, sites, centre);
         double* __restrict b = best.data();
         double* __restrict ids = bestId.data();
         for (const int32_t id : found) {
@@ -304,6 +317,68 @@ struct CellSearch {
             nearest[g.sample[first + k]] = int32_t(ids[k]);
         }
         return centre;
+    }
+
+    // Drops the candidates farther than another from every corner of the box of the cell's
+    // samples, by a margin well above rounding: the difference of two squared distances is
+    // affine, so such a candidate is farther from every sample and never nearest or tied. The
+    // others it is held against, the centre's nearest and each corner's, are kept.
+    void dropFarther(const double* xs, const double* ys, size_t m,
+                     const std::vector<Point2D>& sites, int32_t centre) {
+        if (centre < 0 || found.size() < 2) {
+            return;
+        }
+        double x0 = xs[0], x1 = xs[0], y0 = ys[0], y1 = ys[0];
+        for (size_t k = 1; k < m; ++k) {
+            x0 = std::min(x0, xs[k]);
+            x1 = std::max(x1, xs[k]);
+            y0 = std::min(y0, ys[k]);
+            y1 = std::max(y1, ys[k]);
+        }
+        const double corners[4][2] = {{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}};
+        const size_t count = found.size();
+        toCorners.resize(4 * count);
+        size_t held[5] = {0, 0, 0, 0, 0};
+        for (size_t i = 0; i < count; ++i) {
+            const Point2D& s = sites[size_t(found[i])];
+            for (int q = 0; q < 4; ++q) {
+                toCorners[4 * i + size_t(q)] =
+                    squaredDistance(corners[q][0], corners[q][1], s.x, s.y);
+                if (toCorners[4 * i + size_t(q)] < toCorners[4 * held[q] + size_t(q)]) {
+                    held[q] = i;
+                }
+            }
+            if (found[i] == centre) {
+                held[4] = i;
+            }
+        }
+        size_t kept = 0;
+        for (size_t i = 0; i < count; ++i) {
+            bool farther = false;
+            for (const size_t t : held) {
+                if (t == i) {
+                    farther = false;
+                    break;
+                }
+                if (farther) {
+                    continue;
+                }
+                const double* d = &toCorners[4 * i];
+                const double* e = &toCorners[4 * t];
+                double most = 0;
+                for (int q = 0; q < 4; ++q) {
+                    most = std::max(most, d[q] + e[q]);
+                }
+                farther = true;
+                for (int q = 0; farther && q < 4; ++q) {
+                    farther = d[q] - e[q] > kFartherMargin * most;
+                }
+            }
+            if (!farther) {
+                found[kept++] = found[i];
+            }
+        }
+        found.resize(kept);
     }
 };
 
@@ -321,6 +396,14 @@ OrderedSamples orderSamples(const std::vector<Point2D>& samples, std::vector<uin
         ordered.cells = groupSamples(ordered, sites);
     }
     return ordered;
+}
+
+void regroupSamples(OrderedSamples& ordered, size_t sites) {
+    if (sites > 0 && !ordered.points.empty()) {
+        groupSamples(ordered, sites, ordered.cells, ordered.cellOf, ordered.buckets);
+    } else {
+        ordered.cells.sites = 0;
+    }
 }
 
 std::vector<int32_t> nearestSitesGrid(const std::vector<Point2D>& sites,

@@ -28,6 +28,11 @@ double cellSide(const PointBounds& b, int cells) {
 
 CellBuckets bucketByCell(const std::vector<int32_t>& cellOf, size_t cells) {
     CellBuckets b;
+    bucketByCell(cellOf, cells, b);
+    return b;
+}
+
+void bucketByCell(const std::vector<int32_t>& cellOf, size_t cells, CellBuckets& b) {
     b.start.assign(cells + 1, 0);
     for (const int32_t c : cellOf) {
         ++b.start[size_t(c) + 1];
@@ -40,5 +45,4 @@ CellBuckets bucketByCell(const std::vector<int32_t>& cellOf, size_t cells) {
     for (size_t k = 0; k < cellOf.size(); ++k) {
         b.order[size_t(fill[size_t(cellOf[k])]++)] = int32_t(k);
     }
-    return b;
 }

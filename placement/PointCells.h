@@ -22,3 +22,5 @@ struct CellBuckets {
     std::vector<int32_t> start, order;
 };
 CellBuckets bucketByCell(const std::vector<int32_t>& cellOf, size_t cells);
+// The same into `out`, whose room serves again.
+void bucketByCell(const std::vector<int32_t>& cellOf, size_t cells, CellBuckets& out);
