@@ -98,6 +98,11 @@ constexpr size_t kSqueezeLayers = 150;
 constexpr float kShrinkLeast = 0.3f;
 constexpr float kShrinkReach = 2.0f;
 constexpr int kShrinkHalvings = 5;
+// Moves into narrow holes keep paying after sixteen attempts a layer: with Keep Inside Shape, up
+// to kShrinkRelocations attempts a layer, at most kShrinkWork in all (more only in small
+// collages, whose relocation is cheap).
+constexpr size_t kShrinkRelocations = 32;
+constexpr size_t kShrinkWork = 2560;
 
 float distance(const Point2D& a, const Point2D& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
@@ -1117,6 +1122,9 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
     }
     // Then layers move into the largest holes left, and the fill runs again.
     size_t budget = std::min(kRelocations * members.size(), kRelocationWork);
+    if (limits.keepInside) {
+        budget = std::max(budget, std::min(kShrinkRelocations * members.size(), kShrinkWork));
+    }
     for (int cycle = 0; cycle < kRelocationCycles && budget > 0; ++cycle) {
         if (filler.relocate(members, budget) == 0) break;
         const int before = rounds;
