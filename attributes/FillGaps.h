@@ -11,10 +11,10 @@
 // fill or of the fill alone, whichever covers more; larger ones are filled alone. Then layers
 // near the largest holes left move into them where the neighbours of their old places grow into
 // those and the shape is more covered (with Keep Inside Shape smaller than they were grown where
-// the hole is too narrow for that, within bounds), and the fill runs again; last, the layers
-// beside the holes still left lean into them where they then fit larger. Layers keep their
-// rotations and proportions; the visits go in a fixed order, so the result depends on the sites
-// alone.
+// the hole is too narrow for that, within bounds, and in small collages followed into the old
+// place by its nearest neighbour), and the fill runs again; last, the layers beside the holes
+// still left lean into them where they then fit larger. Layers keep their rotations and
+// proportions; the visits go in a fixed order, so the result depends on the sites alone.
 #include <cstdint>
 #include <limits>
 #include <vector>
