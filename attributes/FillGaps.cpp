@@ -914,6 +914,27 @@ struct Filler {
         return kept;
     }
 
+    // Puts the sites back as they were saved, telling the shape limit.
+    void restore(const std::vector<int32_t>& ids, const std::vector<MySitePoint>& saved) {
+        for (size_t i = 0; i < ids.size(); ++i) {
+            sites[ids[i]] = saved[i];
+            if (limits.shape) limits.shape->moved(ids[i]);
+        }
+    }
+
+    // Site k put at p at its grown size, anchored there, before it is settled.
+    MySitePoint& placeAt(int32_t k, const Point2D& p, SiteGrid& grid) {
+        MySitePoint& site = sites[k];
+        site.position = p;
+        setLongerSide(site, grownSide[size_t(k)]);
+        site.placeRectangle();
+        anchors[size_t(k)] = p;
+        roundStart[size_t(k)] = p;
+        if (limits.shape) limits.shape->moved(k);
+        grid.noteRadius(k, site.radius);
+        return site;
+    }
+
     // Site s moved to the hole and grown there, its old neighbours grown into its place; undone
     // unless together they then cover more of the shape.
     bool tryRelocation(int32_t s, const Point2D& hole, SiteGrid& grid, float median,
@@ -938,19 +959,9 @@ struct Filler {
             grownSide[size_t(s)] = grownBefore;
             anchors[size_t(s)] = oldAnchor;
             if (limits.shape) limits.shape->moved(s);
-            for (size_t i = 0; i < neighbours.size(); ++i) {
-                sites[neighbours[i]] = before[i];
-                if (limits.shape) limits.shape->moved(neighbours[i]);
-            }
+            restore(neighbours, before);
         };
-        MySitePoint& site = sites[s];
-        site.position = hole;
-        setLongerSide(site, grownSide[size_t(s)]);
-        site.placeRectangle();
-        anchors[size_t(s)] = hole;
-        roundStart[size_t(s)] = hole;
-        if (limits.shape) limits.shape->moved(s);
-        grid.noteRadius(s, site.radius);
+        MySitePoint& site = placeAt(s, hole, grid);
         MySitePoint trial = site;
         bool fits = settle(s, trial, grid, kInsertReach);
         if (!fits && limits.keepInside) {
@@ -1008,10 +1019,7 @@ struct Filler {
     bool follow(int32_t s, const MySitePoint& old, const std::vector<int32_t>& neighbours,
                 const std::vector<MySitePoint>& before, double coveredBefore, SiteGrid& grid,
                 float median, int32_t& follower) {
-        for (size_t i = 0; i < neighbours.size(); ++i) {
-            sites[neighbours[i]] = before[i];
-            if (limits.shape) limits.shape->moved(neighbours[i]);
-        }
+        restore(neighbours, before);
         int32_t f = -1;
         float nearest = HUGE_VALF;
         for (int32_t k : neighbours) {
@@ -1045,19 +1053,9 @@ struct Filler {
             sites[f] = fOld;
             anchors[size_t(f)] = fAnchor;
             if (limits.shape) limits.shape->moved(f);
-            for (size_t i = 0; i < around.size(); ++i) {
-                sites[around[i]] = aroundBefore[i];
-                if (limits.shape) limits.shape->moved(around[i]);
-            }
+            restore(around, aroundBefore);
         };
-        MySitePoint& site = sites[f];
-        site.position = old.position;
-        setLongerSide(site, grownSide[size_t(f)]);
-        site.placeRectangle();
-        anchors[size_t(f)] = old.position;
-        roundStart[size_t(f)] = old.position;
-        if (limits.shape) limits.shape->moved(f);
-        grid.noteRadius(f, site.radius);
+        MySitePoint& site = placeAt(f, old.position, grid);
         MySitePoint trial = site;
         if (!settle(f, trial, grid, kInsertReach)) {
             undoFollow();

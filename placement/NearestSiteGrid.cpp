@@ -352,29 +352,29 @@ struct CellSearch {
                 held[4] = i;
             }
         }
-        size_t kept = 0;
-        for (size_t i = 0; i < count; ++i) {
-            bool farther = false;
-            for (const size_t t : held) {
-                if (t == i) {
-                    farther = false;
-                    break;
-                }
-                if (farther) {
-                    continue;
-                }
-                const double* d = &toCorners[4 * i];
-                const double* e = &toCorners[4 * t];
-                double most = 0;
-                for (int q = 0; q < 4; ++q) {
-                    most = std::max(most, d[q] + e[q]);
-                }
-                farther = true;
-                for (int q = 0; farther && q < 4; ++q) {
-                    farther = d[q] - e[q] > kFartherMargin * most;
+        // Farther than t from every corner, by the margin.
+        auto fartherThan = [&](size_t i, size_t t) {
+            const double* d = &toCorners[4 * i];
+            const double* e = &toCorners[4 * t];
+            double most = 0;
+            for (int q = 0; q < 4; ++q) {
+                most = std::max(most, d[q] + e[q]);
+            }
+            for (int q = 0; q < 4; ++q) {
+                if (d[q] - e[q] <= kFartherMargin * most) {
+                    return false;
                 }
             }
-            if (!farther) {
+            return true;
+        };
+        const size_t* const heldBegin = held;
+        const size_t* const heldEnd = held + 5;
+        size_t kept = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const bool drop =
+                std::find(heldBegin, heldEnd, i) == heldEnd &&
+                std::any_of(heldBegin, heldEnd, [&](size_t t) { return fartherThan(i, t); });
+            if (!drop) {
                 found[kept++] = found[i];
             }
         }

@@ -267,6 +267,21 @@ OpaqueIndex randomShape(std::mt19937& gen) {
     return shape;
 }
 
+// count rectangles centred on the shape, 5, 25 or 45 wide and 10 high, turned at random unless
+// straight.
+std::vector<MySitePoint> sitesOnShape(std::mt19937& gen, const OpaqueIndex& shape, size_t count,
+                                      bool straight) {
+    std::uniform_real_distribution<float> x(0, 48), y(0, 36), turn(-180, 180);
+    std::vector<MySitePoint> sites;
+    while (sites.size() < count) {
+        const Point2D p(x(gen), y(gen));
+        if (!shape.opaque(int(p.x), int(p.y))) continue;
+        const float w = 5 + 20 * float(sites.size() % 3), h = 10;
+        sites.push_back(seeded(p.x, p.y, w, h, straight ? 0.0f : turn(gen)));
+    }
+    return sites;
+}
+
 }  // namespace
 
 // The share off the shape is exact: rectangles of every size and turn, across edges, thin limbs
@@ -296,14 +311,8 @@ TEST(AttributesShapeLimit, GrowthKeepsEveryRectangleWithinTheOverhang) {
     for (int trial = 0; trial < 8; ++trial) {
         const OpaqueIndex shape = randomShape(gen);
         const float overhang = trial % 2 ? 0.1f : 0.25f;
-        std::uniform_real_distribution<float> x(0, 48), y(0, 36), turn(-180, 180);
-        std::vector<MySitePoint> sites;
-        while (sites.size() < size_t(2 + trial * 3)) {
-            const Point2D p(x(gen), y(gen));
-            if (!shape.opaque(int(p.x), int(p.y))) continue;
-            const float w = 5 + 20 * float(sites.size() % 3), h = 10;
-            sites.push_back(seeded(p.x, p.y, w, h, trial % 3 ? turn(gen) : 0.0f));
-        }
+        std::vector<MySitePoint> sites =
+            sitesOnShape(gen, shape, size_t(2 + trial * 3), trial % 3 == 0);
         std::vector<MySitePoint> reference = sites, unlimited = sites;
         const ShapeLimit limit(shape, 1, 1, overhang, sites.size());
         const std::vector<int32_t> order = inOrder(sites.size());
@@ -352,15 +361,9 @@ TEST(AttributesShapeLimit, FollowedSizesComeBackOnlyAsFarAsTheyFit) {
     for (int trial = 0; trial < 12; ++trial) {
         const OpaqueIndex shape = randomShape(gen);
         const bool limited = trial % 2 == 0;
-        std::uniform_real_distribution<float> x(0, 48), y(0, 36), turn(-180, 180),
-            ratio(0.6f, 1.5f);
-        std::vector<MySitePoint> sites;
-        while (sites.size() < size_t(4 + trial * 2)) {
-            const Point2D p(x(gen), y(gen));
-            if (!shape.opaque(int(p.x), int(p.y))) continue;
-            const float w = 5 + 20 * float(sites.size() % 3), h = 10;
-            sites.push_back(seeded(p.x, p.y, w, h, trial % 3 ? turn(gen) : 0.0f));
-        }
+        std::uniform_real_distribution<float> ratio(0.6f, 1.5f);
+        std::vector<MySitePoint> sites =
+            sitesOnShape(gen, shape, size_t(4 + trial * 2), trial % 3 == 0);
         const ShapeLimit limit(shape, 1, 1, 0.1f, sites.size());
         const ShapeLimit* shapeLimit = limited ? &limit : nullptr;
         std::vector<int32_t> order = inOrder(sites.size());
