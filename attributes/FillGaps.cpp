@@ -111,6 +111,14 @@ constexpr float kFollowReach = 1.5f;
 // attempts on moves that do not pay, each of which a follower would make dearer (the 300-layer
 // rows over 1 CPU s a frame), and cover 0.80 without it.
 constexpr size_t kFollowLayers = 150;
+// In a thin part of the shape (a hole round which no point of the shape within kThinWindow
+// median sides lies further than kThinReach median sides from its edge: a limb, a stroke, a
+// branch), up to kFollowChain layers follow one another, each into the place the one before
+// left, as large as they fit there: the row of layers along a limb moves up, and the room left
+// at its end, where the limb widens, is room its neighbours grow into.
+constexpr float kThinReach = 0.7f;
+constexpr float kThinWindow = 0.7f;
+constexpr int kFollowChain = 3;
 
 float distance(const Point2D& a, const Point2D& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
@@ -638,8 +646,10 @@ struct Filler {
     // The centres of the largest holes: the free shape points (on the shape, under no layer)
     // of a raster over the layers, by their distance to the nearest covered or bare point, the
     // peaks of that distance from the largest down, none within the reach of a larger one.
+    // thin: for each hole, whether it lies in a thin part of the shape (see kThinReach).
     std::vector<Point2D> holes(const std::vector<int32_t>& members, float median, float largest,
-                               size_t most, std::vector<float>* radii = nullptr) const {
+                               size_t most, std::vector<float>* radii = nullptr,
+                               std::vector<char>* thin = nullptr) const {
         double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
         for (int32_t s : members) {
             const Point2D& p = sites[s].position;
@@ -672,6 +682,9 @@ struct Filler {
                 if (limits.shape->onShape(centre(i, j))) d[size_t(j) * columns + i] = kFar;
             }
         }
+        // The shape alone, for how thin it is round a hole.
+        std::vector<float> shapeOnly;
+        if (thin) shapeOnly = d;
         for (int32_t s : members) {
             const std::vector<Point2D>& c = sites[s].corners;
             double bx0 = HUGE_VAL, by0 = HUGE_VAL, bx1 = -HUGE_VAL, by1 = -HUGE_VAL;
@@ -701,26 +714,34 @@ struct Filler {
             }
         }
         // Two passes of the chamfer distance, in cells; beyond the raster counts as covered.
+        auto chamfer = [&](std::vector<float>& g) {
+            auto in = [&](int i, int j) {
+                return i < 0 || j < 0 || i >= columns || j >= rows ? 0.0f
+                                                                   : g[size_t(j) * columns + i];
+            };
+            constexpr float kDiagonal = 1.4142135f;
+            for (int j = 0; j < rows; ++j) {
+                for (int i = 0; i < columns; ++i) {
+                    float& v = g[size_t(j) * columns + i];
+                    if (v == 0.0f) continue;
+                    v = std::min({v, in(i - 1, j) + 1.0f, in(i, j - 1) + 1.0f,
+                                  in(i - 1, j - 1) + kDiagonal, in(i + 1, j - 1) + kDiagonal});
+                }
+            }
+            for (int j = rows - 1; j >= 0; --j) {
+                for (int i = columns - 1; i >= 0; --i) {
+                    float& v = g[size_t(j) * columns + i];
+                    if (v == 0.0f) continue;
+                    v = std::min({v, in(i + 1, j) + 1.0f, in(i, j + 1) + 1.0f,
+                                  in(i + 1, j + 1) + kDiagonal, in(i - 1, j + 1) + kDiagonal});
+                }
+            }
+        };
+        chamfer(d);
+        if (thin) chamfer(shapeOnly);
         auto at = [&](int i, int j) {
             return i < 0 || j < 0 || i >= columns || j >= rows ? 0.0f : d[size_t(j) * columns + i];
         };
-        constexpr float kDiagonal = 1.4142135f;
-        for (int j = 0; j < rows; ++j) {
-            for (int i = 0; i < columns; ++i) {
-                float& v = d[size_t(j) * columns + i];
-                if (v == 0.0f) continue;
-                v = std::min({v, at(i - 1, j) + 1.0f, at(i, j - 1) + 1.0f,
-                              at(i - 1, j - 1) + kDiagonal, at(i + 1, j - 1) + kDiagonal});
-            }
-        }
-        for (int j = rows - 1; j >= 0; --j) {
-            for (int i = columns - 1; i >= 0; --i) {
-                float& v = d[size_t(j) * columns + i];
-                if (v == 0.0f) continue;
-                v = std::min({v, at(i + 1, j) + 1.0f, at(i, j + 1) + 1.0f,
-                              at(i + 1, j + 1) + kDiagonal, at(i - 1, j + 1) + kDiagonal});
-            }
-        }
         struct Peak {
             float value;
             int i, j;
@@ -755,9 +776,23 @@ struct Filler {
             if (!near) kept.push_back(p);
         }
         std::vector<Point2D> out;
+        // Thin round cell (pi, pj) when no point of the shape near it lies deeper in it than
+        // kThinReach.
+        const int window = int(std::ceil(kThinWindow * median / cell));
+        const float thinCells = float(kThinReach * median / cell);
+        auto narrowAt = [&](int pi, int pj) {
+            for (int j = std::max(0, pj - window); j <= std::min(rows - 1, pj + window); ++j) {
+                for (int i = std::max(0, pi - window); i <= std::min(columns - 1, pi + window);
+                     ++i) {
+                    if (shapeOnly[size_t(j) * columns + i] > thinCells) return false;
+                }
+            }
+            return true;
+        };
         for (const Peak& p : kept) {
             out.push_back(centre(p.i, p.j));
             if (radii) radii->push_back(float(p.value * cell));
+            if (thin) thin->push_back(narrowAt(p.i, p.j) ? 1 : 0);
         }
         return out;
     }
@@ -863,7 +898,9 @@ struct Filler {
         stray.assign(sites.size(), 0);
         int kept = 0;
         while (budget > 0) {
-            const std::vector<Point2D> found = holes(members, median, largest, budget);
+            std::vector<char> thin;
+            const std::vector<Point2D> found =
+                holes(members, median, largest, budget, nullptr, following ? &thin : nullptr);
             if (found.empty()) break;
             // Every site stays within its drift of its anchor, so none moves further than two
             // of the largest sides from where the broad phase saw it, except a relocated one.
@@ -872,7 +909,8 @@ struct Filler {
             strays.clear();
             int keptThisPass = 0;
             std::vector<std::pair<double, int32_t>> donors;
-            for (const Point2D& hole : found) {
+            for (size_t h = 0; h < found.size(); ++h) {
+                const Point2D& hole = found[h];
                 if (budget == 0) break;
                 donors.clear();
                 for (int32_t s : members) {
@@ -887,12 +925,14 @@ struct Filler {
                 for (const auto& donor : donors) {
                     if (budget == 0) break;
                     --budget;
-                    int32_t follower = -1;
-                    if (tryRelocation(donor.second, hole, *grid, median, follower)) {
+                    // The moved layer first, then those that followed it.
+                    std::vector<int32_t> moved = {donor.second};
+                    const int chain = following ? (thin[h] ? kFollowChain : 1) : 0;
+                    if (tryRelocation(donor.second, hole, *grid, median, chain, moved)) {
                         ++kept;
                         ++keptThisPass;
-                        for (int32_t m : {donor.second, follower}) {
-                            if (m >= 0 && !stray[size_t(m)]) {
+                        for (int32_t m : moved) {
+                            if (!stray[size_t(m)]) {
                                 stray[size_t(m)] = 1;
                                 strays.push_back(m);
                             }
@@ -935,10 +975,42 @@ struct Filler {
         return site;
     }
 
+    // Site k, put at p and not fitting there at its grown size, tried smaller: at the least size
+    // allowed (see kShrinkLeast) and, when it fits there, the largest that fits found by
+    // bisection, from which the fill keeps it at least that large. False when it does not fit
+    // even at the least size; trial is where it fits.
+    bool shrinkInto(int32_t k, const Point2D& p, SiteGrid& grid, float median, MySitePoint& trial) {
+        MySitePoint& site = sites[k];
+        auto fitsAt = [&](float side, MySitePoint& placed) {
+            site.position = p;
+            setLongerSide(site, side);
+            site.placeRectangle();
+            if (limits.shape) limits.shape->moved(k);
+            placed = site;
+            return settle(k, placed, grid, kInsertReach);
+        };
+        // The least size first: at most holes the layer does not fit even then.
+        float lo = std::max(kShrinkLeast * median, distance(origins[size_t(k)], p) / kShrinkReach);
+        float hi = grownSide[size_t(k)];
+        if (!(lo < hi && fitsAt(lo, trial))) return false;
+        MySitePoint placed;
+        for (int i = 0; i < kShrinkHalvings; ++i) {
+            const float mid = 0.5f * (lo + hi);
+            if (fitsAt(mid, placed)) {
+                lo = mid;
+                trial = placed;
+            } else {
+                hi = mid;
+            }
+        }
+        grownSide[size_t(k)] = lo;
+        return true;
+    }
+
     // Site s moved to the hole and grown there, its old neighbours grown into its place; undone
     // unless together they then cover more of the shape.
-    bool tryRelocation(int32_t s, const Point2D& hole, SiteGrid& grid, float median,
-                       int32_t& follower) {
+    bool tryRelocation(int32_t s, const Point2D& hole, SiteGrid& grid, float median, int chain,
+                       std::vector<int32_t>& moved) {
         const MySitePoint old = sites[s];
         std::vector<int32_t> neighbours;
         forEachNear(grid, s, [&](int32_t k) {
@@ -964,35 +1036,7 @@ struct Filler {
         MySitePoint& site = placeAt(s, hole, grid);
         MySitePoint trial = site;
         bool fits = settle(s, trial, grid, kInsertReach);
-        if (!fits && limits.keepInside) {
-            auto fitsAt = [&](float side, MySitePoint& placed) {
-                site.position = hole;
-                setLongerSide(site, side);
-                site.placeRectangle();
-                if (limits.shape) limits.shape->moved(s);
-                placed = site;
-                return settle(s, placed, grid, kInsertReach);
-            };
-            // The least size first: at most holes the layer does not fit even then.
-            float lo =
-                std::max(kShrinkLeast * median, distance(origins[size_t(s)], hole) / kShrinkReach);
-            float hi = grownBefore;
-            if (lo < hi && fitsAt(lo, trial)) {
-                fits = true;
-                MySitePoint placed;
-                for (int i = 0; i < kShrinkHalvings; ++i) {
-                    const float mid = 0.5f * (lo + hi);
-                    if (fitsAt(mid, placed)) {
-                        lo = mid;
-                        trial = placed;
-                    } else {
-                        hi = mid;
-                    }
-                }
-                // The fill keeps it at least this large from now on.
-                grownSide[size_t(s)] = lo;
-            }
-        }
+        if (!fits && limits.keepInside) fits = shrinkInto(s, hole, grid, median, trial);
         if (!fits) {
             undo();
             return false;
@@ -1004,8 +1048,8 @@ struct Filler {
         double coveredAfter = areaOnShape(sites[s]);
         for (int32_t k : neighbours) coveredAfter += areaOnShape(sites[k]);
         if (coveredAfter > coveredBefore + kRelocationGain * median * median) return true;
-        if (following &&
-            follow(s, old, neighbours, before, coveredBefore, grid, median, follower)) {
+        if (chain > 0 &&
+            follow(s, old, neighbours, before, coveredBefore, grid, median, chain, moved)) {
             return true;
         }
         undo();
@@ -1014,76 +1058,103 @@ struct Filler {
 
     // With Keep Inside Shape the room a layer leaves in a thin limb is one its neighbours cannot
     // grow into from the side: the old neighbour nearest to it moves into it (within its reach
-    // from where the growth left it), and the neighbours of both places grow. Kept on the same
-    // terms as the move of s; the neighbours are put back when it is not.
+    // from where the growth left it), and the neighbours of both places grow. In a thin part up
+    // to chain layers move so, each into the place the one before left, smaller if need be.
+    // Kept on the same terms as the move of s (the movers are added to moved); all are put
+    // back when it is not.
     bool follow(int32_t s, const MySitePoint& old, const std::vector<int32_t>& neighbours,
                 const std::vector<MySitePoint>& before, double coveredBefore, SiteGrid& grid,
-                float median, int32_t& follower) {
+                float median, int chain, std::vector<int32_t>& moved) {
         restore(neighbours, before);
-        int32_t f = -1;
-        float nearest = HUGE_VALF;
-        for (int32_t k : neighbours) {
-            const float d = distance(sites[k].position, old.position);
-            const float move = distance(origins[size_t(k)], old.position);
-            if (d < nearest && move <= kRelocationReach * median &&
-                move <= kFollowReach * grownSide[size_t(k)] &&
-                grownSide[size_t(k)] <= longerSide(old)) {
-                nearest = d;
-                f = k;
+        // The sites concerned (but s) as they were, in groups that grow together: the
+        // neighbours of each place left.
+        std::vector<int32_t> concerned = neighbours;
+        std::vector<MySitePoint> saved = before;
+        std::vector<size_t> groupEnds = {neighbours.size()};
+        double total = coveredBefore;
+        std::vector<int32_t> movers, marked;
+        std::vector<Point2D> moverAnchors;
+        std::vector<float> moverSides;
+        MySitePoint vacated = old;
+        size_t candidatesFrom = 0;  // the candidates to follow: the last group
+        bool kept = false;
+        for (int link = 0; link < chain && !kept; ++link) {
+            // Those that grew for the link before go back; the movers stay where they went.
+            for (size_t i = 0; link > 0 && i < concerned.size(); ++i) {
+                const int32_t k = concerned[i];
+                if (std::find(movers.begin(), movers.end(), k) != movers.end()) continue;
+                sites[k] = saved[i];
+                if (limits.shape) limits.shape->moved(k);
             }
-        }
-        if (f < 0) return false;
-        const MySitePoint fOld = sites[f];
-        std::vector<int32_t> around;
-        forEachNear(grid, f, [&](int32_t k) {
-            if (k != s && std::find(neighbours.begin(), neighbours.end(), k) == neighbours.end() &&
-                distance(sites[k].position, fOld.position) <=
-                    sites[k].radius + fOld.radius + step) {
-                around.push_back(k);
+            int32_t f = -1;
+            float nearest = HUGE_VALF;
+            for (size_t i = candidatesFrom; i < concerned.size(); ++i) {
+                const int32_t k = concerned[i];
+                if (std::find(movers.begin(), movers.end(), k) != movers.end()) continue;
+                const float d = distance(sites[k].position, vacated.position);
+                const float move = distance(origins[size_t(k)], vacated.position);
+                if (d < nearest && move <= kRelocationReach * median &&
+                    move <= kFollowReach * grownSide[size_t(k)] &&
+                    (chain > 1 || grownSide[size_t(k)] <= longerSide(vacated))) {
+                    nearest = d;
+                    f = k;
+                }
             }
-        });
-        std::vector<MySitePoint> aroundBefore;
-        double extraBefore = 0.0;
-        for (int32_t k : around) {
-            aroundBefore.push_back(sites[k]);
-            extraBefore += areaOnShape(sites[k]);
+            if (f < 0) break;
+            const MySitePoint fOld = sites[f];
+            candidatesFrom = concerned.size();
+            forEachNear(grid, f, [&](int32_t k) {
+                if (k != s && std::find(concerned.begin(), concerned.end(), k) == concerned.end() &&
+                    distance(sites[k].position, fOld.position) <=
+                        sites[k].radius + fOld.radius + step) {
+                    concerned.push_back(k);
+                    saved.push_back(sites[k]);
+                    total += areaOnShape(sites[k]);
+                }
+            });
+            groupEnds.push_back(concerned.size());
+            movers.push_back(f);
+            moverAnchors.push_back(anchors[size_t(f)]);
+            moverSides.push_back(grownSide[size_t(f)]);
+            MySitePoint& site = placeAt(f, vacated.position, grid);
+            MySitePoint trial = site;
+            if (!settle(f, trial, grid, kInsertReach) &&
+                (chain == 1 || !shrinkInto(f, vacated.position, grid, median, trial))) {
+                break;
+            }
+            site = std::move(trial);
+            anchors[size_t(f)] = site.position;
+            // f is a stray from now on: the broad phase may not find it at its new place.
+            if (!stray[size_t(f)]) {
+                stray[size_t(f)] = 1;
+                strays.push_back(f);
+                marked.push_back(f);
+            }
+            growLocally({f}, grid, kRelocationRounds);
+            size_t from = 0;
+            for (size_t end : groupEnds) {
+                const std::vector<int32_t> group(concerned.begin() + ptrdiff_t(from),
+                                                 concerned.begin() + ptrdiff_t(end));
+                growLocally(group, grid, kRelocationRounds);
+                from = end;
+            }
+            double coveredAfter = areaOnShape(sites[s]);
+            for (int32_t k : concerned) coveredAfter += areaOnShape(sites[k]);
+            kept = coveredAfter > total + kRelocationGain * median * median;
+            vacated = fOld;
         }
-        const Point2D fAnchor = anchors[size_t(f)];
-        auto undoFollow = [&] {
-            sites[f] = fOld;
-            anchors[size_t(f)] = fAnchor;
-            if (limits.shape) limits.shape->moved(f);
-            restore(around, aroundBefore);
-        };
-        MySitePoint& site = placeAt(f, old.position, grid);
-        MySitePoint trial = site;
-        if (!settle(f, trial, grid, kInsertReach)) {
-            undoFollow();
-            return false;
-        }
-        site = std::move(trial);
-        anchors[size_t(f)] = site.position;
-        // f is a stray from now on: the broad phase may not find it at its new place.
-        const bool wasStray = stray[size_t(f)] != 0;
-        if (!wasStray) {
-            stray[size_t(f)] = 1;
-            strays.push_back(f);
-        }
-        growLocally({f}, grid, kRelocationRounds);
-        growLocally(neighbours, grid, kRelocationRounds);
-        growLocally(around, grid, kRelocationRounds);
-        double coveredAfter = areaOnShape(sites[s]);
-        for (int32_t k : neighbours) coveredAfter += areaOnShape(sites[k]);
-        for (int32_t k : around) coveredAfter += areaOnShape(sites[k]);
-        if (!wasStray) {
-            stray[size_t(f)] = 0;
-            strays.pop_back();
-        }
-        if (coveredAfter > coveredBefore + extraBefore + kRelocationGain * median * median) {
-            follower = f;
+        // The caller marks the movers kept as strays.
+        for (int32_t k : marked) stray[size_t(k)] = 0;
+        strays.resize(strays.size() - marked.size());
+        if (kept) {
+            moved.insert(moved.end(), movers.begin(), movers.end());
             return true;
         }
-        undoFollow();
+        for (size_t i = 0; i < movers.size(); ++i) {
+            anchors[size_t(movers[i])] = moverAnchors[i];
+            grownSide[size_t(movers[i])] = moverSides[i];
+        }
+        restore(concerned, saved);
         return false;
     }
 };
