@@ -902,6 +902,7 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
     std::vector<size_t> bucket;
     std::vector<std::vector<int32_t>> cells;
     std::vector<int32_t> firstColumn(n), firstRow(n);
+    std::vector<uint8_t> swappedBefore(n, 0), swappedNow(n, 0);
     for (int pass = 0; pass < kPasses; ++pass) {
         double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
         for (size_t j = 0; j < n; ++j) {
@@ -962,20 +963,30 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
             ordered[bucket[size_t(pair.first)]++] = pair;
         }
         pairs.swap(ordered);
+        // From the second pass, a pair neither of whose paths was swapped in the pass before or
+        // in this one so far is as it was when the pass before tested it (no crossing) or its
+        // boxes shared no cell: it does not cross, and is not tested again.
         bool swapped = false;
         for (const auto& [i, j] : pairs) {
+            if (pass > 0 && !(swappedBefore[size_t(i)] | swappedNow[size_t(i)] |
+                              swappedBefore[size_t(j)] | swappedNow[size_t(j)])) {
+                continue;
+            }
             if (pathsCross(from[size_t(i)], sites[size_t(i)].position, from[size_t(j)],
                            sites[size_t(j)].position)) {
                 std::swap(sites[size_t(i)].position, sites[size_t(j)].position);
                 if (withOffsets) {
                     std::swap(offsets[size_t(i)], offsets[size_t(j)]);
                 }
+                swappedNow[size_t(i)] = swappedNow[size_t(j)] = 1;
                 swapped = true;
             }
         }
         if (!swapped) {
             return;
         }
+        swappedBefore.swap(swappedNow);
+        std::fill(swappedNow.begin(), swappedNow.end(), uint8_t(0));
     }
 }
 

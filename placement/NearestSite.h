@@ -105,6 +105,7 @@ class NearestSiteRounds {
     std::vector<Point2D> searched_;     // the sites of the round before
     std::vector<int32_t> centreSites_;  // per query cell, its centre's nearest site
     std::vector<double> reach_;         // per query cell, the radius its candidates came from
+    std::vector<uint8_t> movedSites_;   // per site, whether it moved since the round before
     std::vector<int32_t> nearest_;
 };
 

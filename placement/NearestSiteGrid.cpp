@@ -319,6 +319,61 @@ struct CellSearch {
         return centre;
     }
 
+    // The cell's update when some sites moved but none of its samples' nearest sites did, nor
+    // its centre's: each sample's nearest is its own or one of the moved sites (at `arrived`,
+    // site `arrivedIds`) now nearer, lowest index first among equally near. A moved site nearer
+    // to a sample than its nearest is nearer than the centre's, so within the centre's distance
+    // to it and the cell's diagonal. False, and nothing changed, when a full search is needed.
+    bool update(const SampleCells& g, const NearestSiteGrid& arrived,
+                const std::vector<int32_t>& arrivedIds, const std::vector<uint8_t>& moved,
+                const std::vector<Point2D>& sites, size_t c, int32_t& centre,
+                std::vector<int32_t>& nearest, double& radius) {
+        const auto first = size_t(g.start[c]), last = size_t(g.start[c + 1]);
+        if (moved[size_t(centre)]) {
+            return false;
+        }
+        for (size_t k = first; k < last; ++k) {
+            if (moved[size_t(nearest[g.sample[k]])]) {
+                return false;
+            }
+        }
+        double x, y;
+        cellCentre(g, c, x, y);
+        const Point2D& s = sites[size_t(centre)];
+        const double reach = std::sqrt(squaredDistance(x, y, s.x, s.y));
+        const double margin = kGapMargin * (1.0 + g.cell + reach);
+        radius = reach + std::sqrt(2.0) * g.cell + margin;
+        found.clear();
+        arrived.sitesWithin(x, y, radius, found);
+        if (found.empty()) {
+            return true;
+        }
+        for (int32_t& id : found) {
+            id = arrivedIds[size_t(id)];
+        }
+        for (size_t k = first; k < last; ++k) {
+            int32_t& n = nearest[g.sample[k]];
+            double b = squaredDistance(g.xs[k], g.ys[k], sites[size_t(n)].x, sites[size_t(n)].y);
+            for (const int32_t id : found) {
+                const double d =
+                    squaredDistance(g.xs[k], g.ys[k], sites[size_t(id)].x, sites[size_t(id)].y);
+                if (d < b || (d == b && id < n)) {
+                    b = d;
+                    n = id;
+                }
+            }
+        }
+        double b = squaredDistance(x, y, s.x, s.y);
+        for (const int32_t id : found) {
+            const double d = squaredDistance(x, y, sites[size_t(id)].x, sites[size_t(id)].y);
+            if (d < b || (d == b && id < centre)) {
+                b = d;
+                centre = id;
+            }
+        }
+        return true;
+    }
+
     // Drops the candidates farther than another from every corner of the box of the cell's
     // samples, by a margin well above rounding: the difference of two squared distances is
     // affine, so such a candidate is farther from every sample and never nearest or tied. The
@@ -455,12 +510,17 @@ const std::vector<int32_t>& NearestSiteRounds::search(const std::vector<Point2D>
     // of them is within its candidates' radius of keeps its candidates and its nearest.
     const bool carried =
         searched_.size() == sites.size() && nearest_.size() == samples_.points.size();
-    std::vector<Point2D> moved;
+    std::vector<Point2D> moved, arrived;
+    std::vector<int32_t> arrivedIds;
+    movedSites_.assign(sites.size(), 0);
     for (size_t j = 0; carried && j < sites.size(); ++j) {
         if (std::memcmp(&sites[j].x, &searched_[j].x, sizeof(float)) != 0 ||
             std::memcmp(&sites[j].y, &searched_[j].y, sizeof(float)) != 0) {
             moved.push_back(searched_[j]);
             moved.push_back(sites[j]);
+            arrived.push_back(sites[j]);
+            arrivedIds.push_back(int32_t(j));
+            movedSites_[j] = 1;
         }
     }
     if (!carried) {
@@ -468,7 +528,7 @@ const std::vector<int32_t>& NearestSiteRounds::search(const std::vector<Point2D>
         centreSites_.assign(cellCount, -1);
         reach_.assign(cellCount, 0.0);
     }
-    const NearestSiteGrid grid(sites), movedGrid(moved);
+    const NearestSiteGrid grid(sites), movedGrid(moved), arrivedGrid(arrived);
     parallelFor(cellCount, [&](size_t begin, size_t end) {
         CellSearch search;
         for (size_t c = begin; c < end; ++c) {
@@ -476,6 +536,10 @@ const std::vector<int32_t>& NearestSiteRounds::search(const std::vector<Point2D>
                 double x, y;
                 cellCentre(g, c, x, y);
                 if (!movedGrid.anyWithin(x, y, reach_[c])) {
+                    continue;
+                }
+                if (search.update(g, arrivedGrid, arrivedIds, movedSites_, sites, c,
+                                  centreSites_[c], nearest_, reach_[c])) {
                     continue;
                 }
             }
