@@ -119,6 +119,14 @@ constexpr size_t kFollowLayers = 150;
 constexpr float kThinReach = 0.7f;
 constexpr float kThinWindow = 0.7f;
 constexpr int kFollowChain = 3;
+// Last in small collages with Keep Inside Shape, each layer in turn yields room: it is tried a
+// kYieldShare and twice that smaller (not under kShrinkLeast of the median), its neighbours
+// growing into the room it leaves for up to kNudgeRounds rounds, and it after them. Then each is
+// nudged up to kNudgeSteps fill steps along its sides and diagonals, it and its old neighbours
+// growing. Either is kept when they then cover more of the shape.
+constexpr float kYieldShare = 0.1f;
+constexpr int kNudgeSteps = 2;
+constexpr int kNudgeRounds = 8;
 
 float distance(const Point2D& a, const Point2D& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
@@ -887,6 +895,128 @@ struct Filler {
         return grew;
     }
 
+    // The nudges: each layer in turn is tried a few steps off where it is, along its own sides
+    // and diagonals, slid into room there; it and the neighbours of its old place grow, and the
+    // move is kept when together they then cover more of the shape. The slivers between layers
+    // of different turns are room no layer slides into by growing: one has to step aside for
+    // another to grow. How many moves were kept.
+    int nudge(const std::vector<int32_t>& members) {
+        const auto [median, largest] = medianAndLargestSide(members);
+        // Every site stays within its drift of its anchor (see leanIntoHoles).
+        SiteGrid grid(sites, members, 2.0 * double(largest));
+        int kept = 0;
+        std::vector<int32_t> neighbours;
+        std::vector<MySitePoint> before;
+        for (int32_t s : members) {
+            for (int n = 1; n <= kNudgeSteps; ++n) {
+                const MySitePoint& start = sites[s];
+                const Point2D& c0 = start.corners[0];
+                const Point2D& c1 = start.corners[1];
+                const Point2D& c3 = start.corners[3];
+                const double ul = std::hypot(double(c1.x) - c0.x, double(c1.y) - c0.y);
+                const double vl = std::hypot(double(c3.x) - c0.x, double(c3.y) - c0.y);
+                if (!(ul > 0.0 && vl > 0.0)) break;
+                const double ux = (double(c1.x) - c0.x) / ul, uy = (double(c1.y) - c0.y) / ul;
+                const double vx = (double(c3.x) - c0.x) / vl, vy = (double(c3.y) - c0.y) / vl;
+                bool moved = false;
+                for (int d = 0; d < 8 && !moved; ++d) {
+                    static const int kDirs[8][2] = {{1, 0}, {-1, 0}, {0, 1},  {0, -1},
+                                                    {1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+                    const double a = kDirs[d][0], b = kDirs[d][1];
+                    double dx = a * ux + b * vx, dy = a * uy + b * vy;
+                    const double length = std::hypot(dx, dy);
+                    dx /= length;
+                    dy /= length;
+                    const double by = double(step) * n;
+                    const MySitePoint old = sites[s];
+                    neighbours.clear();
+                    forEachNear(grid, s, [&](int32_t k) {
+                        if (distance(sites[k].position, old.position) <=
+                            sites[k].radius + old.radius + step) {
+                            neighbours.push_back(k);
+                        }
+                    });
+                    before.clear();
+                    double coveredBefore = areaOnShape(old);
+                    for (int32_t k : neighbours) {
+                        before.push_back(sites[k]);
+                        coveredBefore += areaOnShape(sites[k]);
+                    }
+                    roundStart[size_t(s)] = old.position;
+                    MySitePoint trial = old;
+                    trial.position =
+                        Point2D(float(old.position.x + dx * by), float(old.position.y + dy * by));
+                    trial.placeRectangle();
+                    bool fits = settle(s, trial, grid);
+                    if (fits) {
+                        sites[s] = std::move(trial);
+                        if (limits.shape) limits.shape->moved(s);
+                        growLocally({s}, grid, kNudgeRounds);
+                        growLocally(neighbours, grid, kNudgeRounds);
+                        double coveredAfter = areaOnShape(sites[s]);
+                        for (int32_t k : neighbours) coveredAfter += areaOnShape(sites[k]);
+                        if (coveredAfter > coveredBefore) {
+                            moved = true;
+                            ++kept;
+                            continue;
+                        }
+                    }
+                    sites[s] = old;
+                    if (limits.shape) limits.shape->moved(s);
+                    restore(neighbours, before);
+                }
+            }
+        }
+        return kept;
+    }
+
+    // Each layer in turn is tried smaller, its neighbours growing into the room it leaves, and then
+    // it as far as it can again; kept when together they then cover more of the shape (a larger
+    // layer grows by more area than a smaller one loses for the same side). How many were kept.
+    int yieldRoom(const std::vector<int32_t>& members) {
+        const auto [median, largest] = medianAndLargestSide(members);
+        SiteGrid grid(sites, members, 2.0 * double(largest));
+        int kept = 0;
+        std::vector<int32_t> neighbours;
+        std::vector<MySitePoint> before;
+        for (int32_t s : members) {
+            for (float share : {kYieldShare, 2.0f * kYieldShare}) {
+                const MySitePoint old = sites[s];
+                const float side = (1.0f - share) * longerSide(old);
+                if (!(side >= kShrinkLeast * median)) break;
+                neighbours.clear();
+                forEachNear(grid, s, [&](int32_t k) {
+                    if (distance(sites[k].position, old.position) <=
+                        sites[k].radius + old.radius + step) {
+                        neighbours.push_back(k);
+                    }
+                });
+                before.clear();
+                double coveredBefore = areaOnShape(old);
+                for (int32_t k : neighbours) {
+                    before.push_back(sites[k]);
+                    coveredBefore += areaOnShape(sites[k]);
+                }
+                setLongerSide(sites[s], side);
+                sites[s].placeRectangle();
+                if (limits.shape) limits.shape->moved(s);
+                growLocally(neighbours, grid, kNudgeRounds);
+                growLocally({s}, grid, kNudgeRounds);
+                double coveredAfter = areaOnShape(sites[s]);
+                for (int32_t k : neighbours) coveredAfter += areaOnShape(sites[k]);
+                if (coveredAfter > coveredBefore) {
+                    grownSide[size_t(s)] = std::min(grownSide[size_t(s)], longerSide(sites[s]));
+                    ++kept;
+                    break;
+                }
+                sites[s] = old;
+                if (limits.shape) limits.shape->moved(s);
+                restore(neighbours, before);
+            }
+        }
+        return kept;
+    }
+
     // Relocation: a layer near a hole is taken out, put at the hole at its grown size (or
     // smaller, see kShrinkLeast), slid into room there and grown, and the neighbours of its old
     // place grow into it; kept when the layers concerned then cover more of the shape. Holes are
@@ -1311,6 +1441,20 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
         const int before = rounds;
         fill();
         rounds += before;
+    }
+    // Then, in small collages with Keep Inside Shape, layers yield room to their neighbours and
+    // are nudged aside where that covers more, and the fill runs again.
+    if (filler.following) {
+        if (filler.yieldRoom(members) > 0) {
+            const int before = rounds;
+            fill();
+            rounds += before;
+        }
+        if (filler.nudge(members) > 0) {
+            const int before = rounds;
+            fill();
+            rounds += before;
+        }
     }
     return squeezedRounds + rounds;
 }

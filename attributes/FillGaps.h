@@ -14,7 +14,9 @@
 // the hole is too narrow for that, within bounds, and in small collages followed into the old
 // place by its nearest neighbour, in thin parts of the shape by a chain of up to three, each
 // into the place the one before left), and the fill runs again; last, the layers beside the holes
-// still left lean into them where they then fit larger. Layers keep their rotations and
+// still left lean into them where they then fit larger; in small collages with Keep Inside Shape,
+// then each layer yields room to its neighbours (smaller, they growing) and is nudged aside where
+// that covers more. Layers keep their rotations and
 // proportions; the visits go in a fixed order, so the result depends on the sites alone.
 #include <cstdint>
 #include <limits>
@@ -42,8 +44,8 @@ struct FillLimits {
 
 // Grows, slides and trades the grown sites (those of visitOrder with area) until none can take
 // another step; none ends smaller than it was grown, but for those moved into narrow holes or
-// along thin parts with keepInside (none under three tenths of the median longer side at the
-// time). Returns the
+// along thin parts, or yielding room, with keepInside (none under three tenths of the median
+// longer side at the time). Returns the
 // number of rounds run. Sites that overlapped nothing keep overlapping nothing.
 int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
              const FillLimits& limits);
