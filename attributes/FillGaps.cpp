@@ -127,6 +127,10 @@ constexpr int kFollowChain = 3;
 constexpr float kYieldShare = 0.1f;
 constexpr int kNudgeSteps = 2;
 constexpr int kNudgeRounds = 8;
+// On a shape with thin parts the yields run before the relocation too (the layers along a limb
+// pack closer and leave room at its end), and the yields and nudges after the leaning up to
+// kYieldPasses times, while the yields keep any: limbs hold more of the slivers.
+constexpr int kYieldPasses = 3;
 
 float distance(const Point2D& a, const Point2D& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
@@ -654,10 +658,12 @@ struct Filler {
     // The centres of the largest holes: the free shape points (on the shape, under no layer)
     // of a raster over the layers, by their distance to the nearest covered or bare point, the
     // peaks of that distance from the largest down, none within the reach of a larger one.
-    // thin: for each hole, whether it lies in a thin part of the shape (see kThinReach).
+    // thin: for each hole, whether it lies in a thin part of the shape (see kThinReach);
+    // thinSites: for each site, whether a member's centre does.
     std::vector<Point2D> holes(const std::vector<int32_t>& members, float median, float largest,
                                size_t most, std::vector<float>* radii = nullptr,
-                               std::vector<char>* thin = nullptr) const {
+                               std::vector<char>* thin = nullptr,
+                               std::vector<char>* thinSites = nullptr) const {
         double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
         for (int32_t s : members) {
             const Point2D& p = sites[s].position;
@@ -692,7 +698,7 @@ struct Filler {
         }
         // The shape alone, for how thin it is round a hole.
         std::vector<float> shapeOnly;
-        if (thin) shapeOnly = d;
+        if (thin || thinSites) shapeOnly = d;
         for (int32_t s : members) {
             const std::vector<Point2D>& c = sites[s].corners;
             double bx0 = HUGE_VAL, by0 = HUGE_VAL, bx1 = -HUGE_VAL, by1 = -HUGE_VAL;
@@ -746,7 +752,7 @@ struct Filler {
             }
         };
         chamfer(d);
-        if (thin) chamfer(shapeOnly);
+        if (thin || thinSites) chamfer(shapeOnly);
         auto at = [&](int i, int j) {
             return i < 0 || j < 0 || i >= columns || j >= rows ? 0.0f : d[size_t(j) * columns + i];
         };
@@ -801,6 +807,18 @@ struct Filler {
             out.push_back(centre(p.i, p.j));
             if (radii) radii->push_back(float(p.value * cell));
             if (thin) thin->push_back(narrowAt(p.i, p.j) ? 1 : 0);
+        }
+        if (thinSites) {
+            thinSites->assign(sites.size(), 0);
+            for (int32_t s : members) {
+                const Point2D& p = sites[s].position;
+                if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
+                const int i = int(std::floor((p.x - x0) / cell));
+                const int j = int(std::floor((p.y - y0) / cell));
+                if (i >= 0 && j >= 0 && i < columns && j < rows && narrowAt(i, j)) {
+                    (*thinSites)[size_t(s)] = 1;
+                }
+            }
         }
         return out;
     }
@@ -1430,6 +1448,21 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
     if (limits.keepInside) {
         budget = std::max(budget, std::min(kShrinkRelocations * members.size(), kShrinkWork));
     }
+    // In small collages with Keep Inside Shape on a shape with thin parts (limbs, strokes,
+    // branches), layers first yield room before the relocation too: a row of layers along a limb
+    // packs closer and leaves room at its end for a layer moved there.
+    bool thinShape = false;
+    if (filler.following) {
+        const auto [median, largest] = filler.medianAndLargestSide(members);
+        std::vector<char> thin;
+        filler.holes(members, median, largest, 0, nullptr, nullptr, &thin);
+        thinShape = std::find(thin.begin(), thin.end(), char(1)) != thin.end();
+        if (thinShape && filler.yieldRoom(members) > 0) {
+            const int before = rounds;
+            fill();
+            rounds += before;
+        }
+    }
     for (int cycle = 0; cycle < kRelocationCycles && budget > 0; ++cycle) {
         if (filler.relocate(members, budget) == 0) break;
         const int before = rounds;
@@ -1443,17 +1476,23 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
         rounds += before;
     }
     // Then, in small collages with Keep Inside Shape, layers yield room to their neighbours and
-    // are nudged aside where that covers more, and the fill runs again.
+    // are nudged aside where that covers more, and the fill runs again; on a shape with thin
+    // parts, while the yields keep any, up to kYieldPasses times.
     if (filler.following) {
-        if (filler.yieldRoom(members) > 0) {
-            const int before = rounds;
-            fill();
-            rounds += before;
-        }
-        if (filler.nudge(members) > 0) {
-            const int before = rounds;
-            fill();
-            rounds += before;
+        for (int pass = 0; pass < (thinShape ? kYieldPasses : 1); ++pass) {
+            const int yielded = filler.yieldRoom(members);
+            if (yielded > 0) {
+                const int before = rounds;
+                fill();
+                rounds += before;
+            } else if (pass > 0) {
+                break;
+            }
+            if (filler.nudge(members) > 0) {
+                const int before = rounds;
+                fill();
+                rounds += before;
+            }
         }
     }
     return squeezedRounds + rounds;
