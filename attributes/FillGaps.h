@@ -16,7 +16,8 @@
 // into the place the one before left), and the fill runs again; last, the layers beside the holes
 // still left lean into them where they then fit larger; in small collages with Keep Inside Shape,
 // then each layer yields room to its neighbours (smaller, they growing) and is nudged aside where
-// that covers more. Layers keep their rotations and
+// that covers more (on a shape with thin parts, the yields also before the moves into holes, and
+// both repeated up to three times at the end). Layers keep their rotations and
 // proportions; the visits go in a fixed order, so the result depends on the sites alone.
 #include <cstdint>
 #include <limits>
