@@ -947,19 +947,7 @@ struct Filler {
                     dy /= length;
                     const double by = double(step) * n;
                     const MySitePoint old = sites[s];
-                    neighbours.clear();
-                    forEachNear(grid, s, [&](int32_t k) {
-                        if (distance(sites[k].position, old.position) <=
-                            sites[k].radius + old.radius + step) {
-                            neighbours.push_back(k);
-                        }
-                    });
-                    before.clear();
-                    double coveredBefore = areaOnShape(old);
-                    for (int32_t k : neighbours) {
-                        before.push_back(sites[k]);
-                        coveredBefore += areaOnShape(sites[k]);
-                    }
+                    const double coveredBefore = saveNeighbours(s, grid, neighbours, before);
                     roundStart[size_t(s)] = old.position;
                     MySitePoint trial = old;
                     trial.position =
@@ -971,9 +959,7 @@ struct Filler {
                         if (limits.shape) limits.shape->moved(s);
                         growLocally({s}, grid, kNudgeRounds);
                         growLocally(neighbours, grid, kNudgeRounds);
-                        double coveredAfter = areaOnShape(sites[s]);
-                        for (int32_t k : neighbours) coveredAfter += areaOnShape(sites[k]);
-                        if (coveredAfter > coveredBefore) {
+                        if (coveredBy(s, neighbours) > coveredBefore) {
                             moved = true;
                             ++kept;
                             continue;
@@ -1002,27 +988,13 @@ struct Filler {
                 const MySitePoint old = sites[s];
                 const float side = (1.0f - share) * longerSide(old);
                 if (!(side >= kShrinkLeast * median)) break;
-                neighbours.clear();
-                forEachNear(grid, s, [&](int32_t k) {
-                    if (distance(sites[k].position, old.position) <=
-                        sites[k].radius + old.radius + step) {
-                        neighbours.push_back(k);
-                    }
-                });
-                before.clear();
-                double coveredBefore = areaOnShape(old);
-                for (int32_t k : neighbours) {
-                    before.push_back(sites[k]);
-                    coveredBefore += areaOnShape(sites[k]);
-                }
+                const double coveredBefore = saveNeighbours(s, grid, neighbours, before);
                 setLongerSide(sites[s], side);
                 sites[s].placeRectangle();
                 if (limits.shape) limits.shape->moved(s);
                 growLocally(neighbours, grid, kNudgeRounds);
                 growLocally({s}, grid, kNudgeRounds);
-                double coveredAfter = areaOnShape(sites[s]);
-                for (int32_t k : neighbours) coveredAfter += areaOnShape(sites[k]);
-                if (coveredAfter > coveredBefore) {
+                if (coveredBy(s, neighbours) > coveredBefore) {
                     grownSide[size_t(s)] = std::min(grownSide[size_t(s)], longerSide(sites[s]));
                     ++kept;
                     break;
@@ -1102,6 +1074,34 @@ struct Filler {
         return kept;
     }
 
+    // The neighbours of site s (those whose circles come within a fill step of its own) into
+    // `neighbours`, saved into `before`; returns the area that s and they cover of the shape,
+    // the figure a trial around s has to beat.
+    double saveNeighbours(int32_t s, const SiteGrid& grid, std::vector<int32_t>& neighbours,
+                          std::vector<MySitePoint>& before) const {
+        const MySitePoint& x = sites[s];
+        neighbours.clear();
+        forEachNear(grid, s, [&](int32_t k) {
+            if (distance(sites[k].position, x.position) <= sites[k].radius + x.radius + step) {
+                neighbours.push_back(k);
+            }
+        });
+        before.clear();
+        double covered = areaOnShape(x);
+        for (int32_t k : neighbours) {
+            before.push_back(sites[k]);
+            covered += areaOnShape(sites[k]);
+        }
+        return covered;
+    }
+
+    // The area that site s and its neighbours cover of the shape as they are now.
+    double coveredBy(int32_t s, const std::vector<int32_t>& neighbours) const {
+        double covered = areaOnShape(sites[s]);
+        for (int32_t k : neighbours) covered += areaOnShape(sites[k]);
+        return covered;
+    }
+
     // Puts the sites back as they were saved, telling the shape limit.
     void restore(const std::vector<int32_t>& ids, const std::vector<MySitePoint>& saved) {
         for (size_t i = 0; i < ids.size(); ++i) {
@@ -1161,17 +1161,8 @@ struct Filler {
                        std::vector<int32_t>& moved) {
         const MySitePoint old = sites[s];
         std::vector<int32_t> neighbours;
-        forEachNear(grid, s, [&](int32_t k) {
-            if (distance(sites[k].position, old.position) <= sites[k].radius + old.radius + step) {
-                neighbours.push_back(k);
-            }
-        });
         std::vector<MySitePoint> before;
-        double coveredBefore = areaOnShape(old);
-        for (int32_t k : neighbours) {
-            before.push_back(sites[k]);
-            coveredBefore += areaOnShape(sites[k]);
-        }
+        const double coveredBefore = saveNeighbours(s, grid, neighbours, before);
         const Point2D oldAnchor = anchors[size_t(s)];
         const float grownBefore = grownSide[size_t(s)];
         auto undo = [&] {
@@ -1193,8 +1184,7 @@ struct Filler {
         anchors[size_t(s)] = site.position;
         growLocally({s}, grid, kRelocationRounds);
         growLocally(neighbours, grid, kRelocationRounds);
-        double coveredAfter = areaOnShape(sites[s]);
-        for (int32_t k : neighbours) coveredAfter += areaOnShape(sites[k]);
+        const double coveredAfter = coveredBy(s, neighbours);
         if (coveredAfter > coveredBefore + kRelocationGain * median * median) return true;
         if (chain > 0 &&
             follow(s, old, neighbours, before, coveredBefore, grid, median, chain, moved)) {
