@@ -27,6 +27,7 @@
 #include "host/Params.h"
 #include "sim/model/ImageFile.h"
 #include "sim/result/FrameSummary.h"
+#include "tests/figure_shape.h"
 
 namespace {
 
@@ -40,23 +41,9 @@ double smoothInside(double d, double soft) {
     return std::clamp(0.5 - d / soft, 0.0, 1.0);
 }
 
-// Signed distance to a body with five limbs that thin towards their tips (negative inside), on
-// a 960 x 720 picture.
+// The shape-fit tests' figure at twice their size, on a 960 x 720 picture.
 double figureDistance(double x, double y) {
-    double d = std::hypot(x - 440, y - 340) - 124;
-    struct Limb {
-        double x1, y1, r0, r1;
-    };
-    const Limb limbs[] = {{880, 120, 40, 12}, {120, 80, 36, 12}, {80, 600, 32, 12},
-                          {840, 640, 44, 14}, {500, 20, 28, 10}, {600, 700, 24, 10}};
-    for (const Limb& l : limbs) {
-        const double vx = l.x1 - 440, vy = l.y1 - 340;
-        const double t =
-            std::clamp(((x - 440) * vx + (y - 340) * vy) / (vx * vx + vy * vy), 0.0, 1.0);
-        d = std::min(d,
-                     std::hypot(x - 440 - t * vx, y - 340 - t * vy) - (l.r0 + (l.r1 - l.r0) * t));
-    }
-    return d;
+    return figure_shape::figureDistance(x, y, 2.0);
 }
 
 // The word drawn once with cairo's bold sans face, its alpha read back.

@@ -11,6 +11,7 @@
 
 #include "collage_geometry.h"
 #include "create_fixture.h"
+#include "figure_shape.h"
 #include "shape_oracle.h"
 #include "test_sim_scene_fixture.h"
 
@@ -19,26 +20,9 @@ namespace {
 using namespace create_fixture;
 using collage_geometry::Corners;
 using collage_geometry::visibleRectangle;
+using figure_shape::figureDistance;
 
 constexpr int kWidth = 480, kHeight = 360;
-
-// Signed distance to a body with five limbs that thin towards their tips (negative inside).
-double figureDistance(double x, double y) {
-    double d = std::hypot(x - 220, y - 170) - 62;
-    struct Limb {
-        double x1, y1, r0, r1;
-    };
-    const Limb limbs[] = {{440, 60, 20, 6},  {60, 40, 18, 6},  {40, 300, 16, 6},
-                          {420, 320, 22, 7}, {250, 10, 14, 5}, {300, 350, 12, 5}};
-    for (const Limb& l : limbs) {
-        const double vx = l.x1 - 220, vy = l.y1 - 170;
-        const double t =
-            std::clamp(((x - 220) * vx + (y - 170) * vy) / (vx * vx + vy * vy), 0.0, 1.0);
-        d = std::min(d,
-                     std::hypot(x - 220 - t * vx, y - 170 - t * vy) - (l.r0 + (l.r1 - l.r0) * t));
-    }
-    return d;
-}
 
 // The figure's alpha: its edge softened over 4 px, and a drop shadow of alpha 24 and less 4 px
 // to the lower right.
