@@ -1433,6 +1433,12 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
     } else {
         fill();
     }
+    // The fill once more after a later stage, its rounds counted with those before.
+    auto refill = [&] {
+        const int before = rounds;
+        fill();
+        rounds += before;
+    };
     // Then layers move into the largest holes left, and the fill runs again.
     size_t budget = std::min(kRelocations * members.size(), kRelocationWork);
     if (limits.keepInside) {
@@ -1444,26 +1450,20 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
     bool thinShape = false;
     if (filler.following) {
         const auto [median, largest] = filler.medianAndLargestSide(members);
-        std::vector<char> thin;
-        filler.holes(members, median, largest, 0, nullptr, nullptr, &thin);
-        thinShape = std::find(thin.begin(), thin.end(), char(1)) != thin.end();
+        std::vector<char> thinSites;
+        filler.holes(members, median, largest, 0, nullptr, nullptr, &thinSites);
+        thinShape = std::find(thinSites.begin(), thinSites.end(), char(1)) != thinSites.end();
         if (thinShape && filler.yieldRoom(members) > 0) {
-            const int before = rounds;
-            fill();
-            rounds += before;
+            refill();
         }
     }
     for (int cycle = 0; cycle < kRelocationCycles && budget > 0; ++cycle) {
         if (filler.relocate(members, budget) == 0) break;
-        const int before = rounds;
-        fill();
-        rounds += before;
+        refill();
     }
     // Last, the layers beside the holes still left lean into them, and the fill runs again.
     if (filler.leanIntoHoles(members, members.size()) > 0) {
-        const int before = rounds;
-        fill();
-        rounds += before;
+        refill();
     }
     // Then, in small collages with Keep Inside Shape, layers yield room to their neighbours and
     // are nudged aside where that covers more, and the fill runs again; on a shape with thin
@@ -1472,16 +1472,12 @@ int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitO
         for (int pass = 0; pass < (thinShape ? kYieldPasses : 1); ++pass) {
             const int yielded = filler.yieldRoom(members);
             if (yielded > 0) {
-                const int before = rounds;
-                fill();
-                rounds += before;
+                refill();
             } else if (pass > 0) {
                 break;
             }
             if (filler.nudge(members) > 0) {
-                const int before = rounds;
-                fill();
-                rounds += before;
+                refill();
             }
         }
     }

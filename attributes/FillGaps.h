@@ -17,8 +17,8 @@
 // still left lean into them where they then fit larger; in small collages with Keep Inside Shape,
 // then each layer yields room to its neighbours (smaller, they growing) and is nudged aside where
 // that covers more (on a shape with thin parts, the yields also before the moves into holes, and
-// both repeated up to three times at the end). Layers keep their rotations and
-// proportions; the visits go in a fixed order, so the result depends on the sites alone.
+// both repeated up to three times at the end). Layers keep their rotations and proportions; the
+// visits go in a fixed order, so the result depends on the sites alone.
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -46,7 +46,7 @@ struct FillLimits {
 // Grows, slides and trades the grown sites (those of visitOrder with area) until none can take
 // another step; none ends smaller than it was grown, but for those moved into narrow holes or
 // along thin parts, or yielding room, with keepInside (none under three tenths of the median
-// longer side at the time). Returns the
-// number of rounds run. Sites that overlapped nothing keep overlapping nothing.
+// longer side at the time). Returns the number of rounds run. Sites that overlapped nothing keep
+// overlapping nothing.
 int fillGaps(std::vector<MySitePoint>& sites, const std::vector<int32_t>& visitOrder,
              const FillLimits& limits);
