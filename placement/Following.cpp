@@ -19,6 +19,8 @@ constexpr int kSamplesPerSite = 50;
 constexpr int kRounds = 15;
 // How far the rounds may move a site at a frame that fades in place, in spacings.
 constexpr double kFadeSettle = 0.5;
+// At most how many times its alpha a sample weighs where the fade's mass arrives.
+constexpr double kFadeBoost = 2.0;
 // How far (RMS, in spacings) the transport's moves may stray from one affine map before they are
 // read as parts of the shape moving apart.
 constexpr double kPartTolerance = 0.1;
@@ -546,6 +548,7 @@ class FadeTransport : CellGrid {
           dist_(paths.distances) {
         before_.assign(size_t(nx_ * ny_), 0.0);
         end_.assign(size_t(nx_ * ny_), 0.0);
+        now_.assign(size_t(nx_ * ny_), 0.0);
         inside_.assign(size_t(nx_ * ny_), false);
     }
     void addBefore(double x, double y, double m) {
@@ -556,11 +559,15 @@ class FadeTransport : CellGrid {
         end_[cell(x, y)] += m;
         inside_[cell(x, y)] = true;
     }
+    // This frame's alpha (inside the cells the two above mark).
+    void addNow(double x, double y, double m) { now_[cell(x, y)] += m; }
 
     // Solves the transport and each cell's move for a share q of the way; false when either
-    // side has no mass or the rounds did not stay finite.
+    // side has no mass or the rounds did not stay finite. A fade that goes on (its last frame was
+    // the frame before, its end is the same) keeps its plan; a new one takes this transport's.
     bool solve(double q) {
-        std::vector<int> index(inside_.size(), -1);
+        std::vector<int>& index = index_;
+        index.assign(inside_.size(), -1);
         for (size_t i = 0; i < inside_.size(); ++i) {
             if (inside_[i]) {
                 index[i] = int(cells_.size());
@@ -605,10 +612,18 @@ class FadeTransport : CellGrid {
         if (!normalise(a) || !normalise(b)) {
             return false;
         }
+        FollowState::FadePaths& f = paths_;
+        const bool goesOn =
+            kept && f.progress < 1 && f.nowMass == before_ && sameMass(f.endMass, end_);
         std::vector<double> toEndX, toEndY, selfX, selfY;
-        if (!moves(a, b, q, index, toEndX, toEndY) || !moves(a, a, q, index, selfX, selfY)) {
+        if (!moves(a, b, q, index, toEndX, toEndY, goesOn ? nullptr : &f.plan) ||
+            !moves(a, a, q, index, selfX, selfY, nullptr)) {
+            f.progress = 1;
             return false;
         }
+        f.progress = goesOn ? 1 - (1 - f.progress) * (1 - q) : q;
+        f.nowMass = now_;
+        f.endMass = end_;
         dx_.assign(before_.size(), 0.0);
         dy_.assign(before_.size(), 0.0);
         mass_.assign(before_.size(), 0.0);
@@ -623,7 +638,74 @@ class FadeTransport : CellGrid {
 
     Point2D displacement(const Point2D& p) const { return moveAt(p, mass_, dx_, dy_); }
 
+    // The factor per cell on this frame's alpha that the rounds weigh their samples by until
+    // the fade ends: where the plan's mass, moved as far along its paths as the fade has gone
+    // (shared among the four cells around each point), is more than this frame's alpha in its
+    // part of the shape, by as much, up to kFadeBoost. A part that fades evenly then gives its
+    // sites up as its mass leaves, not only once its alpha is gone; the factor never falls
+    // below 1, where the mass has left, so that the sites there do not crowd where it goes.
+    // False once the fade ends (its mass is then this frame's alpha).
+    bool weights(std::vector<float>& factor) const {
+        const FollowState::FadePaths& f = paths_;
+        if (!(f.progress < 1) || f.plan.empty()) {
+            return false;
+        }
+        const size_t n = cells_.size();
+        std::vector<double> moved(n, 0.0);
+        for (const FollowState::FadePaths::Move& m : f.plan) {
+            const Point2D c = centre(cells_[size_t(m.from)]);
+            const Point2D d = along(size_t(m.from), size_t(m.to), f.progress, index_);
+            spread(c.x + d.x, c.y + d.y, m.mass, moved);
+        }
+        // Part by part: a part out of the plan keeps its alpha.
+        std::vector<double> partMoved(n, 0.0), partNow(n, 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            partMoved[size_t(part_[i])] += moved[i];
+            partNow[size_t(part_[i])] += now_[size_t(cells_[i])];
+        }
+        factor.assign(before_.size(), 1.0f);
+        for (size_t i = 0; i < n; ++i) {
+            const size_t p = size_t(part_[i]), c = size_t(cells_[i]);
+            if (partMoved[p] > 0 && now_[c] > 0) {
+                const double r = moved[i] / partMoved[p] * partNow[p] / now_[c];
+                factor[c] = float(std::min(kFadeBoost, std::max(1.0, r)));
+            }
+        }
+        return true;
+    }
+
   private:
+    // Adds mass m at (x, y) (from the grid's origin) to the cells inside around it, bilinearly,
+    // the shares of the cells outside going to those inside.
+    void spread(double x, double y, double m, std::vector<double>& to) const {
+        const double gx = x / h_ - 0.5, gy = y / h_ - 0.5;
+        const int ix = int(std::floor(gx)), iy = int(std::floor(gy));
+        int at[4];
+        double w[4], total = 0;
+        for (int k = 0; k < 4; ++k) {
+            const int cx = ix + (k & 1), cy = iy + (k >> 1);
+            at[k] = cx < 0 || cy < 0 || cx >= nx_ || cy >= ny_ ? -1 : index_[size_t(cy * nx_ + cx)];
+            w[k] = at[k] < 0 ? 0.0 : (1 - std::abs(gx - cx)) * (1 - std::abs(gy - cy));
+            total += w[k];
+        }
+        for (int k = 0; k < 4 && total > 0; ++k) {
+            if (at[k] >= 0) {
+                to[size_t(at[k])] += m * w[k] / total;
+            }
+        }
+    }
+    // Whether two masses per cell agree within a thousandth of their total.
+    static bool sameMass(const std::vector<double>& a, const std::vector<double>& b) {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        double diff = 0, total = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            diff += std::abs(a[i] - b[i]);
+            total += a[i];
+        }
+        return diff <= 1e-3 * total;
+    }
     // The shortest paths between the cells inside, in cells (Dijkstra from each).
     void distances(const std::vector<int>& index) {
         const size_t n = cells_.size();
@@ -713,12 +795,12 @@ class FadeTransport : CellGrid {
         const Point2D p = centre(cells_[at]), o = centre(cells_[i]);
         return Point2D(p.x - o.x, p.y - o.y);
     }
-    // Each cell's mean move a share q of the way along its mass's paths in the transport a -> b.
-    // The rounds run over the kernel's block between the two masses' cells only (the other terms
-    // are zero).
+    // Each cell's mean move a share q of the way along its mass's paths in the transport a -> b,
+    // and its plan when asked (the shares each cell's move averages, as masses). The rounds run
+    // over the kernel's block between the two masses' cells only (the other terms are zero).
     bool moves(const std::vector<double>& a, const std::vector<double>& b, double q,
-               const std::vector<int>& index, std::vector<double>& mx,
-               std::vector<double>& my) const {
+               const std::vector<int>& index, std::vector<double>& mx, std::vector<double>& my,
+               std::vector<FollowState::FadePaths::Move>* plan) const {
         const size_t n = cells_.size();
         std::vector<size_t> from, to;
         for (size_t i = 0; i < n; ++i) {
@@ -781,6 +863,9 @@ class FadeTransport : CellGrid {
         }
         mx.assign(n, 0.0);
         my.assign(n, 0.0);
+        if (plan) {
+            plan->clear();
+        }
         for (size_t r = 0; r < na; ++r) {
             const size_t i = from[r];
             const double* k = &ab[r * nb];
@@ -804,12 +889,19 @@ class FadeTransport : CellGrid {
             }
             mx[i] = sx / total;
             my[i] = sy / total;
+            for (size_t c = 0; plan && c < nb; ++c) {
+                const double w = k[c] * v[c];
+                if (w > most * 1e-4) {
+                    plan->push_back({int32_t(i), int32_t(to[c]), a[i] * w / total});
+                }
+            }
         }
         return true;
     }
 
     FollowState::FadePaths& paths_;
-    std::vector<double> before_, end_, dx_, dy_, mass_;
+    std::vector<double> before_, end_, now_, dx_, dy_, mass_;
+    std::vector<int> index_;
     std::vector<double>& kernel_;
     std::vector<bool> inside_;
     std::vector<int> cells_;
@@ -820,9 +912,10 @@ class FadeTransport : CellGrid {
 // A followed frame that fades in place: the sites move with the fade's transport, each step the
 // share of the way that the fading alpha lost since the frame before (a ninth of what is left at
 // a fade over nine steps), so that the sites leave a part that fades out evenly over its fade
-// instead of when its alpha reaches zero.
-void fadeSites(const MyTessaron& e, FollowState::FadePaths& paths, std::vector<Point2D>& carried) {
+// instead of when its alpha reaches zero; the rounds then weigh the samples by the fade's weights.
+void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& carried) {
     const FollowState& st = e.follow;
+    FollowState::FadePaths& paths = follow.fadePaths;
     const int32_t w = e.imageWidth, h = e.imageHeight;
     if (st.width != w || st.height != h || st.alpha.size() != size_t(w) * size_t(h) ||
         e.opaquePixels.count() == 0) {
@@ -865,12 +958,14 @@ void fadeSites(const MyTessaron& e, FollowState::FadePaths& paths, std::vector<P
             if (after > 0) {
                 // Where the fade ends: what fades is gone, what appears is whole.
                 t.addEnd(x + 0.5, y + 0.5, after < before ? 0 : after > before ? 255 : after);
+                t.addNow(x + 0.5, y + 0.5, after);
             }
         }
     }
     if (!t.solve(q)) {
         return;
     }
+    follow.fadeWeighted = t.weights(paths.weights);
     for (Point2D& p : carried) {
         const Point2D d = t.displacement(p);
         p = Point2D(p.x + d.x, p.y + d.y);
@@ -1003,6 +1098,9 @@ bool MyTessaron::followsFrameBefore(int f) const {
 
 void MyTessaron::keepFollowedSites(int frameIndex) {
     const bool fresh = !followsFrameBefore(frameIndex) && !sitesSettled;
+    if (!followsFrameBefore(frameIndex)) {
+        follow.fadePaths.progress = 1;  // a frame laid out afresh ends any fade under way
+    }
     followedSites.clear();
     // This frame's offsets, by site: taken (or dropped) once.
     const std::vector<Point2D> siteOffsets = std::move(follow.siteOffsets);
@@ -1176,6 +1274,7 @@ void MyTessaron::getFollowingSites(bool relax) {
         }
     }
     follow.settle.clear();
+    follow.fadeWeighted = false;
     // Whether the lattice and the offsets move with the frame.
     bool carryLattice = carry;
     if (carry) {
@@ -1191,8 +1290,9 @@ void MyTessaron::getFollowingSites(bool relax) {
                 carryLattice = false;
             }
         }
+        follow.fadePaths.progress = 1;
     } else {
-        fadeSites(*this, follow.fadePaths, carried);
+        fadeSites(*this, follow, carried);
     }
     for (int j = 0; j < n; ++j) {
         sites.emplace_back();
@@ -1201,6 +1301,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     sitesFollowLayers = true;
     if (!relax) {
         follow.settle.clear();
+        follow.fadeWeighted = false;
         uncrossPaths(followedSites, sites, follow.siteOffsets);
         return;
     }
@@ -1218,6 +1319,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
     relaxOverLattice(false, scale, carry ? HUGE_VAL : kFadeSettle * spacing);
     follow.settle.clear();
+    follow.fadeWeighted = false;
     uncrossPaths(followedSites, sites, follow.siteOffsets);
 }
 
@@ -1262,6 +1364,17 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
                                               2.0 * kSamplesPerSite * double(count)));
     at.reserve(room);
     weights.reserve(room);
+    // At a fade's frame, a factor per cell of its transport's grid (kept with its paths).
+    const FollowState::FadePaths& fade = follow.fadePaths;
+    const bool fadeWeighted =
+        follow.fadeWeighted && fade.weights.size() == size_t(fade.grid[3]) * size_t(fade.grid[4]);
+    const auto fadeWeight = [&](float x, float y) {
+        const double* g = fade.grid;
+        const int columns = int(g[3]), rows = int(g[4]);
+        const int cx = std::max(0, std::min(columns - 1, int(std::floor((x - g[0]) / g[2]))));
+        const int cy = std::max(0, std::min(rows - 1, int(std::floor((y - g[1]) / g[2]))));
+        return fade.weights[size_t(cy) * size_t(columns) + size_t(cx)];
+    };
     for (int64_t cy = cy0; cy <= cy1; ++cy) {
         for (int64_t cx = cx0; cx <= cx1; ++cx) {
             const float x = float(l[0] + (double(cx) + jitter(cx, cy, 0)) * stepX);
@@ -1271,7 +1384,8 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
             }
             const uint8_t alpha = imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4];
             at.push_back(Point2D(x, y));
-            weights.push_back(float(alpha) / 255.0f);
+            weights.push_back(fadeWeighted ? float(alpha) / 255.0f * fadeWeight(x, y)
+                                           : float(alpha) / 255.0f);
         }
     }
     if (at.empty()) {
