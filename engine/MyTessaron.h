@@ -220,6 +220,9 @@ class MyTessaron {
     void keepFollowedSites(int frameIndex);
     // The frame before's sites carried onto this frame's shape; relaxed (Organic) or not.
     void getFollowingSites(bool relax);
+    // Whether this frame's shape (its alpha over the threshold) is the frame before's to the
+    // pixel: a held frame, which keeps the frame before's sites as they were placed.
+    bool shapeUnchanged() const;
     // This frame's mean and spread of the shape, weighted by alpha.
     void shapeFrame(double out[4]) const;
     // Lloyd rounds over samples fixed in the shape's frame (so that they move with it), weighted

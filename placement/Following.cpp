@@ -1110,8 +1110,10 @@ void MyTessaron::keepFollowedSites(int frameIndex) {
         return;
     }
     const std::vector<int32_t>& ids = assignmentIds.back();
+    follow.placed.clear();
     for (int j = 0; j < layerCount; ++j) {
-        followedSites.push_back(imagePoint(sites[size_t(ids[size_t(j)])].position));
+        follow.placed.push_back(sites[size_t(ids[size_t(j)])].position);
+        followedSites.push_back(imagePoint(follow.placed.back()));
     }
     shapeFrame(followedFrame);
     if (fresh) {
@@ -1132,6 +1134,22 @@ void MyTessaron::keepFollowedSites(int frameIndex) {
         const uint8_t v = imagePixels[p * 4];
         st.alpha[p] = v > alphaThreshold ? v : 0;
     }
+}
+
+bool MyTessaron::shapeUnchanged() const {
+    const FollowState& st = follow;
+    if (!imagePixels || st.width != imageWidth || st.height != imageHeight ||
+        st.alpha.size() != size_t(imageWidth) * size_t(imageHeight) ||
+        st.placed.size() != size_t(layerCount)) {
+        return false;
+    }
+    for (size_t p = 0; p < st.alpha.size(); ++p) {
+        const uint8_t v = imagePixels[p * 4];
+        if ((v > alphaThreshold ? v : 0) != st.alpha[p]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void MyTessaron::shapeFrame(double out[4]) const {

@@ -18,6 +18,8 @@ struct FollowState {
     std::vector<float> settle;
     // The samples' lattice (origin and unit per axis), moved with the sites between frames.
     double lattice[4] = {0, 0, 1, 1};
+    // The frame before's sites by layer, as its layers were placed (full resolution).
+    std::vector<Point2D> placed;
     // The frame before's alpha and opaque bounds, to tell a motion from a fade.
     std::vector<uint8_t> alpha;
     int32_t bounds[4] = {0, 0, 0, 0};

@@ -37,6 +37,16 @@ void MyTessaron::getPoints(A_Time time, int frameIndex) {
     }
     if (mode == PositionMode::Grid || mode == PositionMode::Radial) {
         getCandidateSites(mode == PositionMode::Grid, time, frameIndex);
+    } else if (followsFrameBefore(frameIndex) && shapeUnchanged()) {
+        // A held frame: the rounds of a frame that had not come to rest (a fade bounds them)
+        // would go on settling, and the layers would drift while nothing changes.
+        for (const Point2D& p : follow.placed) {
+            sites.emplace_back();
+            sites.back().position = p;
+        }
+        follow.siteOffsets = follow.offsets;  // by site, which is by layer here
+        sitesFollowLayers = true;
+        return;
     } else if (followsFrameBefore(frameIndex)) {
         getFollowingSites(mode == PositionMode::Organic);
     } else if (mode == PositionMode::Organic) {

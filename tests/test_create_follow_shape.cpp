@@ -372,10 +372,15 @@ TEST(CreateFollowShape, ChangesInPlaceMoveCardsABoundedStep) {
                                  return std::hypot(x - 120, y - 80) <= 59.5 ? 1.0 : 0.0;
                              }};
     const Animation fade = {"crossfade", 10, 0.0, crossfade};
+    // Footage that holds a frame of the fade (a lower frame rate, a hold): a held frame is an
+    // unchanged shape, and the cards stay where they are however far the fade had gone.
+    const Animation held = {
+        "held", 7, 0.0, [](int f, double x, double y) { return crossfade(std::min(f, 3), x, y); }};
     const struct {
         const Animation& anim;
-        double most;  // the largest move a frame, in the card's size
-    } cases[] = {{pixel, 0.1}, {fade, 4.0}};
+        double most;   // the largest move a frame, in the card's size
+        int heldFrom;  // from this frame on the shape no longer changes: no card moves
+    } cases[] = {{pixel, 0.1, 1}, {fade, 4.0, 10}, {held, 4.0, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.anim.name);
         const FollowRun run{dir, c.anim, 60};
@@ -389,7 +394,8 @@ TEST(CreateFollowShape, ChangesInPlaceMoveCardsABoundedStep) {
                 const auto a = cards[i].position.valueAt(f / 25.0);
                 const auto b = cards[i].position.valueAt((f + 1) / 25.0);
                 const double size = 12 * cards[i].scale.valueAt(f / 25.0)[0] / 100;
-                EXPECT_LE(std::hypot(b[0] - a[0], b[1] - a[1]), c.most * size)
+                EXPECT_LE(std::hypot(b[0] - a[0], b[1] - a[1]),
+                          f >= c.heldFrom ? 1e-9 : c.most * size)
                     << "frame " << f << " card " << i;
             }
         }
