@@ -965,9 +965,7 @@ struct Filler {
                             continue;
                         }
                     }
-                    sites[s] = old;
-                    if (limits.shape) limits.shape->moved(s);
-                    restore(neighbours, before);
+                    putBack(s, old, neighbours, before);
                 }
             }
         }
@@ -999,9 +997,7 @@ struct Filler {
                     ++kept;
                     break;
                 }
-                sites[s] = old;
-                if (limits.shape) limits.shape->moved(s);
-                restore(neighbours, before);
+                putBack(s, old, neighbours, before);
             }
         }
         return kept;
@@ -1110,6 +1106,14 @@ struct Filler {
         }
     }
 
+    // Puts site s back as old and its neighbours as saved: a trial around s that is not kept.
+    void putBack(int32_t s, const MySitePoint& old, const std::vector<int32_t>& neighbours,
+                 const std::vector<MySitePoint>& saved) {
+        sites[s] = old;
+        if (limits.shape) limits.shape->moved(s);
+        restore(neighbours, saved);
+    }
+
     // Site k put at p at its grown size, anchored there, before it is settled.
     MySitePoint& placeAt(int32_t k, const Point2D& p, SiteGrid& grid) {
         MySitePoint& site = sites[k];
@@ -1166,11 +1170,9 @@ struct Filler {
         const Point2D oldAnchor = anchors[size_t(s)];
         const float grownBefore = grownSide[size_t(s)];
         auto undo = [&] {
-            sites[s] = old;
             grownSide[size_t(s)] = grownBefore;
             anchors[size_t(s)] = oldAnchor;
-            if (limits.shape) limits.shape->moved(s);
-            restore(neighbours, before);
+            putBack(s, old, neighbours, before);
         };
         MySitePoint& site = placeAt(s, hole, grid);
         MySitePoint trial = site;
