@@ -12,6 +12,7 @@
 #include "placement/MinimumAssignment.h"
 #include "placement/NearestSite.h"
 #include "placement/PointCells.h"
+#include "placement/Sinkhorn.h"
 
 namespace {
 
@@ -821,46 +822,17 @@ class FadeTransport : CellGrid {
                 ab[r * nb + c] = k[to[c]];
             }
         }
-        // Four running sums, so that the products can be summed a vector at a time.
-        const auto dot = [](const double* k, const std::vector<double>& in, size_t m) {
-            double s[4] = {0, 0, 0, 0};
-            size_t j = 0;
-            for (; j + 4 <= m; j += 4) {
-                s[0] += k[j] * in[j];
-                s[1] += k[j + 1] * in[j + 1];
-                s[2] += k[j + 2] * in[j + 2];
-                s[3] += k[j + 3] * in[j + 3];
-            }
-            for (; j < m; ++j) {
-                s[j & 3] += k[j] * in[j];
-            }
-            return (s[0] + s[1]) + (s[2] + s[3]);
-        };
-        // The first round starts from v = 1 on every cell. A column's sum is taken a row at a
-        // time while the row is at hand, in dot's four sums (row r adds to sum r % 4, in the
-        // same order), so the kernel is read once a round.
-        std::vector<double> u(na, 0.0), v(nb, 1.0), ones(n, 1.0), sums(4 * nb);
+        // The first round starts from v = 1 on every cell, u from the whole kernel's rows.
+        std::vector<double> u(na), v(nb), am(na), bm(nb), ones(n, 1.0), sums(4 * nb);
         for (size_t r = 0; r < na; ++r) {
-            u[r] = a[from[r]] / dot(&kernel_[from[r] * n], ones, n);
+            am[r] = a[from[r]];
+            u[r] = am[r] / sinkhorn::dot(&kernel_[from[r] * n], ones.data(), n);
         }
-        for (int it = 0; it < kIterations; ++it) {
-            std::fill(sums.begin(), sums.end(), 0.0);
-            for (size_t r = 0; r < na; ++r) {
-                const double* k = &ab[r * nb];
-                if (it > 0) {
-                    u[r] = a[from[r]] / dot(k, v, nb);
-                }
-                const double ur = u[r];
-                double* sum = &sums[(r & 3) * nb];
-                for (size_t c = 0; c < nb; ++c) {
-                    sum[c] += k[c] * ur;
-                }
-            }
-            for (size_t c = 0; c < nb; ++c) {
-                v[c] =
-                    b[to[c]] / ((sums[c] + sums[nb + c]) + (sums[2 * nb + c] + sums[3 * nb + c]));
-            }
+        for (size_t c = 0; c < nb; ++c) {
+            bm[c] = b[to[c]];
         }
+        sinkhorn::rounds(ab.data(), na, nb, am.data(), bm.data(), kIterations, u.data(), v.data(),
+                         sums.data());
         mx.assign(n, 0.0);
         my.assign(n, 0.0);
         if (plan) {

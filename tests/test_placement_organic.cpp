@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <functional>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "engine/MyTessaron.h"
 #include "engine/Random.h"
 #include "engine_fixture.h"
+#include "placement/Sinkhorn.h"
 #include "scoped_switches.h"
 
 namespace {
@@ -256,6 +259,58 @@ TEST(PlacementOrganic, AFollowedSiteOffTheShapeGoesToTheNearestPixel) {
                     if (onBlob(x, y))
                         best = std::min(best, std::hypot(x + 0.5 - p.x, y + 0.5 - p.y));
             EXPECT_NEAR(std::hypot(q.x - p.x, q.y - p.y), best, 1e-3) << p.x << ", " << p.y;
+        }
+    }
+}
+
+// A fade's transport scales its kernel with vectors as wide as the processor has; the bits must
+// be those of the rounds taken one product at a time (four running sums, no fused products),
+// whatever the block's shape, so that every processor finds the same layout.
+TEST(PlacementOrganic, TransportRoundsGiveTheBitsOfOneProductAtATime) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (const auto& [na, nb] : {std::pair<size_t, size_t>{1, 1}, {3, 5}, {8, 8}, {37, 61}}) {
+        std::vector<double> k(na * nb), a(na), b(nb);
+        for (double& x : k) {
+            x = std::exp(-40.0 * unit(random));  // entries far apart in scale, as a kernel's are
+        }
+        for (double& x : a) {
+            x = unit(random) + 0.01;
+        }
+        for (double& x : b) {
+            x = unit(random) + 0.01;
+        }
+        std::vector<double> u(na), v(nb), sums(4 * nb), wantU(na), wantV(nb, 1.0);
+        for (size_t r = 0; r < na; ++r) {
+            u[r] = wantU[r] = a[r] / double(nb);
+        }
+        sinkhorn::rounds(k.data(), na, nb, a.data(), b.data(), 5, u.data(), v.data(), sums.data());
+        for (int it = 0; it < 5; ++it) {
+            std::vector<double> column(4 * nb, 0.0);
+            for (size_t r = 0; r < na; ++r) {
+                if (it > 0) {
+                    double s[4] = {0, 0, 0, 0};
+                    for (size_t c = 0; c < nb; ++c) {
+                        const double p = k[r * nb + c] * wantV[c];
+                        s[c % 4] += p;
+                    }
+                    wantU[r] = a[r] / ((s[0] + s[1]) + (s[2] + s[3]));
+                }
+                for (size_t c = 0; c < nb; ++c) {
+                    const double p = k[r * nb + c] * wantU[r];
+                    column[(r % 4) * nb + c] += p;
+                }
+            }
+            for (size_t c = 0; c < nb; ++c) {
+                wantV[c] = b[c] / ((column[c] + column[nb + c]) +
+                                   (column[2 * nb + c] + column[3 * nb + c]));
+            }
+        }
+        for (size_t r = 0; r < na; ++r) {
+            EXPECT_EQ(u[r], wantU[r]) << na << " x " << nb << ", row " << r;
+        }
+        for (size_t c = 0; c < nb; ++c) {
+            EXPECT_EQ(v[c], wantV[c]) << na << " x " << nb << ", column " << c;
         }
     }
 }
