@@ -263,11 +263,14 @@ double carriedNeighboursKept(int source, const Outcome& o) {
 
 struct Row {
     double ratioMedian, ratioP95, coherent, kept, crossings, sizeP95, maxMove, seconds;
+    double maxOffShape;  // the largest move less the shape's motion, in the layer's sizes
+    double medianSize;   // px
 };
 
 Row measure(int source, const Outcome& o) {
     std::vector<double> ratios, sizeChanges;
-    double maxMove = 0;
+    double maxMove = 0, maxOffShape = 0;
+    std::vector<double> sizes;
     int moves = 0, coherent = 0, neighbours = 0, kept = 0, crossings = 0;
     const auto& t = o.tracks;
     for (int f = 0; f + 1 < kFrames; ++f) {
@@ -280,8 +283,11 @@ Row measure(int source, const Outcome& o) {
             const double size = std::max(1e-3, t[i].size[size_t(f)]);
             if (shapeMove >= 1.0) ratios.push_back(move / shapeMove);
             ++moves;
-            coherent += std::hypot(b[0] - a[0] - shape[0], b[1] - a[1] - shape[1]) < size / 4;
+            const double offShape = std::hypot(b[0] - a[0] - shape[0], b[1] - a[1] - shape[1]);
+            coherent += offShape < size / 4;
             maxMove = std::max(maxMove, move / size);
+            maxOffShape = std::max(maxOffShape, offShape / size);
+            sizes.push_back(size);
             sizeChanges.push_back(std::abs(t[i].size[size_t(f) + 1] / size - 1));
             const auto before = nearestFour(t, i, f), after = nearestFour(t, i, f + 1);
             for (size_t j : before) {
@@ -300,7 +306,9 @@ Row measure(int source, const Outcome& o) {
             double(crossings) / (kFrames - 1),
             quantile(sizeChanges, 0.95),
             maxMove,
-            o.secondsPerFrame};
+            o.secondsPerFrame,
+            maxOffShape,
+            quantile(sizes, 0.5)};
 }
 
 // The least total cost of a perfect matching of rows to columns (a plain O(n^3) Hungarian).
@@ -517,6 +525,44 @@ void BM_FollowShape(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FollowShape)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The same figures with Follow Shape Changes on for more layers on the same Sources (so smaller
+// layers): the goals hold from 60 to 3000 layers. Beside them, the median layer size and the
+// largest move less the shape's own motion (a jump, where the shape moves).
+void BM_FollowShapeScale(benchmark::State& state) {
+    for (auto _ : state) {
+        std::printf(
+            "| Source change | layers | layer size (px) | move x shape median / p95 | coherent | "
+            "neighbours kept | crossings per step | size change p95 | largest move (sizes) | "
+            "largest move off the shape's (sizes) |\n|---|---|---|---|---|---|---|---|---|---|\n");
+        std::vector<std::string> csv;
+        for (int s = 0; s < int(std::size(kSources)); ++s) {
+            std::vector<std::string> frames;
+            for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
+            for (int layers : {60, 120, 500, 1000, 3000}) {
+                const Row r = measure(s, press(frames, true, layers));
+                std::printf(
+                    "| %s | %d | %.1f | %.2f / %.2f | %.0f %% | %.0f %% | %.2f | %.0f %% | %.2f | "
+                    "%.2f |\n",
+                    kSources[s].name, layers, r.medianSize, r.ratioMedian, r.ratioP95,
+                    100 * r.coherent, 100 * r.kept, r.crossings, 100 * r.sizeP95, r.maxMove,
+                    r.maxOffShape);
+                char line[256];
+                std::snprintf(line, sizeof line,
+                              "csv,%s,%d,%.2f,%.3f,%.3f,%.3f,%.3f,%.2f,%.3f,%.3f,%.3f\n",
+                              kSources[s].name, layers, r.medianSize, r.ratioMedian, r.ratioP95,
+                              r.coherent, r.kept, r.crossings, r.sizeP95, r.maxMove, r.maxOffShape);
+                csv.push_back(line);
+            }
+        }
+        std::printf(
+            "csv,source,layers,median_layer_size_px,move_x_shape_median,move_x_shape_p95,coherent,"
+            "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"
+            "largest_move_off_shape_sizes\n");
+        for (const std::string& l : csv) std::fputs(l.c_str(), stdout);
+    }
+}
+BENCHMARK(BM_FollowShapeScale)->Iterations(1)->Unit(benchmark::kSecond);
 
 // The cost alone at 3000 layers: the whole Create per evaluated frame, off and on, for the growing
 // disk, the sliding ellipse and the crossfade, in wall and CPU seconds (the process's, all

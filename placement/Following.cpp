@@ -1166,12 +1166,18 @@ Point2D MyTessaron::nearestPointOnShape(const Point2D& p) const {
         const int x0 = std::max(0, x - s), x1 = std::min(imageWidth, x + s + 1);
         double best = HUGE_VAL;
         Point2D found = p;
+        // The point of a pixel's square nearest p (kept a little inside it, so that it reads as
+        // that pixel): sites off the shape side by side land side by side, not on one centre,
+        // where the rounds could not tell them apart again.
+        constexpr float kInset = 1.0f / 64;
         auto visit = [&](int xx, int yy) {
-            const double dx = xx + 0.5 - p.x, dy = yy + 0.5 - p.y;
+            const float qx = std::min(std::max(p.x, float(xx) + kInset), float(xx + 1) - kInset);
+            const float qy = std::min(std::max(p.y, float(yy) + kInset), float(yy + 1) - kInset);
+            const double dx = double(qx) - p.x, dy = double(qy) - p.y;
             const double d = dx * dx + dy * dy;
             if (d < best) {
                 best = d;
-                found = Point2D(float(xx + 0.5), float(yy + 0.5));
+                found = Point2D(qx, qy);
             }
         };
         for (int k = 0; k <= s; ++k) {

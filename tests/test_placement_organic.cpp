@@ -229,9 +229,10 @@ TEST(PlacementOrganic, FastRelaxationMatchesTheReference) {
     }
 }
 
-// A followed site that fell off the shape goes to the nearest shape pixel's centre: against every
-// pixel, on scattered blobs, from points inside, beside and far outside the image.
-TEST(PlacementOrganic, AFollowedSiteOffTheShapeGoesToTheNearestPixel) {
+// A followed site that fell off the shape goes to the nearest point of the shape's pixels (a
+// little inside the pixel's square, so that sites side by side off an edge stay apart on it):
+// against every pixel, on scattered blobs, from points inside, beside and far outside the image.
+TEST(PlacementOrganic, AFollowedSiteOffTheShapeGoesToTheNearestPointOfTheShape) {
     std::mt19937 gen(25);
     for (int trial = 0; trial < 4; ++trial) {
         std::uniform_real_distribution<float> cx(0, 120), cy(0, 80), r(1, 9);
@@ -254,10 +255,12 @@ TEST(PlacementOrganic, AFollowedSiteOffTheShapeGoesToTheNearestPixel) {
                 continue;
             }
             double best = HUGE_VAL;
+            const auto gap = [](float v, int cell) {
+                return std::max({0.0, cell + 1.0 / 64 - v, v - (cell + 1 - 1.0 / 64)});
+            };
             for (int y = 0; y < 80; ++y)
                 for (int x = 0; x < 120; ++x)
-                    if (onBlob(x, y))
-                        best = std::min(best, std::hypot(x + 0.5 - p.x, y + 0.5 - p.y));
+                    if (onBlob(x, y)) best = std::min(best, std::hypot(gap(p.x, x), gap(p.y, y)));
             EXPECT_NEAR(std::hypot(q.x - p.x, q.y - p.y), best, 1e-3) << p.x << ", " << p.y;
         }
     }
