@@ -906,6 +906,13 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
         const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
         return v > e.alphaThreshold ? v : 0;
     };
+    // Where the alpha changed, on a grid of two spacings: the rounds settle only the sites with
+    // a change within a cell of theirs. A settled layout is at rest only for its own samples, and
+    // a change anywhere would otherwise let the rounds go on moving sites far from it.
+    const int n = e.layerCount;
+    const double cellSide = 2 * std::sqrt(double(e.opaquePixels.count()) / std::max(1, n));
+    const int gx = int((x1 - x0 + 1) / cellSide) + 1, gy = int((y1 - y0 + 1) / cellSide) + 1;
+    std::vector<uint8_t> changed(size_t(gx) * size_t(gy), 0);
     double lost = 0, fading = 0;
     for (int32_t y = y0; y <= y1; ++y) {
         for (int32_t x = x0; x <= x1; ++x) {
@@ -914,10 +921,30 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
                 lost += before - after;
                 fading += before;
             }
+            if (after != before) {
+                changed[size_t(int((y - y0) / cellSide)) * size_t(gx) +
+                        size_t(int((x - x0) / cellSide))] = 1;
+            }
         }
     }
     if (!(lost > 0)) {
         return;
+    }
+    follow.settle.assign(carried.size(), HUGE_VALF);
+    for (size_t j = 0; j < carried.size(); ++j) {
+        const int cx = int(std::floor((carried[j].x - x0) / cellSide));
+        const int cy = int(std::floor((carried[j].y - y0) / cellSide));
+        bool near = false;
+        for (int oy = -1; oy <= 1 && !near; ++oy) {
+            for (int ox = -1; ox <= 1 && !near; ++ox) {
+                const int x = cx + ox, y = cy + oy;
+                near = x >= 0 && y >= 0 && x < gx && y < gy &&
+                       changed[size_t(y) * size_t(gx) + size_t(x)] != 0;
+            }
+        }
+        if (!near) {
+            follow.settle[j] = 0.0f;
+        }
     }
     const double q = std::min(1.0, lost / fading);
     FadeTransport t(x0, y0, x1 + 1, y1 + 1, paths);

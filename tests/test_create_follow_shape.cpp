@@ -380,10 +380,12 @@ TEST(CreateFollowShape, ChangesInPlaceMoveCardsABoundedStep) {
         const Animation& anim;
         double most;   // the largest move a frame, in the card's size
         int heldFrom;  // from this frame on the shape no longer changes: no card moves
-    } cases[] = {{pixel, 0.1, 1}, {fade, 4.0, 10}, {held, 4.0, 3}};
+        int cards;     // many small cards: a change must not set the whole layout moving
+    } cases[] = {
+        {pixel, 0.1, 1, 60}, {pixel, 0.1, 1, 800}, {fade, 4.0, 10, 60}, {held, 4.0, 3, 60}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.anim.name);
-        const FollowRun run{dir, c.anim, 60};
+        SCOPED_TRACE(std::string(c.anim.name) + ", " + std::to_string(c.cards) + " cards");
+        const FollowRun run{dir, c.anim, c.cards};
         FollowRun::Settings s;
         s.scale = ScaleMode::FromNeighborhood;
         s.seed = 4;
