@@ -20,8 +20,10 @@ constexpr int kSamplesPerSite = 50;
 constexpr int kRounds = 15;
 // How far the rounds may move a site at a frame that fades in place, in spacings.
 constexpr double kFadeSettle = 0.5;
-// At most how many times its alpha a sample weighs where the fade's mass arrives.
+// At most how many times its alpha a sample weighs where the fade's mass arrives, and at least
+// how many times where it has left.
 constexpr double kFadeBoost = 2.0;
+constexpr double kFadeFloor = 0.5;
 // How far (RMS, in spacings) the transport's moves may stray from one affine map before they are
 // read as parts of the shape moving apart.
 constexpr double kPartTolerance = 0.1;
@@ -640,12 +642,13 @@ class FadeTransport : CellGrid {
     Point2D displacement(const Point2D& p) const { return moveAt(p, mass_, dx_, dy_); }
 
     // The factor per cell on this frame's alpha that the rounds weigh their samples by until
-    // the fade ends: where the plan's mass, moved as far along its paths as the fade has gone
-    // (shared among the four cells around each point), is more than this frame's alpha in its
-    // part of the shape, by as much, up to kFadeBoost. A part that fades evenly then gives its
-    // sites up as its mass leaves, not only once its alpha is gone; the factor never falls
-    // below 1, where the mass has left, so that the sites there do not crowd where it goes.
-    // False once the fade ends (its mass is then this frame's alpha).
+    // the fade ends: the plan's mass, moved as far along its paths as the fade has gone
+    // (shared among the four cells around each point), over this frame's alpha in its part of
+    // the shape, bounded to kFadeFloor to kFadeBoost. A part that fades evenly then gives its
+    // sites up as its mass leaves, not only once its alpha is gone: the rounds no longer pull
+    // the sites back into where the mass has left as strongly as its alpha would; the floor
+    // keeps them from crowding where it goes. False once the fade ends (its mass is then this
+    // frame's alpha).
     bool weights(std::vector<float>& factor) const {
         const FollowState::FadePaths& f = paths_;
         if (!(f.progress < 1) || f.plan.empty()) {
@@ -669,7 +672,7 @@ class FadeTransport : CellGrid {
             const size_t p = size_t(part_[i]), c = size_t(cells_[i]);
             if (partMoved[p] > 0 && now_[c] > 0) {
                 const double r = moved[i] / partMoved[p] * partNow[p] / now_[c];
-                factor[c] = float(std::min(kFadeBoost, std::max(1.0, r)));
+                factor[c] = float(std::min(kFadeBoost, std::max(kFadeFloor, r)));
             }
         }
         return true;
@@ -1297,6 +1300,7 @@ void MyTessaron::getFollowingSites(bool relax) {
         }
     }
     follow.settle.clear();
+    follow.fadeFrom.clear();
     follow.fadeWeighted = false;
     // Whether the lattice and the offsets move with the frame.
     bool carryLattice = carry;
@@ -1338,10 +1342,15 @@ void MyTessaron::getFollowingSites(bool relax) {
         l[2] *= scale[0];
         l[3] *= scale[1];
     }
-    // A fade moves the sites with its transport; the rounds only settle them where they are.
+    // A fade moves the sites with its transport; the rounds only settle them where they are,
+    // and take none farther from where it was than the transport did (or half a spacing).
     const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
+    if (!carry) {
+        follow.fadeFrom = followedSites;
+    }
     relaxOverLattice(false, scale, carry ? HUGE_VAL : kFadeSettle * spacing);
     follow.settle.clear();
+    follow.fadeFrom.clear();
     follow.fadeWeighted = false;
     uncrossPaths(followedSites, sites, follow.siteOffsets);
 }
@@ -1454,6 +1463,13 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
     for (size_t j = 0; j < count; ++j) {
         start[j] = sites[j].position;
     }
+    // At a fade's frame, how far from where it was at the frame before each site may end.
+    const std::vector<Point2D>& from = follow.fadeFrom;
+    std::vector<double> reach(from.size() == count ? count : 0);
+    for (size_t j = 0; j < reach.size(); ++j) {
+        reach[j] =
+            std::max(mostMove, double(std::hypot(start[j].x - from[j].x, start[j].y - from[j].y)));
+    }
     for (int round = 0; round < kRounds; ++round) {
         assign();
         for (size_t j = 0; j < count; ++j) {
@@ -1474,6 +1490,19 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
                     to = bounded;
                 } else {
                     continue;
+                }
+            }
+            if (!reach.empty()) {
+                // Settling a site does not carry it on past where the fade's transport took it:
+                // the sites at the front of a fade then step no more than the transport's move.
+                const double ex = to.x - from[j].x, ey = to.y - from[j].y, e = std::hypot(ex, ey);
+                if (e > reach[j]) {
+                    const Point2D held(float(from[j].x + ex * reach[j] / e),
+                                       float(from[j].y + ey * reach[j] / e));
+                    if (!isPointInsideShape(held.x, held.y)) {
+                        continue;
+                    }
+                    to = held;
                 }
             }
             sites[j].position = to;

@@ -16,6 +16,8 @@ struct FollowState {
     // How far the rounds may move each site at this frame, in pixels (empty: as far as the
     // frame allows).
     std::vector<float> settle;
+    // At a frame that fades in place, each site where it was at the frame before (empty: none).
+    std::vector<Point2D> fadeFrom;
     // The samples' lattice (origin and unit per axis), moved with the sites between frames.
     double lattice[4] = {0, 0, 1, 1};
     // The frame before's sites by layer, as its layers were placed (full resolution).
