@@ -245,11 +245,11 @@ void BM_FillGaps(benchmark::State& state) {
                 }
             }
         }
-        std::printf(
-            "csv,source,layers,shape_controls,fill_gaps,covered,covered_alpha_32,spill,"
+        bench::printCsv(
+            "source,layers,shape_controls,fill_gaps,covered,covered_alpha_32,spill,"
             "overlaps_over_1px,"
-            "smallest_over_median,under_quarter_median,cpu_seconds_per_frame\n");
-        for (const std::string& l : csv) std::fputs(l.c_str(), stdout);
+            "smallest_over_median,under_quarter_median,cpu_seconds_per_frame",
+            csv);
     }
 }
 BENCHMARK(BM_FillGaps)->Iterations(1)->Unit(benchmark::kSecond);

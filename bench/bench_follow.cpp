@@ -517,17 +517,17 @@ void BM_FollowShape(benchmark::State& state) {
             "Morph, on: neighbours kept %.0f %%; %.0f %% had every layer moved exactly with the "
             "shape under it\n",
             100 * morphKept, 100 * morphCarried);
-        std::printf(
-            "csv,source,follow,move_x_shape_median,move_x_shape_p95,coherent,"
+        bench::printCsv(
+            "source,follow,move_x_shape_median,move_x_shape_p95,coherent,"
             "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"
-            "seconds_per_frame\n");
-        for (const std::string& l : csv) std::fputs(l.c_str(), stdout);
+            "seconds_per_frame",
+            csv);
     }
 }
 BENCHMARK(BM_FollowShape)->Iterations(1)->Unit(benchmark::kSecond);
 
 // The same figures with Follow Shape Changes on for more layers on the same Sources (so smaller
-// layers): the goals hold from 60 to 3000 layers. Beside them, the median layer size and the
+// layers), as the goals are for 60 to 3000 layers. Beside them, the median layer size and the
 // largest move less the shape's own motion (a jump, where the shape moves).
 void BM_FollowShapeScale(benchmark::State& state) {
     for (auto _ : state) {
@@ -555,11 +555,11 @@ void BM_FollowShapeScale(benchmark::State& state) {
                 csv.push_back(line);
             }
         }
-        std::printf(
-            "csv,source,layers,median_layer_size_px,move_x_shape_median,move_x_shape_p95,coherent,"
+        bench::printCsv(
+            "source,layers,median_layer_size_px,move_x_shape_median,move_x_shape_p95,coherent,"
             "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"
-            "largest_move_off_shape_sizes\n");
-        for (const std::string& l : csv) std::fputs(l.c_str(), stdout);
+            "largest_move_off_shape_sizes",
+            csv);
     }
 }
 BENCHMARK(BM_FollowShapeScale)->Iterations(1)->Unit(benchmark::kSecond);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -120,6 +121,11 @@ void pressCreate(sim::Host& host) {
     if (host.userChangedParam(PARAM_CREATE) != PF_Err_NONE) {
         throw std::runtime_error("Create failed");
     }
+}
+
+void printCsv(const std::string& header, const std::vector<std::string>& lines) {
+    std::printf("csv,%s\n", header.c_str());
+    for (const std::string& l : lines) std::fputs(l.c_str(), stdout);
 }
 
 }  // namespace bench

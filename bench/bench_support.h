@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/core/Host.h"
 #include "sim/model/Model.h"
@@ -29,5 +30,9 @@ std::unique_ptr<sim::Host> appliedHost(const sim::Project& project);
 
 // Presses Create (Random Seed off: every press draws alike).
 void pressCreate(sim::Host& host);
+
+// Prints a table's CSV lines for docs/perf/ after the table: "csv," and the header, then the
+// lines (each already "csv,..." and ending in a newline).
+void printCsv(const std::string& header, const std::vector<std::string>& lines);
 
 }  // namespace bench
