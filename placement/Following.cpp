@@ -989,7 +989,9 @@ bool pathsCross(const Point2D& a, const Point2D& b, const Point2D& c, const Poin
 // pairs come from a grid over the paths' boxes, taken in a fixed order.
 void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& sites,
                   std::vector<Point2D>& offsets) {
-    constexpr int kPasses = 16;
+    // Each pass undoes the crossings the one before made; at 3000 layers a crossfade's frame
+    // needs up to about 30 passes (16 left some crossed), so this only bounds the time.
+    constexpr int kPasses = 64;
     const size_t n = std::min(from.size(), sites.size());
     const bool withOffsets = offsets.size() == n;
     if (n < 2) {
