@@ -126,6 +126,12 @@ std::string writeFrame(int source, int f) {
         [&](int x, int y) { return kSources[source].alpha(f, x + 0.5, y + 0.5); });
 }
 
+std::vector<std::string> writeFrames(int source) {
+    std::vector<std::string> frames;
+    for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(source, f));
+    return frames;
+}
+
 struct Track {
     std::vector<Vec> at;  // [frame]
     std::vector<double> size;
@@ -478,8 +484,7 @@ void BM_FollowShape(benchmark::State& state) {
         std::string steps;
         double morphCarried = 0, morphKept = 0;
         for (int s = 0; s < int(std::size(kSources)); ++s) {
-            std::vector<std::string> frames;
-            for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
+            const std::vector<std::string> frames = writeFrames(s);
             for (bool follow : {false, true}) {
                 const Outcome o = press(frames, follow);
                 const Row r = measure(s, o);
@@ -537,8 +542,7 @@ void BM_FollowShapeScale(benchmark::State& state) {
             "largest move off the shape's (sizes) |\n|---|---|---|---|---|---|---|---|---|---|\n");
         std::vector<std::string> csv;
         for (int s = 0; s < int(std::size(kSources)); ++s) {
-            std::vector<std::string> frames;
-            for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
+            const std::vector<std::string> frames = writeFrames(s);
             for (int layers : {60, 120, 500, 1000, 3000}) {
                 const Row r = measure(s, press(frames, true, layers));
                 std::printf(
@@ -570,8 +574,7 @@ BENCHMARK(BM_FollowShapeScale)->Iterations(1)->Unit(benchmark::kSecond);
 void BM_FollowShapeCost(benchmark::State& state) {
     for (auto _ : state) {
         for (int s : {0, 1, 3}) {
-            std::vector<std::string> frames;
-            for (int f = 0; f < kFrames; ++f) frames.push_back(writeFrame(s, f));
+            const std::vector<std::string> frames = writeFrames(s);
             const Outcome off = press(frames, false, int(state.range(0)));
             const Outcome on = press(frames, true, int(state.range(0)));
             // The "on" press lays its first frame out afresh; what the followed frames cost

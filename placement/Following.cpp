@@ -826,7 +826,7 @@ class FadeTransport : CellGrid {
             }
         }
         // The first round starts from v = 1 on every cell, u from the whole kernel's rows.
-        std::vector<double> u(na), v(nb), am(na), bm(nb), ones(n, 1.0), sums(4 * nb);
+        std::vector<double> u(na), v(nb), am(na), bm(nb), ones(n, 1.0);
         for (size_t r = 0; r < na; ++r) {
             am[r] = a[from[r]];
             u[r] = am[r] / sinkhorn::dot(&kernel_[from[r] * n], ones.data(), n);
@@ -834,8 +834,7 @@ class FadeTransport : CellGrid {
         for (size_t c = 0; c < nb; ++c) {
             bm[c] = b[to[c]];
         }
-        sinkhorn::rounds(ab.data(), na, nb, am.data(), bm.data(), kIterations, u.data(), v.data(),
-                         sums.data());
+        sinkhorn::rounds(ab.data(), na, nb, am.data(), bm.data(), kIterations, u.data(), v.data());
         mx.assign(n, 0.0);
         my.assign(n, 0.0);
         if (plan) {
@@ -884,6 +883,40 @@ class FadeTransport : CellGrid {
     std::vector<float>& dist_;
 };
 
+// Which cells of a grid over a frame's box hold a pixel whose alpha changed.
+class ChangeGrid {
+  public:
+    ChangeGrid(int32_t x0, int32_t y0, int32_t x1, int32_t y1, double side)
+        : x0_(x0),
+          y0_(y0),
+          side_(side),
+          nx_(int((x1 - x0 + 1) / side) + 1),
+          ny_(int((y1 - y0 + 1) / side) + 1),
+          changed_(size_t(nx_) * size_t(ny_), 0) {}
+    void mark(int32_t x, int32_t y) {
+        changed_[size_t(int((y - y0_) / side_)) * size_t(nx_) + size_t(int((x - x0_) / side_))] = 1;
+    }
+    // Whether p's cell or one of the eight around it holds a change.
+    bool near(const Point2D& p) const {
+        const int cx = int(std::floor((p.x - x0_) / side_));
+        const int cy = int(std::floor((p.y - y0_) / side_));
+        for (int y = std::max(0, cy - 1); y <= std::min(ny_ - 1, cy + 1); ++y) {
+            for (int x = std::max(0, cx - 1); x <= std::min(nx_ - 1, cx + 1); ++x) {
+                if (changed_[size_t(y) * size_t(nx_) + size_t(x)] != 0) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+  private:
+    int32_t x0_, y0_;
+    double side_;
+    int nx_, ny_;
+    std::vector<uint8_t> changed_;
+};
+
 // A followed frame that fades in place: the sites move with the fade's transport, each step the
 // share of the way that the fading alpha lost since the frame before (a ninth of what is left at
 // a fade over nine steps), so that the sites leave a part that fades out evenly over its fade
@@ -909,13 +942,11 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
         const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
         return v > e.alphaThreshold ? v : 0;
     };
-    // Where the alpha changed, on a grid of two spacings: the rounds settle only the sites with
-    // a change within a cell of theirs. A settled layout is at rest only for its own samples, and
-    // a change anywhere would otherwise let the rounds go on moving sites far from it.
-    const int n = e.layerCount;
-    const double cellSide = 2 * std::sqrt(double(e.opaquePixels.count()) / std::max(1, n));
-    const int gx = int((x1 - x0 + 1) / cellSide) + 1, gy = int((y1 - y0 + 1) / cellSide) + 1;
-    std::vector<uint8_t> changed(size_t(gx) * size_t(gy), 0);
+    // The rounds settle only the sites with a change within about two spacings: a settled layout
+    // is at rest only for its own samples, and a change anywhere would otherwise let the rounds
+    // go on moving sites far from it.
+    ChangeGrid changed(x0, y0, x1, y1,
+                       2 * std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount)));
     double lost = 0, fading = 0;
     for (int32_t y = y0; y <= y1; ++y) {
         for (int32_t x = x0; x <= x1; ++x) {
@@ -925,29 +956,16 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
                 fading += before;
             }
             if (after != before) {
-                changed[size_t(int((y - y0) / cellSide)) * size_t(gx) +
-                        size_t(int((x - x0) / cellSide))] = 1;
+                changed.mark(x, y);
             }
         }
     }
     if (!(lost > 0)) {
         return;
     }
-    follow.settle.assign(carried.size(), HUGE_VALF);
+    follow.settle.resize(carried.size());
     for (size_t j = 0; j < carried.size(); ++j) {
-        const int cx = int(std::floor((carried[j].x - x0) / cellSide));
-        const int cy = int(std::floor((carried[j].y - y0) / cellSide));
-        bool near = false;
-        for (int oy = -1; oy <= 1 && !near; ++oy) {
-            for (int ox = -1; ox <= 1 && !near; ++ox) {
-                const int x = cx + ox, y = cy + oy;
-                near = x >= 0 && y >= 0 && x < gx && y < gy &&
-                       changed[size_t(y) * size_t(gx) + size_t(x)] != 0;
-            }
-        }
-        if (!near) {
-            follow.settle[j] = 0.0f;
-        }
+        follow.settle[j] = changed.near(carried[j]) ? HUGE_VALF : 0.0f;
     }
     const double q = std::min(1.0, lost / fading);
     FadeTransport t(x0, y0, x1 + 1, y1 + 1, paths);

@@ -1,6 +1,7 @@
 #include "placement/Sinkhorn.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace sinkhorn {
 namespace {
@@ -72,7 +73,9 @@ double dot(const double* k, const double* in, size_t m) {
 }
 
 void rounds(const double* k, size_t na, size_t nb, const double* a, const double* b, int count,
-            double* u, double* v, double* sums) {
+            double* u, double* v) {
+    std::vector<double> room(4 * nb);
+    double* sums = room.data();
 #ifdef TESSARON_WIDE_ROUNDS
     if (wide()) {
         roundsWide(k, na, nb, a, b, count, u, v, sums);

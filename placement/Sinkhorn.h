@@ -14,8 +14,8 @@ double dot(const double* k, const double* in, size_t m);
 // masses a (na) and b (nb). u must hold the first round's row scalings; v starts at 1. Each
 // round after the first sets u[r] = a[r] / dot(row r, v); every round then sets v[c] to b[c]
 // over column c's sum of k * u, a column's sum taken a row at a time in four sums (row r adds to
-// sum r % 4), so that the block is read once a round. `sums` is room for 4 * nb values.
+// sum r % 4), so that the block is read once a round.
 void rounds(const double* k, size_t na, size_t nb, const double* a, const double* b, int rounds,
-            double* u, double* v, double* sums);
+            double* u, double* v);
 
 }  // namespace sinkhorn

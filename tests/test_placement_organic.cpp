@@ -283,11 +283,11 @@ TEST(PlacementOrganic, TransportRoundsGiveTheBitsOfOneProductAtATime) {
         for (double& x : b) {
             x = unit(random) + 0.01;
         }
-        std::vector<double> u(na), v(nb), sums(4 * nb), wantU(na), wantV(nb, 1.0);
+        std::vector<double> u(na), v(nb), wantU(na), wantV(nb, 1.0);
         for (size_t r = 0; r < na; ++r) {
             u[r] = wantU[r] = a[r] / double(nb);
         }
-        sinkhorn::rounds(k.data(), na, nb, a.data(), b.data(), 5, u.data(), v.data(), sums.data());
+        sinkhorn::rounds(k.data(), na, nb, a.data(), b.data(), 5, u.data(), v.data());
         for (int it = 0; it < 5; ++it) {
             std::vector<double> column(4 * nb, 0.0);
             for (size_t r = 0; r < na; ++r) {
