@@ -267,10 +267,50 @@ double carriedNeighboursKept(int source, const Outcome& o) {
     return double(kept) / neighbours;
 }
 
+// The widest hole in frame f's collage: the largest distance from a point of the shape (a pixel
+// centre of alpha at least a half) to the nearest layer's centre, in the frame's median layer
+// size. A layout spread evenly over the shape has about 1.
+double widestHole(int source, const std::vector<Track>& t, int f) {
+    constexpr int kCell = 8;
+    const int nx = kWidth / kCell + 1, ny = kHeight / kCell + 1;
+    std::vector<std::vector<Vec>> cells(size_t(nx) * size_t(ny));
+    std::vector<double> sizes;
+    for (const Track& k : t) {
+        const Vec& p = k.at[size_t(f)];
+        const int cx = std::clamp(int(p[0] / kCell), 0, nx - 1);
+        const int cy = std::clamp(int(p[1] / kCell), 0, ny - 1);
+        cells[size_t(cy) * size_t(nx) + size_t(cx)].push_back(p);
+        sizes.push_back(k.size[size_t(f)]);
+    }
+    double widest = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const double px = x + 0.5, py = y + 0.5;
+            if (kSources[source].alpha(f, px, py) < 0.5) continue;
+            // Rings of cells around the pixel's until a ring lies beyond the nearest found.
+            const int cx = x / kCell, cy = y / kCell;
+            double nearest = HUGE_VAL;
+            for (int r = 0; r < std::max(nx, ny) && (r - 1) * kCell < nearest; ++r) {
+                for (int yy = std::max(0, cy - r); yy <= std::min(ny - 1, cy + r); ++yy) {
+                    for (int xx = std::max(0, cx - r); xx <= std::min(nx - 1, cx + r); ++xx) {
+                        if (std::max(std::abs(xx - cx), std::abs(yy - cy)) != r) continue;
+                        for (const Vec& p : cells[size_t(yy) * size_t(nx) + size_t(xx)])
+                            nearest = std::min(nearest, std::hypot(p[0] - px, p[1] - py));
+                    }
+                }
+            }
+            widest = std::max(widest, nearest);
+        }
+    }
+    return widest / std::max(1e-3, quantile(sizes, 0.5));
+}
+
 struct Row {
     double ratioMedian, ratioP95, coherent, kept, crossings, sizeP95, maxMove, seconds;
     double maxOffShape;  // the largest move less the shape's motion, in the layer's sizes
     double medianSize;   // px
+    double widestHole;   // over the frames, in median layer sizes
+    double lastHole;     // at the last frame, where the change has ended
 };
 
 Row measure(int source, const Outcome& o) {
@@ -279,6 +319,8 @@ Row measure(int source, const Outcome& o) {
     std::vector<double> sizes;
     int moves = 0, coherent = 0, neighbours = 0, kept = 0, crossings = 0;
     const auto& t = o.tracks;
+    double widest = 0;
+    for (int f = 0; f < kFrames; ++f) widest = std::max(widest, widestHole(source, t, f));
     for (int f = 0; f + 1 < kFrames; ++f) {
         for (size_t i = 0; i < t.size(); ++i) {
             const Vec& a = t[i].at[size_t(f)];
@@ -314,7 +356,9 @@ Row measure(int source, const Outcome& o) {
             maxMove,
             o.secondsPerFrame,
             maxOffShape,
-            quantile(sizes, 0.5)};
+            quantile(sizes, 0.5),
+            widest,
+            widestHole(source, t, kFrames - 1)};
 }
 
 // The least total cost of a perfect matching of rows to columns (a plain O(n^3) Hungarian).
@@ -539,7 +583,8 @@ void BM_FollowShapeScale(benchmark::State& state) {
         std::printf(
             "| Source change | layers | layer size (px) | move x shape median / p95 | coherent | "
             "neighbours kept | crossings per step | size change p95 | largest move (sizes) | "
-            "largest move off the shape's (sizes) |\n|---|---|---|---|---|---|---|---|---|---|\n");
+            "largest move off the shape's (sizes) | widest hole (sizes) | widest hole at the end "
+            "(sizes) |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
         std::vector<std::string> csv;
         for (int s = 0; s < int(std::size(kSources)); ++s) {
             const std::vector<std::string> frames = writeFrames(s);
@@ -547,22 +592,23 @@ void BM_FollowShapeScale(benchmark::State& state) {
                 const Row r = measure(s, press(frames, true, layers));
                 std::printf(
                     "| %s | %d | %.1f | %.2f / %.2f | %.0f %% | %.0f %% | %.2f | %.0f %% | %.2f | "
-                    "%.2f |\n",
+                    "%.2f | %.2f | %.2f |\n",
                     kSources[s].name, layers, r.medianSize, r.ratioMedian, r.ratioP95,
                     100 * r.coherent, 100 * r.kept, r.crossings, 100 * r.sizeP95, r.maxMove,
-                    r.maxOffShape);
+                    r.maxOffShape, r.widestHole, r.lastHole);
                 char line[256];
                 std::snprintf(line, sizeof line,
-                              "csv,%s,%d,%.2f,%.3f,%.3f,%.3f,%.3f,%.2f,%.3f,%.3f,%.3f\n",
+                              "csv,%s,%d,%.2f,%.3f,%.3f,%.3f,%.3f,%.2f,%.3f,%.3f,%.3f,%.2f,%.2f\n",
                               kSources[s].name, layers, r.medianSize, r.ratioMedian, r.ratioP95,
-                              r.coherent, r.kept, r.crossings, r.sizeP95, r.maxMove, r.maxOffShape);
+                              r.coherent, r.kept, r.crossings, r.sizeP95, r.maxMove, r.maxOffShape,
+                              r.widestHole, r.lastHole);
                 csv.push_back(line);
             }
         }
         bench::printCsv(
             "source,layers,median_layer_size_px,move_x_shape_median,move_x_shape_p95,coherent,"
             "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"
-            "largest_move_off_shape_sizes",
+            "largest_move_off_shape_sizes,widest_hole_sizes,widest_hole_at_end_sizes",
             csv);
     }
 }

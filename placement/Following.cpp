@@ -35,6 +35,12 @@ constexpr double kSteep = 0.06;
 // Where the transport's moves are read as parts, the rounds move only the sites that their part's
 // motion crowded: their nearest neighbour nearer by more than this share than before the motion.
 constexpr double kCrowding = 0.1;
+// A site whose samples weigh more than this many times a site's mean borders room that no other
+// site takes (a part that moved away, a part that grew or appears): the rounds let it settle into
+// the room, as far as the frame allows at a frame read as parts and up to kHollowReach spacings
+// from where it was at a fade's frame.
+constexpr double kHollow = 1.5;
+constexpr double kHollowReach = 2.0;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -1490,19 +1496,30 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
         reach[j] =
             std::max(mostMove, double(std::hypot(start[j].x - from[j].x, start[j].y - from[j].y)));
     }
+    const double hollowReach =
+        kHollowReach * std::sqrt(double(opaquePixels.count()) / double(count));
     for (int round = 0; round < kRounds; ++round) {
         assign();
+        const double hollow =
+            kHollow * std::accumulate(sumW.begin(), sumW.end(), 0.0) / double(count);
         for (size_t j = 0; j < count; ++j) {
             if (sumW[j] <= 0.0) {
                 continue;  // a site without samples stays where it is
             }
+            // At a fade's frame only a site near a change may settle at all.
+            const bool fading = !reach.empty();
+            const bool settles = follow.settle.size() != count || follow.settle[j] > 0;
+            const bool bordersRoom = sumW[j] > hollow && (settles || !fading);
             const Point2D mean(float(sumX[j] / sumW[j] - offsets[j].x),
                                float(sumY[j] / sumW[j] - offsets[j].y));
             Point2D to = isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[j])];
             const double dx = to.x - start[j].x, dy = to.y - start[j].y, d = std::hypot(dx, dy);
-            const double most = follow.settle.size() == count
-                                    ? std::min(mostMove, double(follow.settle[j]))
-                                    : mostMove;
+            double most = follow.settle.size() == count && !(bordersRoom && !fading)
+                              ? std::min(mostMove, double(follow.settle[j]))
+                              : mostMove;
+            if (bordersRoom && fading) {
+                most = std::max(most, hollowReach);
+            }
             if (d > most) {
                 const Point2D bounded(float(start[j].x + dx * most / d),
                                       float(start[j].y + dy * most / d));
@@ -1516,9 +1533,10 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
                 // Settling a site does not carry it on past where the fade's transport took it:
                 // the sites at the front of a fade then step no more than the transport's move.
                 const double ex = to.x - from[j].x, ey = to.y - from[j].y, e = std::hypot(ex, ey);
-                if (e > reach[j]) {
-                    const Point2D held(float(from[j].x + ex * reach[j] / e),
-                                       float(from[j].y + ey * reach[j] / e));
+                const double r = bordersRoom ? std::max(reach[j], hollowReach) : reach[j];
+                if (e > r) {
+                    const Point2D held(float(from[j].x + ex * r / e),
+                                       float(from[j].y + ey * r / e));
                     if (!isPointInsideShape(held.x, held.y)) {
                         continue;
                     }
