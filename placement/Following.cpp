@@ -37,10 +37,13 @@ constexpr double kSteep = 0.06;
 constexpr double kCrowding = 0.1;
 // A site whose samples weigh more than this many times a site's mean borders room that no other
 // site takes (a part that moved away, a part that grew or appears): the rounds let it settle into
-// the room, as far as the frame allows at a frame read as parts and up to kHollowReach spacings
-// from where it was at a fade's frame.
+// the room, as far as the frame allows at a frame read as parts, and at a fade's frame up to
+// kHollowReach spacings from where it was or, when farther, kHollowShare times the fade's share
+// of the way to its cell's centroid (so that a room many spacings wide, with many layers, fills
+// over the fade's frames).
 constexpr double kHollow = 1.5;
 constexpr double kHollowReach = 2.0;
+constexpr double kHollowShare = 2.0;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -991,6 +994,7 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
     if (!t.solve(q)) {
         return;
     }
+    follow.fadeShare = q;
     follow.fadeWeighted = t.weights(paths.weights);
     for (Point2D& p : carried) {
         const Point2D d = t.displacement(p);
@@ -1327,6 +1331,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     }
     follow.settle.clear();
     follow.fadeFrom.clear();
+    follow.fadeShare = 0;
     follow.fadeWeighted = false;
     // Whether the lattice and the offsets move with the frame.
     bool carryLattice = carry;
@@ -1377,6 +1382,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     relaxOverLattice(false, scale, carry ? HUGE_VAL : kFadeSettle * spacing);
     follow.settle.clear();
     follow.fadeFrom.clear();
+    follow.fadeShare = 0;
     follow.fadeWeighted = false;
     uncrossPaths(followedSites, sites, follow.siteOffsets);
 }
@@ -1512,13 +1518,18 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
             const bool bordersRoom = sumW[j] > hollow && (settles || !fading);
             const Point2D mean(float(sumX[j] / sumW[j] - offsets[j].x),
                                float(sumY[j] / sumW[j] - offsets[j].y));
+            const double roomReach =
+                fading ? std::max(hollowReach, kHollowShare * follow.fadeShare *
+                                                   std::hypot(double(mean.x) - from[j].x,
+                                                              double(mean.y) - from[j].y))
+                       : hollowReach;
             Point2D to = isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[j])];
             const double dx = to.x - start[j].x, dy = to.y - start[j].y, d = std::hypot(dx, dy);
             double most = follow.settle.size() == count && !(bordersRoom && !fading)
                               ? std::min(mostMove, double(follow.settle[j]))
                               : mostMove;
             if (bordersRoom && fading) {
-                most = std::max(most, hollowReach);
+                most = std::max(most, roomReach);
             }
             if (d > most) {
                 const Point2D bounded(float(start[j].x + dx * most / d),
@@ -1533,7 +1544,7 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
                 // Settling a site does not carry it on past where the fade's transport took it:
                 // the sites at the front of a fade then step no more than the transport's move.
                 const double ex = to.x - from[j].x, ey = to.y - from[j].y, e = std::hypot(ex, ey);
-                const double r = bordersRoom ? std::max(reach[j], hollowReach) : reach[j];
+                const double r = bordersRoom ? std::max(reach[j], roomReach) : reach[j];
                 if (e > r) {
                     const Point2D held(float(from[j].x + ex * r / e),
                                        float(from[j].y + ey * r / e));

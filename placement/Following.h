@@ -16,8 +16,10 @@ struct FollowState {
     // How far the rounds may move each site at this frame, in pixels (empty: as far as the
     // frame allows).
     std::vector<float> settle;
-    // At a frame that fades in place, each site where it was at the frame before (empty: none).
+    // At a frame that fades in place, each site where it was at the frame before (empty: none),
+    // and the share of the way to the fade's end that this frame's step takes (0: none).
     std::vector<Point2D> fadeFrom;
+    double fadeShare = 0;
     // The samples' lattice (origin and unit per axis), moved with the sites between frames.
     double lattice[4] = {0, 0, 1, 1};
     // The frame before's sites by layer, as its layers were placed (full resolution).

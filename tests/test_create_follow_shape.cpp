@@ -417,6 +417,7 @@ TEST(CreateFollowShape, ChangesInPlaceMoveCardsABoundedStep) {
     } cases[] = {{pixel, 0.1, 1, 60, 1.5},
                  {pixel, 0.1, 1, 800, 1.5},
                  {fade, 4.0, 10, 60, 1.5},
+                 {fade, 1e9, 10, 600, 3.0},  // small cards cross the "T"'s arm by many sizes
                  {held, 4.0, 3, 60, 1.75}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.anim.name) + ", " + std::to_string(c.cards) + " cards");
