@@ -42,7 +42,7 @@ constexpr double kCrowding = 0.1;
 // of the way to its cell's centroid (so that a room many spacings wide, with many layers, fills
 // over the fade's frames).
 constexpr double kHollow = 1.5;
-constexpr double kHollowReach = 2.0;
+constexpr double kHollowReach = 1.0;
 constexpr double kHollowShare = 2.0;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
