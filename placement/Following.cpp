@@ -1502,6 +1502,7 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
         reach[j] =
             std::max(mostMove, double(std::hypot(start[j].x - from[j].x, start[j].y - from[j].y)));
     }
+    const bool fading = !reach.empty();
     const double hollowReach =
         kHollowReach * std::sqrt(double(opaquePixels.count()) / double(count));
     for (int round = 0; round < kRounds; ++round) {
@@ -1512,17 +1513,18 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
             if (sumW[j] <= 0.0) {
                 continue;  // a site without samples stays where it is
             }
-            // At a fade's frame only a site near a change may settle at all.
-            const bool fading = !reach.empty();
-            const bool settles = follow.settle.size() != count || follow.settle[j] > 0;
-            const bool bordersRoom = sumW[j] > hollow && (settles || !fading);
             const Point2D mean(float(sumX[j] / sumW[j] - offsets[j].x),
                                float(sumY[j] / sumW[j] - offsets[j].y));
-            const double roomReach =
-                fading ? std::max(hollowReach, kHollowShare * follow.fadeShare *
-                                                   std::hypot(double(mean.x) - from[j].x,
-                                                              double(mean.y) - from[j].y))
-                       : hollowReach;
+            // A site bordering room no site takes settles into it (at a fade's frame, only near
+            // a change, and only so far from where it was).
+            const bool settles = follow.settle.size() != count || follow.settle[j] > 0;
+            const bool bordersRoom = sumW[j] > hollow && (settles || !fading);
+            double roomReach = 0;
+            if (bordersRoom && fading) {
+                roomReach = std::max(hollowReach, kHollowShare * follow.fadeShare *
+                                                      std::hypot(double(mean.x) - from[j].x,
+                                                                 double(mean.y) - from[j].y));
+            }
             Point2D to = isPointInsideShape(mean.x, mean.y) ? mean : at[size_t(firstSample[j])];
             const double dx = to.x - start[j].x, dy = to.y - start[j].y, d = std::hypot(dx, dy);
             double most = follow.settle.size() == count && !(bordersRoom && !fading)
