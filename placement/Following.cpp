@@ -1,6 +1,7 @@
 // Follow Shape Changes: a frame starts from the frame before's layout instead of new random
 // sites, so that a collage moves with an animated Source instead of reshuffling.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -35,6 +36,17 @@ constexpr double kSteep = 0.06;
 // Where the transport's moves are read as parts, the rounds move only the sites that their part's
 // motion crowded: their nearest neighbour nearer by more than this share than before the motion.
 constexpr double kCrowding = 0.1;
+// Where the layers are smaller than the transport's cells, its moves are not precise enough for
+// them (a part's map picks up a stretch of a few pixels from the cells beside another part), and
+// the parts' maps are refined against the alpha itself: Gauss-Newton rounds per blur (box radii,
+// three passes each), residuals down-weighted beyond kRefineRobust of an alpha.
+constexpr int kRefineBlurs[] = {3, 1};
+constexpr int kRefineRounds = 6;
+constexpr double kRefineRobust = 0.25;
+// A pull towards the transport's map, as a share of the shifts' weight (the offsets' terms scaled
+// by their spread): what the alpha does not show (a bar's slide along its own edges, where only
+// its ends tell it) stays as the transport has it.
+constexpr double kRefinePrior = 0.001;
 // A site whose samples weigh more than this many times a site's mean borders room that no other
 // site takes (a part that moved away, a part that grew or appears): the rounds let it settle into
 // the room, as far as the frame allows at a frame read as parts, and at a fade's frame up to
@@ -160,6 +172,9 @@ class MassTransport : CellGrid {
     }
 
     Point2D displacement(const Point2D& p) const { return moveAt(p, before_, dx_, dy_); }
+    size_t cellOf(double x, double y) const { return cell(x, y); }
+    size_t cellCount() const { return before_.size(); }
+    double cellSide() const { return h_; }
 
     // Each cell with mass before: its centre, its mass, its move and how steeply the move
     // changes to the cells beside it (the largest difference over the distance).
@@ -280,6 +295,28 @@ class PartMotions {
         cells_.push_back({x, y, m, dx, dy});
     }
 
+    size_t count() const { return maps_.size(); }
+    // The part cell i (in the order added) was given, after solve.
+    int partOf(size_t i) const { return i < part_.size() ? part_[i] : -1; }
+    // Part k's map as (t0, t1, a00, a01, a10, a11) about its centre c: the move at p is
+    // t + a (p - c).
+    void map(size_t k, double theta[6], double c[2]) const {
+        const Map& m = maps_[k];
+        const double v[6] = {m.t[0], m.t[1], m.a[0][0], m.a[0][1], m.a[1][0], m.a[1][1]};
+        std::copy(v, v + 6, theta);
+        c[0] = m.cx;
+        c[1] = m.cy;
+    }
+    void setMap(size_t k, const double theta[6]) {
+        Map& m = maps_[k];
+        m.t[0] = theta[0];
+        m.t[1] = theta[1];
+        m.a[0][0] = theta[2];
+        m.a[0][1] = theta[3];
+        m.a[1][0] = theta[4];
+        m.a[1][1] = theta[5];
+    }
+
     // Finds the parts; false when one map explains the moves within `tolerance` (RMS, px). A
     // cell's move `spread` px off its part's map counts half in the part's next fit.
     bool solve(double tolerance, double spread) {
@@ -320,6 +357,7 @@ class PartMotions {
                 break;
             }
         }
+        part_ = part;
         return maps_.size() > 1;
     }
 
@@ -433,8 +471,211 @@ class PartMotions {
 
     std::vector<Cell> cells_;
     std::vector<Map> maps_;
+    std::vector<int> part_;
     double spread_ = 0;
 };
+
+// A window of an alpha image (0 to 1) blurred by three box passes, sampled bilinearly (zero
+// outside).
+class BlurredAlpha {
+  public:
+    template <class F>
+    BlurredAlpha(int x0, int y0, int x1, int y1, int radius, F&& alpha)
+        : x0_(x0), y0_(y0), w_(x1 - x0 + 1), h_(y1 - y0 + 1), v_(size_t(w_) * size_t(h_)) {
+        for (int y = 0; y < h_; ++y) {
+            for (int x = 0; x < w_; ++x) {
+                v_[size_t(y) * size_t(w_) + size_t(x)] = alpha(x0 + x, y0 + y);
+            }
+        }
+        for (int pass = 0; pass < 3; ++pass) {
+            box(radius);
+        }
+    }
+    // At a point in pixels (pixel centres at half-integers).
+    double at(double x, double y) const {
+        x -= x0_ + 0.5;
+        y -= y0_ + 0.5;
+        const int ix = int(std::floor(x)), iy = int(std::floor(y));
+        const double fx = x - ix, fy = y - iy;
+        return (1 - fy) * ((1 - fx) * px(ix, iy) + fx * px(ix + 1, iy)) +
+               fy * ((1 - fx) * px(ix, iy + 1) + fx * px(ix + 1, iy + 1));
+    }
+
+  private:
+    double px(int x, int y) const {
+        return x < 0 || y < 0 || x >= w_ || y >= h_ ? 0.0 : v_[size_t(y) * size_t(w_) + size_t(x)];
+    }
+    // A box of 2 radius + 1 along the rows, then the columns (running sums, zero outside).
+    void box(int radius) {
+        const auto pass = [&](int n, int lines, auto index) {
+            std::vector<float> line(static_cast<size_t>(n));
+            for (int l = 0; l < lines; ++l) {
+                double sum = 0;
+                for (int i = 0; i <= std::min(radius, n - 1); ++i) {
+                    sum += v_[index(l, i)];
+                }
+                for (int i = 0; i < n; ++i) {
+                    line[size_t(i)] = float(sum / (2 * radius + 1));
+                    if (i - radius >= 0) {
+                        sum -= v_[index(l, i - radius)];
+                    }
+                    if (i + radius + 1 < n) {
+                        sum += v_[index(l, i + radius + 1)];
+                    }
+                }
+                for (int i = 0; i < n; ++i) {
+                    v_[index(l, i)] = line[size_t(i)];
+                }
+            }
+        };
+        const size_t w = size_t(w_);
+        pass(w_, h_, [w](int l, int i) { return size_t(l) * w + size_t(i); });
+        pass(h_, w_, [w](int l, int i) { return size_t(i) * w + size_t(l); });
+    }
+
+    int x0_, y0_, w_, h_;
+    std::vector<float> v_;
+};
+
+// Solves the 6 x 6 system h d = g in place of g (Gaussian elimination with partial pivoting);
+// false when it is singular.
+bool solveSix(double h[6][6], double g[6]) {
+    for (int i = 0; i < 6; ++i) {
+        int pivot = i;
+        for (int r = i + 1; r < 6; ++r) {
+            if (std::abs(h[r][i]) > std::abs(h[pivot][i])) {
+                pivot = r;
+            }
+        }
+        if (!(std::abs(h[pivot][i]) > 1e-12)) {
+            return false;
+        }
+        std::swap(h[i], h[pivot]);
+        std::swap(g[i], g[pivot]);
+        for (int r = 0; r < 6; ++r) {
+            if (r == i) {
+                continue;
+            }
+            const double f = h[r][i] / h[i][i];
+            for (int c = i; c < 6; ++c) {
+                h[r][c] -= f * h[i][c];
+            }
+            g[r] -= f * g[i];
+        }
+    }
+    for (int i = 0; i < 6; ++i) {
+        g[i] /= h[i][i];
+        if (!std::isfinite(g[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Refines each part's map so that the alpha before, moved by it, matches the alpha now over the
+// pixels of the cells that part was fitted to (`partOfCell` by grid cell; -1 for none): an image
+// registration started from the transport's map, coarse blur first, pulled a little towards it
+// (kRefinePrior). A map whose move at its centre would change by more than `most` px (the
+// transport is closer than that) stays as it was.
+template <class CellOf>
+void refinePartMaps(const MyTessaron& e, PartMotions& parts, const std::vector<int>& partOfCell,
+                    CellOf&& cellOf, double most) {
+    const FollowState& st = e.follow;
+    const int32_t w = e.imageWidth, h = e.imageHeight;
+    // The pixels of both frames' shapes and a margin as wide as the coarsest blur reaches, so
+    // that the edges' slopes are whole.
+    const int32_t *o = st.bounds, *b = e.opaqueBounds;
+    const int reach = 3 * kRefineBlurs[0] + 1;
+    const int x0 = std::max(0, std::min(o[0], b[0]) - reach);
+    const int x1 = std::min(w - 1, std::max(o[1], b[1]) + reach);
+    const int y0 = std::max(0, std::min(o[2], b[2]) - reach);
+    const int y1 = std::min(h - 1, std::max(o[3], b[3]) + reach);
+    if (x1 < x0 || y1 < y0) {
+        return;
+    }
+    std::vector<int> partOfPixel;
+    partOfPixel.reserve(size_t(x1 - x0 + 1) * size_t(y1 - y0 + 1));
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) {
+            const size_t c = cellOf(x + 0.5, y + 0.5);
+            partOfPixel.push_back(c < partOfCell.size() ? partOfCell[c] : -1);
+        }
+    }
+    std::vector<std::array<double, 6>> fitted(parts.count());
+    for (size_t k = 0; k < parts.count(); ++k) {
+        double c[2];
+        parts.map(k, fitted[k].data(), c);
+    }
+    for (const int radius : kRefineBlurs) {
+        const int m = 3 * radius + 1;  // what the blur reaches beyond the pixels read
+        const BlurredAlpha before(x0 - m, y0 - m, x1 + m, y1 + m, radius, [&](int x, int y) {
+            return x < 0 || y < 0 || x >= w || y >= h
+                       ? 0.0f
+                       : float(st.alpha[size_t(y) * size_t(w) + size_t(x)]) / 255.0f;
+        });
+        const BlurredAlpha now(x0 - m, y0 - m, x1 + m, y1 + m, radius, [&](int x, int y) {
+            if (x < 0 || y < 0 || x >= w || y >= h) {
+                return 0.0f;
+            }
+            const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
+            return v > e.alphaThreshold ? float(v) / 255.0f : 0.0f;
+        });
+        for (size_t k = 0; k < parts.count(); ++k) {
+            double theta[6], c[2];
+            parts.map(k, theta, c);
+            const double was[2] = {theta[0], theta[1]};
+            for (int round = 0; round < kRefineRounds; ++round) {
+                double hessian[6][6] = {}, g[6] = {};
+                double spread = 0, pixels = 0;
+                size_t at = 0;
+                for (int y = y0; y <= y1; ++y) {
+                    for (int x = x0; x <= x1; ++x, ++at) {
+                        if (partOfPixel[at] != int(k)) {
+                            continue;
+                        }
+                        const double px = x + 0.5, py = y + 0.5, dx = px - c[0], dy = py - c[1];
+                        const double qx = px + theta[0] + theta[2] * dx + theta[3] * dy;
+                        const double qy = py + theta[1] + theta[4] * dx + theta[5] * dy;
+                        const double gx = 0.5 * (now.at(qx + 1, qy) - now.at(qx - 1, qy));
+                        const double gy = 0.5 * (now.at(qx, qy + 1) - now.at(qx, qy - 1));
+                        if (gx == 0 && gy == 0) {
+                            continue;
+                        }
+                        spread += dx * dx + dy * dy;
+                        pixels += 1;
+                        const double r = now.at(qx, qy) - before.at(px, py);
+                        const double weight = 1 / (1 + (r / kRefineRobust) * (r / kRefineRobust));
+                        const double j[6] = {gx, gy, gx * dx, gx * dy, gy * dx, gy * dy};
+                        for (int i = 0; i < 6; ++i) {
+                            g[i] -= weight * j[i] * r;
+                            for (int l = 0; l < 6; ++l) {
+                                hessian[i][l] += weight * j[i] * j[l];
+                            }
+                        }
+                    }
+                }
+                if (pixels > 0) {
+                    const double base = kRefinePrior * (hessian[0][0] + hessian[1][1]);
+                    const double s2 = spread / pixels;
+                    for (int i = 0; i < 6; ++i) {
+                        const double l = base * (i < 2 ? 1.0 : s2);
+                        hessian[i][i] += l;
+                        g[i] += l * (fitted[k][size_t(i)] - theta[i]);
+                    }
+                }
+                if (!solveSix(hessian, g)) {
+                    break;
+                }
+                for (int i = 0; i < 6; ++i) {
+                    theta[i] += g[i];
+                }
+            }
+            if (std::hypot(theta[0] - was[0], theta[1] - was[1]) <= most) {
+                parts.setMap(k, theta);
+            }
+        }
+    }
+}
 
 // Each point's distance to its nearest other (the larger of the two axes' gaps, as rectangles
 // grown around them meet), searched up to `most`; HUGE_VAL for a point with none that near.
@@ -516,13 +757,25 @@ bool transportSites(const MyTessaron& e, const double a[4], const double b[4], b
         return false;
     }
     PartMotions parts;
+    std::vector<size_t> cellOfPart;  // by cell added: its grid cell, or past the grid if steep
     t.forEachCell([&](double x, double y, double m, double dx, double dy, double steep) {
         // Where the moves change steeply the transport blends parts; the maps come from the rest.
         const double s = steep / kSteep;
         parts.add(x, y, m / (1 + s * s * s * s), dx, dy);
+        cellOfPart.push_back(s < 1 ? t.cellOf(x, y) : t.cellCount());
     });
     const double spacing = std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount));
     const bool inParts = parts.solve(kPartTolerance * spacing, kPartSpread * spacing);
+    if (inParts && !carry && spacing < t.cellSide()) {
+        std::vector<int> partOfCell(t.cellCount(), -1);
+        for (size_t i = 0; i < cellOfPart.size(); ++i) {
+            if (cellOfPart[i] < partOfCell.size()) {
+                partOfCell[cellOfPart[i]] = parts.partOf(i);
+            }
+        }
+        refinePartMaps(
+            e, parts, partOfCell, [&](double x, double y) { return t.cellOf(x, y); }, t.cellSide());
+    }
     const std::vector<Point2D> before = carried;
     for (Point2D& p : carried) {
         Point2D d = t.displacement(p);
