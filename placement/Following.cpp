@@ -573,23 +573,29 @@ bool solveSix(double h[6][6], double g[6]) {
 }
 
 // Refines each part's map so that the alpha before, moved by it, matches the alpha now over the
-// pixels of the cells that part was fitted to (`partOfCell` by grid cell; -1 for none): an image
-// registration started from the transport's map, coarse blur first, pulled a little towards it
-// (kRefinePrior). A map whose move at its centre would change by more than `most` px (the
-// transport is closer than that) stays as it was.
-template <class CellOf>
-void refinePartMaps(const MyTessaron& e, PartMotions& parts, const std::vector<int>& partOfCell,
-                    CellOf&& cellOf, double most) {
+// pixels of the transport's cells that part was fitted to (`gridCells`: by cell added to the
+// parts, its cell of t's grid, or none past the grid): an image registration started from the
+// transport's map, coarse blur first, pulled a little towards it (kRefinePrior). A map whose move
+// at its centre would change by more than a cell (the transport is closer than that) stays as it
+// was.
+void refinePartMaps(const MyTessaron& e, PartMotions& parts, const MassTransport& t,
+                    const std::vector<size_t>& gridCells) {
+    std::vector<int> partOfCell(t.cellCount(), -1);
+    for (size_t i = 0; i < gridCells.size(); ++i) {
+        if (gridCells[i] < partOfCell.size()) {
+            partOfCell[gridCells[i]] = parts.partOf(i);
+        }
+    }
     const FollowState& st = e.follow;
     const int32_t w = e.imageWidth, h = e.imageHeight;
     // The pixels of both frames' shapes and a margin as wide as the coarsest blur reaches, so
     // that the edges' slopes are whole.
     const int32_t *o = st.bounds, *b = e.opaqueBounds;
-    const int reach = 3 * kRefineBlurs[0] + 1;
-    const int x0 = std::max(0, std::min(o[0], b[0]) - reach);
-    const int x1 = std::min(w - 1, std::max(o[1], b[1]) + reach);
-    const int y0 = std::max(0, std::min(o[2], b[2]) - reach);
-    const int y1 = std::min(h - 1, std::max(o[3], b[3]) + reach);
+    const int margin = 3 * kRefineBlurs[0] + 1;
+    const int x0 = std::max(0, std::min(o[0], b[0]) - margin);
+    const int x1 = std::min(w - 1, std::max(o[1], b[1]) + margin);
+    const int y0 = std::max(0, std::min(o[2], b[2]) - margin);
+    const int y1 = std::min(h - 1, std::max(o[3], b[3]) + margin);
     if (x1 < x0 || y1 < y0) {
         return;
     }
@@ -597,8 +603,7 @@ void refinePartMaps(const MyTessaron& e, PartMotions& parts, const std::vector<i
     partOfPixel.reserve(size_t(x1 - x0 + 1) * size_t(y1 - y0 + 1));
     for (int y = y0; y <= y1; ++y) {
         for (int x = x0; x <= x1; ++x) {
-            const size_t c = cellOf(x + 0.5, y + 0.5);
-            partOfPixel.push_back(c < partOfCell.size() ? partOfCell[c] : -1);
+            partOfPixel.push_back(partOfCell[t.cellOf(x + 0.5, y + 0.5)]);
         }
     }
     std::vector<std::array<double, 6>> fitted(parts.count());
@@ -670,7 +675,7 @@ void refinePartMaps(const MyTessaron& e, PartMotions& parts, const std::vector<i
                     theta[i] += g[i];
                 }
             }
-            if (std::hypot(theta[0] - was[0], theta[1] - was[1]) <= most) {
+            if (std::hypot(theta[0] - was[0], theta[1] - was[1]) <= t.cellSide()) {
                 parts.setMap(k, theta);
             }
         }
@@ -757,24 +762,17 @@ bool transportSites(const MyTessaron& e, const double a[4], const double b[4], b
         return false;
     }
     PartMotions parts;
-    std::vector<size_t> cellOfPart;  // by cell added: its grid cell, or past the grid if steep
+    std::vector<size_t> gridCells;  // by cell added: its grid cell, or past the grid if steep
     t.forEachCell([&](double x, double y, double m, double dx, double dy, double steep) {
         // Where the moves change steeply the transport blends parts; the maps come from the rest.
         const double s = steep / kSteep;
         parts.add(x, y, m / (1 + s * s * s * s), dx, dy);
-        cellOfPart.push_back(s < 1 ? t.cellOf(x, y) : t.cellCount());
+        gridCells.push_back(s < 1 ? t.cellOf(x, y) : t.cellCount());
     });
     const double spacing = std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount));
     const bool inParts = parts.solve(kPartTolerance * spacing, kPartSpread * spacing);
     if (inParts && !carry && spacing < t.cellSide()) {
-        std::vector<int> partOfCell(t.cellCount(), -1);
-        for (size_t i = 0; i < cellOfPart.size(); ++i) {
-            if (cellOfPart[i] < partOfCell.size()) {
-                partOfCell[cellOfPart[i]] = parts.partOf(i);
-            }
-        }
-        refinePartMaps(
-            e, parts, partOfCell, [&](double x, double y) { return t.cellOf(x, y); }, t.cellSide());
+        refinePartMaps(e, parts, t, gridCells);
     }
     const std::vector<Point2D> before = carried;
     for (Point2D& p : carried) {
