@@ -43,10 +43,19 @@ constexpr double kCrowding = 0.1;
 constexpr int kRefineBlurs[] = {3, 1};
 constexpr int kRefineRounds = 6;
 constexpr double kRefineRobust = 0.25;
-// A pull towards the transport's map, as a share of the shifts' weight (the offsets' terms scaled
-// by their spread): what the alpha does not show (a bar's slide along its own edges, where only
-// its ends tell it) stays as the transport has it.
+// A pull towards the transport's shift, as a share of the shifts' weight: what the alpha does not
+// show (a bar's slide along its own edges, where only its ends tell it) stays as the transport has
+// it. The map's stretch, shear and turn are pulled kRefineLinearPrior times as hard (their terms
+// scaled by the pixels' spread) towards none: the transport's stretch is a blur's (1.35 % down a
+// stem whose foot hides in a bar), and what the alpha does not show is better left out.
 constexpr double kRefinePrior = 0.001;
+constexpr double kRefineLinearPrior = 30;
+// A pixel of a cell where the transport blends parts (or of no part's cell) serves the part whose
+// map explains it best, when that map leaves less than kRefineOwned of an alpha and the next best
+// kRefineOwnedMargin more: a bar's end that shows only beside the stem it slid out of tells the
+// bar's stretch.
+constexpr double kRefineOwned = 0.5;
+constexpr double kRefineOwnedMargin = 0.05;
 // A site whose samples weigh more than this many times a site's mean borders room that no other
 // site takes (a part that moved away, a part that grew or appears): the rounds let it settle into
 // the room, as far as the frame allows at a frame read as parts, and at a fade's frame up to
@@ -282,10 +291,11 @@ class MassTransport : CellGrid {
 
 // The transport's moves read as a few parts of the shape each moving as one (an affine map
 // each). A transport's map cannot shear: where one part slides along another (a bar sliding
-// through a stem) it blends their motions over a band about as wide as the slide, and the sites
-// there move with neither part. The maps are fitted to the cells whose moves change slowly, and
-// a site takes the motion of the part whose move at it is nearest the transport's. A shape whose
-// moves one map explains keeps the transport's moves as they are.
+// through a stem) it blends their motions over a band about as wide as the slide. The maps are
+// fitted to the cells whose moves change slowly, and a site takes the motion of the part whose
+// move at it is nearest the transport's; a part fitted to that band alone is the blend, and no
+// site takes it (else the sites there move with neither part). A shape whose moves one map
+// explains keeps the transport's moves as they are.
 class PartMotions {
   public:
     static constexpr int kMostParts = 3;
@@ -306,6 +316,25 @@ class PartMotions {
         std::copy(v, v + 6, theta);
         c[0] = m.cx;
         c[1] = m.cy;
+    }
+    // A part fitted only to cells where the transport's moves change steeply (`firm`: per cell
+    // added, whether it is not such a cell) is the transport's blend of the parts beside it, not a
+    // part of the shape: no site takes its motion. It stays a part for the fit, which found it.
+    void dropBlends(const std::vector<bool>& firm) {
+        std::vector<bool> firmPart(maps_.size(), false);
+        for (size_t i = 0; i < part_.size() && i < firm.size(); ++i) {
+            if (firm[i] && part_[i] >= 0) {
+                firmPart[size_t(part_[i])] = true;
+            }
+        }
+        blends_.assign(maps_.size(), false);
+        for (size_t k = 0; k < maps_.size(); ++k) {
+            blends_[k] = !firmPart[k];
+        }
+        // At least one part stays (a transport whose cells are all steep keeps its parts).
+        if (std::find(firmPart.begin(), firmPart.end(), true) == firmPart.end()) {
+            blends_.clear();
+        }
     }
     void setMap(size_t k, const double theta[6]) {
         Map& m = maps_[k];
@@ -365,7 +394,11 @@ class PartMotions {
     Point2D motion(const Point2D& p, const Point2D& move) const {
         double best = HUGE_VAL;
         Point2D out = move;
-        for (const Map& m : maps_) {
+        for (size_t k = 0; k < maps_.size(); ++k) {
+            if (k < blends_.size() && blends_[k]) {
+                continue;
+            }
+            const Map& m = maps_[k];
             const double x = m.at(p.x, p.y, 0), y = m.at(p.x, p.y, 1);
             const double d = std::hypot(x - move.x, y - move.y);
             if (d < best) {
@@ -472,6 +505,7 @@ class PartMotions {
     std::vector<Cell> cells_;
     std::vector<Map> maps_;
     std::vector<int> part_;
+    std::vector<bool> blends_;  // by part, after dropBlends (empty: none)
     double spread_ = 0;
 };
 
@@ -572,12 +606,65 @@ bool solveSix(double h[6][6], double g[6]) {
     return true;
 }
 
+// Which part each pixel of the window (x0..x1, y0..y1, row by row) serves in the refinement: the
+// part of its cell (`partOfPixel`), or where that is none, the part whose map explains it best by
+// kRefineOwnedMargin and within kRefineOwned (parts with no cell of their own take none: they are
+// the transport's blends). -1: none.
+std::vector<int> ownPixels(const PartMotions& parts, const std::vector<int>& partOfPixel, int x0,
+                           int y0, int x1, int y1, const BlurredAlpha& before,
+                           const BlurredAlpha& now) {
+    std::vector<bool> owns(parts.count(), false);
+    for (const int k : partOfPixel) {
+        if (k >= 0) {
+            owns[size_t(k)] = true;
+        }
+    }
+    std::vector<std::array<double, 8>> maps(parts.count());  // theta, then the centre
+    for (size_t k = 0; k < parts.count(); ++k) {
+        parts.map(k, maps[k].data(), maps[k].data() + 6);
+    }
+    std::vector<int> owner = partOfPixel;
+    size_t at = 0;
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x, ++at) {
+            if (partOfPixel[at] >= 0) {
+                continue;
+            }
+            const double px = x + 0.5, py = y + 0.5, was = before.at(px, py);
+            double best = HUGE_VAL, second = HUGE_VAL;
+            int bestPart = -1;
+            for (size_t k = 0; k < maps.size(); ++k) {
+                if (!owns[k]) {
+                    continue;
+                }
+                const double* m = maps[k].data();
+                const double dx = px - m[6], dy = py - m[7];
+                const double r = std::abs(
+                    now.at(px + m[0] + m[2] * dx + m[3] * dy, py + m[1] + m[4] * dx + m[5] * dy) -
+                    was);
+                if (r < best) {
+                    second = best;
+                    best = r;
+                    bestPart = int(k);
+                } else if (r < second) {
+                    second = r;
+                }
+            }
+            if (best < kRefineOwned && second - best > kRefineOwnedMargin) {
+                owner[at] = bestPart;
+            }
+        }
+    }
+    return owner;
+}
+
 // Refines each part's map so that the alpha before, moved by it, matches the alpha now over the
 // pixels of the transport's cells that part was fitted to (`gridCells`: by cell added to the
-// parts, its cell of t's grid, or none past the grid): an image registration started from the
-// transport's map, coarse blur first, pulled a little towards it (kRefinePrior). A map whose move
-// at its centre would change by more than a cell (the transport is closer than that) stays as it
-// was.
+// parts, its cell of t's grid, or none past the grid) and the other pixels it explains best
+// (ownPixels): an image registration started from the transport's map, coarse blur first, its
+// shift pulled a little towards the transport's and its stretch towards none (kRefinePrior). A
+// map whose move at its centre would change by more than a cell (the transport is closer than
+// that) stays as it was.
 void refinePartMaps(const MyTessaron& e, PartMotions& parts, const MassTransport& t,
                     const std::vector<size_t>& gridCells) {
     std::vector<int> partOfCell(t.cellCount(), -1);
@@ -625,6 +712,7 @@ void refinePartMaps(const MyTessaron& e, PartMotions& parts, const MassTransport
             const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
             return v > e.alphaThreshold ? float(v) / 255.0f : 0.0f;
         });
+        const std::vector<int> owner = ownPixels(parts, partOfPixel, x0, y0, x1, y1, before, now);
         for (size_t k = 0; k < parts.count(); ++k) {
             double theta[6], c[2];
             parts.map(k, theta, c);
@@ -635,7 +723,7 @@ void refinePartMaps(const MyTessaron& e, PartMotions& parts, const MassTransport
                 size_t at = 0;
                 for (int y = y0; y <= y1; ++y) {
                     for (int x = x0; x <= x1; ++x, ++at) {
-                        if (partOfPixel[at] != int(k)) {
+                        if (owner[at] != int(k)) {
                             continue;
                         }
                         const double px = x + 0.5, py = y + 0.5, dx = px - c[0], dy = py - c[1];
@@ -663,9 +751,9 @@ void refinePartMaps(const MyTessaron& e, PartMotions& parts, const MassTransport
                     const double base = kRefinePrior * (hessian[0][0] + hessian[1][1]);
                     const double s2 = spread / pixels;
                     for (int i = 0; i < 6; ++i) {
-                        const double l = base * (i < 2 ? 1.0 : s2);
+                        const double l = base * (i < 2 ? 1.0 : kRefineLinearPrior * s2);
                         hessian[i][i] += l;
-                        g[i] += l * (fitted[k][size_t(i)] - theta[i]);
+                        g[i] += l * ((i < 2 ? fitted[k][size_t(i)] : 0.0) - theta[i]);
                     }
                 }
                 if (!solveSix(hessian, g)) {
@@ -773,6 +861,13 @@ bool transportSites(const MyTessaron& e, const double a[4], const double b[4], b
     const bool inParts = parts.solve(kPartTolerance * spacing, kPartSpread * spacing);
     if (inParts && !carry && spacing < t.cellSide()) {
         refinePartMaps(e, parts, t, gridCells);
+    }
+    if (inParts) {
+        std::vector<bool> firm(gridCells.size());
+        for (size_t i = 0; i < gridCells.size(); ++i) {
+            firm[i] = gridCells[i] < t.cellCount();
+        }
+        parts.dropBlends(firm);
     }
     const std::vector<Point2D> before = carried;
     for (Point2D& p : carried) {
