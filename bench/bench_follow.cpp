@@ -615,11 +615,11 @@ void BM_FollowShapeScale(benchmark::State& state) {
 BENCHMARK(BM_FollowShapeScale)->Iterations(1)->Unit(benchmark::kSecond);
 
 // The cost alone at 3000 layers: the whole Create per evaluated frame, off and on, for the growing
-// disk, the sliding ellipse and the crossfade, in wall and CPU seconds (the process's, all
-// threads); then the first frame alone and the followed frames alone.
+// disk, the sliding ellipse, the morph and the crossfade, in wall and CPU seconds (the process's,
+// all threads); then the first frame alone and the followed frames alone.
 void BM_FollowShapeCost(benchmark::State& state) {
     for (auto _ : state) {
-        for (int s : {0, 1, 3}) {
+        for (int s : {0, 1, 2, 3}) {
             const std::vector<std::string> frames = writeFrames(s);
             const Outcome off = press(frames, false, int(state.range(0)));
             const Outcome on = press(frames, true, int(state.range(0)));
