@@ -65,6 +65,11 @@ constexpr double kRefineOwnedMargin = 0.05;
 constexpr double kHollow = 1.5;
 constexpr double kHollowReach = 1.0;
 constexpr double kHollowShare = 2.0;
+// With layers smaller than the fade transport's cells, a cell's worth of room is several spacings
+// wide and the sites bordering it are few: the share grows with kHollowCells times the cells' side
+// over the spacing (when over 1), so that the room fills over the fade as it does with fewer,
+// larger layers.
+constexpr double kHollowCells = 1.5;
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -1849,8 +1854,10 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
             std::max(mostMove, double(std::hypot(start[j].x - from[j].x, start[j].y - from[j].y)));
     }
     const bool fading = !reach.empty();
-    const double hollowReach =
-        kHollowReach * std::sqrt(double(opaquePixels.count()) / double(count));
+    const double spacing = std::sqrt(double(opaquePixels.count()) / double(count));
+    const double hollowReach = kHollowReach * spacing;
+    const double hollowShare =
+        kHollowShare * std::max(1.0, kHollowCells * follow.fadePaths.grid[2] / spacing);
     for (int round = 0; round < kRounds; ++round) {
         assign();
         const double hollow =
@@ -1867,7 +1874,7 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
             const bool bordersRoom = sumW[j] > hollow && (settles || !fading);
             double roomReach = 0;
             if (bordersRoom && fading) {
-                roomReach = std::max(hollowReach, kHollowShare * follow.fadeShare *
+                roomReach = std::max(hollowReach, hollowShare * follow.fadeShare *
                                                       std::hypot(double(mean.x) - from[j].x,
                                                                  double(mean.y) - from[j].y));
             }

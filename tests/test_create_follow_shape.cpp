@@ -417,15 +417,18 @@ TEST(CreateFollowShape, ChangesInPlaceMoveCardsABoundedStep) {
         "held", 7, 0.0, [](int f, double x, double y) { return crossfade(std::min(f, 3), x, y); }};
     const struct {
         const Animation& anim;
-        double most;   // the largest move a frame, in the card's size
-        int heldFrom;  // from this frame on the shape no longer changes: no card moves
-        int cards;     // many small cards: a change must not set the whole layout moving
-        double hole;   // the widest hole at the last frame, in spacings
-    } cases[] = {{pixel, 0.1, 1, 60, 1.5},
-                 {pixel, 0.1, 1, 800, 1.5},
-                 {fade, 4.0, 10, 60, 1.5},
-                 {fade, 1e9, 10, 600, 3.0},  // small cards cross the "T"'s arm by many sizes
-                 {held, 4.0, 3, 60, 1.75}};
+        double most;    // the largest move a frame, in the card's size
+        int heldFrom;   // from this frame on the shape no longer changes: no card moves
+        int cards;      // many small cards: a change must not set the whole layout moving
+        double hole;    // the widest hole at the last frame, in spacings
+        double during;  // and at any frame (a fade's shape fills as it fades in)
+    } cases[] = {{pixel, 0.1, 1, 60, 1.5, 1.5},
+                 {pixel, 0.1, 1, 800, 1.5, 1.5},
+                 {fade, 4.0, 10, 60, 1.5, 4.0},
+                 // Small cards cross the "T"'s arm by many sizes; its room fills over the fade
+                 // (13.7 spacings at its widest when the cards bordering it moved as large ones).
+                 {fade, 1e9, 10, 600, 3.0, 10.0},
+                 {held, 4.0, 3, 60, 1.75, 1.75}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.anim.name) + ", " + std::to_string(c.cards) + " cards");
         const FollowRun run{dir, c.anim, c.cards};
@@ -449,12 +452,16 @@ TEST(CreateFollowShape, ChangesInPlaceMoveCardsABoundedStep) {
         const int last = c.anim.frames - 1;
         for (size_t i = 1; i < cards.size(); ++i) {
             Path p(size_t(c.anim.frames));
-            const auto v = cards[i].position.valueAt(last / 25.0);
-            p[size_t(last)] = {v[0], v[1]};
+            for (int f = 0; f <= last; ++f) {
+                const auto v = cards[i].position.valueAt(f / 25.0);
+                p[size_t(f)] = {v[0], v[1]};
+            }
             paths.push_back(p);
         }
-        const double hole = widestHole(paths, c.anim.alpha, last);
-        EXPECT_LE(hole, c.hole);
+        EXPECT_LE(widestHole(paths, c.anim.alpha, last), c.hole);
+        for (int f = 0; f < last; ++f) {
+            EXPECT_LE(widestHole(paths, c.anim.alpha, f), c.during) << "frame " << f;
+        }
     }
 }
 
