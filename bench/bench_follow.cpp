@@ -493,6 +493,23 @@ Bound leastMoves(const Outcome& o) {
             1 - leastMatching(incoherent) / (double(n) * steps)};
 }
 
+// A cheaper floor under leastMoves' largest move, for many layers: whichever layer ends at a last
+// position came from at least as far as the nearest first position, over the same steps.
+double nearestStartBound(const Outcome& o) {
+    const auto& t = o.tracks;
+    double most = 0;
+    for (const Track& end : t) {
+        double nearest = HUGE_VAL;
+        for (const Track& start : t) {
+            nearest = std::min(nearest, std::hypot(end.at.back()[0] - start.at[0][0],
+                                                   end.at.back()[1] - start.at[0][1]));
+        }
+        const double sizes = std::accumulate(end.size.begin(), end.size.end() - 1, 0.0);
+        most = std::max(most, nearest / std::max(1e-3, sizes));
+    }
+    return most;
+}
+
 // Per step, the largest move in the layer's sizes before it and how many layers move more than
 // their size: where in the fade a layout breaks the one-size bound, and how many layers do.
 std::string stepMoves(const Outcome& o) {
@@ -577,7 +594,8 @@ BENCHMARK(BM_FollowShape)->Iterations(1)->Unit(benchmark::kSecond);
 
 // The same figures with Follow Shape Changes on for more layers on the same Sources (so smaller
 // layers), as the goals are for 60 to 3000 layers. Beside them, the median layer size and the
-// largest move less the shape's own motion (a jump, where the shape moves).
+// largest move less the shape's own motion (a jump, where the shape moves); after them, for the
+// crossfade, the least largest move a step that its last positions and sizes need.
 void BM_FollowShapeScale(benchmark::State& state) {
     for (auto _ : state) {
         std::printf(
@@ -586,10 +604,18 @@ void BM_FollowShapeScale(benchmark::State& state) {
             "largest move off the shape's (sizes) | widest hole (sizes) | widest hole at the end "
             "(sizes) |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
         std::vector<std::string> csv;
+        std::string floors;
         for (int s = 0; s < int(std::size(kSources)); ++s) {
             const std::vector<std::string> frames = writeFrames(s);
             for (int layers : {60, 120, 500, 1000, 3000}) {
-                const Row r = measure(s, press(frames, true, layers));
+                const Outcome o = press(frames, true, layers);
+                const Row r = measure(s, o);
+                if (kSources[s].name == std::string("L crossfading into T")) {
+                    char v[64];
+                    std::snprintf(v, sizeof v, "%s%.2f at %d", floors.empty() ? "" : ", ",
+                                  nearestStartBound(o), layers);
+                    floors += v;
+                }
                 std::printf(
                     "| %s | %d | %.1f | %.2f / %.2f | %.0f %% | %.0f %% | %.2f | %.0f %% | %.2f | "
                     "%.2f | %.2f | %.2f |\n",
@@ -610,6 +636,10 @@ void BM_FollowShapeScale(benchmark::State& state) {
             "neighbours_kept,crossings_per_step,size_change_p95,largest_move_sizes,"
             "largest_move_off_shape_sizes,widest_hole_sizes,widest_hole_at_end_sizes",
             csv);
+        std::printf(
+            "\nCrossfade, on: least largest move a step (sizes) for these last positions and "
+            "sizes, by layers: %s\n",
+            floors.c_str());
     }
 }
 BENCHMARK(BM_FollowShapeScale)->Iterations(1)->Unit(benchmark::kSecond);
