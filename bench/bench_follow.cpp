@@ -595,7 +595,8 @@ BENCHMARK(BM_FollowShape)->Iterations(1)->Unit(benchmark::kSecond);
 // The same figures with Follow Shape Changes on for more layers on the same Sources (so smaller
 // layers), as the goals are for 60 to 3000 layers. Beside them, the median layer size and the
 // largest move less the shape's own motion (a jump, where the shape moves); after them, for the
-// crossfade, the least largest move a step that its last positions and sizes need.
+// crossfade, the least largest move a step that its last positions and sizes need, and for the
+// morph, the neighbours a perfectly coherent collage keeps.
 void BM_FollowShapeScale(benchmark::State& state) {
     for (auto _ : state) {
         std::printf(
@@ -604,17 +605,22 @@ void BM_FollowShapeScale(benchmark::State& state) {
             "largest move off the shape's (sizes) | widest hole (sizes) | widest hole at the end "
             "(sizes) |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
         std::vector<std::string> csv;
-        std::string floors;
+        std::string floors, carried;
         for (int s = 0; s < int(std::size(kSources)); ++s) {
             const std::vector<std::string> frames = writeFrames(s);
             for (int layers : {60, 120, 500, 1000, 3000}) {
                 const Outcome o = press(frames, true, layers);
                 const Row r = measure(s, o);
+                char v[64];
                 if (kSources[s].name == std::string("L crossfading into T")) {
-                    char v[64];
                     std::snprintf(v, sizeof v, "%s%.2f at %d", floors.empty() ? "" : ", ",
                                   nearestStartBound(o), layers);
                     floors += v;
+                }
+                if (kSources[s].name == std::string("L morphing into T")) {
+                    std::snprintf(v, sizeof v, "%s%.1f %% at %d", carried.empty() ? "" : ", ",
+                                  100 * carriedNeighboursKept(s, o), layers);
+                    carried += v;
                 }
                 std::printf(
                     "| %s | %d | %.1f | %.2f / %.2f | %.0f %% | %.0f %% | %.2f | %.0f %% | %.2f | "
@@ -640,6 +646,10 @@ void BM_FollowShapeScale(benchmark::State& state) {
             "\nCrossfade, on: least largest move a step (sizes) for these last positions and "
             "sizes, by layers: %s\n",
             floors.c_str());
+        std::printf(
+            "Morph, on: neighbours kept had every layer moved exactly with the shape under it, by "
+            "layers: %s\n",
+            carried.c_str());
     }
 }
 BENCHMARK(BM_FollowShapeScale)->Iterations(1)->Unit(benchmark::kSecond);
