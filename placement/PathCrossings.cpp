@@ -1,0 +1,118 @@
+#include "placement/PathCrossings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+bool pathsCross(const Point2D& a, const Point2D& b, const Point2D& c, const Point2D& d) {
+    const auto side = [](const Point2D& o, const Point2D& p, const Point2D& q) {
+        const double v =
+            (double(p.x) - o.x) * (double(q.y) - o.y) - (double(p.y) - o.y) * (double(q.x) - o.x);
+        return (v > 0) - (v < 0);
+    };
+    return side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0;
+}
+
+void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& sites,
+                  std::vector<Point2D>& offsets) {
+    // Each pass undoes the crossings the one before made; at 3000 layers a crossfade's frame
+    // needs up to about 30 passes (16 left some crossed), so this only bounds the time.
+    constexpr int kPasses = 64;
+    const size_t n = std::min(from.size(), sites.size());
+    const bool withOffsets = offsets.size() == n;
+    if (n < 2) {
+        return;
+    }
+    std::vector<std::pair<int32_t, int32_t>> pairs, ordered;
+    std::vector<size_t> bucket;
+    std::vector<std::vector<int32_t>> cells;
+    std::vector<int32_t> firstColumn(n), firstRow(n);
+    std::vector<uint8_t> swappedBefore(n, 0), swappedNow(n, 0);
+    for (int pass = 0; pass < kPasses; ++pass) {
+        double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
+        for (size_t j = 0; j < n; ++j) {
+            const Point2D &a = from[j], &b = sites[j].position;
+            x0 = std::min({x0, double(a.x), double(b.x)});
+            y0 = std::min({y0, double(a.y), double(b.y)});
+            x1 = std::max({x1, double(a.x), double(b.x)});
+            y1 = std::max({y1, double(a.y), double(b.y)});
+            extent += std::max(std::abs(double(b.x) - a.x), std::abs(double(b.y) - a.y));
+        }
+        if (!std::isfinite(x0 + y0 + x1 + y1)) {
+            return;
+        }
+        // Cells about a path's mean extent wide, and about as many as there are paths at most.
+        const double side =
+            std::max({extent / double(n), std::sqrt((x1 - x0) * (y1 - y0) / double(n)), 1e-3});
+        const int nx = std::max(1, std::min(4096, int((x1 - x0) / side) + 1));
+        const int ny = std::max(1, std::min(4096, int((y1 - y0) / side) + 1));
+        // Emptied, not freed: their room serves the next pass.
+        cells.resize(size_t(nx) * size_t(ny));
+        for (std::vector<int32_t>& c : cells) {
+            c.clear();
+        }
+        const auto column = [&](double x) { return std::min(nx - 1, int((x - x0) / side)); };
+        const auto row = [&](double y) { return std::min(ny - 1, int((y - y0) / side)); };
+        pairs.clear();
+        for (size_t j = 0; j < n; ++j) {
+            const Point2D &a = from[j], &b = sites[j].position;
+            const int cx0 = column(std::min(a.x, b.x)), cx1 = column(std::max(a.x, b.x));
+            const int cy0 = row(std::min(a.y, b.y)), cy1 = row(std::max(a.y, b.y));
+            firstColumn[j] = cx0;
+            firstRow[j] = cy0;
+            for (int cy = cy0; cy <= cy1; ++cy) {
+                for (int cx = cx0; cx <= cx1; ++cx) {
+                    std::vector<int32_t>& c = cells[size_t(cy) * size_t(nx) + size_t(cx)];
+                    for (int32_t k : c) {
+                        // Once a pair: in the first cell that both paths' cells share.
+                        if (cx == std::max(cx0, firstColumn[size_t(k)]) &&
+                            cy == std::max(cy0, firstRow[size_t(k)])) {
+                            pairs.emplace_back(k, int32_t(j));
+                        }
+                    }
+                    c.push_back(int32_t(j));
+                }
+            }
+        }
+        // The pairs come by their later path, ascending: counted out by their earlier one (a
+        // stable pass), they are in order.
+        bucket.assign(n + 1, 0);
+        for (const auto& pair : pairs) {
+            ++bucket[size_t(pair.first) + 1];
+        }
+        for (size_t i = 0; i < n; ++i) {
+            bucket[i + 1] += bucket[i];
+        }
+        ordered.resize(pairs.size());
+        for (const auto& pair : pairs) {
+            ordered[bucket[size_t(pair.first)]++] = pair;
+        }
+        pairs.swap(ordered);
+        // From the second pass, a pair neither of whose paths was swapped in the pass before or
+        // in this one so far is as it was when the pass before tested it (no crossing) or its
+        // boxes shared no cell: it does not cross, and is not tested again.
+        bool swapped = false;
+        for (const auto& [i, j] : pairs) {
+            if (pass > 0 && !(swappedBefore[size_t(i)] | swappedNow[size_t(i)] |
+                              swappedBefore[size_t(j)] | swappedNow[size_t(j)])) {
+                continue;
+            }
+            if (pathsCross(from[size_t(i)], sites[size_t(i)].position, from[size_t(j)],
+                           sites[size_t(j)].position)) {
+                std::swap(sites[size_t(i)].position, sites[size_t(j)].position);
+                if (withOffsets) {
+                    std::swap(offsets[size_t(i)], offsets[size_t(j)]);
+                }
+                swappedNow[size_t(i)] = swappedNow[size_t(j)] = 1;
+                swapped = true;
+            }
+        }
+        if (!swapped) {
+            return;
+        }
+        swappedBefore.swap(swappedNow);
+        std::fill(swappedNow.begin(), swappedNow.end(), uint8_t(0));
+    }
+}
