@@ -205,7 +205,9 @@ class FadeTransport : CellGrid {
             heap.assign(1, {0.0f, int(s)});
             while (!heap.empty()) {
                 std::pop_heap(heap.begin(), heap.end(), std::greater<>());
-                const auto [du, u] = heap.back();
+                // Copies, not a structured binding: the lambda below reads du.
+                const float du = heap.back().first;
+                const int u = heap.back().second;
                 heap.pop_back();
                 if (du > d[u]) {
                     continue;
