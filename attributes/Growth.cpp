@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 
 #include "attributes/SiteGrid.h"
 #include "attributes/SiteSize.h"
@@ -154,20 +155,24 @@ void keepFollowedSizes(std::vector<MySitePoint>& sites, const std::vector<int32_
     for (int32_t s : members) {
         grid.noteRadius(s, sites[s].radius);
     }
-    // Whether site s fits at longer side `size`, against the others as they are now.
-    auto fits = [&](int32_t s, float size) {
+    // Calls f(k) for every site k in the way of site s at longer side `size`, until f returns
+    // false: as in the growth, a size fits when half a step less touches no other site.
+    auto inTheWay = [&](int32_t s, float size, auto&& f) {
         MySitePoint& site = sites[s];
         setLongerSide(site, size);
         site.placeRectangle();
         grid.noteRadius(s, site.radius);
-        bool clear = !(shape && shape->tooFarOff(s, site));
-        if (clear) {
-            grid.forEachNear(sites, s, [&](int32_t k) {
-                clear = !site.intersect(sites[k]);
-                return clear;
-            });
-        }
-        return clear;
+        setLongerSide(site, std::max(0.0f, size - 0.5f * site.growStep));
+        site.placeRectangle();
+        grid.forEachNear(sites, s, [&](int32_t k) { return !site.intersect(sites[k]) || f(k); });
+        setLongerSide(site, size);
+        site.placeRectangle();
+    };
+    // Whether site s fits at longer side `size`, against the others as they are now.
+    auto fits = [&](int32_t s, float size) {
+        bool clear = true;
+        inTheWay(s, size, [&](int32_t) { return clear = false; });
+        return clear && !(shape && shape->tooFarOff(s, sites[s]));
     };
     // From `from` (where it fits) towards `to`: the largest size found that fits; whether `to`
     // fits.
@@ -183,9 +188,6 @@ void keepFollowedSizes(std::vector<MySitePoint>& sites, const std::vector<int32_
         fits(s, lo);
         return false;
     };
-    // The sites that shrank come back level by level: at each level every site still coming back
-    // shrinks at most that share of its size before, so that sites competing for the same room
-    // end up shrunk by about the same share rather than the first in order taking it all.
     std::vector<size_t> shrank;
     float deepest = 0.0f;
     for (size_t i = 0; i < order.size(); ++i) {
@@ -194,6 +196,45 @@ void keepFollowedSizes(std::vector<MySitePoint>& sites, const std::vector<int32_
             deepest = std::max(deepest, 1.0f - grown[i] / previous[i]);
         }
     }
+    // The sites in the way of one that shrank, at its size before, yield some of their room: a
+    // site that swapped its path into a crowd would otherwise shrink a whole step of the growth
+    // while its neighbours keep theirs.
+    std::vector<int32_t> slot(sites.size(), -1);
+    for (size_t i = 0; i < order.size(); ++i) {
+        slot[size_t(order[i])] = int32_t(i);
+    }
+    std::vector<uint8_t> joined(order.size(), 0);
+    for (size_t i : shrank) {
+        joined[i] = 1;
+    }
+    const size_t shrunk = shrank.size();
+    for (size_t n = 0; n < shrunk; ++n) {
+        const size_t i = shrank[n];
+        const float now = longerSide(sites[order[i]]);
+        inTheWay(order[i], previous[i], [&](int32_t k) {
+            const int32_t j = slot[size_t(k)];
+            if (j >= 0 && !joined[size_t(j)] && grown[size_t(j)] > 0.0f) {
+                joined[size_t(j)] = 1;
+                shrank.push_back(size_t(j));
+            }
+            return true;
+        });
+        setLongerSide(sites[order[i]], now);
+        sites[order[i]].placeRectangle();
+    }
+    for (size_t n = shrunk; n < shrank.size(); ++n) {
+        const size_t j = shrank[n];
+        MySitePoint& site = sites[order[j]];
+        const float yielded = previous[j] * (1.0f - std::min(deepest, kMostFollowedYield));
+        if (yielded < longerSide(site)) {
+            setLongerSide(site, yielded);
+            site.placeRectangle();
+        }
+    }
+    // The sites that shrank (and those yielding to them) come back level by level: at each level
+    // every site still coming back shrinks at most that share of its size before, so that sites
+    // competing for the same room end up shrunk by about the same share rather than the first in
+    // order taking it all.
     constexpr int kLevels = 32;
     for (int level = kLevels - 1; level >= 0 && !shrank.empty(); --level) {
         const float share = deepest * float(level) / float(kLevels);
@@ -210,7 +251,8 @@ void keepFollowedSizes(std::vector<MySitePoint>& sites, const std::vector<int32_
     // Then those that grew, in order, into the room left.
     for (size_t i = 0; i < order.size(); ++i) {
         if (grown[i] > 0.0f && grown[i] > previous[i]) {
-            comeBack(order[i], previous[i], std::min(grown[i], kMostFollowedGrowth * previous[i]));
+            comeBack(order[i], std::min(previous[i], longerSide(sites[order[i]])),
+                     std::min(grown[i], kMostFollowedGrowth * previous[i]));
         }
     }
 }

@@ -29,13 +29,17 @@ int growSitesAllPairs(std::vector<MySitePoint>& sites, const std::vector<int32_t
 
 // A followed layer's size a frame at most, over its size at the frame before.
 constexpr float kMostFollowedGrowth = 1.1f;
+// The share of its size before that a followed layer in the way of one that shrank yields to it
+// at most: about what a layer may grow in a frame.
+constexpr float kMostFollowedYield = 0.1f;
 
 // A followed frame's sizes after its growth: each site's rectangle comes back towards
 // previous[i], the size of order[i]'s layer at the frame before (0: none), as far as it fits.
 // The sites that shrank come back first (towards their size before), then those that grew
-// (towards the size grown, at most kMostFollowedGrowth times their size before); each takes the
-// largest size that touches no other site and, with a shape limit, keeps the overhang, found by
-// bisection in a fixed order. The growth from scratch steps in whole pixels, so its sizes jump
-// where a gap changes a little.
+// (towards the size grown, at most kMostFollowedGrowth times their size before); the sites in the
+// way of one that shrank yield up to kMostFollowedYield of their size to it. Each takes the
+// largest size that, as in the growth, touches no other site at half a step less and, with a
+// shape limit, keeps the overhang, found by bisection in a fixed order. The growth from scratch
+// steps in whole pixels, so its sizes jump where a gap changes a little.
 void keepFollowedSizes(std::vector<MySitePoint>& sites, const std::vector<int32_t>& order,
                        const std::vector<float>& previous, const ShapeLimit* shape = nullptr);
