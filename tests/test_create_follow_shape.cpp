@@ -80,6 +80,7 @@ struct FollowRun {
         int seed = 1;
         bool follow = true;
         bool randomSeed = false;
+        bool fillGaps = false, keepInside = false;
     };
 
     // A press of Create at every frame; the host keeps the collage.
@@ -97,6 +98,8 @@ struct FollowRun {
         host->setParam(PARAM_SEED, s.seed);
         host->setParam(PARAM_RANDOM_SEED, s.randomSeed ? 1 : 0);
         host->setParam(PARAM_FOLLOW_SHAPE_CHANGES, s.follow ? 1 : 0);
+        host->setParam(PARAM_FILL_GAPS, s.fillGaps ? 1 : 0);
+        host->setParam(PARAM_KEEP_INSIDE_SHAPE, s.keepInside ? 1 : 0);
         EXPECT_EQ(host->userChangedParam(PARAM_CREATE), PF_Err_NONE);
         return host;
     }
@@ -319,25 +322,28 @@ bool pathsCross(const std::array<double, 2>& a, const std::array<double, 2>& b,
 }  // namespace
 
 // Followed frames still keep what every frame does, on random animated Sources and in every mode
-// that lays sites out: each visible rectangle centred on the frame's shape, grown layers
-// overlapping by no more than the growth step, a Seed reproducing the collage, and one worker
-// thread giving what several give.
+// that lays sites out (Organic also with Fill Gaps and Keep Inside Shape): each visible rectangle
+// centred on the frame's shape, grown layers overlapping by no more than the growth step, a Seed
+// reproducing the collage, and one worker thread giving what several give.
 TEST(CreateFollowShape, FollowedFramesKeepTheCollageInvariants) {
     scenetest::TempDir dir;
     std::mt19937 gen(2512);
-    // Organic and Random keep a layer on its site, so no two layers' paths cross in a step.
+    // Organic and Random keep a layer on its site, so no two layers' paths cross in a step;
+    // Fill Gaps slides layers off their sites.
     const struct {
         PositionMode mode;
-        bool uncrossed;
-    } modes[] = {{PositionMode::Organic, true},
-                 {PositionMode::Random, true},
-                 {PositionMode::Grid, false},
-                 {PositionMode::Radial, false}};
-    for (int trial = 0; trial < 4; ++trial) {
+        bool uncrossed, fillGaps;
+    } modes[] = {{PositionMode::Organic, true, false},
+                 {PositionMode::Random, true, false},
+                 {PositionMode::Grid, false, false},
+                 {PositionMode::Radial, false, false},
+                 {PositionMode::Organic, false, true}};
+    for (int trial = 0; trial < 5; ++trial) {
         const Animation anim = randomAnimation(gen);
         const FollowRun run{dir, anim, 30};
         FollowRun::Settings s;
         s.position = modes[trial].mode;
+        s.fillGaps = s.keepInside = modes[trial].fillGaps;
         s.scale = ScaleMode::FromNeighborhood;
         s.seed = trial + 10;
         SCOPED_TRACE(trial);
