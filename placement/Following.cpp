@@ -297,6 +297,56 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
     }
 }
 
+// A frame carried whole with the shape's frame (a growth, a slide): the rounds settle only the
+// sites within about two spacings of a pixel that the carried alpha of the frame before does not
+// explain. The carried layout is at rest wherever the carry is exact, and the rounds would
+// otherwise stir it everywhere by the pixels' rounding at the shape's edge.
+void settleWhereCarryMisses(const MyTessaron& e, const double a[4], const double b[4],
+                            const std::vector<Point2D>& carried, std::vector<float>& settle) {
+    const FollowState& st = e.follow;
+    const int32_t w = e.imageWidth, h = e.imageHeight;
+    if (st.width != w || st.height != h || st.alpha.size() != size_t(w) * size_t(h) ||
+        e.opaquePixels.count() == 0 || !(b[2] > 0) || !(b[3] > 0)) {
+        return;
+    }
+    const auto before = [&](double x, double y) -> int {
+        if (!(x >= 0 && y >= 0 && x < w && y < h)) {
+            return 0;
+        }
+        return st.alpha[size_t(y) * size_t(w) + size_t(x)];
+    };
+    const auto carriedX = [&](double x) { return b[0] + (x - a[0]) * (b[2] / a[2]); };
+    const auto carriedY = [&](double y) { return b[1] + (y - a[1]) * (b[3] / a[3]); };
+    const int32_t* o = st.bounds;
+    const int32_t* n = e.opaqueBounds;
+    const int32_t x0 = std::max(0, int32_t(std::floor(std::min(double(n[0]), carriedX(o[0])))));
+    const int32_t x1 =
+        std::min(w - 1, int32_t(std::ceil(std::max(double(n[1]), carriedX(o[1] + 1)))));
+    const int32_t y0 = std::max(0, int32_t(std::floor(std::min(double(n[2]), carriedY(o[2])))));
+    const int32_t y1 =
+        std::min(h - 1, int32_t(std::ceil(std::max(double(n[3]), carriedY(o[3] + 1)))));
+    if (x1 < x0 || y1 < y0) {
+        return;
+    }
+    ChangeGrid missed(x0, y0, x1, y1,
+                      2 * std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount)));
+    for (int32_t y = y0; y <= y1; ++y) {
+        for (int32_t x = x0; x <= x1; ++x) {
+            const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
+            const int now = v > e.alphaThreshold ? v : 0;
+            const double cx = x + 0.5, cy = y + 0.5;
+            if (now !=
+                before(a[0] + (cx - b[0]) * (a[2] / b[2]), a[1] + (cy - b[1]) * (a[3] / b[3]))) {
+                missed.mark(x, y);
+            }
+        }
+    }
+    settle.resize(carried.size());
+    for (size_t j = 0; j < carried.size(); ++j) {
+        settle[j] = missed.near(carried[j]) ? HUGE_VALF : 0.0f;
+    }
+}
+
 }  // namespace
 
 bool MyTessaron::followsFrameBefore(int f) const {
@@ -527,6 +577,9 @@ void MyTessaron::getFollowingSites(bool relax) {
                 follow.settle = std::move(settle);
                 carryLattice = false;
             }
+        }
+        if (follow.settle.empty()) {
+            settleWhereCarryMisses(*this, a, b, carried, follow.settle);
         }
         follow.fadePaths.progress = 1;
     } else {
