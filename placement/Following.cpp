@@ -297,6 +297,50 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
     }
 }
 
+// The frame before's alpha carried with the shape's frame from a to b (read at the pixel the
+// point comes from), over the box of pixels, clamped to the image, that this frame's shape and
+// the frame before's carried cover (and, with `inPlaceToo`, the frame before's left in place).
+// Needs the frame before's alpha to be of this frame's size.
+class CarriedAlpha {
+  public:
+    CarriedAlpha(const MyTessaron& e, const double a[4], const double b[4], bool inPlaceToo)
+        : st_(e.follow), w_(e.imageWidth), h_(e.imageHeight), a_(a), b_(b) {
+        const int32_t* o = st_.bounds;
+        const int32_t* n = e.opaqueBounds;
+        const auto carriedX = [&](double x) { return b[0] + (x - a[0]) * (b[2] / a[2]); };
+        const auto carriedY = [&](double y) { return b[1] + (y - a[1]) * (b[3] / a[3]); };
+        // Where the frame before lies left in place, if it counts: else the carried side again.
+        const double l[4] = {inPlaceToo ? double(o[0]) : carriedX(o[0]),
+                             inPlaceToo ? double(o[1]) : carriedX(o[1] + 1),
+                             inPlaceToo ? double(o[2]) : carriedY(o[2]),
+                             inPlaceToo ? double(o[3]) : carriedY(o[3] + 1)};
+        x0 = std::max(0, int32_t(std::floor(std::min({double(n[0]), l[0], carriedX(o[0])}))));
+        x1 = std::min(w_ - 1,
+                      int32_t(std::ceil(std::max({double(n[1]), l[1], carriedX(o[1] + 1)}))));
+        y0 = std::max(0, int32_t(std::floor(std::min({double(n[2]), l[2], carriedY(o[2])}))));
+        y1 = std::min(h_ - 1,
+                      int32_t(std::ceil(std::max({double(n[3]), l[3], carriedY(o[3] + 1)}))));
+    }
+    // The frame before's alpha left in place, at (x, y).
+    int before(double x, double y) const {
+        if (!(x >= 0 && y >= 0 && x < w_ && y < h_)) {
+            return 0;
+        }
+        return st_.alpha[size_t(y) * size_t(w_) + size_t(x)];
+    }
+    // The frame before's alpha carried, at (cx, cy).
+    int carried(double cx, double cy) const {
+        return before(a_[0] + (cx - b_[0]) * (a_[2] / b_[2]),
+                      a_[1] + (cy - b_[1]) * (a_[3] / b_[3]));
+    }
+    int32_t x0 = 0, x1 = -1, y0 = 0, y1 = -1;
+
+  private:
+    const FollowState& st_;
+    int32_t w_, h_;
+    const double *a_, *b_;
+};
+
 // A frame carried whole with the shape's frame (a growth, a slide): the rounds settle only the
 // sites within about two spacings of a pixel that the carried alpha of the frame before does not
 // explain. The carried layout is at rest wherever the carry is exact, and the rounds would
@@ -306,37 +350,19 @@ void settleWhereCarryMisses(const MyTessaron& e, const double a[4], const double
     const FollowState& st = e.follow;
     const int32_t w = e.imageWidth, h = e.imageHeight;
     if (st.width != w || st.height != h || st.alpha.size() != size_t(w) * size_t(h) ||
-        e.opaquePixels.count() == 0 || !(b[2] > 0) || !(b[3] > 0)) {
+        e.opaquePixels.count() == 0) {
         return;
     }
-    const auto before = [&](double x, double y) -> int {
-        if (!(x >= 0 && y >= 0 && x < w && y < h)) {
-            return 0;
-        }
-        return st.alpha[size_t(y) * size_t(w) + size_t(x)];
-    };
-    const auto carriedX = [&](double x) { return b[0] + (x - a[0]) * (b[2] / a[2]); };
-    const auto carriedY = [&](double y) { return b[1] + (y - a[1]) * (b[3] / a[3]); };
-    const int32_t* o = st.bounds;
-    const int32_t* n = e.opaqueBounds;
-    const int32_t x0 = std::max(0, int32_t(std::floor(std::min(double(n[0]), carriedX(o[0])))));
-    const int32_t x1 =
-        std::min(w - 1, int32_t(std::ceil(std::max(double(n[1]), carriedX(o[1] + 1)))));
-    const int32_t y0 = std::max(0, int32_t(std::floor(std::min(double(n[2]), carriedY(o[2])))));
-    const int32_t y1 =
-        std::min(h - 1, int32_t(std::ceil(std::max(double(n[3]), carriedY(o[3] + 1)))));
-    if (x1 < x0 || y1 < y0) {
+    const CarriedAlpha alpha(e, a, b, false);
+    if (alpha.x1 < alpha.x0 || alpha.y1 < alpha.y0) {
         return;
     }
-    ChangeGrid missed(x0, y0, x1, y1,
+    ChangeGrid missed(alpha.x0, alpha.y0, alpha.x1, alpha.y1,
                       2 * std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount)));
-    for (int32_t y = y0; y <= y1; ++y) {
-        for (int32_t x = x0; x <= x1; ++x) {
+    for (int32_t y = alpha.y0; y <= alpha.y1; ++y) {
+        for (int32_t x = alpha.x0; x <= alpha.x1; ++x) {
             const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
-            const int now = v > e.alphaThreshold ? v : 0;
-            const double cx = x + 0.5, cy = y + 0.5;
-            if (now !=
-                before(a[0] + (cx - b[0]) * (a[2] / b[2]), a[1] + (cy - b[1]) * (a[3] / b[3]))) {
+            if ((v > e.alphaThreshold ? v : 0) != alpha.carried(x + 0.5, y + 0.5)) {
                 missed.mark(x, y);
             }
         }
@@ -508,37 +534,15 @@ bool MyTessaron::carriesWithFrame(const double a[4], const double b[4]) const {
     // a slide or a growth moves the frame with the shape, a fade moves it without any motion.
     const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, layerCount));
     const int stride = std::max(1, int(spacing / 3));
-    const auto carried = [&](double x, double y, int axis) {
-        return axis == 0 ? b[0] + (x - a[0]) * (b[2] / a[2]) : b[1] + (y - a[1]) * (b[3] / a[3]);
-    };
-    const int32_t* o = st.bounds;
-    const int32_t x0 = std::max(
-        0, int32_t(
-               std::floor(std::min({double(opaqueBounds[0]), double(o[0]), carried(o[0], 0, 0)}))));
-    const int32_t x1 =
-        std::min(imageWidth - 1, int32_t(std::ceil(std::max({double(opaqueBounds[1]), double(o[1]),
-                                                             carried(o[1] + 1, 0, 0)}))));
-    const int32_t y0 = std::max(
-        0, int32_t(
-               std::floor(std::min({double(opaqueBounds[2]), double(o[2]), carried(0, o[2], 1)}))));
-    const int32_t y1 =
-        std::min(imageHeight - 1, int32_t(std::ceil(std::max({double(opaqueBounds[3]), double(o[3]),
-                                                              carried(0, o[3] + 1, 1)}))));
-    const auto before = [&](double x, double y) -> int {
-        if (x < 0 || y < 0 || x >= imageWidth || y >= imageHeight) {
-            return 0;
-        }
-        return st.alpha[size_t(y) * size_t(imageWidth) + size_t(x)];
-    };
+    const CarriedAlpha alpha(*this, a, b, true);
     int64_t stay = 0, carry = 0;
-    for (int32_t y = y0; y <= y1; y += stride) {
-        for (int32_t x = x0; x <= x1; x += stride) {
+    for (int32_t y = alpha.y0; y <= alpha.y1; y += stride) {
+        for (int32_t x = alpha.x0; x <= alpha.x1; x += stride) {
             const uint8_t v = imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4];
             const int now = v > alphaThreshold ? v : 0;
             const double cx = x + 0.5, cy = y + 0.5;
-            stay += std::abs(now - before(cx, cy));
-            carry += std::abs(now - before(a[0] + (cx - b[0]) * (a[2] / b[2]),
-                                           a[1] + (cy - b[1]) * (a[3] / b[3])));
+            stay += std::abs(now - alpha.before(cx, cy));
+            carry += std::abs(now - alpha.carried(cx, cy));
         }
     }
     return carry < stay;
