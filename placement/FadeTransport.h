@@ -22,6 +22,10 @@ constexpr double kFadeFloor = 0.5;
 // both frames' shapes (cells joined to their eight neighbours), so that mass leaving a part that
 // fades goes round, not across, a gap. Each cell moves a share of the way along the shortest
 // paths its mass takes, less what its mass does when sent onto itself (the blur's pull).
+// The rounds stop well before the plan holds (after 100, its rows miss the mass before by about
+// half of it): the plan then keeps mass nearer where it was than the end's alpha asks, so a
+// crossfade ends denser next to where its layers were, but no step sends layers across the shape
+// (rounds to convergence measured in docs/performance.md).
 class FadeTransport : CellGrid {
   public:
     static constexpr int kIterations = 100;
