@@ -12,20 +12,22 @@
 #include "placement/Following.h"
 #include "placement/Sinkhorn.h"
 
-// At most how many times its alpha a sample weighs where the fade's mass arrives, and at least
-// how many times where it has left.
-constexpr double kFadeBoost = 2.0;
-constexpr double kFadeFloor = 0.5;
+// How wide a pour's fronts are, as shares of the fade: a cell starts draining that share of the
+// fade before it is empty, and filling that share before it is full. The filling front is the
+// wider, so that a part that appears far from the layers has some of its mass half way through.
+constexpr double kDrainFront = 0.4;
+constexpr double kFillFront = 0.6;
 
-// A fade's transport along the shape: the frame before's alpha sent onto the alpha the fade ends
-// with (fading pixels gone, appearing ones whole), with distances measured inside the union of
-// both frames' shapes (cells joined to their eight neighbours), so that mass leaving a part that
-// fades goes round, not across, a gap. Each cell moves a share of the way along the shortest
-// paths its mass takes, less what its mass does when sent onto itself (the blur's pull).
-// The rounds stop well before the plan holds (after 100, its rows miss the mass before by about
-// half of it): the plan then keeps mass nearer where it was than the end's alpha asks, so a
-// crossfade ends denser next to where its layers were, but no step sends layers across the shape
-// (rounds to convergence measured in docs/performance.md).
+// A fade's transport along the shape, as a pour: the alpha the fade began with runs out of what
+// fades, farthest from what stays first, and into what appears, nearest to what was there first,
+// each front crossing its part at an even pace over the fade, so that a layer's neighbourhood
+// thins or fills a little each frame instead of all at once. Each frame sends the pour's mass at
+// the frame before onto its mass now, with distances measured inside the union of both frames'
+// shapes (cells joined to their eight neighbours), so that mass goes round, not across, a gap;
+// each cell moves as its mass does, less what its mass does when sent onto itself (the blur's
+// pull). The rounds stop before the plan holds: the plan then keeps mass nearer where it was than
+// the pour asks, so that no step sends layers across the shape, and a crossfade ends denser next
+// to where its layers were (rounds to convergence measured in docs/performance.md).
 class FadeTransport : CellGrid {
   public:
     static constexpr int kIterations = 100;
@@ -53,9 +55,9 @@ class FadeTransport : CellGrid {
     // This frame's alpha (inside the cells the two above mark).
     void addNow(double x, double y, double m) { now_[cell(x, y)] += m; }
 
-    // Solves the transport and each cell's move for a share q of the way; false when either
-    // side has no mass or the rounds did not stay finite. A fade that goes on (its last frame was
-    // the frame before, its end is the same) keeps its plan; a new one takes this transport's.
+    // Solves the pour's step for a share q of what was left of the fade, and each cell's move;
+    // false when either side has no mass or the rounds did not stay finite. A fade that goes on
+    // (its last frame was the frame before, its end is the same) keeps the alpha it began with.
     bool solve(double q) {
         std::vector<int>& index = index_;
         index.assign(inside_.size(), -1);
@@ -66,11 +68,6 @@ class FadeTransport : CellGrid {
             }
         }
         const size_t n = cells_.size();
-        std::vector<double> a(n), b(n);
-        for (size_t i = 0; i < n; ++i) {
-            a[i] = before_[size_t(cells_[i])];
-            b[i] = end_[size_t(cells_[i])];
-        }
         // The shortest paths and the kernel are the frame before's while the grid and its cells
         // inside are.
         const double grid[5] = {x0_, y0_, h_, double(nx_), double(ny_)};
@@ -86,104 +83,128 @@ class FadeTransport : CellGrid {
             paths_.cells = cells_;
             std::copy(grid, grid + 5, paths_.grid);
         }
-        // Mass stays in its part of the shape: a part that fades out whole, apart from the rest
-        // (a crossfade between shapes that do not touch), keeps its sites, and one that appears
-        // apart takes none; each part sends its share of the mass before onto its mass at the end.
-        std::vector<double> partA(n, 0.0), partB(n, 0.0);
-        for (size_t i = 0; i < n; ++i) {
-            partA[size_t(part_[i])] += a[i];
-            partB[size_t(part_[i])] += b[i];
-        }
-        for (size_t i = 0; i < n; ++i) {
-            const size_t p = size_t(part_[i]);
-            const bool both = partA[p] > 0 && partB[p] > 0;
-            b[i] = both ? b[i] / partB[p] * partA[p] : 0.0;
-            a[i] = both ? a[i] : 0.0;
-        }
-        if (!normalise(a) || !normalise(b)) {
-            return false;
-        }
         FollowState::FadePaths& f = paths_;
         const bool goesOn =
             kept && f.progress < 1 && f.nowMass == before_ && sameMass(f.endMass, end_);
-        std::vector<double> toEndX, toEndY, selfX, selfY;
-        if (!moves(a, b, q, index, toEndX, toEndY, goesOn ? nullptr : &f.plan) ||
-            !moves(a, a, q, index, selfX, selfY, nullptr)) {
+        if (!goesOn) {
+            f.startMass = before_;
+        }
+        const double from = goesOn ? f.progress : 0.0;
+        const double to = goesOn ? 1 - (1 - f.progress) * (1 - q) : q;
+        std::vector<double> a, b, toX, toY, selfX, selfY;
+        pour(from, a);
+        pour(to, b);
+        if (!normalise(a) || !normalise(b) || !moves(a, b, toX, toY) ||
+            !moves(a, a, selfX, selfY)) {
             f.progress = 1;
             return false;
         }
-        f.progress = goesOn ? 1 - (1 - f.progress) * (1 - q) : q;
+        f.progress = to;
         f.nowMass = now_;
         f.endMass = end_;
         dx_.assign(before_.size(), 0.0);
         dy_.assign(before_.size(), 0.0);
         mass_.assign(before_.size(), 0.0);
+        poured_.assign(n, 0.0);
         for (size_t i = 0; i < n; ++i) {
             const size_t c = size_t(cells_[i]);
-            dx_[c] = toEndX[i] - selfX[i];
-            dy_[c] = toEndY[i] - selfY[i];
+            dx_[c] = toX[i] - selfX[i];
+            dy_[c] = toY[i] - selfY[i];
             mass_[c] = a[i];
+            poured_[i] = b[i];
         }
         return true;
     }
 
     Point2D displacement(const Point2D& p) const { return moveAt(p, mass_, dx_, dy_); }
 
-    // The factor per cell on this frame's alpha that the rounds weigh their samples by until
-    // the fade ends: the plan's mass, moved as far along its paths as the fade has gone
-    // (shared among the four cells around each point), over this frame's alpha in its part of
-    // the shape, bounded to kFadeFloor to kFadeBoost. A part that fades evenly then gives its
-    // sites up as its mass leaves, not only once its alpha is gone: the rounds no longer pull
-    // the sites back into where the mass has left as strongly as its alpha would; the floor
-    // keeps them from crowding where it goes. False once the fade ends (its mass is then this
-    // frame's alpha).
+    // The factor per cell on this frame's alpha that the rounds weigh their samples by until the
+    // fade ends: the pour's mass now over this frame's alpha (each as a share of its whole), so
+    // that the rounds weigh a sample by the pour, not the alpha: a part that fades gives its
+    // sites up as the pour leaves it, and what appears draws them as the pour reaches it. False
+    // once the fade ends (its pour is then this frame's alpha).
     bool weights(std::vector<float>& factor) const {
-        const FollowState::FadePaths& f = paths_;
-        if (!(f.progress < 1) || f.plan.empty()) {
+        if (!(paths_.progress < 1) || poured_.size() != cells_.size()) {
             return false;
         }
-        const size_t n = cells_.size();
-        std::vector<double> moved(n, 0.0);
-        for (const FollowState::FadePaths::Move& m : f.plan) {
-            const Point2D c = centre(cells_[size_t(m.from)]);
-            const Point2D d = along(size_t(m.from), size_t(m.to), f.progress, index_);
-            spread(c.x + d.x, c.y + d.y, m.mass, moved);
-        }
-        // Part by part: a part out of the plan keeps its alpha.
-        std::vector<double> partMoved(n, 0.0), partNow(n, 0.0);
-        for (size_t i = 0; i < n; ++i) {
-            partMoved[size_t(part_[i])] += moved[i];
-            partNow[size_t(part_[i])] += now_[size_t(cells_[i])];
+        double now = 0;
+        for (int c : cells_) {
+            now += now_[size_t(c)];
         }
         factor.assign(before_.size(), 1.0f);
-        for (size_t i = 0; i < n; ++i) {
-            const size_t p = size_t(part_[i]), c = size_t(cells_[i]);
-            if (partMoved[p] > 0 && now_[c] > 0) {
-                const double r = moved[i] / partMoved[p] * partNow[p] / now_[c];
-                factor[c] = float(std::min(kFadeBoost, std::max(kFadeFloor, r)));
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            const size_t c = size_t(cells_[i]);
+            if (now_[c] > 0) {
+                factor[c] = float(poured_[i] / (now_[c] / now));
             }
         }
         return true;
     }
 
   private:
-    // Adds mass m at (x, y) (from the grid's origin) to the cells inside around it, bilinearly,
-    // the shares of the cells outside going to those inside.
-    void spread(double x, double y, double m, std::vector<double>& to) const {
-        const double gx = x / h_ - 0.5, gy = y / h_ - 0.5;
-        const int ix = int(std::floor(gx)), iy = int(std::floor(gy));
-        int at[4];
-        double w[4], total = 0;
-        for (int k = 0; k < 4; ++k) {
-            const int cx = ix + (k & 1), cy = iy + (k >> 1);
-            at[k] = cx < 0 || cy < 0 || cx >= nx_ || cy >= ny_ ? -1 : index_[size_t(cy * nx_ + cx)];
-            w[k] = at[k] < 0 ? 0.0 : (1 - std::abs(gx - cx)) * (1 - std::abs(gy - cy));
-            total += w[k];
+    // The pour's mass per cell inside at a share p of the fade. Of the alpha the fade began with,
+    // what the end keeps stays; what the end does not keep drains, the cells farthest from any the
+    // end keeps first; what the end adds fills, the cells nearest any that held alpha first. A
+    // cell's key k is its distance over the farthest such in its part, and its front runs from
+    // k (1 - w) of the fade to w after that (w: kDrainFront or kFillFront; a draining cell's k is
+    // taken from the far end). Mass stays in its part of the shape: a part that fades out whole
+    // (apart from the rest) keeps its alpha, one that appears apart takes none, and each part keeps
+    // its share of the alpha the fade began with.
+    void pour(double p, std::vector<double>& out) const {
+        const size_t n = cells_.size();
+        const std::vector<double>& start = paths_.startMass;
+        std::vector<double> s(n), e(n), partS(n, 0.0), partE(n, 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            s[i] = start[size_t(cells_[i])];
+            e[i] = end_[size_t(cells_[i])];
+            partS[size_t(part_[i])] += s[i];
+            partE[size_t(part_[i])] += e[i];
         }
-        for (int k = 0; k < 4 && total > 0; ++k) {
-            if (at[k] >= 0) {
-                to[size_t(at[k])] += m * w[k] / total;
+        const auto nearest = [&](size_t i, const std::vector<double>& to) {
+            double best = HUGE_VAL;
+            for (size_t j = 0; j < n; ++j) {
+                if (to[j] > 0) {
+                    best = std::min(best, double(dist_[i * n + j]));
+                }
             }
+            return best;
+        };
+        // Per part, the farthest a draining and a filling cell lie.
+        std::vector<double> key(n, 0.0), drains(n, 0.0), fills(n, 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            if (s[i] != e[i]) {
+                key[i] = nearest(i, s[i] > e[i] ? e : s);
+                double& farthest = (s[i] > e[i] ? drains : fills)[size_t(part_[i])];
+                if (std::isfinite(key[i])) {
+                    farthest = std::max(farthest, key[i]);
+                }
+            }
+        }
+        // How far a cell's front has gone at p, from its key k (0 first, 1 last) and its width w.
+        const auto share = [&](double k, double w) {
+            return std::max(0.0, std::min(1.0, (p - k * (1 - w)) / w));
+        };
+        out.assign(n, 0.0);
+        std::vector<double> partOut(n, 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            const size_t part = size_t(part_[i]);
+            if (!(partS[part] > 0)) {
+                continue;
+            }
+            if (!(partE[part] > 0)) {
+                out[i] = s[i];
+            } else {
+                const double farthest = (s[i] > e[i] ? drains : fills)[part];
+                const double k = farthest > 0 && std::isfinite(key[i]) ? key[i] / farthest : 1.0;
+                const double kept = std::min(s[i], e[i]);
+                out[i] = s[i] > e[i] ? kept + (s[i] - kept) * (1 - share(1 - k, kDrainFront))
+                                     : kept + (e[i] - kept) * share(k, kFillFront);
+            }
+            partOut[part] += out[i];
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const size_t part = size_t(part_[i]);
+            out[i] = partOut[part] > 0 ? out[i] / partOut[part] * partS[part] : 0.0;
         }
     }
     // Whether two masses per cell agree within a thousandth of their total.
@@ -254,46 +275,11 @@ class FadeTransport : CellGrid {
     Point2D centre(int c) const {
         return Point2D(float((c % nx_ + 0.5) * h_), float((c / nx_ + 0.5) * h_));
     }
-    // The point a share q of the way along a shortest path from cell i to cell j, from i's centre.
-    Point2D along(size_t i, size_t j, double q, const std::vector<int>& index) const {
-        const size_t n = cells_.size();
-        const float* toJ = &dist_[j * n];
-        const double target = q * toJ[i];
-        size_t at = i;
-        double walked = 0;
-        while (walked < target && at != j) {
-            size_t next = at;
-            double nextStep = 0, best = toJ[at];
-            forEachNeighbour(cells_[at], index, [&](int v, bool diagonal) {
-                const double step = diagonal ? 1.41421356 : 1.0;
-                if (toJ[v] + step < best + 1e-4 && toJ[v] < toJ[at]) {
-                    best = toJ[v] + step;
-                    next = size_t(v);
-                    nextStep = step;
-                }
-            });
-            if (next == at) {
-                break;
-            }
-            if (walked + nextStep >= target) {
-                const double s = (target - walked) / nextStep;
-                const Point2D p = centre(cells_[at]), r = centre(cells_[next]);
-                const Point2D o = centre(cells_[i]);
-                return Point2D(float(p.x + (r.x - p.x) * s - o.x),
-                               float(p.y + (r.y - p.y) * s - o.y));
-            }
-            walked += nextStep;
-            at = next;
-        }
-        const Point2D p = centre(cells_[at]), o = centre(cells_[i]);
-        return Point2D(p.x - o.x, p.y - o.y);
-    }
-    // Each cell's mean move a share q of the way along its mass's paths in the transport a -> b,
-    // and its plan when asked (the shares each cell's move averages, as masses). The rounds run
-    // over the kernel's block between the two masses' cells only (the other terms are zero).
-    bool moves(const std::vector<double>& a, const std::vector<double>& b, double q,
-               const std::vector<int>& index, std::vector<double>& mx, std::vector<double>& my,
-               std::vector<FollowState::FadePaths::Move>* plan) const {
+    // Each cell's mean move in the transport a -> b: the mean of the cells its mass goes to, less
+    // its own centre. The rounds run over the kernel's block between the two masses' cells only
+    // (the other terms are zero).
+    bool moves(const std::vector<double>& a, const std::vector<double>& b, std::vector<double>& mx,
+               std::vector<double>& my) const {
         const size_t n = cells_.size();
         std::vector<size_t> from, to;
         for (size_t i = 0; i < n; ++i) {
@@ -326,9 +312,6 @@ class FadeTransport : CellGrid {
         sinkhorn::rounds(ab.data(), na, nb, am.data(), bm.data(), kIterations, u.data(), v.data());
         mx.assign(n, 0.0);
         my.assign(n, 0.0);
-        if (plan) {
-            plan->clear();
-        }
         for (size_t r = 0; r < na; ++r) {
             const size_t i = from[r];
             const double* k = &ab[r * nb];
@@ -342,7 +325,8 @@ class FadeTransport : CellGrid {
                 if (!(w > most * 1e-4)) {
                     continue;
                 }
-                const Point2D d = along(i, to[c], q, index);
+                const Point2D t = centre(cells_[to[c]]), o = centre(cells_[i]);
+                const Point2D d(t.x - o.x, t.y - o.y);
                 total += w;
                 sx += w * d.x;
                 sy += w * d.y;
@@ -352,18 +336,13 @@ class FadeTransport : CellGrid {
             }
             mx[i] = sx / total;
             my[i] = sy / total;
-            for (size_t c = 0; plan && c < nb; ++c) {
-                const double w = k[c] * v[c];
-                if (w > most * 1e-4) {
-                    plan->push_back({int32_t(i), int32_t(to[c]), a[i] * w / total});
-                }
-            }
         }
         return true;
     }
 
     FollowState::FadePaths& paths_;
     std::vector<double> before_, end_, now_, dx_, dy_, mass_;
+    std::vector<double> poured_;  // the pour's mass now, per cell inside
     std::vector<int> index_;
     std::vector<double>& kernel_;
     std::vector<bool> inside_;

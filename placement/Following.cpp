@@ -221,10 +221,10 @@ class ChangeGrid {
     std::vector<uint8_t> changed_;
 };
 
-// A followed frame that fades in place: the sites move with the fade's transport, each step the
-// share of the way that the fading alpha lost since the frame before (a ninth of what is left at
-// a fade over nine steps), so that the sites leave a part that fades out evenly over its fade
-// instead of when its alpha reaches zero; the rounds then weigh the samples by the fade's weights.
+// A followed frame that fades in place: the sites move with the fade's pour by the share of what
+// was left of the fade that the fading alpha lost since the frame before (a ninth, then an eighth
+// of what is left, over a fade of nine steps), so that the sites leave a part that fades out over
+// its fade instead of when its alpha reaches zero; the rounds then weigh the samples by the pour.
 void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& carried) {
     const FollowState& st = e.follow;
     FollowState::FadePaths& paths = follow.fadePaths;

@@ -36,18 +36,13 @@ struct FollowState {
         std::vector<float> distances;
         std::vector<double> kernel;
         std::vector<double> block;  // the kernel's block that a transport's rounds read
-        // The fade under way: its plan from the alpha it began with onto the alpha it ends with
-        // (between cells inside), the share of the fading alpha lost since it began (1: none
-        // under way), and this frame's alpha and end per cell, which the next frame's alpha
-        // before and end must match to go on with it.
-        struct Move {
-            int32_t from, to;
-            double mass;
-        };
-        std::vector<Move> plan;
+        // The fade under way: the alpha per cell it began with, the share of the fading alpha
+        // lost since it began (1: none under way), and this frame's alpha and end per cell,
+        // which the next frame's alpha before and end must match to go on with it.
+        std::vector<double> startMass;
         double progress = 1;
         std::vector<double> nowMass, endMass;
-        // The factor per cell on the samples' weights at the fade's last frame.
+        // The factor per cell on the samples' weights at the fade's frame.
         std::vector<float> weights;
     } fadePaths;
     // Whether this frame's rounds weight the samples by fadePaths.weights as well.
