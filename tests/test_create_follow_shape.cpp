@@ -456,9 +456,10 @@ TEST(CreateFollowShape, ChangesInPlaceMoveCardsABoundedStep) {
     } cases[] = {{pixel, 0.1, 1, 60, 1.5, 1.5},
                  {pixel, 0.1, 1, 800, 1.5, 1.5},
                  {fade, 4.0, 10, 60, 1.5, 4.0},
-                 // Small cards cross the "T"'s arm by many sizes; its room fills over the fade
-                 // (13.7 spacings at its widest when the cards bordering it moved as large ones).
-                 {fade, 1e9, 10, 600, 3.0, 10.0},
+                 // Small cards cross the "T"'s arm by many sizes; its room fills over the fade as
+                 // the pour reaches it, and the "L" empties from its far end (a fade sent straight
+                 // onto its end left holes of 2.6 spacings at the end and 8.4 during it).
+                 {fade, 1e9, 10, 600, 2.0, 6.0},
                  {held, 4.0, 3, 60, 1.75, 1.75}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.anim.name) + ", " + std::to_string(c.cards) + " cards");
