@@ -92,8 +92,9 @@ class FadeTransport : CellGrid {
         const double from = goesOn ? f.progress : 0.0;
         const double to = goesOn ? 1 - (1 - f.progress) * (1 - q) : q;
         std::vector<double> a, b, toX, toY, selfX, selfY;
-        pour(from, a);
-        pour(to, b);
+        const PourKeys keys = pourKeys();
+        pour(keys, from, a);
+        pour(keys, to, b);
         if (!normalise(a) || !normalise(b) || !moves(a, b, toX, toY) ||
             !moves(a, a, selfX, selfY)) {
             f.progress = 1;
@@ -142,23 +143,22 @@ class FadeTransport : CellGrid {
     }
 
   private:
-    // The pour's mass per cell inside at a share p of the fade. Of the alpha the fade began with,
-    // what the end keeps stays; what the end does not keep drains, the cells farthest from any the
-    // end keeps first; what the end adds fills, the cells nearest any that held alpha first. A
-    // cell's key k is its distance over the farthest such in its part, and its front runs from
-    // k (1 - w) of the fade to w after that (w: kDrainFront or kFillFront; a draining cell's k is
-    // taken from the far end). Mass stays in its part of the shape: a part that fades out whole
-    // (apart from the rest) keeps its alpha, one that appears apart takes none, and each part keeps
-    // its share of the alpha the fade began with.
-    void pour(double p, std::vector<double>& out) const {
+    struct PourKeys {
+        std::vector<double> start, end, key, partStart, partEnd;
+    };
+    // The pour's alpha at its start and end per cell inside, each part's totals, and each cell's
+    // key: its distance over the farthest of its kind (draining or filling) in its part, 1 where
+    // no such distance is known.
+    PourKeys pourKeys() const {
         const size_t n = cells_.size();
-        const std::vector<double>& start = paths_.startMass;
-        std::vector<double> s(n), e(n), partS(n, 0.0), partE(n, 0.0);
+        PourKeys k{std::vector<double>(n), std::vector<double>(n), std::vector<double>(n, 0.0),
+                   std::vector<double>(n, 0.0), std::vector<double>(n, 0.0)};
+        const std::vector<double>&s = k.start, &e = k.end;
         for (size_t i = 0; i < n; ++i) {
-            s[i] = start[size_t(cells_[i])];
-            e[i] = end_[size_t(cells_[i])];
-            partS[size_t(part_[i])] += s[i];
-            partE[size_t(part_[i])] += e[i];
+            k.start[i] = paths_.startMass[size_t(cells_[i])];
+            k.end[i] = end_[size_t(cells_[i])];
+            k.partStart[size_t(part_[i])] += s[i];
+            k.partEnd[size_t(part_[i])] += e[i];
         }
         const auto nearest = [&](size_t i, const std::vector<double>& to) {
             double best = HUGE_VAL;
@@ -170,16 +170,33 @@ class FadeTransport : CellGrid {
             return best;
         };
         // Per part, the farthest a draining and a filling cell lie.
-        std::vector<double> key(n, 0.0), drains(n, 0.0), fills(n, 0.0);
+        std::vector<double> distance(n, 0.0), drains(n, 0.0), fills(n, 0.0);
         for (size_t i = 0; i < n; ++i) {
             if (s[i] != e[i]) {
-                key[i] = nearest(i, s[i] > e[i] ? e : s);
+                distance[i] = nearest(i, s[i] > e[i] ? e : s);
                 double& farthest = (s[i] > e[i] ? drains : fills)[size_t(part_[i])];
-                if (std::isfinite(key[i])) {
-                    farthest = std::max(farthest, key[i]);
+                if (std::isfinite(distance[i])) {
+                    farthest = std::max(farthest, distance[i]);
                 }
             }
         }
+        for (size_t i = 0; i < n; ++i) {
+            const double farthest = (s[i] > e[i] ? drains : fills)[size_t(part_[i])];
+            k.key[i] = farthest > 0 && std::isfinite(distance[i]) ? distance[i] / farthest : 1.0;
+        }
+        return k;
+    }
+    // The pour's mass per cell inside at a share p of the fade. Of the alpha the fade began with,
+    // what the end keeps stays; what the end does not keep drains, the cells farthest from any the
+    // end keeps first; what the end adds fills, the cells nearest any that held alpha first. A
+    // cell's key k is its distance over the farthest such in its part, and its front runs from
+    // k (1 - w) of the fade to w after that (w: kDrainFront or kFillFront; a draining cell's k is
+    // taken from the far end). Mass stays in its part of the shape: a part that fades out whole
+    // (apart from the rest) keeps its alpha, one that appears apart takes none, and each part keeps
+    // its share of the alpha the fade began with.
+    void pour(const PourKeys& keys, double p, std::vector<double>& out) const {
+        const size_t n = cells_.size();
+        const std::vector<double>&s = keys.start, &e = keys.end;
         // How far a cell's front has gone at p, from its key k (0 first, 1 last) and its width w.
         const auto share = [&](double k, double w) {
             return std::max(0.0, std::min(1.0, (p - k * (1 - w)) / w));
@@ -188,15 +205,13 @@ class FadeTransport : CellGrid {
         std::vector<double> partOut(n, 0.0);
         for (size_t i = 0; i < n; ++i) {
             const size_t part = size_t(part_[i]);
-            if (!(partS[part] > 0)) {
+            if (!(keys.partStart[part] > 0)) {
                 continue;
             }
-            if (!(partE[part] > 0)) {
+            if (!(keys.partEnd[part] > 0)) {
                 out[i] = s[i];
             } else {
-                const double farthest = (s[i] > e[i] ? drains : fills)[part];
-                const double k = farthest > 0 && std::isfinite(key[i]) ? key[i] / farthest : 1.0;
-                const double kept = std::min(s[i], e[i]);
+                const double k = keys.key[i], kept = std::min(s[i], e[i]);
                 out[i] = s[i] > e[i] ? kept + (s[i] - kept) * (1 - share(1 - k, kDrainFront))
                                      : kept + (e[i] - kept) * share(k, kFillFront);
             }
@@ -204,7 +219,7 @@ class FadeTransport : CellGrid {
         }
         for (size_t i = 0; i < n; ++i) {
             const size_t part = size_t(part_[i]);
-            out[i] = partOut[part] > 0 ? out[i] / partOut[part] * partS[part] : 0.0;
+            out[i] = partOut[part] > 0 ? out[i] / partOut[part] * keys.partStart[part] : 0.0;
         }
     }
     // Whether two masses per cell agree within a thousandth of their total.

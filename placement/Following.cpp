@@ -28,6 +28,21 @@ constexpr double kFadeSettle = 0.5;
 constexpr double kPartTolerance = 0.1;
 // How far (in spacings) a cell's move may be off its part's map and still count half in the fit.
 constexpr double kPartSpread = 0.3;
+
+// Whether the frame before's alpha is kept at this frame's size, so that the two compare pixel
+// by pixel.
+bool alphaBeforeComparable(const MyTessaron& e) {
+    const FollowState& st = e.follow;
+    return st.width == e.imageWidth && st.height == e.imageHeight &&
+           st.alpha.size() == size_t(e.imageWidth) * size_t(e.imageHeight);
+}
+
+// This frame's alpha at pixel p (row by row), 0 at or under the Alpha Threshold, as the frame
+// before's is kept.
+int alphaNow(const MyTessaron& e, size_t p) {
+    const uint8_t v = e.imagePixels[p * 4];
+    return v > e.alphaThreshold ? v : 0;
+}
 // A cell whose move differs from its neighbours' by more than this over their distance lies where
 // the transport blends parts; the parts' maps are fitted mostly to the other cells.
 constexpr double kSteep = 0.06;
@@ -118,11 +133,9 @@ std::vector<double> nearestGaps(const std::vector<Point2D>& at, double most) {
 bool transportSites(const MyTessaron& e, const double a[4], const double b[4], bool carry,
                     std::vector<Point2D>& carried, std::vector<float>& settle) {
     const FollowState& st = e.follow;
-    const int32_t imageWidth = e.imageWidth, imageHeight = e.imageHeight;
+    const int32_t imageWidth = e.imageWidth;
     const int32_t* opaqueBounds = e.opaqueBounds;
-    if (st.width != imageWidth || st.height != imageHeight ||
-        st.alpha.size() != size_t(imageWidth) * size_t(imageHeight) ||
-        e.opaquePixels.count() == 0) {
+    if (!alphaBeforeComparable(e) || e.opaquePixels.count() == 0) {
         return false;
     }
     const double sx = carry ? b[2] / a[2] : 1.0, sy = carry ? b[3] / a[3] : 1.0;
@@ -229,8 +242,7 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
     const FollowState& st = e.follow;
     FollowState::FadePaths& paths = follow.fadePaths;
     const int32_t w = e.imageWidth, h = e.imageHeight;
-    if (st.width != w || st.height != h || st.alpha.size() != size_t(w) * size_t(h) ||
-        e.opaquePixels.count() == 0) {
+    if (!alphaBeforeComparable(e) || e.opaquePixels.count() == 0) {
         return;
     }
     const int32_t* o = st.bounds;
@@ -242,9 +254,8 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
     if (x1 < x0 || y1 < y0) {
         return;
     }
-    const auto now = [&](int32_t x, int32_t y) -> int {
-        const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
-        return v > e.alphaThreshold ? v : 0;
+    const auto now = [&](int32_t x, int32_t y) {
+        return alphaNow(e, size_t(y) * size_t(w) + size_t(x));
     };
     // The rounds settle only the sites with a change within about two spacings: a settled layout
     // is at rest only for its own samples, and a change anywhere would otherwise let the rounds
@@ -347,10 +358,7 @@ class CarriedAlpha {
 // otherwise stir it everywhere by the pixels' rounding at the shape's edge.
 void settleWhereCarryMisses(const MyTessaron& e, const double a[4], const double b[4],
                             const std::vector<Point2D>& carried, std::vector<float>& settle) {
-    const FollowState& st = e.follow;
-    const int32_t w = e.imageWidth, h = e.imageHeight;
-    if (st.width != w || st.height != h || st.alpha.size() != size_t(w) * size_t(h) ||
-        e.opaquePixels.count() == 0) {
+    if (!alphaBeforeComparable(e) || e.opaquePixels.count() == 0) {
         return;
     }
     const CarriedAlpha alpha(e, a, b, false);
@@ -361,8 +369,8 @@ void settleWhereCarryMisses(const MyTessaron& e, const double a[4], const double
                       2 * std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount)));
     for (int32_t y = alpha.y0; y <= alpha.y1; ++y) {
         for (int32_t x = alpha.x0; x <= alpha.x1; ++x) {
-            const uint8_t v = e.imagePixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
-            if ((v > e.alphaThreshold ? v : 0) != alpha.carried(x + 0.5, y + 0.5)) {
+            if (alphaNow(e, size_t(y) * size_t(e.imageWidth) + size_t(x)) !=
+                alpha.carried(x + 0.5, y + 0.5)) {
                 missed.mark(x, y);
             }
         }
@@ -419,21 +427,17 @@ void MyTessaron::keepFollowedSites(int frameIndex) {
     std::copy(opaqueBounds, opaqueBounds + 4, st.bounds);
     st.alpha.resize(imagePixels ? size_t(imageWidth) * size_t(imageHeight) : 0);
     for (size_t p = 0; p < st.alpha.size(); ++p) {
-        const uint8_t v = imagePixels[p * 4];
-        st.alpha[p] = v > alphaThreshold ? v : 0;
+        st.alpha[p] = uint8_t(alphaNow(*this, p));
     }
 }
 
 bool MyTessaron::shapeUnchanged() const {
     const FollowState& st = follow;
-    if (!imagePixels || st.width != imageWidth || st.height != imageHeight ||
-        st.alpha.size() != size_t(imageWidth) * size_t(imageHeight) ||
-        st.placed.size() != size_t(layerCount)) {
+    if (!imagePixels || !alphaBeforeComparable(*this) || st.placed.size() != size_t(layerCount)) {
         return false;
     }
     for (size_t p = 0; p < st.alpha.size(); ++p) {
-        const uint8_t v = imagePixels[p * 4];
-        if ((v > alphaThreshold ? v : 0) != st.alpha[p]) {
+        if (alphaNow(*this, p) != st.alpha[p]) {
             return false;
         }
     }
@@ -525,9 +529,7 @@ Point2D MyTessaron::nearestPointOnShape(const Point2D& p) const {
 }
 
 bool MyTessaron::carriesWithFrame(const double a[4], const double b[4]) const {
-    const FollowState& st = follow;
-    if (st.width != imageWidth || st.height != imageHeight ||
-        st.alpha.size() != size_t(imageWidth) * size_t(imageHeight)) {
+    if (!alphaBeforeComparable(*this)) {
         return true;
     }
     // Which explains the new alpha better, the old one carried with the frame or left in place:
@@ -538,8 +540,7 @@ bool MyTessaron::carriesWithFrame(const double a[4], const double b[4]) const {
     int64_t stay = 0, carry = 0;
     for (int32_t y = alpha.y0; y <= alpha.y1; y += stride) {
         for (int32_t x = alpha.x0; x <= alpha.x1; x += stride) {
-            const uint8_t v = imagePixels[(size_t(y) * size_t(imageWidth) + size_t(x)) * 4];
-            const int now = v > alphaThreshold ? v : 0;
+            const int now = alphaNow(*this, size_t(y) * size_t(imageWidth) + size_t(x));
             const double cx = x + 0.5, cy = y + 0.5;
             stay += std::abs(now - alpha.before(cx, cy));
             carry += std::abs(now - alpha.carried(cx, cy));
