@@ -595,10 +595,12 @@ void MyTessaron::getFollowingSites(bool relax) {
         sites.back().position = nearestPointOnShape(carried[size_t(j)]);
     }
     sitesFollowLayers = true;
+    const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
+    const auto inside = [this](const Point2D& p) { return isPointInsideShape(p.x, p.y); };
     if (!relax) {
         follow.settle.clear();
         follow.fadeWeighted = false;
-        uncrossPaths(followedSites, sites, follow.siteOffsets);
+        uncrossPaths(followedSites, sites, follow.siteOffsets, inside, spacing);
         return;
     }
     double* l = follow.lattice;
@@ -613,7 +615,6 @@ void MyTessaron::getFollowingSites(bool relax) {
     }
     // A fade moves the sites with its transport; the rounds only settle them where they are,
     // and take none farther from where it was than the transport did (or half a spacing).
-    const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
     if (!carry) {
         follow.fadeFrom = followedSites;
     }
@@ -622,7 +623,7 @@ void MyTessaron::getFollowingSites(bool relax) {
     follow.fadeFrom.clear();
     follow.fadeShare = 0;
     follow.fadeWeighted = false;
-    uncrossPaths(followedSites, sites, follow.siteOffsets);
+    uncrossPaths(followedSites, sites, follow.siteOffsets, inside, spacing);
 }
 
 void MyTessaron::settleOverCarriedSamples(bool fresh) {

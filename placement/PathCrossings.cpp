@@ -15,8 +15,55 @@ bool pathsCross(const Point2D& a, const Point2D& b, const Point2D& c, const Poin
     return side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0;
 }
 
+namespace {
+
+// A crossing pair's new sites this near each other across their common direction (in spacings)
+// are a file of layers overtaking one another by a hair: moving the two sites past each other
+// keeps each layer with the shape, where a swap would hand it its neighbour's place.
+constexpr double kPastWithin = 0.1;
+// Sites move past each other in the first passes only; later passes swap, and end.
+constexpr int kPastPasses = 2;
+
+double squaredDistance(const Point2D& a, const Point2D& b) {
+    const double dx = double(a.x) - b.x, dy = double(a.y) - b.y;
+    return dx * dx + dy * dy;
+}
+
+// Moves the new sites a and b of the crossing paths fa -> a and fb -> b past each other across
+// the pair's common direction, by the least of a few shares of their distance across it that
+// uncrosses the paths and keeps both sites inside. False (nothing moved) if none does.
+bool movePast(const Point2D& fa, Point2D& a, const Point2D& fb, Point2D& b, double within,
+              const std::function<bool(const Point2D&)>& inside) {
+    const double ux = (double(a.x) - fa.x) + (double(b.x) - fb.x);
+    const double uy = (double(a.y) - fa.y) + (double(b.y) - fb.y);
+    const double length = std::hypot(ux, uy);
+    if (!(length > 1e-9)) {
+        return false;
+    }
+    const double nx = -uy / length, ny = ux / length;
+    const double across = (double(b.x) - a.x) * nx + (double(b.y) - a.y) * ny;
+    if (std::abs(across) > within) {
+        return false;
+    }
+    // Just past each other first: the less a site moves, the less it crowds its neighbours.
+    for (const double share : {0.55, 0.75, 1.0}) {
+        const double d = share * across;
+        const Point2D na(float(a.x + d * nx), float(a.y + d * ny));
+        const Point2D nb(float(b.x - d * nx), float(b.y - d * ny));
+        if (!pathsCross(fa, na, fb, nb) && inside(na) && inside(nb)) {
+            a = na;
+            b = nb;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& sites,
-                  std::vector<Point2D>& offsets) {
+                  std::vector<Point2D>& offsets, const std::function<bool(const Point2D&)>& inside,
+                  double spacing) {
     // Each pass undoes the crossings the one before made; at 3000 layers a crossfade's frame
     // needs up to about 30 passes (16 left some crossed), so this only bounds the time.
     constexpr int kPasses = 64;
@@ -26,10 +73,16 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
         return;
     }
     std::vector<std::pair<int32_t, int32_t>> pairs, ordered;
+    struct Crossing {
+        double apart;  // squared distance between the two new sites
+        int32_t i, j;
+    };
+    std::vector<Crossing> crossing;
     std::vector<size_t> bucket;
     std::vector<std::vector<int32_t>> cells;
     std::vector<int32_t> firstColumn(n), firstRow(n);
     std::vector<uint8_t> swappedBefore(n, 0), swappedNow(n, 0);
+    const double pastWithin = inside && spacing > 0 ? kPastWithin * spacing : -1;
     for (int pass = 0; pass < kPasses; ++pass) {
         double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
         for (size_t j = 0; j < n; ++j) {
@@ -90,23 +143,37 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
             ordered[bucket[size_t(pair.first)]++] = pair;
         }
         pairs.swap(ordered);
-        // From the second pass, a pair neither of whose paths was swapped in the pass before or
-        // in this one so far is as it was when the pass before tested it (no crossing) or its
-        // boxes shared no cell: it does not cross, and is not tested again.
-        bool swapped = false;
+        // From the second pass, a pair neither of whose paths moved in the pass before is as that
+        // pass left it (uncrossed) or its boxes shared no cell: it does not cross, and is not
+        // tested again. A pair that a move in this pass crosses is found in the next.
+        crossing.clear();
         for (const auto& [i, j] : pairs) {
-            if (pass > 0 && !(swappedBefore[size_t(i)] | swappedNow[size_t(i)] |
-                              swappedBefore[size_t(j)] | swappedNow[size_t(j)])) {
+            if ((pass == 0 || swappedBefore[size_t(i)] | swappedBefore[size_t(j)]) &&
+                pathsCross(from[size_t(i)], sites[size_t(i)].position, from[size_t(j)],
+                           sites[size_t(j)].position)) {
+                crossing.push_back(
+                    {squaredDistance(sites[size_t(i)].position, sites[size_t(j)].position), i, j});
+            }
+        }
+        // The pairs whose new sites are nearest first: swapping near sites moves their layers
+        // least off where the rounds put them, and often uncrosses a farther pair on the way.
+        std::stable_sort(crossing.begin(), crossing.end(),
+                         [](const Crossing& p, const Crossing& q) { return p.apart < q.apart; });
+        bool swapped = false;
+        for (const Crossing& c : crossing) {
+            const size_t i = size_t(c.i), j = size_t(c.j);
+            Point2D &a = sites[i].position, &b = sites[j].position;
+            if (!pathsCross(from[i], a, from[j], b)) {
+                continue;  // uncrossed by an earlier move of this pass
+            }
+            swappedNow[i] = swappedNow[j] = 1;
+            swapped = true;
+            if (pass < kPastPasses && movePast(from[i], a, from[j], b, pastWithin, inside)) {
                 continue;
             }
-            if (pathsCross(from[size_t(i)], sites[size_t(i)].position, from[size_t(j)],
-                           sites[size_t(j)].position)) {
-                std::swap(sites[size_t(i)].position, sites[size_t(j)].position);
-                if (withOffsets) {
-                    std::swap(offsets[size_t(i)], offsets[size_t(j)]);
-                }
-                swappedNow[size_t(i)] = swappedNow[size_t(j)] = 1;
-                swapped = true;
+            std::swap(a, b);
+            if (withOffsets) {
+                std::swap(offsets[i], offsets[j]);
             }
         }
         if (!swapped) {

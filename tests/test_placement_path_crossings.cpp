@@ -1,5 +1,5 @@
 // The paths a followed frame's layers take: the crossing test on its edge cases, and the swaps
-// that uncross them checked against every pair.
+// and moves past each other that uncross them checked against every pair.
 
 #include <gtest/gtest.h>
 
@@ -99,45 +99,78 @@ double totalLength(const std::vector<Point2D>& from, const std::vector<MySitePoi
 
 }  // namespace
 
-// After the swaps no two paths cross (every pair checked), the layers share out the same new
-// places, each keeping its place's offset, and the paths are no longer in all.
-TEST(PathCrossings, SwapsLeaveNoPairCrossed) {
+// After the uncrossing no two paths cross (every pair checked) and the cells' offsets are shared
+// out as they were. With swaps only, the layers share out the same new places, each keeping its
+// place's offset, and the paths are no longer in all. Where sites may move past each other (the
+// lattice's spacing is 1; only on the right half of it), a site off every place it had is on the
+// right half and within half a spacing of one of them.
+TEST(PathCrossings, UncrossingLeavesNoPairCrossed) {
     std::mt19937 gen(77);
-    for (const auto& shape : kShapes) {
-        for (int n : {2, 40, 600, 2500}) {
-            SCOPED_TRACE(std::string(shape.name) + ", " + std::to_string(n) + " layers");
-            const Paths p = shape.make(n, gen);
-            std::vector<MySitePoint> sites(p.to.size());
-            std::vector<Point2D> offsets(p.to.size());
-            int crossed = 0;
-            for (size_t i = 0; i < p.to.size(); ++i) {
-                sites[i].position = p.to[i];
-                offsets[i] = Point2D(p.to[i].y, -p.to[i].x);  // tells its place
-                for (size_t j = 0; j < i; ++j) {
-                    crossed += pathsCross(p.from[i], p.to[i], p.from[j], p.to[j]);
+    for (const bool past : {false, true}) {
+        for (const auto& shape : kShapes) {
+            for (int n : {2, 40, 600, 2500}) {
+                SCOPED_TRACE(std::string(shape.name) + ", " + std::to_string(n) + " layers" +
+                             (past ? ", moving past" : ""));
+                const Paths p = shape.make(n, gen);
+                const float half = 0.5f * std::ceil(std::sqrt(float(n)));
+                const std::function<bool(const Point2D&)> inside = [&](const Point2D& q) {
+                    return q.x > half;
+                };
+                std::vector<MySitePoint> sites(p.to.size());
+                std::vector<Point2D> offsets(p.to.size());
+                int crossed = 0;
+                for (size_t i = 0; i < p.to.size(); ++i) {
+                    sites[i].position = p.to[i];
+                    offsets[i] = Point2D(p.to[i].y, -p.to[i].x);  // tells its place
+                    for (size_t j = 0; j < i; ++j) {
+                        crossed += pathsCross(p.from[i], p.to[i], p.from[j], p.to[j]);
+                    }
                 }
-            }
-            const double before = totalLength(p.from, sites);
-            uncrossPaths(p.from, sites, offsets);
-            EXPECT_TRUE(crossed > 0 || n < 600);  // the case is one the swaps meet
-            EXPECT_LE(totalLength(p.from, sites), before * (1 + 1e-9));
-            std::vector<std::pair<float, float>> was, now;
-            for (size_t i = 0; i < sites.size(); ++i) {
-                EXPECT_EQ(offsets[i].x, sites[i].position.y);
-                EXPECT_EQ(offsets[i].y, -sites[i].position.x);
-                was.emplace_back(p.to[i].x, p.to[i].y);
-                now.emplace_back(sites[i].position.x, sites[i].position.y);
-            }
-            std::sort(was.begin(), was.end());
-            std::sort(now.begin(), now.end());
-            EXPECT_EQ(now, was);
-            int left = 0;
-            for (size_t i = 0; i < sites.size(); ++i) {
-                for (size_t j = 0; j < i; ++j) {
-                    left += pathsCross(p.from[i], sites[i].position, p.from[j], sites[j].position);
+                const double before = totalLength(p.from, sites);
+                uncrossPaths(p.from, sites, offsets, past ? inside : nullptr, past ? 1.0 : 0.0);
+                EXPECT_TRUE(crossed > 0 || n < 600);  // the case is one the swaps meet
+                std::vector<std::pair<float, float>> was, now, told;
+                int moved = 0;
+                for (size_t i = 0; i < sites.size(); ++i) {
+                    const Point2D& q = sites[i].position;
+                    was.emplace_back(p.to[i].x, p.to[i].y);
+                    now.emplace_back(q.x, q.y);
+                    told.emplace_back(-offsets[i].y, offsets[i].x);
+                    if (!past) {
+                        EXPECT_EQ(offsets[i].x, q.y);
+                        EXPECT_EQ(offsets[i].y, -q.x);
+                        continue;
+                    }
+                    double nearest = HUGE_VAL;
+                    for (const Point2D& t : p.to) {
+                        nearest =
+                            std::min(nearest, std::hypot(double(q.x) - t.x, double(q.y) - t.y));
+                    }
+                    if (nearest > 0) {
+                        ++moved;
+                        EXPECT_TRUE(inside(q)) << q.x << ", " << q.y;
+                        EXPECT_LE(nearest, 0.5);
+                    }
                 }
+                std::sort(was.begin(), was.end());
+                std::sort(now.begin(), now.end());
+                std::sort(told.begin(), told.end());
+                EXPECT_EQ(told, was);
+                if (!past) {
+                    EXPECT_EQ(now, was);
+                    EXPECT_LE(totalLength(p.from, sites), before * (1 + 1e-9));
+                } else if (n >= 600) {
+                    EXPECT_GT(moved, 0);  // the case is one where sites move past each other
+                }
+                int left = 0;
+                for (size_t i = 0; i < sites.size(); ++i) {
+                    for (size_t j = 0; j < i; ++j) {
+                        left +=
+                            pathsCross(p.from[i], sites[i].position, p.from[j], sites[j].position);
+                    }
+                }
+                EXPECT_EQ(left, 0) << "of " << crossed;
             }
-            EXPECT_EQ(left, 0) << "of " << crossed;
         }
     }
 }
