@@ -43,6 +43,11 @@ int alphaNow(const MyTessaron& e, size_t p) {
     const uint8_t v = e.imagePixels[p * 4];
     return v > e.alphaThreshold ? v : 0;
 }
+
+// The side (px) of the shape's share per layer: about how far apart an even layout's sites lie.
+double siteSpacing(const MyTessaron& e) {
+    return std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount));
+}
 // A cell whose move differs from its neighbours' by more than this over their distance lies where
 // the transport blends parts; the parts' maps are fitted mostly to the other cells.
 constexpr double kSteep = 0.06;
@@ -169,7 +174,7 @@ bool transportSites(const MyTessaron& e, const double a[4], const double b[4], b
         parts.add(x, y, m / (1 + s * s * s * s), dx, dy);
         gridCells.push_back(s < 1 ? t.cellOf(x, y) : t.cellCount());
     });
-    const double spacing = std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount));
+    const double spacing = siteSpacing(e);
     const bool inParts = parts.solve(kPartTolerance * spacing, kPartSpread * spacing);
     if (inParts && !carry && spacing < t.cellSide()) {
         refinePartMaps(e, parts, t, gridCells);
@@ -260,8 +265,7 @@ void fadeSites(const MyTessaron& e, FollowState& follow, std::vector<Point2D>& c
     // The rounds settle only the sites with a change within about two spacings: a settled layout
     // is at rest only for its own samples, and a change anywhere would otherwise let the rounds
     // go on moving sites far from it.
-    ChangeGrid changed(x0, y0, x1, y1,
-                       2 * std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount)));
+    ChangeGrid changed(x0, y0, x1, y1, 2 * siteSpacing(e));
     double lost = 0, fading = 0;
     for (int32_t y = y0; y <= y1; ++y) {
         for (int32_t x = x0; x <= x1; ++x) {
@@ -365,8 +369,7 @@ void settleWhereCarryMisses(const MyTessaron& e, const double a[4], const double
     if (alpha.x1 < alpha.x0 || alpha.y1 < alpha.y0) {
         return;
     }
-    ChangeGrid missed(alpha.x0, alpha.y0, alpha.x1, alpha.y1,
-                      2 * std::sqrt(double(e.opaquePixels.count()) / std::max(1, e.layerCount)));
+    ChangeGrid missed(alpha.x0, alpha.y0, alpha.x1, alpha.y1, 2 * siteSpacing(e));
     for (int32_t y = alpha.y0; y <= alpha.y1; ++y) {
         for (int32_t x = alpha.x0; x <= alpha.x1; ++x) {
             if (alphaNow(e, size_t(y) * size_t(e.imageWidth) + size_t(x)) !=
@@ -534,7 +537,7 @@ bool MyTessaron::carriesWithFrame(const double a[4], const double b[4]) const {
     }
     // Which explains the new alpha better, the old one carried with the frame or left in place:
     // a slide or a growth moves the frame with the shape, a fade moves it without any motion.
-    const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, layerCount));
+    const double spacing = siteSpacing(*this);
     const int stride = std::max(1, int(spacing / 3));
     const CarriedAlpha alpha(*this, a, b, true);
     int64_t stay = 0, carry = 0;
@@ -595,7 +598,7 @@ void MyTessaron::getFollowingSites(bool relax) {
         sites.back().position = nearestPointOnShape(carried[size_t(j)]);
     }
     sitesFollowLayers = true;
-    const double spacing = std::sqrt(double(opaquePixels.count()) / std::max(1, n));
+    const double spacing = siteSpacing(*this);
     const auto inside = [this](const Point2D& p) { return isPointInsideShape(p.x, p.y); };
     if (!relax) {
         follow.settle.clear();
@@ -742,7 +745,7 @@ void MyTessaron::relaxOverLattice(bool fresh, const double scale[2], double most
             std::max(mostMove, double(std::hypot(start[j].x - from[j].x, start[j].y - from[j].y)));
     }
     const bool fading = !reach.empty();
-    const double spacing = std::sqrt(double(opaquePixels.count()) / double(count));
+    const double spacing = siteSpacing(*this);
     const double hollowReach = kHollowReach * spacing;
     const double hollowShare =
         kHollowShare * std::max(1.0, kHollowCells * follow.fadePaths.grid[2] / spacing);

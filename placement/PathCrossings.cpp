@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <tuple>
 #include <utility>
 
 bool pathsCross(const Point2D& a, const Point2D& b, const Point2D& c, const Point2D& d) {
@@ -23,11 +24,6 @@ namespace {
 constexpr double kPastWithin = 0.1;
 // Sites move past each other in the first passes only; later passes swap, and end.
 constexpr int kPastPasses = 2;
-
-double squaredDistance(const Point2D& a, const Point2D& b) {
-    const double dx = double(a.x) - b.x, dy = double(a.y) - b.y;
-    return dx * dx + dy * dy;
-}
 
 // Moves the new sites a and b of the crossing paths fa -> a and fb -> b past each other across
 // the pair's common direction, by the least of a few shares of their distance across it that
@@ -72,13 +68,12 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
     if (n < 2) {
         return;
     }
-    std::vector<std::pair<int32_t, int32_t>> pairs, ordered;
+    std::vector<std::pair<int32_t, int32_t>> pairs;
     struct Crossing {
         double apart;  // squared distance between the two new sites
         int32_t i, j;
     };
     std::vector<Crossing> crossing;
-    std::vector<size_t> bucket;
     std::vector<std::vector<int32_t>> cells;
     std::vector<int32_t> firstColumn(n), firstRow(n);
     std::vector<uint8_t> swappedBefore(n, 0), swappedNow(n, 0);
@@ -129,36 +124,24 @@ void uncrossPaths(const std::vector<Point2D>& from, std::vector<MySitePoint>& si
                 }
             }
         }
-        // The pairs come by their later path, ascending: counted out by their earlier one (a
-        // stable pass), they are in order.
-        bucket.assign(n + 1, 0);
-        for (const auto& pair : pairs) {
-            ++bucket[size_t(pair.first) + 1];
-        }
-        for (size_t i = 0; i < n; ++i) {
-            bucket[i + 1] += bucket[i];
-        }
-        ordered.resize(pairs.size());
-        for (const auto& pair : pairs) {
-            ordered[bucket[size_t(pair.first)]++] = pair;
-        }
-        pairs.swap(ordered);
         // From the second pass, a pair neither of whose paths moved in the pass before is as that
         // pass left it (uncrossed) or its boxes shared no cell: it does not cross, and is not
         // tested again. A pair that a move in this pass crosses is found in the next.
         crossing.clear();
         for (const auto& [i, j] : pairs) {
+            const Point2D &a = sites[size_t(i)].position, &b = sites[size_t(j)].position;
             if ((pass == 0 || swappedBefore[size_t(i)] | swappedBefore[size_t(j)]) &&
-                pathsCross(from[size_t(i)], sites[size_t(i)].position, from[size_t(j)],
-                           sites[size_t(j)].position)) {
-                crossing.push_back(
-                    {squaredDistance(sites[size_t(i)].position, sites[size_t(j)].position), i, j});
+                pathsCross(from[size_t(i)], a, from[size_t(j)], b)) {
+                const double dx = double(a.x) - b.x, dy = double(a.y) - b.y;
+                crossing.push_back({dx * dx + dy * dy, i, j});
             }
         }
         // The pairs whose new sites are nearest first: swapping near sites moves their layers
         // least off where the rounds put them, and often uncrosses a farther pair on the way.
-        std::stable_sort(crossing.begin(), crossing.end(),
-                         [](const Crossing& p, const Crossing& q) { return p.apart < q.apart; });
+        // Ties go by the pair's paths, so the order is fixed.
+        std::sort(crossing.begin(), crossing.end(), [](const Crossing& p, const Crossing& q) {
+            return std::tie(p.apart, p.i, p.j) < std::tie(q.apart, q.i, q.j);
+        });
         bool swapped = false;
         for (const Crossing& c : crossing) {
             const size_t i = size_t(c.i), j = size_t(c.j);
