@@ -69,6 +69,12 @@ constexpr double kHollowShare = 2.0;
 // larger layers.
 constexpr double kHollowCells = 1.5;
 
+// Where parts overlap, how far (in spacings) a site looks for the part its neighbours take, in how
+// many rounds, and how much farther from the transport's move that part's may be than its own.
+constexpr double kStreamReach = 3.0;
+constexpr int kStreamRounds = 4;
+constexpr double kStreamPlausible = 1.3;
+
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
 float jitter(int64_t cx, int64_t cy, uint32_t axis) {
@@ -130,6 +136,64 @@ std::vector<double> nearestGaps(const std::vector<Point2D>& at, double most) {
     return gap;
 }
 
+// Where two parts overlap (a bar sliding through a stem), the transport's move there blends
+// theirs and the part nearest it flips from site to site: the two streams interleave, their
+// layers' paths cross, and the swaps that uncross them leave layers a spacing or so off their
+// part's motion. So each site takes the part that most of the sites within kStreamReach spacings
+// take (its own on a tie, else the lowest), over kStreamRounds rounds, where that part's move is
+// no farther than kStreamPlausible times its own from the transport's and keeps the site on the
+// shape: the streams stay apart. Each site's part (-1: none; its transport's move stays).
+std::vector<int> streamParts(const MyTessaron& e, const PartMotions& parts,
+                             const std::vector<Point2D>& at, const std::vector<Point2D>& moves,
+                             double spacing) {
+    const size_t n = at.size();
+    std::vector<int> part(n);
+    for (size_t j = 0; j < n; ++j) {
+        part[j] = parts.partAt(at[j], moves[j]);
+    }
+    if (n == 0) {
+        return part;
+    }
+    const NearestSiteGrid grid(at);
+    std::vector<int32_t> near;
+    std::vector<int> count(parts.count());
+    const auto off = [&](int k, size_t j) {
+        const Point2D m = parts.moveOf(k, at[j]);
+        return std::hypot(double(m.x) - moves[j].x, double(m.y) - moves[j].y);
+    };
+    for (int round = 0; round < kStreamRounds; ++round) {
+        std::vector<int> next = part;
+        for (size_t j = 0; j < n; ++j) {
+            if (part[j] < 0) {
+                continue;
+            }
+            near.clear();
+            grid.sitesWithin(at[j].x, at[j].y, kStreamReach * spacing, near);
+            std::fill(count.begin(), count.end(), 0);
+            for (int32_t i : near) {
+                if (part[size_t(i)] >= 0) {
+                    ++count[size_t(part[size_t(i)])];
+                }
+            }
+            int most = part[j];
+            for (size_t k = 0; k < count.size(); ++k) {
+                if (count[k] > count[size_t(most)]) {
+                    most = int(k);
+                }
+            }
+            if (most == part[j] || off(most, j) > kStreamPlausible * off(part[j], j)) {
+                continue;
+            }
+            const Point2D m = parts.moveOf(most, at[j]);
+            if (e.isPointInsideShape(at[j].x + m.x, at[j].y + m.y)) {
+                next[j] = most;
+            }
+        }
+        part.swap(next);
+    }
+    return part;
+}
+
 // Moves the (carried) sites with what is left of the alpha mass's motion: the frame before's
 // alpha, carried as the sites were, sent onto this frame's on a coarse grid. Where the moves are
 // read as parts, `settle` says how far the rounds may move each site: a site its part's motion
@@ -187,12 +251,20 @@ bool transportSites(const MyTessaron& e, const double a[4], const double b[4], b
         parts.dropBlends(firm);
     }
     const std::vector<Point2D> before = carried;
-    for (Point2D& p : carried) {
-        Point2D d = t.displacement(p);
-        if (inParts) {
-            d = parts.motion(p, d);
+    std::vector<Point2D> moves(carried.size());
+    for (size_t j = 0; j < carried.size(); ++j) {
+        moves[j] = t.displacement(carried[j]);
+    }
+    if (inParts) {
+        const std::vector<int> part = streamParts(e, parts, before, moves, spacing);
+        for (size_t j = 0; j < carried.size(); ++j) {
+            if (part[j] >= 0) {
+                moves[j] = parts.moveOf(part[j], before[j]);
+            }
         }
-        p = Point2D(p.x + d.x, p.y + d.y);
+    }
+    for (size_t j = 0; j < carried.size(); ++j) {
+        carried[j] = Point2D(carried[j].x + moves[j].x, carried[j].y + moves[j].y);
     }
     if (inParts) {
         const std::vector<double> was = nearestGaps(before, 2 * spacing),

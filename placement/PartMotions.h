@@ -10,9 +10,10 @@
 // each). A transport's map cannot shear: where one part slides along another (a bar sliding
 // through a stem) it blends their motions over a band about as wide as the slide. The maps are
 // fitted to the cells whose moves change slowly, and a site takes the motion of the part whose
-// move at it is nearest the transport's; a part fitted to that band alone is the blend, and no
-// site takes it (else the sites there move with neither part). A shape whose moves one map
-// explains keeps the transport's moves as they are.
+// move at it is nearest the transport's (where parts overlap, the one its neighbours take); a
+// part fitted to that band alone is the blend, and no site takes it (else the sites there move
+// with neither part). A shape whose moves one map explains keeps the transport's moves as they
+// are.
 class PartMotions {
   public:
     static constexpr int kMostParts = 3;
@@ -107,23 +108,27 @@ class PartMotions {
         return maps_.size() > 1;
     }
 
-    // The part's move at p whose move is nearest `move` (the transport's at p).
-    Point2D motion(const Point2D& p, const Point2D& move) const {
+    // The part whose move at p is nearest `move` (the transport's at p); -1 with no part.
+    int partAt(const Point2D& p, const Point2D& move) const {
         double best = HUGE_VAL;
-        Point2D out = move;
+        int out = -1;
         for (size_t k = 0; k < maps_.size(); ++k) {
             if (k < blends_.size() && blends_[k]) {
                 continue;
             }
             const Map& m = maps_[k];
-            const double x = m.at(p.x, p.y, 0), y = m.at(p.x, p.y, 1);
-            const double d = std::hypot(x - move.x, y - move.y);
+            const double d = std::hypot(m.at(p.x, p.y, 0) - move.x, m.at(p.x, p.y, 1) - move.y);
             if (d < best) {
                 best = d;
-                out = Point2D(float(x), float(y));
+                out = int(k);
             }
         }
         return out;
+    }
+    // Part k's move at p.
+    Point2D moveOf(int k, const Point2D& p) const {
+        const Map& m = maps_[size_t(k)];
+        return Point2D(float(m.at(p.x, p.y, 0)), float(m.at(p.x, p.y, 1)));
     }
 
   private:
