@@ -11,13 +11,15 @@
 // through a stem) it blends their motions over a band about as wide as the slide. The maps are
 // fitted to the cells whose moves change slowly, and a site takes the motion of the part whose
 // move at it is nearest the transport's (where parts overlap, the one its neighbours take); a
-// part fitted to that band alone is the blend, and no site takes it (else the sites there move
-// with neither part). A shape whose moves one map explains keeps the transport's moves as they
-// are.
+// part fitted to that band (all but a few of its cells) is the blend, and no site takes it (else
+// the sites there move with neither part). A shape whose moves one map explains keeps the
+// transport's moves as they are.
 class PartMotions {
   public:
     static constexpr int kMostParts = 3;
     static constexpr int kRounds = 12;
+    // A part with fewer than this share of its cells where the moves change slowly is a blend.
+    static constexpr double kBlendFirm = 0.1;
 
     void add(double x, double y, double m, double dx, double dy) {
         cells_.push_back({x, y, m, dx, dy});
@@ -35,22 +37,24 @@ class PartMotions {
         c[0] = m.cx;
         c[1] = m.cy;
     }
-    // A part fitted only to cells where the transport's moves change steeply (`firm`: per cell
-    // added, whether it is not such a cell) is the transport's blend of the parts beside it, not a
-    // part of the shape: no site takes its motion. It stays a part for the fit, which found it.
+    // A part fitted (all but under kBlendFirm of its cells) to cells where the transport's moves
+    // change steeply (`firm`: per cell added, whether it is not such a cell) is the transport's
+    // blend of the parts beside it, not a part of the shape: no site takes its motion. It stays a
+    // part for the fit, which found it.
     void dropBlends(const std::vector<bool>& firm) {
-        std::vector<bool> firmPart(maps_.size(), false);
+        std::vector<size_t> cells(maps_.size(), 0), firmCells(maps_.size(), 0);
         for (size_t i = 0; i < part_.size() && i < firm.size(); ++i) {
-            if (firm[i] && part_[i] >= 0) {
-                firmPart[size_t(part_[i])] = true;
+            if (part_[i] >= 0) {
+                ++cells[size_t(part_[i])];
+                firmCells[size_t(part_[i])] += firm[i] ? 1 : 0;
             }
         }
         blends_.assign(maps_.size(), false);
         for (size_t k = 0; k < maps_.size(); ++k) {
-            blends_[k] = !firmPart[k];
+            blends_[k] = firmCells[k] == 0 || double(firmCells[k]) < kBlendFirm * double(cells[k]);
         }
         // At least one part stays (a transport whose cells are all steep keeps its parts).
-        if (std::find(firmPart.begin(), firmPart.end(), true) == firmPart.end()) {
+        if (std::find(blends_.begin(), blends_.end(), false) == blends_.end()) {
             blends_.clear();
         }
     }
