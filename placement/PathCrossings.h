@@ -10,7 +10,7 @@
 bool pathsCross(const Point2D& a, const Point2D& b, const Point2D& c, const Point2D& d);
 
 // Uncrosses the paths of layers from where they were to their new sites. Two new sites that lie
-// within a tenth of `spacing` of each other across the pair's common direction move past each
+// within a quarter of `spacing` of each other across the pair's common direction move past each
 // other across it in the first passes, where `inside` holds for both; other crossing
 // pairs swap their new sites (and their cells' offsets). The swapped paths never cross and are
 // shorter in all, so the passes end. Candidate pairs come from a grid over the paths' boxes, the
