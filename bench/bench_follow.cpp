@@ -305,6 +305,15 @@ double widestHole(int source, const std::vector<Track>& t, int f) {
     return widest / std::max(1e-3, quantile(sizes, 0.5));
 }
 
+// The layers under half the median layer size at the last frame: sites crowded onto each other
+// leave their layers no room to grow (a layout laid out afresh has none).
+int crushedAtEnd(const Outcome& o) {
+    std::vector<double> sizes;
+    for (const Track& k : o.tracks) sizes.push_back(k.size.back());
+    const double half = quantile(sizes, 0.5) / 2;
+    return int(std::count_if(sizes.begin(), sizes.end(), [&](double s) { return s < half; }));
+}
+
 struct Row {
     double ratioMedian, ratioP95, coherent, kept, crossings, sizeP95, maxMove, seconds;
     double maxOffShape;  // the largest move less the shape's motion, in the layer's sizes
@@ -595,8 +604,9 @@ BENCHMARK(BM_FollowShape)->Iterations(1)->Unit(benchmark::kSecond);
 // The same figures with Follow Shape Changes on for more layers on the same Sources (so smaller
 // layers), as the goals are for 60 to 3000 layers. Beside them, the median layer size and the
 // largest move less the shape's own motion (a jump, where the shape moves); after them, for the
-// crossfade, the least largest move a step that its last positions and sizes need, and for the
-// morph, the neighbours a perfectly coherent collage keeps.
+// crossfade, the least largest move a step that its last positions and sizes need, for the
+// morph, the neighbours a perfectly coherent collage keeps, and for each Source, the layers
+// crushed by the end.
 void BM_FollowShapeScale(benchmark::State& state) {
     for (auto _ : state) {
         std::printf(
@@ -605,13 +615,16 @@ void BM_FollowShapeScale(benchmark::State& state) {
             "largest move off the shape's (sizes) | widest hole (sizes) | widest hole at the end "
             "(sizes) |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
         std::vector<std::string> csv;
-        std::string floors, carried;
+        std::string floors, carried, crushed;
         for (int s = 0; s < int(std::size(kSources)); ++s) {
             const std::vector<std::string> frames = writeFrames(s);
+            crushed += std::string(s > 0 ? "; " : "") + kSources[s].name + ":";
             for (int layers : {60, 120, 500, 1000, 3000}) {
                 const Outcome o = press(frames, true, layers);
                 const Row r = measure(s, o);
                 char v[64];
+                std::snprintf(v, sizeof v, " %d", crushedAtEnd(o));
+                crushed += v;
                 if (kSources[s].name == std::string("L crossfading into T")) {
                     std::snprintf(v, sizeof v, "%s%.2f at %d", floors.empty() ? "" : ", ",
                                   nearestStartBound(o), layers);
@@ -650,6 +663,10 @@ void BM_FollowShapeScale(benchmark::State& state) {
             "Morph, on: neighbours kept had every layer moved exactly with the shape under it, by "
             "layers: %s\n",
             carried.c_str());
+        std::printf(
+            "On: layers under half the median layer size at the last frame, at 60, 120, 500, 1000 "
+            "and 3000 layers: %s\n",
+            crushed.c_str());
     }
 }
 BENCHMARK(BM_FollowShapeScale)->Iterations(1)->Unit(benchmark::kSecond);
