@@ -74,6 +74,11 @@ constexpr double kHollowCells = 1.5;
 constexpr double kStreamReach = 3.0;
 constexpr int kStreamRounds = 4;
 constexpr double kStreamPlausible = 1.3;
+// A site that its part's motion takes off the shape (beside a stem's leading edge, where the bar
+// it lies in rises from under it) would be put back at the shape's nearest point, next to a site
+// already there, and both layers would stay crushed for the rest of the change: it goes the least
+// of these shares of the way from its part's move to the transport's that keeps it on the shape.
+constexpr float kTowardTransport[] = {0.25f, 0.5f, 0.75f};
 
 // A fixed jitter in [0.1, 0.9) per lattice cell and axis: the samples of a cell are the same at
 // every frame, and no draw of the random generators is spent on them.
@@ -194,6 +199,24 @@ std::vector<int> streamParts(const MyTessaron& e, const PartMotions& parts,
     return part;
 }
 
+// The move of the site at p: its part's where that keeps it on the shape, else the least share
+// of the way to the transport's move (which lands on the shape's mass) that does, else the part's.
+Point2D keptOnShape(const MyTessaron& e, const Point2D& p, const Point2D& partMove,
+                    const Point2D& transportMove) {
+    if (e.isPointInsideShape(p.x + partMove.x, p.y + partMove.y)) {
+        return partMove;
+    }
+    for (const float share : kTowardTransport) {
+        const Point2D m(partMove.x + share * (transportMove.x - partMove.x),
+                        partMove.y + share * (transportMove.y - partMove.y));
+        if (e.isPointInsideShape(p.x + m.x, p.y + m.y)) {
+            return m;
+        }
+    }
+    return e.isPointInsideShape(p.x + transportMove.x, p.y + transportMove.y) ? transportMove
+                                                                              : partMove;
+}
+
 // Moves the (carried) sites with what is left of the alpha mass's motion: the frame before's
 // alpha, carried as the sites were, sent onto this frame's on a coarse grid. Where the moves are
 // read as parts, `settle` says how far the rounds may move each site: a site its part's motion
@@ -259,7 +282,7 @@ bool transportSites(const MyTessaron& e, const double a[4], const double b[4], b
         const std::vector<int> part = streamParts(e, parts, before, moves, spacing);
         for (size_t j = 0; j < carried.size(); ++j) {
             if (part[j] >= 0) {
-                moves[j] = parts.moveOf(part[j], before[j]);
+                moves[j] = keptOnShape(e, before[j], parts.moveOf(part[j], before[j]), moves[j]);
             }
         }
     }
