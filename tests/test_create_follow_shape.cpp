@@ -288,8 +288,7 @@ TEST(CreateFollowShape, CardsMoveWithThePartTheyLieOn) {
     // the band's motion was taken as a part's, 88 % with the cards interleaving).
     // Sites beside the stem's leading edge that its motion takes off the shape as the bar rises
     // must not be put back onto sites already there: `crushed` bounds the cards under half the
-    // median Scale at the last frame (17 of 400 and 54 of 1000 when they were; none laid out
-    // afresh).
+    // median Scale at the last frame (17 of 400 and 54 of 1000 when they were).
     const struct {
         int cards, crushed;
         double reach, stem, coherent;
